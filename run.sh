@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and starts Tipvault on the sample bases beside it.
+set -euo pipefail
+cd "$(dirname "$0")"
+
+scripts/deps.sh
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+  scripts/deps.sh xvfb xauth >/dev/null || true
+fi
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build
+
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+  echo "No display found: start it with  xvfb-run -a ./run.sh  (or from a desktop session)." >&2
+  exit 2
+fi
+exec build/bin/tipvault "$@"

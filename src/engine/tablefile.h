@@ -1,0 +1,141 @@
+#pragma once
+// The storage level of the table engine: one table file (Paradox .DB with its .MB/.PX/.Xnn
+// companions, or dBASE .DBF with .DBT/.MDX) behind one interface. Cursors, filters and orders
+// live one level up (table.h) and never touch file formats.
+
+#include "engineerror.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace tv {
+
+enum class FieldType {
+    // Paradox
+    Alpha,      // A
+    Date,       // D
+    Short,      // S
+    Long,       // I
+    Money,      // $
+    Number,     // N
+    Logical,    // L
+    Memo,       // M
+    FmtMemo,    // F
+    Graphic,    // G
+    Ole,        // O
+    Binary,     // B
+    Time,       // T
+    Timestamp,  // @
+    AutoInc,    // +
+    Bcd,        // #
+    Bytes,      // Y
+    // dBASE
+    DbChar,     // C
+    DbNumeric,  // N
+    DbFloat,    // F
+    DbDate,     // D
+    DbLogical,  // L
+    DbMemo,     // M
+};
+
+// What a field holds, independent of the file format.
+enum class FieldKind { Text, Integer, Float, Date, Time, Timestamp, Boolean, Memo, Blob };
+FieldKind kindOf(FieldType t);
+// The type letter used by the canonical dump ("A", "+", "dC", ...).
+std::string typeLetter(FieldType t);
+
+struct FieldDef {
+    std::string name;   // UTF-8
+    FieldType type = FieldType::Alpha;
+    int size = 0;       // the descriptor's size byte as stored (see the dump format)
+    int decimals = 0;   // dBASE N/F decimals; Paradox BCD decimals
+};
+
+struct IndexDef {
+    std::string name;                 // empty for a Paradox primary index
+    std::vector<std::string> fields;  // field names, in key order
+    bool primary = false;
+    bool caseInsensitive = false;
+    bool descending = false;
+    bool expression = false;          // dBASE expression tag: key is not a plain field list
+    std::string expressionText;       // the tag's key expression as stored (dBASE)
+    std::string fieldList() const;    // names joined by ";"
+};
+
+// Day number 1 = 0001-01-01 (proleptic Gregorian), as Paradox stores dates.
+struct Date { int32_t day = 0; };
+struct TimeOfDay { int32_t ms = 0; };            // milliseconds since midnight
+struct Timestamp { int64_t ms = 0; };            // milliseconds; ms / 86,400,000 is the day number of Date
+struct Blob { std::string bytes; };              // graphic, OLE, binary, bytes fields
+
+// A typed value. Text and memo values are UTF-8.
+using Value = std::variant<std::monostate, int64_t, double, bool, std::string, Date, TimeOfDay, Timestamp, Blob>;
+inline bool isNull(const Value& v) { return std::holds_alternative<std::monostate>(v); }
+using Record = std::vector<Value>;
+
+// Calendar helpers shared by every format.
+Date dateFromYmd(int y, int m, int d);
+void ymdFromDate(Date dt, int& y, int& m, int& d);
+bool isValidYmd(int y, int m, int d);
+
+// Record ids are opaque, stable while the table is open (bookmarks rely on that) and
+// never reused for another record during that time.
+using RecordId = uint32_t;
+
+enum class OpenMode { ReadOnly, ReadWrite };
+
+class TableFile {
+public:
+    virtual ~TableFile() = default;
+
+    virtual const std::string& path() const = 0;
+    virtual const std::vector<FieldDef>& fields() const = 0;
+    // Index definitions in the table's own order (a Paradox primary index first).
+    virtual const std::vector<IndexDef>& indexes() const = 0;
+    virtual int primaryKeyFields() const = 0;
+    virtual int codePage() const = 0;
+    // The record count stored in the header (dBASE: deleted records included).
+    virtual uint32_t headerRecordCount() const = 0;
+
+    // Live records in file order (Paradox: block chain order, i.e. key order for keyed tables;
+    // dBASE: physical order without deleted records).
+    virtual const std::vector<RecordId>& recordIds() const = 0;
+
+    virtual Value value(RecordId id, int field) const = 0;
+    // The stored bytes of a text or memo field in the table's code page, without decoding:
+    // alpha text up to its terminator with trailing blanks removed, the whole memo text.
+    // Empty for NULL and for non-text fields. Valid until the next write to the table.
+    virtual std::string_view rawText(RecordId id, int field) const = 0;
+
+    // Writing. Read-only tables throw EngineError.
+    virtual bool writable() const { return false; }
+    virtual RecordId insert(const Record& values);
+    virtual void update(RecordId id, const Record& values);
+    virtual void remove(RecordId id);
+    // Makes every change so far durable: when it returns, the change is on disk, and a crash
+    // at any instant leaves the table with either the old or the new content.
+    virtual void flush();
+};
+
+// Opens a table by its extension (.DB: Paradox, .DBF: dBASE). Throws EngineError.
+std::unique_ptr<TableFile> openTableFile(const std::string& path, OpenMode mode = OpenMode::ReadOnly);
+
+// What a new table is made of.
+struct TableSpec {
+    std::vector<FieldDef> fields;
+    int primaryKeyFields = 0;           // leading fields forming the primary key (Paradox)
+    std::vector<IndexDef> secondary;    // secondary indexes to declare
+    int codePage = 1252;
+};
+
+// Creates a new, empty table (and its companions) and returns it open for writing.
+// An existing table of that name is replaced.
+std::unique_ptr<TableFile> createParadoxTable(const std::string& path, const TableSpec& spec);
+std::unique_ptr<TableFile> createDbaseTable(const std::string& path, const TableSpec& spec);
+
+} // namespace tv

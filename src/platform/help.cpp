@@ -1,0 +1,49 @@
+#include "platform.h"
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QScreen>
+#include <QUrl>
+
+namespace tv::platform {
+
+QString resolveHelpFile(const QString& helpFile)
+{
+    QFileInfo fi(helpFile);
+    if (fi.isAbsolute())
+        return fi.filePath();
+    return QDir(QCoreApplication::applicationDirPath()).filePath(helpFile);
+}
+
+bool showHelp(QWidget* parent, const QString& helpFile, HelpCommand command)
+{
+    const QString path = resolveHelpFile(helpFile);
+    QFileInfo fi(path);
+    if (!fi.isFile() || !fi.isReadable()) {
+        QMessageBox::warning(parent, QStringLiteral("Help"),
+                             QStringLiteral("Cannot find the help file \"%1\".").arg(QDir::toNativeSeparators(path)));
+        return false;
+    }
+    // The desktop's handler opens the file; it has no separate topic finder, so both
+    // commands open the same document.
+    Q_UNUSED(command);
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path))) {
+        QMessageBox::warning(parent, QStringLiteral("Help"),
+                             QStringLiteral("No program is set up to open the help file \"%1\".").arg(QDir::toNativeSeparators(path)));
+        return false;
+    }
+    return true;
+}
+
+QSize screenSize()
+{
+    if (QScreen* s = QGuiApplication::primaryScreen())
+        return s->geometry().size();
+    return QSize(800, 600);
+}
+
+} // namespace tv::platform

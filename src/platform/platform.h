@@ -1,0 +1,48 @@
+#pragma once
+// The few facts the program asks of the operating system, each with a fallback that
+// never fails (offscreen, Wayland or a missing /proc all give sensible answers).
+
+#include <QSize>
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+class QWidget;
+
+namespace tv::platform {
+
+struct MemoryStatus {
+    uint64_t totalPhysBytes = 0;  // installed physical memory
+    int memoryLoad = 0;           // 0..100, share of physical memory in use
+};
+
+// Parses /proc/meminfo text (MemTotal and MemAvailable, in kB). Returns nothing when
+// MemTotal is missing or zero; MemAvailable missing means MemFree + Buffers + Cached.
+std::optional<MemoryStatus> parseMeminfo(std::string_view text);
+// The machine's memory status now; all zero when it cannot be read.
+MemoryStatus memoryStatus();
+
+// Keyboard toggles. Caps Lock and Num Lock come from the X server's indicators; Insert has
+// no OS toggle here, so the program flips it on every Insert key press it sees.
+bool capsLockOn();
+bool numLockOn();
+bool insertOn();
+void noteInsertKeyPress();
+void resetInsertState();
+
+// Help commands on a named help file (looked up beside the program when relative).
+enum class HelpCommand { Contents = 3, Finder = 11 };
+// Opens the help file with the desktop's handler. When the file is not there, shows a
+// message box saying so and returns false.
+bool showHelp(QWidget* parent, const QString& helpFile, HelpCommand command);
+QString resolveHelpFile(const QString& helpFile);
+
+// Full geometry of the primary screen, in pixels.
+QSize screenSize();
+
+// True on the Windows 95 family (or when the version cannot be read); false elsewhere.
+bool isWin95Family();
+
+} // namespace tv::platform

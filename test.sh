@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs the whole test suite.
+#   ./test.sh             the normal build, then the fuzz targets for a short time
+#   ./test.sh --sanitize  the whole suite built with AddressSanitizer + UndefinedBehaviorSanitizer
+#   ./test.sh --long      also runs the long modes (fuzzing and the crash harness for hours)
+set -euo pipefail
+cd "$(dirname "$0")"
+
+mode=normal
+for a in "$@"; do
+  case "$a" in
+    --sanitize) mode=sanitize ;;
+    --long) export TV_LONG_TESTS=1 ;;
+    *) echo "usage: ./test.sh [--sanitize] [--long]" >&2; exit 2 ;;
+  esac
+done
+
+scripts/deps.sh
+jobs=$(nproc)
+export QT_QPA_PLATFORM=offscreen
+export CTEST_OUTPUT_ON_FAILURE=1
+
+if [ "$mode" = sanitize ]; then
+  export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+  export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+  cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTV_SANITIZE=ON >/dev/null
+  cmake --build build-asan -j "$jobs"
+  ctest --test-dir build-asan -j "$jobs" -LE "fuzz|bench"
+  exit 0
+fi
+
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build -j "$jobs"
+ctest --test-dir build -j "$jobs" -LE "fuzz|bench"
+
+# The file readers' fuzz targets need clang's libFuzzer; they build the engine alone.
+if command -v clang++ >/dev/null; then
+  CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DTV_GUI=OFF -DTV_FUZZ=ON >/dev/null
+  cmake --build build-fuzz -j "$jobs"
+  if ctest --test-dir build-fuzz -N -L fuzz | grep -q "Test *#"; then
+    ctest --test-dir build-fuzz -j "$jobs" -L fuzz
+  fi
+fi
