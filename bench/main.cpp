@@ -1,0 +1,68 @@
+#include "bench.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+namespace tvbench {
+
+namespace {
+std::vector<std::pair<std::string, BenchFn>>& registry()
+{
+    static std::vector<std::pair<std::string, BenchFn>> r;
+    return r;
+}
+
+long long statusField(const char* key)
+{
+    std::ifstream in("/proc/self/status");
+    std::string line;
+    const size_t n = std::strlen(key);
+    while (std::getline(in, line))
+        if (line.compare(0, n, key) == 0)
+            return std::atoll(line.c_str() + n + 1) * 1024;
+    return 0;
+}
+} // namespace
+
+Registration::Registration(const char* name, BenchFn fn) { registry().emplace_back(name, std::move(fn)); }
+
+void report(const std::string& name, double value, const char* unit)
+{
+    std::printf("%s\t%.6g\t%s\n", name.c_str(), value, unit);
+    std::fflush(stdout);
+}
+
+long long peakRssBytes() { return statusField("VmHWM:"); }
+long long currentRssBytes() { return statusField("VmRSS:"); }
+
+} // namespace tvbench
+
+int main(int argc, char** argv)
+{
+    tvbench::Options opt;
+    opt.workDir = (std::filesystem::temp_directory_path() / "tvbench").string();
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        if (a == "--records" && i + 1 < argc)
+            opt.records = std::atol(argv[++i]);
+        else if (a == "--only" && i + 1 < argc)
+            opt.only = argv[++i];
+        else if (a == "--dir" && i + 1 < argc)
+            opt.workDir = argv[++i];
+        else {
+            std::fprintf(stderr, "usage: tvbench [--records N] [--only NAME] [--dir DIR]\n");
+            return 2;
+        }
+    }
+    std::filesystem::create_directories(opt.workDir);
+    for (auto& [name, fn] : tvbench::registry()) {
+        if (!opt.only.empty() && name.rfind(opt.only, 0) != 0)
+            continue;
+        fn(opt);
+    }
+    return 0;
+}
