@@ -1,0 +1,132 @@
+#include "engine/codepage.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+using namespace tv;
+
+namespace {
+
+const int kAllCodePages[] = {437, 737, 850, 852, 857, 860, 861, 863, 865, 866, 874,
+                             1250, 1251, 1252, 1253, 1254, 1255, 1256, 1257, kCodePageRoman8};
+
+std::string byte(int b) { return std::string(1, char(b)); }
+
+} // namespace
+
+TEST(CodePage, EveryDefinedByteRoundTrips)
+{
+    for (int cp : kAllCodePages) {
+        SCOPED_TRACE(cp);
+        EXPECT_TRUE(isKnownCodePage(cp));
+        int defined = 0;
+        for (int b = 0; b < 256; ++b) {
+            const std::string utf8 = decodeText(cp, byte(b));
+            ASSERT_FALSE(utf8.empty()) << b;
+            if (utf8 == "\xEF\xBF\xBD") {  // U+FFFD: byte undefined in this code page
+                EXPECT_EQ(encodeText(cp, utf8), "?") << b;
+                continue;
+            }
+            ++defined;
+            EXPECT_EQ(encodeText(cp, utf8), byte(b)) << "byte " << b;
+        }
+        EXPECT_GE(defined, 220);
+    }
+}
+
+TEST(CodePage, LowHalfIsAsciiAndControlsAreNotPictures)
+{
+    for (int cp : kAllCodePages) {
+        SCOPED_TRACE(cp);
+        for (int b = 0; b < 0x80; ++b)
+            EXPECT_EQ(decodeText(cp, byte(b)), byte(b)) << b;
+    }
+    // A whole string keeps its embedded NUL and control bytes.
+    const std::string raw("a\0b\x01\x1F\x7F", 6);
+    EXPECT_EQ(decodeText(437, raw), raw);
+    EXPECT_EQ(encodeText(437, raw), raw);
+}
+
+TEST(CodePage, CharactersFromTheCharts)
+{
+    EXPECT_EQ(decodeText(437, "\x82"), "é");
+    EXPECT_EQ(decodeText(437, "\xB0\xDB\xE1"), "░█ß");
+    EXPECT_EQ(decodeText(850, "\xD5\x9B"), "ıø");
+    EXPECT_EQ(decodeText(852, "\xA5\x9F"), "ąč");
+    EXPECT_EQ(decodeText(865, "\x9B\x9D\xAF"), "øØ¤");
+    EXPECT_EQ(decodeText(866, "\x80\xA0\xE0\xF0"), "АарЁ");
+    EXPECT_EQ(decodeText(1250, "\x8A\xB9"), "Šą");
+    EXPECT_EQ(decodeText(1251, "\xC0\xFF\xA8"), "АяЁ");
+    EXPECT_EQ(decodeText(1252, "\x80\x85\xE9"), "€…é");
+    EXPECT_EQ(decodeText(1253, "\xC1\xF9"), "Αω");
+    EXPECT_EQ(decodeText(1254, "\xD0\xFD"), "Ğı");
+    EXPECT_EQ(decodeText(1255, "\xE0"), "א");
+    EXPECT_EQ(decodeText(1256, "\xC7"), "ا");
+    EXPECT_EQ(decodeText(1257, "\xC0\xFE"), "Ąž");
+    EXPECT_EQ(decodeText(874, "\xA1"), "ก");
+    EXPECT_EQ(decodeText(737, "\x80"), "Α");
+    EXPECT_EQ(decodeText(kCodePageRoman8, "\xA1\xC4\xDA\xDE"), "ÀáÖß");
+    EXPECT_EQ(encodeText(1251, "Привет"), "\xCF\xF0\xE8\xE2\xE5\xF2");
+}
+
+TEST(CodePage, UndefinedBytesDecodeToReplacementCharacter)
+{
+    for (int b : {0x81, 0x8D, 0x8F, 0x90, 0x9D})
+        EXPECT_EQ(decodeText(1252, byte(b)), "\xEF\xBF\xBD") << b;
+    EXPECT_EQ(decodeText(1251, "\x98"), "\xEF\xBF\xBD");
+    EXPECT_EQ(decodeText(874, "\xFF"), "\xEF\xBF\xBD");
+}
+
+TEST(CodePage, UnknownCodePageActsAs1252)
+{
+    EXPECT_FALSE(isKnownCodePage(0));
+    EXPECT_FALSE(isKnownCodePage(99999));
+    for (int cp : {0, -1, 936, 99999}) {
+        EXPECT_EQ(decodeText(cp, "\x80\xE9"), "€é") << cp;
+        EXPECT_EQ(encodeText(cp, "€é"), "\x80\xE9") << cp;
+    }
+}
+
+TEST(CodePage, EncodeReplacesWhatTheCodePageCannotHold)
+{
+    EXPECT_EQ(encodeText(437, "a€b"), "a?b");      // no euro sign in 437
+    EXPECT_EQ(encodeText(1252, "Жx"), "?x");
+    EXPECT_EQ(encodeText(1252, "😀"), "?");         // outside the BMP
+    // Malformed UTF-8: stray continuation, truncated sequence, overlong NUL, surrogate.
+    EXPECT_EQ(encodeText(1252, "a\x80z"), "a?z");
+    EXPECT_EQ(encodeText(1252, "a\xC3"), "a?");
+    EXPECT_EQ(encodeText(1252, "\xC0\x80"), "??");
+    EXPECT_EQ(encodeText(1252, "\xED\xA0\x80"), "???");
+    EXPECT_EQ(encodeText(1252, ""), "");
+}
+
+TEST(CodePage, LanguageDriverBytes)
+{
+    struct Case { uint8_t ldid; int cp; };
+    const Case cases[] = {
+        {0x00, 1252}, {0x01, 437}, {0x02, 850}, {0x03, 1252}, {0x57, 1252}, {0x1B, 437}, {0x19, 437},
+        {0x37, 850},  {0x64, 852}, {0x87, 852}, {0x65, 866}, {0x26, 866},   {0x66, 865}, {0x17, 865},
+        {0x67, 861},  {0x6A, 737}, {0x86, 737}, {0x6B, 857}, {0x88, 857},   {0xC8, 1250}, {0xC9, 1251},
+        {0xCA, 1254}, {0xCB, 1253}, {0xCC, 1257}, {0x4D, 936}, {0x7B, 932}, {0x4E, 949}, {0x78, 950},
+        {0x7C, 874},  {0x7D, 1255}, {0x7E, 1256}, {0x1C, 863}, {0x6C, 863}, {0x24, 860},
+    };
+    for (const Case& c : cases) {
+        bool known = false;
+        EXPECT_EQ(codePageForLanguageDriver(c.ldid, known), c.cp) << int(c.ldid);
+        EXPECT_TRUE(known) << int(c.ldid);
+    }
+    for (uint8_t unknown : {0xF0, 0x68, 0x69, 0xFF}) {
+        bool known = true;
+        EXPECT_EQ(codePageForLanguageDriver(unknown, known), 1252);
+        EXPECT_FALSE(known) << int(unknown);
+    }
+    // What the writer stores reads back as the same code page.
+    for (int cp : kAllCodePages) {
+        if (cp == kCodePageRoman8)
+            continue;
+        bool known = false;
+        EXPECT_EQ(codePageForLanguageDriver(languageDriverForCodePage(cp), known), cp);
+        EXPECT_TRUE(known);
+    }
+}
