@@ -5,6 +5,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QLocale>
+#include <QRegularExpression>
 #include <QMessageBox>
 #include <QScreen>
 #include <QUrl>
@@ -44,6 +46,23 @@ QSize screenSize()
     if (QScreen* s = QGuiApplication::primaryScreen())
         return s->geometry().size();
     return QSize(800, 600);
+}
+
+} // namespace tv::platform
+
+namespace tv::platform {
+
+QString shortDateFormat()
+{
+    QString f = QLocale().dateFormat(QLocale::ShortFormat);
+    if (!f.contains(QLatin1String("yyyy")))
+        f.replace(QRegularExpression(QStringLiteral("y+")), QStringLiteral("yyyy"));
+    return f;
+}
+
+QString longTimeFormat()
+{
+    return QLocale().timeFormat(QLocale::LongFormat).replace(QRegularExpression(QStringLiteral("\\s*t+\\s*$")), QString());
 }
 
 } // namespace tv::platform

@@ -42,6 +42,12 @@ QString resolveHelpFile(const QString& helpFile);
 // Full geometry of the primary screen, in pixels.
 QSize screenSize();
 
+// The system's short date format (QLocale), with the year widened to four digits when the
+// locale writes only two, so that dates read back unambiguously. en_US: "M/d/yyyy".
+QString shortDateFormat();
+// The system's long time format (QLocale). en_US: "h:mm:ss AP".
+QString longTimeFormat();
+
 // True on the Windows 95 family (or when the version cannot be read); false elsewhere.
 bool isWin95Family();
 

@@ -1,5 +1,7 @@
 #include "platform/platform.h"
 
+#include <QLocale>
+
 #include <gtest/gtest.h>
 
 using tv::platform::parseMeminfo;
@@ -70,4 +72,14 @@ TEST(Help, RelativeNamesResolveBesideTheProgram)
 {
     EXPECT_EQ(tv::platform::resolveHelpFile("/abs/Tipvault.hlp"), QString("/abs/Tipvault.hlp"));
     EXPECT_TRUE(tv::platform::resolveHelpFile("Tipvault.hlp").endsWith("/Tipvault.hlp"));
+}
+
+TEST(Locale, ShortDateHasAFourDigitYear)
+{
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    EXPECT_EQ(tv::platform::shortDateFormat(), QString("M/d/yyyy"));
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    EXPECT_EQ(tv::platform::shortDateFormat(), QString("dd.MM.yyyy"));
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    EXPECT_FALSE(tv::platform::longTimeFormat().contains('t'));
 }
