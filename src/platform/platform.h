@@ -2,6 +2,7 @@
 // The few facts the program asks of the operating system, each with a fallback that
 // never fails (offscreen, Wayland or a missing /proc all give sensible answers).
 
+#include <QDate>
 #include <QSize>
 #include <QString>
 
@@ -45,6 +46,9 @@ QSize screenSize();
 // The system's short date format (QLocale), with the year widened to four digits when the
 // locale writes only two, so that dates read back unambiguously. en_US: "M/d/yyyy".
 QString shortDateFormat();
+// Reads a whole text as a date in the short date format; a two-digit year falls in 1930..2029.
+// Invalid (null) QDate when the text is not a complete valid date.
+QDate parseShortDate(const QString& text);
 // The system's long time format (QLocale). en_US: "h:mm:ss AP".
 QString longTimeFormat();
 

@@ -83,3 +83,14 @@ TEST(Locale, ShortDateHasAFourDigitYear)
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     EXPECT_FALSE(tv::platform::longTimeFormat().contains('t'));
 }
+
+TEST(Locale, ShortDatesReadWholeWithACenturyWindow)
+{
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    EXPECT_EQ(tv::platform::parseShortDate("01/02/1999"), QDate(1999, 1, 2));
+    EXPECT_EQ(tv::platform::parseShortDate("1/2/99"), QDate(1999, 1, 2));
+    EXPECT_EQ(tv::platform::parseShortDate("12/31/05"), QDate(2005, 12, 31));
+    EXPECT_FALSE(tv::platform::parseShortDate("2/30/1999").isValid());
+    EXPECT_FALSE(tv::platform::parseShortDate("1/2/99x").isValid());
+    EXPECT_FALSE(tv::platform::parseShortDate("").isValid());
+}
