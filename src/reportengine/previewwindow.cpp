@@ -1,0 +1,226 @@
+#include "previewwindow.h"
+
+#include "render.h"
+#include "reportrun.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QStatusBar>
+#include <QStyle>
+#include <QToolBar>
+
+#include <algorithm>
+#include <cmath>
+
+namespace tv::report {
+
+// Draws one page of the document at the window's zoom, on a grey desk.
+class PageView : public QWidget {
+public:
+    static constexpr int kDesk = 12;
+
+    explicit PageView(const Document& doc) : doc_(doc)
+    {
+        setAttribute(Qt::WA_OpaquePaintEvent);
+    }
+
+    void show(int page, qreal zoom)
+    {
+        page_ = page;
+        zoom_ = zoom;
+        const QSize paper = paperSize();
+        setFixedSize(paper.width() + 2 * kDesk, paper.height() + 2 * kDesk);
+        update();
+    }
+
+    QSize paperSize() const
+    {
+        return QSize(int(std::lround(doc_.pageSize.width() * zoom_)), int(std::lround(doc_.pageSize.height() * zoom_)));
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter p(this);
+        p.fillRect(rect(), palette().color(QPalette::Dark));
+        const QRect paper(QPoint(kDesk, kDesk), paperSize());
+        p.fillRect(paper.translated(3, 3), Qt::black);
+        p.fillRect(paper, Qt::white);
+        if (page_ < 1 || page_ > int(doc_.pages.size()))
+            return;
+        p.setClipRect(paper);
+        p.translate(paper.topLeft());
+        p.scale(zoom_, zoom_);
+        renderPage(p, doc_.pages[size_t(page_ - 1)]);
+    }
+
+private:
+    const Document& doc_;
+    int page_ = 1;
+    qreal zoom_ = 1.0;
+};
+
+namespace {
+const int kPercents[] = {25, 50, 75, 100, 150, 200, 300};
+}
+
+PreviewWindow::PreviewWindow(Document doc, QWidget* owner)
+    : QMainWindow(owner, Qt::Window), doc_(std::move(doc))
+{
+    setObjectName(QStringLiteral("ReportPreview"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(doc_.title);
+
+    QToolBar* bar = addToolBar(QStringLiteral("Preview"));
+    bar->setObjectName(QStringLiteral("PreviewToolBar"));
+    bar->setMovable(false);
+    auto add = [&](const char* name, const QString& text, QStyle::StandardPixmap icon, const QKeySequence& key, auto slot) {
+        QAction* a = bar->addAction(style()->standardIcon(icon), text, this, slot);
+        a->setObjectName(QLatin1String(name));
+        a->setToolTip(text);
+        if (!key.isEmpty())
+            a->setShortcut(key);
+        return a;
+    };
+    first_ = add("actFirstPage", QStringLiteral("First page"), QStyle::SP_MediaSkipBackward, QKeySequence(Qt::CTRL | Qt::Key_Home), &PreviewWindow::firstPage);
+    prior_ = add("actPriorPage", QStringLiteral("Prior page"), QStyle::SP_MediaSeekBackward, QKeySequence(Qt::Key_PageUp), &PreviewWindow::priorPage);
+    pageLabel_ = new QLabel(this);
+    pageLabel_->setObjectName(QStringLiteral("lblPage"));
+    pageLabel_->setMinimumWidth(110);
+    pageLabel_->setAlignment(Qt::AlignCenter);
+    bar->addWidget(pageLabel_);
+    next_ = add("actNextPage", QStringLiteral("Next page"), QStyle::SP_MediaSeekForward, QKeySequence(Qt::Key_PageDown), &PreviewWindow::nextPage);
+    last_ = add("actLastPage", QStringLiteral("Last page"), QStyle::SP_MediaSkipForward, QKeySequence(Qt::CTRL | Qt::Key_End), &PreviewWindow::lastPage);
+    bar->addSeparator();
+    zoomBox_ = new QComboBox(this);
+    zoomBox_->setObjectName(QStringLiteral("cbZoom"));
+    zoomBox_->addItem(QStringLiteral("Whole page"));
+    zoomBox_->addItem(QStringLiteral("Page width"));
+    for (int pct : kPercents)
+        zoomBox_->addItem(QStringLiteral("%1%").arg(pct), pct);
+    zoomBox_->setCurrentIndex(1);
+    connect(zoomBox_, &QComboBox::activated, this, &PreviewWindow::zoomChosen);
+    bar->addWidget(zoomBox_);
+    bar->addSeparator();
+    add("actPrint", QStringLiteral("Print"), QStyle::SP_DialogSaveButton, QKeySequence::Print, &PreviewWindow::print);
+    add("actPrintSetup", QStringLiteral("Printer setup"), QStyle::SP_FileDialogDetailedView, QKeySequence(), &PreviewWindow::printSetup);
+    bar->addSeparator();
+    add("actClose", QStringLiteral("Close"), QStyle::SP_DialogCloseButton, QKeySequence(Qt::Key_Escape), &QWidget::close);
+
+    scroll_ = new QScrollArea(this);
+    scroll_->setObjectName(QStringLiteral("PreviewScroll"));
+    scroll_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    scroll_->setBackgroundRole(QPalette::Dark);
+    view_ = new PageView(doc_);
+    scroll_->setWidget(view_);
+    setCentralWidget(scroll_);
+    resize(900, 700);
+    updateView();
+}
+
+qreal PreviewWindow::zoom() const
+{
+    const QSizeF page = doc_.pageSize;
+    const QSize room = scroll_->viewport()->size() - QSize(2 * PageView::kDesk, 2 * PageView::kDesk);
+    const qreal fitWidth = std::max<qreal>(0.1, room.width() / page.width());
+    switch (zoomMode_) {
+    case WholePage:
+        return std::max<qreal>(0.1, std::min(fitWidth, room.height() / page.height()));
+    case PageWidth:
+        return fitWidth;
+    case Percent:
+        break;
+    }
+    return percent_ / 100.0;
+}
+
+void PreviewWindow::firstPage() { showPage(1); }
+void PreviewWindow::priorPage() { showPage(page_ - 1); }
+void PreviewWindow::nextPage() { showPage(page_ + 1); }
+void PreviewWindow::lastPage() { showPage(pageCount()); }
+
+void PreviewWindow::showPage(int page)
+{
+    page_ = std::clamp(page, 1, std::max(1, pageCount()));
+    updateView();
+    scroll_->verticalScrollBar()->setValue(0);
+}
+
+void PreviewWindow::setZoomPercent(int percent)
+{
+    zoomMode_ = Percent;
+    percent_ = std::clamp(percent, 10, 800);
+    const int idx = zoomBox_->findData(percent_);
+    zoomBox_->setCurrentIndex(idx);
+    if (idx < 0)
+        zoomBox_->setEditText(QStringLiteral("%1%").arg(percent_));
+    updateView();
+}
+
+void PreviewWindow::setZoomMode(ZoomMode mode)
+{
+    if (mode == Percent) {
+        setZoomPercent(percent_);
+        return;
+    }
+    zoomMode_ = mode;
+    zoomBox_->setCurrentIndex(mode == WholePage ? 0 : 1);
+    updateView();
+}
+
+void PreviewWindow::zoomChosen(int index)
+{
+    if (index == 0)
+        setZoomMode(WholePage);
+    else if (index == 1)
+        setZoomMode(PageWidth);
+    else
+        setZoomPercent(zoomBox_->itemData(index).toInt());
+}
+
+void PreviewWindow::print()
+{
+    printWithProgress(doc_, this);
+}
+
+void PreviewWindow::printSetup()
+{
+    tv::report::printSetup(this, QStringLiteral("PreviewPrintDialog"));
+}
+
+void PreviewWindow::resizeEvent(QResizeEvent* e)
+{
+    QMainWindow::resizeEvent(e);
+    updateView();
+}
+
+void PreviewWindow::keyPressEvent(QKeyEvent* e)
+{
+    switch (e->key()) {
+    case Qt::Key_Home:
+        firstPage();
+        return;
+    case Qt::Key_End:
+        lastPage();
+        return;
+    default:
+        QMainWindow::keyPressEvent(e);
+    }
+}
+
+void PreviewWindow::updateView()
+{
+    view_->show(page_, zoom());
+    pageLabel_->setText(QStringLiteral("Page %1 of %2").arg(page_).arg(pageCount()));
+    first_->setEnabled(page_ > 1);
+    prior_->setEnabled(page_ > 1);
+    next_->setEnabled(page_ < pageCount());
+    last_->setEnabled(page_ < pageCount());
+}
+
+} // namespace tv::report

@@ -1,0 +1,120 @@
+#include "render.h"
+
+#include <QFile>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QPrinter>
+
+namespace tv::report {
+
+void renderPage(QPainter& painter, const Page& page)
+{
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setRenderHint(QPainter::TextAntialiasing, true);
+    for (const Primitive& p : page.items) {
+        switch (p.kind) {
+        case Primitive::Fill:
+            painter.fillRect(p.rect, p.color);
+            break;
+        case Primitive::Line: {
+            QPen pen(p.color);
+            pen.setWidthF(p.width);
+            pen.setCapStyle(Qt::FlatCap);
+            painter.setPen(pen);
+            painter.drawLine(p.line);
+            break;
+        }
+        case Primitive::Text:
+            painter.setFont(p.font.toFont());
+            painter.setPen(p.color);
+            painter.drawText(p.rect, int(p.align | Qt::AlignTop | Qt::TextSingleLine), p.text);
+            break;
+        }
+    }
+    painter.restore();
+}
+
+void setupPaper(QPagedPaintDevice& device, const Document& doc)
+{
+    device.setPageLayout(QPageLayout(QPageSize(doc.paper), doc.portrait ? QPageLayout::Portrait : QPageLayout::Landscape,
+                                     QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter));
+}
+
+namespace {
+
+// Draws all pages on an opened painter; the device's resolution maps 96-dpi pixels to it.
+bool paintPages(QPainter& painter, QPagedPaintDevice& device, const Document& doc, const PageProgressFn& progress)
+{
+    const int pages = int(doc.pages.size());
+    const qreal scale = device.logicalDpiX() / 96.0;
+    for (int i = 0; i < pages; ++i) {
+        if (progress && !progress(i + 1, pages))
+            return false;
+        if (i > 0)
+            device.newPage();
+        painter.resetTransform();
+        painter.scale(scale, scale);
+        renderPage(painter, doc.pages[size_t(i)]);
+    }
+    return true;
+}
+
+} // namespace
+
+bool printDocument(const Document& doc, QPrinter& printer, QString* error, const PageProgressFn& progress)
+{
+    setupPaper(printer, doc);
+    printer.setFullPage(true);
+    printer.setCopyCount(doc.printer.copies);
+    printer.setDuplex(doc.printer.duplex ? QPrinter::DuplexAuto : QPrinter::DuplexNone);
+    if (doc.printer.firstBin)
+        printer.setPaperSource(QPrinter::Upper);
+    printer.setDocName(doc.title);
+    QPainter painter;
+    if (!painter.begin(&printer)) {
+        if (error)
+            *error = printer.printerName().isEmpty() ? QStringLiteral("There is no printer to print on.")
+                                                     : QStringLiteral("The printer \"%1\" cannot be opened.").arg(printer.printerName());
+        return false;
+    }
+    if (!paintPages(painter, printer, doc, progress)) {
+        printer.abort();
+        painter.end();
+        return true;
+    }
+    painter.end();
+    return true;
+}
+
+bool writePdf(const Document& doc, const QString& fileName, QString* error)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly)) {
+        if (error)
+            *error = QStringLiteral("Cannot write \"%1\": %2").arg(fileName, file.errorString());
+        return false;
+    }
+    QPdfWriter writer(&file);
+    writer.setResolution(1200);
+    writer.setTitle(doc.title);
+    writer.setCreator(QStringLiteral("Tipvault"));
+    setupPaper(writer, doc);
+    QPainter painter;
+    if (!painter.begin(&writer)) {
+        if (error)
+            *error = QStringLiteral("Cannot write \"%1\".").arg(fileName);
+        return false;
+    }
+    paintPages(painter, writer, doc, {});
+    painter.end();
+    file.close();
+    if (file.error() != QFileDevice::NoError) {
+        if (error)
+            *error = QStringLiteral("Cannot write \"%1\": %2").arg(fileName, file.errorString());
+        return false;
+    }
+    return true;
+}
+
+} // namespace tv::report

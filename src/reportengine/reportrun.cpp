@@ -1,0 +1,128 @@
+#include "reportrun.h"
+
+#include "previewwindow.h"
+#include "render.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QProgressDialog>
+
+#include <memory>
+
+namespace tv::report {
+
+QPrinter& currentPrinter()
+{
+    static QPrinter* printer = [] {
+        auto* p = new QPrinter(QPrinter::HighResolution);
+        p->setPageSize(QPageSize(QPageSize::Letter));
+        p->setPageOrientation(QPageLayout::Portrait);
+        return p;
+    }();
+    return *printer;
+}
+
+namespace {
+
+// How many rows are laid out between two looks at the event loop.
+constexpr int kRowsPerUpdate = 64;
+
+std::unique_ptr<QProgressDialog> progressWindow(QWidget* parent, const QString& label, int maximum)
+{
+    auto dlg = std::make_unique<QProgressDialog>(label, QStringLiteral("Cancel"), 0, maximum, parent);
+    dlg->setObjectName(QStringLiteral("ReportProgress"));
+    dlg->setWindowTitle(QStringLiteral("Report"));
+    dlg->setWindowModality(Qt::ApplicationModal);
+    dlg->setWindowFlag(Qt::WindowStaysOnTopHint);
+    dlg->setAutoClose(false);
+    dlg->setAutoReset(false);
+    return dlg;
+}
+
+void showError(QWidget* parent, const QString& text)
+{
+    QMessageBox::critical(parent, QApplication::applicationName(), text);
+}
+
+} // namespace
+
+std::optional<Document> generateWithProgress(const Layout& layout, QWidget* parent, const GenerateOptions& options)
+{
+    std::unique_ptr<QProgressDialog> dlg;
+    QElapsedTimer clock;
+    clock.start();
+    auto progress = [&](int done, int total) {
+        if (done % kRowsPerUpdate != 0 && done != total)
+            return true;
+        if (!dlg && clock.elapsed() > 300 && done < total) {
+            dlg = progressWindow(parent, QString(), total);
+            dlg->setMinimumDuration(0);
+        }
+        if (dlg) {
+            dlg->setLabelText(QStringLiteral("Preparing record %1 of %2").arg(done).arg(total));
+            dlg->setValue(done);  // a modal progress window also lets the event loop run
+            QApplication::processEvents();
+            if (dlg->wasCanceled())
+                return false;
+        }
+        return true;
+    };
+    Document doc = generate(layout, progress, options);
+    if (doc.cancelled)
+        return std::nullopt;
+    return doc;
+}
+
+PreviewWindow* previewLayout(const Layout& layout, QWidget* owner)
+{
+    std::optional<Document> doc = generateWithProgress(layout, owner);
+    if (!doc)
+        return nullptr;
+    auto* win = new PreviewWindow(std::move(*doc), owner);
+    win->showMaximized();
+    return win;
+}
+
+bool printWithProgress(const Document& doc, QWidget* parent)
+{
+    const int pages = int(doc.pages.size());
+    auto dlg = progressWindow(parent, QString(), pages);
+    dlg->setMinimumDuration(0);
+    auto progress = [&](int page, int total) {
+        dlg->setLabelText(QStringLiteral("Printing page %1 of %2").arg(page).arg(total));
+        dlg->setValue(page - 1);
+        QApplication::processEvents();
+        return !dlg->wasCanceled();
+    };
+    QString error;
+    const bool ok = printDocument(doc, currentPrinter(), &error, progress);
+    const bool complete = ok && !dlg->wasCanceled();
+    dlg.reset();
+    if (!ok)
+        showError(parent, error);
+    return complete;
+}
+
+bool printLayout(const Layout& layout, QWidget* owner)
+{
+    std::optional<Document> doc = generateWithProgress(layout, owner);
+    if (!doc)
+        return false;
+    return printWithProgress(*doc, owner);
+}
+
+bool printSetup(QWidget* owner, const QString& dialogName)
+{
+    QPrintDialog dlg(&currentPrinter(), owner);
+    dlg.setObjectName(dialogName);
+    dlg.setOption(QAbstractPrintDialog::PrintToFile, false);
+    dlg.setOption(QAbstractPrintDialog::PrintSelection, false);
+    dlg.setOption(QAbstractPrintDialog::PrintPageRange, false);
+    dlg.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
+    return dlg.exec() == QDialog::Accepted;
+}
+
+} // namespace tv::report

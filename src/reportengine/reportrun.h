@@ -1,0 +1,40 @@
+#pragma once
+// Running a layout: generation with a progress window that can be cancelled, the preview
+// window, printing on the current printer with a progress window, and the printer choice.
+
+#include "document.h"
+#include "generator.h"
+
+#include <optional>
+
+class QPrinter;
+class QWidget;
+
+namespace tv::report {
+
+class PreviewWindow;
+
+// The printer that later prints go to; print setup changes it. Set to US Letter.
+QPrinter& currentPrinter();
+
+// Generates all pages while a progress window shows how far it got; rows between updates
+// are laid out without returning to the event loop. Returns nothing when the user cancels.
+std::optional<Document> generateWithProgress(const Layout& layout, QWidget* parent, const GenerateOptions& options = {});
+
+// Opens a new, maximised, non-modal preview window of the layout, owned by `owner`.
+// Returns nullptr when the generation was cancelled.
+PreviewWindow* previewLayout(const Layout& layout, QWidget* owner);
+
+// Prints a document on the current printer without asking anything, showing "page n of m"
+// in a progress window above the other windows. A printer that cannot be opened is reported
+// in an error box. Returns whether every page was sent.
+bool printWithProgress(const Document& doc, QWidget* parent);
+
+// Generates and prints the layout on the current printer.
+bool printLayout(const Layout& layout, QWidget* owner);
+
+// The print dialog (no page range, no selection, no print-to-file); on OK its printer and
+// settings become the current printer. The dialog's object name is `dialogName`.
+bool printSetup(QWidget* owner, const QString& dialogName = QStringLiteral("PrintDialog1"));
+
+} // namespace tv::report
