@@ -1,0 +1,291 @@
+#include "dbasetable.h"
+
+#include "bytes.h"
+
+#include "mdxindex.h"
+
+#include "engine/codepage.h"
+#include "engine/formats.h"
+
+#include <ctime>
+
+namespace tv {
+
+using namespace dbase;
+
+namespace {
+
+struct Today {
+    int year = 2000, month = 1, day = 1;
+};
+
+Today today()
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm tm {};
+    Today t;
+    if (localtime_r(&now, &tm)) {
+        t.year = tm.tm_year + 1900;
+        t.month = tm.tm_mon + 1;
+        t.day = tm.tm_mday;
+    }
+    return t;
+}
+
+std::string fileName(const std::string& path)
+{
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+} // namespace
+
+std::unique_ptr<DbaseTable> DbaseTable::open(const std::string& path, OpenMode mode)
+{
+    std::unique_ptr<DbaseTable> t(new DbaseTable(path));
+    t->load(mode);
+    return t;
+}
+
+void DbaseTable::load(OpenMode mode)
+{
+    writable_ = mode == OpenMode::ReadWrite;
+    if (writable_) {
+        dbfImage_ = readWholeFile(path_);
+        dbf_ = dbfImage_;
+    } else {
+        dbfMap_ = MappedFile(path_);
+        dbf_ = dbfMap_.bytes();
+    }
+    layout_ = parseDbf(dbf_, path_);
+
+    const MemoLayout memoLayout = layout_.memoLayout();
+    if (memoLayout != MemoLayout::None) {
+        memoPath_ = findCompanion(path_, "dbt");
+        if (memoPath_.empty()) {
+            char version[8];
+            std::snprintf(version, sizeof version, "0x%02x", layout_.version);
+            throw EngineError(path_ + ": memo file " + fileName(companionPath(path_, "dbt")) + " is missing (" +
+                              (layout_.version == kVersionPlain ? std::string("the table has memo fields")
+                                                                 : "version byte " + std::string(version) +
+                                                                       " says the table has memos") +
+                              ")");
+        }
+        std::string_view memoBytes;
+        if (writable_) {
+            memoImage_ = readWholeFile(memoPath_);
+            memoBytes = memoImage_;
+        } else {
+            memoMap_ = MappedFile(memoPath_);
+            memoBytes = memoMap_.bytes();
+        }
+        memo_ = MemoFile(memoBytes, memoLayout, memoPath_);
+    }
+
+    if (layout_.productionIndex) {
+        const std::string mdxPath = findCompanion(path_, "mdx");
+        if (!mdxPath.empty()) {
+            const MappedFile mdx(mdxPath);
+            indexes_ = readMdxTags(mdx.bytes(), mdxPath, layout_.fields, layout_.codePage);
+        }
+    }
+
+    ids_.reserve(layout_.recordCount);
+    for (uint32_t r = 0; r < layout_.recordCount; ++r)
+        if (dbf_[layout_.headerLength + size_t(r) * layout_.recordLength] != kDeletedFlag)
+            ids_.push_back(r);
+
+    if (writable_) {
+        dbfImage_.resize(size_t(layout_.recordsEnd()));  // drop the end-of-file mark and anything after it
+        dbf_ = dbfImage_;
+        dbfFile_ = WritableFile(path_);
+        if (!memoPath_.empty())
+            memoFile_ = WritableFile(memoPath_);
+        diskRecords_ = layout_.recordCount;
+        diskMemoSize_ = memoImage_.size();
+    }
+}
+
+std::unique_ptr<DbaseTable> DbaseTable::create(const std::string& path, const TableSpec& spec)
+{
+    if (spec.primaryKeyFields != 0)
+        throw EngineError(path + ": dBASE tables have no primary key");
+    DbfLayout layout = layoutForNewTable(path, spec.fields, spec.codePage);
+    layout.productionIndex = !spec.secondary.empty();
+    const Today t = today();
+    const std::string base = baseName(path);
+    const std::string dbf = buildDbfHeader(layout, t.year, t.month, t.day) + kEndOfFile;
+    const std::string mdx =
+        layout.productionIndex ? buildMdx(path, base, spec.secondary, layout.fields, layout.codePage, t.year, t.month, t.day)
+                               : std::string();
+    const std::string dbtPath = companionPath(path, "dbt");
+    const std::string mdxPath = companionPath(path, "mdx");
+    if (layout.hasMemoFields())
+        replaceFileDurably(dbtPath, MemoFile::newFileHeader(MemoLayout::Dbase3, base));
+    else
+        removeFileIfPresent(dbtPath);
+    if (layout.productionIndex)
+        replaceFileDurably(mdxPath, mdx);
+    else
+        removeFileIfPresent(mdxPath);
+    replaceFileDurably(path, dbf);
+    syncFolderOf(path);
+    return open(path, OpenMode::ReadWrite);
+}
+
+DbaseTable::~DbaseTable()
+{
+    try {
+        flush();
+    } catch (const EngineError&) {
+        // Nothing sensible is left to do with the error here; what was flushed before stays.
+    }
+}
+
+std::string DbaseTable::where(RecordId id, int field) const
+{
+    return "record " + std::to_string(uint64_t(id) + 1) + ", field " + layout_.fields[size_t(field)].name;
+}
+
+std::string_view DbaseTable::cell(RecordId id, int field) const
+{
+    if (id >= layout_.recordCount)
+        throw EngineError(path_ + ": there is no record " + std::to_string(uint64_t(id) + 1));
+    if (field < 0 || size_t(field) >= layout_.fields.size())
+        throw EngineError(path_ + ": there is no field number " + std::to_string(field + 1));
+    const size_t at = layout_.headerLength + size_t(id) * layout_.recordLength + layout_.offsets[size_t(field)];
+    return dbf_.substr(at, size_t(layout_.fields[size_t(field)].size));
+}
+
+std::string_view DbaseTable::memoBytes(RecordId id, int field) const
+{
+    uint64_t block = 0;
+    if (!memoBlockOfCell(cell(id, field), block))
+        throw EngineError(path_ + ": " + where(id, field) + " holds no memo block number");
+    if (block == 0)
+        return {};
+    return memo_.text(block, where(id, field));
+}
+
+Value DbaseTable::value(RecordId id, int field) const
+{
+    const std::string_view c = cell(id, field);
+    switch (layout_.fields[size_t(field)].type) {
+    case FieldType::DbChar: {
+        const std::string_view raw = trimCharCell(c);
+        if (raw.empty())
+            return {};
+        return decodeText(layout_.codePage, raw);
+    }
+    case FieldType::DbNumeric:
+    case FieldType::DbFloat:
+        return decodeNumberCell(c);
+    case FieldType::DbDate:
+        return decodeDateCell(c);
+    case FieldType::DbLogical:
+        return decodeLogicalCell(c);
+    case FieldType::DbMemo: {
+        const std::string_view raw = memoBytes(id, field);
+        if (raw.empty())
+            return {};
+        return decodeText(layout_.codePage, raw);
+    }
+    default:
+        return {};
+    }
+}
+
+std::string_view DbaseTable::rawText(RecordId id, int field) const
+{
+    const std::string_view c = cell(id, field);
+    switch (layout_.fields[size_t(field)].type) {
+    case FieldType::DbChar:
+        return trimCharCell(c);
+    case FieldType::DbMemo:
+        return memoBytes(id, field);
+    default:
+        return {};
+    }
+}
+
+void DbaseTable::refreshViews()
+{
+    dbf_ = dbfImage_;
+    memo_.setBytes(memoImage_);
+}
+
+RecordId DbaseTable::insert(const Record& values)
+{
+    if (!writable_)
+        throw EngineError(path_ + ": table is read-only");
+    const auto& fields = layout_.fields;
+    if (values.size() != fields.size())
+        throw EngineError(path_ + ": a record needs " + std::to_string(fields.size()) + " values, not " +
+                          std::to_string(values.size()));
+    if (layout_.recordCount == UINT32_MAX)
+        throw EngineError(path_ + ": table is full");
+    const RecordId id = layout_.recordCount;
+
+    std::string record(layout_.recordLength, ' ');
+    std::vector<std::pair<size_t, std::string>> memos;  // field, encoded text
+    for (size_t i = 0; i < fields.size(); ++i) {
+        if (fields[i].type != FieldType::DbMemo) {
+            encodeCell(path_, fields[i], values[i], layout_.codePage, &record[layout_.offsets[i]]);
+            continue;
+        }
+        if (isNull(values[i]))
+            continue;
+        const auto* text = std::get_if<std::string>(&values[i]);
+        if (!text)
+            throw EngineError(path_ + ": field " + fields[i].name + " holds text");
+        if (!text->empty())
+            memos.emplace_back(i, encodeText(layout_.codePage, *text));
+    }
+    for (const auto& [i, text] : memos) {
+        const uint64_t block = memo_.nextFreeBlock(memoImage_.size(), memoImage_.size() >= 4 ? u32At(memoImage_, 0) : 0);
+        memo_.append(memoImage_, block, text, where(id, int(i)));
+        const std::string ref = memoCell(block);
+        record.replace(layout_.offsets[i], ref.size(), ref);
+    }
+    dbfImage_ += record;
+    ++layout_.recordCount;
+    ids_.push_back(id);
+    refreshViews();
+    return id;
+}
+
+void DbaseTable::flush()
+{
+    if (!writable_)
+        return;
+    if (memoImage_.size() > diskMemoSize_ && memoFile_.isOpen()) {
+        memoFile_.writeAt(diskMemoSize_, std::string_view(memoImage_).substr(diskMemoSize_));
+        memoFile_.sync();
+        memoFile_.writeAt(0, std::string_view(memoImage_).substr(0, 4));
+        memoFile_.sync();
+        diskMemoSize_ = memoImage_.size();
+    }
+    if (layout_.recordCount != diskRecords_) {
+        const size_t from = layout_.headerLength + size_t(diskRecords_) * layout_.recordLength;
+        dbfFile_.writeAt(from, std::string(std::string_view(dbfImage_).substr(from)) + kEndOfFile);
+        dbfFile_.sync();
+        const Today t = today();
+        patchDbfHeader(dbfImage_, layout_.recordCount, t.year, t.month, t.day);
+        dbfFile_.writeAt(0, std::string_view(dbfImage_).substr(0, 8));
+        dbfFile_.sync();
+        diskRecords_ = layout_.recordCount;
+        refreshViews();
+    }
+}
+
+std::unique_ptr<TableFile> openDbaseTable(const std::string& path, OpenMode mode)
+{
+    return DbaseTable::open(path, mode);
+}
+
+std::unique_ptr<TableFile> createDbaseTable(const std::string& path, const TableSpec& spec)
+{
+    return DbaseTable::create(path, spec);
+}
+
+} // namespace tv

@@ -1,0 +1,65 @@
+#pragma once
+// A dBASE III/IV table: the .DBF with its .DBT memo file and the tag definitions of its
+// production .MDX index. Read-only tables are memory-mapped and decoded on demand; writable
+// tables hold their files in memory and append new records to disk on flush().
+#include "dbfformat.h"
+#include "dbtmemo.h"
+#include "fileio.h"
+
+#include "engine/tablefile.h"
+
+namespace tv {
+
+class DbaseTable final : public TableFile {
+public:
+    static std::unique_ptr<DbaseTable> open(const std::string& path, OpenMode mode);
+    // Writes a new empty table (dBASE III+, with a .DBT when it has memo fields and a production
+    // .MDX when it has secondary indexes) and returns it open for writing.
+    static std::unique_ptr<DbaseTable> create(const std::string& path, const TableSpec& spec);
+    ~DbaseTable() override;
+
+    const std::string& path() const override { return path_; }
+    const std::vector<FieldDef>& fields() const override { return layout_.fields; }
+    const std::vector<IndexDef>& indexes() const override { return indexes_; }
+    int primaryKeyFields() const override { return 0; }
+    int codePage() const override { return layout_.codePage; }
+    uint32_t headerRecordCount() const override { return layout_.recordCount; }
+    const std::vector<RecordId>& recordIds() const override { return ids_; }
+    Value value(RecordId id, int field) const override;
+    std::string_view rawText(RecordId id, int field) const override;
+
+    bool writable() const override { return writable_; }
+    RecordId insert(const Record& values) override;
+    void flush() override;
+
+private:
+    explicit DbaseTable(const std::string& path) : path_(path) {}
+    void load(OpenMode mode);
+    std::string_view cell(RecordId id, int field) const;
+    std::string_view memoBytes(RecordId id, int field) const;
+    std::string where(RecordId id, int field) const;
+    void refreshViews();
+
+    std::string path_;
+    dbase::DbfLayout layout_;
+    std::vector<IndexDef> indexes_;
+    std::vector<RecordId> ids_;
+    std::string_view dbf_;
+    dbase::MemoFile memo_;
+    std::string memoPath_;
+
+    // Read-only tables.
+    MappedFile dbfMap_;
+    MappedFile memoMap_;
+
+    // Writable tables: whole-file images and what of them is on disk already.
+    bool writable_ = false;
+    std::string dbfImage_;
+    std::string memoImage_;
+    WritableFile dbfFile_;
+    WritableFile memoFile_;
+    uint32_t diskRecords_ = 0;
+    size_t diskMemoSize_ = 0;
+};
+
+} // namespace tv

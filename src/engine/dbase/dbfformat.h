@@ -1,0 +1,68 @@
+#pragma once
+// The .DBF file of a dBASE III/IV table: header, field descriptors and record cells.
+// Pure functions on bytes; DbaseTable puts them together with the files.
+#include "engine/tablefile.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tv::dbase {
+
+constexpr uint8_t kVersionPlain = 0x03;     // dBASE III+/IV without memo file
+constexpr uint8_t kVersionMemo3 = 0x83;     // dBASE III+ with a .DBT
+constexpr uint8_t kVersionMemo4 = 0x8B;     // dBASE IV with a .DBT
+constexpr size_t kHeaderSize = 32;
+constexpr size_t kDescriptorSize = 32;
+constexpr char kDeletedFlag = '*';
+constexpr char kLiveFlag = ' ';
+constexpr char kEndOfFile = 0x1A;
+constexpr size_t kMaxFields = 255;
+
+enum class MemoLayout { None, Dbase3, Dbase4 };
+
+struct DbfLayout {
+    uint8_t version = kVersionPlain;
+    uint32_t recordCount = 0;
+    uint16_t headerLength = 0;
+    uint16_t recordLength = 0;
+    bool productionIndex = false;   // header byte 0x1C
+    uint8_t languageDriver = 0;
+    int codePage = 1252;
+    std::vector<FieldDef> fields;
+    std::vector<uint32_t> offsets;  // of each field inside a record (the flag byte is at 0)
+
+    bool hasMemoFields() const;
+    MemoLayout memoLayout() const;
+    uint64_t recordsEnd() const { return uint64_t(headerLength) + uint64_t(recordCount) * recordLength; }
+};
+
+// A readable name of a version byte ("Visual FoxPro", "dBASE 7 with memo", ...).
+std::string versionName(uint8_t version);
+
+// Parses and checks the header and field descriptors of a whole .DBF file. Throws EngineError
+// naming `path` when the version is not dBASE III/IV or anything is out of bounds.
+DbfLayout parseDbf(std::string_view file, const std::string& path);
+
+// Cell decoding. `cell` is the field's bytes inside one record.
+std::string_view trimCharCell(std::string_view cell);   // trailing blanks removed
+Value decodeNumberCell(std::string_view cell);          // double or NULL (blank, not a number)
+Value decodeDateCell(std::string_view cell);            // Date or NULL (blank, not a date)
+Value decodeLogicalCell(std::string_view cell);         // bool or NULL
+// Memo block number of an M cell: 0 for none. Returns false when the cell holds no number.
+bool memoBlockOfCell(std::string_view cell, uint64_t& block);
+
+// Writing: checks a field list for a new table and completes sizes of fixed-size types.
+// Throws EngineError naming `path`.
+DbfLayout layoutForNewTable(const std::string& path, const std::vector<FieldDef>& fields, int codePage);
+// The header and field descriptors of `layout` (with its record count), ending in 0x0D.
+std::string buildDbfHeader(const DbfLayout& layout, int year, int month, int day);
+// Patches the date and record count of an existing header in place.
+void patchDbfHeader(std::string& header, uint32_t recordCount, int year, int month, int day);
+// Encodes one cell (not memo fields) into `out` (exactly field.size bytes). Throws EngineError.
+void encodeCell(const std::string& path, const FieldDef& field, const Value& v, int codePage, char* out);
+// The 10-byte memo cell for block number `block` (0: no memo).
+std::string memoCell(uint64_t block);
+
+} // namespace tv::dbase

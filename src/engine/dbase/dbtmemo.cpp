@@ -1,0 +1,99 @@
+#include "dbtmemo.h"
+
+#include "bytes.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace tv::dbase {
+
+namespace {
+
+constexpr char kMemo4Signature[4] = {'\xFF', '\xFF', '\x08', '\x00'};
+constexpr size_t kMemo4LeadSize = 8;
+
+} // namespace
+
+MemoFile::MemoFile(std::string_view bytes, MemoLayout layout, const std::string& path)
+    : path_(path), bytes_(bytes), layout_(layout)
+{
+    if (layout == MemoLayout::Dbase4) {
+        if (bytes.size() < 0x16)
+            throw EngineError(path + ": memo file is too short for its header (" + std::to_string(bytes.size()) +
+                              " bytes)");
+        const uint32_t size = uint8_t(bytes[0x14]) | (uint32_t(uint8_t(bytes[0x15])) << 8);
+        blockSize_ = size == 0 ? kMemoBlockSize : size;
+        if (blockSize_ < kMemo4LeadSize)
+            throw EngineError(path + ": memo block size " + std::to_string(blockSize_) + " is too small");
+    }
+}
+
+std::string_view MemoFile::text(uint64_t block, const std::string& where) const
+{
+    const uint64_t offset = block * blockSize_;  // block < 10^10, blockSize < 2^16: no overflow
+    if (block == 0 || offset >= bytes_.size())
+        throw EngineError(path_ + ": memo block " + std::to_string(block) + " of " + where +
+                          " lies beyond the end of the memo file");
+    const std::string_view rest = bytes_.substr(size_t(offset));
+    if (layout_ == MemoLayout::Dbase3) {
+        const size_t end = rest.find('\x1A');
+        return end == std::string_view::npos ? rest : rest.substr(0, end);
+    }
+    if (rest.size() < kMemo4LeadSize || std::memcmp(rest.data(), kMemo4Signature, 4) != 0)
+        throw EngineError(path_ + ": memo block " + std::to_string(block) + " of " + where +
+                          " does not start a memo");
+    const uint32_t length = u32At(rest, 4);
+    if (length < kMemo4LeadSize || length > rest.size())
+        throw EngineError(path_ + ": memo in block " + std::to_string(block) + " of " + where + " has length " +
+                          std::to_string(length) + ", which does not fit the memo file");
+    return rest.substr(kMemo4LeadSize, length - kMemo4LeadSize);
+}
+
+std::string MemoFile::newFileHeader(MemoLayout layout, const std::string& tableBaseName)
+{
+    std::string h(kMemoBlockSize, '\0');
+    putU32(&h[0], 1);
+    if (layout == MemoLayout::Dbase4) {
+        std::memcpy(&h[8], tableBaseName.data(), std::min<size_t>(tableBaseName.size(), 8));
+        h[0x12] = 0x02;
+        h[0x13] = 0x01;
+        h[0x14] = char(kMemoBlockSize & 0xFF);
+        h[0x15] = char(kMemoBlockSize >> 8);
+    } else {
+        h[0x10] = 0x03;
+    }
+    return h;
+}
+
+uint64_t MemoFile::nextFreeBlock(uint64_t size, uint32_t headerNextFree) const
+{
+    const uint64_t used = (size + blockSize_ - 1) / blockSize_;
+    return std::max<uint64_t>({used, headerNextFree, 1});
+}
+
+void MemoFile::append(std::string& image, uint64_t block, std::string_view text, const std::string& where) const
+{
+    std::string memo;
+    if (layout_ == MemoLayout::Dbase4) {
+        memo.assign(kMemo4Signature, 4);
+        memo.resize(kMemo4LeadSize);
+        if (text.size() > UINT32_MAX - kMemo4LeadSize)
+            throw EngineError(path_ + ": memo of " + where + " is too long");
+        putU32(&memo[4], uint32_t(text.size() + kMemo4LeadSize));
+        memo += text;
+    } else {
+        if (text.find('\x1A') != std::string_view::npos)
+            throw EngineError(path_ + ": memo of " + where + " holds the character 0x1A, which ends a memo in this file");
+        memo.assign(text);
+        memo += "\x1A\x1A";
+    }
+    const uint64_t blocks = (memo.size() + blockSize_ - 1) / blockSize_;
+    if (block + blocks > UINT32_MAX)
+        throw EngineError(path_ + ": memo file is full");
+    memo.resize(size_t(blocks * blockSize_), '\0');
+    image.resize(size_t(block * blockSize_), '\0');
+    image += memo;
+    putU32(&image[0], uint32_t(block + blocks));
+}
+
+} // namespace tv::dbase

@@ -1,0 +1,242 @@
+#include "fileio.h"
+
+#include "engine/engineerror.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tv {
+
+namespace {
+
+std::string systemError() { return std::strerror(errno); }
+
+void writeAllAt(int fd, const std::string& path, uint64_t offset, std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        const ssize_t n = ::pwrite(fd, bytes.data(), bytes.size(), off_t(offset));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            throw EngineError(path + ": cannot write: " + systemError());
+        }
+        bytes.remove_prefix(size_t(n));
+        offset += uint64_t(n);
+    }
+}
+
+void syncFd(int fd, const std::string& path)
+{
+    if (::fsync(fd) != 0)
+        throw EngineError(path + ": cannot save to disk: " + systemError());
+}
+
+std::string folderOf(const std::string& path)
+{
+    const auto slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return ".";
+    if (slash == 0)
+        return "/";
+    return path.substr(0, slash);
+}
+
+} // namespace
+
+MappedFile::MappedFile(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        throw EngineError(path + ": cannot open: " + systemError());
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        const std::string err = systemError();
+        ::close(fd);
+        throw EngineError(path + ": cannot open: " + err);
+    }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        throw EngineError(path + ": is not a file");
+    }
+    size_ = size_t(st.st_size);
+    if (size_ > 0) {
+        void* p = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, fd, 0);
+        if (p == MAP_FAILED) {
+            const std::string err = systemError();
+            ::close(fd);
+            size_ = 0;
+            throw EngineError(path + ": cannot read: " + err);
+        }
+        data_ = p;
+    }
+    ::close(fd);
+}
+
+MappedFile::MappedFile(MappedFile&& other) noexcept : data_(other.data_), size_(other.size_)
+{
+    other.data_ = nullptr;
+    other.size_ = 0;
+}
+
+MappedFile& MappedFile::operator=(MappedFile&& other) noexcept
+{
+    if (this != &other) {
+        release();
+        std::swap(data_, other.data_);
+        std::swap(size_, other.size_);
+    }
+    return *this;
+}
+
+MappedFile::~MappedFile() { release(); }
+
+void MappedFile::release()
+{
+    if (data_)
+        ::munmap(data_, size_);
+    data_ = nullptr;
+    size_ = 0;
+}
+
+bool fileExists(const std::string& path)
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::string readWholeFile(const std::string& path)
+{
+    MappedFile map(path);
+    return std::string(map.bytes());
+}
+
+void replaceFileDurably(const std::string& path, std::string_view bytes)
+{
+    const std::string tmp = path + ".tmp";
+    const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        throw EngineError(path + ": cannot create: " + systemError());
+    try {
+        writeAllAt(fd, tmp, 0, bytes);
+        syncFd(fd, tmp);
+    } catch (...) {
+        ::close(fd);
+        ::unlink(tmp.c_str());
+        throw;
+    }
+    ::close(fd);
+    if (::rename(tmp.c_str(), path.c_str()) != 0) {
+        const std::string err = systemError();
+        ::unlink(tmp.c_str());
+        throw EngineError(path + ": cannot replace: " + err);
+    }
+}
+
+void syncFolderOf(const std::string& path)
+{
+    const std::string folder = folderOf(path);
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        throw EngineError(folder + ": cannot open folder: " + systemError());
+    const int rc = ::fsync(fd);
+    const std::string err = rc != 0 ? systemError() : std::string();
+    ::close(fd);
+    if (rc != 0)
+        throw EngineError(folder + ": cannot save to disk: " + err);
+}
+
+void removeFileIfPresent(const std::string& path)
+{
+    if (::unlink(path.c_str()) != 0 && errno != ENOENT)
+        throw EngineError(path + ": cannot remove: " + systemError());
+}
+
+WritableFile::WritableFile(const std::string& path) : path_(path)
+{
+    fd_ = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd_ < 0)
+        throw EngineError(path + ": cannot open for writing: " + systemError());
+}
+
+WritableFile::WritableFile(WritableFile&& other) noexcept : path_(std::move(other.path_)), fd_(other.fd_)
+{
+    other.fd_ = -1;
+}
+
+WritableFile& WritableFile::operator=(WritableFile&& other) noexcept
+{
+    if (this != &other) {
+        if (fd_ >= 0)
+            ::close(fd_);
+        path_ = std::move(other.path_);
+        fd_ = other.fd_;
+        other.fd_ = -1;
+    }
+    return *this;
+}
+
+WritableFile::~WritableFile()
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+void WritableFile::writeAt(uint64_t offset, std::string_view bytes) { writeAllAt(fd_, path_, offset, bytes); }
+
+void WritableFile::sync() { syncFd(fd_, path_); }
+
+static size_t extensionDot(const std::string& path)
+{
+    const auto slash = path.find_last_of('/');
+    const auto dot = path.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        return std::string::npos;
+    return dot;
+}
+
+static std::string withCase(std::string s, bool upper)
+{
+    std::transform(s.begin(), s.end(), s.begin(),
+                   [upper](unsigned char c) { return char(upper ? std::toupper(c) : std::tolower(c)); });
+    return s;
+}
+
+std::string companionPath(const std::string& path, const std::string& ext)
+{
+    const size_t dot = extensionDot(path);
+    const std::string stem = dot == std::string::npos ? path : path.substr(0, dot);
+    const std::string ownExt = dot == std::string::npos ? std::string() : path.substr(dot + 1);
+    const bool upper = !ownExt.empty() && std::all_of(ownExt.begin(), ownExt.end(), [](unsigned char c) {
+        return !std::isalpha(c) || std::isupper(c);
+    });
+    return stem + "." + withCase(ext, upper);
+}
+
+std::string findCompanion(const std::string& path, const std::string& ext)
+{
+    const size_t dot = extensionDot(path);
+    const std::string stem = dot == std::string::npos ? path : path.substr(0, dot);
+    for (const std::string& candidate :
+         {companionPath(path, ext), stem + "." + withCase(ext, false), stem + "." + withCase(ext, true)})
+        if (fileExists(candidate))
+            return candidate;
+    return {};
+}
+
+std::string baseName(const std::string& path)
+{
+    const auto slash = path.find_last_of('/');
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    const auto dot = name.find_last_of('.');
+    if (dot != std::string::npos)
+        name.resize(dot);
+    return name;
+}
+
+} // namespace tv

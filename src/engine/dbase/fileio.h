@@ -1,0 +1,68 @@
+#pragma once
+// File access of the dBASE tables: read-only memory maps, whole-file reads and durable writes.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tv {
+
+// A read-only memory map of a whole file. An empty file maps to an empty view.
+class MappedFile {
+public:
+    MappedFile() = default;
+    // Throws EngineError when the file cannot be opened or mapped.
+    explicit MappedFile(const std::string& path);
+    MappedFile(MappedFile&& other) noexcept;
+    MappedFile& operator=(MappedFile&& other) noexcept;
+    MappedFile(const MappedFile&) = delete;
+    MappedFile& operator=(const MappedFile&) = delete;
+    ~MappedFile();
+
+    std::string_view bytes() const { return {static_cast<const char*>(data_), size_}; }
+
+private:
+    void release();
+    void* data_ = nullptr;
+    size_t size_ = 0;
+};
+
+bool fileExists(const std::string& path);
+std::string readWholeFile(const std::string& path);
+// Replaces `path` by `bytes` so that a crash leaves either the old or the new file: writes a
+// temporary next to it, syncs it and renames it over the old one.
+void replaceFileDurably(const std::string& path, std::string_view bytes);
+// Syncs the folder holding `path`, so that renames and new names in it are durable.
+void syncFolderOf(const std::string& path);
+void removeFileIfPresent(const std::string& path);
+
+// An open file for in-place writes (appending records, patching a header).
+class WritableFile {
+public:
+    WritableFile() = default;
+    explicit WritableFile(const std::string& path);  // opens an existing file read-write
+    WritableFile(WritableFile&& other) noexcept;
+    WritableFile& operator=(WritableFile&& other) noexcept;
+    WritableFile(const WritableFile&) = delete;
+    WritableFile& operator=(const WritableFile&) = delete;
+    ~WritableFile();
+
+    bool isOpen() const { return fd_ >= 0; }
+    void writeAt(uint64_t offset, std::string_view bytes);
+    void sync();
+
+private:
+    std::string path_;
+    int fd_ = -1;
+};
+
+// The path of a companion file: `path` with its extension replaced by `ext` ("dbt"), in the
+// letter case of the table's own extension (NEWS.DBF -> NEWS.DBT).
+std::string companionPath(const std::string& path, const std::string& ext);
+// The existing companion file, trying the table's letter case, then lower and upper case;
+// empty when there is none.
+std::string findCompanion(const std::string& path, const std::string& ext);
+// The file name without folder and extension.
+std::string baseName(const std::string& path);
+
+} // namespace tv
