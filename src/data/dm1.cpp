@@ -1,0 +1,220 @@
+#include "dm1.h"
+
+#include "dbaware/msg.h"
+#include "platform/platform.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+#include <algorithm>
+
+namespace tv {
+
+int BasePresent[data::kMaxBaseNumber + 1] = {};
+int DatabaseOpened = 0;
+TDM1* DM1 = nullptr;
+
+// ---------------------------------------------------------------------------------------
+// TDatabase
+
+TDatabase::TDatabase(QObject* parent) : QObject(parent) { setObjectName(QStringLiteral("DBC")); }
+
+QString TDatabase::path() const
+{
+    for (const QString& line : Params)
+        if (line.startsWith(QLatin1String("Path="), Qt::CaseInsensitive))
+            return line.mid(5);
+    return {};
+}
+
+void TDatabase::Open()
+{
+    if (connected_)
+        return;
+    const QFileInfo dir(QDir::fromNativeSeparators(path()));
+    if (!dir.isDir() || !dir.isReadable())
+        throw EngineError(path().toStdString() + ": the data folder cannot be read");
+    connected_ = true;
+}
+
+void TDatabase::Close() { connected_ = false; }
+
+// ---------------------------------------------------------------------------------------
+// TDM1
+
+TDM1::TDM1(QObject* parent, const QString& dataDirectory)
+    : QObject(parent), DBC(new TDatabase(this)),
+      dataDirectory_(dataDirectory.isEmpty() ? programDirectory() : dataDirectory)
+{
+    setObjectName(QStringLiteral("DM1"));
+    DM1 = this;
+
+    const std::string dateFormat = platform::shortDateFormat().toStdString();
+    for (const data::BaseDecl& decl : data::bases()) {
+        Slot slot{&decl, std::make_unique<Table>(), nullptr};
+        Table& t = *slot.table;
+        for (const data::FieldDecl& f : decl.fields) {
+            if (!f.label.empty())
+                t.setDisplayLabel(f.name, std::string(f.label));
+            if (f.displayWidth > 0)
+                t.setDisplayWidth(f.name, f.displayWidth);
+            t.setVisible(f.name, f.visible);
+        }
+        for (const data::PictureDecl& p : decl.pictures)
+            t.setPicture(p.field, std::string(p.mask), p.autoFill);
+        t.setShortDateFormat(dateFormat);
+        slot.source = new DataSource(slot.table.get(), this);
+        slot.source->setObjectName(QString::fromLatin1(decl.dataSourceName.data(), qsizetype(decl.dataSourceName.size())));
+        slots_.push_back(std::move(slot));
+    }
+
+    wwTable1 = table(1);
+    wwTable2 = table(2);
+    wwTable3 = table(3);
+    wwTable4 = table(4);
+    wwTable40 = table(40);
+    wwTable5 = table(5);
+    wwTable6 = table(6);
+    wwTable7 = table(7);
+    wwTable9 = table(9);
+    wwDataSource1 = dataSource(1);
+    wwDataSource2 = dataSource(2);
+    wwDataSource3 = dataSource(3);
+    wwDataSource4 = dataSource(4);
+    wwDataSource40 = dataSource(40);
+    wwDataSource5 = dataSource(5);
+    wwDataSource6 = dataSource(6);
+    wwDataSource7 = dataSource(7);
+    wwDataSource9 = dataSource(9);
+
+    wwTable9->addAfterPostListener([this] { wwTable9AfterPost(); });
+
+    DM1Create();
+}
+
+TDM1::~TDM1()
+{
+    // Views let go of the tables before the tables go.
+    for (Slot& s : slots_) {
+        delete s.source;
+        s.source = nullptr;
+    }
+    for (Slot& s : slots_)
+        s.table->close();
+    if (DM1 == this)
+        DM1 = nullptr;
+}
+
+QString TDM1::programDirectory() { return QCoreApplication::applicationDirPath(); }
+
+void TDM1::DM1Create()
+{
+    const QString dir = dataDirectory_;
+    if (DBC->Params.isEmpty())
+        DBC->Params << QString();
+    DBC->Params[0] = QStringLiteral("Path=") + QDir::toNativeSeparators(dir);
+
+    DatabaseOpened = 0;
+    std::fill(std::begin(BasePresent), std::end(BasePresent), 0);
+    terminate_ = false;
+
+    bool anyOpened = false;
+    for (Slot& slot : slots_) {
+        const QString file = QString::fromLatin1(slot.decl->fileName.data(), qsizetype(slot.decl->fileName.size()));
+        const QString path = QDir(dir).filePath(file);
+        if (!QFileInfo(path).isFile())
+            continue;
+        try {
+            if (!DatabaseOpened) {
+                DBC->Open();
+                DatabaseOpened = 1;
+            }
+            slot.table->open(QFile::encodeName(path).toStdString(),
+                             slot.decl->number == 9 ? OpenMode::ReadWrite : OpenMode::ReadOnly);
+            data::checkDeclaredFields(*slot.decl, *slot.table->file());
+            BasePresent[slot.decl->number] = 1;
+            anyOpened = true;
+        } catch (const EngineError& e) {
+            // This base counts as missing; the others are still worth opening.
+            slot.table->close();
+            msg::error(QString::fromUtf8(e.what()));
+            if (!DatabaseOpened)
+                break;  // the folder itself cannot be used
+        }
+    }
+
+    if (!anyOpened) {
+        msg::information(QStringLiteral("Sorry, no databases available. Please see \"Readme.txt\" file to see how "
+                                        "to get the databases. We have to terminate the application"));
+        terminate_ = true;
+        // A quit request to the message loop: it takes effect once the loop runs.
+        if (QCoreApplication::instance())
+            QMetaObject::invokeMethod(QCoreApplication::instance(), [] { QCoreApplication::quit(); },
+                                      Qt::QueuedConnection);
+    }
+}
+
+void TDM1::wwTable9AfterPost()
+{
+    try {
+        wwTable9->saveChanges();
+    } catch (const EngineError& e) {
+        msg::error(QString::fromUtf8(e.what()));
+    }
+}
+
+const TDM1::Slot* TDM1::slotOf(int base) const
+{
+    for (const Slot& s : slots_)
+        if (s.decl->number == base)
+            return &s;
+    return nullptr;
+}
+
+Table* TDM1::table(int base) const
+{
+    const Slot* s = slotOf(base);
+    return s ? s->table.get() : nullptr;
+}
+
+DataSource* TDM1::dataSource(int base) const
+{
+    const Slot* s = slotOf(base);
+    return s ? s->source : nullptr;
+}
+
+Table* TDM1::tableByName(const QString& name) const
+{
+    for (const Slot& s : slots_)
+        if (name == QLatin1String(s.decl->tableName.data(), qsizetype(s.decl->tableName.size())))
+            return s.table.get();
+    return nullptr;
+}
+
+DataSource* TDM1::dataSourceByName(const QString& name) const
+{
+    for (const Slot& s : slots_)
+        if (name == QLatin1String(s.decl->dataSourceName.data(), qsizetype(s.decl->dataSourceName.size())))
+            return s.source;
+    return nullptr;
+}
+
+const data::BaseDecl* TDM1::baseOf(const Table* table) const
+{
+    for (const Slot& s : slots_)
+        if (s.table.get() == table)
+            return s.decl;
+    return nullptr;
+}
+
+void TDM1::closeAll()
+{
+    for (Slot& s : slots_)
+        if (BasePresent[s.decl->number])
+            s.table->close();
+    if (DatabaseOpened)
+        DBC->Close();
+}
+
+} // namespace tv

@@ -1,0 +1,102 @@
+#include "datasource.h"
+
+#include <algorithm>
+
+namespace tv {
+
+DataLink::~DataLink() { linkTo(nullptr); }
+
+void DataLink::linkTo(DataSource* source)
+{
+    if (source_ == source)
+        return;
+    if (source_) {
+        auto& links = source_->links_;
+        links.erase(std::remove(links.begin(), links.end(), this), links.end());
+    }
+    source_ = source;
+    if (source_)
+        source_->links_.push_back(this);
+}
+
+DataSource::DataSource(QObject* parent) : QObject(parent) {}
+
+DataSource::DataSource(Table* table, QObject* parent) : QObject(parent) { setTable(table); }
+
+DataSource::~DataSource()
+{
+    detach();
+    for (DataLink* link : links_)
+        link->source_ = nullptr;
+}
+
+void DataSource::setTable(Table* table)
+{
+    if (table == table_)
+        return;
+    detach();
+    table_ = table;
+    attach();
+    emit tableChanged();
+    emit dataChanged(DataChange::Reset);
+    emit currentChanged();
+}
+
+void DataSource::attach()
+{
+    if (!table_)
+        return;
+    listeners_.push_back(table_->addCurrentChangedListener([this] { emit currentChanged(); }));
+    listeners_.push_back(table_->addDataChangedListener([this](DataChange c) { emit dataChanged(c); }));
+    listeners_.push_back(table_->addStateChangedListener([this](TableState s) { emit stateChanged(s); }));
+    listeners_.push_back(table_->addAfterPostListener([this] { emit afterPost(); }));
+}
+
+void DataSource::detach()
+{
+    if (table_)
+        for (ListenerId id : listeners_)
+            table_->removeListener(id);
+    listeners_.clear();
+}
+
+bool DataSource::active() const { return table_ && table_->isOpen(); }
+
+bool DataSource::writable() const { return active() && !table_->readOnly(); }
+
+TableState DataSource::state() const { return table_ ? table_->state() : TableState::Inactive; }
+
+void DataSource::edit()
+{
+    if (!table_)
+        throw EngineError("No table is bound to the data source");
+    const TableState s = table_->state();
+    if (s == TableState::Edit || s == TableState::Insert)
+        return;
+    if (!table_->isOpen())
+        throw EngineError("Cannot perform this operation on a closed table");
+    if (table_->readOnly())
+        throw EngineError("Cannot modify a read-only table");
+    if (table_->recordCount() == 0)
+        table_->append();
+    else
+        table_->edit();
+}
+
+void DataSource::updateRecord()
+{
+    const std::vector<DataLink*> links = links_;  // a flush may rebind controls
+    for (DataLink* link : links)
+        if (std::find(links_.begin(), links_.end(), link) != links_.end())
+            link->flushPending();
+}
+
+void DataSource::post()
+{
+    if (!table_)
+        return;
+    updateRecord();
+    table_->post();
+}
+
+} // namespace tv

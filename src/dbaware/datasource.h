@@ -1,0 +1,79 @@
+#pragma once
+// DataSource: links any number of views to one engine Table. It turns the table's listeners
+// into Qt signals, and it is where bound controls start edits and hand over text they hold
+// but have not yet written (UpdateRecord before a post).
+
+#include "engine/dataset/table.h"
+
+#include <QObject>
+#include <QString>
+
+#include <vector>
+
+namespace tv {
+
+class DataSource;
+
+// A control bound to a data source. Controls register themselves so that updateRecord() can
+// ask them for pending text.
+class DataLink {
+public:
+    virtual ~DataLink();
+    // Writes text typed into the control that was not yet accepted by the table (for
+    // example a date still being typed). Throws EngineError when the table refuses it.
+    virtual void flushPending() {}
+
+protected:
+    void linkTo(DataSource* source);
+    DataSource* linkedSource() const { return source_; }
+
+private:
+    friend class DataSource;
+    DataSource* source_ = nullptr;
+};
+
+class DataSource : public QObject {
+    Q_OBJECT
+public:
+    explicit DataSource(QObject* parent = nullptr);
+    explicit DataSource(Table* table, QObject* parent = nullptr);
+    ~DataSource() override;
+
+    Table* table() const { return table_; }
+    // Rebinds to another table (nullptr: none). Views refresh through dataChanged(Reset).
+    void setTable(Table* table);
+
+    // True when a table is bound and open.
+    bool active() const;
+    // True when the bound table is open and accepts writes.
+    bool writable() const;
+    TableState state() const;
+
+    // Puts the table into editing for typing into a bound control: an edit of the current
+    // record, or an insertion when the table has no records. Does nothing when already
+    // editing or inserting. Throws EngineError (read-only table, ...).
+    void edit();
+    // Asks every bound control to write its pending text into the table.
+    void updateRecord();
+    // updateRecord(), then the table's post().
+    void post();
+
+signals:
+    void currentChanged();
+    void dataChanged(tv::DataChange change);
+    void stateChanged(tv::TableState state);
+    void afterPost();
+    // The bound table was replaced (setTable).
+    void tableChanged();
+
+private:
+    friend class DataLink;
+    void attach();
+    void detach();
+
+    Table* table_ = nullptr;
+    std::vector<ListenerId> listeners_;
+    std::vector<DataLink*> links_;
+};
+
+} // namespace tv

@@ -1,0 +1,322 @@
+#include "dbcontrols.h"
+
+#include <QAction>
+#include <QFocusEvent>
+#include <QPainter>
+#include <QPixmap>
+
+#include <cstring>
+
+namespace tv {
+
+// ---------------------------------------------------------------------------------------
+// PictureValidator
+
+PictureValidator::PictureValidator(const PictureMask& mask, QObject* parent) : QValidator(parent), mask_(mask) {}
+
+QValidator::State PictureValidator::validate(QString& input, int&) const
+{
+    if (input.isEmpty() || mask_.empty())
+        return Acceptable;
+    const std::string text = input.toStdString();
+    if (mask_.matches(text))
+        return Acceptable;
+    return mask_.isPrefix(text) ? Intermediate : Invalid;
+}
+
+// ---------------------------------------------------------------------------------------
+// DBEdit
+
+DBEdit::DBEdit(QWidget* parent) : BoundControl(parent)
+{
+    link_->onRefresh = [this] { showField(); };
+    link_->onModifiableChanged = [this] { updateModifiable(); };
+    connect(this, &QLineEdit::textEdited, this, &DBEdit::onTextEdited);
+    connect(this, &QLineEdit::editingFinished, this, [this] {
+        if (link_->hasPending())
+            link_->write(text());
+    });
+    updateModifiable();
+}
+
+void DBEdit::setReadOnly(bool readOnly)
+{
+    readOnly_ = readOnly;
+    updateModifiable();
+}
+
+void DBEdit::updateModifiable()
+{
+    QLineEdit::setReadOnly(readOnly_ || !link_->canModify());
+    // The field's picture decides what may be typed.
+    const Table* t = link_->table();
+    const int f = link_->field();
+    const PictureMask* mask = t && f >= 0 && !t->picture(f).empty() ? &t->picture(f) : nullptr;
+    const QString pic = mask ? QString::fromStdString(mask->mask()) : QString();
+    if (pic != shownPicture_) {
+        shownPicture_ = pic;
+        delete validator();
+        setValidator(mask ? new PictureValidator(*mask, this) : nullptr);
+    }
+    showField();
+}
+
+void DBEdit::showField()
+{
+    const QString shown = link_->displayText();
+    if (shown != text())
+        setText(shown);
+}
+
+void DBEdit::onTextEdited(const QString& typed)
+{
+    if (isReadOnly())
+        return;
+    QString text = typed;
+    if (!link_->startEdit()) {
+        showField();
+        return;
+    }
+    // Literal characters of the picture are filled in while typing at the end.
+    const Table* t = link_->table();
+    const int f = link_->field();
+    if (t && f >= 0 && t->display(f).autoFillLiterals && cursorPosition() == text.size()) {
+        const QString filled = QString::fromStdString(t->picture(f).fillLiterals(text.toStdString()));
+        if (filled != text && filled.startsWith(text)) {
+            text = filled;
+            setText(text);
+            setCursorPosition(int(text.size()));
+        }
+    }
+    link_->write(text);
+}
+
+// ---------------------------------------------------------------------------------------
+// DBComboDlg
+
+namespace {
+
+QIcon ellipsisIcon()
+{
+    QPixmap pm(16, 16);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setPen(Qt::NoPen);
+    p.setBrush(Qt::black);
+    for (int i = 0; i < 3; ++i)
+        p.drawRect(3 + i * 4, 11, 2, 2);
+    return QIcon(pm);
+}
+
+} // namespace
+
+DBComboDlg::DBComboDlg(QWidget* parent) : DBEdit(parent)
+{
+    button_ = addAction(ellipsisIcon(), QLineEdit::TrailingPosition);
+    button_->setObjectName(QStringLiteral("button"));
+    connect(button_, &QAction::triggered, this, &DBComboDlg::clickButton);
+}
+
+void DBComboDlg::clickButton()
+{
+    if (!readOnlyByChoice() && link()->canModify() && !link()->startEdit())
+        return;
+    emit customDlg(this);
+}
+
+// ---------------------------------------------------------------------------------------
+// DBMemo
+
+DBMemo::DBMemo(QWidget* parent) : BoundControl(parent)
+{
+    setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    link_->onRefresh = [this] { showField(); };
+    link_->onModifiableChanged = [this] { updateModifiable(); };
+    connect(this, &QPlainTextEdit::textChanged, this, &DBMemo::onTextChanged);
+    updateModifiable();
+}
+
+void DBMemo::setReadOnly(bool readOnly)
+{
+    readOnly_ = readOnly;
+    updateModifiable();
+}
+
+void DBMemo::updateModifiable()
+{
+    QPlainTextEdit::setReadOnly(readOnly_ || !link_->canModify());
+    showField();
+}
+
+void DBMemo::showField()
+{
+    const QString shown = link_->displayText();
+    if (shown == toPlainText())
+        return;
+    loading_ = true;
+    setPlainText(shown);
+    loading_ = false;
+}
+
+void DBMemo::onTextChanged()
+{
+    if (loading_ || isReadOnly())
+        return;
+    const QString text = toPlainText();
+    if (!link_->startEdit()) {
+        showField();
+        return;
+    }
+    link_->write(text);
+}
+
+void DBMemo::focusInEvent(QFocusEvent* event)
+{
+    QPlainTextEdit::focusInEvent(event);
+    if (event->reason() != Qt::PopupFocusReason)
+        emit entered();
+}
+
+void DBMemo::focusOutEvent(QFocusEvent* event)
+{
+    QPlainTextEdit::focusOutEvent(event);
+    if (event->reason() != Qt::PopupFocusReason)
+        emit exited();
+}
+
+// ---------------------------------------------------------------------------------------
+// DBComboBox
+
+DBComboBox::DBComboBox(QWidget* parent) : BoundControl(parent)
+{
+    setEditable(true);
+    setInsertPolicy(QComboBox::NoInsert);
+    setDuplicatesEnabled(true);
+    link_->onRefresh = [this] { showField(); };
+    link_->onModifiableChanged = [this] { updateModifiable(); };
+    connect(lineEdit(), &QLineEdit::textEdited, this, &DBComboBox::userText);
+    connect(this, &QComboBox::activated, this, [this](int index) { userText(itemText(index)); });
+    updateModifiable();
+}
+
+void DBComboBox::setMaxLength(int length) { lineEdit()->setMaxLength(length); }
+
+void DBComboBox::setReadOnly(bool readOnly)
+{
+    readOnly_ = readOnly;
+    updateModifiable();
+}
+
+void DBComboBox::updateModifiable()
+{
+    lineEdit()->setReadOnly(readOnly_ || !link_->canModify());
+    showField();
+}
+
+void DBComboBox::showField()
+{
+    const QString shown = link_->displayText();
+    if (shown == currentText())
+        return;
+    loading_ = true;
+    setEditText(shown);
+    loading_ = false;
+}
+
+void DBComboBox::userText(const QString& text)
+{
+    if (loading_)
+        return;
+    if (lineEdit()->isReadOnly() || !link_->startEdit()) {
+        showField();
+        return;
+    }
+    link_->write(text);
+    if (currentText() != text) {
+        loading_ = true;
+        setEditText(text);
+        loading_ = false;
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// DBText
+
+DBText::DBText(QWidget* parent) : BoundControl(parent)
+{
+    link_->onRefresh = [this] { setText(link_->displayText()); };
+}
+
+// ---------------------------------------------------------------------------------------
+// DBImage
+
+DBImage::DBImage(QWidget* parent) : BoundControl(parent)
+{
+    link_->onRefresh = [this] { showField(); };
+}
+
+void DBImage::setStretch(bool stretch)
+{
+    if (stretch_ == stretch)
+        return;
+    stretch_ = stretch;
+    update();
+}
+
+QImage DBImage::decode(const std::string& bytes)
+{
+    QImage img = QImage::fromData(reinterpret_cast<const uchar*>(bytes.data()), int(bytes.size()));
+    if (!img.isNull() || bytes.size() < 40)
+        return img;
+    // A device-independent bitmap without its file header: put one in front.
+    uint32_t headerSize = 0;
+    std::memcpy(&headerSize, bytes.data(), 4);
+    if (headerSize != 12 && headerSize != 40 && headerSize != 108 && headerSize != 124)
+        return img;
+    const uint32_t fileSize = uint32_t(14 + bytes.size());
+    uint32_t offset = 14 + headerSize;
+    if (headerSize >= 40) {
+        uint16_t bits = 0;
+        uint32_t used = 0;
+        std::memcpy(&bits, bytes.data() + 14, 2);
+        std::memcpy(&used, bytes.data() + 32, 4);
+        const uint32_t colours = used ? used : (bits <= 8 ? (1u << bits) : 0);
+        offset += colours * 4;
+    }
+    std::string file = "BM";
+    auto put32 = [&file](uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            file.push_back(char((v >> (8 * i)) & 0xff));
+    };
+    put32(fileSize);
+    put32(0);
+    put32(offset);
+    file += bytes;
+    return QImage::fromData(reinterpret_cast<const uchar*>(file.data()), int(file.size()));
+}
+
+void DBImage::showField()
+{
+    const Value v = link_->value();
+    if (const auto* blob = std::get_if<Blob>(&v))
+        image_ = decode(blob->bytes);
+    else
+        image_ = QImage();
+    update();
+}
+
+void DBImage::paintEvent(QPaintEvent* event)
+{
+    QFrame::paintEvent(event);
+    if (image_.isNull())
+        return;
+    QPainter p(this);
+    const QRect area = contentsRect();
+    if (stretch_)
+        p.drawImage(area, image_);
+    else
+        p.drawImage(area.topLeft(), image_);
+}
+
+} // namespace tv

@@ -1,0 +1,358 @@
+#include "dbgrid.h"
+
+#include "dbaware/msg.h"
+
+#include <QEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <qdrawutil.h>
+
+namespace tv {
+
+namespace {
+
+bool isNumericKind(FieldKind k) { return k == FieldKind::Integer || k == FieldKind::Float; }
+
+// Grid cells show one line: a memo shows its first line only.
+QString oneLine(const std::string& text)
+{
+    constexpr size_t kMax = 1024;
+    size_t end = text.find_first_of("\r\n");
+    if (end == std::string::npos)
+        end = text.size();
+    return QString::fromUtf8(text.data(), qsizetype(std::min(end, kMax)));
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------
+// GridModel
+
+GridModel::GridModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+void GridModel::setDataSource(DataSource* source)
+{
+    for (const auto& c : connections_)
+        disconnect(c);
+    connections_.clear();
+    source_ = source;
+    if (source_) {
+        connections_ << connect(source_, &DataSource::dataChanged, this, &GridModel::onDataChanged);
+        connections_ << connect(source_, &DataSource::stateChanged, this,
+                                [this](TableState) { onDataChanged(DataChange::Values); });
+        connections_ << connect(source_, &QObject::destroyed, this, [this] { setDataSource(nullptr); });
+    }
+    rebuild();
+}
+
+void GridModel::setColumns(const QList<GridColumn>& columns)
+{
+    columns_ = columns;
+    rebuild();
+}
+
+int GridModel::currentRowCount() const
+{
+    if (!source_ || !source_->active())
+        return 0;
+    const Table* t = source_->table();
+    return t->recordCount() + (t->insertRow() >= 0 ? 1 : 0);
+}
+
+void GridModel::rebuild()
+{
+    beginResetModel();
+    cols_.clear();
+    if (source_ && source_->active()) {
+        const Table* t = source_->table();
+        if (columns_.isEmpty()) {
+            for (int f = 0; f < t->fieldCount(); ++f)
+                if (t->visible(f))
+                    cols_.push_back({f, t->displayWidth(f), QString::fromStdString(t->displayLabel(f)),
+                                     QString::fromStdString(t->field(f).name)});
+        } else {
+            for (const GridColumn& c : columns_) {
+                const int f = t->fieldIndex(c.fieldName.toStdString());
+                if (f < 0)
+                    continue;
+                cols_.push_back({f, c.width > 0 ? c.width : t->displayWidth(f),
+                                 c.title.isEmpty() ? QString::fromStdString(t->displayLabel(f)) : c.title,
+                                 QString::fromStdString(t->field(f).name)});
+            }
+        }
+    }
+    rows_ = currentRowCount();
+    endResetModel();
+}
+
+void GridModel::onDataChanged(DataChange change)
+{
+    if (change == DataChange::Reset) {
+        rebuild();
+        return;
+    }
+    const int rows = currentRowCount();
+    if (change == DataChange::Values && rows == rows_) {
+        if (rows_ > 0 && !cols_.empty())
+            emit dataChanged(index(0, 0), index(rows_ - 1, int(cols_.size()) - 1));
+        return;
+    }
+    beginResetModel();
+    rows_ = rows;
+    endResetModel();
+}
+
+int GridModel::fieldOf(int column) const
+{
+    return column >= 0 && column < int(cols_.size()) ? cols_[size_t(column)].field : -1;
+}
+
+QString GridModel::fieldNameOf(int column) const
+{
+    return column >= 0 && column < int(cols_.size()) ? cols_[size_t(column)].name : QString();
+}
+
+int GridModel::widthOf(int column) const
+{
+    return column >= 0 && column < int(cols_.size()) ? cols_[size_t(column)].width : 0;
+}
+
+int GridModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : rows_; }
+
+int GridModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : int(cols_.size()); }
+
+QVariant GridModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || !source_ || !source_->active() || index.row() >= rows_)
+        return {};
+    const Table* t = source_->table();
+    const int f = fieldOf(index.column());
+    if (f < 0 || f >= t->fieldCount())
+        return {};
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::EditRole:
+        try {
+            return oneLine(t->displayTextAt(index.row(), f));
+        } catch (const EngineError&) {
+            return {};
+        }
+    case Qt::TextAlignmentRole:
+        return isNumericKind(kindOf(t->field(f).type)) ? int(Qt::AlignRight | Qt::AlignVCenter)
+                                                       : int(Qt::AlignLeft | Qt::AlignVCenter);
+    default:
+        return {};
+    }
+}
+
+QVariant GridModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < int(cols_.size()))
+        return cols_[size_t(section)].title;
+    return {};
+}
+
+Qt::ItemFlags GridModel::flags(const QModelIndex& index) const
+{
+    Qt::ItemFlags fl = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    if (readOnly_ || !source_ || !source_->writable())
+        return fl;
+    const int f = fieldOf(index.column());
+    if (f < 0)
+        return fl;
+    const FieldType type = source_->table()->field(f).type;
+    if (type != FieldType::AutoInc && kindOf(type) != FieldKind::Blob && kindOf(type) != FieldKind::Memo)
+        fl |= Qt::ItemIsEditable;
+    return fl;
+}
+
+bool GridModel::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    if (role != Qt::EditRole || !(flags(index) & Qt::ItemIsEditable))
+        return false;
+    Table* t = source_->table();
+    try {
+        if (t->state() == TableState::Browse && t->recNo() != index.row())
+            t->moveTo(index.row());
+        const std::string text = value.toString().toStdString();
+        if (t->state() == TableState::Browse && t->displayText(fieldOf(index.column())) == text)
+            return true;  // nothing typed: no edit
+        source_->edit();
+        t->setText(fieldOf(index.column()), text);
+        return true;
+    } catch (const EngineError& e) {
+        emit editFailed(QString::fromUtf8(e.what()));
+        return false;
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// GridHeader
+
+GridHeader::GridHeader(DBGrid* grid) : QHeaderView(Qt::Horizontal, grid), grid_(grid)
+{
+    setSectionsClickable(true);
+    setHighlightSections(false);
+    setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    setSectionResizeMode(QHeaderView::Interactive);
+    setStretchLastSection(false);
+}
+
+void GridHeader::paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const
+{
+    if (!rect.isValid())
+        return;
+    painter->save();
+    painter->fillRect(rect, grid_->titleBackground(logicalIndex));
+    qDrawShadePanel(painter, rect, palette(), false, 1);
+    painter->setPen(palette().color(QPalette::ButtonText));
+    painter->setFont(font());
+    const QRect textRect = rect.adjusted(3, 0, -3, 0);
+    const QString text = model() ? model()->headerData(logicalIndex, Qt::Horizontal).toString() : QString();
+    painter->drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                      fontMetrics().elidedText(text, Qt::ElideRight, textRect.width()));
+    painter->restore();
+}
+
+// ---------------------------------------------------------------------------------------
+// DBGrid
+
+DBGrid::DBGrid(QWidget* parent) : QTableView(parent), model_(new GridModel(this)), header_(new GridHeader(this))
+{
+    setHorizontalHeader(header_);
+    setModel(model_);
+    // A title click orders the table (through titleButtonClick); it never selects a column.
+    disconnect(header_, &QHeaderView::sectionPressed, this, &QTableView::selectColumn);
+    disconnect(header_, &QHeaderView::sectionEntered, nullptr, nullptr);
+    connect(header_, &QHeaderView::sectionClicked, this,
+            [this](int logical) { emit titleButtonClick(model_->fieldNameOf(logical)); });
+
+    verticalHeader()->hide();
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setWordWrap(false);
+    setCornerButtonEnabled(false);
+    setTabKeyNavigation(false);
+    setReadOnly(true);
+
+    connect(model_, &QAbstractItemModel::modelReset, this, &DBGrid::onModelReset);
+    connect(model_, &GridModel::editFailed, this, [this](const QString& m) { msg::error(m, this); });
+    applyColumnWidths();
+}
+
+DBGrid::~DBGrid() = default;
+
+void DBGrid::setDataSource(DataSource* source)
+{
+    for (const auto& c : connections_)
+        disconnect(c);
+    connections_.clear();
+    model_->setDataSource(source);
+    if (source) {
+        connections_ << connect(source, &DataSource::currentChanged, this, &DBGrid::followTable);
+        connections_ << connect(source, &DataSource::stateChanged, this, [this](TableState) { followTable(); });
+    }
+    followTable();
+}
+
+void DBGrid::setColumns(const QList<GridColumn>& columns) { model_->setColumns(columns); }
+
+void DBGrid::setReadOnly(bool readOnly)
+{
+    model_->setReadOnly(readOnly);
+    setEditTriggers(readOnly ? QAbstractItemView::NoEditTriggers
+                             : QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed);
+}
+
+void DBGrid::setTitleFont(const QFont& font)
+{
+    header_->setFont(font);
+    header_->setMinimumHeight(QFontMetrics(font).height() + 6);
+}
+
+void DBGrid::setTitleAttributesCallback(TitleAttributesFn fn)
+{
+    titleFn_ = std::move(fn);
+    header_->viewport()->update();
+}
+
+QColor DBGrid::titleBackground(int column) const
+{
+    QColor bg = palette().color(QPalette::Button);
+    if (titleFn_)
+        titleFn_(const_cast<DBGrid*>(this), model_->fieldNameOf(column), bg);
+    return bg;
+}
+
+void DBGrid::applyColumnWidths()
+{
+    const QFontMetrics fm(font());
+    const int digit = fm.horizontalAdvance(QLatin1Char('0'));
+    for (int c = 0; c < model_->columnCount(); ++c)
+        setColumnWidth(c, model_->widthOf(c) * digit + 4);
+    verticalHeader()->setDefaultSectionSize(fm.height() + 4);
+}
+
+void DBGrid::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    QTableView::mouseDoubleClickEvent(event);
+    emit gridDoubleClicked();
+}
+
+void DBGrid::changeEvent(QEvent* event)
+{
+    QTableView::changeEvent(event);
+    if (event->type() == QEvent::FontChange)
+        applyColumnWidths();
+}
+
+void DBGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous)
+{
+    QTableView::currentChanged(current, previous);
+    if (syncing_ || !current.isValid())
+        return;
+    DataSource* source = model_->dataSource();
+    if (!source || !source->active())
+        return;
+    Table* t = source->table();
+    if (current.row() == t->recNo())
+        return;
+    try {
+        if (t->state() == TableState::Insert && current.row() == t->insertRow())
+            return;
+        source->updateRecord();
+        t->moveTo(current.row());
+    } catch (const EngineError& e) {
+        msg::error(QString::fromUtf8(e.what()), this);
+    }
+    followTable();
+}
+
+void DBGrid::followTable()
+{
+    DataSource* source = model_->dataSource();
+    const int row = source && source->active() ? source->table()->recNo() : -1;
+    syncing_ = true;
+    if (row < 0 || row >= model_->rowCount()) {
+        if (row < 0)
+            selectionModel()->clearCurrentIndex();
+    } else {
+        const int col = std::max(0, currentIndex().column());
+        const QModelIndex idx = model_->index(row, std::min(col, std::max(0, model_->columnCount() - 1)));
+        if (idx != currentIndex())
+            selectionModel()->setCurrentIndex(idx, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        if (idx.isValid())
+            scrollTo(idx);
+    }
+    syncing_ = false;
+}
+
+void DBGrid::onModelReset()
+{
+    applyColumnWidths();
+    followTable();
+}
+
+} // namespace tv

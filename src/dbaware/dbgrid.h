@@ -1,0 +1,144 @@
+#pragma once
+// DBGrid: the record grid. One row per record of the data source's visible set, read
+// directly by row (scrolling never walks the table), columns from a column list with
+// widths in characters, clickable titles ("title buttons") that report the column's field,
+// a callback that may recolour each title, and a current row that follows the table's
+// current record and moves it when the user picks a row. Read-only unless told otherwise.
+
+#include "dbaware/datasource.h"
+
+#include <QAbstractTableModel>
+#include <QColor>
+#include <QHeaderView>
+#include <QList>
+#include <QPointer>
+#include <QTableView>
+
+#include <functional>
+#include <vector>
+
+namespace tv {
+
+struct GridColumn {
+    QString fieldName;   // matched without regard to letter case; unknown names give no column
+    int width = 0;       // characters; 0: the field's display width
+    QString title;       // empty: the field's display label
+};
+
+// The model behind the grid: rows of the visible set (plus the row being inserted).
+class GridModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    explicit GridModel(QObject* parent = nullptr);
+
+    void setDataSource(DataSource* source);
+    DataSource* dataSource() const { return source_; }
+    // The column list; empty: every visible field with its display attributes.
+    void setColumns(const QList<GridColumn>& columns);
+    const QList<GridColumn>& columns() const { return columns_; }
+    void setReadOnly(bool readOnly) { readOnly_ = readOnly; }
+    bool readOnly() const { return readOnly_; }
+
+    // Field position in the table of a model column, -1 when out of range.
+    int fieldOf(int column) const;
+    // Field name of a model column, empty when out of range.
+    QString fieldNameOf(int column) const;
+    // Width in characters of a model column.
+    int widthOf(int column) const;
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+
+signals:
+    // A value typed into a cell was refused by the table.
+    void editFailed(const QString& message);
+
+private:
+    struct Col {
+        int field;
+        int width;
+        QString title;
+        QString name;
+    };
+    void rebuild();                  // columns and rows from scratch (model reset)
+    void onDataChanged(DataChange change);
+    int currentRowCount() const;
+
+    QPointer<DataSource> source_;
+    QList<GridColumn> columns_;
+    std::vector<Col> cols_;
+    int rows_ = 0;
+    bool readOnly_ = true;
+    QList<QMetaObject::Connection> connections_;
+};
+
+class DBGrid;
+
+// The grid's title row: clickable titles drawn on a background the grid's callback may
+// recolour, left-justified, one line.
+class GridHeader : public QHeaderView {
+    Q_OBJECT
+public:
+    explicit GridHeader(DBGrid* grid);
+
+protected:
+    void paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const override;
+
+private:
+    DBGrid* grid_;
+};
+
+class DBGrid : public QTableView {
+    Q_OBJECT
+public:
+    // Receives the grid, the column's field name and the title's background, which it may
+    // change; runs for every title as it is painted.
+    using TitleAttributesFn = std::function<void(DBGrid* grid, const QString& fieldName, QColor& background)>;
+
+    explicit DBGrid(QWidget* parent = nullptr);
+    ~DBGrid() override;
+
+    void setDataSource(DataSource* source);
+    DataSource* dataSource() const { return model_->dataSource(); }
+    void setColumns(const QList<GridColumn>& columns);
+    GridModel* gridModel() const { return model_; }
+
+    // Read-only by default; a writable grid lets the user type into cells of a writable table.
+    void setReadOnly(bool readOnly);
+    bool isReadOnly() const { return model_->readOnly(); }
+
+    void setTitleFont(const QFont& font);
+    void setTitleAttributesCallback(TitleAttributesFn fn);
+    // The title's background after the callback (the button face colour when it changes nothing).
+    QColor titleBackground(int column) const;
+
+    // Column widths follow the width in characters of each column and the grid's font.
+    void applyColumnWidths();
+
+signals:
+    // A title was clicked: the column's field name.
+    void titleButtonClick(const QString& fieldName);
+    // Anywhere in the grid.
+    void gridDoubleClicked();
+
+protected:
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+
+private:
+    void followTable();      // current row := the table's current record
+    void onModelReset();
+
+    GridModel* model_;
+    GridHeader* header_;
+    TitleAttributesFn titleFn_;
+    bool syncing_ = false;
+    QList<QMetaObject::Connection> connections_;
+};
+
+} // namespace tv

@@ -1,0 +1,66 @@
+#pragma once
+// Answers modal message boxes in tests: polls QApplication::activeModalWidget() on a short
+// timer, records what each box said and presses the requested button.
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
+
+#include <vector>
+
+namespace tvtest {
+
+struct SeenBox {
+    QString caption;
+    QString text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QList<QMessageBox::StandardButton> buttons;
+};
+
+class ModalAnswerer : public QObject {
+public:
+    explicit ModalAnswerer(QMessageBox::StandardButton answer = QMessageBox::Ok) : answer_(answer)
+    {
+        timer_.setInterval(5);
+        QObject::connect(&timer_, &QTimer::timeout, this, [this] { poll(); });
+        timer_.start();
+    }
+
+    // The answers to give, in order; after the last one, the default answer is used.
+    void queue(QMessageBox::StandardButton b) { queued_.push_back(b); }
+
+    const std::vector<SeenBox>& seen() const { return seen_; }
+
+private:
+    void poll()
+    {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || box->property("tvAnswered").toBool())
+            return;
+        box->setProperty("tvAnswered", true);
+        SeenBox s;
+        s.caption = box->windowTitle();
+        s.text = box->text();
+        s.icon = box->icon();
+        for (QAbstractButton* b : box->buttons())
+            s.buttons.push_back(box->standardButton(b));
+        seen_.push_back(s);
+        QMessageBox::StandardButton want = answer_;
+        if (next_ < queued_.size())
+            want = queued_[next_++];
+        QAbstractButton* button = box->button(want);
+        if (!button && !box->buttons().isEmpty())
+            button = box->buttons().first();
+        if (button)
+            QMetaObject::invokeMethod(button, &QAbstractButton::click, Qt::QueuedConnection);
+    }
+
+    QTimer timer_;
+    QMessageBox::StandardButton answer_;
+    std::vector<QMessageBox::StandardButton> queued_;
+    size_t next_ = 0;
+    std::vector<SeenBox> seen_;
+};
+
+} // namespace tvtest
