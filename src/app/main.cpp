@@ -1,13 +1,12 @@
+#include "app/program.h"
+
 #include <QApplication>
-#include <QMainWindow>
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Tipvault"));
-    QMainWindow w;
-    w.setWindowTitle(QStringLiteral("Tipvault"));
-    w.resize(800, 600);
-    w.showMaximized();
-    return app.exec();
+    tv::app::registerFontSubstitutes();
+    // The bases are looked for beside the program file, never in the working directory.
+    tv::app::Program program(QCoreApplication::applicationDirPath());
+    return program.exec();
 }

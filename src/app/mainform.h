@@ -1,0 +1,160 @@
+#pragma once
+// The program's main window: toolbar, record-tool row, menus, the eleven pages and the status
+// bar. The implementation is split by concern:
+//   mainform_layout.cpp   button rows, menus, status bar, page control
+//   mainform_pages.cpp    the base pages (credit strips, grids, record panes, notices)
+//   mainform_sweep.cpp    the search page and the Info page
+//   mainform_life.cpp     creation, hints, help, exit
+//   mainform_paging.cpp   page switching, record tools, notices, grid/record view
+//   mainform_records.cpp  navigation, editing and bookmarks
+//   mainform_hooks.cpp    commands served by other modules (reports, dialogs, filters, ...)
+
+#include "app/datamodule.h"
+#include "app/pagetable.h"
+
+#include <QMainWindow>
+#include <QPointer>
+
+#include <array>
+#include <functional>
+#include <optional>
+
+class QAction;
+class QButtonGroup;
+class QLineEdit;
+class QMenu;
+class QTabWidget;
+class QAbstractButton;
+class QGroupBox;
+class QFrame;
+
+#include "engine/dataset/table.h"
+
+namespace tv::app {
+
+class PageCanvas;
+
+class TMainForm : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TMainForm(QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    // --- Life cycle, hints, help (mainform_life.cpp)
+    void FormCreate();
+    void ShowHint(const QString& hint);
+    void ExitItemClick();
+    void btnHelpClick();
+    void btnHelpIndexClick();
+    void SetClipboardTools(bool enabled);
+    void DisableRecordTools();
+
+    // --- Page switching and views (mainform_paging.cpp)
+    void PageControl1Changing();
+    void PageControl1Change();
+    void PageControl1Exit();
+    void btnGridSwitchClick();
+
+    // --- Records (mainform_records.cpp)
+    void btnFirstClick(QObject* sender);
+    void btnSetBookmarkClick(QObject* sender);
+    void rgpDelphiClick();
+
+    // --- Commands served by other modules (mainform_hooks.cpp)
+    void btnPreviewClick(QObject* sender);
+    void mnuPrintSetupClick();
+    void ClipboardClick(QObject* sender);
+    void btnDBIndexClick();
+    void btnFilterClick();
+    void btnNoFilterClick();
+    void Find1Click();
+    void btnLocateClick();
+    void btnLocateFirstClick();
+    void btnLocateNextClick();
+    void About1Click();
+    void btnTipClick();
+    void btnGOClick();
+    void btnOpenClick();
+    void DBMemo1Enter();
+    void DBMemo1Exit();
+
+    // Hook points for the modules built beside the main window. Each one, when set, is called
+    // by the handler of the same name with the main window (and the sender where there is one).
+    struct Hooks {
+        std::function<void(TMainForm&, QObject*)> reportCommand;      // btnPreviewClick
+        std::function<void(TMainForm&)> printSetup;                   // mnuPrintSetupClick
+        std::function<void(TMainForm&, QObject*)> clipboard;          // ClipboardClick
+        std::function<void(TMainForm&)> about;                        // About1Click
+        std::function<void(TMainForm&)> tipOfTheDay;                  // btnTipClick
+        std::function<void(TMainForm&)> filter, noFilter, search;     // Part of the filter tools
+        std::function<void(TMainForm&)> locate, locateFirst, locateNext;
+        std::function<void(TMainForm&)> dbIndex;                      // btnDBIndexClick
+        std::function<void(TMainForm&)> sweep;                        // btnGOClick
+    };
+    static Hooks& hooks();
+
+    // --- State shared with the other modules
+    int activePage() const;
+    const PageEntry& activeEntry() const { return kPages[static_cast<size_t>(activePage())]; }
+    // Base shown on a page now (page 4 follows the forum choice); 0 when none.
+    int pageBase(int tab) const;
+    // Table shown on a page now, or nullptr.
+    tv::Table* pageTable(int tab) const;
+    tv::Table* CurrentTable() const { return m_currentTable; }
+    bool BookmarkSet() const { return m_bookmarkSet; }
+    bool gridVisible(int tab) const;
+    QWidget* indexChooser() const { return m_indexChooser; }
+    QWidget* control(const char* name) const;   // any named child widget
+    QAction* action(const char* name) const;    // any named menu entry
+
+    // Exit without any question: release the bookmark, post a pending private note, close
+    // the opened bases and then the database. False when the pending note could not be
+    // posted (the error has been shown and nothing was closed).
+    bool shutdownData();
+
+protected:
+    bool event(QEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+    void changeEvent(QEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
+
+signals:
+    void firstActivated();
+
+private:
+    // Building (mainform_layout.cpp, mainform_pages.cpp, mainform_sweep.cpp)
+    void buildMenus();
+    void buildButtonRows(QWidget* central);
+    void buildPageControl(QWidget* central);
+    void buildStatusBar(QWidget* central);
+    void buildBasePages();
+    void buildSweepPage(QWidget* sheet);
+    void buildInfoPage(QWidget* sheet);
+    QWidget* buildRecordPane(int tab, QWidget* parent);
+    void bindCommands();
+
+    // Paging helpers (mainform_paging.cpp)
+    void setRecordTools(RecordToolSet set);
+    void centreHorizontally(QWidget* w) const;
+    void centrePanel(QWidget* w) const;
+    void releaseBookmark();
+    void setButtonsEnabled(std::initializer_list<const char*> names, bool enabled);
+
+    // Records (mainform_records.cpp)
+    void updateBackTrio(bool atBeginning);
+    void updateForwardTrio(bool atEnd);
+    void setEditButtons(bool editing);
+
+    QTabWidget* m_pages = nullptr;
+    QWidget* m_status = nullptr;
+    QWidget* m_indexChooser = nullptr;
+    tv::Table* m_currentTable = nullptr;
+    tv::Table* m_bookmarkTable = nullptr;
+    bool m_bookmarkSet = false;
+    tv::Bookmark m_bookmark;
+    bool m_wasActivated = false;
+    bool m_closing = false;
+    int m_lastPage = 0;
+};
+
+} // namespace tv::app

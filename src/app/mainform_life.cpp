@@ -1,0 +1,161 @@
+// Creation, hints, help commands and the two ways out of the program.
+
+#include "app/mainform.h"
+#include "app/msgbox.h"
+#include "app/pagetable.h"
+#include "app/widgets.h"
+#include "platform/platform.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QStatusTipEvent>
+#include <QTabWidget>
+#include <QVariant>
+
+namespace tv::app {
+
+TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent)
+{
+    setObjectName(QStringLiteral("MainForm"));
+    setWindowTitle(QStringLiteral("Tipvault"));
+    QFont base(QStringLiteral("System"));
+    base.setPixelSize(13);
+    setFont(base);
+    resize(640, 480);
+
+    auto* central = new DockPanel(this);
+    setCentralWidget(central);
+    buildMenus();
+    buildButtonRows(central);
+    buildStatusBar(central);
+    buildPageControl(central);
+    buildSweepPage(m_pages->widget(kSweepPage));
+    buildBasePages();
+    buildInfoPage(m_pages->widget(kInfoPage));
+    m_pages->setCurrentIndex(kSweepPage);
+    bindCommands();
+    FormCreate();
+    control("SpeedPanel")->setFocus();
+}
+
+TMainForm::~TMainForm()
+{
+    if (qApp)
+        qApp->removeEventFilter(this);
+}
+
+TMainForm::Hooks& TMainForm::hooks()
+{
+    static Hooks h;
+    return h;
+}
+
+QWidget* TMainForm::control(const char* n) const
+{
+    return findChild<QWidget*>(QString::fromLatin1(n));
+}
+
+QAction* TMainForm::action(const char* n) const
+{
+    return findChild<QAction*>(QString::fromLatin1(n));
+}
+
+void TMainForm::FormCreate()
+{
+    // Hints reach the status bar through the status-tip events of the window (see event()).
+    SetClipboardTools(false);
+    m_indexChooser = new QWidget(this);   // replaced by the index chooser control
+    m_indexChooser->setObjectName(QStringLiteral("dbIndex1"));
+    m_indexChooser->hide();
+    DisableRecordTools();
+}
+
+void TMainForm::ShowHint(const QString& hint)
+{
+    m_status->setProperty("Caption", hint);
+}
+
+bool TMainForm::event(QEvent* e)
+{
+    if (e->type() == QEvent::StatusTip) {
+        ShowHint(static_cast<QStatusTipEvent*>(e)->tip());
+        return true;
+    }
+    return QMainWindow::event(e);
+}
+
+void TMainForm::SetClipboardTools(bool enabled)
+{
+    for (const char* n : {"BtnCut", "BtnCopy", "btnPaste"})
+        control(n)->setEnabled(enabled);
+    for (const char* n : {"mnuCut", "MnuCopy", "MnuPaste"})
+        action(n)->setEnabled(enabled);
+}
+
+void TMainForm::btnHelpClick()
+{
+    tv::platform::showHelp(this, QApplication::instance()->property("HelpFile").toString(),
+                           tv::platform::HelpCommand::Contents);
+}
+
+void TMainForm::btnHelpIndexClick()
+{
+    tv::platform::showHelp(this, QApplication::instance()->property("HelpFile").toString(),
+                           tv::platform::HelpCommand::Finder);
+}
+
+bool TMainForm::shutdownData()
+{
+    // A note typed into the private base and not yet posted is posted first, so that leaving
+    // the program never throws it away; when that fails the program stays open.
+    if (Table* t9 = baseTable(9); t9 && basePresent(9)
+        && (t9->state() == TableState::Edit || t9->state() == TableState::Insert)) {
+        try {
+            t9->post();
+        } catch (const EngineError& err) {
+            showEngineError(this, err);
+            return false;
+        }
+    }
+    releaseBookmark();
+    closeAllBases();
+    return true;
+}
+
+void TMainForm::ExitItemClick()
+{
+    if (!confirm(this, QStringLiteral("Terminate the application?")))
+        return;
+    if (!shutdownData())
+        return;
+    m_closing = true;
+    QCoreApplication::quit();
+}
+
+void TMainForm::closeEvent(QCloseEvent* e)
+{
+    if (m_closing) {
+        e->accept();
+        return;
+    }
+    if (!confirm(this, QStringLiteral("Ternminate the application?")) || !shutdownData()) {
+        e->ignore();
+        return;
+    }
+    m_closing = true;
+    e->accept();
+    QCoreApplication::quit();
+}
+
+void TMainForm::changeEvent(QEvent* e)
+{
+    if (e->type() == QEvent::ActivationChange && isActiveWindow() && !m_wasActivated) {
+        m_wasActivated = true;
+        emit firstActivated();
+    }
+    QMainWindow::changeEvent(e);
+}
+
+} // namespace tv::app

@@ -1,0 +1,354 @@
+// The base pages: credit strip, missing-base notices, grid and record pane of every page.
+
+#include "app/dbwidgets.h"
+#include "app/mainform.h"
+#include "app/pagecontent.h"
+#include "app/widgets.h"
+
+#include <QButtonGroup>
+#include <QEvent>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QAbstractScrollArea>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QTabWidget>
+
+namespace tv::app {
+
+namespace {
+
+const QColor kBlue(0, 0, 255);
+const QColor kRed(255, 0, 0);
+
+QFrame* creditStrip(QWidget* sheet, const PageContent& c)
+{
+    auto* strip = new QFrame(sheet);
+    strip->resize(600, c.stripHeight);
+    setAlign(strip, Align::Top);
+    shadowLabel(strip, nullptr, QStringLiteral("Page Credit:"), arialPx(16, true, true), kBlue, TextStyle::Shadow)
+        ->setGeometry(8, 3, 110, 22);
+    QLabel* who = shadowLabel(strip, nullptr, QString::fromUtf8(c.compiler), arialPx(16, true, true), kRed,
+                              TextStyle::None);
+    who->setGeometry(122, 3, c.tab == kForumPage ? 190 : 240, 22);
+    if (c.tab != kForumPage)
+        shadowLabel(strip, nullptr, QString::fromUtf8(c.contact), arialPx(13, true), Qt::black, TextStyle::None)
+            ->setGeometry(370, 6, 300, 18);
+    else
+        shadowLabel(strip, nullptr, QString::fromUtf8(c.contact), arialPx(13, true), Qt::black, TextStyle::None)
+            ->setGeometry(490, 8, 200, 18);
+    if (c.secondLine)
+        shadowLabel(strip, nullptr, QString::fromUtf8(c.secondLine), arialPx(13, true), Qt::black, TextStyle::None)
+            ->setGeometry(122, 22, 500, 18);
+    return strip;
+}
+
+void notices(QWidget* sheet, int tab, const PageContent& c)
+{
+    const QByteArray a = QByteArray("Missing") + QByteArray::number(tab) + "a";
+    const QByteArray b = QByteArray("Missing") + QByteArray::number(tab) + "b";
+    QLabel* la = shadowLabel(sheet, a.constData(), QString::fromUtf8(c.noticeA), arialPx(16, true, tab == 7), kBlue,
+                             TextStyle::Shadow);
+    la->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    la->setWordWrap(true);
+    la->setGeometry(147, 59, 360, 63);
+    QLabel* lb = shadowLabel(sheet, b.constData(), QString::fromUtf8(c.noticeB), arialPx(32, true, true), kBlue,
+                             TextStyle::Raised);
+    lb->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    lb->setWordWrap(true);
+    lb->setGeometry(c.noticeBLeft, c.noticeBTop, 360, 31);
+}
+
+QFrame* panel(QWidget* parent, const char* objectName, Align align, int width = 0)
+{
+    auto* p = new DockPanel(parent);
+    if (objectName)
+        name(p, objectName);
+    setAlign(p, align);
+    if (width)
+        p->resize(width, 100);
+    return p;
+}
+
+// One labelled field: the label right-aligned against labelRight, the edit 4 pixels right of it.
+void field(QWidget* panel, int labelRight, int y, const QString& label, QWidget* edit)
+{
+    if (!label.isEmpty()) {
+        auto* l = new QLabel(label, panel);
+        l->setFont(arialPx(11));
+        l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        l->setGeometry(labelRight - 120, y, 120, 21);
+    }
+    edit->move(labelRight + 4, y);
+}
+
+struct FieldRow {
+    const char* label;
+    const char* field;
+    int width;
+};
+
+// A field panel with one field per row, rows 22 pixels apart.
+void fieldColumn(QWidget* panel, int tab, int base, int labelRight, int top, std::initializer_list<FieldRow> rows,
+                 bool readOnly)
+{
+    int y = top;
+    for (const FieldRow& r : rows) {
+        const QByteArray n = QByteArray("Field") + QByteArray::number(tab) + "_" + QByteArray(r.field).replace(' ', '_');
+        field(panel, labelRight, y, QString::fromLatin1(r.label),
+              makeDbEdit(panel, n.constData(), base, r.field, r.width, readOnly));
+        y += 22;
+    }
+}
+
+QPixmap bookPicture()
+{
+    QPixmap pm(101, 132);
+    pm.fill(QColor(0, 0, 128));
+    QPainter p(&pm);
+    p.fillRect(6, 6, 89, 120, QColor(200, 30, 30));
+    p.fillRect(6, 6, 8, 120, QColor(120, 0, 0));
+    p.setPen(Qt::white);
+    p.setFont(arialPx(14, true, true));
+    p.drawText(QRect(14, 20, 80, 80), Qt::AlignCenter | Qt::TextWordWrap, QStringLiteral("Book\nShelf"));
+    return pm;
+}
+
+QPixmap starPicture()
+{
+    QPixmap pm(20, 19);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    QPolygonF star;
+    for (int i = 0; i < 10; ++i) {
+        const double r = (i % 2) ? 4.0 : 9.0;
+        const double a = -M_PI / 2 + i * M_PI / 5;
+        star << QPointF(10 + r * std::cos(a), 10 + r * std::sin(a));
+    }
+    p.setPen(QColor(128, 96, 0));
+    p.setBrush(QColor(255, 210, 0));
+    p.drawPolygon(star);
+    return pm;
+}
+
+void booksFieldPanel(QWidget* p)
+{
+    fieldColumn(p, 7, 7, 62, 8, {{"Title:", "Title", 288}, {"Author:", "Author", 288}, {"Publisher:", "Publisher", 152}},
+                true);
+    auto* image0 = new QLabel(p);
+    name(image0, "Image0");
+    image0->setPixmap(bookPicture());
+    image0->setGeometry(358, 4, 101, 132);
+    QWidget* cover = makeDbImage(p, "DBImage2", 7, "Cover");
+    cover->setGeometry(8, 80, 180, 220);
+    fieldColumn(p, 7, 7, 262, 80, {{"ISBN:", "ISBN", 94}, {"Price:", "Price", 94}}, true);
+    auto* levelCaption = new QLabel(QStringLiteral("Level:"), p);
+    levelCaption->setFont(arialPx(11));
+    levelCaption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    levelCaption->setGeometry(142, 124, 120, 21);
+    auto* level = new QLabel(p);
+    name(level, "Label45");
+    level->setFont(arialPx(13, true));
+    level->setGeometry(266, 124, 190, 21);
+    QWidget* editLevel = makeDbEdit(p, "EditLevel", 7, "Level", 40, true);
+    editLevel->hide();
+    fieldColumn(p, 7, 7, 262, 146, {{"Source on:", "Code", 94}}, true);
+
+    const char* captions[] = {"Technical Contents/Quality:", "Quality Of Writing:", "Value For Money:",
+                              "Overall Assessment:"};
+    const char* ratingFields[] = {"TechnicalContentsQuality", "QualityOfWriting", "ValueForMoney",
+                                  "OverallAssessment"};
+    const QPixmap star = starPicture();
+    for (int row = 0; row < 4; ++row) {
+        const int y = 180 + row * 26;
+        auto* cap = new QLabel(QString::fromLatin1(captions[row]), p);
+        cap->setFont(arialPx(11, true));
+        cap->setGeometry(196, y, 160, 19);
+        for (int i = 0; i < 5; ++i) {
+            const QByteArray n = "Image" + QByteArray::number(row * 5 + i + 1);
+            auto* img = new QLabel(p);
+            name(img, n.constData());
+            img->setPixmap(star);
+            img->setGeometry(356 + i * 21, y, 20, 19);
+            img->hide();
+        }
+        const QByteArray e = "DBEdit" + QByteArray::number(row + 5);
+        makeDbEdit(p, e.constData(), 7, ratingFields[row], 30, true)->hide();
+    }
+}
+
+void forumFieldPanel(QWidget* p)
+{
+    auto edit = [p](const char* n, const char* f, int w) { return makeDbEdit(p, n, 4, f, w, true); };
+    field(p, 252, 8, QStringLiteral("Section"), edit("EditSection", "Section", 47));
+    field(p, 42, 30, QStringLiteral("Title"), edit("EditTitle", "Title", 271));
+    field(p, 42, 52, QStringLiteral("Name"), edit("EditCISName", "CIS Name", 160));
+    field(p, 226, 52, QStringLiteral("ID"), edit("EditCISID", "CIS ID", 76));
+    field(p, 54, 74, QStringLiteral("File Name"), edit("EditFileName", "File Name", 75));
+    field(p, 54, 96, QStringLiteral("File Type"), edit("EditFileType", "File Type", 75));
+    field(p, 204, 96, QStringLiteral("File Size"), edit("EditFileSize", "File Size", 65));
+    field(p, 54, 118, QStringLiteral("DL Count"), edit("EditDLCount", "DL Count", 75));
+    field(p, 54, 140, QStringLiteral("UL Date"), edit("EditULDate", "UL Date", 75));
+    field(p, 204, 140, QStringLiteral("Update"), edit("EditUpdate", "Update", 65));
+    field(p, 54, 162, QStringLiteral("Forum"), edit("EditForum", "Forum", 75));
+    auto* kw = new QLabel(QStringLiteral("Keywords"), p);
+    kw->setFont(arialPx(11));
+    kw->setGeometry(8, 186, 100, 16);
+    edit("DBEdit1", "Keywords", 288)->move(8, 204);
+}
+
+void privateFieldPanel(QWidget* p)
+{
+    const int lr = 62;
+    field(p, lr, 8, QStringLiteral("Number:"), makeDbText(p, "DBText1", 9, "ID"));
+    p->findChild<QWidget*>(QStringLiteral("DBText1"))->resize(60, 21);
+    field(p, lr, 30, QStringLiteral("Topic:"), makeDbEdit(p, "DBEdit9", 9, "Topic", 220, false, 50));
+    field(p, lr, 52, QStringLiteral("Category:"),
+          makeDbCombo(p, "wwDBComboBox1", 9, "Category", 180, 20,
+                      {"Non Tech -General", "From Borland", "Installation", "Delphi IDE", "Object Pascal",
+                       "General Components", "Win95 Components", "Report Components", "DB Aware Components",
+                       "Local DB/DBF issues", "C/S DB Issues", "Components Design", "OLE/OLE Automation",
+                       "OCX Controls", "Win32 API", "Porting Issues", "Deployment Issues", "Jobs/Resumes",
+                       "3rd Party Products"}));
+    field(p, lr, 74, QStringLiteral("Delphi:"),
+          makeDbCombo(p, "wwDBComboBox2", 9, "Delphi", 90, 10, {"1.0", "2.0", "3.0", "General"}));
+    field(p, lr, 96, QStringLiteral("Keywords:"), makeDbEdit(p, "DBEdit10", 9, "Keywords", 220, false, 30));
+    field(p, lr, 118, QStringLiteral("Source:"), makeDbEdit(p, "DBEdit11", 9, "Source", 220, false, 30));
+    QWidget* date = makeDbEdit(p, "wwDBComboDlg1", 9, "Date", 100, false);
+    field(p, lr, 140, QStringLiteral("Date:"), date);
+}
+
+} // namespace
+
+QWidget* TMainForm::buildRecordPane(int tab, QWidget* parent)
+{
+    const PageEntry& e = kPages[static_cast<size_t>(tab)];
+    QFrame* pane = panel(parent, e.recordPane, Align::Client);
+    const int base = e.base;
+    switch (tab) {
+    case 1: {
+        QFrame* fp = panel(pane, "Panel4", Align::Left, 262);
+        fieldColumn(fp, tab, base, 78, 8,
+                    {{"ID", "ID", 22}, {"TOPIC", "TOPIC", 165}, {"TYPE", "TYPE", 65}, {"SOURCE", "SOURCE", 65},
+                     {"CATEGORY", "CATEGORY", 65}, {"CLASS", "CLASS", 65}, {"KEYWORDS", "KEYWORDS", 177},
+                     {"RELEASE", "RELEASE", 65}, {"CHANGED", "LASTCHANGED", 65}},
+                    true);
+        makeSplitter(pane, "WinSplit2", fp);
+        setAlign(makeDbMemo(pane, "DBMemo1", base, "DESCRIPTION", true), Align::Client);
+        break;
+    }
+    case 2: {
+        QFrame* fp = panel(pane, "Panel5", Align::Left, 272);
+        fieldColumn(fp, tab, base, 62, 8,
+                    {{"Number", "Number", 29}, {"Topic", "Topic", 195}, {"Category", "Category", 90},
+                     {"Delphi", "Ver", 40}, {"Keywords", "Keywords", 168}},
+                    true);
+        makeSplitter(pane, "WinSplit1", fp);
+        QFrame* right = panel(pane, nullptr, Align::Client);
+        QWidget* q = makeDbMemo(right, "DBMemo2a", base, "Q", true);
+        setAlign(q, Align::Top);
+        q->resize(100, 61);
+        makeSplitter(right, "WinSplit3", q);
+        setAlign(makeDbMemo(right, "DBMemo2", base, "A", true), Align::Client);
+        break;
+    }
+    case 3: {
+        QFrame* fp = panel(pane, "Panel25", Align::Left, 320);
+        fieldColumn(fp, tab, base, 58, 8,
+                    {{"#:", "NO", 25}, {"From:", "AUTHOR", 250}, {"Subject:", "SUBJECT", 250},
+                     {"Keywords:", "KEYLIST", 250}},
+                    true);
+        makeSplitter(pane, "WinSplit7", fp);
+        setAlign(makeDbMemo(pane, "DBMemo3", base, "INFO", true), Align::Client);
+        break;
+    }
+    case 4: {
+        QFrame* fp = panel(pane, "Panel8", Align::Left, 320);
+        forumFieldPanel(fp);
+        makeSplitter(pane, "WinSplit4", fp);
+        setAlign(makeDbMemo(pane, "DBMemo4", base, "Comments", true), Align::Client);
+        break;
+    }
+    case 5: {
+        fieldColumn(pane, tab, base, 60, 8,
+                    {{"File", "FILE", 90}, {"Size", "SIZE", 90}, {"Category", "CATEGORY", 288},
+                     {"Author", "NAME", 288}},
+                    true);
+        fieldColumn(pane, tab, base, 420, 8,
+                    {{"Date", "DATE", 65}, {"Delphi", "Delphi Version", 65}, {"Ware", "WARE", 65}}, true);
+        makeDbMemo(pane, "DBMemo5", base, "Description", true)->setGeometry(64, 100, 292, 99);
+        break;
+    }
+    case 7: {
+        QFrame* fp = panel(pane, "Panel14", Align::Left, 463);
+        booksFieldPanel(fp);
+        makeSplitter(pane, "WinSplit6", fp);
+        setAlign(makeDbMemo(pane, "DBMemo7", base, "Comments", true), Align::Client);
+        break;
+    }
+    case 9: {
+        QFrame* fp = panel(pane, "Panel35", Align::Left, 296);
+        privateFieldPanel(fp);
+        makeSplitter(pane, "WinSplit8", fp);
+        setAlign(makeDbMemo(pane, "DBMemo9", base, "Description", false), Align::Client);
+        break;
+    }
+    default:
+        break;
+    }
+    pane->hide();
+    return pane;
+}
+
+void TMainForm::buildBasePages()
+{
+    for (const PageContent& c : pageContents()) {
+        const PageEntry& e = kPages[static_cast<size_t>(c.tab)];
+        QWidget* sheet = m_pages->widget(c.tab);
+        QFrame* strip = creditStrip(sheet, c);
+        if (c.tab == kForumPage) {
+            name(strip, "Panel20");
+            auto* forum = new QGroupBox(QStringLiteral("Forum"), strip);
+            name(forum, "rgpDelphi");
+            forum->setFont(arialPx(11));
+            forum->setGeometry(325, 1, 149, 30);
+            auto* lay = new QHBoxLayout(forum);
+            lay->setContentsMargins(6, 0, 6, 0);
+            auto* group = new QButtonGroup(forum);
+            group->setObjectName(QStringLiteral("rgpDelphiItems"));
+            int i = 0;
+            for (const char* item : {"Delphi", "Delphi32"}) {
+                auto* rb = new QRadioButton(QString::fromLatin1(item), forum);
+                lay->addWidget(rb);
+                group->addButton(rb, i++);
+            }
+            group->button(1)->setChecked(true);
+            connect(group, &QButtonGroup::idClicked, this, [this] { rgpDelphiClick(); });
+        }
+        notices(sheet, c.tab, c);
+        QWidget* grid = makeGrid(sheet, e.grid, e.base, c.columns.data(), c.columns.data() + c.columns.size(),
+                                 c.tab != kPrivatePage);
+        setAlign(grid, Align::Client);
+        if (c.tab == 3 || c.tab == 5) {
+            grid->setFont(arialPx(11));
+        }
+        if (auto* area = qobject_cast<QAbstractScrollArea*>(grid))
+            area->viewport()->installEventFilter(this);
+        grid->installEventFilter(this);
+        if (e.recordPane)
+            buildRecordPane(c.tab, sheet);
+    }
+    for (QWidget* memo : findChildren<QWidget*>(QRegularExpression(QStringLiteral("^DBMemo"))))
+        memo->installEventFilter(this);
+    QLabel* m8 = shadowLabel(m_pages->widget(kPlaceholderPage), "Missing8a", QString::fromLatin1(kMissing8a),
+                             arialPx(16, true), kBlue, TextStyle::Shadow);
+    m8->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    m8->setWordWrap(true);
+    m8->setGeometry(147, 59, 360, 63);
+}
+
+} // namespace tv::app

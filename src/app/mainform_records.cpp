@@ -1,0 +1,158 @@
+// The record-tool row: navigation on the current table, editing of the private base, and the
+// bookmark of the active page; and the forum choice of the file-list page.
+
+#include "app/dbwidgets.h"
+#include "app/mainform.h"
+#include "app/msgbox.h"
+
+#include <QAbstractButton>
+#include <QMessageBox>
+#include <QTabWidget>
+#include <QVariant>
+
+namespace tv::app {
+
+namespace {
+
+int tagOf(QObject* sender)
+{
+    return sender ? sender->property("Tag").toInt() : 0;
+}
+
+} // namespace
+
+void TMainForm::updateBackTrio(bool atBeginning)
+{
+    setButtonsEnabled({"btnPrior", "btnRewind", "btnFirst"}, !atBeginning);
+}
+
+void TMainForm::updateForwardTrio(bool atEnd)
+{
+    setButtonsEnabled({"btnNext", "btnForward", "btnLast"}, !atEnd);
+}
+
+void TMainForm::setEditButtons(bool editing)
+{
+    setButtonsEnabled({"btnInsert", "btnDelete", "btnEditRecord", "btnRefreshRecord"}, !editing);
+    setButtonsEnabled({"btnPostRecord", "btnCancelEdit"}, editing);
+}
+
+void TMainForm::btnFirstClick(QObject* sender)
+{
+    const int tag = tagOf(sender);
+    try {
+        if (tag >= 6 && tag <= 11) {
+            Table* t = m_currentTable;
+            if (!t || !t->isOpen())
+                throw EngineError("Cannot perform this operation on a closed dataset");
+            switch (tag) {
+            case 6: t->first(); break;
+            case 7: t->moveBy(-10); break;
+            case 8: t->moveBy(-1); break;
+            case 9: t->moveBy(1); break;
+            case 10: t->moveBy(10); break;
+            default: t->last(); break;
+            }
+            if (tag <= 8) {
+                updateForwardTrio(false);
+                updateBackTrio(t->atBeginning());
+            } else {
+                updateBackTrio(false);
+                updateForwardTrio(t->atEnd());
+            }
+            return;
+        }
+        Table* t9 = baseTable(9);
+        if (tag >= 12 && tag <= 17 && (!t9 || !t9->isOpen()))
+            throw EngineError("Cannot perform this operation on a closed dataset");
+        switch (tag) {
+        case 12: {   // Append Record
+            releaseBookmark();   // to the table it was taken from
+            QWidget* pane = control("Panel34");
+            if (pane->isHidden()) {
+                pane->show();
+                control("wwDBGrid9")->hide();
+            }
+            setEditButtons(true);
+            t9->setIndexName(std::string());
+            t9->last();
+            const int64_t id = t9->recordCount() > 0 ? t9->asInteger(0) : 0;
+            t9->append();
+            t9->setInteger(0, id + 1);
+            break;
+        }
+        case 13: {   // Delete Record
+            const auto answer = QMessageBox::information(this, QStringLiteral("Information"),
+                                                         QStringLiteral("Are you sure to delete this record?"),
+                                                         QMessageBox::Yes | QMessageBox::No);
+            if (answer == QMessageBox::Yes)
+                t9->remove();
+            break;
+        }
+        case 14:
+            t9->edit();
+            setEditButtons(true);
+            break;
+        case 15:
+            t9->post();
+            setEditButtons(false);
+            break;
+        case 16:
+            t9->cancel();
+            setEditButtons(false);
+            break;
+        case 17:
+            t9->refresh();
+            break;
+        default:
+            break;
+        }
+    } catch (const EngineError& err) {
+        showEngineError(this, err);
+    }
+}
+
+void TMainForm::btnSetBookmarkClick(QObject* sender)
+{
+    Table* t = pageTable(activePage());
+    if (t && !t->isOpen())
+        t = nullptr;
+    try {
+        switch (tagOf(sender)) {
+        case 3:
+            if (t) {
+                const Bookmark b = t->getBookmark();
+                if (m_bookmarkSet && m_bookmarkTable && m_bookmarkTable->isOpen())
+                    m_bookmarkTable->freeBookmark(m_bookmark);
+                m_bookmark = b;
+                m_bookmarkTable = t;
+            }
+            m_bookmarkSet = true;
+            setButtonsEnabled({"btnGotoBookmark", "BtnClearBookmark"}, true);
+            break;
+        case 4:
+            if (m_bookmarkSet && t && m_bookmarkTable == t && m_bookmark)
+                t->gotoBookmark(m_bookmark);
+            break;
+        case 5:
+            releaseBookmark();
+            setButtonsEnabled({"btnGotoBookmark", "BtnClearBookmark"}, false);
+            break;
+        default:
+            break;
+        }
+    } catch (const EngineError& err) {
+        showEngineError(this, err);
+    }
+}
+
+void TMainForm::rgpDelphiClick()
+{
+    const bool delphi32 = pageBase(kForumPage) == 4;
+    releaseBookmark();
+    QWidget* sheet = m_pages->widget(kForumPage);
+    rebindControls(sheet, delphi32 ? 40 : 4, delphi32 ? 4 : 40);
+    m_currentTable = baseTable(delphi32 ? 4 : 40);
+}
+
+} // namespace tv::app

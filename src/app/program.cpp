@@ -1,0 +1,65 @@
+#include "app/program.h"
+
+#include "app/mainform.h"
+#include "app/reportholders.h"
+#include "app/splash.h"
+
+#include <QApplication>
+#include <QFont>
+#include <QTimer>
+
+namespace tv::app {
+
+void registerFontSubstitutes()
+{
+    for (const char* old : {"MS Sans Serif", "System", "Arial"})
+        QFont::insertSubstitution(QString::fromLatin1(old), QStringLiteral("Liberation Sans"));
+}
+
+Program::Program(const QString& dataDir)
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    auto* splash = new TSplash;
+    splash->show();
+    splash->repaint();
+    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+
+    QApplication::setApplicationDisplayName(QStringLiteral("Tipvault"));
+    qApp->setProperty("HelpFile", QStringLiteral("Tipvault.hlp"));
+
+    m_terminate = !createDataModule(dataDir, nullptr);
+
+    m_form = std::make_unique<TMainForm>();
+    QObject::connect(m_form.get(), &TMainForm::firstActivated, [] {
+        if (TSplash* s = Splash())
+            s->FormDeactivate();
+    });
+    m_holders = createReportHolders();
+}
+
+Program::~Program()
+{
+    m_holders.clear();
+    m_form.reset();
+    if (TSplash* s = Splash()) {
+        s->FormDeactivate();
+        delete s;
+    }
+    destroyDataModule();
+}
+
+int Program::exec()
+{
+    if (m_terminate) {
+        if (TSplash* s = Splash())
+            s->FormDeactivate();
+        QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+        return QApplication::exec();
+    }
+    m_form->showMaximized();
+    m_form->activateWindow();
+    m_form->raise();
+    return QApplication::exec();
+}
+
+} // namespace tv::app

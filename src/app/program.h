@@ -1,0 +1,41 @@
+#pragma once
+// The program's start, in order: hourglass and splash window, application title and help
+// file, the data module, the main window, the report holders; then the message loop.
+
+#include <QString>
+
+#include <memory>
+#include <vector>
+
+class QWidget;
+
+namespace tv::app {
+
+class TMainForm;
+
+// Maps the old system font names to fonts that exist here.
+void registerFontSubstitutes();
+
+class Program {
+public:
+    // Runs the start-up up to the message loop with the bases found in `dataDir`.
+    explicit Program(const QString& dataDir);
+    ~Program();
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    // Shows the main window maximized and runs the message loop; ends at once when the data
+    // module found no base. Returns the loop's exit code.
+    int exec();
+
+    TMainForm* mainForm() const { return m_form.get(); }
+    // True when the data module asked for the end of the program (no base at all).
+    bool terminating() const { return m_terminate; }
+
+private:
+    std::unique_ptr<TMainForm> m_form;
+    std::vector<std::unique_ptr<QWidget>> m_holders;
+    bool m_terminate = false;
+};
+
+} // namespace tv::app
