@@ -85,7 +85,7 @@ TMyCalendar::TMyCalendar(QWidget* parent) : QDialog(parent)
     Calendar1->setFirstDayOfWeek(Qt::Sunday);
     Calendar1->setNavigationBarVisible(false);
     Calendar1->setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
-    Calendar1->setHorizontalHeaderFormat(QCalendarWidget::ShortDayNames);
+    Calendar1->setHorizontalHeaderFormat(QCalendarWidget::SingleLetterDayNames);
     Calendar1->setGridVisible(true);
     Calendar1->setToolTip(QStringLiteral("Click on Date to select"));
     connect(Calendar1, &QCalendarWidget::selectionChanged, this, &TMyCalendar::Calendar1Change);

@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QTime>
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace tv {
@@ -116,7 +117,8 @@ TTipForm::TTipForm(QWidget* parent) : QDialog(parent)
 
     ShowAtStart = new QCheckBox(QStringLiteral("Show this dialog box next time"), this);
     ShowAtStart->setObjectName(QStringLiteral("ShowAtStart"));
-    ShowAtStart->setGeometry(12, 220, 161, 17);
+    // Our substitute font runs a little wider than the design's: never cut the caption.
+    ShowAtStart->setGeometry(12, 220, std::max(161, ShowAtStart->sizeHint().width()), 17);
     ShowAtStart->setChecked(true);
 
     Ok = new QPushButton(QStringLiteral("Close"), this);
