@@ -1,0 +1,63 @@
+#include "mappedfile.h"
+
+#include "engine/engineerror.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tv::px {
+
+MappedFile::MappedFile(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        throw EngineError(path + ": cannot open the file (" + std::strerror(errno) + ")");
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        throw EngineError(path + ": not a regular file");
+    }
+    size_ = size_t(st.st_size);
+    if (size_ > 0) {
+        void* p = ::mmap(nullptr, size_, PROT_READ, MAP_SHARED, fd, 0);
+        if (p == MAP_FAILED) {
+            const int e = errno;
+            ::close(fd);
+            throw EngineError(path + ": cannot map the file (" + std::strerror(e) + ")");
+        }
+        data_ = static_cast<const uint8_t*>(p);
+        owned_ = true;
+    }
+    ::close(fd);
+}
+
+MappedFile& MappedFile::operator=(MappedFile&& o) noexcept
+{
+    if (this != &o) {
+        release();
+        data_ = o.data_;
+        size_ = o.size_;
+        owned_ = o.owned_;
+        o.data_ = nullptr;
+        o.size_ = 0;
+        o.owned_ = false;
+    }
+    return *this;
+}
+
+MappedFile::~MappedFile() { release(); }
+
+void MappedFile::release()
+{
+    if (owned_ && data_)
+        ::munmap(const_cast<uint8_t*>(data_), size_);
+    data_ = nullptr;
+    size_ = 0;
+    owned_ = false;
+}
+
+} // namespace tv::px

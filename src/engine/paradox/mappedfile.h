@@ -1,0 +1,36 @@
+#pragma once
+// A read-only memory mapping of a whole file.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tv::px {
+
+class MappedFile {
+public:
+    MappedFile() = default;
+    // Maps the file; throws EngineError naming the file when it cannot be opened.
+    explicit MappedFile(const std::string& path);
+    // Wraps bytes owned by somebody else (used for in-memory images).
+    MappedFile(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+    MappedFile(MappedFile&& o) noexcept { *this = std::move(o); }
+    MappedFile& operator=(MappedFile&& o) noexcept;
+    MappedFile(const MappedFile&) = delete;
+    MappedFile& operator=(const MappedFile&) = delete;
+    ~MappedFile();
+
+    const uint8_t* data() const { return data_; }
+    size_t size() const { return size_; }
+    bool contains(uint64_t offset, uint64_t length) const { return offset <= size_ && length <= size_ - offset; }
+    std::string_view view(size_t offset, size_t length) const { return {reinterpret_cast<const char*>(data_) + offset, length}; }
+
+private:
+    void release();
+    const uint8_t* data_ = nullptr;
+    size_t size_ = 0;
+    bool owned_ = false;
+};
+
+} // namespace tv::px

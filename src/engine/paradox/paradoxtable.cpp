@@ -1,0 +1,335 @@
+#include "paradoxtable.h"
+
+#include "engine/codepage.h"
+#include "engine/formats.h"
+#include "pxblob.h"
+#include "pxbytes.h"
+#include "pxfield.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+
+namespace tv {
+
+using namespace px;
+
+namespace {
+
+bool isBlobType(FieldType t)
+{
+    switch (t) {
+    case FieldType::Memo:
+    case FieldType::FmtMemo:
+    case FieldType::Graphic:
+    case FieldType::Ole:
+    case FieldType::Binary:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool isIndexExtension(const std::string& ext)
+{
+    if (ext.size() != 3 || ext[0] != 'X')
+        return false;
+    if (ext[1] == 'G')
+        return std::isxdigit(static_cast<unsigned char>(ext[2])) != 0;
+    return std::isxdigit(static_cast<unsigned char>(ext[1])) && std::isxdigit(static_cast<unsigned char>(ext[2]));
+}
+
+std::string baseName(const std::string& path)
+{
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string upperExtension(const std::string& path)
+{
+    const std::string name = baseName(path);
+    const auto dot = name.find_last_of('.');
+    std::string ext = dot == std::string::npos ? std::string() : name.substr(dot + 1);
+    for (auto& c : ext)
+        c = char(std::toupper(static_cast<unsigned char>(c)));
+    return ext;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Index definitions
+
+IndexDef indexDefinition(const uint8_t* data, size_t size, const std::string& fileName, const std::vector<FieldDef>& tableFields,
+                         int tableKeyFields)
+{
+    const Header h = parseHeader(data, size, fileName);
+    const bool composite = h.fileType == kCompositeNonIncr || h.fileType == kCompositeIncr;
+    if (h.fileType != kSecondaryNonIncr && h.fileType != kSecondaryIncr && !composite)
+        throw EngineError(fileName + ": not a secondary index file");
+    const bool incrementing = h.fileType == kSecondaryIncr || h.fileType == kCompositeIncr;
+    const int helpers = incrementing ? tableKeyFields + 1 : 3;
+    const int indexed = int(h.numFields) - helpers;
+    if (indexed < 1)
+        throw EngineError(fileName + ": the index has no indexed fields");
+    IndexDef def;
+    auto addField = [&](unsigned number) {
+        if (number < 1 || number > tableFields.size())
+            throw EngineError(fileName + ": the index refers to a field that the table does not have");
+        def.fields.push_back(tableFields[number - 1].name);
+    };
+    if (h.fieldNumbers.empty()) {
+        // Version 3 files name only their first field.
+        addField(h.indexFieldNumber);
+    } else {
+        for (int i = 0; i < indexed; ++i) {
+            const uint16_t n = h.fieldNumbers[size_t(i)];
+            if (n & 0x8000)
+                def.descending = true;
+            addField(n & 0x7FFF);
+        }
+    }
+    if (h.options & 0x10)
+        def.descending = true;
+    def.caseInsensitive = composite && (h.options & 0x01);
+    def.name = h.indexName.empty() ? def.fields.front() : decodeText(textCodePage(h), h.indexName);
+    return def;
+}
+
+void ParadoxTable::loadIndexDefinitions()
+{
+    indexes_.clear();
+    if (header_.keyFields > 0) {
+        IndexDef primary;
+        primary.primary = true;
+        for (int i = 0; i < header_.keyFields; ++i)
+            primary.fields.push_back(fields_[size_t(i)].name);
+        indexes_.push_back(primary);
+    }
+    if (!imageDb_.empty() || path_.empty())
+        return;
+    auto files = companionFiles(path_, isIndexExtension);
+    // Single-field indexes by field number first, then the composite ones in order.
+    std::stable_sort(files.begin(), files.end(), [](const std::string& a, const std::string& b) {
+        const std::string ea = upperExtension(a), eb = upperExtension(b);
+        const bool ga = ea[1] == 'G', gb = eb[1] == 'G';
+        if (ga != gb)
+            return !ga;
+        return std::stoul(ea.substr(ga ? 2 : 1), nullptr, 16) < std::stoul(eb.substr(gb ? 2 : 1), nullptr, 16);
+    });
+    for (const auto& f : files) {
+        const MappedFile m(f);
+        indexes_.push_back(indexDefinition(m.data(), m.size(), f, fields_, header_.keyFields));
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Opening
+
+ParadoxTable::~ParadoxTable() = default;
+
+void ParadoxTable::load(const uint8_t* db, size_t dbSize, const std::string& dbName)
+{
+    header_ = parseHeader(db, dbSize, dbName);
+    if (!header_.isTable())
+        throw EngineError(dbName + ": not a Paradox table (this is an index file)");
+    codePage_ = textCodePage(header_);
+    fields_.clear();
+    for (size_t i = 0; i < header_.fields.size(); ++i) {
+        FieldDef f;
+        f.name = decodeText(codePage_, header_.fieldNames[i]);
+        f.type = header_.fields[i].type;
+        f.size = header_.fields[i].size;
+        f.decimals = f.type == FieldType::Bcd ? f.size : 0;
+        fields_.push_back(std::move(f));
+    }
+    walkBlocks(db, dbSize, dbName);
+}
+
+void ParadoxTable::walkBlocks(const uint8_t* db, size_t dbSize, const std::string& dbName)
+{
+    offsets_.clear();
+    const size_t blockSize = header_.blockSize();
+    const size_t blocksInFile = (dbSize - header_.headerSize + blockSize - 1) / blockSize;
+    std::vector<bool> seen(blocksInFile + 1, false);
+    const size_t recordSize = header_.recordSize;
+    for (size_t b = header_.firstBlock; b != 0;) {
+        if (b > blocksInFile)
+            throw EngineError(dbName + ": the block chain points to block " + std::to_string(b) + ", past the end of the file");
+        if (seen[b])
+            throw EngineError(dbName + ": the block chain runs in a circle at block " + std::to_string(b));
+        seen[b] = true;
+        const uint64_t offset = header_.headerSize + uint64_t(b - 1) * blockSize;
+        if (offset + 6 > dbSize)
+            throw EngineError(dbName + ": block " + std::to_string(b) + " is cut off");
+        const uint8_t* p = db + offset;
+        const size_t next = le16(p);
+        const int16_t lastOffset = int16_t(le16(p + 4));
+        if (lastOffset >= 0) {
+            if (size_t(lastOffset) % recordSize != 0 || size_t(lastOffset) + recordSize > blockSize - 6)
+                throw EngineError(dbName + ": block " + std::to_string(b) + " has a bad record count");
+            const size_t count = size_t(lastOffset) / recordSize + 1;
+            if (offset + 6 + count * recordSize > dbSize)
+                throw EngineError(dbName + ": block " + std::to_string(b) + " is cut off");
+            for (size_t i = 0; i < count; ++i)
+                offsets_.push_back(offset + 6 + i * recordSize);
+        }
+        b = next;
+    }
+    ids_.resize(offsets_.size());
+    for (size_t i = 0; i < ids_.size(); ++i)
+        ids_[i] = RecordId(i);
+}
+
+std::unique_ptr<ParadoxTable> ParadoxTable::open(const std::string& path, OpenMode mode)
+{
+    std::unique_ptr<ParadoxTable> t(new ParadoxTable);
+    t->path_ = path;
+    t->lock_ = std::make_unique<TableLock>(path);
+    if (saveNeedsRecovery(path)) {
+        try {
+            t->lock_->lockExclusive();
+        } catch (const EngineError&) {
+            throw EngineError(path + ": an interrupted save must be completed, but the folder is not writable");
+        }
+        recoverSave(path);
+    }
+    t->lock_->lockShared();
+    t->db_ = MappedFile(path);
+    t->load(t->db_.data(), t->db_.size(), path);
+    bool haveMb = false;
+    t->mbPath_ = companionPath(path, "MB", &haveMb);
+    if (haveMb && std::any_of(t->fields_.begin(), t->fields_.end(), [](const FieldDef& f) { return isBlobType(f.type); })) {
+        t->mb_ = MappedFile(t->mbPath_);
+        t->haveMb_ = true;
+    }
+    t->loadIndexDefinitions();
+    if (mode == OpenMode::ReadWrite) {
+        t->version_.remember(path);
+        t->copyIntoMemory();
+    }
+    t->lock_->unlock();
+    return t;
+}
+
+std::unique_ptr<ParadoxTable> ParadoxTable::openImage(const std::string& name, std::string_view db, std::string_view mb)
+{
+    std::unique_ptr<ParadoxTable> t(new ParadoxTable);
+    t->path_ = name;
+    t->mbPath_ = name + " (memo file)";
+    t->imageDb_.assign(db.data(), db.size());
+    t->imageMb_.assign(mb.data(), mb.size());
+    t->db_ = MappedFile(reinterpret_cast<const uint8_t*>(t->imageDb_.data()), t->imageDb_.size());
+    if (!mb.empty()) {
+        t->mb_ = MappedFile(reinterpret_cast<const uint8_t*>(t->imageMb_.data()), t->imageMb_.size());
+        t->haveMb_ = true;
+    }
+    if (t->imageDb_.empty())
+        throw EngineError(name + ": file is too short to be a Paradox file");
+    t->load(t->db_.data(), t->db_.size(), name);
+    t->loadIndexDefinitions();
+    return t;
+}
+
+void ParadoxTable::copyIntoMemory()
+{
+    rows_.clear();
+    rows_.reserve(offsets_.size());
+    uint32_t highestAutoInc = header_.autoInc;
+    for (size_t id = 0; id < offsets_.size(); ++id) {
+        Row row;
+        row.live = true;
+        const uint8_t* rec = db_.data() + offsets_[id];
+        row.raw.assign(reinterpret_cast<const char*>(rec), header_.recordSize);
+        row.blobs.resize(fields_.size());
+        for (size_t f = 0; f < fields_.size(); ++f) {
+            const FieldDesc& d = header_.fields[f];
+            if (isBlobType(d.type)) {
+                if (auto b = readBlob(haveMb_ ? &mb_ : nullptr, rec + d.offset, d.width, d.type, mbPath_))
+                    row.blobs[f].assign(b->data(), b->size());
+            } else if (d.type == FieldType::AutoInc && !allZero(rec + d.offset, 4)) {
+                const int64_t v = decodeInt(rec + d.offset, 4);
+                if (v > int64_t(highestAutoInc))
+                    highestAutoInc = uint32_t(v);
+            }
+        }
+        rows_.push_back(std::move(row));
+    }
+    header_.autoInc = highestAutoInc;
+    offsets_.clear();
+    offsets_.shrink_to_fit();
+    db_ = MappedFile();
+    mb_ = MappedFile();
+    haveMb_ = false;
+    writable_ = true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Reading values
+
+void ParadoxTable::checkId(RecordId id) const
+{
+    const bool ok = writable_ ? (id < rows_.size() && rows_[id].live) : id < offsets_.size();
+    if (!ok)
+        throw EngineError(path_ + ": there is no record " + std::to_string(id));
+}
+
+const uint8_t* ParadoxTable::recordBytes(RecordId id) const
+{
+    checkId(id);
+    return writable_ ? reinterpret_cast<const uint8_t*>(rows_[id].raw.data()) : db_.data() + offsets_[id];
+}
+
+std::string_view ParadoxTable::blobBytes(RecordId id, int field) const
+{
+    if (writable_)
+        return rows_[id].blobs[size_t(field)];
+    const FieldDesc& d = header_.fields[size_t(field)];
+    const auto b = readBlob(haveMb_ ? &mb_ : nullptr, db_.data() + offsets_[id] + d.offset, d.width, d.type, mbPath_);
+    return b ? *b : std::string_view();
+}
+
+Value ParadoxTable::value(RecordId id, int field) const
+{
+    if (field < 0 || size_t(field) >= fields_.size())
+        throw EngineError(path_ + ": there is no field " + std::to_string(field));
+    const uint8_t* rec = recordBytes(id);
+    const FieldDesc& d = header_.fields[size_t(field)];
+    if (!isBlobType(d.type))
+        return decodeFixed(d, rec + d.offset, codePage_);
+    const std::string_view b = blobBytes(id, field);
+    if (b.empty())
+        return {};
+    if (d.type == FieldType::Memo || d.type == FieldType::FmtMemo)
+        return decodeText(codePage_, b);
+    return Blob{std::string(b)};
+}
+
+std::string_view ParadoxTable::rawText(RecordId id, int field) const
+{
+    if (field < 0 || size_t(field) >= fields_.size())
+        throw EngineError(path_ + ": there is no field " + std::to_string(field));
+    const uint8_t* rec = recordBytes(id);
+    const FieldDesc& d = header_.fields[size_t(field)];
+    if (d.type == FieldType::Alpha)
+        return alphaBytes(rec + d.offset, d.width);
+    if (d.type == FieldType::Memo || d.type == FieldType::FmtMemo)
+        return blobBytes(id, field);
+    return {};
+}
+
+std::string ParadoxTable::bcdText(RecordId id, int field) const
+{
+    if (field < 0 || size_t(field) >= fields_.size() || header_.fields[size_t(field)].type != FieldType::Bcd)
+        throw EngineError(path_ + ": field " + std::to_string(field) + " is not a BCD field");
+    const FieldDesc& d = header_.fields[size_t(field)];
+    return px::bcdText(recordBytes(id) + d.offset, d.size);
+}
+
+// ---------------------------------------------------------------------------------------------
+
+std::unique_ptr<TableFile> openParadoxTable(const std::string& path, OpenMode mode) { return ParadoxTable::open(path, mode); }
+
+std::unique_ptr<TableFile> createParadoxTable(const std::string& path, const TableSpec& spec) { return ParadoxTable::create(path, spec); }
+
+} // namespace tv

@@ -1,0 +1,104 @@
+#pragma once
+// A Paradox table (.DB with its .MB memo file, .PX primary index and secondary index files).
+//
+// Read-only tables are memory-mapped and decoded one field at a time. Tables opened for
+// writing hold their records in memory; flush() writes a complete new set of files next to
+// the old ones and switches to them through a small commit journal, so that a crash at any
+// moment leaves either the old or the new set.
+
+#include "engine/tablefile.h"
+#include "mappedfile.h"
+#include "pxheader.h"
+#include "pxlock.h"
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tv {
+
+class ParadoxTable : public TableFile {
+public:
+    static std::unique_ptr<ParadoxTable> open(const std::string& path, OpenMode mode);
+    // Opens table images held in memory (read-only); `mb` may be empty. For checking
+    // untrusted bytes without touching the disk.
+    static std::unique_ptr<ParadoxTable> openImage(const std::string& name, std::string_view db, std::string_view mb);
+    static std::unique_ptr<ParadoxTable> create(const std::string& path, const TableSpec& spec);
+    ~ParadoxTable() override;
+
+    const std::string& path() const override { return path_; }
+    const std::vector<FieldDef>& fields() const override { return fields_; }
+    const std::vector<IndexDef>& indexes() const override { return indexes_; }
+    int primaryKeyFields() const override { return header_.keyFields; }
+    int codePage() const override { return codePage_; }
+    uint32_t headerRecordCount() const override { return writable_ ? uint32_t(ids_.size()) : header_.numRecords; }
+    const std::vector<RecordId>& recordIds() const override { return ids_; }
+    Value value(RecordId id, int field) const override;
+    std::string_view rawText(RecordId id, int field) const override;
+
+    bool writable() const override { return writable_; }
+    RecordId insert(const Record& values) override;
+    void update(RecordId id, const Record& values) override;
+    void remove(RecordId id) override;
+    void flush() override;
+
+    // The exact decimal text of a BCD field ("" when NULL, "?" when the stored digits are not
+    // a number). Doubles cannot hold every BCD value, so the dump reads this instead.
+    std::string bcdText(RecordId id, int field) const;
+    // The value handed out last by the autoincrement field.
+    uint32_t autoIncrement() const { return header_.autoInc; }
+
+private:
+    struct Row {
+        std::string raw;                  // the record as stored; blob pointers are rewritten on save
+        std::vector<std::string> blobs;   // per field: whole blob data of memo/blob fields
+        bool live = false;
+    };
+
+    ParadoxTable() = default;
+    void load(const uint8_t* db, size_t dbSize, const std::string& dbName);
+    void walkBlocks(const uint8_t* db, size_t dbSize, const std::string& dbName);
+    void loadIndexDefinitions();
+    std::vector<px::FileChange> buildFiles() const;
+    void checkIndexSpec(const IndexDef& def) const;
+    void copyIntoMemory();
+    const uint8_t* recordBytes(RecordId id) const;
+    std::string_view blobBytes(RecordId id, int field) const;
+    Row encodeRecord(const Record& values, const Row* old) const;
+    int compareKeys(const Row& a, const Row& b) const;
+    size_t findKeySlot(const Row& row, bool& duplicate, RecordId ignore) const;
+    std::string fieldName(int field) const { return fields_[size_t(field)].name; }
+    void checkId(RecordId id) const;
+
+    std::string path_;
+    std::string mbPath_;
+    px::Header header_;
+    int codePage_ = 437;
+    std::vector<FieldDef> fields_;
+    std::vector<IndexDef> indexes_;
+    std::vector<RecordId> ids_;
+
+    // Read-only storage.
+    px::MappedFile db_;
+    px::MappedFile mb_;
+    bool haveMb_ = false;
+    std::vector<uint64_t> offsets_;   // record offsets in db_, by record id
+    std::string imageDb_, imageMb_;   // copies for openImage()
+
+    // Writable storage.
+    bool writable_ = false;
+    bool dirty_ = false;
+    std::vector<Row> rows_;           // by record id
+    std::unique_ptr<px::TableLock> lock_;
+    px::FileVersion version_;
+    uint16_t changeCount_ = 1;
+};
+
+// The definition held by a secondary index file (.Xnn or .XGn) of a table with `tableFields`,
+// whose first `tableKeyFields` fields form the primary key. `fileName` supplies the field
+// number of a single-field index. Throws EngineError naming the file when it is damaged.
+IndexDef indexDefinition(const uint8_t* data, size_t size, const std::string& fileName, const std::vector<FieldDef>& tableFields,
+                         int tableKeyFields);
+
+} // namespace tv

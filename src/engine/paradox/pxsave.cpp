@@ -1,0 +1,509 @@
+// Changing a Paradox table: records held in memory, written out as a complete new set of
+// files on flush().
+#include "paradoxtable.h"
+
+#include "engine/codepage.h"
+#include "pxblob.h"
+#include "pxbytes.h"
+#include "pxfield.h"
+#include "pxwriter.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <numeric>
+
+namespace tv {
+
+using namespace px;
+
+namespace {
+
+bool isBlob(FieldType t)
+{
+    return t == FieldType::Memo || t == FieldType::FmtMemo || t == FieldType::Graphic || t == FieldType::Ole || t == FieldType::Binary;
+}
+
+std::string fileNameOf(const std::string& path)
+{
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool isCompanionToReplace(const std::string& ext)
+{
+    if (ext == "MB" || ext == "PX")
+        return true;
+    return ext.size() == 3 && (ext[0] == 'X' || ext[0] == 'Y') && std::isxdigit(static_cast<unsigned char>(ext[2])) &&
+           (ext[1] == 'G' || std::isxdigit(static_cast<unsigned char>(ext[1])));
+}
+
+std::string hexDigits(unsigned v, int width)
+{
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "%0*X", width, v);
+    return buf;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Creating
+
+void ParadoxTable::checkIndexSpec(const IndexDef& def) const
+{
+    if (def.fields.empty())
+        throw EngineError(path_ + ": index \"" + def.name + "\" has no fields");
+    for (const auto& name : def.fields)
+        if (std::none_of(fields_.begin(), fields_.end(), [&](const FieldDef& f) { return f.name == name; }))
+            throw EngineError(path_ + ": index \"" + def.name + "\" refers to an unknown field \"" + name + "\"");
+}
+
+std::unique_ptr<ParadoxTable> ParadoxTable::create(const std::string& path, const TableSpec& spec)
+{
+    std::unique_ptr<ParadoxTable> t(new ParadoxTable);
+    t->path_ = path;
+    t->lock_ = std::make_unique<TableLock>(path);
+    if (spec.fields.empty() || spec.fields.size() > 255)
+        throw EngineError(path + ": a table needs between 1 and 255 fields");
+    if (spec.primaryKeyFields < 0 || size_t(spec.primaryKeyFields) > spec.fields.size())
+        throw EngineError(path + ": bad number of primary key fields");
+    Header& h = t->header_;
+    h.fileType = spec.primaryKeyFields > 0 ? kKeyedTable : kUnkeyedTable;
+    h.version = kVersion7;
+    h.keyFields = uint16_t(spec.primaryKeyFields);
+    h.numFields = uint16_t(spec.fields.size());
+    t->codePage_ = isKnownCodePage(spec.codePage) ? spec.codePage : 1252;
+    h.codePage = uint16_t(t->codePage_);
+    int offset = 0;
+    for (size_t i = 0; i < spec.fields.size(); ++i) {
+        const FieldDef& in = spec.fields[i];
+        FieldDesc d;
+        d.type = in.type;
+        d.code = fieldCodeOf(in.type);
+        const int size = in.type == FieldType::Bcd ? in.decimals : in.size;
+        d.size = uint8_t(size);
+        d.width = d.code ? fieldWidth(in.type, size) : 0;
+        if (d.width == 0 || size < 0 || size > 255)
+            throw EngineError(path + ": field \"" + in.name + "\" has a type or size that a Paradox table cannot hold");
+        if (in.type == FieldType::Memo && size < 11)
+            throw EngineError(path + ": memo field \"" + in.name + "\" needs a size of at least 11");
+        d.offset = offset;
+        offset += d.width;
+        h.fields.push_back(d);
+        const std::string name = encodeText(t->codePage_, in.name);
+        if (name.empty() || name.size() > 25 || name.find('\0') != std::string::npos)
+            throw EngineError(path + ": bad field name \"" + in.name + "\"");
+        h.fieldNames.push_back(name);
+        FieldDef f = in;
+        f.size = size;
+        f.decimals = in.type == FieldType::Bcd ? size : 0;
+        t->fields_.push_back(f);
+    }
+    for (size_t i = 0; i < t->fields_.size(); ++i)
+        for (size_t j = 0; j < i; ++j)
+            if (t->fields_[i].name == t->fields_[j].name)
+                throw EngineError(path + ": the field name \"" + t->fields_[i].name + "\" is used twice");
+    h.recordSize = uint16_t(offset);
+    h.blockKiB = 4;
+    while (h.blockKiB < 32 && size_t(offset) + 6 > h.blockSize())
+        h.blockKiB = uint8_t(h.blockKiB * 2);
+    if (size_t(offset) + 6 > h.blockSize())
+        throw EngineError(path + ": the records are too long for a Paradox table");
+    if (h.keyFields > 0) {
+        IndexDef primary;
+        primary.primary = true;
+        for (int i = 0; i < h.keyFields; ++i)
+            primary.fields.push_back(t->fields_[size_t(i)].name);
+        t->indexes_.push_back(primary);
+    }
+    for (const auto& def : spec.secondary) {
+        t->checkIndexSpec(def);
+        IndexDef d = def;
+        d.primary = false;
+        d.expression = false;
+        if (d.name.empty())
+            d.name = d.fields.front();
+        t->indexes_.push_back(d);
+    }
+    t->writable_ = true;
+    t->dirty_ = true;
+    t->version_.remember(path);  // the table being replaced, if any
+    t->flush();
+    return t;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Records in memory
+
+ParadoxTable::Row ParadoxTable::encodeRecord(const Record& values, const Row* old) const
+{
+    if (values.size() != fields_.size())
+        throw EngineError(path_ + ": a record needs " + std::to_string(fields_.size()) + " values, not " + std::to_string(values.size()));
+    Row row;
+    row.live = true;
+    row.raw.assign(header_.recordSize, '\0');
+    row.blobs.resize(fields_.size());
+    for (size_t i = 0; i < fields_.size(); ++i) {
+        const FieldDesc& d = header_.fields[i];
+        uint8_t* p = reinterpret_cast<uint8_t*>(row.raw.data()) + d.offset;
+        const Value& v = values[i];
+        const std::string what = path_ + ": field \"" + fields_[i].name + "\"";
+        if (isBlob(d.type)) {
+            if (isNull(v))
+                continue;
+            std::string bytes;
+            if (d.type == FieldType::Memo || d.type == FieldType::FmtMemo) {
+                const auto* s = std::get_if<std::string>(&v);
+                if (!s)
+                    throw EngineError(what + ": a text value is needed");
+                bytes = encodeText(codePage_, *s);
+            } else if (const auto* b = std::get_if<Blob>(&v)) {
+                bytes = b->bytes;
+            } else if (const auto* s = std::get_if<std::string>(&v)) {
+                bytes = *s;
+            } else {
+                throw EngineError(what + ": a blob value is needed");
+            }
+            if (bytes.size() > 0x0FFF0000u)
+                throw EngineError(what + ": the value is too large");
+            const size_t leader = size_t(d.width) - 10;
+            std::memcpy(p, bytes.data(), std::min(leader, bytes.size()));
+            row.blobs[i] = std::move(bytes);
+            continue;
+        }
+        if (d.type == FieldType::AutoInc && isNull(v) && old) {
+            std::memcpy(p, old->raw.data() + d.offset, 4);
+            continue;
+        }
+        encodeFixed(d, p, v, codePage_, what);
+    }
+    return row;
+}
+
+int ParadoxTable::compareKeys(const Row& a, const Row& b) const
+{
+    size_t keyBytes = 0;
+    for (int i = 0; i < header_.keyFields; ++i)
+        keyBytes += size_t(header_.fields[size_t(i)].width);
+    return std::memcmp(a.raw.data(), b.raw.data(), keyBytes);
+}
+
+size_t ParadoxTable::findKeySlot(const Row& row, bool& duplicate, RecordId ignore) const
+{
+    duplicate = false;
+    size_t lo = 0, hi = ids_.size();
+    while (lo < hi) {
+        const size_t mid = (lo + hi) / 2;
+        const int c = compareKeys(rows_[ids_[mid]], row);
+        if (c < 0) {
+            lo = mid + 1;
+        } else {
+            if (c == 0 && ids_[mid] != ignore)
+                duplicate = true;
+            hi = mid;
+        }
+    }
+    // Equal keys sit together; look past the ignored record too.
+    for (size_t i = lo; i < ids_.size() && compareKeys(rows_[ids_[i]], row) == 0; ++i)
+        if (ids_[i] != ignore)
+            duplicate = true;
+    return lo;
+}
+
+RecordId ParadoxTable::insert(const Record& values)
+{
+    if (!writable_)
+        return TableFile::insert(values);
+    Row row = encodeRecord(values, nullptr);
+    uint32_t counter = header_.autoInc;
+    for (size_t i = 0; i < fields_.size(); ++i) {
+        const FieldDesc& d = header_.fields[i];
+        if (d.type != FieldType::AutoInc)
+            continue;
+        uint8_t* p = reinterpret_cast<uint8_t*>(row.raw.data()) + d.offset;
+        if (allZero(p, 4)) {
+            if (counter >= 2147483647u)
+                throw EngineError(path_ + ": the autoincrement counter is exhausted");
+            encodeInt(p, 4, ++counter);
+        } else {
+            const int64_t v = decodeInt(p, 4);
+            if (v > int64_t(counter))
+                counter = uint32_t(v);
+        }
+    }
+    if (rows_.size() >= 0xFFFFFFFEu)
+        throw EngineError(path_ + ": too many records");
+    const RecordId id = RecordId(rows_.size());
+    size_t pos = ids_.size();
+    if (header_.keyFields > 0) {
+        bool duplicate = false;
+        pos = findKeySlot(row, duplicate, RecordId(-1));
+        if (duplicate)
+            throw EngineError(path_ + ": Key violation");
+    }
+    rows_.push_back(std::move(row));
+    ids_.insert(ids_.begin() + std::ptrdiff_t(pos), id);
+    header_.autoInc = counter;
+    dirty_ = true;
+    return id;
+}
+
+void ParadoxTable::update(RecordId id, const Record& values)
+{
+    if (!writable_)
+        return TableFile::update(id, values);
+    checkId(id);
+    Row row = encodeRecord(values, &rows_[id]);
+    if (header_.keyFields > 0 && compareKeys(row, rows_[id]) != 0) {
+        bool duplicate = false;
+        findKeySlot(row, duplicate, id);
+        if (duplicate)
+            throw EngineError(path_ + ": Key violation");
+        ids_.erase(std::find(ids_.begin(), ids_.end(), id));
+        rows_[id] = std::move(row);
+        const size_t pos = findKeySlot(rows_[id], duplicate, id);
+        ids_.insert(ids_.begin() + std::ptrdiff_t(pos), id);
+    } else {
+        rows_[id] = std::move(row);
+    }
+    dirty_ = true;
+}
+
+void ParadoxTable::remove(RecordId id)
+{
+    if (!writable_)
+        return TableFile::remove(id);
+    checkId(id);
+    ids_.erase(std::find(ids_.begin(), ids_.end(), id));
+    rows_[id] = Row();
+    dirty_ = true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Saving
+
+std::vector<FileChange> ParadoxTable::buildFiles() const
+{
+    std::vector<FileChange> changes;
+    const bool hasBlobs = std::any_of(header_.fields.begin(), header_.fields.end(), [](const FieldDesc& d) { return isBlob(d.type); });
+
+    FileLayout layout;
+    layout.fileType = header_.keyFields > 0 ? kKeyedTable : kUnkeyedTable;
+    layout.blockKiB = header_.blockKiB;
+    layout.fields = header_.fields;
+    layout.fieldNames = header_.fieldNames;
+    layout.keyFields = header_.keyFields;
+    layout.codePage = uint16_t(codePage_ == kCodePageRoman8 ? 0 : codePage_);
+    layout.tableName = fileNameOf(path_);
+    layout.changeCount = changeCount_;
+    size_t keyBytes = 0;
+    for (int i = 0; i < header_.keyFields; ++i)
+        keyBytes += size_t(header_.fields[size_t(i)].width);
+
+    StringSink db, mb;
+    DataFileWriter dbw(db, layout, keyBytes);
+    MemoFileWriter mbw(mb);
+    std::vector<uint16_t> blockOf(rows_.size(), 0);
+    std::vector<uint32_t> slotOf(rows_.size(), 0);
+    std::string rec;
+    for (RecordId id : ids_) {
+        const Row& row = rows_[id];
+        rec = row.raw;
+        for (size_t f = 0; f < header_.fields.size(); ++f) {
+            const FieldDesc& d = header_.fields[f];
+            if (!isBlob(d.type))
+                continue;
+            uint8_t* p = reinterpret_cast<uint8_t*>(rec.data()) + d.offset;
+            if (d.type == FieldType::Graphic && !row.blobs[f].empty()) {
+                std::string data(kGraphicPrefix, '\0');
+                data[0] = 1;
+                data[3] = 1;
+                put32(data, 4, uint32_t(row.blobs[f].size()));
+                data += row.blobs[f];
+                mbw.store(data, p, d.width);
+            } else {
+                mbw.store(row.blobs[f], p, d.width);
+            }
+        }
+        slotOf[id] = uint32_t(dbw.inBlock());
+        blockOf[id] = dbw.add(reinterpret_cast<const uint8_t*>(rec.data()));
+    }
+    dbw.finish(header_.autoInc);
+    mbw.finish();
+
+    std::vector<std::string> written;
+    auto add = [&](const std::string& path, std::string&& content) {
+        written.push_back(path);
+        changes.push_back({path, std::move(content), false});
+    };
+    add(path_, std::move(db.bytes));
+    if (hasBlobs)
+        add(companionPath(path_, "MB"), std::move(mb.bytes));
+    if (header_.keyFields > 0) {
+        StringSink px;
+        const std::vector<FieldDesc> key(header_.fields.begin(), header_.fields.begin() + header_.keyFields);
+        writeTreeFile(px, kPrimaryIndex, header_.blockKiB, key, fileNameOf(companionPath(path_, "PX")), dbw.blocks());
+        add(companionPath(path_, "PX"), std::move(px.bytes));
+    }
+
+    // Secondary indexes: a sorted copy of the indexed fields (.Xnn/.XGn) and its tree (.Ynn/.YGn).
+    int composite = 0;
+    for (const auto& def : indexes_) {
+        if (def.primary)
+            continue;
+        std::vector<size_t> cols;
+        for (const auto& name : def.fields)
+            for (size_t f = 0; f < fields_.size(); ++f)
+                if (fields_[f].name == name) {
+                    cols.push_back(f);
+                    break;
+                }
+        if (cols.empty())
+            continue;
+        const bool single = cols.size() == 1 && !def.caseInsensitive && !def.descending && def.name == fields_[cols[0]].name;
+        const bool keyed = header_.keyFields > 0;
+        std::string xExt, yExt;
+        if (single) {
+            xExt = std::string(1, 'X').append(hexDigits(unsigned(cols[0] + 1), 2));
+            yExt = std::string(1, 'Y').append(hexDigits(unsigned(cols[0] + 1), 2));
+        } else {
+            if (composite > 15)
+                continue;
+            xExt = std::string("XG").append(hexDigits(unsigned(composite), 1));
+            yExt = std::string("YG").append(hexDigits(unsigned(composite), 1));
+            ++composite;
+        }
+        FileLayout xl;
+        xl.fileType = single ? (keyed ? kSecondaryIncr : kSecondaryNonIncr) : (keyed ? kCompositeIncr : kCompositeNonIncr);
+        xl.blockKiB = header_.blockKiB;
+        xl.codePage = layout.codePage;
+        xl.changeCount = changeCount_;
+        xl.indexName = single ? std::string() : encodeText(codePage_, def.name);
+        xl.indexFieldNumber = uint8_t(cols[0] + 1);
+        xl.options = uint8_t((def.descending ? 0x10 : 0) | (!single && def.caseInsensitive ? 0x01 : 0));
+        for (size_t c : cols) {
+            xl.fields.push_back(header_.fields[c]);
+            xl.fieldNames.push_back(header_.fieldNames[c]);
+            xl.fieldNumbers.push_back(uint16_t((c + 1) | (def.descending ? 0x8000 : 0)));
+        }
+        auto helper = [&](FieldType type, const char* name) {
+            FieldDesc d;
+            d.type = type;
+            d.code = fieldCodeOf(type);
+            d.size = type == FieldType::Short ? 2 : 4;
+            d.width = d.size;
+            xl.fields.push_back(d);
+            xl.fieldNames.emplace_back(name);
+            xl.fieldNumbers.push_back(uint16_t(xl.fields.size()));
+        };
+        if (keyed) {
+            for (int k = 0; k < header_.keyFields; ++k) {
+                xl.fields.push_back(header_.fields[size_t(k)]);
+                xl.fieldNames.push_back(header_.fieldNames[size_t(k)]);
+                xl.fieldNumbers.push_back(uint16_t(xl.fields.size()));
+            }
+            helper(FieldType::Short, "Blk Num");
+            xl.keyFields = uint16_t(cols.size() + size_t(header_.keyFields));
+        } else {
+            helper(FieldType::Long, "Tup No");
+            helper(FieldType::Short, "Blk Num");
+            helper(FieldType::Short, "Tup Offset");
+            xl.keyFields = uint16_t(cols.size() + 2);
+        }
+        int offset = 0;
+        for (auto& d : xl.fields) {
+            d.offset = offset;
+            offset += d.width;
+        }
+        const size_t xSize = size_t(offset);
+        if (xSize + 6 > xl.blockSize())
+            continue;
+        xl.tableName = fileNameOf(companionPath(path_, xExt));
+        const size_t treeFields = keyed ? xl.fields.size() - 1 : cols.size() + 1;
+        size_t treeBytes = 0;
+        for (size_t i = 0; i < treeFields; ++i)
+            treeBytes += size_t(xl.fields[i].width);
+
+        std::vector<std::string> xrecs;
+        xrecs.reserve(ids_.size());
+        uint32_t tupNo = 0;
+        for (RecordId id : ids_) {
+            std::string x(xSize, '\0');
+            size_t at = 0;
+            for (size_t c : cols) {
+                const FieldDesc& d = header_.fields[c];
+                std::memcpy(x.data() + at, rows_[id].raw.data() + d.offset, size_t(d.width));
+                at += size_t(d.width);
+            }
+            uint8_t* p = reinterpret_cast<uint8_t*>(x.data());
+            if (keyed) {
+                std::memcpy(x.data() + at, rows_[id].raw.data(), keyBytes);
+                encodeInt(p + at + keyBytes, 2, blockOf[id]);
+            } else {
+                encodeInt(p + at, 4, ++tupNo);
+                encodeInt(p + at + 4, 2, blockOf[id]);
+                encodeInt(p + at + 6, 2, slotOf[id]);
+            }
+            xrecs.push_back(std::move(x));
+        }
+        auto sortKey = [&](const std::string& x) {
+            std::string k = x.substr(0, treeBytes);
+            if (def.caseInsensitive) {
+                size_t at = 0;
+                for (size_t c : cols) {
+                    const FieldDesc& d = header_.fields[c];
+                    if (d.type == FieldType::Alpha)
+                        for (int i = 0; i < d.width; ++i)
+                            k[at + size_t(i)] = char(std::toupper(static_cast<unsigned char>(k[at + size_t(i)])));
+                    at += size_t(d.width);
+                }
+            }
+            return k;
+        };
+        std::vector<std::pair<std::string, size_t>> order;
+        order.reserve(xrecs.size());
+        for (size_t i = 0; i < xrecs.size(); ++i)
+            order.emplace_back(sortKey(xrecs[i]), i);
+        std::stable_sort(order.begin(), order.end(), [&](const auto& a, const auto& b) { return def.descending ? b.first < a.first : a.first < b.first; });
+
+        StringSink xs, ys;
+        DataFileWriter xw(xs, xl, treeBytes);
+        for (const auto& o : order)
+            xw.add(reinterpret_cast<const uint8_t*>(xrecs[o.second].data()));
+        xw.finish(0);
+        const std::vector<FieldDesc> treeKey(xl.fields.begin(), xl.fields.begin() + std::ptrdiff_t(treeFields));
+        writeTreeFile(ys, single ? kSecondaryTree : kCompositeTree, header_.blockKiB, treeKey, fileNameOf(companionPath(path_, yExt)), xw.blocks());
+        add(companionPath(path_, xExt), std::move(xs.bytes));
+        add(companionPath(path_, yExt), std::move(ys.bytes));
+    }
+
+    // Companions of an older version of the table that the new one no longer has.
+    for (const auto& f : companionFiles(path_, isCompanionToReplace))
+        if (std::find(written.begin(), written.end(), f) == written.end())
+            changes.push_back({f, std::string(), true});
+    return changes;
+}
+
+void ParadoxTable::flush()
+{
+    if (!writable_ || !dirty_)
+        return;
+    lock_->lockExclusive();
+    try {
+        if (!version_.unchanged(path_))
+            throw EngineError(path_ + ": the table was changed by another program after it was opened here; "
+                                      "the changes made here are not saved");
+        ++changeCount_;
+        const int fd = commitSave(path_, buildFiles());
+        version_.rememberFd(fd);
+        dirty_ = false;
+    } catch (...) {
+        lock_->unlock();
+        throw;
+    }
+    lock_->unlock();
+}
+
+} // namespace tv

@@ -1,0 +1,391 @@
+#include "pxwriter.h"
+
+#include "engine/engineerror.h"
+#include "pxblob.h"
+#include "pxbytes.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace tv::px {
+
+// ---------------------------------------------------------------------------------------------
+// FileSink
+
+FileSink::FileSink(const std::string& path) : path_(path)
+{
+    fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd_ < 0)
+        throw EngineError(path + ": cannot create the file (" + std::strerror(errno) + ")");
+}
+
+FileSink::~FileSink()
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+void FileSink::drain()
+{
+    size_t done = 0;
+    while (done < buffer_.size()) {
+        const ssize_t n = ::pwrite(fd_, buffer_.data() + done, buffer_.size() - done, off_t(written_ + done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            throw EngineError(path_ + ": writing failed (" + std::strerror(errno) + ")");
+        done += size_t(n);
+    }
+    written_ += buffer_.size();
+    buffer_.clear();
+}
+
+void FileSink::append(const void* data, size_t n)
+{
+    buffer_.append(static_cast<const char*>(data), n);
+    if (buffer_.size() >= (4u << 20))
+        drain();
+}
+
+void FileSink::patch(uint64_t offset, const void* data, size_t n)
+{
+    const char* p = static_cast<const char*>(data);
+    while (n > 0 && offset < written_) {
+        const size_t chunk = size_t(std::min<uint64_t>(n, written_ - offset));
+        if (::pwrite(fd_, p, chunk, off_t(offset)) != ssize_t(chunk))
+            throw EngineError(path_ + ": writing failed (" + std::strerror(errno) + ")");
+        p += chunk;
+        offset += chunk;
+        n -= chunk;
+    }
+    if (n > 0)
+        std::memcpy(buffer_.data() + (offset - written_), p, n);
+}
+
+void FileSink::close()
+{
+    drain();
+    if (::fsync(fd_) != 0)
+        throw EngineError(path_ + ": syncing failed (" + std::strerror(errno) + ")");
+    ::close(fd_);
+    fd_ = -1;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Headers
+
+int FileLayout::recordSize() const
+{
+    int n = 0;
+    for (const auto& f : fields)
+        n += f.width;
+    return n;
+}
+
+namespace {
+
+const char* const kSortOrderName = "ascii";
+
+void putFieldList(std::string& h, const std::vector<FieldDesc>& fields)
+{
+    for (const auto& f : fields) {
+        h += char(f.code);
+        h += char(f.size);
+    }
+}
+
+// The fixed part shared by every file type.
+std::string fixedHeader(uint16_t recordSize, uint8_t fileType, uint8_t blockKiB, uint32_t records, uint16_t blocks,
+                        uint16_t numFields, uint16_t keyFields)
+{
+    std::string h(0x58, '\0');
+    put16(h, 0x00, recordSize);
+    put16(h, 0x04, 0);
+    h[0x04] = char(fileType);
+    h[0x05] = char(blockKiB);
+    put32(h, 0x06, records);
+    put16(h, 0x0A, blocks);
+    put16(h, 0x0C, blocks);
+    put16(h, 0x0E, blocks ? 1 : 0);
+    put16(h, 0x10, blocks);
+    put16(h, 0x21, numFields);
+    put16(h, 0x23, keyFields);
+    h[0x39] = char(kVersion7);
+    put16(h, 0x3A, blocks);
+    return h;
+}
+
+std::string paddedName(const std::string& name)
+{
+    std::string n = name.substr(0, 260);
+    n.resize(261, '\0');
+    return n;
+}
+
+size_t roundHeader(size_t n) { return (n + 0x7FF) / 0x800 * 0x800; }
+
+} // namespace
+
+std::string dataFileHeader(const FileLayout& l, uint32_t records, uint16_t blocks, uint32_t autoInc)
+{
+    const uint16_t nf = uint16_t(l.fields.size());
+    std::string h = fixedHeader(uint16_t(l.recordSize()), l.fileType, l.blockKiB, records, blocks, nf, l.keyFields);
+    h[0x15] = char(l.indexFieldNumber);
+    // Version 4 and later .DB/.Xnn files keep the real encryption word at 0x5C.
+    h[0x25] = 0x00;
+    h[0x26] = char(0xFF);
+    h[0x27] = 0x00;
+    h[0x28] = char(0xFF);
+    h[0x2D] = char(l.changeCount & 0xFF);
+    put32(h, 0x49, autoInc);
+    h[0x55] = char(l.options);
+    h[0x56] = 0x20;
+    h.resize(0x78, '\0');
+    put16(h, 0x58, 0x0100 | kVersion7);
+    put16(h, 0x5A, 0x0100 | kVersion7);
+    put16(h, 0x64, uint16_t(nf + 1));
+    put16(h, 0x6A, l.codePage);
+    h[0x6C] = 1;
+    h[0x6D] = 1;
+    put16(h, 0x70, l.changeCount);
+    putFieldList(h, l.fields);
+    h.append(4 + 4 * size_t(nf), '\0');  // name pointers: meaningless on disk
+    h += paddedName(l.tableName);
+    for (const auto& name : l.fieldNames) {
+        h += name;
+        h += '\0';
+    }
+    for (size_t i = 0; i < nf; ++i) {
+        const uint16_t num = i < l.fieldNumbers.size() ? l.fieldNumbers[i] : uint16_t(i + 1);
+        h += char(num & 0xFF);
+        h += char(num >> 8);
+    }
+    h += kSortOrderName;
+    h += '\0';
+    if (l.fileType != kKeyedTable && l.fileType != kUnkeyedTable) {
+        h += l.indexName;
+        h += '\0';
+    }
+    const size_t size = roundHeader(h.size());
+    if (size > 0xF800)
+        throw EngineError(l.tableName + ": the field list is too long for a table header");
+    put16(h, 0x02, uint16_t(size));
+    h.resize(size, '\0');
+    return h;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Data files
+
+DataFileWriter::DataFileWriter(Sink& out, FileLayout layout, size_t keyBytes)
+    : out_(out), layout_(std::move(layout)), recordSize_(size_t(layout_.recordSize())), blockSize_(size_t(layout_.blockKiB) * 1024),
+      keyBytes_(keyBytes)
+{
+    perBlock_ = (blockSize_ - 6) / recordSize_;
+    const std::string h = dataFileHeader(layout_, 0, 0, 0);
+    out_.append(h.data(), h.size());
+}
+
+uint16_t DataFileWriter::add(const uint8_t* record)
+{
+    if (inBlock_ == 0) {
+        if (blocks_.size() >= 0xFFFF)
+            throw EngineError(layout_.tableName + ": the table is too large for the block size");
+        block_.assign(blockSize_, '\0');
+        blocks_.push_back({std::string(reinterpret_cast<const char*>(record), keyBytes_), uint16_t(blocks_.size() + 1), 0});
+    }
+    std::memcpy(block_.data() + 6 + inBlock_ * recordSize_, record, recordSize_);
+    ++inBlock_;
+    ++records_;
+    blocks_.back().count = uint16_t(inBlock_);
+    const uint16_t number = blocks_.back().block;
+    if (inBlock_ == perBlock_)
+        closeBlock();
+    return number;
+}
+
+void DataFileWriter::closeBlock()
+{
+    if (inBlock_ == 0)
+        return;
+    const size_t n = blocks_.size();
+    // The next pointer is known only for full blocks followed by more; finish() fixes the last.
+    put16(block_, 0, uint32_t(n + 1));
+    put16(block_, 2, uint32_t(n - 1));
+    put16(block_, 4, uint32_t((inBlock_ - 1) * recordSize_));
+    out_.append(block_.data(), block_.size());
+    inBlock_ = 0;
+}
+
+void DataFileWriter::finish(uint32_t autoInc)
+{
+    closeBlock();
+    const uint16_t n = uint16_t(blocks_.size());
+    if (n > 0) {
+        // The last block has no successor.
+        const uint64_t headerSize = dataFileHeader(layout_, 0, 0, 0).size();
+        const uint8_t zero[2] = {0, 0};
+        out_.patch(headerSize + uint64_t(n - 1) * blockSize_, zero, 2);
+    }
+    const std::string h = dataFileHeader(layout_, records_, n, autoInc);
+    out_.patch(0, h.data(), h.size());
+}
+
+// ---------------------------------------------------------------------------------------------
+// B-tree files
+
+void writeTreeFile(Sink& out, uint8_t fileType, uint8_t blockKiB, const std::vector<FieldDesc>& keyFields,
+                   const std::string& tableName, const std::vector<BlockEntry>& leaves)
+{
+    size_t keyBytes = 0;
+    for (const auto& f : keyFields)
+        keyBytes += size_t(f.width);
+    const size_t entrySize = keyBytes + 6;
+    const size_t blockSize = size_t(blockKiB) * 1024;
+    const size_t perBlock = (blockSize - 6) / entrySize;
+    if (perBlock < 2)
+        throw EngineError(tableName + ": the key is too long for an index block");
+
+    // Build the levels bottom-up; every level's blocks are numbered after the previous level's.
+    std::vector<std::string> blocks;
+    std::vector<BlockEntry> level = leaves;
+    uint32_t entries = 0;
+    int levels = 0;
+    while (!level.empty()) {
+        ++levels;
+        std::vector<BlockEntry> above;
+        const size_t first = blocks.size() + 1;
+        for (size_t i = 0; i < level.size(); i += perBlock) {
+            const size_t n = std::min(perBlock, level.size() - i);
+            std::string b(blockSize, '\0');
+            const size_t number = blocks.size() + 1;
+            const bool lastOfLevel = i + n >= level.size();
+            put16(b, 0, lastOfLevel ? 0 : uint32_t(number + 1));
+            put16(b, 2, number == first ? 0 : uint32_t(number - 1));
+            put16(b, 4, uint32_t((n - 1) * entrySize));
+            uint32_t below = 0;
+            for (size_t j = 0; j < n; ++j) {
+                const BlockEntry& e = level[i + j];
+                uint8_t* p = reinterpret_cast<uint8_t*>(b.data()) + 6 + j * entrySize;
+                std::memcpy(p, e.firstKey.data(), std::min(keyBytes, e.firstKey.size()));
+                encodeInt(p + keyBytes, 2, e.block);
+                encodeInt(p + keyBytes + 2, 2, e.count);
+                encodeInt(p + keyBytes + 4, 2, 0);
+                below += e.count;
+            }
+            entries += uint32_t(n);
+            if (blocks.size() >= 0xFFFF)
+                throw EngineError(tableName + ": the index is too large for the block size");
+            blocks.push_back(std::move(b));
+            above.push_back({level[i].firstKey, uint16_t(number), uint16_t(std::min<uint32_t>(below, 0x7FFF))});
+        }
+        if (above.size() == 1)
+            break;
+        level = std::move(above);
+    }
+
+    std::string h = fixedHeader(uint16_t(entrySize), fileType, blockKiB, entries, uint16_t(blocks.size()), uint16_t(keyFields.size()), 0);
+    put16(h, 0x1E, uint32_t(blocks.size()));  // the root is the last block written
+    h[0x20] = char(blocks.empty() ? 0 : levels);
+    putFieldList(h, keyFields);
+    h.append(4, '\0');
+    h += paddedName(tableName);
+    const size_t size = roundHeader(h.size());
+    put16(h, 0x02, uint16_t(size));
+    h.resize(size, '\0');
+    out.append(h.data(), h.size());
+    for (const auto& b : blocks)
+        out.append(b.data(), b.size());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Memo files
+
+namespace {
+constexpr size_t kSlotArea = 12 + 64 * 5;          // sub-allocated block: header and slot table
+constexpr size_t kFirstChunk = 0x150 / 16;         // data starts at 0x150
+constexpr size_t kChunks = kMbBlock / 16;
+constexpr size_t kSmallLimit = 2048;               // larger values get blocks of their own
+static_assert(kSlotArea <= 0x150);
+} // namespace
+
+MemoFileWriter::MemoFileWriter(Sink& out) : out_(out)
+{
+    std::string h(kMbBlock, '\0');
+    h[0] = 0;        // header block
+    put16(h, 1, 1);  // one 4 KiB unit
+    put16(h, 3, 1);  // modification counter
+    const uint8_t magic[] = {0x82, 0x73, 0x02, 0x00, 0x29};
+    std::memcpy(h.data() + 5, magic, sizeof magic);
+    out_.append(h.data(), h.size());
+}
+
+void MemoFileWriter::closeSmallBlock()
+{
+    if (nextSlot_ < 0 || small_.empty())
+        return;
+    out_.patch(smallOffset_, small_.data(), small_.size());
+    small_.clear();
+    nextSlot_ = -1;
+}
+
+void MemoFileWriter::store(std::string_view data, uint8_t* field, int width)
+{
+    const size_t leader = size_t(width) - 10;
+    uint8_t* ptr = field + leader;
+    std::memset(field, 0, size_t(width));
+    if (data.empty())
+        return;
+    std::memcpy(field, data.data(), std::min(leader, data.size()));
+    put32(ptr + 4, uint32_t(data.size()));
+    if (data.size() <= leader)
+        return;  // the leader holds it all
+    put16(ptr + 8, 1);
+    if (data.size() <= kSmallLimit) {
+        const size_t chunks = (data.size() + 15) / 16;
+        if (nextSlot_ < 0 || nextChunk_ + chunks > kChunks) {
+            closeSmallBlock();
+            smallOffset_ = out_.size();
+            small_.assign(kMbBlock, '\0');
+            out_.append(small_.data(), small_.size());  // reserved; written when full
+            small_[0] = 3;
+            put16(small_, 1, 1);
+            nextSlot_ = 63;
+            nextChunk_ = kFirstChunk;
+        }
+        uint8_t* slot = reinterpret_cast<uint8_t*>(small_.data()) + 12 + 5 * nextSlot_;
+        slot[0] = uint8_t(nextChunk_);
+        slot[1] = uint8_t(chunks);
+        put16(slot + 2, 1);
+        slot[4] = uint8_t(data.size() - (chunks - 1) * 16);
+        std::memcpy(small_.data() + nextChunk_ * 16, data.data(), data.size());
+        put32(ptr, uint32_t(smallOffset_) | uint32_t(nextSlot_));
+        nextChunk_ += chunks;
+        if (--nextSlot_ < 0)
+            closeSmallBlock();
+        return;
+    }
+    const uint64_t offset = out_.size();
+    if (offset > 0xFFFFF000u)
+        throw EngineError("the memo file would grow beyond 4 GiB");
+    const size_t units = (9 + data.size() + kMbBlock - 1) / kMbBlock;
+    if (units > 0xFFFF)
+        throw EngineError("a memo or blob value is too large");
+    uint8_t head[9];
+    head[0] = 2;
+    put16(head + 1, uint32_t(units));
+    put32(head + 3, uint32_t(data.size()));
+    put16(head + 7, 1);
+    out_.append(head, 9);
+    out_.append(data.data(), data.size());
+    const std::string pad(units * kMbBlock - 9 - data.size(), '\0');
+    out_.append(pad.data(), pad.size());
+    put32(ptr, uint32_t(offset) | 0xFF);
+}
+
+void MemoFileWriter::finish() { closeSmallBlock(); }
+
+} // namespace tv::px

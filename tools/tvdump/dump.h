@@ -1,0 +1,21 @@
+#pragma once
+// The canonical text dump of a table: a header line with the field list, the stored record
+// count, then one line per record, values separated by TABs.
+
+#include "engine/tablefile.h"
+
+#include <cstdio>
+#include <string>
+
+namespace tvdump {
+
+// Appends the dump of every record to `out`, calling `flushOut` whenever it grows large.
+void dumpTable(const tv::TableFile& table, std::string& out, void (*flushOut)(std::string&, void*) = nullptr, void* ctx = nullptr);
+// One line per index definition: name, fields joined by ';', flags.
+std::string dumpIndexes(const tv::TableFile& table);
+// Text escaped for a dump line.
+void appendEscaped(std::string& out, std::string_view text);
+// One value as printed in the dump; `bcd` is the exact text of a BCD field when known.
+void appendValue(std::string& out, tv::FieldType type, const tv::Value& v);
+
+} // namespace tvdump
