@@ -1,0 +1,327 @@
+// Damaged dBASE files are refused with an EngineError that names the file and the fault;
+// nothing crashes, whatever the bytes.
+#include "dbase_testutil.h"
+
+#include <gtest/gtest.h>
+
+using namespace tv;
+using namespace tv::test;
+
+namespace {
+
+DbfBuilder sampleBuilder()
+{
+    DbfBuilder b;
+    b.fields = {{"NAME", 'C', 10}, {"QTY", 'N', 5}, {"DAY", 'D', 8}};
+    b.addRecord({"one", "1", "20240101"});
+    b.addRecord({"two", "2", "20240102"});
+    return b;
+}
+
+// Expects opening (and reading every value of) `path` to fail with a message naming the
+// file and containing `words`.
+void expectRefused(const std::string& path, const std::string& words, const std::string& namedFile = {})
+{
+    try {
+        const auto t = openTableFile(path);
+        for (RecordId id : t->recordIds())
+            for (size_t f = 0; f < t->fields().size(); ++f)
+                t->value(id, int(f));
+        ADD_FAILURE() << "no error; expected one about: " << words;
+    } catch (const EngineError& e) {
+        const std::string msg = e.what();
+        EXPECT_NE(msg.find(namedFile.empty() ? path : namedFile), std::string::npos) << msg;
+        EXPECT_NE(msg.find(words), std::string::npos) << msg;
+    }
+}
+
+void patch(std::string& bytes, size_t off, std::initializer_list<uint8_t> values)
+{
+    for (uint8_t v : values)
+        bytes[off++] = char(v);
+}
+
+// Opens `path` and reads every value; any EngineError is fine, anything else fails the test.
+void openAndReadAll(const std::string& path)
+{
+    try {
+        const auto t = openTableFile(path);
+        for (RecordId id : t->recordIds())
+            for (size_t f = 0; f < t->fields().size(); ++f) {
+                t->value(id, int(f));
+                t->rawText(id, int(f));
+            }
+        for (const IndexDef& d : t->indexes())
+            (void)d.fieldList();
+    } catch (const EngineError&) {
+    }
+}
+
+} // namespace
+
+TEST(DbaseDamage, BrokenHeadersAreRefused)
+{
+    TempDir dir;
+    const std::string path = dir.file("t.dbf");
+    const std::string good = sampleBuilder().bytes();
+
+    writeFile(path, "");
+    expectRefused(path, "too short");
+    writeFile(path, good.substr(0, 20));
+    expectRefused(path, "too short");
+
+    std::string b = good;
+    patch(b, 8, {0x00, 0x10});  // header length 4096
+    writeFile(path, b);
+    expectRefused(path, "beyond the end of the file");
+
+    b = good;
+    patch(b, 8, {0x10, 0x00});
+    writeFile(path, b);
+    expectRefused(path, "header length 16 is too small");
+
+    b = good;
+    b[32 + 3 * 32] = 'x';  // end marker of the field list overwritten
+    writeFile(path, b);
+    expectRefused(path, "field descriptor 4 runs past the end of the header");
+
+    b = good;
+    patch(b, 8, {32 + 3 * 32, 0});  // header ends right after the descriptors, without a marker
+    writeFile(path, b);
+    expectRefused(path, "no end marker");
+
+    b = good;
+    patch(b, 8, {32 + 32 + 10, 0});  // header ends inside the second descriptor
+    writeFile(path, b);
+    expectRefused(path, "runs past the end of the header");
+
+    b = good;
+    b[10] = char(b[10] + 1);  // record length one more than the fields
+    writeFile(path, b);
+    expectRefused(path, "record length 25 does not match the fields");
+
+    b = good;
+    patch(b, 4, {0x00, 0x00, 0x01, 0x00});  // 65536 records
+    writeFile(path, b);
+    expectRefused(path, "too short for its 65536 records");
+
+    expectRefused(dir.file("absent.dbf"), "cannot open");
+    std::filesystem::create_directory(dir.file("folder.dbf"));
+    expectRefused(dir.file("folder.dbf"), "is not a file");
+}
+
+TEST(DbaseDamage, BadFieldDescriptorsAreRefused)
+{
+    TempDir dir;
+    const std::string path = dir.file("f.dbf");
+    DbfBuilder b = sampleBuilder();
+    b.fields[1].type = 'B';
+    writeFile(path, b.bytes());
+    expectRefused(path, "field QTY has type 'B'");
+
+    b = sampleBuilder();
+    b.fields[2].length = 7;
+    writeFile(path, b.bytes());
+    expectRefused(path, "field DAY of type D has length 7");
+
+    b = sampleBuilder();
+    b.fields[0].length = 0;
+    b.records.clear();
+    writeFile(path, b.bytes());
+    expectRefused(path, "field NAME of type C has length 0");
+}
+
+TEST(DbaseDamage, BrokenMemosAreRefused)
+{
+    TempDir dir;
+    const std::string path = dir.file("m.dbf");
+    const std::string dbt = dir.file("m.dbt");
+    DbfBuilder b;
+    b.version = 0x83;
+    b.fields = {{"TEXT", 'M', 10}};
+    b.addRecord({"         1"});
+    writeFile(path, b.bytes());
+    expectRefused(path, "memo file m.dbt is missing");
+
+    std::string memo(512, '\0');
+    memo += "hello\x1A\x1A";
+    writeFile(dbt, memo);
+    EXPECT_EQ(std::get<std::string>(openTableFile(path)->value(0, 0)), "hello");
+
+    b.records.clear();
+    b.addRecord({"         7"});
+    writeFile(path, b.bytes());
+    expectRefused(path, "memo block 7 of record 1, field TEXT lies beyond the end", dbt);
+
+    b.records.clear();
+    b.addRecord({"  12x     "});
+    writeFile(path, b.bytes());
+    expectRefused(path, "record 1, field TEXT holds no memo block number");
+
+    // A plain table that declares memo fields still needs its memo file.
+    b.version = 0x03;
+    b.fields[0].name = "NOTE";
+    writeFile(dir.file("plain.dbf"), b.bytes());
+    expectRefused(dir.file("plain.dbf"), "the table has memo fields");
+}
+
+TEST(DbaseDamage, BrokenDbase4MemosAreRefused)
+{
+    TempDir dir;
+    const std::string path = dir.file("m4.dbf");
+    const std::string dbt = dir.file("m4.dbt");
+    DbfBuilder b;
+    b.version = 0x8B;
+    b.fields = {{"TEXT", 'M', 10}};
+    b.addRecord({"1"});
+    writeFile(path, b.bytes());
+
+    writeFile(dbt, std::string(10, '\0'));
+    expectRefused(path, "memo file is too short", dbt);
+
+    std::string memo(512, '\0');
+    memo[0x15] = 2;  // block size 512
+    const std::string good = memo + std::string("\xFF\xFF\x08\x00\x0D\0\0\0hello", 13);
+    writeFile(dbt, good);
+    EXPECT_EQ(std::get<std::string>(openTableFile(path)->value(0, 0)), "hello");
+
+    std::string bad = good;
+    bad[512] = 'x';
+    writeFile(dbt, bad);
+    expectRefused(path, "does not start a memo", dbt);
+
+    bad = good;
+    bad[516] = 4;  // shorter than its own header
+    writeFile(dbt, bad);
+    expectRefused(path, "has length 4", dbt);
+
+    bad = good;
+    bad[517] = 1;  // 269 bytes, more than the file holds
+    writeFile(dbt, bad);
+    expectRefused(path, "has length 269", dbt);
+
+    bad = good;
+    bad[0x14] = 4;
+    bad[0x15] = 0;
+    writeFile(dbt, bad);
+    expectRefused(path, "block size 4 is too small", dbt);
+}
+
+TEST(DbaseDamage, BrokenProductionIndexesAreRefused)
+{
+    TempDir dir;
+    const std::string path = dir.file("x.dbf");
+    const std::string mdxPath = dir.file("x.mdx");
+    DbfBuilder b = sampleBuilder();
+    b.productionIndex = true;
+    writeFile(path, b.bytes());
+
+    // A good index file as the writer makes it, then damaged in several places.
+    {
+        TableSpec spec;
+        spec.fields = {{"NAME", FieldType::DbChar, 10, 0}};
+        IndexDef ix;
+        ix.name = "NAME";
+        ix.fields = {"NAME"};
+        spec.secondary = {ix};
+        createDbaseTable(dir.file("w.dbf"), spec);
+    }
+    const std::string good = readFile(dir.file("w.mdx"));
+    writeFile(mdxPath, good);
+    ASSERT_EQ(openTableFile(path)->indexes().size(), 1u);
+
+    writeFile(mdxPath, good.substr(0, 100));
+    expectRefused(path, "too short for an index header", mdxPath);
+
+    std::string bad = good;
+    bad[0x1C] = 100;
+    writeFile(mdxPath, bad);
+    expectRefused(path, "100 tags do not fit", mdxPath);
+
+    bad = good;
+    bad[0x1A] = 8;
+    writeFile(mdxPath, bad);
+    expectRefused(path, "entries of 8 bytes are too short", mdxPath);
+
+    bad = good.substr(0, 0x800);  // tag table present, tag header cut off
+    writeFile(mdxPath, bad);
+    expectRefused(path, "the header of tag NAME lies beyond the end", mdxPath);
+
+    bad = good;
+    std::fill(bad.begin() + 4 * 512 + 0x18, bad.begin() + 4 * 512 + 0x18 + 240, 'A');
+    writeFile(mdxPath, bad);
+    expectRefused(path, "key expression of tag NAME has no end", mdxPath);
+
+    bad = good;
+    bad[4 * 512 + 0x18] = '\0';
+    writeFile(mdxPath, bad);
+    expectRefused(path, "tag NAME has no key expression", mdxPath);
+}
+
+TEST(DbaseDamage, EveryTruncationAndByteFlipIsHandled)
+{
+    TempDir dir;
+    DbfBuilder b;
+    b.version = 0x8B;
+    b.productionIndex = true;
+    b.fields = {{"NAME", 'C', 6}, {"NUM", 'N', 6, 2}, {"DAY", 'D', 8}, {"OK", 'L', 1}, {"NOTE", 'M', 10}};
+    b.addRecord({"abc", "1.50", "20200202", "T", "1"});
+    b.addRecord({"de", "-2", "", "F", "2"}, true);
+    b.addRecord({"f", "", "20211231", "?", ""});
+    std::string memo(512, '\0');
+    memo[0x15] = 2;
+    memo += std::string("\xFF\xFF\x08\x00\x0B\0\0\0abc", 11);
+    memo.resize(1024, '\0');
+    memo += std::string("\xFF\xFF\x08\x00\x0A\0\0\0de", 10);
+    const std::string dbf = b.bytes();
+    TableSpec spec;
+    spec.fields = {{"NAME", FieldType::DbChar, 6, 0}};
+    IndexDef ix;
+    ix.name = "BYNAME";
+    ix.fields = {"NAME"};
+    ix.caseInsensitive = true;
+    spec.secondary = {ix};
+    createDbaseTable(dir.file("w.dbf"), spec);
+    const std::string mdx = readFile(dir.file("w.mdx"));
+
+    const std::string path = dir.file("t.dbf");
+    const auto writeAll = [&](const std::string& d, const std::string& m, const std::string& x) {
+        writeFile(path, d);
+        writeFile(dir.file("t.dbt"), m);
+        writeFile(dir.file("t.mdx"), x);
+    };
+    writeAll(dbf, memo, mdx);
+    {
+        const auto t = openTableFile(path);
+        EXPECT_EQ(t->recordIds().size(), 2u);
+        EXPECT_EQ(std::get<std::string>(t->value(0, 4)), "abc");
+        EXPECT_EQ(t->indexes().size(), 1u);
+    }
+    for (size_t n = 0; n < dbf.size(); ++n) {
+        writeAll(dbf.substr(0, n), memo, mdx);
+        openAndReadAll(path);
+    }
+    for (size_t n = 0; n < memo.size(); n += 7) {
+        writeAll(dbf, memo.substr(0, n), mdx);
+        openAndReadAll(path);
+    }
+    for (size_t n = 0; n < mdx.size(); n += 13) {
+        writeAll(dbf, memo, mdx.substr(0, n));
+        openAndReadAll(path);
+    }
+    for (size_t i = 0; i < dbf.size(); ++i) {
+        for (uint8_t v : {0x00, 0x2A, 0xFF}) {
+            std::string d = dbf;
+            d[i] = char(v);
+            writeAll(d, memo, mdx);
+            openAndReadAll(path);
+        }
+    }
+    for (size_t i = 0; i < 0x40; ++i) {
+        std::string m = memo;
+        m[512 + i % 16] = char(0xFF - i);
+        m[i] = char(i * 37);
+        writeAll(dbf, m, mdx);
+        openAndReadAll(path);
+    }
+}

@@ -1,0 +1,257 @@
+// Reading dBASE tables built byte by byte: cell decoding, deleted records, memo layouts,
+// code pages and the tag definitions of a production index.
+#include "dbase_testutil.h"
+
+#include "engine/codepage.h"
+
+#include <gtest/gtest.h>
+
+using namespace tv;
+using namespace tv::test;
+
+namespace {
+
+void put32(std::string& b, size_t off, uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        b[off + size_t(i)] = char((v >> (8 * i)) & 0xFF);
+}
+
+// A dBASE III memo file: header block, then each memo in whole 512-byte blocks.
+std::string dbt3(const std::vector<std::string>& memos, std::vector<int>& blocks)
+{
+    std::string f(512, '\0');
+    for (const std::string& m : memos) {
+        blocks.push_back(int(f.size() / 512));
+        std::string data = m + "\x1A\x1A";
+        data.resize((data.size() + 511) / 512 * 512, '\0');
+        f += data;
+    }
+    put32(f, 0, uint32_t(f.size() / 512));
+    return f;
+}
+
+// A dBASE IV memo file with the given block size.
+std::string dbt4(const std::vector<std::string>& memos, std::vector<int>& blocks, uint16_t blockSize)
+{
+    std::string f(blockSize, '\0');
+    f[0x14] = char(blockSize & 0xFF);
+    f[0x15] = char(blockSize >> 8);
+    for (const std::string& m : memos) {
+        blocks.push_back(int(f.size() / blockSize));
+        std::string data("\xFF\xFF\x08\x00\0\0\0\0", 8);
+        put32(data, 4, uint32_t(m.size() + 8));
+        data += m;
+        data.resize((data.size() + blockSize - 1) / blockSize * blockSize, '\x1F');
+        f += data;
+    }
+    put32(f, 0, uint32_t(f.size() / blockSize));
+    return f;
+}
+
+struct MdxTag {
+    std::string name;
+    std::string expression;
+    bool descending = false;
+};
+
+std::string mdx(const std::vector<MdxTag>& tags)
+{
+    std::string f(0x800 + tags.size() * 1024, '\0');
+    f[0] = 2;
+    f[0x19] = 48;
+    f[0x1A] = 32;
+    f[0x1C] = char(tags.size());
+    for (size_t i = 0; i < tags.size(); ++i) {
+        const size_t page = 4 + 2 * i;
+        const size_t entry = 0x220 + 32 * i;
+        put32(f, entry, uint32_t(page));
+        f.replace(entry + 4, tags[i].name.size(), tags[i].name);
+        f[page * 512 + 8] = char(0x10 | (tags[i].descending ? 0x08 : 0));
+        f.replace(page * 512 + 0x18, tags[i].expression.size(), tags[i].expression);
+    }
+    return f;
+}
+
+} // namespace
+
+TEST(DbaseReader, DecodesEveryCellKindAndBlanksAsNull)
+{
+    TempDir dir;
+    DbfBuilder b;
+    b.fields = {{"NAME", 'C', 8}, {"QTY", 'N', 8, 2}, {"RATE", 'F', 10, 3}, {"DAY", 'D', 8}, {"OK", 'L', 1}};
+    b.addRecord({"abc", "   36.30", "    -0.500", "20240229", "T"});
+    b.addRecord({"", "", "", "", " "});                                  // all blank
+    b.addRecord({"  x  ", "+1.00", "1e3", "19991231", "n"});
+    b.addRecord({"tab\there", "*****", "abc", "20230229", "?"});          // not numbers, not a date
+    b.addRecord({"z", "  -0", "inf", "00000000", "y"});
+    writeFile(dir.file("cells.dbf"), b.bytes());
+    const auto t = openTableFile(dir.file("cells.dbf"));
+
+    ASSERT_EQ(t->fields().size(), 5u);
+    EXPECT_EQ(t->fields()[1].type, FieldType::DbNumeric);
+    EXPECT_EQ(t->fields()[1].decimals, 2);
+    EXPECT_EQ(t->fields()[2].type, FieldType::DbFloat);
+    EXPECT_EQ(t->primaryKeyFields(), 0);
+    EXPECT_TRUE(t->indexes().empty());
+    EXPECT_FALSE(t->writable());
+
+    EXPECT_EQ(dumpTable(*t), "#fields\tNAME:dC:8\tQTY:dN:8\tRATE:dF:10\tDAY:dD:8\tOK:dL:1\n#records\t5\n"
+                             "abc\t36.3\t-0.5\t2024-02-29\tT\n"
+                             "\\N\t\\N\t\\N\t\\N\t\\N\n"
+                             "  x\t1\t1000\t1999-12-31\tF\n"
+                             "tab\\there\t\\N\t\\N\t\\N\t\\N\n"
+                             "z\t-0\t\\N\t\\N\tT\n");
+    // Only leading blanks of text are kept; raw text is a view without trailing blanks.
+    EXPECT_EQ(t->rawText(2, 0), "  x");
+    EXPECT_EQ(t->rawText(1, 0), "");
+    EXPECT_EQ(t->rawText(0, 1), "");  // not a text field
+}
+
+TEST(DbaseReader, DeletedRecordsAreCountedButNotListed)
+{
+    TempDir dir;
+    DbfBuilder b;
+    b.fields = {{"N", 'C', 2}};
+    b.addRecord({"a"});
+    b.addRecord({"b"}, true);
+    b.addRecord({"c"});
+    b.addRecord({"d"}, true);
+    writeFile(dir.file("del.dbf"), b.bytes());
+    const auto t = openTableFile(dir.file("del.dbf"));
+    EXPECT_EQ(t->headerRecordCount(), 4u);
+    EXPECT_EQ(t->recordIds(), (std::vector<RecordId>{0, 2}));
+    EXPECT_EQ(std::get<std::string>(t->value(2, 0)), "c");
+    EXPECT_THROW(t->value(4, 0), EngineError);
+    EXPECT_THROW(t->value(0, 1), EngineError);
+    EXPECT_THROW(t->value(0, -1), EngineError);
+}
+
+TEST(DbaseReader, TextIsDecodedWithTheLanguageDriversCodePage)
+{
+    TempDir dir;
+    DbfBuilder b;
+    b.languageDriver = 0x65;  // cp866
+    b.fields = {{"\x88\x8C\x9F", 'C', 6}};  // "ИМЯ"
+    b.addRecord({"\x8F\xE0\xA8\xA2\xA5\xE2"});
+    writeFile(dir.file("ru.dbf"), b.bytes());
+    const auto t = openTableFile(dir.file("ru.dbf"));
+    EXPECT_EQ(t->codePage(), 866);
+    EXPECT_EQ(t->fields()[0].name, "ИМЯ");
+    EXPECT_EQ(std::get<std::string>(t->value(0, 0)), "Привет");
+    EXPECT_EQ(t->rawText(0, 0), "\x8F\xE0\xA8\xA2\xA5\xE2");
+
+    b.languageDriver = 0xF0;  // names no driver: Windows ANSI
+    b.fields[0].name = "N";
+    b.records.clear();
+    b.addRecord({"\x80"});
+    writeFile(dir.file("unknown.dbf"), b.bytes());
+    const auto u = openTableFile(dir.file("unknown.dbf"));
+    EXPECT_EQ(u->codePage(), 1252);
+    EXPECT_EQ(std::get<std::string>(u->value(0, 0)), "€");
+}
+
+TEST(DbaseReader, Dbase3MemosRunToTheEndMark)
+{
+    TempDir dir;
+    std::vector<int> blocks;
+    const std::string longMemo(1500, 'x');
+    const std::string edge(510, 'e');  // end marks fill its block exactly
+    std::string memoFile = dbt3({"first\r\nline", longMemo, edge, "\x85 done"}, blocks);
+    memoFile += "tail without end mark";
+    DbfBuilder b;
+    b.version = 0x83;
+    b.languageDriver = 0x00;
+    b.fields = {{"ID", 'N', 3}, {"NOTE", 'M', 10}};
+    for (size_t i = 0; i < blocks.size(); ++i)
+        b.addRecord({std::to_string(i), std::to_string(blocks[i])});
+    b.addRecord({"9", "         0"});
+    b.addRecord({"10", ""});
+    writeFile(dir.file("m3.dbf"), b.bytes());
+    writeFile(dir.file("m3.dbt"), memoFile);
+    auto t = openTableFile(dir.file("m3.dbf"));
+    EXPECT_EQ(std::get<std::string>(t->value(0, 1)), "first\r\nline");
+    EXPECT_EQ(std::get<std::string>(t->value(1, 1)), longMemo);
+    EXPECT_EQ(std::get<std::string>(t->value(2, 1)), edge);
+    EXPECT_EQ(std::get<std::string>(t->value(3, 1)), "… done");
+    EXPECT_EQ(t->rawText(3, 1), "\x85 done");
+    EXPECT_TRUE(isNull(t->value(4, 1)));
+    EXPECT_TRUE(isNull(t->value(5, 1)));
+    EXPECT_EQ(t->rawText(5, 1), "");
+
+    // The last memo of a file may lack its end mark.
+    memoFile.resize(memoFile.size() - 21);
+    memoFile.resize(memoFile.size() / 512 * 512);
+    const int last = int(memoFile.size() / 512);
+    memoFile += "unterminated";
+    b.records.clear();
+    b.addRecord({"1", std::to_string(last)});
+    writeFile(dir.file("m3.dbf"), b.bytes());
+    writeFile(dir.file("m3.dbt"), memoFile);
+    t = openTableFile(dir.file("m3.dbf"));
+    EXPECT_EQ(std::get<std::string>(t->value(0, 1)), "unterminated");
+}
+
+TEST(DbaseReader, Dbase4MemosUseTheirLengthAndTheHeadersBlockSize)
+{
+    for (uint16_t blockSize : {512, 1024}) {
+        SCOPED_TRACE(blockSize);
+        TempDir dir;
+        std::vector<int> blocks;
+        const std::string binary("a\x1A\0b", 4);  // end marks mean nothing in this layout
+        const std::string big(3000, 'q');
+        const std::string memoFile = dbt4({"First memo\r\n", binary, big, ""}, blocks, blockSize);
+        DbfBuilder b;
+        b.version = 0x8B;
+        b.fields = {{"MEMO", 'M', 10}};
+        for (int block : blocks)
+            b.addRecord({std::to_string(block)});
+        writeFile(dir.file("M4.DBF"), b.bytes());
+        writeFile(dir.file("M4.DBT"), memoFile);
+        const auto t = openTableFile(dir.file("M4.DBF"));
+        EXPECT_EQ(std::get<std::string>(t->value(0, 0)), "First memo\r\n");
+        EXPECT_EQ(std::get<std::string>(t->value(1, 0)), binary);
+        EXPECT_EQ(t->rawText(2, 0), big);
+        EXPECT_TRUE(isNull(t->value(3, 0)));  // memo of length 0
+    }
+}
+
+TEST(DbaseReader, ProductionIndexTagsAreFieldOrExpressionIndexes)
+{
+    TempDir dir;
+    DbfBuilder b;
+    b.productionIndex = true;
+    b.fields = {{"SUBJECT", 'C', 20}, {"AUTHOR", 'C', 20}, {"POSTED", 'D', 8}};
+    b.addRecord({"a", "b", "20240101"});
+    writeFile(dir.file("news.dbf"), b.bytes());
+    writeFile(dir.file("news.mdx"), mdx({{"SUBJECT", "subject"},
+                                          {"AUTHOR", " UPPER( Author ) "},
+                                          {"BYDATE", "POSTED", true},
+                                          {"COMBO", "AUTHOR+SUBJECT"},
+                                          {"UPNOPE", "UPPER(NOFIELD)"}}));
+    const auto t = openTableFile(dir.file("news.dbf"));
+    const auto& ix = t->indexes();
+    ASSERT_EQ(ix.size(), 5u);
+    EXPECT_EQ(ix[0].name, "SUBJECT");
+    EXPECT_EQ(ix[0].fields, std::vector<std::string>{"SUBJECT"});
+    EXPECT_FALSE(ix[0].caseInsensitive);
+    EXPECT_FALSE(ix[0].expression);
+    EXPECT_EQ(ix[0].expressionText, "subject");
+    EXPECT_EQ(ix[1].fields, std::vector<std::string>{"AUTHOR"});
+    EXPECT_TRUE(ix[1].caseInsensitive);
+    EXPECT_FALSE(ix[1].expression);
+    EXPECT_TRUE(ix[2].descending);
+    EXPECT_EQ(ix[2].fields, std::vector<std::string>{"POSTED"});
+    for (size_t i : {3u, 4u}) {
+        EXPECT_TRUE(ix[i].expression) << i;
+        EXPECT_TRUE(ix[i].fields.empty()) << i;
+    }
+    EXPECT_EQ(ix[3].expressionText, "AUTHOR+SUBJECT");
+    for (const IndexDef& d : ix)
+        EXPECT_FALSE(d.primary);
+
+    // Without the header's production-index mark the index file is not consulted.
+    b.productionIndex = false;
+    writeFile(dir.file("news.dbf"), b.bytes());
+    EXPECT_TRUE(openTableFile(dir.file("news.dbf"))->indexes().empty());
+}
