@@ -66,6 +66,7 @@ void DBEdit::showField()
     const QString shown = link_->displayText();
     if (shown != text())
         setText(shown);
+    lastText_ = shown;
 }
 
 void DBEdit::onTextEdited(const QString& typed)
@@ -73,17 +74,21 @@ void DBEdit::onTextEdited(const QString& typed)
     if (isReadOnly())
         return;
     QString text = typed;
+    const bool grew = text.size() > lastText_.size();
     if (!link_->startEdit()) {
         showField();
         return;
     }
-    // Literal characters of the picture are filled in while typing at the end.
+    lastText_ = text;
+    // Literal characters of the picture are filled in while typing at the end (not while
+    // deleting, so that a filled-in literal can be taken back).
     const Table* t = link_->table();
     const int f = link_->field();
-    if (t && f >= 0 && t->display(f).autoFillLiterals && cursorPosition() == text.size()) {
+    if (grew && t && f >= 0 && t->display(f).autoFillLiterals && cursorPosition() == text.size()) {
         const QString filled = QString::fromStdString(t->picture(f).fillLiterals(text.toStdString()));
         if (filled != text && filled.startsWith(text)) {
             text = filled;
+            lastText_ = text;
             setText(text);
             setCursorPosition(int(text.size()));
         }

@@ -66,6 +66,7 @@ private:
     void onTextEdited(const QString& text);
 
     QString shownPicture_;
+    QString lastText_;   // the text before the user's latest change
 };
 
 // A bound edit box with a button at its right end ("..."). Pressing the button puts a

@@ -1,0 +1,298 @@
+// Bound controls: edit, date box, memo, drop-down box, text label and picture.
+
+#include "dbaware/dbcontrols.h"
+#include "dbaware/msg.h"
+#include "support/modalanswerer.h"
+#include "support/testtables.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace tv;
+using namespace tvtest;
+
+class ControlsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        pinLocale();
+        QApplication::setApplicationName(QStringLiteral("Tipvault"));
+    }
+
+    void editFollowsTheRecord()
+    {
+        auto s = makeSample(10);
+        DataSource ds(s.table.get());
+        DBEdit edit;
+        edit.setDataSource(&ds);
+        edit.setDataField(QStringLiteral("name"));  // letter case does not matter
+        QCOMPARE(edit.text(), QStringLiteral("Name 000010"));
+        s.table->moveTo(4);
+        QCOMPARE(edit.text(), QStringLiteral("Name 000006"));
+        edit.setDataField(QStringLiteral("When"));
+        QCOMPARE(edit.text(), QStringLiteral("1/6/1999"));
+        s.table->close();
+        QCOMPARE(edit.text(), QString());
+    }
+
+    void readOnlyTableRefusesTyping()
+    {
+        auto s = makeSample(3, false);
+        DataSource ds(s.table.get());
+        DBEdit edit;
+        edit.setDataSource(&ds);
+        edit.setDataField(QStringLiteral("Name"));
+        DBMemo memo;
+        memo.setDataSource(&ds);
+        memo.setDataField(QStringLiteral("Notes"));
+        QVERIFY(edit.isReadOnly());
+        QVERIFY(memo.isReadOnly());
+        QTest::keyClicks(&edit, QStringLiteral("xyz"));
+        QTest::keyClicks(memo.viewport(), QStringLiteral("xyz"));
+        QCOMPARE(edit.text(), QStringLiteral("Name 000003"));
+        QCOMPARE(memo.toPlainText(), QStringLiteral("Notes of 1\nsecond line"));
+        QCOMPARE(s.table->state(), TableState::Browse);
+    }
+
+    void typingStartsAnEdit()
+    {
+        auto s = makeSample(5, true);
+        DataSource ds(s.table.get());
+        DBEdit edit;
+        edit.setDataSource(&ds);
+        edit.setDataField(QStringLiteral("Name"));
+        DBEdit other;  // a second view of the same field
+        other.setDataSource(&ds);
+        other.setDataField(QStringLiteral("Name"));
+        QVERIFY(!edit.isReadOnly());
+
+        edit.selectAll();
+        QTest::keyClicks(&edit, QStringLiteral("Fresh"));
+        QCOMPARE(s.table->state(), TableState::Edit);
+        QCOMPARE(s.table->displayText("Name"), std::string("Fresh"));
+        QCOMPARE(edit.text(), QStringLiteral("Fresh"));
+        QCOMPARE(other.text(), QStringLiteral("Fresh"));
+
+        // Cancelling shows the stored value again; posting keeps the typed one.
+        s.table->cancel();
+        QCOMPARE(edit.text(), QStringLiteral("Name 000005"));
+        edit.selectAll();
+        QTest::keyClicks(&edit, QStringLiteral("Kept"));
+        ds.post();
+        QCOMPARE(s.table->state(), TableState::Browse);
+        s.table->next();
+        s.table->prior();
+        QCOMPARE(edit.text(), QStringLiteral("Kept"));
+
+        // Read-only by choice wins over a writable table.
+        edit.setReadOnly(true);
+        QVERIFY(edit.isReadOnly());
+        edit.setReadOnly(false);
+        QVERIFY(!edit.isReadOnly());
+
+        // The id field of an auto-increment type and pictures are never typed into.
+        auto empty = makeSample(0, true);
+        DataSource emptySource(empty.table.get());
+        DBEdit name;
+        name.setDataSource(&emptySource);
+        name.setDataField(QStringLiteral("Name"));
+        QTest::keyClicks(&name, QStringLiteral("First"));
+        QCOMPARE(empty.table->state(), TableState::Insert);
+        QCOMPARE(empty.table->displayText("Name"), std::string("First"));
+    }
+
+    void pictureMaskHoldsTypedText()
+    {
+        auto s = makeSample(2, true);
+        s.table->setPicture("When", "#[#]/#[#]/##[##]", true);
+        DataSource ds(s.table.get());
+        DBEdit date;
+        date.setDataSource(&ds);
+        date.setDataField(QStringLiteral("When"));
+        QVERIFY(date.validator());
+
+        date.clear();
+        QTest::keyClicks(&date, QStringLiteral("12"));
+        QCOMPARE(date.text(), QStringLiteral("12/"));   // the literal is filled in
+        QTest::keyClicks(&date, QStringLiteral("x"));   // refused by the picture
+        QCOMPARE(date.text(), QStringLiteral("12/"));
+        QTest::keyClicks(&date, QStringLiteral("25/9"));
+        QCOMPARE(date.text(), QStringLiteral("12/25/9"));
+        // Incomplete: held back by the control, and the post is refused.
+        QVERIFY(date.link()->hasPending());
+        QVERIFY_THROWS_EXCEPTION(EngineError, ds.post());
+        QCOMPARE(s.table->state(), TableState::Edit);
+        QTest::keyClicks(&date, QStringLiteral("9"));
+        QVERIFY(!date.link()->hasPending());
+        ds.post();
+        int y = 0, m = 0, d = 0;
+        ymdFromDate(std::get<Date>(s.table->value("When")), y, m, d);
+        QCOMPARE(QDate(y, m, d), QDate(1999, 12, 25));
+
+        // Backspacing over a filled-in literal is possible.
+        date.selectAll();
+        QTest::keyClicks(&date, QStringLiteral("12"));
+        QTest::keyClick(&date, Qt::Key_Backspace);
+        QCOMPARE(date.text(), QStringLiteral("12"));
+        s.table->cancel();
+    }
+
+    void dateBoxButton()
+    {
+        auto s = makeSample(0, true);
+        DataSource ds(s.table.get());
+        DBComboDlg box;
+        box.setDataSource(&ds);
+        box.setDataField(QStringLiteral("When"));
+        QSignalSpy dlg(&box, &DBComboDlg::customDlg);
+        TableState seen = TableState::Inactive;
+        connect(&box, &DBComboDlg::customDlg, this, [&](DBComboDlg* b) {
+            QCOMPARE(b, &box);
+            seen = s.table->state();
+            s.table->setText(cWhen, "3/4/2001");
+        });
+        box.buttonAction()->trigger();
+        QCOMPARE(dlg.count(), 1);
+        QCOMPARE(seen, TableState::Insert);   // an empty table gets a new record first
+        QCOMPARE(box.text(), QStringLiteral("3/4/2001"));
+    }
+
+    void memoEditsAndReportsFocus()
+    {
+        auto s = makeSample(3, true);
+        DataSource ds(s.table.get());
+        QWidget window;
+        DBMemo memo(&window);
+        memo.setDataSource(&ds);
+        memo.setDataField(QStringLiteral("Notes"));
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(memo.lineWrapMode() == QPlainTextEdit::WidgetWidth);
+        QCOMPARE(memo.toPlainText(), QStringLiteral("Notes of 1\nsecond line"));
+
+        QSignalSpy entered(&memo, &DBMemo::entered);
+        QSignalSpy exited(&memo, &DBMemo::exited);
+        QFocusEvent in(QEvent::FocusIn, Qt::MouseFocusReason);
+        QApplication::sendEvent(&memo, &in);
+        QCOMPARE(entered.count(), 1);
+        QFocusEvent popup(QEvent::FocusOut, Qt::PopupFocusReason);   // a context menu is no exit
+        QApplication::sendEvent(&memo, &popup);
+        QCOMPARE(exited.count(), 0);
+        memo.moveCursor(QTextCursor::End);
+        QTest::keyClicks(memo.viewport(), QStringLiteral("!"));
+        QCOMPARE(s.table->state(), TableState::Edit);
+        QCOMPARE(s.table->displayText("Notes"), std::string("Notes of 1\nsecond line!"));
+        QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+        QApplication::sendEvent(&memo, &out);
+        QCOMPARE(exited.count(), 1);
+
+        s.table->post();
+        s.table->next();
+        QCOMPARE(memo.toPlainText(), QStringLiteral("Notes of 2\nsecond line"));
+    }
+
+    void comboBoxWritesChoiceAndText()
+    {
+        auto s = makeSample(2, true);
+        DataSource ds(s.table.get());
+        DBComboBox combo;
+        combo.addItems({QStringLiteral("Delphi IDE"), QStringLiteral("Win32 API")});
+        combo.setMaxLength(10);
+        combo.setMaxVisibleItems(8);
+        combo.setDataSource(&ds);
+        combo.setDataField(QStringLiteral("Category"));
+        QCOMPARE(combo.currentText(), QStringLiteral("Cat 1"));
+        QVERIFY(combo.isEditable());
+
+        emit combo.activated(1);
+        QCOMPARE(s.table->state(), TableState::Edit);
+        QCOMPARE(s.table->displayText("Category"), std::string("Win32 API"));
+        s.table->cancel();
+        QCOMPARE(combo.currentText(), QStringLiteral("Cat 1"));
+
+        combo.lineEdit()->selectAll();
+        QTest::keyClicks(combo.lineEdit(), QStringLiteral("Free text typed"));
+        QCOMPARE(s.table->displayText("Category"), std::string("Free text "));   // at most 10
+        s.table->post();
+        s.table->next();
+        QCOMPARE(combo.currentText(), QStringLiteral("Cat 2"));
+    }
+
+    void textLabelAndPicture()
+    {
+        // A small picture stored as a bitmap file, and the same without its file header.
+        QImage red(6, 4, QImage::Format_RGB32);
+        red.fill(Qt::red);
+        QByteArray bmp;
+        QBuffer buf(&bmp);
+        buf.open(QIODevice::WriteOnly);
+        QVERIFY(red.save(&buf, "BMP"));
+        const std::string file(bmp.constData(), size_t(bmp.size()));
+        const std::string dib = file.substr(14);
+        QCOMPARE(DBImage::decode(file).size(), QSize(6, 4));
+        const QImage fromDib = DBImage::decode(dib);
+        QCOMPARE(fromDib.size(), QSize(6, 4));
+        QCOMPARE(QColor(fromDib.pixel(2, 2)), QColor(Qt::red));
+        QVERIFY(DBImage::decode("not a picture at all, just some words").isNull());
+
+        auto s = makeSample(2, true);
+        s.table->edit();
+        s.table->setValue(cPic, Blob{dib});
+        s.table->post();
+        DataSource ds(s.table.get());
+        DBImage image;
+        image.setStretch(true);
+        image.setDataSource(&ds);
+        image.setDataField(QStringLiteral("Pic"));
+        DBText label;
+        label.setDataSource(&ds);
+        label.setDataField(QStringLiteral("Amount"));
+        QCOMPARE(image.image().size(), QSize(6, 4));
+        QCOMPARE(label.text(), QStringLiteral("1.5"));
+        s.table->next();
+        QVERIFY(image.image().isNull());
+        QCOMPARE(label.text(), QStringLiteral("3"));
+
+        // Stretched: the picture fills the control.
+        s.table->prior();
+        image.resize(60, 40);
+        const QImage shot = image.grab().toImage();
+        QCOMPARE(QColor(shot.pixel(55, 35)), QColor(Qt::red));
+    }
+
+    void messageBoxKinds()
+    {
+        std::vector<SeenBox> seen;
+        {
+            ModalAnswerer answer(QMessageBox::No);
+            QVERIFY(!msg::confirm(QStringLiteral("Terminate the application?")));
+            msg::information(QStringLiteral("note"));
+            msg::warning(QStringLiteral("careful"));
+            msg::error(QStringLiteral("x.db: damaged"));
+            seen = answer.seen();
+        }
+        ModalAnswerer yes(QMessageBox::Yes);
+        QVERIFY(msg::confirm(QStringLiteral("Sure?")));
+
+        QCOMPARE(seen.size(), size_t(4));
+        QCOMPARE(seen[0].caption, QStringLiteral("Confirm"));
+        QCOMPARE(seen[0].icon, QMessageBox::Question);
+        QCOMPARE(seen[0].buttons.size(), 2);
+        QVERIFY(seen[0].buttons.contains(QMessageBox::Yes) && seen[0].buttons.contains(QMessageBox::No));
+        QCOMPARE(seen[1].caption, QStringLiteral("Information"));
+        QCOMPARE(seen[1].icon, QMessageBox::Information);
+        QCOMPARE(seen[2].caption, QStringLiteral("Warning"));
+        QCOMPARE(seen[2].icon, QMessageBox::Warning);
+        QCOMPARE(seen[3].caption, QStringLiteral("Tipvault"));
+        QCOMPARE(seen[3].icon, QMessageBox::Critical);
+        QCOMPARE(seen[3].text, QStringLiteral("x.db: damaged"));
+        QCOMPARE(seen[3].buttons, QList<QMessageBox::StandardButton>{QMessageBox::Ok});
+    }
+};
+
+QTEST_MAIN(ControlsTest)
+#include "controls_test.moc"
