@@ -41,8 +41,9 @@ enum class TableState {
 // Why the visible set or its contents changed.
 enum class DataChange {
     Reset,       // opened, closed or re-read: everything may differ
-    RowsAdded,   // a record was posted as new
-    RowsRemoved, // a record was deleted
+    RowsAdded,   // a record was posted as new, or an insertion started (the extra row
+                 // insertRow() appears)
+    RowsRemoved, // a record was deleted, or an insertion was cancelled
     Reordered,   // the current index changed
     Refiltered,  // the filter changed
     Values,      // field values of existing rows changed (a post of an edit, the edit buffer)
@@ -127,10 +128,10 @@ public:
     // The display text: text as stored; integers in decimal; floating point with up to 15
     // significant digits; money as "$1,234.50" ("($1.00)" when negative); dates in the
     // short date format; times "h:mm:ss AM"; logicals "True"/"False"; memo its whole text;
-    // graphic/binary fields "(Graphic)"/"(Blob)"; empty for null.
+    // graphic/binary fields "(GRAPHIC)"/"(BLOB)"; empty for null.
     std::string displayText(int field) const;
     std::string displayText(std::string_view fieldName) const;
-    // The value as an integer: integers as they are, floating point truncated, text parsed
+    // The value as an integer: integers as they are, floating point rounded, text parsed
     // (0 when it is no number), logicals 1/0, null 0.
     int64_t asInteger(int field) const;
     int64_t asInteger(std::string_view fieldName) const;

@@ -1,0 +1,151 @@
+#include "engine/dataset/condition.h"
+
+#include "engine/codepage.h"
+
+#include <algorithm>
+
+namespace tv {
+
+namespace {
+int findFieldNoCase(const TableFile& file, std::string_view name)
+{
+    const auto& fields = file.fields();
+    for (size_t i = 0; i < fields.size(); ++i) {
+        const std::string& n = fields[i].name;
+        if (n.size() == name.size() && foldAsciiUpper(n) == foldAsciiUpper(name))
+            return int(i);
+    }
+    return -1;
+}
+} // namespace
+
+ConditionTest::ConditionTest(const TableFile& file, const FieldCondition& c, const TextFormat& fmt, bool limitMemo)
+    : file_(file), fmt_(fmt), type_(c.matchType), fold_(!c.caseSensitive)
+{
+    field_ = findFieldNoCase(file, c.fieldName);
+    if (field_ < 0)
+        return;   // a field the table does not have: nothing passes
+    const FieldDef& f = file.fields()[size_t(field_)];
+    const FieldKind kind = kindOf(f.type);
+    const bool memo = kind == FieldKind::Memo;
+    limit_ = memo && limitMemo;
+
+    if (c.matchType == fdMatchRange) {
+        if (memo || kind == FieldKind::Blob)
+            return;
+        FieldDef boundDef = f;
+        if (kind == FieldKind::Integer)
+            boundDef.type = FieldType::Number;   // bounds may have decimals
+        try {
+            if (!c.minimum.empty())
+                lo_ = kind == FieldKind::Text ? Value(c.minimum) : parseValue(boundDef, c.minimum, fmt);
+            if (!c.maximum.empty())
+                hi_ = kind == FieldKind::Text ? Value(c.maximum) : parseValue(boundDef, c.maximum, fmt);
+        } catch (const EngineError&) {
+            return;   // a bound that is no value of the field's type: nothing passes
+        }
+        mode_ = Mode::Range;
+        return;
+    }
+    if (c.matchType != fdMatchStart && c.matchType != fdMatchAny && c.matchType != fdMatchExact && c.matchType != fdMatchEnd)
+        return;
+    if (c.value.empty()) {
+        // An empty value is found nowhere; only "exact" finds empty (non-memo) fields.
+        if (c.matchType == fdMatchExact && !memo)
+            mode_ = Mode::EmptyField;
+        return;
+    }
+    if (kind == FieldKind::Text || memo) {
+        const std::string encoded = encodeText(file.codePage(), c.value);
+        if (decodeText(file.codePage(), encoded) != c.value)
+            return;   // the word holds characters the table cannot store
+        scanner_.emplace(encoded, c.caseSensitive);
+        mode_ = Mode::Raw;
+    } else {
+        scanner_.emplace(c.value, c.caseSensitive);
+        mode_ = Mode::Display;
+    }
+}
+
+bool ConditionTest::testText(std::string_view text) const
+{
+    switch (type_) {
+    case fdMatchExact: return scanner_->equals(text);
+    case fdMatchStart: return scanner_->startsWith(text);
+    case fdMatchAny: return scanner_->contains(text);
+    case fdMatchEnd: return scanner_->endsWith(text);
+    default: return false;
+    }
+}
+
+bool ConditionTest::test(RecordId id) const
+{
+    switch (mode_) {
+    case Mode::Never:
+        return false;
+    case Mode::EmptyField:
+        return isNull(file_.value(id, field_)) || formatValue(file_.fields()[size_t(field_)], file_.value(id, field_), fmt_).empty();
+    case Mode::Raw: {
+        std::string_view t = file_.rawText(id, field_);
+        if (limit_ && t.size() > kMemoMatchLimit)
+            t = t.substr(0, kMemoMatchLimit);
+        return testText(t);
+    }
+    case Mode::Display:
+        return testText(formatValue(file_.fields()[size_t(field_)], file_.value(id, field_), fmt_));
+    case Mode::Range: {
+        const Value v = file_.value(id, field_);
+        const Value& cmpV = (isNull(v) && kindOf(file_.fields()[size_t(field_)].type) == FieldKind::Text) ? Value(std::string()) : v;
+        if (lo_ && compareValues(cmpV, *lo_, fold_) < 0)
+            return false;
+        if (hi_ && compareValues(cmpV, *hi_, fold_) > 0)
+            return false;
+        return true;
+    }
+    }
+    return false;
+}
+
+void ConditionTest::narrow(const std::vector<RecordId>& all, std::vector<uint8_t>& pass) const
+{
+    const size_t n = all.size();
+    if (mode_ == Mode::Never) {
+        std::fill(pass.begin(), pass.end(), 0);
+        return;
+    }
+    if (mode_ == Mode::Raw) {
+        // The hot loop: raw bytes straight from the file, no decoding, no copies.
+        const TextScanner& s = *scanner_;
+        const int f = field_;
+        for (size_t i = 0; i < n; ++i) {
+            if (!pass[i])
+                continue;
+            std::string_view t = file_.rawText(all[i], f);
+            if (limit_ && t.size() > kMemoMatchLimit)
+                t = t.substr(0, kMemoMatchLimit);
+            bool ok;
+            switch (type_) {
+            case fdMatchExact: ok = s.equals(t); break;
+            case fdMatchStart: ok = s.startsWith(t); break;
+            case fdMatchAny: ok = s.contains(t); break;
+            default: ok = s.endsWith(t); break;
+            }
+            pass[i] = ok;
+        }
+        return;
+    }
+    for (size_t i = 0; i < n; ++i)
+        if (pass[i])
+            pass[i] = test(all[i]);
+}
+
+std::vector<uint8_t> evaluateConditions(const TableFile& file, const std::vector<RecordId>& all,
+                                        const FilterConditions& conditions, const TextFormat& fmt)
+{
+    std::vector<uint8_t> pass(all.size(), 1);
+    for (const auto& c : conditions)
+        ConditionTest(file, c, fmt).narrow(all, pass);
+    return pass;
+}
+
+} // namespace tv

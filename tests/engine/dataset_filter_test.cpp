@@ -1,0 +1,266 @@
+#include "dataset_testutil.h"
+
+#include "engine/dataset/textscan.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+using namespace tv;
+using namespace tvtest;
+
+namespace {
+FieldCondition cond(const char* field, FilterMatchType type, std::string value, bool cs = false)
+{
+    FieldCondition c;
+    c.fieldName = field;
+    c.matchType = type;
+    c.value = std::move(value);
+    c.caseSensitive = cs;
+    return c;
+}
+
+FieldCondition range(const char* field, std::string lo, std::string hi)
+{
+    FieldCondition c;
+    c.fieldName = field;
+    c.matchType = fdMatchRange;
+    c.minimum = std::move(lo);
+    c.maximum = std::move(hi);
+    return c;
+}
+
+std::vector<int> ids(const Table& t)
+{
+    std::vector<int> out;
+    for (int r = 0; r < t.recordCount(); ++r)
+        out.push_back(int(std::get<int64_t>(t.valueAt(r, 0))));
+    return out;
+}
+
+std::unique_ptr<MemoryTable> sample()
+{
+    auto f = notesFile();
+    f->insert(note(1, "TForm basics", "VCL", Value(dateFromYmd(1999, 1, 2)), Value(10.0), Value(std::string("Create a form at run time"))));
+    f->insert(note(2, "Forms and frames", "VCL", Value(dateFromYmd(2001, 5, 6)), Value(2.5), Value(std::string("nothing here"))));
+    f->insert(note(3, "Database grids", "DB", Value(dateFromYmd(1998, 12, 31)), Value(-1.0), Value(std::string("See the FORM designer"))));
+    f->insert(note(4, "Caf\xC3\xA9 \xC3\xA9t\xC3\xA9", "", Value(), Value(100.0), Value()));
+    f->insert(note(5, "platform", "Misc", Value(dateFromYmd(2010, 7, 1)), Value(7.0), Value(std::string("PLATFORMS"))));
+    return f;
+}
+} // namespace
+
+TEST(DatasetFilter, MatchTypesAndCaseFolding)
+{
+    Table t;
+    t.open(sample());
+    t.setFilter({cond("Topic", fdMatchAny, "form")});
+    EXPECT_EQ(ids(t), (std::vector<int>{1, 2, 5}));   // TForm, Forms, platform
+    t.setFilter({cond("Topic", fdMatchStart, "form")});
+    EXPECT_EQ(ids(t), (std::vector<int>{2}));
+    t.setFilter({cond("Topic", fdMatchExact, "PLATFORM")});
+    EXPECT_EQ(ids(t), (std::vector<int>{5}));
+    t.setFilter({cond("Topic", fdMatchEnd, "GRIDS")});
+    EXPECT_EQ(ids(t), (std::vector<int>{3}));
+    t.setFilter({cond("Topic", fdMatchAny, "form", true)});
+    EXPECT_EQ(ids(t), (std::vector<int>{5}));
+    // Only a-z fold: an accented capital does not find its small letter.
+    t.setFilter({cond("Topic", fdMatchAny, "CAF\xC3\xA9")});
+    EXPECT_EQ(ids(t), (std::vector<int>{4}));
+    t.setFilter({cond("Topic", fdMatchAny, "CAF\xC3\x89")});
+    EXPECT_TRUE(ids(t).empty());
+    // A character the table's code page cannot hold is found nowhere (no '?' stand-in).
+    t.setFilter({cond("Topic", fdMatchAny, "\xE2\x82\xAC")});   // euro sign exists in 1252
+    EXPECT_TRUE(ids(t).empty());
+    t.setFilter({cond("Topic", fdMatchAny, "\xE4\xB8\x80")});   // a CJK character
+    EXPECT_TRUE(ids(t).empty());
+}
+
+TEST(DatasetFilter, ConditionsAreAndedAndEmptyListShowsAll)
+{
+    Table t;
+    t.open(sample());
+    t.setFilter({cond("Topic", fdMatchAny, "form"), cond("Category", fdMatchExact, "vcl")});
+    EXPECT_EQ(ids(t), (std::vector<int>{1, 2}));
+    EXPECT_TRUE(t.filtered());
+    EXPECT_EQ(t.recordCount(), 2);
+    t.filterConditions().push_back(cond("Description", fdMatchAny, "FORM"));
+    t.applyFilter();
+    EXPECT_EQ(ids(t), (std::vector<int>{1}));
+    t.clearFilter();
+    EXPECT_FALSE(t.filtered());
+    EXPECT_EQ(t.recordCount(), 5);
+    t.setFilter({});
+    EXPECT_EQ(t.recordCount(), 5);
+}
+
+TEST(DatasetFilter, EmptyValueIsFoundNowhere)
+{
+    Table t;
+    t.open(sample());
+    t.setFilter({cond("Topic", fdMatchAny, "")});
+    EXPECT_EQ(t.recordCount(), 0);
+    t.setFilter({cond("Topic", fdMatchStart, "")});
+    EXPECT_EQ(t.recordCount(), 0);
+    t.setFilter({cond("Category", fdMatchExact, "")});
+    EXPECT_EQ(ids(t), (std::vector<int>{4}));
+    t.setFilter({cond("Date", fdMatchExact, "")});
+    EXPECT_EQ(ids(t), (std::vector<int>{4}));
+    t.setFilter({cond("Description", fdMatchExact, "")});   // memo fields never count as empty
+    EXPECT_EQ(t.recordCount(), 0);
+}
+
+TEST(DatasetFilter, MissingFieldLetsNothingPass)
+{
+    Table t;
+    t.open(sample());
+    t.setFilter({cond("NoSuchField", fdMatchAny, "x")});
+    EXPECT_EQ(t.recordCount(), 0);
+    EXPECT_EQ(t.recNo(), -1);
+    FieldCondition labelOnly = cond("", fdMatchAny, "form");
+    labelOnly.displayLabel = "Topic";
+    t.setFilter({labelOnly});
+    EXPECT_EQ(t.recordCount(), 0);
+}
+
+TEST(DatasetFilter, NonTextFieldsMatchTheirDisplayText)
+{
+    Table t;
+    t.open(sample());
+    t.setFilter({cond("Date", fdMatchEnd, "/1999")});
+    EXPECT_EQ(ids(t), (std::vector<int>{1}));
+    t.setFilter({cond("Score", fdMatchExact, "2.5")});
+    EXPECT_EQ(ids(t), (std::vector<int>{2}));
+    t.setFilter({cond("ID", fdMatchStart, "3")});
+    EXPECT_EQ(ids(t), (std::vector<int>{3}));
+}
+
+TEST(DatasetFilter, RangesCompareByFieldType)
+{
+    Table t;
+    t.open(sample());
+    t.setFilter({range("Score", "2", "10")});
+    EXPECT_EQ(ids(t), (std::vector<int>{1, 2, 5}));   // as numbers, not as text ("100" < "2")
+    t.setFilter({range("Score", "", "0")});
+    EXPECT_EQ(ids(t), (std::vector<int>{3}));
+    t.setFilter({range("ID", "2.5", "")});
+    EXPECT_EQ(ids(t), (std::vector<int>{3, 4, 5}));
+    t.setFilter({range("Date", "12/31/1998", "1/1/2001")});   // as dates, not as text
+    EXPECT_EQ(ids(t), (std::vector<int>{1, 3}));
+    t.setFilter({range("Topic", "d", "G")});                  // text, case folded
+    EXPECT_EQ(ids(t), (std::vector<int>{2, 3}));
+    t.setFilter({range("Topic", "", "")});
+    EXPECT_EQ(t.recordCount(), 5);
+    t.setFilter({range("Date", "not a date", "")});
+    EXPECT_EQ(t.recordCount(), 0);
+    t.setFilter({range("Description", "a", "z")});             // never on memo fields
+    EXPECT_EQ(t.recordCount(), 0);
+}
+
+TEST(DatasetFilter, OnlyTheFirst32767CharactersOfAMemoTakePart)
+{
+    auto f = notesFile();
+    std::string memo(32767 - 4, 'x');
+    f->insert(note(1, "a", "", {}, {}, Value(memo + "word")));       // ends at the limit
+    f->insert(note(2, "b", "", {}, {}, Value(memo + "xwordz")));     // one past it
+    f->insert(note(3, "c", "", {}, {}, Value(memo + "wor" + "d")));
+    Table t;
+    t.open(std::move(f));
+    t.setFilter({cond("Description", fdMatchAny, "WORD")});
+    EXPECT_EQ(ids(t), (std::vector<int>{1, 3}));
+    // Locate looks at the whole memo.
+    t.clearFilter();
+    EXPECT_TRUE(t.locateFirst("Description", "WORDZ", fdMatchAny));
+    EXPECT_EQ(currentId(t), 2);
+}
+
+TEST(DatasetFilter, ApplyingGoesToTheFirstRecordAndNotifies)
+{
+    Table t;
+    t.open(sample());
+    t.last();
+    std::vector<DataChange> changes;
+    t.addDataChangedListener([&](DataChange c) { changes.push_back(c); });
+    t.setFilter({cond("Category", fdMatchExact, "VCL")});
+    EXPECT_EQ(t.recNo(), 0);
+    EXPECT_TRUE(t.atBeginning());
+    EXPECT_EQ(changes, (std::vector<DataChange>{DataChange::Refiltered}));
+    // A record posted that no longer passes leaves the visible set.
+    t.edit();
+    t.setText("Category", "Other");
+    t.post();
+    EXPECT_EQ(ids(t), (std::vector<int>{2}));
+}
+
+TEST(DatasetLocate, FirstAndNextFollowTheVisibleOrder)
+{
+    Table t;
+    t.open(sample());
+    t.setIndexName("ByTopic");
+    // ByTopic: Caf..(4), Database grids(3), Forms(2), platform(5), TForm(1)
+    ASSERT_TRUE(t.locateFirst("Topic", "form", fdMatchAny));
+    EXPECT_EQ(currentId(t), 2);
+    ASSERT_TRUE(t.locateNext("Topic", "form", fdMatchAny));
+    EXPECT_EQ(currentId(t), 5);
+    ASSERT_TRUE(t.locateNext("Topic", "form", fdMatchAny));
+    EXPECT_EQ(currentId(t), 1);
+    EXPECT_FALSE(t.locateNext("Topic", "form", fdMatchAny));
+    EXPECT_EQ(currentId(t), 1);   // no match: the cursor stays
+    EXPECT_TRUE(t.locateFirst("topic", "database", fdMatchStart));
+    EXPECT_EQ(currentId(t), 3);
+    EXPECT_FALSE(t.locateFirst("Topic", "database", fdMatchStart, true));
+    EXPECT_FALSE(t.locateFirst("Topic", "Database", fdMatchExact));
+    EXPECT_TRUE(t.locateFirst("Topic", "Database grids", fdMatchExact));
+    EXPECT_TRUE(t.locateFirst("Score", "100", fdMatchExact));
+    EXPECT_EQ(currentId(t), 4);
+    EXPECT_THROW(t.locateFirst("Nope", "x", fdMatchAny), EngineError);
+    // Hidden records are not found.
+    t.setFilter({cond("Category", fdMatchExact, "DB")});
+    EXPECT_FALSE(t.locateFirst("Topic", "form", fdMatchStart));
+}
+
+TEST(DatasetTextScan, AgreesWithAPlainSearchOnRandomText)
+{
+    std::mt19937 rng(7);
+    const std::string alphabet = "abAB xyz\x80\xE9[@`{";
+    auto fold = [](std::string s) {
+        for (char& c : s)
+            if (c >= 'a' && c <= 'z')
+                c = char(c - 32);
+        return s;
+    };
+    for (int round = 0; round < 3000; ++round) {
+        std::string text(rng() % 200, ' ');
+        for (char& c : text)
+            c = alphabet[rng() % alphabet.size()];
+        std::string word(1 + rng() % 4, ' ');
+        for (char& c : word)
+            c = alphabet[rng() % alphabet.size()];
+        const bool cs = rng() % 2;
+        const TextScanner s(word, cs);
+        const std::string h = cs ? text : fold(text);
+        const std::string w = cs ? word : fold(word);
+        ASSERT_EQ(s.find(text), h.find(w)) << "word '" << word << "' cs " << cs << " in '" << text << "'";
+        ASSERT_EQ(s.startsWith(text), h.rfind(w, 0) == 0);
+        ASSERT_EQ(s.equals(text), h == w);
+    }
+}
+
+TEST(DatasetTextScan, LetterFoldingDoesNotMatchPunctuationNeighbours)
+{
+    // '@' | 0x20 == '`' and '[' | 0x20 == '{': only letters may fold.
+    EXPECT_FALSE(TextScanner("@", false).contains("`"));
+    EXPECT_FALSE(TextScanner("[x", false).contains("{X"));
+    EXPECT_TRUE(TextScanner("ab", false).contains("xxAB"));
+    EXPECT_FALSE(TextScanner("\xC9", false).contains("\xE9"));   // accented letters keep case
+    // Matches right at the end of long texts, across vector block borders.
+    for (size_t len : {31u, 32u, 33u, 63u, 64u, 65u, 200u}) {
+        std::string text(len, 'q');
+        text.replace(len - 3, 3, "eNd");
+        EXPECT_EQ(TextScanner("END", false).find(text), len - 3) << len;
+        EXPECT_EQ(TextScanner("END", true).find(text), std::string::npos) << len;
+    }
+    EXPECT_FALSE(TextScanner("", false).contains("abc"));
+    EXPECT_TRUE(matchText("Delphi 3", "DELPHI", fdMatchStart, false));
+    EXPECT_FALSE(matchText("x", "x", fdMatchRange, false));
+}
