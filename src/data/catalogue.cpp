@@ -264,7 +264,11 @@ TableSpec tableSpecFor(const BaseDecl& base)
             }
             break;
         case D::Date: f.type = dbf ? FieldType::DbDate : FieldType::Date; f.size = dbf ? 8 : 4; break;
-        case D::Memo: f.type = dbf ? FieldType::DbMemo : FieldType::Memo; f.size = dbf ? 10 : d.size; break;
+        case D::Memo:
+            // A Paradox memo keeps its leader in the record, after a 10-byte reference.
+            f.type = dbf ? FieldType::DbMemo : FieldType::Memo;
+            f.size = dbf ? 10 : d.size + 10;
+            break;
         case D::Graphic: f.type = FieldType::Graphic; f.size = 10; break;
         }
         spec.fields.push_back(std::move(f));
