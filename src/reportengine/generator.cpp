@@ -101,14 +101,17 @@ QStringList wrapLines(const QString& text, const FontSpec& font, qreal width)
     return lines;
 }
 
-QString printedText(const QDateTime& when, const QLocale& locale)
+QString printedText(const QDateTime& when, const QLocale& locale, const QString& dateFormat, const QString& timeFormat)
 {
-    // The long time format without a time zone, as the system's own clock shows it.
-    QString timeFormat = locale.timeFormat(QLocale::LongFormat);
-    timeFormat.remove(QLatin1Char('t'));
-    timeFormat = timeFormat.trimmed();
-    return QStringLiteral("Printed ") + locale.toString(when.date(), QLocale::ShortFormat) + QLatin1Char(' ')
-        + locale.toString(when.time(), timeFormat);
+    QString timeFmt = timeFormat;
+    if (timeFmt.isEmpty()) {
+        // The long time format without a time zone, as the system's own clock shows it.
+        timeFmt = locale.timeFormat(QLocale::LongFormat);
+        timeFmt.remove(QLatin1Char('t'));
+        timeFmt = timeFmt.trimmed();
+    }
+    const QString dateFmt = dateFormat.isEmpty() ? locale.dateFormat(QLocale::ShortFormat) : dateFormat;
+    return QStringLiteral("Printed ") + locale.toString(when.date(), dateFmt) + QLatin1Char(' ') + locale.toString(when.time(), timeFmt);
 }
 
 QString pageNumberText(int page)
@@ -275,7 +278,7 @@ private:
         for (const Item* it : bi.system) {
             if (it->top < from || it->top >= to)
                 continue;
-            const QString text = it->kind == ItemKind::DateTime ? printedText(printTime(), options_.locale)
+            const QString text = it->kind == ItemKind::DateTime ? printedText(printTime(), options_.locale, options_.dateFormat, options_.timeFormat)
                                                                 : pageNumberText(page().number);
             out.push_back(textPrim(autoBox(*it, text).translated(x0, y - from), text, *it));
         }

@@ -76,9 +76,9 @@ std::optional<Document> generateWithProgress(const Layout& layout, QWidget* pare
     return doc;
 }
 
-PreviewWindow* previewLayout(const Layout& layout, QWidget* owner)
+PreviewWindow* previewLayout(const Layout& layout, QWidget* owner, const GenerateOptions& options)
 {
-    std::optional<Document> doc = generateWithProgress(layout, owner);
+    std::optional<Document> doc = generateWithProgress(layout, owner, options);
     if (!doc)
         return nullptr;
     auto* win = new PreviewWindow(std::move(*doc), owner);
@@ -106,9 +106,9 @@ bool printWithProgress(const Document& doc, QWidget* parent)
     return complete;
 }
 
-bool printLayout(const Layout& layout, QWidget* owner)
+bool printLayout(const Layout& layout, QWidget* owner, const GenerateOptions& options)
 {
-    std::optional<Document> doc = generateWithProgress(layout, owner);
+    std::optional<Document> doc = generateWithProgress(layout, owner, options);
     if (!doc)
         return false;
     return printWithProgress(*doc, owner);

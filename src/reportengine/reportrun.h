@@ -23,7 +23,7 @@ std::optional<Document> generateWithProgress(const Layout& layout, QWidget* pare
 
 // Opens a new, maximised, non-modal preview window of the layout, owned by `owner`.
 // Returns nullptr when the generation was cancelled.
-PreviewWindow* previewLayout(const Layout& layout, QWidget* owner);
+PreviewWindow* previewLayout(const Layout& layout, QWidget* owner, const GenerateOptions& options = {});
 
 // Prints a document on the current printer without asking anything, showing "page n of m"
 // in a progress window above the other windows. A printer that cannot be opened is reported
@@ -31,7 +31,7 @@ PreviewWindow* previewLayout(const Layout& layout, QWidget* owner);
 bool printWithProgress(const Document& doc, QWidget* parent);
 
 // Generates and prints the layout on the current printer.
-bool printLayout(const Layout& layout, QWidget* owner);
+bool printLayout(const Layout& layout, QWidget* owner, const GenerateOptions& options = {});
 
 // The print dialog (no page range, no selection, no print-to-file); on OK its printer and
 // settings become the current printer. The dialog's object name is `dialogName`.

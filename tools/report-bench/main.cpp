@@ -1,0 +1,125 @@
+// report-bench: lays out the topics list report over 10,000 records and the topics memo
+// report over 1,000 records with memo texts of a few kilobytes, then writes the list report
+// as PDF. Prints name<TAB>value<TAB>unit lines. Run with QT_QPA_PLATFORM=offscreen.
+//   report-bench [--records N] [--memo-records N] [--pdf FILE]
+
+#include "data/catalogue.h"
+#include "engine/dataset/memorytable.h"
+#include "engine/dataset/table.h"
+#include "reportengine/generator.h"
+#include "reportengine/render.h"
+#include "reports/holders.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QRandomGenerator>
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+const char* const kWords[] = {"form", "component", "database", "query", "string", "memo", "grid", "index", "printer", "report",
+                              "thread", "window", "message", "handle", "pointer", "record", "field", "cursor", "bitmap", "canvas"};
+
+QString phrase(QRandomGenerator& rng, int words)
+{
+    QStringList out;
+    for (int i = 0; i < words; ++i)
+        out << QString::fromLatin1(kWords[rng.bounded(int(std::size(kWords)))]);
+    return out.join(' ');
+}
+
+std::unique_ptr<tv::Table> topics(int records, int memoWords)
+{
+    QRandomGenerator rng(42);
+    const tv::data::BaseDecl* base = tv::data::baseByNumber(1);
+    auto file = std::make_unique<tv::MemoryTable>(tv::data::tableSpecFor(*base));
+    const auto& fields = file->fields();
+    for (int n = 1; n <= records; ++n) {
+        tv::Record r(fields.size());
+        for (size_t f = 0; f < fields.size(); ++f) {
+            const tv::FieldDef& fd = fields[f];
+            switch (tv::kindOf(fd.type)) {
+            case tv::FieldKind::Integer:
+                r[f] = int64_t(n);
+                break;
+            case tv::FieldKind::Date:
+                r[f] = tv::dateFromYmd(1998, 1 + n % 12, 1 + n % 28);
+                break;
+            case tv::FieldKind::Memo:
+                r[f] = phrase(rng, memoWords).toStdString();
+                break;
+            case tv::FieldKind::Text:
+                r[f] = phrase(rng, 8).left(fd.size).toStdString();
+                break;
+            default:
+                break;
+            }
+        }
+        file->insert(r);
+    }
+    auto t = std::make_unique<tv::Table>();
+    t->open(std::move(file));
+    return t;
+}
+
+void report(const char* name, double value, const char* unit)
+{
+    std::printf("%s\t%.3f\t%s\n", name, value, unit);
+    std::fflush(stdout);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    int records = 10000, memoRecords = 1000;
+    QString pdf = QDir::temp().filePath(QStringLiteral("report-bench.pdf"));
+    const QStringList args = app.arguments();
+    for (int i = 1; i + 1 < args.size(); ++i) {
+        if (args[i] == QLatin1String("--records"))
+            records = args[++i].toInt();
+        else if (args[i] == QLatin1String("--memo-records"))
+            memoRecords = args[++i].toInt();
+        else if (args[i] == QLatin1String("--pdf"))
+            pdf = args[++i];
+    }
+
+    std::unique_ptr<tv::Table> list = topics(records, 5);
+    std::unique_ptr<tv::Table> memo = topics(memoRecords, 400);
+    QWidget owner;
+    std::unique_ptr<tv::Table> none;
+    auto holders = tv::reports::createHolders(&owner, [&](int) { return list.get(); });
+    tv::reports::ReportHolder* listHolder = tv::reports::findHolder(&owner, QStringLiteral("DTopicsForm"));
+    tv::reports::ReportHolder* memoHolder = tv::reports::findHolder(&owner, QStringLiteral("DTopicsMemoForm"));
+    memoHolder->bindTable(memo.get());
+
+    QElapsedTimer clock;
+    clock.start();
+    const tv::report::Document listDoc = tv::report::generate(listHolder->layout());
+    const double listSec = clock.nsecsElapsed() / 1e9;
+    report("report.list.records", records, "records");
+    report("report.list.generate", listSec, "s");
+    report("report.list.pages", double(listDoc.pages.size()), "pages");
+    report("report.list.per_record", listSec / std::max(1, records) * 1e6, "us");
+
+    clock.restart();
+    const tv::report::Document memoDoc = tv::report::generate(memoHolder->layout());
+    const double memoSec = clock.nsecsElapsed() / 1e9;
+    report("report.memo.records", memoRecords, "records");
+    report("report.memo.generate", memoSec, "s");
+    report("report.memo.pages", double(memoDoc.pages.size()), "pages");
+    report("report.memo.per_record", memoSec / std::max(1, memoRecords) * 1e6, "us");
+
+    clock.restart();
+    QString error;
+    if (!tv::report::writePdf(listDoc, pdf, &error)) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return 1;
+    }
+    report("report.list.pdf", clock.nsecsElapsed() / 1e9, "s");
+    return 0;
+}
