@@ -1,0 +1,33 @@
+// Fuzzes the .DBF reader: the input is the table file; a valid memo file and production index
+// lie beside it.
+#include "fuzz_dbase_common.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    using namespace tv::fuzz;
+    static const bool companions = [] {
+        std::string dbt(512, '\0');
+        dbt[0x15] = 2;  // 512-byte blocks for the dBASE IV layout
+        for (int b = 1; b <= 3; ++b) {
+            std::string memo("\xFF\xFF\x08\x00\0\0\0\0memo text\x1A\x1A", 19);
+            put32(memo, 4, 17);
+            memo.resize(512, ' ');
+            dbt += memo;
+        }
+        writeBytes(folder() + "/t.dbt", dbt);
+        std::string mdx(0x800 + 1024, '\0');
+        mdx[0x19] = 48;
+        mdx[0x1A] = 32;
+        mdx[0x1C] = 1;
+        put32(mdx, 0x220, 4);
+        mdx.replace(0x224, 4, "NAME");
+        mdx.replace(4 * 512 + 0x18, 11, "UPPER(NAME)");
+        writeBytes(folder() + "/t.mdx", mdx);
+        return true;
+    }();
+    (void)companions;
+    const std::string path = folder() + "/t.dbf";
+    writeBytes(path, std::string(reinterpret_cast<const char*>(data), size));
+    readEverything(path);
+    return 0;
+}
