@@ -106,6 +106,13 @@ uint32_t mix(uint32_t n, uint32_t salt)
     return x;
 }
 
+// A date in 1995-1998 no earlier than the year the release came out.
+tv::Date dateForRelease(int n, int salt, const std::string& release)
+{
+    const int first = release.rfind('3', 0) == 0 ? 1997 : release.rfind('2', 0) == 0 ? 1996 : 1995;
+    return sampleDateIn(n, salt, first, 1998);
+}
+
 std::vector<tv::Record> topics()
 {
     const BaseDef& def = baseDef(Base::Topics);
@@ -122,7 +129,7 @@ std::vector<tv::Record> topics()
             .text("CLASS", t.cls)
             .text("TYPE", t.type)
             .text("RELEASE", t.release)
-            .set("LASTCHANGED", sampleDate(n, 1))
+            .set("LASTCHANGED", dateForRelease(n, 1, t.release))
             .text("DESCRIPTION", crlf(std::string("Problem:\n") + t.ask + "\n\nSolution:\n" + t.answer + "\n"));
         out.push_back(r.take());
         ++n;
@@ -189,10 +196,11 @@ std::vector<tv::Record> news()
             out.push_back(q.take());
             number += 1 + int(mix(uint32_t(n), 3) % 4);
         }
-        const std::string date = std::to_string(1 + mix(uint32_t(n), 4) % 28) + " " +
-                                 std::vector<std::string>{"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul",
-                                                          "Aug", "Sep", "Oct", "Nov", "Dec"}[mix(uint32_t(n), 5) % 12] +
-                                 " " + std::to_string(1995 + mix(uint32_t(n), 6) % 4);
+        static const char* months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                       "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+        int y, m, d;
+        tv::ymdFromDate(dateForRelease(n, 4, t.release), y, m, d);
+        const std::string date = std::to_string(d) + " " + months[m - 1] + " " + std::to_string(y);
         std::string body = "On " + date + ", " + asker.name + " wrote:\n" + quote(t.ask, "> ", 70) + "\n" +
                            t.answer + "\n\nHope this helps.\n\n-- \n" + replier.name + "\n" + mailAddress(replier) +
                            "\n";
@@ -265,7 +273,7 @@ std::vector<tv::Record> forumFiles(bool delphi32)
     for (const FileItem& f : fileItems()) {
         const Person& up = person(n * 5 + (delphi32 ? 1 : 2));
         const uint32_t salt = delphi32 ? 10 : 20;
-        const tv::Date ul = delphi32 ? sampleDateIn(n, int(salt), std::string(f.release) == "1.0" ? 1995 : 1996, 1998)
+        const tv::Date ul = delphi32 ? dateForRelease(n, int(salt), f.release == std::string("1.0") ? "2.0" : f.release)
                                      : sampleDateIn(n, int(salt), 1995, 1996);
         const int32_t later = mix(uint32_t(n), salt + 1) % 3 == 0 ? int32_t(mix(uint32_t(n), salt + 2) % 200) : 0;
         const tv::Date upd{std::min(ul.day + later, tv::dateFromYmd(1998, 12, 31).day)};
@@ -314,7 +322,7 @@ std::vector<tv::Record> downloadSite()
             .set("Size", int64_t(f.sizeKb) * 1024 + int64_t(mix(uint32_t(n), 31) % 1000))
             .text("Ware", std::string(1, f.ware))
             .text("Name", author.name)
-            .set("Date", sampleDate(n, 32))
+            .set("Date", dateForRelease(n, 32, version))
             .text("Comments", clip(f.title, 50))
             .text("Description", crlf(desc))
             .text("Keywords", clip(lower(f.keywords), 50));
