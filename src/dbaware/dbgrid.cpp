@@ -1,5 +1,6 @@
 #include "dbgrid.h"
 
+#include "dbaware/dbcontrols.h"
 #include "dbaware/msg.h"
 
 #include <QEvent>
@@ -187,6 +188,27 @@ bool GridModel::setData(const QModelIndex& index, const QVariant& value, int rol
 }
 
 // ---------------------------------------------------------------------------------------
+// GridDelegate
+
+GridDelegate::GridDelegate(GridModel* model, QObject* parent) : QStyledItemDelegate(parent), model_(model) {}
+
+QWidget* GridDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+    auto* line = qobject_cast<QLineEdit*>(editor);
+    DataSource* source = model_->dataSource();
+    const int f = model_->fieldOf(index.column());
+    if (!line || !source || !source->active() || f < 0)
+        return editor;
+    const Table* t = source->table();
+    if (kindOf(t->field(f).type) == FieldKind::Text && t->field(f).size > 0)
+        line->setMaxLength(t->field(f).size);
+    if (!t->picture(f).empty())
+        line->setValidator(new PictureValidator(t->picture(f), line));
+    return editor;
+}
+
+// ---------------------------------------------------------------------------------------
 // GridHeader
 
 GridHeader::GridHeader(DBGrid* grid) : QHeaderView(Qt::Horizontal, grid), grid_(grid)
@@ -221,6 +243,7 @@ DBGrid::DBGrid(QWidget* parent) : QTableView(parent), model_(new GridModel(this)
 {
     setHorizontalHeader(header_);
     setModel(model_);
+    setItemDelegate(new GridDelegate(model_, this));
     // A title click orders the table (through titleButtonClick); it never selects a column.
     disconnect(header_, &QHeaderView::sectionPressed, this, &QTableView::selectColumn);
     disconnect(header_, &QHeaderView::sectionEntered, nullptr, nullptr);
@@ -328,6 +351,20 @@ void DBGrid::currentChanged(const QModelIndex& current, const QModelIndex& previ
         msg::error(QString::fromUtf8(e.what()), this);
     }
     followTable();
+}
+
+bool DBGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event)
+{
+    const bool wanted = trigger == QAbstractItemView::AllEditTriggers || (editTriggers() & trigger);
+    if (!wanted || !(model_->flags(index) & Qt::ItemIsEditable))
+        return QTableView::edit(index, trigger, event);
+    try {
+        model_->dataSource()->edit();
+    } catch (const EngineError& e) {
+        msg::error(QString::fromUtf8(e.what()), this);
+        return false;
+    }
+    return QTableView::edit(index, trigger, event);
 }
 
 void DBGrid::followTable()

@@ -8,6 +8,7 @@
 #include "dbaware/datasource.h"
 
 #include <QAbstractTableModel>
+#include <QStyledItemDelegate>
 #include <QColor>
 #include <QHeaderView>
 #include <QList>
@@ -78,6 +79,17 @@ private:
 
 class DBGrid;
 
+// Cell editors of a writable grid: one-line boxes held to the field's size and picture.
+class GridDelegate : public QStyledItemDelegate {
+    Q_OBJECT
+public:
+    explicit GridDelegate(GridModel* model, QObject* parent = nullptr);
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+
+private:
+    GridModel* model_;
+};
+
 // The grid's title row: clickable titles drawn on a background the grid's callback may
 // recolour, left-justified, one line.
 class GridHeader : public QHeaderView {
@@ -129,6 +141,8 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void changeEvent(QEvent* event) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    // Opening a cell editor puts the table into editing at once.
+    bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
 
 private:
     void followTable();      // current row := the table's current record

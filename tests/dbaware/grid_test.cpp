@@ -5,6 +5,7 @@
 #include "support/testtables.h"
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -257,10 +258,29 @@ private slots:
         grid.setReadOnly(false);
         QVERIFY(m->flags(m->index(0, 1)) & Qt::ItemIsEditable);
         QVERIFY(m->setData(m->index(2, 1), QStringLiteral("Typed")));
+        QCOMPARE(grid.currentIndex().row(), 2);
         QCOMPARE(rw.table->state(), TableState::Edit);
         QCOMPARE(rw.table->recNo(), 2);
         QCOMPARE(rw.table->displayText("Name"), std::string("Typed"));
         QCOMPARE(m->data(m->index(2, 1)).toString(), QStringLiteral("Typed"));
+
+        // Typing into a cell starts the edit as soon as the cell editor opens.
+        rw.table->cancel();
+        grid.resize(400, 200);
+        grid.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&grid));
+        rw.table->setPicture("When", "#[#]/#[#]/##[##]");
+        grid.setCurrentIndex(m->index(1, 2));
+        QCOMPARE(rw.table->recNo(), 1);
+        QTest::keyClick(&grid, Qt::Key_1);
+        QCOMPARE(rw.table->state(), TableState::Edit);
+        auto* editor = grid.findChild<QLineEdit*>();
+        QVERIFY(editor && editor->validator());
+        QTest::keyClicks(editor, QStringLiteral("/x2/2003"));   // the picture refuses the letter
+        QTest::keyClick(editor, Qt::Key_Return);
+        QCoreApplication::processEvents();   // the editor commits through a queued call
+        QCOMPARE(rw.table->displayText("When"), std::string("1/2/2003"));
+        rw.table->post();
 
         // A value the table refuses is reported, not stored.
         ModalAnswerer answer;
