@@ -1,25 +1,27 @@
 #pragma once
-// The main window's view of the data module: which bases are present, their tables, and the
-// start and end of the data module's life.
+// The main window's view of the data module: which bases are present, their tables and data
+// sources, and the start and end of the data module's life.
 
 #include "engine/dataset/table.h"
 
 #include <QString>
 
-class QWidget;
+namespace tv {
+class DataSource;
+}
 
 namespace tv::app {
 
-// Creates the data module over the bases in `dataDir` (opens every present base, shows the
-// engine's error for a base that cannot be opened and goes on with the next one, and shows
-// the "no databases" message when none could be opened). Returns whether a base was opened.
-bool createDataModule(const QString& dataDir, QWidget* parent);
+// Creates the data module DM1 over the bases in `dataDir` (empty: the program's own folder).
+// Returns false when it found no base and asked for the end of the program.
+bool createDataModule(const QString& dataDir);
 void destroyDataModule();
 
 bool basePresent(int n);
 bool databaseOpened();
-// The table of base n, or nullptr when there is none.
+// The table and data source of base n, or nullptr when there is none.
 tv::Table* baseTable(int n);
+tv::DataSource* baseDataSource(int n);
 // Closes the table of every opened base (1, 2, 3, 4, 5, 6, 7, 9, 40) and then the database.
 void closeAllBases();
 

@@ -142,6 +142,37 @@ const QHash<QString, Draw>& glyphs()
 
 } // namespace
 
+QImage buttonPicture(const QString& buttonName)
+{
+    const auto& g = glyphs();
+    auto it = g.find(buttonName);
+    QImage img(20, 16, QImage::Format_ARGB32);
+    img.fill(QColor(255, 0, 255));
+    if (it != g.end()) {
+        QPainter p(&img);
+        it.value()(p);
+    }
+    return img;
+}
+
+QImage disabledPicture(const QImage& picture)
+{
+    const QRgb key = picture.pixel(0, 0);
+    QImage out(picture.size(), QImage::Format_ARGB32);
+    out.fill(key);
+    auto stamp = [&](int dx, int dy, QRgb colour) {
+        for (int y = 0; y < picture.height(); ++y)
+            for (int x = 0; x < picture.width(); ++x) {
+                const int tx = x + dx, ty = y + dy;
+                if (picture.pixel(x, y) != key && tx < out.width() && ty < out.height())
+                    out.setPixel(tx, ty, colour);
+            }
+    };
+    stamp(1, 1, qRgb(255, 255, 255));
+    stamp(0, 0, qRgb(128, 128, 128));
+    return out;
+}
+
 QIcon buttonGlyph(const QString& buttonName)
 {
     const auto& g = glyphs();
@@ -152,11 +183,9 @@ QIcon buttonGlyph(const QString& buttonName)
     pm.fill(Qt::transparent);
     {
         QPainter p(&pm);
-        p.setRenderHint(QPainter::Antialiasing, false);
         it.value()(p);
     }
-    QIcon icon(pm);
-    return icon;
+    return QIcon(pm);
 }
 
 } // namespace tv::app

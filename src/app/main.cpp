@@ -6,7 +6,7 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     tv::app::registerFontSubstitutes();
-    // The bases are looked for beside the program file, never in the working directory.
-    tv::app::Program program(QCoreApplication::applicationDirPath());
+    // An empty folder: the data module looks beside the program file.
+    tv::app::Program program{QString()};
     return program.exec();
 }

@@ -28,6 +28,11 @@ class QAbstractButton;
 class QGroupBox;
 class QFrame;
 
+namespace tv {
+class TdbIndex;
+class TStatus;
+}
+
 #include "engine/dataset/table.h"
 
 namespace tv::app {
@@ -103,7 +108,7 @@ public:
     tv::Table* CurrentTable() const { return m_currentTable; }
     bool BookmarkSet() const { return m_bookmarkSet; }
     bool gridVisible(int tab) const;
-    QWidget* indexChooser() const { return m_indexChooser; }
+    TdbIndex* indexChooser() const { return m_indexChooser; }
     QWidget* control(const char* name) const;   // any named child widget
     QAction* action(const char* name) const;    // any named menu entry
 
@@ -146,8 +151,8 @@ private:
     void setEditButtons(bool editing);
 
     QTabWidget* m_pages = nullptr;
-    QWidget* m_status = nullptr;
-    QWidget* m_indexChooser = nullptr;
+    TStatus* m_status = nullptr;
+    TdbIndex* m_indexChooser = nullptr;
     tv::Table* m_currentTable = nullptr;
     tv::Table* m_bookmarkTable = nullptr;
     bool m_bookmarkSet = false;

@@ -3,7 +3,9 @@
 
 #include "app/mainform.h"
 #include "app/widgets.h"
-#include "app/statusline.h"
+#include "controls/docklayout.h"
+#include "controls/explbtn.h"
+#include "controls/status.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -73,7 +75,7 @@ constexpr ButtonSpec kRecordRow[] = {
 void buildRow(QWidget* row, const ButtonSpec* begin, const ButtonSpec* end)
 {
     for (const ButtonSpec* b = begin; b != end; ++b) {
-        QAbstractButton* btn = flatButton(row, b->name, b->x, b->tag, QString::fromLatin1(b->hint));
+        TExplorerButton* btn = flatButton(row, b->name, b->x, b->tag, QString::fromLatin1(b->hint));
         btn->setEnabled(b->state == ButtonSpec::Enabled);
         if (b->state == ButtonSpec::Hidden)
             btn->hide();
@@ -84,21 +86,13 @@ void buildRow(QWidget* row, const ButtonSpec* begin, const ButtonSpec* end)
 
 void TMainForm::buildButtonRows(QWidget* central)
 {
-    auto* speed = new QFrame(central);
-    name(speed, "SpeedPanel");
-    speed->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    speed->resize(640, 30);
-    setAlign(speed, Align::Top);
+    TPanel* speed = dockedPanel(central, "SpeedPanel", alTop, 30, bvRaised);
     speed->setFocusPolicy(Qt::StrongFocus);
     buildRow(speed, std::begin(kToolbar), std::end(kToolbar));
     for (int x : kToolbarSeparators)
         separator(speed, x);
 
-    auto* row = new QFrame(central);
-    name(row, "Panel9");
-    row->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    row->resize(640, 29);
-    setAlign(row, Align::Top);
+    TPanel* row = dockedPanel(central, "Panel9", alTop, 29, bvRaised);
     buildRow(row, std::begin(kRecordRow), std::end(kRecordRow));
     separator(row, 163, "Panel29");
     separator(row, 319, "Panel30");
@@ -160,7 +154,7 @@ void TMainForm::buildPageControl(QWidget* central)
 {
     m_pages = new QTabWidget(central);
     name(m_pages, "PageControl1");
-    setAlign(m_pages, Align::Client);
+    tv::setAlign(m_pages, alClient);
     QFont tabFont = arialPx(12, true);
     m_pages->tabBar()->setFont(tabFont);
     QPalette pal = m_pages->tabBar()->palette();
@@ -170,7 +164,7 @@ void TMainForm::buildPageControl(QWidget* central)
     m_pages->tabBar()->setUsesScrollButtons(true);
     m_pages->tabBar()->setExpanding(false);
     for (const PageEntry& p : kPages) {
-        auto* sheet = new DockPanel;
+        auto* sheet = new QWidget;
         name(sheet, p.sheet, p.tab);
         m_pages->addTab(sheet, QString::fromLatin1(p.caption));
     }
@@ -178,11 +172,12 @@ void TMainForm::buildPageControl(QWidget* central)
 
 void TMainForm::buildStatusBar(QWidget* central)
 {
-    auto* s = new StatusLine(central);
-    name(s, "Status1");
-    s->resize(640, 23);
-    setAlign(s, Align::Bottom);
-    m_status = s;
+    m_status = new TStatus(central);
+    name(m_status, "Status1");
+    m_status->resize(m_status->width(), 23);
+    m_status->setBevelInner(bvLowered);
+    m_status->setFont(arialPx(11));
+    m_status->setCaption(QString(144, QLatin1Char(' ')));
 }
 
 namespace {
@@ -190,7 +185,9 @@ namespace {
 template <typename Slot>
 void onClick(QObject* o, TMainForm* form, Slot slot)
 {
-    if (auto* b = qobject_cast<QAbstractButton*>(o))
+    if (auto* e = qobject_cast<TExplorerButton*>(o))
+        QObject::connect(e, &TExplorerButton::OnClick, form, [form, slot, e] { slot(form, e); });
+    else if (auto* b = qobject_cast<QAbstractButton*>(o))
         QObject::connect(b, &QAbstractButton::clicked, form, [form, slot, b] { slot(form, b); });
     else if (auto* a = qobject_cast<QAction*>(o))
         QObject::connect(a, &QAction::triggered, form, [form, slot, a] { slot(form, a); });
@@ -241,21 +238,21 @@ void TMainForm::bindCommands()
     };
     for (const auto& [objName, slot] : table) {
         const QString n = QString::fromLatin1(objName);
-        if (QObject* o = findChild<QAbstractButton*>(n))
+        if (QObject* o = findChild<QWidget*>(n))
             onClick(o, this, slot);
         else if (QObject* a = findChild<QAction*>(n))
             onClick(a, this, slot);
     }
     for (const char* n : {"btnSetBookmark", "btnGotoBookmark", "BtnClearBookmark", "mnuSetBookmark",
                           "mnuGotoBookmark", "mnuClearBookmark"}) {
-        QObject* o = findChild<QAbstractButton*>(QString::fromLatin1(n));
+        QObject* o = findChild<QWidget*>(QString::fromLatin1(n));
         if (!o)
             o = findChild<QAction*>(QString::fromLatin1(n));
         onClick(o, this, [](F* f, QObject* s) { f->btnSetBookmarkClick(s); });
     }
     for (const char* n : {"btnFirst", "btnRewind", "btnPrior", "btnNext", "btnForward", "btnLast", "btnInsert",
                           "btnDelete", "btnEditRecord", "btnPostRecord", "btnCancelEdit", "btnRefreshRecord"})
-        onClick(findChild<QAbstractButton*>(QString::fromLatin1(n)), this,
+        onClick(findChild<QWidget*>(QString::fromLatin1(n)), this,
                 [](F* f, QObject* s) { f->btnFirstClick(s); });
 
     connect(m_pages, &QTabWidget::currentChanged, this, [this] {

@@ -1,7 +1,9 @@
 // Creation, hints, help commands and the two ways out of the program.
 
 #include "app/mainform.h"
-#include "app/msgbox.h"
+#include "controls/dbindex.h"
+#include "controls/status.h"
+#include "dbaware/msg.h"
 #include "app/pagetable.h"
 #include "app/widgets.h"
 #include "platform/platform.h"
@@ -10,6 +12,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QStatusTipEvent>
 #include <QTabWidget>
 #include <QVariant>
@@ -25,7 +28,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent)
     setFont(base);
     resize(640, 480);
 
-    auto* central = new DockPanel(this);
+    auto* central = new QWidget(this);
     setCentralWidget(central);
     buildMenus();
     buildButtonRows(central);
@@ -38,6 +41,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent)
     bindCommands();
     FormCreate();
     control("SpeedPanel")->setFocus();
+    qApp->installEventFilter(this);
 }
 
 TMainForm::~TMainForm()
@@ -66,15 +70,13 @@ void TMainForm::FormCreate()
 {
     // Hints reach the status bar through the status-tip events of the window (see event()).
     SetClipboardTools(false);
-    m_indexChooser = new QWidget(this);   // replaced by the index chooser control
-    m_indexChooser->setObjectName(QStringLiteral("dbIndex1"));
-    m_indexChooser->hide();
+    m_indexChooser = new TdbIndex(this);
     DisableRecordTools();
 }
 
 void TMainForm::ShowHint(const QString& hint)
 {
-    m_status->setProperty("Caption", hint);
+    m_status->setCaption(hint);
 }
 
 bool TMainForm::event(QEvent* e)
@@ -115,7 +117,7 @@ bool TMainForm::shutdownData()
         try {
             t9->post();
         } catch (const EngineError& err) {
-            showEngineError(this, err);
+            msg::error(QString::fromUtf8(err.what()), this);
             return false;
         }
     }
@@ -126,7 +128,7 @@ bool TMainForm::shutdownData()
 
 void TMainForm::ExitItemClick()
 {
-    if (!confirm(this, QStringLiteral("Terminate the application?")))
+    if (!msg::confirm(QStringLiteral("Terminate the application?"), this))
         return;
     if (!shutdownData())
         return;
@@ -140,13 +142,23 @@ void TMainForm::closeEvent(QCloseEvent* e)
         e->accept();
         return;
     }
-    if (!confirm(this, QStringLiteral("Ternminate the application?")) || !shutdownData()) {
+    if (!msg::confirm(QStringLiteral("Ternminate the application?"), this) || !shutdownData()) {
         e->ignore();
         return;
     }
     m_closing = true;
     e->accept();
     QCoreApplication::quit();
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* e)
+{
+    // The status bar shows the Insert toggle, which only the program can keep.
+    if (e->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(e)->key() == Qt::Key_Insert
+        && !static_cast<QKeyEvent*>(e)->isAutoRepeat() && watched == QApplication::focusWidget()
+        && QApplication::focusWidget()->window() == this)
+        tv::platform::noteInsertKeyPress();
+    return QMainWindow::eventFilter(watched, e);
 }
 
 void TMainForm::changeEvent(QEvent* e)

@@ -4,6 +4,9 @@
 #include "app/mainform.h"
 #include "app/pagecontent.h"
 #include "app/widgets.h"
+#include "controls/docklayout.h"
+#include "dbaware/dbcontrols.h"
+#include "dbaware/dbgrid.h"
 
 #include <QButtonGroup>
 #include <QEvent>
@@ -12,9 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
-#include <QAbstractScrollArea>
 #include <QRadioButton>
-#include <QRegularExpression>
 #include <QTabWidget>
 
 namespace tv::app {
@@ -24,24 +25,22 @@ namespace {
 const QColor kBlue(0, 0, 255);
 const QColor kRed(255, 0, 0);
 
-QFrame* creditStrip(QWidget* sheet, const PageContent& c)
+TPanel* creditStrip(QWidget* sheet, const PageContent& c)
 {
-    auto* strip = new QFrame(sheet);
-    strip->resize(600, c.stripHeight);
-    setAlign(strip, Align::Top);
-    shadowLabel(strip, nullptr, QStringLiteral("Page Credit:"), arialPx(16, true, true), kBlue, TextStyle::Shadow)
+    TPanel* strip = dockedPanel(sheet, nullptr, alTop, c.stripHeight, bvRaised);
+    shadowLabel(strip, nullptr, QStringLiteral("Page Credit:"), arialPx(16, true, true), kBlue, TRzLabel::tsShadow)
         ->setGeometry(8, 3, 110, 22);
     QLabel* who = shadowLabel(strip, nullptr, QString::fromUtf8(c.compiler), arialPx(16, true, true), kRed,
-                              TextStyle::None);
+                              TRzLabel::tsNone);
     who->setGeometry(122, 3, c.tab == kForumPage ? 190 : 240, 22);
     if (c.tab != kForumPage)
-        shadowLabel(strip, nullptr, QString::fromUtf8(c.contact), arialPx(13, true), Qt::black, TextStyle::None)
+        shadowLabel(strip, nullptr, QString::fromUtf8(c.contact), arialPx(13, true), Qt::black, TRzLabel::tsNone)
             ->setGeometry(370, 6, 300, 18);
     else
-        shadowLabel(strip, nullptr, QString::fromUtf8(c.contact), arialPx(13, true), Qt::black, TextStyle::None)
+        shadowLabel(strip, nullptr, QString::fromUtf8(c.contact), arialPx(13, true), Qt::black, TRzLabel::tsNone)
             ->setGeometry(490, 8, 200, 18);
     if (c.secondLine)
-        shadowLabel(strip, nullptr, QString::fromUtf8(c.secondLine), arialPx(13, true), Qt::black, TextStyle::None)
+        shadowLabel(strip, nullptr, QString::fromUtf8(c.secondLine), arialPx(13, true), Qt::black, TRzLabel::tsNone)
             ->setGeometry(122, 22, 500, 18);
     return strip;
 }
@@ -50,27 +49,21 @@ void notices(QWidget* sheet, int tab, const PageContent& c)
 {
     const QByteArray a = QByteArray("Missing") + QByteArray::number(tab) + "a";
     const QByteArray b = QByteArray("Missing") + QByteArray::number(tab) + "b";
-    QLabel* la = shadowLabel(sheet, a.constData(), QString::fromUtf8(c.noticeA), arialPx(16, true, tab == 7), kBlue,
-                             TextStyle::Shadow);
-    la->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    TRzLabel* la = shadowLabel(sheet, a.constData(), QString::fromUtf8(c.noticeA), arialPx(16, true, tab == 7), kBlue,
+                             TRzLabel::tsShadow);
+    la->setAlignment(taCenter);
     la->setWordWrap(true);
     la->setGeometry(147, 59, 360, 63);
-    QLabel* lb = shadowLabel(sheet, b.constData(), QString::fromUtf8(c.noticeB), arialPx(32, true, true), kBlue,
-                             TextStyle::Raised);
-    lb->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    TRzLabel* lb = shadowLabel(sheet, b.constData(), QString::fromUtf8(c.noticeB), arialPx(32, true, true), kBlue,
+                             TRzLabel::tsRaised);
+    lb->setAlignment(taCenter);
     lb->setWordWrap(true);
     lb->setGeometry(c.noticeBLeft, c.noticeBTop, 360, 31);
 }
 
-QFrame* panel(QWidget* parent, const char* objectName, Align align, int width = 0)
+TPanel* panel(QWidget* parent, const char* objectName, TAlign align, int width = 0)
 {
-    auto* p = new DockPanel(parent);
-    if (objectName)
-        name(p, objectName);
-    setAlign(p, align);
-    if (width)
-        p->resize(width, 100);
-    return p;
+    return dockedPanel(parent, objectName, align, width, align == alClient ? bvNone : bvRaised);
 }
 
 // One labelled field: the label right-aligned against labelRight, the edit 4 pixels right of it.
@@ -218,7 +211,7 @@ void privateFieldPanel(QWidget* p)
           makeDbCombo(p, "wwDBComboBox2", 9, "Delphi", 90, 10, {"1.0", "2.0", "3.0", "General"}));
     field(p, lr, 96, QStringLiteral("Keywords:"), makeDbEdit(p, "DBEdit10", 9, "Keywords", 220, false, 30));
     field(p, lr, 118, QStringLiteral("Source:"), makeDbEdit(p, "DBEdit11", 9, "Source", 220, false, 30));
-    QWidget* date = makeDbEdit(p, "wwDBComboDlg1", 9, "Date", 100, false);
+    QWidget* date = makeDbDateEdit(p, "wwDBComboDlg1", 9, "Date", 100);
     field(p, lr, 140, QStringLiteral("Date:"), date);
 }
 
@@ -227,50 +220,50 @@ void privateFieldPanel(QWidget* p)
 QWidget* TMainForm::buildRecordPane(int tab, QWidget* parent)
 {
     const PageEntry& e = kPages[static_cast<size_t>(tab)];
-    QFrame* pane = panel(parent, e.recordPane, Align::Client);
+    TPanel* pane = panel(parent, e.recordPane, alClient);
     const int base = e.base;
     switch (tab) {
     case 1: {
-        QFrame* fp = panel(pane, "Panel4", Align::Left, 262);
+        TPanel* fp = panel(pane, "Panel4", alLeft, 262);
         fieldColumn(fp, tab, base, 78, 8,
                     {{"ID", "ID", 22}, {"TOPIC", "TOPIC", 165}, {"TYPE", "TYPE", 65}, {"SOURCE", "SOURCE", 65},
                      {"CATEGORY", "CATEGORY", 65}, {"CLASS", "CLASS", 65}, {"KEYWORDS", "KEYWORDS", 177},
                      {"RELEASE", "RELEASE", 65}, {"CHANGED", "LASTCHANGED", 65}},
                     true);
         makeSplitter(pane, "WinSplit2", fp);
-        setAlign(makeDbMemo(pane, "DBMemo1", base, "DESCRIPTION", true), Align::Client);
+        tv::setAlign(makeDbMemo(pane, "DBMemo1", base, "DESCRIPTION", true), alClient);
         break;
     }
     case 2: {
-        QFrame* fp = panel(pane, "Panel5", Align::Left, 272);
+        TPanel* fp = panel(pane, "Panel5", alLeft, 272);
         fieldColumn(fp, tab, base, 62, 8,
                     {{"Number", "Number", 29}, {"Topic", "Topic", 195}, {"Category", "Category", 90},
                      {"Delphi", "Ver", 40}, {"Keywords", "Keywords", 168}},
                     true);
         makeSplitter(pane, "WinSplit1", fp);
-        QFrame* right = panel(pane, nullptr, Align::Client);
+        TPanel* right = panel(pane, nullptr, alClient);
         QWidget* q = makeDbMemo(right, "DBMemo2a", base, "Q", true);
-        setAlign(q, Align::Top);
+        tv::setAlign(q, alTop);
         q->resize(100, 61);
         makeSplitter(right, "WinSplit3", q);
-        setAlign(makeDbMemo(right, "DBMemo2", base, "A", true), Align::Client);
+        tv::setAlign(makeDbMemo(right, "DBMemo2", base, "A", true), alClient);
         break;
     }
     case 3: {
-        QFrame* fp = panel(pane, "Panel25", Align::Left, 320);
+        TPanel* fp = panel(pane, "Panel25", alLeft, 320);
         fieldColumn(fp, tab, base, 58, 8,
                     {{"#:", "NO", 25}, {"From:", "AUTHOR", 250}, {"Subject:", "SUBJECT", 250},
                      {"Keywords:", "KEYLIST", 250}},
                     true);
         makeSplitter(pane, "WinSplit7", fp);
-        setAlign(makeDbMemo(pane, "DBMemo3", base, "INFO", true), Align::Client);
+        tv::setAlign(makeDbMemo(pane, "DBMemo3", base, "INFO", true), alClient);
         break;
     }
     case 4: {
-        QFrame* fp = panel(pane, "Panel8", Align::Left, 320);
+        TPanel* fp = panel(pane, "Panel8", alLeft, 320);
         forumFieldPanel(fp);
         makeSplitter(pane, "WinSplit4", fp);
-        setAlign(makeDbMemo(pane, "DBMemo4", base, "Comments", true), Align::Client);
+        tv::setAlign(makeDbMemo(pane, "DBMemo4", base, "Comments", true), alClient);
         break;
     }
     case 5: {
@@ -284,17 +277,17 @@ QWidget* TMainForm::buildRecordPane(int tab, QWidget* parent)
         break;
     }
     case 7: {
-        QFrame* fp = panel(pane, "Panel14", Align::Left, 463);
+        TPanel* fp = panel(pane, "Panel14", alLeft, 463);
         booksFieldPanel(fp);
         makeSplitter(pane, "WinSplit6", fp);
-        setAlign(makeDbMemo(pane, "DBMemo7", base, "Comments", true), Align::Client);
+        tv::setAlign(makeDbMemo(pane, "DBMemo7", base, "Comments", true), alClient);
         break;
     }
     case 9: {
-        QFrame* fp = panel(pane, "Panel35", Align::Left, 296);
+        TPanel* fp = panel(pane, "Panel35", alLeft, 296);
         privateFieldPanel(fp);
         makeSplitter(pane, "WinSplit8", fp);
-        setAlign(makeDbMemo(pane, "DBMemo9", base, "Description", false), Align::Client);
+        tv::setAlign(makeDbMemo(pane, "DBMemo9", base, "Description", false), alClient);
         break;
     }
     default:
@@ -309,7 +302,7 @@ void TMainForm::buildBasePages()
     for (const PageContent& c : pageContents()) {
         const PageEntry& e = kPages[static_cast<size_t>(c.tab)];
         QWidget* sheet = m_pages->widget(c.tab);
-        QFrame* strip = creditStrip(sheet, c);
+        TPanel* strip = creditStrip(sheet, c);
         if (c.tab == kForumPage) {
             name(strip, "Panel20");
             auto* forum = new QGroupBox(QStringLiteral("Forum"), strip);
@@ -330,23 +323,27 @@ void TMainForm::buildBasePages()
             connect(group, &QButtonGroup::idClicked, this, [this] { rgpDelphiClick(); });
         }
         notices(sheet, c.tab, c);
-        QWidget* grid = makeGrid(sheet, e.grid, e.base, c.columns.data(), c.columns.data() + c.columns.size(),
-                                 c.tab != kPrivatePage);
-        setAlign(grid, Align::Client);
+        DBGrid* grid = makeGrid(sheet, e.grid, e.base, c.columns.data(), c.columns.data() + c.columns.size(),
+                                c.tab != kPrivatePage);
+        tv::setAlign(grid, alClient);
         if (c.tab == 3 || c.tab == 5) {
             grid->setFont(arialPx(11));
+            grid->setTitleFont(arialPx(12, true));
+        } else if (c.tab == kPrivatePage) {
+            grid->setTitleFont(arialPx(13, true));
         }
-        if (auto* area = qobject_cast<QAbstractScrollArea*>(grid))
-            area->viewport()->installEventFilter(this);
-        grid->installEventFilter(this);
+        grid->applyColumnWidths();
+        connect(grid, &DBGrid::gridDoubleClicked, this, &TMainForm::btnGridSwitchClick);
         if (e.recordPane)
             buildRecordPane(c.tab, sheet);
     }
-    for (QWidget* memo : findChildren<QWidget*>(QRegularExpression(QStringLiteral("^DBMemo"))))
-        memo->installEventFilter(this);
-    QLabel* m8 = shadowLabel(m_pages->widget(kPlaceholderPage), "Missing8a", QString::fromLatin1(kMissing8a),
-                             arialPx(16, true), kBlue, TextStyle::Shadow);
-    m8->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    for (DBMemo* memo : findChildren<DBMemo*>()) {
+        connect(memo, &DBMemo::entered, this, &TMainForm::DBMemo1Enter);
+        connect(memo, &DBMemo::exited, this, &TMainForm::DBMemo1Exit);
+    }
+    TRzLabel* m8 = shadowLabel(m_pages->widget(kPlaceholderPage), "Missing8a", QString::fromLatin1(kMissing8a),
+                             arialPx(16, true), kBlue, TRzLabel::tsShadow);
+    m8->setAlignment(taCenter);
     m8->setWordWrap(true);
     m8->setGeometry(147, 59, 360, 63);
 }

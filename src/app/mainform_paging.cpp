@@ -175,26 +175,4 @@ void TMainForm::btnGridSwitchClick()
     grid->setVisible(grid->isHidden());
 }
 
-bool TMainForm::eventFilter(QObject* watched, QEvent* e)
-{
-    if ((e->type() == QEvent::FocusIn || e->type() == QEvent::FocusOut)
-        && watched->objectName().startsWith(QLatin1String("DBMemo"))) {
-        if (e->type() == QEvent::FocusIn)
-            DBMemo1Enter();
-        else
-            DBMemo1Exit();
-    }
-    if (e->type() == QEvent::MouseButtonDblClick) {
-        // A double click on a grid (or its viewport) is the grid-switch command.
-        QObject* o = watched;
-        if (auto* w = qobject_cast<QWidget*>(o); w && w->objectName().isEmpty() && w->parentWidget())
-            o = w->parentWidget();
-        if (o->objectName().startsWith(QLatin1String("wwDBGrid"))) {
-            btnGridSwitchClick();
-            return true;
-        }
-    }
-    return QMainWindow::eventFilter(watched, e);
-}
-
 } // namespace tv::app

@@ -3,7 +3,7 @@
 
 #include "app/dbwidgets.h"
 #include "app/mainform.h"
-#include "app/msgbox.h"
+#include "dbaware/msg.h"
 
 #include <QAbstractButton>
 #include <QMessageBox>
@@ -108,7 +108,7 @@ void TMainForm::btnFirstClick(QObject* sender)
             break;
         }
     } catch (const EngineError& err) {
-        showEngineError(this, err);
+        msg::error(QString::fromUtf8(err.what()), this);
     }
 }
 
@@ -142,7 +142,7 @@ void TMainForm::btnSetBookmarkClick(QObject* sender)
             break;
         }
     } catch (const EngineError& err) {
-        showEngineError(this, err);
+        msg::error(QString::fromUtf8(err.what()), this);
     }
 }
 

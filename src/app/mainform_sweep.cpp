@@ -33,13 +33,14 @@ QGroupBox* radioGroup(QWidget* parent, const char* objectName, const QString& ca
     auto* box = new QGroupBox(caption, parent);
     name(box, objectName);
     auto* lay = new QVBoxLayout(box);
-    lay->setContentsMargins(6, caption.isEmpty() ? 4 : 2, 4, 2);
+    lay->setContentsMargins(3, caption.isEmpty() ? 4 : 2, 1, 2);
     lay->setSpacing(0);
     auto* group = new QButtonGroup(box);
     group->setObjectName(QString::fromLatin1(objectName) + QStringLiteral("Items"));
     int i = 0;
     for (const char* item : items) {
         auto* rb = new QRadioButton(QString::fromLatin1(item), box);
+        rb->setStyleSheet(QStringLiteral("QRadioButton { spacing: 2px; }"));
         lay->addWidget(rb);
         group->addButton(rb, i++);
     }
@@ -105,10 +106,10 @@ void TMainForm::buildInfoPage(QWidget* sheet)
     p->setFrameStyle(QFrame::Panel | QFrame::Raised);
     p->setGeometry(10, 8, 600, 317);
 
-    QLabel* heading = shadowLabel(
+    TRzLabel* heading = shadowLabel(
         p, nullptr,
         QStringLiteral("\"Tipvault\" gives unified access to following databases, which are available on CompuServe/Web:"),
-        arialPx(15, true, true), QColor(0, 0, 255), TextStyle::Shadow);
+        arialPx(15, true, true), QColor(0, 0, 255), TRzLabel::tsShadow);
     heading->setWordWrap(true);
     heading->setGeometry(18, 6, 564, 40);
 
@@ -131,23 +132,23 @@ void TMainForm::buildInfoPage(QWidget* sheet)
     int y = 8;
     for (const auto& r : rows) {
         shadowLabel(frame, nullptr, QString::fromLatin1(r[0]), arialPx(13, true, true), QColor(255, 0, 0),
-                    TextStyle::None)
+                    TRzLabel::tsNone)
             ->setGeometry(10, y, 200, 20);
-        shadowLabel(frame, nullptr, QString::fromLatin1(r[1]), arialPx(13, true), Qt::black, TextStyle::None)
+        shadowLabel(frame, nullptr, QString::fromLatin1(r[1]), arialPx(13, true), Qt::black, TRzLabel::tsNone)
             ->setGeometry(215, y, 110, 20);
-        shadowLabel(frame, nullptr, QString::fromLatin1(r[2]), arialPx(13, true), Qt::black, TextStyle::None)
+        shadowLabel(frame, nullptr, QString::fromLatin1(r[2]), arialPx(13, true), Qt::black, TRzLabel::tsNone)
             ->setGeometry(330, y, 230, 20);
         y += 21;
     }
-    QLabel* lic = shadowLabel(p, nullptr,
+    TRzLabel* lic = shadowLabel(p, nullptr,
                               QStringLiteral("Each of these resources is governed by its own licence; the people "
                                              "credited on the pages can tell you more about them."),
-                              arialPx(12, true), Qt::black, TextStyle::None);
+                              arialPx(12, true), Qt::black, TRzLabel::tsNone);
     lic->setWordWrap(true);
     lic->setGeometry(18, 256, 564, 32);
     shadowLabel(p, nullptr,
                 QStringLiteral("Delphi is a trademark of its owner; Tipvault is not affiliated with it."),
-                arialPx(11, false, true), Qt::black, TextStyle::None)
+                arialPx(11, false, true), Qt::black, TRzLabel::tsNone)
         ->setGeometry(18, 292, 564, 18);
 }
 

@@ -5,32 +5,32 @@ namespace tv::app {
 namespace {
 
 // clang-format off
-constexpr GridColumn kCols1[] = {
+constexpr ColumnSpec kCols1[] = {
     {"ID", 4, "ID"}, {"CATEGORY", 13, "Categ."}, {"TOPIC", 30, "Topic"}, {"KEYWORDS", 30, "Keywords"},
     {"SOURCE", 10, "Source"}, {"CLASS", 11, "Class"}, {"TYPE", 10, "Type"}, {"RELEASE", 11, "Delphi"},
     {"LASTCHANGED", 11, "Date"}};
-constexpr GridColumn kCols2[] = {
+constexpr ColumnSpec kCols2[] = {
     {"Number", 4, "ID"}, {"Topic", 30, "Topic"}, {"Category", 13, "CATEG."}, {"Keywords", 30, "Keywords"},
     {"Ver", 8, "Delphi"}};
-constexpr GridColumn kCols3[] = {
+constexpr ColumnSpec kCols3[] = {
     {"NO", 5, "NO"}, {"AUTHOR", 20, "AUTHOR"}, {"SUBJECT", 47, "SUBJECT"}, {"KEYLIST", 33, "KEYLIST"}};
-constexpr GridColumn kCols4[] = {
+constexpr ColumnSpec kCols4[] = {
     {"Section", 9, "Section"}, {"Title", 70, "Title"}, {"File Name", 12, "File Name"},
     {"Keywords", 30, "KEYWORDS"}, {"CIS Name", 19, "CIS Name"}, {"CIS ID", 12, "CIS ID"},
     {"File Type", 6, "File Type"}, {"File Size", 10, "File Size"}, {"DL Count", 10, "DL Count"},
     {"UL Date", 10, "UL Date"}, {"Update", 10, "Update"}};
-constexpr GridColumn kCols5[] = {
+constexpr ColumnSpec kCols5[] = {
     {"VERSION", 4, "Delphi"}, {"CATEGORY", 18, "Category"}, {"FILE", 12, "File"}, {"SIZE", 6, "Size"},
     {"WARE", 5, "Ware"}, {"NAME", 14, "Name"}, {"DATE", 10, "Date"}, {"COMMENTS", 50, "COMMENTS"}};
-constexpr GridColumn kCols6[] = {
+constexpr ColumnSpec kCols6[] = {
     {"ID", 4, "ID"}, {"SWAG Library", 15, "SWAG Library"}, {"Snippet ID", 11, "Snippet ID"},
     {"Subject", 26, "Subject"}, {"Contributor", 19, "Contributor"}, {"Size", 7, "Size"}, {"Date", 10, "Date"}};
-constexpr GridColumn kCols7[] = {
+constexpr ColumnSpec kCols7[] = {
     {"ISBN", 13, "ISBN"}, {"Author", 39, "Author"}, {"Title", 37, "Title"}, {"Publisher", 32, "Publisher"},
     {"Price", 10, "Price"}, {"Code", 7, "Source Code"}, {"Level", 10, "Level"},
     {"TechnicalContentsQuality", 28, "Technical Contents"}, {"QualityOfWriting", 18, "Writing"},
     {"ValueForMoney", 17, "Value"}, {"OverallAssessment", 21, "Overall"}};
-constexpr GridColumn kCols9[] = {
+constexpr ColumnSpec kCols9[] = {
     {"ID", 4, "ID"}, {"Source", 17, "Source"}, {"Topic", 25, "Topic"}, {"Keywords", 24, "Keywords"},
     {"Category", 13, "Category"}, {"Delphi", 11, "Delphi"}, {"Date", 10, "Date"}};
 

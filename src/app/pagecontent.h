@@ -14,7 +14,7 @@ struct PageContent {
     const char* compiler;           // red name of the credit strip
     const char* contact;            // black contact address of the credit strip
     const char* secondLine;         // page 6: the second line of names and addresses
-    std::span<const GridColumn> columns;
+    std::span<const ColumnSpec> columns;
     const char* noticeA;            // text of MissingNa
     const char* noticeB;            // text of MissingNb
     int noticeBLeft, noticeBTop;    // designed place of MissingNb

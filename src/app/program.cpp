@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QScreen>
 #include <QTimer>
 
 namespace tv::app {
@@ -27,7 +28,7 @@ Program::Program(const QString& dataDir)
     QApplication::setApplicationDisplayName(QStringLiteral("Tipvault"));
     qApp->setProperty("HelpFile", QStringLiteral("Tipvault.hlp"));
 
-    m_terminate = !createDataModule(dataDir, nullptr);
+    m_terminate = !createDataModule(dataDir);
 
     m_form = std::make_unique<TMainForm>();
     QObject::connect(m_form.get(), &TMainForm::firstActivated, [] {
@@ -56,6 +57,9 @@ int Program::exec()
         QTimer::singleShot(0, qApp, &QCoreApplication::quit);
         return QApplication::exec();
     }
+    // Maximized also where no window manager does it.
+    if (QScreen* s = QGuiApplication::primaryScreen())
+        m_form->setGeometry(s->availableGeometry());
     m_form->showMaximized();
     m_form->activateWindow();
     m_form->raise();

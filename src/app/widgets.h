@@ -1,15 +1,19 @@
 #pragma once
 // Small construction helpers shared by the main window's builders: fonts in 96-dpi pixels,
 // named controls with their Tag and hint, the flat buttons of the two rows, separators,
-// shadow labels, and a panel that docks its children the way the window's design expects.
+// shadow labels and docked panels.
+
+#include "controls/panel.h"
+#include "controls/rzlabel.h"
+#include "controls/types.h"
 
 #include <QColor>
 #include <QFont>
-#include <QFrame>
 #include <QString>
 
-class QAbstractButton;
-class QLabel;
+namespace tv {
+class TExplorerButton;
+}
 
 namespace tv::app {
 
@@ -21,35 +25,16 @@ void name(QObject* o, const char* objectName, int tag = 0);
 void setHint(QWidget* w, const QString& hint);
 
 // A flat 25x25 toolbar button at (x, 2) of its row, with its own picture.
-QAbstractButton* flatButton(QWidget* row, const char* objectName, int x, int tag, const QString& hint);
+TExplorerButton* flatButton(QWidget* row, const char* objectName, int x, int tag, const QString& hint);
 // A 2x26 separator with a lowered bevel at (x, 2).
-QFrame* separator(QWidget* row, int x, const char* objectName = nullptr);
+TPanel* separator(QWidget* row, int x, const char* objectName = nullptr);
 
-enum class TextStyle { None, Raised, Recessed, Shadow };
-// A label drawn with a raised, recessed or shadowed caption.
-QLabel* shadowLabel(QWidget* parent, const char* objectName, const QString& text, const QFont& font,
-                    const QColor& colour, TextStyle style);
+// A label drawn with a raised, recessed or shadowed caption (depth 1).
+TRzLabel* shadowLabel(QWidget* parent, const char* objectName, const QString& text, const QFont& font,
+                      const QColor& colour, TRzLabel::TTextStyle style);
 
-// How a child of a DockPanel is placed: in creation order, top/bottom/left/right children take
-// their height or width off the free rectangle, client children fill what is left, others stay
-// where they are put.
-enum class Align { None, Top, Bottom, Left, Right, Client };
-void setAlign(QWidget* w, Align a);
-Align alignOf(const QWidget* w);
-
-class DockPanel : public QFrame {
-    Q_OBJECT
-public:
-    explicit DockPanel(QWidget* parent = nullptr);
-    void relayout();
-
-protected:
-    void resizeEvent(QResizeEvent* e) override;
-    bool event(QEvent* e) override;
-    bool eventFilter(QObject* watched, QEvent* e) override;
-
-private:
-    bool m_inLayout = false;
-};
+// A panel docked in its parent (width is kept for left/right docking, height for top/bottom).
+TPanel* dockedPanel(QWidget* parent, const char* objectName, TAlign align, int extent = 0,
+                    TBevelCut outer = bvNone);
 
 } // namespace tv::app
