@@ -38,8 +38,9 @@ QString stripRight(const QString& s)
     return s.left(n);
 }
 
-// Lines of one paragraph (no line breaks inside) wrapped at `width`.
-void wrapParagraph(const QString& para, const FontSpec& font, qreal width, QTextOption::WrapMode mode, QStringList& out, int maxLines)
+// Lines of one paragraph (no line breaks inside) wrapped at `width`; a word wider than a
+// line is broken so that no text is lost.
+void wrapParagraph(const QString& para, const FontSpec& font, qreal width, QStringList& out)
 {
     if (metrics(font).horizontalAdvance(para) <= width) {
         out << stripRight(para);
@@ -47,18 +48,15 @@ void wrapParagraph(const QString& para, const FontSpec& font, qreal width, QText
     }
     QTextLayout layout(para, font.toFont());
     QTextOption opt;
-    opt.setWrapMode(mode);
+    opt.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     layout.setTextOption(opt);
     layout.beginLayout();
-    int made = 0;
     for (;;) {
         QTextLine line = layout.createLine();
         if (!line.isValid())
             break;
         line.setLineWidth(width);
         out << stripRight(para.mid(line.textStart(), line.textLength()));
-        if (++made == maxLines)
-            break;
     }
     layout.endLayout();
 }
@@ -81,10 +79,28 @@ qreal lineHeight(const FontSpec& font)
 
 QString firstLine(const QString& text, const FontSpec& font, qreal width)
 {
-    const QStringList paras = paragraphs(text);
-    QStringList lines;
-    wrapParagraph(paras.value(0), font, width, QTextOption::WordWrap, lines, 1);
-    return lines.value(0);
+    // Lines break at blanks only, as in a one-line box of the system's text drawing: a first
+    // word wider than the box is shown alone and cut by the box.
+    const QString para = paragraphs(text).value(0);
+    const QFontMetricsF& fm = metrics(font);
+    if (fm.horizontalAdvance(para) <= width)
+        return stripRight(para);
+    int best = -1;
+    for (int i = para.indexOf(QLatin1Char(' ')); i >= 0; i = para.indexOf(QLatin1Char(' '), i + 1)) {
+        if (fm.horizontalAdvance(para.left(i)) > width)
+            break;
+        best = i;
+    }
+    QString line = best > 0 ? stripRight(para.left(best)) : QString();
+    if (line.trimmed().isEmpty()) {
+        // The first word, with any blanks before it.
+        int start = 0;
+        while (start < para.size() && para.at(start) == QLatin1Char(' '))
+            ++start;
+        const int end = int(para.indexOf(QLatin1Char(' '), start));
+        line = end < 0 ? para : para.left(end);
+    }
+    return line;
 }
 
 QStringList wrapLines(const QString& text, const FontSpec& font, qreal width)
@@ -94,7 +110,7 @@ QStringList wrapLines(const QString& text, const FontSpec& font, qreal width)
         if (para.trimmed().isEmpty())
             lines << QString();
         else
-            wrapParagraph(para, font, width, QTextOption::WrapAtWordBoundaryOrAnywhere, lines, -1);
+            wrapParagraph(para, font, width, lines);
     }
     while (!lines.isEmpty() && lines.last().isEmpty())
         lines.removeLast();

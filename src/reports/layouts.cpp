@@ -28,7 +28,7 @@ struct Column {
     int left;
     int width;
     bool right = false;
-    int labelLeft = -1;  // -1: two pixels right of the box's left edge
+    int labelLeft = -1;  // -1: at the box's left edge
 };
 
 enum class Kind { List, Memo };
@@ -141,7 +141,7 @@ Band columnHeader(const std::vector<Column>& cols)
     b.height = 19;
     b.frame = Frame::bottomOnly();
     for (const Column& c : cols)
-        b.items.push_back(Item::label(QString::fromUtf8(c.label), c.labelLeft >= 0 ? c.labelLeft : c.left + 2, 3, kHeadingFont));
+        b.items.push_back(Item::label(QString::fromUtf8(c.label), c.labelLeft >= 0 ? c.labelLeft : c.left, 3, kHeadingFont));
     return b;
 }
 

@@ -216,6 +216,7 @@ void ReportEngineTest::dataItemsAreCutAtTheirBox()
     d.add({{"ID", "1"}, {"TOPIC", longTopic}});
     d.add({{"ID", "2"}, {"TOPIC", "first line\r\nsecond line"}});
     d.add({{"ID", "3"}, {"TOPIC", "Supercalifragilisticexpialidocious_without_any_break_at_all"}});
+    d.add({{"ID", "4"}, {"TOPIC", "Components/Dialogs/Standard/Extended-and-more/ and the rest"}, {"SIZE", "12/31/1999"}});
     const Document doc = generate(listLayout(&d));
     const Page& p = doc.pages[0];
     const double m = margin();
@@ -237,6 +238,9 @@ void ReportEngineTest::dataItemsAreCutAtTheirBox()
     const Primitive* word = p.findText("Supercalifragilisticexpialidocious_without_any_break_at_all");
     QVERIFY(word);
     QCOMPARE(word->rect.width(), 176.0);
+    // Lines break at blanks only: a slash or a hyphen is no place to cut a field.
+    QVERIFY(p.findText("Components/Dialogs/Standard/Extended-and-more/"));
+    QVERIFY(p.findText("12/31/1999"));
 }
 
 namespace {

@@ -2,12 +2,16 @@
 // report over 1,000 records with memo texts of a few kilobytes, then writes the list report
 // as PDF. Prints name<TAB>value<TAB>unit lines. Run with QT_QPA_PLATFORM=offscreen.
 //   report-bench [--records N] [--memo-records N] [--pdf FILE]
+// With --render, writes every layout over the bases of a folder as PDF files instead:
+//   report-bench --render BASES_DIR OUT_DIR
 
 #include "data/catalogue.h"
+#include "data/dm1.h"
 #include "engine/dataset/memorytable.h"
 #include "engine/dataset/table.h"
 #include "reportengine/generator.h"
 #include "reportengine/render.h"
+#include "platform/platform.h"
 #include "reports/holders.h"
 
 #include <QApplication>
@@ -71,11 +75,38 @@ void report(const char* name, double value, const char* unit)
     std::fflush(stdout);
 }
 
+// Every layout over the bases in `basesDir`, one PDF per layout in `outDir`.
+int render(const QString& basesDir, const QString& outDir)
+{
+    tv::TDM1 dm(nullptr, basesDir);
+    if (dm.terminateRequested())
+        return 1;
+    QWidget owner;
+    int failures = 0;
+    for (tv::reports::ReportHolder* h : tv::reports::createHolders(&owner, [&](int base) { return dm.table(base); })) {
+        tv::report::GenerateOptions options;
+        options.dateFormat = tv::platform::shortDateFormat();
+        options.timeFormat = tv::platform::longTimeFormat();
+        const tv::report::Document doc = tv::report::generate(h->layout(), {}, options);
+        const QString file = QDir(outDir).filePath(h->layoutName() + QStringLiteral(".pdf"));
+        QString error;
+        if (!tv::report::writePdf(doc, file, &error)) {
+            std::fprintf(stderr, "%s\n", qPrintable(error));
+            ++failures;
+            continue;
+        }
+        std::printf("%s\t%d pages\n", qPrintable(file), int(doc.pages.size()));
+    }
+    return failures ? 1 : 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    if (app.arguments().size() == 4 && app.arguments()[1] == QLatin1String("--render"))
+        return render(app.arguments()[2], app.arguments()[3]);
     int records = 10000, memoRecords = 1000;
     QString pdf = QDir::temp().filePath(QStringLiteral("report-bench.pdf"));
     const QStringList args = app.arguments();
