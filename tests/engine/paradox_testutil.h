@@ -1,0 +1,130 @@
+#pragma once
+// Helpers of the Paradox tests: temporary folders, file bytes, dump comparison.
+#include "dump.h"
+#include "engine/tablefile.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace tv::pxtest {
+
+namespace fs = std::filesystem;
+
+class ScratchDir {
+public:
+    explicit ScratchDir(const fs::path& base = fs::temp_directory_path())
+    {
+        std::string tmpl = (base / "tvpx-XXXXXX").string();
+        if (!::mkdtemp(tmpl.data()))
+            throw std::runtime_error("mkdtemp failed");
+        path_ = tmpl;
+    }
+    ~ScratchDir()
+    {
+        std::error_code ec;
+        fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
+        fs::remove_all(path_, ec);
+    }
+    const fs::path& path() const { return path_; }
+    std::string file(const std::string& name) const { return (path_ / name).string(); }
+
+private:
+    fs::path path_;
+};
+
+inline std::string readBytes(const fs::path& p)
+{
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+inline void writeBytes(const fs::path& p, const std::string& bytes)
+{
+    std::ofstream out(p, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), std::streamsize(bytes.size()));
+}
+
+inline std::string dump(const TableFile& t)
+{
+    std::string out;
+    tvdump::dumpTable(t, out);
+    return out;
+}
+
+inline std::vector<std::string> splitLines(const std::string& s)
+{
+    std::vector<std::string> lines;
+    std::string cur;
+    std::istringstream in(s);
+    while (std::getline(in, cur))
+        lines.push_back(cur);
+    return lines;
+}
+
+inline std::vector<std::string> splitTabs(const std::string& s)
+{
+    std::vector<std::string> out;
+    size_t start = 0;
+    for (;;) {
+        const size_t tab = s.find('\t', start);
+        out.push_back(s.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
+        if (tab == std::string::npos)
+            return out;
+        start = tab + 1;
+    }
+}
+
+// Compares a dump with a reference dump by the rules of the team's comparison tool: number
+// columns (N, $, dN, dF) as doubles with relative tolerance 1e-12, '?' matches anything,
+// everything else exactly. Returns the first difference, or "" when equal.
+inline std::string compareDumps(const std::string& expected, const std::string& actual)
+{
+    const auto e = splitLines(expected), a = splitLines(actual);
+    if (e.size() != a.size())
+        return "line count " + std::to_string(a.size()) + ", expected " + std::to_string(e.size());
+    std::vector<bool> numeric;
+    if (!e.empty())
+        for (const auto& col : splitTabs(e[0])) {
+            const auto last = col.rfind(':');
+            const auto prev = last == std::string::npos || last == 0 ? std::string::npos : col.rfind(':', last - 1);
+            const std::string type = prev == std::string::npos ? "" : col.substr(prev + 1, last - prev - 1);
+            numeric.push_back(type == "N" || type == "$" || type == "dN" || type == "dF");
+        }
+    for (size_t i = 0; i < e.size(); ++i) {
+        if (i < 2) {
+            if (e[i] != a[i])
+                return "header line " + std::to_string(i + 1) + ": " + a[i];
+            continue;
+        }
+        const auto ev = splitTabs(e[i]), av = splitTabs(a[i]);
+        if (ev.size() != av.size())
+            return "line " + std::to_string(i + 1) + " has " + std::to_string(av.size()) + " values";
+        for (size_t j = 0; j < ev.size(); ++j) {
+            if (ev[j] == "?" || ev[j] == av[j])
+                continue;
+            const bool num = j + 1 < numeric.size() && numeric[j + 1] && ev[j] != "\\N" && av[j] != "\\N";
+            if (num) {
+                const double x = std::strtod(ev[j].c_str(), nullptr), y = std::strtod(av[j].c_str(), nullptr);
+                if (x == y || std::fabs(x - y) <= 1e-12 * std::max(std::fabs(x), std::fabs(y)))
+                    continue;
+            }
+            return "line " + std::to_string(i + 1) + " value " + std::to_string(j + 1) + ": got " + av[j].substr(0, 80) + ", expected " +
+                   ev[j].substr(0, 80);
+        }
+    }
+    return {};
+}
+
+inline std::string samples() { return TV_SAMPLES_DIR; }
+
+} // namespace tv::pxtest
