@@ -239,20 +239,51 @@ private slots:
         QCOMPARE(TDM1::programDirectory(), QCoreApplication::applicationDirPath());
         QVERIFY(!TDM1::programDirectory().endsWith(QLatin1Char('/')));
 
-        // Bases in the working directory are not looked at.
+        // Bases in the working directory are not looked at: whatever is found comes from the
+        // program's folder (where the build may have put the sample set).
         QTemporaryDir dir;
+        makeBase(dir.path(), 6);
         makeBase(dir.path(), 9);
         const QString before = QDir::currentPath();
         QVERIFY(QDir::setCurrent(dir.path()));
-        const bool programFolderHasBases = QFileInfo::exists(QDir(TDM1::programDirectory()).filePath("private.db"));
         ModalAnswerer answer;
         TDM1 dm;
         QDir::setCurrent(before);
-        QCOMPARE(dm.dataDirectory(), QCoreApplication::applicationDirPath());
-        if (!programFolderHasBases) {
-            QCOMPARE(BasePresent[9], 0);
-            QVERIFY(dm.terminateRequested());
+        const QString appDir = QCoreApplication::applicationDirPath();
+        QCOMPARE(dm.dataDirectory(), appDir);
+        QCOMPARE(dm.DBC->Params.value(0), QStringLiteral("Path=") + QDir::toNativeSeparators(appDir));
+        for (int n : {6, 9}) {
+            if (BasePresent[n])
+                QCOMPARE(QFileInfo(QString::fromStdString(dm.table(n)->path())).absolutePath(), appDir);
+            else
+                QVERIFY(!QFileInfo::exists(QDir(appDir).filePath(fileOf(n))) || !answer.seen().empty());
         }
+        QCOMPARE(dm.terminateRequested(), presentBases().empty());
+    }
+
+    void shippedSampleSetOpens()
+    {
+        // The build writes the sample bases beside the programs, this test included.
+        const QDir programDir(TDM1::programDirectory());
+        for (int n : kAllBases)
+            if (!programDir.exists(fileOf(n)))
+                QSKIP("the sample bases are not beside the program");
+        // A copy, so that no other program using those files is in the way.
+        QTemporaryDir dir;
+        for (const QFileInfo& f : programDir.entryInfoList(QDir::Files)) {
+            const QString stem = f.completeBaseName().toUpper();
+            for (int n : kAllBases)
+                if (QFileInfo(fileOf(n)).completeBaseName().toUpper() == stem)
+                    QVERIFY(QFile::copy(f.filePath(), QDir(dir.path()).filePath(f.fileName())));
+        }
+        ModalAnswerer answer;
+        TDM1 dm(nullptr, dir.path());
+        for (const SeenBox& box : answer.seen())
+            qWarning("%s", qPrintable(box.text));
+        QVERIFY(answer.seen().empty());
+        QCOMPARE(presentBases(), std::vector<int>({1, 2, 3, 4, 5, 6, 7, 9, 40}));
+        for (int n : kAllBases)
+            QVERIFY(dm.table(n)->recordCount() > 0);
     }
 
     void postedNoteIsOnDiskAtOnce()
