@@ -110,6 +110,10 @@ QWidget* makeSplitter(QWidget* parent, const char* objectName, QWidget* target)
     name(s, objectName);
     s->setBevelOuter(bvNone);
     s->setTargetControl(target);
+    if (s->Vertical())
+        s->resize(3, s->height());
+    else
+        s->resize(s->width(), 3);
     return s;
 }
 

@@ -76,7 +76,7 @@ void buildRow(QWidget* row, const ButtonSpec* begin, const ButtonSpec* end)
 {
     for (const ButtonSpec* b = begin; b != end; ++b) {
         TExplorerButton* btn = flatButton(row, b->name, b->x, b->tag, QString::fromLatin1(b->hint));
-        btn->setEnabled(b->state == ButtonSpec::Enabled);
+        btn->setEnabled(b->state != ButtonSpec::Disabled);
         if (b->state == ButtonSpec::Hidden)
             btn->hide();
     }

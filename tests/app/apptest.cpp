@@ -1,0 +1,125 @@
+#include "apptest.h"
+
+#include "app/datamodule.h"
+#include "app/program.h"
+#include "writeset.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLocale>
+#include <QTabWidget>
+#include <QTest>
+
+namespace apptest {
+
+namespace {
+
+// The sample set, written once per test program.
+const QString& sampleFolder()
+{
+    static QTemporaryDir dir;
+    static bool written = false;
+    if (!written) {
+        mkbases::writeBaseSet(dir.path().toStdString(), mkbases::sampleJobs(), {});
+        written = true;
+    }
+    static const QString path = dir.path();
+    return path;
+}
+
+} // namespace
+
+void initApplication()
+{
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    tv::app::registerFontSubstitutes();
+    QApplication::setApplicationDisplayName(QStringLiteral("Tipvault"));
+}
+
+QStringList allBaseFiles()
+{
+    return {"DTOPICS.DB", "QA.DB", "DELPNEWS.DBF", "Filesd32.db", "Filesdel.db",
+            "DSP.db",     "SWAG.db", "DELBOOKS.DB", "private.db"};
+}
+
+BaseFolder::BaseFolder(const QStringList& files)
+{
+    const QString from = sampleFolder();
+    for (const QString& f : files.isEmpty() ? allBaseFiles() : files)
+        for (const std::string& c : mkbases::companionFiles(from.toStdString(), f.toStdString())) {
+            const QString name = QFileInfo(QString::fromStdString(c)).fileName();
+            QFile::copy(QDir(from).filePath(name), QDir(path()).filePath(name));
+        }
+}
+
+void BaseFolder::damage(const QString& file) const
+{
+    QFile f(QDir(path()).filePath(file));
+    if (f.open(QIODevice::ReadWrite)) {
+        f.seek(0);
+        f.write(QByteArray(64, '\xff'));
+    }
+}
+
+BoxAnswerer::BoxAnswerer(std::vector<QMessageBox::StandardButton> answers) : m_answers(std::move(answers))
+{
+    m_timer = startTimer(20);
+}
+
+BoxAnswerer::~BoxAnswerer()
+{
+    killTimer(m_timer);
+}
+
+void BoxAnswerer::poll()
+{
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box || !box->isVisible() || m_answers.empty())
+        return;
+    const QMessageBox::StandardButton answer = m_answers.front();
+    QAbstractButton* b = box->button(answer);
+    if (!b)
+        return;
+    texts << box->text();
+    captions << box->windowTitle();
+    if (m_answers.size() > 1)
+        m_answers.erase(m_answers.begin());
+    b->click();
+}
+
+Session::Session(const QString& folder)
+{
+    tv::app::createDataModule(folder);
+    m_form = std::make_unique<tv::app::TMainForm>();
+    m_form->resize(1000, 700);
+    m_form->show();
+    m_form->activateWindow();
+    if (!QTest::qWaitForWindowExposed(m_form.get()))
+        qWarning("main window not exposed");
+}
+
+Session::~Session()
+{
+    m_form.reset();
+    tv::app::destroyDataModule();
+}
+
+QWidget* Session::w(const char* name) const
+{
+    return m_form->control(name);
+}
+
+void Session::click(const char* name) const
+{
+    QWidget* b = w(name);
+    QTest::mouseClick(b, Qt::LeftButton, {}, b->rect().center());
+}
+
+void Session::showPage(int tab) const
+{
+    m_form->findChild<QTabWidget*>(QStringLiteral("PageControl1"))->setCurrentIndex(tab);
+}
+
+} // namespace apptest

@@ -1,0 +1,70 @@
+#pragma once
+// Shared helpers of the main window tests: sample bases in a temporary folder, a running main
+// window over a chosen set of them, clicks on named controls and answers to modal boxes.
+
+#include "app/mainform.h"
+
+#include <QMessageBox>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <functional>
+#include <memory>
+
+namespace apptest {
+
+// Pins the locale and registers the font substitutes (call from initTestCase).
+void initApplication();
+
+// A folder holding the listed base files (with their companions) of the sample set; all
+// nine when `files` is empty.
+class BaseFolder {
+public:
+    explicit BaseFolder(const QStringList& files = {});
+    QString path() const { return m_dir.path(); }
+    // Overwrites part of a base file with garbage (a damaged base).
+    void damage(const QString& file) const;
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// Every base file name of the sample set.
+QStringList allBaseFiles();
+
+// Answers the next modal box(es): polls QApplication::activeModalWidget() and presses the
+// button with the given role/text. Keeps the texts of the boxes it answered.
+class BoxAnswerer : public QObject {
+public:
+    // Each answer is used for one box, in order; the last one repeats.
+    explicit BoxAnswerer(std::vector<QMessageBox::StandardButton> answers);
+    ~BoxAnswerer() override;
+    QStringList texts;      // the text of every box answered
+    QStringList captions;   // its window caption
+
+private:
+    void poll();
+    std::vector<QMessageBox::StandardButton> m_answers;
+    int m_timer = 0;
+
+protected:
+    void timerEvent(QTimerEvent*) override { poll(); }
+};
+
+// The data module over `folder` and a main window on it, shown.
+class Session {
+public:
+    explicit Session(const QString& folder);
+    ~Session();
+    tv::app::TMainForm& form() { return *m_form; }
+    QWidget* w(const char* name) const;
+    // A real mouse click on a named button (must be visible and enabled to act).
+    void click(const char* name) const;
+    void showPage(int tab) const;
+
+private:
+    std::unique_ptr<tv::app::TMainForm> m_form;
+};
+
+} // namespace apptest
