@@ -79,23 +79,25 @@ PreviewWindow::PreviewWindow(Document doc, QWidget* owner)
     QToolBar* bar = addToolBar(QStringLiteral("Preview"));
     bar->setObjectName(QStringLiteral("PreviewToolBar"));
     bar->setMovable(false);
-    auto add = [&](const char* name, const QString& text, QStyle::StandardPixmap icon, const QKeySequence& key, auto slot) {
-        QAction* a = bar->addAction(style()->standardIcon(icon), text, this, slot);
+    bar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    auto add = [&](const char* name, const QString& text, const QIcon& icon, const QKeySequence& key, auto slot) {
+        QAction* a = bar->addAction(icon, text, this, slot);
         a->setObjectName(QLatin1String(name));
         a->setToolTip(text);
         if (!key.isEmpty())
             a->setShortcut(key);
         return a;
     };
-    first_ = add("actFirstPage", QStringLiteral("First page"), QStyle::SP_MediaSkipBackward, QKeySequence(Qt::CTRL | Qt::Key_Home), &PreviewWindow::firstPage);
-    prior_ = add("actPriorPage", QStringLiteral("Prior page"), QStyle::SP_MediaSeekBackward, QKeySequence(Qt::Key_PageUp), &PreviewWindow::priorPage);
+    auto std = [&](QStyle::StandardPixmap p) { return style()->standardIcon(p); };
+    first_ = add("actFirstPage", QStringLiteral("First page"), std(QStyle::SP_MediaSkipBackward), QKeySequence(Qt::CTRL | Qt::Key_Home), &PreviewWindow::firstPage);
+    prior_ = add("actPriorPage", QStringLiteral("Prior page"), std(QStyle::SP_MediaSeekBackward), QKeySequence(Qt::Key_PageUp), &PreviewWindow::priorPage);
     pageLabel_ = new QLabel(this);
     pageLabel_->setObjectName(QStringLiteral("lblPage"));
     pageLabel_->setMinimumWidth(110);
     pageLabel_->setAlignment(Qt::AlignCenter);
     bar->addWidget(pageLabel_);
-    next_ = add("actNextPage", QStringLiteral("Next page"), QStyle::SP_MediaSeekForward, QKeySequence(Qt::Key_PageDown), &PreviewWindow::nextPage);
-    last_ = add("actLastPage", QStringLiteral("Last page"), QStyle::SP_MediaSkipForward, QKeySequence(Qt::CTRL | Qt::Key_End), &PreviewWindow::lastPage);
+    next_ = add("actNextPage", QStringLiteral("Next page"), std(QStyle::SP_MediaSeekForward), QKeySequence(Qt::Key_PageDown), &PreviewWindow::nextPage);
+    last_ = add("actLastPage", QStringLiteral("Last page"), std(QStyle::SP_MediaSkipForward), QKeySequence(Qt::CTRL | Qt::Key_End), &PreviewWindow::lastPage);
     bar->addSeparator();
     zoomBox_ = new QComboBox(this);
     zoomBox_->setObjectName(QStringLiteral("cbZoom"));
@@ -107,10 +109,10 @@ PreviewWindow::PreviewWindow(Document doc, QWidget* owner)
     connect(zoomBox_, &QComboBox::activated, this, &PreviewWindow::zoomChosen);
     bar->addWidget(zoomBox_);
     bar->addSeparator();
-    add("actPrint", QStringLiteral("Print"), QStyle::SP_DialogSaveButton, QKeySequence::Print, &PreviewWindow::print);
-    add("actPrintSetup", QStringLiteral("Printer setup"), QStyle::SP_FileDialogDetailedView, QKeySequence(), &PreviewWindow::printSetup);
+    add("actPrint", QStringLiteral("Print"), QIcon::fromTheme(QStringLiteral("document-print")), QKeySequence::Print, &PreviewWindow::print);
+    add("actPrintSetup", QStringLiteral("Printer setup"), QIcon::fromTheme(QStringLiteral("document-print-preview")), QKeySequence(), &PreviewWindow::printSetup);
     bar->addSeparator();
-    add("actClose", QStringLiteral("Close"), QStyle::SP_DialogCloseButton, QKeySequence(Qt::Key_Escape), &QWidget::close);
+    add("actClose", QStringLiteral("Close"), std(QStyle::SP_DialogCloseButton), QKeySequence(Qt::Key_Escape), &QWidget::close);
 
     scroll_ = new QScrollArea(this);
     scroll_->setObjectName(QStringLiteral("PreviewScroll"));
@@ -118,6 +120,7 @@ PreviewWindow::PreviewWindow(Document doc, QWidget* owner)
     scroll_->setBackgroundRole(QPalette::Dark);
     view_ = new PageView(doc_);
     scroll_->setWidget(view_);
+    scroll_->viewport()->installEventFilter(this);
     setCentralWidget(scroll_);
     resize(900, 700);
     updateView();
@@ -193,10 +196,12 @@ void PreviewWindow::printSetup()
     tv::report::printSetup(this, QStringLiteral("PreviewPrintDialog"));
 }
 
-void PreviewWindow::resizeEvent(QResizeEvent* e)
+bool PreviewWindow::eventFilter(QObject* watched, QEvent* e)
 {
-    QMainWindow::resizeEvent(e);
-    updateView();
+    // The zoom of "Whole page" and "Page width" follows the room the page has.
+    if (watched == scroll_->viewport() && e->type() == QEvent::Resize && zoomMode_ != Percent)
+        updateView();
+    return QMainWindow::eventFilter(watched, e);
 }
 
 void PreviewWindow::keyPressEvent(QKeyEvent* e)

@@ -39,7 +39,7 @@ public slots:
     void printSetup();
 
 protected:
-    void resizeEvent(QResizeEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
 
 private:

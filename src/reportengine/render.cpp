@@ -5,6 +5,9 @@
 #include <QPdfWriter>
 #include <QPrinter>
 
+#include <algorithm>
+#include <cmath>
+
 namespace tv::report {
 
 void renderPage(QPainter& painter, const Page& page)
@@ -12,6 +15,9 @@ void renderPage(QPainter& painter, const Page& page)
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setRenderHint(QPainter::TextAntialiasing, true);
+    // Rules are drawn a whole number of device pixels wide, so that equal rules look equal at
+    // any zoom.
+    const qreal scale = painter.deviceTransform().m11();
     for (const Primitive& p : page.items) {
         switch (p.kind) {
         case Primitive::Fill:
@@ -19,7 +25,8 @@ void renderPage(QPainter& painter, const Page& page)
             break;
         case Primitive::Line: {
             QPen pen(p.color);
-            pen.setWidthF(p.width);
+            pen.setCosmetic(true);
+            pen.setWidthF(std::max<qreal>(1.0, std::round(p.width * scale)));
             pen.setCapStyle(Qt::FlatCap);
             painter.setPen(pen);
             painter.drawLine(p.line);

@@ -9,6 +9,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QProgressDialog>
+#include <QScreen>
 
 #include <memory>
 
@@ -82,6 +83,9 @@ PreviewWindow* previewLayout(const Layout& layout, QWidget* owner, const Generat
     if (!doc)
         return nullptr;
     auto* win = new PreviewWindow(std::move(*doc), owner);
+    // Also sized to the screen by hand, for desktops without a window manager to maximise it.
+    if (QScreen* screen = owner ? owner->screen() : QGuiApplication::primaryScreen())
+        win->setGeometry(screen->availableGeometry());
     win->showMaximized();
     return win;
 }

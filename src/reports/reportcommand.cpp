@@ -31,6 +31,17 @@ constexpr int kOtherForumBase = 40;
 
 } // namespace
 
+int operationOf(const QObject* sender)
+{
+    if (!sender)
+        return opNone;
+    if (sender->objectName() == QLatin1String("mnuPrint"))
+        return opPrint;
+    if (sender->objectName() == QLatin1String("mnuPreview"))
+        return opPreview;
+    return sender->property("Tag").toInt();
+}
+
 ReportCommand::ReportCommand(QWidget* mainWindow, TableLookup tables)
     : QObject(mainWindow), mainWindow_(mainWindow), tables_(std::move(tables))
 {

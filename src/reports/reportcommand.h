@@ -15,6 +15,11 @@ namespace tv::reports {
 // The operation code (Tag) of the control that runs the command.
 enum Operation { opNone = 0, opPreview = 1, opPrint = 2 };
 
+// The operation a control of the command asks for: its Tag (1 preview, 2 print), except that
+// the menu entries "Print" (mnuPrint) and "Preview" (mnuPreview), which carry no tag, print and
+// preview like the toolbar buttons.
+int operationOf(const QObject* sender);
+
 // What the command needs to know of the main window when it runs.
 struct ActivePage {
     int page = 0;            // tab index 0..10

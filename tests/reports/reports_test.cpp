@@ -160,6 +160,7 @@ private slots:
     void filterAndOrderAreHonoured();
     void longReportNumbersItsPages();
     void reportChoiceByPageAndView();
+    void operationOfTheControls();
     void forumLayoutsFollowTheForumChoice();
     void noReportForThisPage();
     void previewAndPrintFromTheCommand();
@@ -476,6 +477,22 @@ void ReportsTest::reportChoiceByPageAndView()
             QVERIFY(ReportCommand::holderNameFor(other, true).isEmpty());
         }
     }
+}
+
+void ReportsTest::operationOfTheControls()
+{
+    QObject preview, print, mnuPrint, mnuPreview, other;
+    preview.setProperty("Tag", 1);
+    print.setProperty("Tag", 2);
+    mnuPrint.setObjectName("mnuPrint");
+    mnuPreview.setObjectName("mnuPreview");
+    other.setProperty("Tag", 7);
+    QCOMPARE(operationOf(&preview), int(opPreview));
+    QCOMPARE(operationOf(&print), int(opPrint));
+    QCOMPARE(operationOf(&mnuPrint), int(opPrint));
+    QCOMPARE(operationOf(&mnuPreview), int(opPreview));
+    QCOMPARE(operationOf(&other), 7);  // reaches the command, which then does nothing more
+    QCOMPARE(operationOf(nullptr), int(opNone));
 }
 
 void ReportsTest::forumLayoutsFollowTheForumChoice()

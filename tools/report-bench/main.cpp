@@ -4,6 +4,8 @@
 //   report-bench [--records N] [--memo-records N] [--pdf FILE]
 // With --render, writes every layout over the bases of a folder as PDF files instead:
 //   report-bench --render BASES_DIR OUT_DIR
+// and --preview opens the preview window of one layout (to look at it):
+//   report-bench --preview BASES_DIR LAYOUT_NAME
 
 #include "data/catalogue.h"
 #include "data/dm1.h"
@@ -13,6 +15,7 @@
 #include "reportengine/render.h"
 #include "platform/platform.h"
 #include "reports/holders.h"
+#include "reportengine/reportrun.h"
 
 #include <QApplication>
 #include <QDir>
@@ -100,6 +103,27 @@ int render(const QString& basesDir, const QString& outDir)
     return failures ? 1 : 0;
 }
 
+// Opens the preview of one layout over the bases in `basesDir` and runs until it is closed.
+int preview(QApplication& app, const QString& basesDir, const QString& layout)
+{
+    tv::TDM1 dm(nullptr, basesDir);
+    if (dm.terminateRequested())
+        return 1;
+    QWidget owner;
+    for (tv::reports::ReportHolder* h : tv::reports::createHolders(&owner, [&](int base) { return dm.table(base); })) {
+        if (h->layoutName() != layout)
+            continue;
+        tv::report::GenerateOptions options;
+        options.dateFormat = tv::platform::shortDateFormat();
+        options.timeFormat = tv::platform::longTimeFormat();
+        if (!tv::report::previewLayout(h->layout(), nullptr, options))
+            return 1;
+        return app.exec();
+    }
+    std::fprintf(stderr, "no layout %s\n", qPrintable(layout));
+    return 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -107,6 +131,8 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     if (app.arguments().size() == 4 && app.arguments()[1] == QLatin1String("--render"))
         return render(app.arguments()[2], app.arguments()[3]);
+    if (app.arguments().size() == 4 && app.arguments()[1] == QLatin1String("--preview"))
+        return preview(app, app.arguments()[2], app.arguments()[3]);
     int records = 10000, memoRecords = 1000;
     QString pdf = QDir::temp().filePath(QStringLiteral("report-bench.pdf"));
     const QStringList args = app.arguments();
