@@ -81,6 +81,11 @@ std::vector<BaseReport> writeBaseSet(const std::string& dirName, const std::vect
     if (ec || !fs::is_directory(dir))
         throw tv::EngineError(dirName + ": cannot create the folder (" + ec.message() + ")");
 
+    // A run that was killed leaves its temporary folder behind; nothing in it is complete.
+    for (const auto& entry : fs::directory_iterator(dir))
+        if (entry.is_directory() && entry.path().filename().string().rfind(".mkbases-", 0) == 0)
+            fs::remove_all(entry.path(), ec);
+
     TempFolder temp{makeTempFolder(dir)};
     std::vector<BaseReport> reports;
     std::vector<const BaseJob*> written;

@@ -92,6 +92,14 @@ TEST(WriteSet, AFailureLeavesTheFolderAsItWasAndNoTemporaryFiles)
     };
     EXPECT_THROW(writeBaseSet(dir.path(), jobs, {}), tv::EngineError);
     EXPECT_EQ(snapshot(dir.path()), before);
+    for (const auto& e : fs::directory_iterator(dir.path()))
+        EXPECT_FALSE(e.is_directory()) << e.path();
+
+    // The half-written folder of a killed run is cleared by the next one.
+    fs::create_directory(dir.file(".mkbases-killed"));
+    std::ofstream(dir.file(".mkbases-killed/QA.DB")) << "half";
+    writeBaseSet(dir.path(), onlyJobs({Base::Swag}), {});
+    EXPECT_FALSE(fs::exists(dir.file(".mkbases-killed")));
 }
 
 TEST(WriteSet, StaleCompanionsOfAnOlderLayoutAreRemoved)
