@@ -48,18 +48,27 @@ std::string join(const std::vector<std::string>& parts, const std::string& sep)
     return out;
 }
 
-// Words of s joined with spaces while they fit in max characters.
+// Words of s joined with spaces while they fit in max characters, without a dangling
+// little word or punctuation at the end.
 std::string clip(const std::string& s, size_t max)
 {
     if (utf8Length(s) <= max)
         return s;
-    std::string out;
+    std::vector<std::string> kept;
+    size_t length = 0;
     for (const auto& w : split(s, ' ')) {
-        const std::string next = out.empty() ? w : out + " " + w;
-        if (utf8Length(next) > max)
+        if (length + (kept.empty() ? 0 : 1) + utf8Length(w) > max)
             break;
-        out = next;
+        length += (kept.empty() ? 0 : 1) + utf8Length(w);
+        kept.push_back(w);
     }
+    static const std::vector<std::string> little = {"a", "an", "and", "at", "by", "for", "from", "in",
+                                                    "of", "or", "the", "to", "with", "without"};
+    while (kept.size() > 1 && std::find(little.begin(), little.end(), lower(kept.back())) != little.end())
+        kept.pop_back();
+    std::string out = join(kept, " ");
+    while (!out.empty() && (out.back() == ',' || out.back() == ':' || out.back() == ';'))
+        out.pop_back();
     return out;
 }
 
