@@ -61,6 +61,22 @@ void DBEdit::updateModifiable()
     showField();
 }
 
+void DBEdit::setFieldText(const QString& text)
+{
+    const int f = link_->field();
+    if (f < 0) {
+        if (dataField().isEmpty() || !dataSource()) {
+            setText(text);
+            return;
+        }
+        throw EngineError("Field '" + dataField().toStdString() + "' not found");
+    }
+    dataSource()->edit();
+    link_->table()->setText(f, text.toStdString());
+    link_->discardPending();
+    showField();
+}
+
 void DBEdit::showField()
 {
     const QString shown = link_->displayText();

@@ -57,6 +57,10 @@ public:
 
 
     void setReadOnly(bool readOnly);
+    // Writes text into the bound field (starting an edit when needed), as a dialog of the box
+    // does; throws EngineError when the table refuses it. A box bound to no field takes the
+    // text itself.
+    void setFieldText(const QString& text);
 
 protected:
     virtual void showField();

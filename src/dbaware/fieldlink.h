@@ -44,6 +44,8 @@ public:
     // refuses the text (e.g. an incomplete date) keeps it pending and returns false.
     bool write(const QString& text);
     bool hasPending() const { return pending_; }
+    // Forgets typed text that was not accepted (the field is about to be set otherwise).
+    void discardPending() { pending_ = false; }
     void flushPending() override;
 
     // Called whenever the control should show the field again (record moved, values

@@ -153,12 +153,28 @@ private slots:
         connect(&box, &DBComboDlg::customDlg, this, [&](DBComboDlg* b) {
             QCOMPARE(b, &box);
             seen = s.table->state();
-            s.table->setText(cWhen, "3/4/2001");
+            b->setFieldText(QStringLiteral("3/4/2001"));
         });
         box.buttonAction()->trigger();
         QCOMPARE(dlg.count(), 1);
         QCOMPARE(seen, TableState::Insert);   // an empty table gets a new record first
         QCOMPARE(box.text(), QStringLiteral("3/4/2001"));
+        QVERIFY_THROWS_EXCEPTION(EngineError, box.setFieldText(QStringLiteral("3/4")));
+        QCOMPARE(box.text(), QStringLiteral("3/4/2001"));
+
+        // A date chosen in the dialog replaces a date still being typed.
+        box.selectAll();
+        QTest::keyClicks(&box, QStringLiteral("7/8"));
+        QVERIFY(box.link()->hasPending());
+        box.setFieldText(QStringLiteral("9/10/2004"));
+        QCOMPARE(box.text(), QStringLiteral("9/10/2004"));
+        ds.post();
+        QCOMPARE(s.table->displayText("When"), std::string("9/10/2004"));
+
+        // A box bound to no field keeps the text itself.
+        DBComboDlg loose;
+        loose.setFieldText(QStringLiteral("5/6/2002"));
+        QCOMPARE(loose.text(), QStringLiteral("5/6/2002"));
     }
 
     void memoEditsAndReportsFocus()
