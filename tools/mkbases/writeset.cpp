@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -50,6 +51,24 @@ struct TempFolder {
 };
 
 bool isPrivate(const BaseDef& def) { return def.base == Base::Private; }
+
+// Whether two files hold the same bytes; an identical file is left in place, so a rebuild
+// that produces the same bases does not touch them.
+bool sameContent(const fs::path& a, const fs::path& b)
+{
+    std::error_code ec;
+    if (!fs::is_regular_file(b, ec) || fs::file_size(a, ec) != fs::file_size(b, ec) || ec)
+        return false;
+    std::ifstream fa(a, std::ios::binary), fb(b, std::ios::binary);
+    std::vector<char> ba(1 << 16), bb(1 << 16);
+    while (fa && fb) {
+        fa.read(ba.data(), std::streamsize(ba.size()));
+        fb.read(bb.data(), std::streamsize(bb.size()));
+        if (fa.gcount() != fb.gcount() || !std::equal(ba.begin(), ba.begin() + fa.gcount(), bb.begin()))
+            return false;
+    }
+    return fa.eof() && fb.eof();
+}
 
 } // namespace
 
@@ -117,7 +136,7 @@ std::vector<BaseReport> writeBaseSet(const std::string& dirName, const std::vect
             report.bytes += fs::file_size(temp.path / name);
         if (options.log)
             *options.log << def.file << ": " << report.records << " records, " << report.bytes << " bytes, "
-                         << report.seconds << " s\n";
+                         << report.seconds << " s" << std::endl;
         reports.push_back(report);
         written.push_back(&job);
     }
@@ -130,7 +149,8 @@ std::vector<BaseReport> writeBaseSet(const std::string& dirName, const std::vect
         std::vector<std::string> fresh = companionFiles(temp.path.string(), file);
         std::stable_partition(fresh.begin(), fresh.end(), [&](const std::string& n) { return n != file; });
         for (const auto& name : fresh)
-            fs::rename(temp.path / name, dir / name);
+            if (!sameContent(temp.path / name, dir / name))
+                fs::rename(temp.path / name, dir / name);
         for (const auto& name : companionFiles(dir.string(), file))
             if (std::find(fresh.begin(), fresh.end(), name) == fresh.end())
                 fs::remove(dir / name);

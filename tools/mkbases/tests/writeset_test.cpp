@@ -146,3 +146,20 @@ TEST(WriteSet, CommandLineKeepsPrivateAndRejectsBadArguments)
     EXPECT_EQ(runCommand(exe + " --frobnicate " + dir.path() + " 2>/dev/null"), 2);
     EXPECT_EQ(runCommand(exe + " --quiet /proc/no/such/folder 2>/dev/null"), 1);
 }
+
+TEST(WriteSet, IdenticalFilesAreLeftUntouchedAndChangedOnesReplaced)
+{
+    ScratchDir dir;
+    writeBaseSet(dir.path(), onlyJobs({Base::Swag, Base::Books}), {});
+    const auto swagTime = fs::last_write_time(dir.file("SWAG.db"));
+    // An older time stamp shows whether the file was replaced.
+    const auto old = swagTime - std::chrono::hours(48);
+    fs::last_write_time(dir.file("SWAG.db"), old);
+    fs::last_write_time(dir.file("DELBOOKS.DB"), old);
+    auto jobs = onlyJobs({Base::Swag, Base::Books});
+    jobs[1].source = [](const RecordSink& sink) { sink(sampleRecords(Base::Books).front()); };
+    writeBaseSet(dir.path(), jobs, {});
+    EXPECT_EQ(fs::last_write_time(dir.file("SWAG.db")), old);
+    EXPECT_NE(fs::last_write_time(dir.file("DELBOOKS.DB")), old);
+    EXPECT_EQ(tv::openTableFile(dir.file("DELBOOKS.DB"))->recordIds().size(), 1u);
+}
