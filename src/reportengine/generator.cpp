@@ -3,11 +3,14 @@
 #include "reportdata.h"
 
 #include <QFontMetricsF>
+#include <QHash>
+#include <QRegularExpression>
 #include <QTextLayout>
 
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <tuple>
 
 namespace tv::report {
 
@@ -30,6 +33,26 @@ const QFontMetricsF& metrics(const FontSpec& font)
     return it->second;
 }
 
+// Widths of short texts, per font: report columns repeat the same few values (types,
+// categories, versions) on thousands of lines, and measuring a text means shaping it.
+qreal advance(const FontSpec& font, const QString& text)
+{
+    constexpr int kMaxLength = 64;
+    constexpr qsizetype kMaxEntries = 20000;
+    if (text.size() > kMaxLength)
+        return metrics(font).horizontalAdvance(text);
+    static std::map<std::tuple<int, bool, bool, QString>, QHash<QString, qreal>> caches;
+    QHash<QString, qreal>& cache = caches[std::make_tuple(font.pixelSize, font.bold, font.italic, font.family)];
+    auto it = cache.constFind(text);
+    if (it != cache.constEnd())
+        return *it;
+    if (cache.size() >= kMaxEntries)
+        cache.clear();
+    const qreal w = metrics(font).horizontalAdvance(text);
+    cache.insert(text, w);
+    return w;
+}
+
 QString stripRight(const QString& s)
 {
     int n = s.size();
@@ -38,27 +61,73 @@ QString stripRight(const QString& s)
     return s.left(n);
 }
 
-// Lines of one paragraph (no line breaks inside) wrapped at `width`; a word wider than a
-// line is broken so that no text is lost.
+// The longest start of `text` (at least one character) that fits in `width`.
+int fittingPrefix(const QString& text, const FontSpec& font, qreal width)
+{
+    const QFontMetricsF& fm = metrics(font);
+    int lo = 1, hi = int(text.size());
+    while (lo < hi) {
+        const int mid = (lo + hi + 1) / 2;
+        if (fm.horizontalAdvance(text.left(mid)) <= width)
+            lo = mid;
+        else
+            hi = mid - 1;
+    }
+    return lo;
+}
+
+// Lines of one paragraph (no line breaks inside) wrapped at blanks to `width`. Blanks that
+// open the paragraph are kept (indented code stays indented); a word wider than a line is
+// broken so that no text is lost. Words are measured one by one, as they repeat a lot.
 void wrapParagraph(const QString& para, const FontSpec& font, qreal width, QStringList& out)
 {
-    if (metrics(font).horizontalAdvance(para) <= width) {
+    if (advance(font, para) <= width) {
         out << stripRight(para);
         return;
     }
-    QTextLayout layout(para, font.toFont());
-    QTextOption opt;
-    opt.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    layout.setTextOption(opt);
-    layout.beginLayout();
-    for (;;) {
-        QTextLine line = layout.createLine();
-        if (!line.isValid())
-            break;
-        line.setLineWidth(width);
-        out << stripRight(para.mid(line.textStart(), line.textLength()));
+    const qreal blank = advance(font, QStringLiteral(" "));
+    const int n = int(para.size());
+    QString line;
+    qreal lineWidth = 0;
+    bool first = true;
+    int i = 0;
+    while (i < n) {
+        const int blanksFrom = i;
+        while (i < n && para.at(i) == QLatin1Char(' '))
+            ++i;
+        const int wordFrom = i;
+        while (i < n && para.at(i) != QLatin1Char(' '))
+            ++i;
+        if (wordFrom == i)
+            break;  // blanks at the end
+        const QString word = para.mid(wordFrom, i - wordFrom);
+        int blanks = wordFrom - blanksFrom;
+        if (line.isEmpty() && !first)
+            blanks = 0;
+        first = false;
+        const qreal wordWidth = advance(font, word);
+        if (!line.isEmpty() && lineWidth + blanks * blank + wordWidth > width) {
+            out << line;
+            line.clear();
+            lineWidth = 0;
+            blanks = 0;
+        }
+        if (line.isEmpty() && blanks * blank + wordWidth > width) {
+            QString rest = QString(blanks, QLatin1Char(' ')) + word;
+            while (metrics(font).horizontalAdvance(rest) > width) {
+                const int k = fittingPrefix(rest, font, width);
+                out << rest.left(k);
+                rest = rest.mid(k);
+            }
+            line = rest;
+            lineWidth = advance(font, rest);
+            continue;
+        }
+        line += QString(blanks, QLatin1Char(' ')) + word;
+        lineWidth += blanks * blank + wordWidth;
     }
-    layout.endLayout();
+    if (!line.isEmpty())
+        out << line;
 }
 
 QStringList paragraphs(const QString& text)
@@ -81,12 +150,13 @@ QString firstLine(const QString& text, const FontSpec& font, qreal width)
 {
     // Lines break at blanks only, as in a one-line box of the system's text drawing: a first
     // word wider than the box is shown alone and cut by the box.
-    const QString para = paragraphs(text).value(0);
-    const QFontMetricsF& fm = metrics(font);
-    if (fm.horizontalAdvance(para) <= width)
+    static const QRegularExpression breaks(QStringLiteral("[\\r\\n\\t]"));
+    const QString para = text.contains(breaks) ? paragraphs(text).value(0) : text;
+    if (advance(font, para) <= width)
         return stripRight(para);
+    const QFontMetricsF& fm = metrics(font);
     int best = -1;
-    for (int i = para.indexOf(QLatin1Char(' ')); i >= 0; i = para.indexOf(QLatin1Char(' '), i + 1)) {
+    for (int i = int(para.indexOf(QLatin1Char(' '))); i >= 0; i = int(para.indexOf(QLatin1Char(' '), i + 1))) {
         if (fm.horizontalAdvance(para.left(i)) > width)
             break;
         best = i;

@@ -265,6 +265,7 @@ void ReportEngineTest::memoItemsGrowTheirBand()
     d.add({{"ID", "2"}, {"TOPIC", "Short"}, {"MEMO", "One line."}});
     d.add({{"ID", "3"}, {"TOPIC", "Empty"}, {"MEMO", ""}});
     d.add({{"ID", "4"}, {"TOPIC", "After"}, {"MEMO", "x"}});
+    d.add({{"ID", "5"}, {"TOPIC", "Code"}, {"MEMO", "begin\n    Inc(I);\t{ next }\nend;\n" + QString(300, 'x') + " tail"}});
     const Document doc = generate(memoLayout(&d));
     QCOMPARE(doc.pages.size(), size_t(1));
     const Page& p = doc.pages[0];
@@ -294,6 +295,17 @@ void ReportEngineTest::memoItemsGrowTheirBand()
     // A short memo and an empty one keep the designed height of 53.
     QCOMPARE(p.findText("Empty")->rect.top(), m + 43 + band1 + 53 + 1);
     QCOMPARE(p.findText("After")->rect.top(), m + 43 + band1 + 106 + 1);
+    // Indented lines keep their indentation, tabs become blanks; a word wider than the memo
+    // is broken over lines without losing a character.
+    QVERIFY(p.findText("begin"));
+    QVERIFY(p.findText("    Inc(I);    { next }"));
+    QString xs;
+    for (const Primitive* t : p.texts())
+        if (t->text.startsWith("xx")) {
+            xs += t->text;
+            QVERIFY(QFontMetricsF(t->font.toFont()).horizontalAdvance(t->text) <= 708);
+        }
+    QVERIFY(xs == QString(300, 'x') + " tail" || (xs == QString(300, 'x') && p.findText("tail")));
     // The horizontal line at top 16 of each band and the rule on the band's top edge.
     QVERIFY(hasLine(p, QLineF(m, m + 43 + 16.5, m + 740, m + 43 + 16.5)));
     QVERIFY(hasLine(p, QLineF(m, m + 43 + band1 + 0.5, m + 740, m + 43 + band1 + 0.5)));
