@@ -7,6 +7,7 @@
 #include "engine/codepage.h"
 #include "engine/formats.h"
 
+#include <cstdio>
 #include <ctime>
 
 namespace tv {
@@ -120,6 +121,10 @@ std::unique_ptr<DbaseTable> DbaseTable::create(const std::string& path, const Ta
                                : std::string();
     const std::string dbtPath = companionPath(path, "dbt");
     const std::string mdxPath = companionPath(path, "mdx");
+    // An old table of that name goes first, so that a crash part way never leaves an old .DBF
+    // beside new companions: there is either no table or the new one.
+    removeFileIfPresent(path);
+    syncFolderOf(path);
     if (layout.hasMemoFields())
         replaceFileDurably(dbtPath, MemoFile::newFileHeader(MemoLayout::Dbase3, base));
     else
