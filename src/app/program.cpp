@@ -49,6 +49,16 @@ Program::~Program()
     destroyDataModule();
 }
 
+void Program::show()
+{
+    // Maximized also where no window manager does it.
+    if (QScreen* s = QGuiApplication::primaryScreen())
+        m_form->setGeometry(s->availableGeometry());
+    m_form->showMaximized();
+    m_form->activateWindow();
+    m_form->raise();
+}
+
 int Program::exec()
 {
     if (m_terminate) {
@@ -57,12 +67,7 @@ int Program::exec()
         QTimer::singleShot(0, qApp, &QCoreApplication::quit);
         return QApplication::exec();
     }
-    // Maximized also where no window manager does it.
-    if (QScreen* s = QGuiApplication::primaryScreen())
-        m_form->setGeometry(s->availableGeometry());
-    m_form->showMaximized();
-    m_form->activateWindow();
-    m_form->raise();
+    show();
     return QApplication::exec();
 }
 

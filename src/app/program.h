@@ -27,6 +27,8 @@ public:
     // Shows the main window maximized and runs the message loop; ends at once when the data
     // module found no base. Returns the loop's exit code.
     int exec();
+    // Shows the main window maximized with the search page in front (the first part of exec()).
+    void show();
 
     TMainForm* mainForm() const { return m_form.get(); }
     // True when the data module asked for the end of the program (no base at all).

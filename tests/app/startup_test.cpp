@@ -1,7 +1,227 @@
+// Start-up in order with different sets of bases beside the program, the splash window and the
+// hourglass, the report holders, help commands, and the two ways out with their confirmations.
+
+#include "apptest.h"
+
+#include "app/datamodule.h"
+#include "app/program.h"
+#include "app/reportholders.h"
+#include "app/splash.h"
+#include "data/dm1.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QTabWidget>
 #include <QTest>
+
+using namespace apptest;
+using tv::app::Program;
+
+namespace {
+
+const int kAllBases[] = {1, 2, 3, 4, 5, 6, 7, 9, 40};
+
+bool anyTableOpen()
+{
+    for (int n : kAllBases)
+        if (tv::Table* t = tv::app::baseTable(n); t && t->isOpen())
+            return true;
+    return false;
+}
+
+} // namespace
 
 class StartupTest : public QObject {
     Q_OBJECT
+private slots:
+    void initTestCase() { initApplication(); }
+
+    void startWithEveryBase()
+    {
+        BaseFolder bases;
+        BoxAnswerer unexpected({QMessageBox::Ok});
+        Program p(bases.path());
+        QVERIFY(unexpected.texts.isEmpty());
+        QVERIFY(!p.terminating());
+        for (int n : kAllBases)
+            QVERIFY2(tv::app::basePresent(n), qPrintable(QString::number(n)));
+        QVERIFY(!tv::app::basePresent(8));
+        QVERIFY(tv::app::databaseOpened());
+        QCOMPARE(QApplication::applicationDisplayName(), QStringLiteral("Tipvault"));
+        QCOMPARE(qApp->property("HelpFile").toString(), QStringLiteral("Tipvault.hlp"));
+
+        // The splash is up and the hourglass on until the main window first becomes active.
+        QVERIFY(tv::app::Splash());
+        QCOMPARE(tv::app::Splash()->size(), QSize(365, 452));
+        QCOMPARE(tv::app::TSplash::picture().size(), QSize(358, 445));
+        QVERIFY(QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor);
+
+        // The fourteen report holders, in order, never shown.
+        for (const auto& spec : tv::app::kReportHolders) {
+            QWidget* h = tv::app::reportHolder(spec.instance);
+            QVERIFY2(h && !h->isVisible(), spec.instance);
+            QCOMPARE(h->property("ClassName").toString(), QString::fromLatin1(spec.className));
+        }
+
+        p.show();
+        QTRY_VERIFY(tv::app::Splash() == nullptr);
+        QVERIFY(QApplication::overrideCursor() == nullptr);
+        QVERIFY(p.mainForm()->isVisible());
+        QVERIFY(p.mainForm()->windowState() & Qt::WindowMaximized);
+        QCOMPARE(p.mainForm()->findChild<QTabWidget*>(QStringLiteral("PageControl1"))->currentIndex(), 0);
+
+        // Exit answered No changes nothing; Yes closes every base and the database.
+        tv::Table* t1 = tv::app::baseTable(1);
+        t1->moveBy(4);
+        {
+            BoxAnswerer no({QMessageBox::No});
+            p.mainForm()->ExitItemClick();
+            QCOMPARE(no.texts, QStringList{QStringLiteral("Terminate the application?")});
+            QCOMPARE(no.captions, QStringList{QStringLiteral("Confirm")});
+        }
+        QVERIFY(t1->isOpen());
+        QCOMPARE(t1->recNo(), 4);
+        {
+            BoxAnswerer yes({QMessageBox::Yes});
+            p.mainForm()->ExitItemClick();
+            QCOMPARE(yes.texts.size(), 1);
+        }
+        QVERIFY(!anyTableOpen());
+        QVERIFY(!tv::DM1->DBC->Connected());
+    }
+
+    void startWithOnlyThePrivateBase()
+    {
+        BaseFolder bases({"private.db"});
+        BoxAnswerer unexpected({QMessageBox::Ok});
+        Program p(bases.path());
+        QVERIFY(unexpected.texts.isEmpty());
+        QVERIFY(!p.terminating());
+        QVERIFY(tv::app::basePresent(9));
+        for (int n : {1, 2, 3, 4, 5, 6, 7, 40})
+            QVERIFY(!tv::app::basePresent(n));
+        p.show();
+        auto* pc = p.mainForm()->findChild<QTabWidget*>(QStringLiteral("PageControl1"));
+        pc->setCurrentIndex(3);
+        QVERIFY(p.mainForm()->control("wwDBGrid3")->isHidden());
+        QVERIFY(p.mainForm()->control("Missing3a")->isVisible());
+        pc->setCurrentIndex(9);
+        QVERIFY(p.mainForm()->control("wwDBGrid9")->isVisible());
+        // Ending closes only the one opened base (and never touches the missing ones).
+        BoxAnswerer yes({QMessageBox::Yes});
+        p.mainForm()->ExitItemClick();
+        QVERIFY(!tv::app::baseTable(9)->isOpen());
+    }
+
+    void startWithNoBaseEndsAfterTheMessage()
+    {
+        QTemporaryDir empty;
+        BoxAnswerer ok({QMessageBox::Ok});
+        Program p(empty.path());
+        QCOMPARE(ok.texts,
+                 QStringList{QStringLiteral("Sorry, no databases available. Please see \"Readme.txt\" file to see how "
+                                            "to get the databases. We have to terminate the application")});
+        QVERIFY(p.terminating());
+        QVERIFY(!tv::app::databaseOpened());
+        QCOMPARE(p.exec(), 0);   // the loop ends at once
+        QVERIFY(!p.mainForm()->isVisible());
+        QVERIFY(tv::app::Splash() == nullptr);
+        QVERIFY(QApplication::overrideCursor() == nullptr);
+    }
+
+    void aDamagedBaseIsReportedAndSkipped()
+    {
+        BaseFolder bases;
+        bases.damage(QStringLiteral("QA.DB"));
+        BoxAnswerer ok({QMessageBox::Ok});
+        Program p(bases.path());
+        QCOMPARE(ok.texts.size(), 1);
+        QCOMPARE(ok.captions.front(), QStringLiteral("Tipvault"));
+        QVERIFY(!ok.texts.front().isEmpty());
+        QVERIFY(!p.terminating());
+        QVERIFY(!tv::app::basePresent(2));
+        for (int n : {1, 3, 4, 5, 6, 7, 9, 40})
+            QVERIFY2(tv::app::basePresent(n), qPrintable(QString::number(n)));
+        p.show();
+        p.mainForm()->findChild<QTabWidget*>(QStringLiteral("PageControl1"))->setCurrentIndex(2);
+        QVERIFY(p.mainForm()->control("wwDBGrid2")->isHidden());
+        QVERIFY(!p.mainForm()->control("btnFirst")->isEnabled());
+    }
+
+    void closeBoxAsksItsOwnQuestion()
+    {
+        BaseFolder bases;
+        Program p(bases.path());
+        p.show();
+        {
+            BoxAnswerer no({QMessageBox::No});
+            QVERIFY(!p.mainForm()->close());
+            QCOMPARE(no.texts, QStringList{QStringLiteral("Ternminate the application?")});
+        }
+        QVERIFY(p.mainForm()->isVisible());
+        QVERIFY(tv::app::baseTable(1)->isOpen());
+        {
+            BoxAnswerer yes({QMessageBox::Yes});
+            QVERIFY(p.mainForm()->close());
+        }
+        QVERIFY(!p.mainForm()->isVisible());
+        QVERIFY(!anyTableOpen());
+    }
+
+    void aTypedNoteIsPostedAtExit()
+    {
+        BaseFolder bases;
+        const QString text = QStringLiteral("Typed just before leaving");
+        {
+            Program p(bases.path());
+            p.show();
+            tv::Table* t9 = tv::app::baseTable(9);
+            t9->edit();
+            t9->setText("Topic", text.toStdString());
+            BoxAnswerer yes({QMessageBox::Yes});
+            p.mainForm()->ExitItemClick();
+            QVERIFY(!t9->isOpen());
+        }
+        tv::Table check;
+        check.open(QDir(bases.path()).filePath(QStringLiteral("private.db")).toStdString());
+        bool found = false;
+        for (int r = 0; r < check.recordCount(); ++r)
+            found = found || check.displayTextAt(r, check.fieldByName("Topic")) == text.toStdString();
+        QVERIFY(found);
+    }
+
+    void aNoteThatCannotBePostedKeepsTheProgramOpen()
+    {
+        BaseFolder bases;
+        Program p(bases.path());
+        p.show();
+        tv::Table* t9 = tv::app::baseTable(9);
+        const int64_t taken = std::get<int64_t>(t9->valueAt(0, 0));
+        t9->append();
+        t9->setInteger(0, taken);   // the key is in use: the post fails
+        BoxAnswerer answers({QMessageBox::Yes, QMessageBox::Ok});
+        p.mainForm()->ExitItemClick();
+        QCOMPARE(answers.texts.size(), 2);
+        QCOMPARE(answers.captions.at(1), QStringLiteral("Tipvault"));
+        QVERIFY(t9->isOpen());
+        QVERIFY(tv::app::baseTable(1)->isOpen());
+        QCOMPARE(t9->state(), tv::TableState::Insert);
+        t9->cancel();
+    }
+
+    void helpCommandsGoToTheHelpFile()
+    {
+        BaseFolder bases;
+        Program p(bases.path());
+        p.show();
+        for (const char* n : {"mnuHelp", "mnuHelpIndex"}) {
+            BoxAnswerer ok({QMessageBox::Ok});
+            p.mainForm()->action(n)->trigger();
+            QCOMPARE(ok.texts.size(), 1);   // no help file here: the platform says so
+            QVERIFY(ok.texts.front().contains(QStringLiteral("Tipvault.hlp")));
+        }
+    }
 };
 
 QTEST_MAIN(StartupTest)
