@@ -4,10 +4,14 @@
 #include "render.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
+#include <QStandardPaths>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <QProgressDialog>
 #include <QScreen>
 
@@ -45,12 +49,12 @@ std::unique_ptr<QProgressDialog> progressWindow(QWidget* parent, const QString& 
 
 void showError(QWidget* parent, const QString& text)
 {
-    QMessageBox::critical(parent, QApplication::applicationName(), text);
+    QMessageBox::critical(parent, QStringLiteral("Tipvault"), text);
 }
 
 } // namespace
 
-std::optional<Document> generateWithProgress(const Layout& layout, QWidget* parent, const GenerateOptions& options)
+std::optional<Document> generateWithProgress(const Layout& layout, QWidget* parent, const GenerateOptions& options, int showAfterMs)
 {
     std::unique_ptr<QProgressDialog> dlg;
     QElapsedTimer clock;
@@ -58,7 +62,7 @@ std::optional<Document> generateWithProgress(const Layout& layout, QWidget* pare
     auto progress = [&](int done, int total) {
         if (done % kRowsPerUpdate != 0 && done != total)
             return true;
-        if (!dlg && clock.elapsed() > 300 && done < total) {
+        if (!dlg && clock.elapsed() >= showAfterMs && done < total) {
             dlg = progressWindow(parent, QString(), total);
             dlg->setMinimumDuration(0);
         }
@@ -90,8 +94,27 @@ PreviewWindow* previewLayout(const Layout& layout, QWidget* owner, const Generat
     return win;
 }
 
+static QString noPrinterFileName()
+{
+    QString dir = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (dir.isEmpty() || !QDir().mkpath(dir))
+        dir = QDir::homePath();
+    QString name = QDir(dir).filePath(QStringLiteral("Tipvault report.pdf"));
+    for (int n = 2; QFileInfo::exists(name); ++n)
+        name = QDir(dir).filePath(QStringLiteral("Tipvault report (%1).pdf").arg(n));
+    return name;
+}
+
 bool printWithProgress(const Document& doc, QWidget* parent)
 {
+    // With no printer installed at all, the pages go to a PDF file rather than nowhere.
+    QPrinter& printer = currentPrinter();
+    QString toFile;
+    if (printer.outputFileName().isEmpty() && QPrinterInfo::availablePrinters().isEmpty()) {
+        toFile = noPrinterFileName();
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(toFile);
+    }
     const int pages = int(doc.pages.size());
     auto dlg = progressWindow(parent, QString(), pages);
     dlg->setMinimumDuration(0);
@@ -102,11 +125,16 @@ bool printWithProgress(const Document& doc, QWidget* parent)
         return !dlg->wasCanceled();
     };
     QString error;
-    const bool ok = printDocument(doc, currentPrinter(), &error, progress);
+    const bool ok = printDocument(doc, printer, &error, progress);
     const bool complete = ok && !dlg->wasCanceled();
     dlg.reset();
+    if (!toFile.isEmpty())
+        printer.setOutputFileName(QString());
     if (!ok)
         showError(parent, error);
+    else if (complete && !toFile.isEmpty())
+        QMessageBox::information(parent, QStringLiteral("Tipvault"),
+                                 QStringLiteral("No printer is installed. The report was written to \"%1\".").arg(QDir::toNativeSeparators(toFile)));
     return complete;
 }
 

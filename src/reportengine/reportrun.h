@@ -19,7 +19,9 @@ QPrinter& currentPrinter();
 
 // Generates all pages while a progress window shows how far it got; rows between updates
 // are laid out without returning to the event loop. Returns nothing when the user cancels.
-std::optional<Document> generateWithProgress(const Layout& layout, QWidget* parent, const GenerateOptions& options = {});
+// The progress window appears once generation has taken `showAfterMs` milliseconds.
+std::optional<Document> generateWithProgress(const Layout& layout, QWidget* parent, const GenerateOptions& options = {},
+                                             int showAfterMs = 300);
 
 // Opens a new, maximised, non-modal preview window of the layout, owned by `owner`.
 // Returns nullptr when the generation was cancelled.
@@ -27,7 +29,8 @@ PreviewWindow* previewLayout(const Layout& layout, QWidget* owner, const Generat
 
 // Prints a document on the current printer without asking anything, showing "page n of m"
 // in a progress window above the other windows. A printer that cannot be opened is reported
-// in an error box. Returns whether every page was sent.
+// in an error box. On a system without any printer the pages are written to a PDF file in the
+// user's documents folder, named in a notice afterwards. Returns whether every page was sent.
 bool printWithProgress(const Document& doc, QWidget* parent);
 
 // Generates and prints the layout on the current printer.

@@ -10,7 +10,13 @@
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
+#include <QMessageBox>
+#include <QPrintDialog>
 #include <QPrinter>
+#include <QPrinterInfo>
+#include <QProgressDialog>
+#include <QStandardPaths>
+#include <QTimer>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -118,6 +124,9 @@ private slots:
     void pdfIsUsLetterWithTheTexts();
     void printerOutputHasEveryPage();
     void previewNavigatesAndKeepsItsPages();
+    void generationCanBeCancelledFromItsProgressWindow();
+    void printingFailuresAndTheMissingPrinter();
+    void printSetupOffersNoRangeSelectionOrFile();
 };
 
 void ReportEngineTest::pageGeometry()
@@ -521,6 +530,93 @@ void ReportEngineTest::previewNavigatesAndKeepsItsPages()
     QVERIFY(!w->document().pages[0].findText("Changed"));
     w->close();
     QTRY_VERIFY(owner.findChildren<PreviewWindow*>().size() == 1);
+}
+
+void ReportEngineTest::generationCanBeCancelledFromItsProgressWindow()
+{
+    FakeData d = numbered(20000);
+    const Layout l = listLayout(&d);
+    QString label;
+    bool modal = false;
+    QTimer clicker;
+    clicker.setInterval(0);
+    connect(&clicker, &QTimer::timeout, [&] {
+        auto* dlg = qobject_cast<QProgressDialog*>(QApplication::activeModalWidget());
+        if (dlg && dlg->objectName() == "ReportProgress" && !dlg->wasCanceled()) {
+            label = dlg->labelText();
+            modal = dlg->windowModality() == Qt::ApplicationModal;
+            dlg->cancel();
+        }
+    });
+    clicker.start();
+    QWidget owner;
+    QVERIFY(!generateWithProgress(l, &owner, {}, 0));
+    QVERIFY2(QRegularExpression("^Preparing record \\d+ of 20000$").match(label).hasMatch(), qPrintable(label));
+    QVERIFY(modal);  // the user cannot change the table while its pages are laid out
+    clicker.stop();
+    FakeData small = numbered(10);
+    const auto doc = generateWithProgress(listLayout(&small), &owner, {}, 0);
+    QVERIFY(doc && doc->pages.size() == 1);
+}
+
+void ReportEngineTest::printingFailuresAndTheMissingPrinter()
+{
+    FakeData d = numbered(3);
+    const Document doc = generate(listLayout(&d));
+    QPrinter bad;
+    bad.setOutputFormat(QPrinter::PdfFormat);
+    bad.setOutputFileName("/no/such/folder/x.pdf");
+    QString error;
+    QVERIFY(!printDocument(doc, bad, &error));
+    QVERIFY(!error.isEmpty());
+
+    if (!QPrinterInfo::availablePrinters().isEmpty())
+        QSKIP("a printer is installed here");
+    // Without any printer, printing writes a PDF file and says where.
+    QStandardPaths::setTestModeEnabled(true);
+    QString notice;
+    QTimer answer;
+    answer.setInterval(10);
+    connect(&answer, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            notice = box->text();
+            box->accept();
+        }
+    });
+    answer.start();
+    QVERIFY(currentPrinter().outputFileName().isEmpty());
+    QVERIFY(printWithProgress(doc, nullptr));
+    const QRegularExpression named("written to \"(.+)\"\\.$");
+    const auto m = named.match(notice);
+    QVERIFY2(m.hasMatch(), qPrintable(notice));
+    const QString file = m.captured(1);
+    QVERIFY(run("pdftotext", {file, "-"}).contains("Topic 3"));
+    QVERIFY(currentPrinter().outputFileName().isEmpty());  // the next print asks again
+    QVERIFY(QFile::remove(file));
+}
+
+void ReportEngineTest::printSetupOffersNoRangeSelectionOrFile()
+{
+    QPrintDialog::PrintDialogOptions options;
+    QString name;
+    QTimer closer;
+    closer.setInterval(10);
+    connect(&closer, &QTimer::timeout, [&] {
+        if (auto* dlg = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget())) {
+            name = dlg->objectName();
+            options = dlg->options();
+            dlg->reject();
+        }
+    });
+    closer.start();
+    currentPrinter().setCopyCount(1);
+    QWidget owner;
+    QVERIFY(!printSetup(&owner));
+    QCOMPARE(name, QStringLiteral("PrintDialog1"));
+    QVERIFY(!(options & QAbstractPrintDialog::PrintToFile));
+    QVERIFY(!(options & QAbstractPrintDialog::PrintSelection));
+    QVERIFY(!(options & QAbstractPrintDialog::PrintPageRange));
+    QCOMPARE(currentPrinter().pageLayout().pageSize().id(), QPageSize::Letter);
 }
 
 QTEST_MAIN(ReportEngineTest)
