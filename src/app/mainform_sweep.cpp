@@ -41,10 +41,10 @@ QGroupBox* radioGroup(QWidget* parent, const char* objectName, const QString& ca
     for (const char* item : items) {
         auto* rb = new QRadioButton(QString::fromLatin1(item), box);
         rb->setStyleSheet(QStringLiteral("QRadioButton { spacing: 2px; }"));
+        rb->setFont(arialPx(11));
         lay->addWidget(rb);
         group->addButton(rb, i++);
     }
-    lay->addStretch(1);
     group->button(chosen)->setChecked(true);
     return box;
 }
