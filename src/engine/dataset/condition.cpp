@@ -106,11 +106,74 @@ bool ConditionTest::test(RecordId id) const
     return false;
 }
 
-void ConditionTest::narrow(const std::vector<RecordId>& all, std::vector<uint8_t>& pass) const
+TextColumn TextColumn::build(const TableFile& file, const std::vector<RecordId>& all, int field)
+{
+    TextColumn c;
+    c.start.reserve(all.size() + 1);
+    size_t total = 0;
+    for (RecordId id : all)
+        total += file.rawText(id, field).size() + 1;
+    if (total > UINT32_MAX)
+        throw EngineError(file.path() + ": too much text in one field to filter it in memory");
+    c.bytes.reserve(total);
+    for (RecordId id : all) {
+        c.start.push_back(uint32_t(c.bytes.size()));
+        c.bytes.append(file.rawText(id, field));
+        c.bytes.push_back('\0');
+    }
+    c.start.push_back(uint32_t(c.bytes.size()));
+    return c;
+}
+
+int ConditionTest::columnField() const
+{
+    if (mode_ != Mode::Raw || limit_ || kindOf(file_.fields()[size_t(field_)].type) != FieldKind::Text)
+        return -1;
+    // A NUL in the word could match across two records of the column.
+    return scanner_->word().find('\0') == std::string::npos ? field_ : -1;
+}
+
+void ConditionTest::narrowColumn(const TextColumn& column, std::vector<uint8_t>& pass) const
+{
+    const TextScanner& s = *scanner_;
+    const size_t n = pass.size();
+    if (type_ != fdMatchAny) {
+        for (size_t i = 0; i < n; ++i) {
+            if (!pass[i])
+                continue;
+            const std::string_view t = column.at(i);
+            pass[i] = type_ == fdMatchExact ? s.equals(t) : type_ == fdMatchStart ? s.startsWith(t) : s.endsWith(t);
+        }
+        return;
+    }
+    // "Anywhere": one scan over the whole column; each hit marks its record and the scan
+    // goes on with the next record.
+    std::vector<uint8_t> hit(n, 0);
+    const std::string_view all(column.bytes);
+    size_t pos = 0, rec = 0;
+    while (pos < all.size()) {
+        const size_t at = s.find(all.substr(pos));
+        if (at == std::string_view::npos)
+            break;
+        const size_t abs = pos + at;
+        while (column.start[rec + 1] <= abs)
+            ++rec;
+        hit[rec] = 1;
+        pos = column.start[rec + 1];
+    }
+    for (size_t i = 0; i < n; ++i)
+        pass[i] &= hit[i];
+}
+
+void ConditionTest::narrow(const std::vector<RecordId>& all, std::vector<uint8_t>& pass, const TextColumn* column) const
 {
     const size_t n = all.size();
     if (mode_ == Mode::Never) {
         std::fill(pass.begin(), pass.end(), 0);
+        return;
+    }
+    if (column && columnField() >= 0 && column->start.size() == n + 1) {
+        narrowColumn(*column, pass);
         return;
     }
     if (mode_ == Mode::Raw) {
@@ -140,11 +203,15 @@ void ConditionTest::narrow(const std::vector<RecordId>& all, std::vector<uint8_t
 }
 
 std::vector<uint8_t> evaluateConditions(const TableFile& file, const std::vector<RecordId>& all,
-                                        const FilterConditions& conditions, const TextFormat& fmt)
+                                        const FilterConditions& conditions, const TextFormat& fmt,
+                                        const TextColumnSource& columns)
 {
     std::vector<uint8_t> pass(all.size(), 1);
-    for (const auto& c : conditions)
-        ConditionTest(file, c, fmt).narrow(all, pass);
+    for (const auto& c : conditions) {
+        const ConditionTest test(file, c, fmt);
+        const int f = test.columnField();
+        test.narrow(all, pass, f >= 0 && columns ? columns(f) : nullptr);
+    }
     return pass;
 }
 

@@ -3,6 +3,7 @@
 #include "engine/dataset/fieldtext.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstring>
 #include <numeric>
@@ -49,6 +50,11 @@ inline unsigned char fold(unsigned char c) { return (c >= 'a' && c <= 'z') ? c -
 // Eight bytes starting at `from`, big-endian, zero-padded, folded when asked.
 inline uint64_t packBytes(std::string_view s, size_t from, bool ci)
 {
+    if (!ci && from + 8 <= s.size()) {
+        uint64_t k;
+        std::memcpy(&k, s.data() + from, 8);
+        return __builtin_bswap64(k);
+    }
     uint64_t k = 0;
     for (size_t i = 0; i < 8; ++i) {
         const size_t at = from + i;
@@ -61,6 +67,12 @@ inline uint64_t packBytes(std::string_view s, size_t from, bool ci)
 int compareBytes(std::string_view a, std::string_view b, size_t from, bool ci)
 {
     const size_t n = std::min(a.size(), b.size());
+    if (!ci) {
+        const int c = n > from ? std::memcmp(a.data() + from, b.data() + from, n - from) : 0;
+        if (c)
+            return c < 0 ? -1 : 1;
+        return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+    }
     for (size_t i = from; i < n; ++i) {
         unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
         if (ci) {
@@ -100,9 +112,43 @@ uint64_t orderBits(const Value& v)
 }
 
 struct Key {
-    uint64_t k0, k1;
+    uint64_t k0;     // the first eight (folded) bytes of the first field, or its value's image
+    uint64_t k1;     // the next eight bytes of a text field
     uint32_t pos;
 };
+
+// Stable LSD radix sort on (k0, k1); byte positions on which every key agrees are skipped.
+void radixSort(std::vector<Key>& keys)
+{
+    const size_t n = keys.size();
+    auto byteOf = [](const Key& k, int b) -> size_t {
+        return b < 8 ? (k.k1 >> (8 * b)) & 255 : (k.k0 >> (8 * (b - 8))) & 255;
+    };
+    std::vector<std::array<uint32_t, 256>> counts(16);
+    for (auto& c : counts)
+        c.fill(0);
+    for (const Key& k : keys) {
+        for (int b = 0; b < 8; ++b) {
+            ++counts[size_t(b)][(k.k1 >> (8 * b)) & 255];
+            ++counts[size_t(b + 8)][(k.k0 >> (8 * b)) & 255];
+        }
+    }
+    std::vector<Key> tmp(n);
+    for (int b = 0; b < 16; ++b) {
+        auto& c = counts[size_t(b)];
+        if (c[byteOf(keys[0], b)] == n)
+            continue;
+        uint32_t sum = 0;
+        for (auto& x : c) {
+            const uint32_t v = x;
+            x = sum;
+            sum += v;
+        }
+        for (const Key& k : keys)
+            tmp[c[byteOf(k, b)]++] = k;
+        keys.swap(tmp);
+    }
+}
 
 } // namespace
 
@@ -153,33 +199,57 @@ std::vector<uint32_t> computeOrder(const TableFile& file, const std::vector<Reco
     const auto& fields = file.fields();
     const int first = keyFields[0];
     const bool firstText = isTextual(fields[size_t(first)]);
+    const bool firstBlob = kindOf(fields[size_t(first)].type) == FieldKind::Blob;
+    const size_t n = all.size();
 
-    // Folded key prefixes of the first field, so most comparisons are two integer compares.
-    std::vector<Key> keys(all.size());
-    std::vector<std::string_view> firstText_;
+    // The first field's key: text folded into one block (so ties read neighbouring memory,
+    // not the records), with its first eight bytes as the radix key; other types as an
+    // order-preserving integer image (0 = null).
+    std::vector<Key> keys(n);
+    std::string folded;
+    std::vector<uint32_t> start;
     if (firstText) {
-        firstText_.resize(all.size());
-        for (size_t i = 0; i < all.size(); ++i) {
+        start.reserve(n + 1);
+        const int size = fields[size_t(first)].size;
+        folded.reserve(n * size_t(size > 0 && size <= 255 ? size : 32));
+        for (size_t i = 0; i < n; ++i) {
             const std::string_view s = file.rawText(all[i], first);
-            firstText_[i] = s;
-            keys[i] = Key{packBytes(s, 0, ci), packBytes(s, 8, ci), uint32_t(i)};
+            start.push_back(uint32_t(folded.size()));
+            const size_t at = folded.size();
+            folded.append(s);
+            char* p = folded.data() + at;
+            if (ci)
+                for (size_t k = 0; k < s.size(); ++k)
+                    p[k] = char(fold(static_cast<unsigned char>(p[k])));
+            const std::string_view f(p, s.size());
+            keys[i] = Key{packBytes(f, 0, false), packBytes(f, 8, false), uint32_t(i)};
+            if (folded.size() > UINT32_MAX)
+                return order;   // too much text to order in memory: keep file order
         }
-    } else {
-        for (size_t i = 0; i < all.size(); ++i) {
+        start.push_back(uint32_t(folded.size()));
+    } else if (!firstBlob) {
+        for (size_t i = 0; i < n; ++i) {
             const Value v = file.value(all[i], first);
-            keys[i] = Key{isNull(v) ? 0u : 1u, orderBits(v), uint32_t(i)};
+            keys[i] = Key{isNull(v) ? 0u : std::max<uint64_t>(1, orderBits(v)), 0, uint32_t(i)};
         }
     }
-    const bool firstExact = !firstText && kindOf(fields[size_t(first)].type) != FieldKind::Blob;
+    if (desc)
+        for (Key& k : keys) {
+            k.k0 = ~k.k0;
+            k.k1 = ~k.k1;
+        }
 
-    // Compares what the prefixes do not decide: the rest of the first field and the
-    // further fields of the key.
+    // What the sixteen bytes do not decide: the rest of the first field, then the further
+    // fields of the key.
+    auto textOf = [&](uint32_t p) {
+        return std::string_view(folded.data() + start[p], start[p + 1] - start[p]);
+    };
     auto tie = [&](uint32_t a, uint32_t b) -> int {
         if (firstText) {
-            const int c = compareBytes(firstText_[a], firstText_[b], 16, ci);
+            const int c = compareBytes(textOf(a), textOf(b), 16, false);
             if (c)
                 return c;
-        } else if (!firstExact) {
+        } else if (firstBlob) {
             const int c = compareValues(file.value(all[a], first), file.value(all[b], first), ci);
             if (c)
                 return c;
@@ -196,19 +266,33 @@ std::vector<uint32_t> computeOrder(const TableFile& file, const std::vector<Reco
         }
         return 0;
     };
-    auto less = [&](const Key& a, const Key& b) {
-        if (a.k0 != b.k0)
-            return (a.k0 < b.k0) != desc;
-        if (a.k1 != b.k1)
-            return (a.k1 < b.k1) != desc;
-        const int c = tie(a.pos, b.pos);
-        if (c)
-            return (c < 0) != desc;
-        return a.pos < b.pos;
-    };
-    if (!std::is_sorted(keys.begin(), keys.end(), less))
-        std::sort(keys.begin(), keys.end(), less);
-    for (size_t i = 0; i < keys.size(); ++i)
+    const bool tiesMatter = firstText || firstBlob || keyFields.size() > 1;
+
+    bool sorted = true;
+    for (size_t i = 1; i < n && sorted; ++i)
+        sorted = keys[i - 1].k0 < keys[i].k0 ||
+                 (keys[i - 1].k0 == keys[i].k0 && (keys[i - 1].k1 < keys[i].k1 || (keys[i - 1].k1 == keys[i].k1 && !tiesMatter)));
+    if (!sorted) {
+        radixSort(keys);
+        if (tiesMatter) {
+            // Equal sixteen-byte keys form runs; each run is ordered by the full key.
+            auto runLess = [&](const Key& a, const Key& b) {
+                const int c = tie(a.pos, b.pos);
+                if (c)
+                    return (c < 0) != desc;
+                return a.pos < b.pos;
+            };
+            for (size_t i = 0; i < n;) {
+                size_t j = i + 1;
+                while (j < n && keys[j].k0 == keys[i].k0 && keys[j].k1 == keys[i].k1)
+                    ++j;
+                if (j - i > 1)
+                    std::sort(keys.begin() + long(i), keys.begin() + long(j), runLess);
+                i = j;
+            }
+        }
+    }
+    for (size_t i = 0; i < n; ++i)
         order[i] = keys[i].pos;
     return order;
 }

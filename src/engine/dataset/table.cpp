@@ -47,6 +47,7 @@ struct Table::Impl {
     int currentIndex = -1;
     std::string indexName;
     std::unordered_map<int, std::vector<uint32_t>> orders;   // cached orders by index position
+    std::unordered_map<int, TextColumn> columns;             // cached text columns by field
 
     FilterConditions conditions;
     bool filterApplied = false;
@@ -124,6 +125,7 @@ struct Table::Impl {
     {
         all = file->recordIds();
         orders.clear();
+        columns.clear();
         RecordId maxId = 0;
         for (RecordId id : all)
             maxId = std::max(maxId, id);
@@ -168,7 +170,12 @@ struct Table::Impl {
     {
         pass.clear();
         if (filterApplied && !conditions.empty())
-            pass = evaluateConditions(*file, all, conditions, fmt);
+            pass = evaluateConditions(*file, all, conditions, fmt, [this](int field) {
+                auto it = columns.find(field);
+                if (it == columns.end())
+                    it = columns.emplace(field, TextColumn::build(*file, all, field)).first;
+                return &it->second;
+            });
     }
 
     void buildVisible()
@@ -300,6 +307,7 @@ void Table::close()
     d->posById.clear();
     d->posByIdMap.clear();
     d->orders.clear();
+    d->columns.clear();
     d->indexes.clear();
     d->currentIndex = -1;
     d->indexName.clear();
@@ -1012,6 +1020,8 @@ size_t Table::memoryBytes() const
     bytes += d->posByIdMap.size() * (sizeof(RecordId) + sizeof(uint32_t) + 2 * sizeof(void*));
     for (const auto& [k, v] : d->orders)
         bytes += v.capacity() * sizeof(uint32_t);
+    for (const auto& [k, c] : d->columns)
+        bytes += c.memoryBytes();
     bytes += d->pass.capacity();
     bytes += d->visible.capacity() * sizeof(RecordId);
     bytes += d->bookmarks.size() * (sizeof(uint64_t) + sizeof(RecordId) + 2 * sizeof(void*));

@@ -1,5 +1,6 @@
 #include "engine/dataset/textscan.h"
 
+#include <cstdint>
 #include <cstring>
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -26,30 +27,45 @@ inline bool equalFolded(const char* hay, const char* w, size_t n)
 struct ScanArgs {
     const char* text;
     size_t len;
+    const char* word;   // folded when `fold`
     size_t wordLen;
+    bool fold;
     unsigned char firstMask, firstByte, lastMask, lastByte;
 };
 
+inline bool verifyAt(const ScanArgs& a, const char* p)
+{
+    return a.fold ? equalFolded(p, a.word, a.wordLen) : std::memcmp(p, a.word, a.wordLen) == 0;
+}
+
 // Byte by byte from `i` on: the short tail of a vector scan, or the whole scan elsewhere.
-size_t scanFrom(const ScanArgs& a, const TextScanner& s, bool (*verify)(const TextScanner&, const char*), size_t i)
+size_t scanFrom(const ScanArgs& a, size_t i)
 {
     const size_t last = a.wordLen - 1;
     const size_t stop = a.len - a.wordLen + 1;
     for (; i < stop; ++i) {
         if ((static_cast<unsigned char>(a.text[i]) | a.firstMask) == a.firstByte &&
-            (static_cast<unsigned char>(a.text[i + last]) | a.lastMask) == a.lastByte && verify(s, a.text + i))
+            (static_cast<unsigned char>(a.text[i + last]) | a.lastMask) == a.lastByte && verifyAt(a, a.text + i))
             return i;
     }
     return std::string_view::npos;
 }
 
 #ifdef TV_X86
+// A load of `width` bytes at p stays inside p's memory page, so it cannot fault even when
+// it reaches past the end of the text (the bytes beyond are masked out).
+inline bool samePage(const void* p, size_t width)
+{
+    return (reinterpret_cast<uintptr_t>(p) & 4095) <= 4096 - width;
+}
+
 struct Avx2Probe {
     __m256i fm, fb, lm, lb;
 };
 
 // Bit i set: the first byte matches at p[i] and the last byte at p[i + last].
-__attribute__((target("avx2"))) inline uint32_t candidates32(const Avx2Probe& k, const char* p, size_t last)
+__attribute__((target("avx2"), no_sanitize("address"))) inline uint32_t candidates32(const Avx2Probe& k, const char* p,
+                                                                                     size_t last)
 {
     const __m256i f = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
     const __m256i l = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + last));
@@ -58,8 +74,19 @@ __attribute__((target("avx2"))) inline uint32_t candidates32(const Avx2Probe& k,
     return uint32_t(_mm256_movemask_epi8(e));
 }
 
-__attribute__((target("avx2"))) size_t scanAvx2(const ScanArgs& a, const TextScanner& s,
-                                                bool (*verify)(const TextScanner&, const char*))
+template <class Bits>
+inline size_t firstVerified(const ScanArgs& a, size_t base, Bits bits)
+{
+    while (bits) {
+        const size_t at = base + size_t(__builtin_ctzll(uint64_t(bits)));
+        if (verifyAt(a, a.text + at))
+            return at;
+        bits &= bits - 1;
+    }
+    return std::string_view::npos;
+}
+
+__attribute__((target("avx2"), no_sanitize("address"))) size_t scanAvx2(const ScanArgs& a)
 {
     const Avx2Probe k{_mm256_set1_epi8(char(a.firstMask)), _mm256_set1_epi8(char(a.firstByte)),
                       _mm256_set1_epi8(char(a.lastMask)), _mm256_set1_epi8(char(a.lastByte))};
@@ -68,27 +95,38 @@ __attribute__((target("avx2"))) size_t scanAvx2(const ScanArgs& a, const TextSca
     size_t i = 0;
     // Two blocks per round keep both load ports busy.
     for (; i + 64 <= stop; i += 64) {
-        uint64_t bits = candidates32(k, a.text + i, last) | (uint64_t(candidates32(k, a.text + i + 32, last)) << 32);
-        while (bits) {
-            const size_t at = i + size_t(__builtin_ctzll(bits));
-            if (verify(s, a.text + at))
+        const uint64_t bits = candidates32(k, a.text + i, last) | (uint64_t(candidates32(k, a.text + i + 32, last)) << 32);
+        if (bits) {
+            const size_t at = firstVerified(a, i, bits);
+            if (at != std::string_view::npos)
                 return at;
-            bits &= bits - 1;
         }
     }
     for (; i + 32 <= stop; i += 32) {
-        uint32_t bits = candidates32(k, a.text + i, last);
-        while (bits) {
-            const size_t at = i + size_t(__builtin_ctz(bits));
-            if (verify(s, a.text + at))
+        const uint32_t bits = candidates32(k, a.text + i, last);
+        if (bits) {
+            const size_t at = firstVerified(a, i, bits);
+            if (at != std::string_view::npos)
                 return at;
-            bits &= bits - 1;
         }
     }
-    return scanFrom(a, s, verify, i);
+    if (i == stop)
+        return std::string_view::npos;
+    const size_t rest = stop - i;   // 1..31 candidate starts left
+    if (stop >= 32) {
+        // One more block ending at the last start; the starts already seen are masked off.
+        const uint32_t bits = candidates32(k, a.text + stop - 32, last) >> (32 - rest);
+        return bits ? firstVerified(a, i, bits) : std::string_view::npos;
+    }
+    if (samePage(a.text, 32) && samePage(a.text + last, 32)) {
+        // A short text: one block read past its end within the page, extra bits masked off.
+        const uint32_t bits = candidates32(k, a.text, last) & ((1u << rest) - 1);
+        return bits ? firstVerified(a, 0, bits) : std::string_view::npos;
+    }
+    return scanFrom(a, i);
 }
 
-size_t scanSse2(const ScanArgs& a, const TextScanner& s, bool (*verify)(const TextScanner&, const char*))
+size_t scanSse2(const ScanArgs& a)
 {
     const __m128i fm = _mm_set1_epi8(char(a.firstMask)), fb = _mm_set1_epi8(char(a.firstByte));
     const __m128i lm = _mm_set1_epi8(char(a.lastMask)), lb = _mm_set1_epi8(char(a.lastByte));
@@ -100,15 +138,14 @@ size_t scanSse2(const ScanArgs& a, const TextScanner& s, bool (*verify)(const Te
         const __m128i l0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a.text + i + last));
         const __m128i e0 = _mm_and_si128(_mm_cmpeq_epi8(_mm_or_si128(f0, fm), fb),
                                          _mm_cmpeq_epi8(_mm_or_si128(l0, lm), lb));
-        uint32_t bits = uint32_t(_mm_movemask_epi8(e0));
-        while (bits) {
-            const size_t at = i + size_t(__builtin_ctz(bits));
-            if (verify(s, a.text + at))
+        const uint32_t bits = uint32_t(_mm_movemask_epi8(e0));
+        if (bits) {
+            const size_t at = firstVerified(a, i, bits);
+            if (at != std::string_view::npos)
                 return at;
-            bits &= bits - 1;
         }
     }
-    return scanFrom(a, s, verify, i);
+    return scanFrom(a, i);
 }
 
 bool haveAvx2()
@@ -153,16 +190,13 @@ size_t TextScanner::find(std::string_view text) const
 {
     if (word_.empty() || text.size() < word_.size())
         return std::string_view::npos;
-    const ScanArgs a{text.data(), text.size(), word_.size(), firstMask_, firstByte_, lastMask_, lastByte_};
-    // First and last bytes are already known to match; the middle is compared in full
-    // (the two ends again too, which is cheaper than offsetting for short words).
-    auto verify = [](const TextScanner& s, const char* p) { return s.sameAt(p); };
+    const ScanArgs a{text.data(), text.size(), word_.data(), word_.size(), fold_,
+                     firstMask_, firstByte_, lastMask_, lastByte_};
 #ifdef TV_X86
-    if (haveAvx2())
-        return scanAvx2(a, *this, verify);
-    return scanSse2(a, *this, verify);
+    static const bool avx2 = haveAvx2();
+    return avx2 ? scanAvx2(a) : scanSse2(a);
 #else
-    return scanFrom(a, *this, verify, 0);
+    return scanFrom(a, 0);
 #endif
 }
 
