@@ -8,7 +8,7 @@
 namespace tv {
 
 namespace {
-constexpr const char* kAlignProperty = "Align";
+constexpr const char* kAlignProperty = "_tv_dock_align";
 constexpr TAlign kPasses[] = {alTop, alBottom, alLeft, alRight, alClient};
 } // namespace
 

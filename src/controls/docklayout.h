@@ -2,7 +2,7 @@
 // Docking of child controls to the edges of their parent.
 //
 // Every docked child carries an align (`alTop`, `alBottom`, `alLeft`, `alRight`, `alClient`)
-// kept in its "Align" property. The layout places the children in passes: first every top
+// kept with the widget (tv::alignOf). The layout places the children in passes: first every top
 // child, then bottom, left, right and finally client; within a pass in creation order (the
 // order of the parent's children). Each child keeps its own extent across its edge (its
 // height for top/bottom, its width for left/right) and is stretched along it; the client
@@ -38,7 +38,7 @@ public:
     QList<QWidget*> dockedWidgets() const;
 
     // QLayout
-    void addItem(QLayoutItem* item) override;  // docks by the widget's "Align" property
+    void addItem(QLayoutItem* item) override;  // docks by tv::alignOf(widget)
     QLayoutItem* itemAt(int index) const override;
     QLayoutItem* takeAt(int index) override;
     int count() const override;
