@@ -16,27 +16,39 @@ QFont FontSpec::toFont() const
     return f;
 }
 
-Item Item::label(const QString& text, int left, int top, FontSpec font, QColor color)
+namespace {
+
+Item box(ItemKind kind, int left, int top, int width, int height)
 {
     Item it;
-    it.kind = ItemKind::Label;
-    it.text = text;
+    it.kind = kind;
     it.left = left;
     it.top = top;
+    it.width = width;
+    it.height = height;
+    return it;
+}
+
+Item textItem(ItemKind kind, const QString& text, int left, int top, FontSpec font, QColor color)
+{
+    Item it = box(kind, left, top, 0, 0);
+    it.text = text;
     it.font = font;
     it.color = color;
     return it;
 }
 
+} // namespace
+
+Item Item::label(const QString& text, int left, int top, FontSpec font, QColor color)
+{
+    return textItem(ItemKind::Label, text, left, top, font, color);
+}
+
 Item Item::data(const QString& field, int left, int top, int width, int height, Qt::Alignment align, bool rightRule)
 {
-    Item it;
-    it.kind = ItemKind::Data;
+    Item it = box(ItemKind::Data, left, top, width, height);
     it.field = field;
-    it.left = left;
-    it.top = top;
-    it.width = width;
-    it.height = height;
     it.align = align;
     it.rightRule = rightRule;
     return it;
@@ -44,39 +56,24 @@ Item Item::data(const QString& field, int left, int top, int width, int height, 
 
 Item Item::memo(const QString& field, int left, int top, int width, int height)
 {
-    Item it;
-    it.kind = ItemKind::Memo;
+    Item it = box(ItemKind::Memo, left, top, width, height);
     it.field = field;
-    it.left = left;
-    it.top = top;
-    it.width = width;
-    it.height = height;
     return it;
 }
 
 Item Item::dateTime(int left, int top, FontSpec font, QColor color)
 {
-    Item it = label(QString(), left, top, font, color);
-    it.kind = ItemKind::DateTime;
-    return it;
+    return textItem(ItemKind::DateTime, QString(), left, top, font, color);
 }
 
 Item Item::pageNumber(int left, int top, FontSpec font, QColor color)
 {
-    Item it = label(QString(), left, top, font, color);
-    it.kind = ItemKind::PageNumber;
-    return it;
+    return textItem(ItemKind::PageNumber, QString(), left, top, font, color);
 }
 
 Item Item::hline(int left, int top, int width, int thickness)
 {
-    Item it;
-    it.kind = ItemKind::HLine;
-    it.left = left;
-    it.top = top;
-    it.width = width;
-    it.height = thickness;
-    return it;
+    return box(ItemKind::HLine, left, top, width, thickness);
 }
 
 QSizeF PageSettings::pagePixels() const

@@ -2,6 +2,7 @@
 // memos, child bands), the texts of the system items, PDF and printer output, and the preview.
 
 #include "fakedata.h"
+#include "testtools.h"
 #include "reportengine/generator.h"
 #include "reportengine/previewwindow.h"
 #include "reportengine/render.h"
@@ -95,14 +96,6 @@ bool hasLine(const Page& p, QLineF want)
             && qAbs(pr.line.x2() - want.x2()) < 0.6 && qAbs(pr.line.y2() - want.y2()) < 0.6)
             return true;
     return false;
-}
-
-QString run(const QString& program, const QStringList& args)
-{
-    QProcess p;
-    p.start(program, args);
-    p.waitForFinished(30000);
-    return QString::fromUtf8(p.readAllStandardOutput());
 }
 
 } // namespace
@@ -443,19 +436,19 @@ void ReportEngineTest::pdfIsUsLetterWithTheTexts()
     const QString pdf = dir.filePath("r.pdf");
     QString error;
     QVERIFY2(writePdf(doc, pdf, &error), qPrintable(error));
-    const QString info = run("pdfinfo", {pdf});
+    const QString info = runTool("pdfinfo", {pdf});
     QVERIFY2(info.contains(QRegularExpression("Page size:\\s+612 x 792 pts \\(letter\\)")), qPrintable(info));
     QVERIFY(info.contains(QRegularExpression("Pages:\\s+2\\b")));
-    const QString page1 = run("pdftotext", {"-layout", "-f", "1", "-l", "1", pdf, "-"});
+    const QString page1 = runTool("pdftotext", {"-layout", "-f", "1", "-l", "1", pdf, "-"});
     QVERIFY2(page1.contains("Title text"), qPrintable(page1));
     QVERIFY(page1.contains(QString::fromUtf8("Ärger mit Ümlauten")));
     QVERIFY(page1.contains("Page1"));
     QVERIFY(!page1.contains(QStringLiteral("Topic %1\n").arg(rowsPerPage() + 1)));
-    const QString page2 = run("pdftotext", {"-layout", "-f", "2", "-l", "2", pdf, "-"});
+    const QString page2 = runTool("pdftotext", {"-layout", "-f", "2", "-l", "2", pdf, "-"});
     QVERIFY(page2.contains(QStringLiteral("Topic %1").arg(rowsPerPage() + 3)));
     QVERIFY(page2.contains("Page2"));
     // The title sits 210 pixels right of the left margin: 10 mm + 210/96 in, in points.
-    const QString bbox = run("pdftotext", {"-bbox", "-f", "1", "-l", "1", pdf, "-"});
+    const QString bbox = runTool("pdftotext", {"-bbox", "-f", "1", "-l", "1", pdf, "-"});
     QRegularExpression titleWord("xMin=\"([0-9.]+)\" yMin=\"([0-9.]+)\"[^>]*>Title<");
     const auto match = titleWord.match(bbox);
     QVERIFY2(match.hasMatch(), qPrintable(bbox.left(2000)));
@@ -484,7 +477,7 @@ void ReportEngineTest::printerOutputHasEveryPage()
     QCOMPARE(seen, (QList<int>{103, 203, 303}));
     QCOMPARE(printer.pageLayout().pageSize().id(), QPageSize::Letter);
     QCOMPARE(printer.copyCount(), 1);
-    const QString info = run("pdfinfo", {dir.filePath("p.pdf")});
+    const QString info = runTool("pdfinfo", {dir.filePath("p.pdf")});
     QVERIFY2(info.contains(QRegularExpression("Pages:\\s+3\\b")), qPrintable(info));
     QVERIFY(info.contains("612 x 792 pts"));
     // The current printer is US Letter from the start.
@@ -574,23 +567,15 @@ void ReportEngineTest::printingFailuresAndTheMissingPrinter()
         QSKIP("a printer is installed here");
     // Without any printer, printing writes a PDF file and says where.
     QStandardPaths::setTestModeEnabled(true);
-    QString notice;
-    QTimer answer;
-    answer.setInterval(10);
-    connect(&answer, &QTimer::timeout, [&] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            notice = box->text();
-            box->accept();
-        }
-    });
-    answer.start();
+    BoxAnswerer answer;
     QVERIFY(currentPrinter().outputFileName().isEmpty());
     QVERIFY(printWithProgress(doc, nullptr));
+    const QString notice = answer.text;
     const QRegularExpression named("written to \"(.+)\"\\.$");
     const auto m = named.match(notice);
     QVERIFY2(m.hasMatch(), qPrintable(notice));
     const QString file = m.captured(1);
-    QVERIFY(run("pdftotext", {file, "-"}).contains("Topic 3"));
+    QVERIFY(runTool("pdftotext", {file, "-"}).contains("Topic 3"));
     QVERIFY(currentPrinter().outputFileName().isEmpty());  // the next print asks again
     QVERIFY(QFile::remove(file));
 }

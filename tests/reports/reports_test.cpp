@@ -11,6 +11,7 @@
 #include "reports/holders.h"
 #include "reports/layouts.h"
 #include "reports/reportcommand.h"
+#include "../reportengine/testtools.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -134,15 +135,6 @@ Document generateFixed(const ReportHolder* h)
     opt.dateFormat = QStringLiteral("M/d/yyyy");
     opt.timeFormat = QStringLiteral("h:mm:ss AP");
     return report::generate(h->layout(), {}, opt);
-}
-
-
-QString run(const QString& program, const QStringList& args)
-{
-    QProcess p;
-    p.start(program, args);
-    p.waitForFinished(30000);
-    return QString::fromUtf8(p.readAllStandardOutput());
 }
 
 } // namespace
@@ -537,16 +529,8 @@ void ReportsTest::noReportForThisPage()
     QWidget owner;
     createHolders(&owner, b.lookup());
     ReportCommand cmd(&owner, b.lookup());
-    QString seen;
-    QTimer timer;
-    timer.setInterval(20);
-    connect(&timer, &QTimer::timeout, [&] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            seen = box->text();
-            box->accept();
-        }
-    });
-    timer.start();
+    BoxAnswerer boxes;
+    QString& seen = boxes.text;
     cmd.btnPreviewClick({10, false, 1}, opPreview);
     QCOMPARE(seen, QStringLiteral("There is no report for this page."));
     QVERIFY(!cmd.CurrentReport());
@@ -600,9 +584,9 @@ void ReportsTest::previewAndPrintFromTheCommand()
     printer.setOutputFileName(pdf);
     cmd.btnPreviewClick({5, true, 1}, opPrint);
     QCOMPARE(cmd.CurrentReport()->objectName(), QStringLiteral("DSPMemoForm1"));
-    const QString info = run("pdfinfo", {pdf});
+    const QString info = runTool("pdfinfo", {pdf});
     QVERIFY2(info.contains("612 x 792 pts"), qPrintable(info));
-    const QString text = run("pdftotext", {"-layout", pdf, "-"});
+    const QString text = runTool("pdftotext", {"-layout", pdf, "-"});
     QVERIFY2(text.contains("Tipvault- DSP Database"), qPrintable(text));
     QVERIFY(text.contains("Components"));
     QVERIFY(text.contains("Description of record 3"));
