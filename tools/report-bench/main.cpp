@@ -20,6 +20,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QRandomGenerator>
 
 #include <cstdio>
@@ -70,6 +71,18 @@ std::unique_ptr<tv::Table> topics(int records, int memoWords)
     auto t = std::make_unique<tv::Table>();
     t->open(std::move(file));
     return t;
+}
+
+// Peak resident set size of this process so far, in megabytes (0 when unknown).
+double peakRssMb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    return 0;
 }
 
 void report(const char* name, double value, const char* unit)
@@ -162,6 +175,7 @@ int main(int argc, char** argv)
     report("report.list.generate", listSec, "s");
     report("report.list.pages", double(listDoc.pages.size()), "pages");
     report("report.list.per_record", listSec / std::max(1, records) * 1e6, "us");
+    report("report.list.peak_rss", peakRssMb(), "MB");
 
     clock.restart();
     const tv::report::Document memoDoc = tv::report::generate(memoHolder->layout());
