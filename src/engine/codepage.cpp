@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
+#include <iconv.h>
 #include <mutex>
 #include <utility>
 #include <vector>
@@ -515,17 +517,137 @@ const ReverseTable& reverseTable(size_t index)
     return tables[index];
 }
 
+// The double-byte code pages of East Asian Windows (Japanese, Simplified Chinese, Korean,
+// Traditional Chinese) go through the C library's converters.
+constexpr std::array<int, 4> kMultiByte = {932, 936, 949, 950};
+constexpr std::array<const char*, 4> kMultiByteNames = {"CP932", "CP936", "CP949", "CP950"};
+const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);
+
+int multiByteIndex(int codePage)
+{
+    for (size_t i = 0; i < kMultiByte.size(); ++i)
+        if (kMultiByte[i] == codePage)
+            return int(i);
+    return -1;
+}
+
+// Converters per thread (a converter keeps state between calls), opened on first use.
+class Converters {
+public:
+    ~Converters()
+    {
+        for (auto* list : {&decoders_, &encoders_})
+            for (iconv_t cd : *list)
+                if (cd != kNoConverter)
+                    iconv_close(cd);
+    }
+    iconv_t decoder(int i) { return get(decoders_, i, "UTF-8", kMultiByteNames[size_t(i)]); }
+    iconv_t encoder(int i) { return get(encoders_, i, kMultiByteNames[size_t(i)], "UTF-8"); }
+
+private:
+    static iconv_t get(std::array<iconv_t, 4>& list, int i, const char* to, const char* from)
+    {
+        iconv_t& cd = list[size_t(i)];
+        if (cd == kNoConverter)
+            cd = iconv_open(to, from);
+        if (cd != kNoConverter)
+            iconv(cd, nullptr, nullptr, nullptr, nullptr);  // back to the initial state
+        return cd;
+    }
+    std::array<iconv_t, 4> decoders_ = {kNoConverter, kNoConverter, kNoConverter, kNoConverter};
+    std::array<iconv_t, 4> encoders_ = {kNoConverter, kNoConverter, kNoConverter, kNoConverter};
+};
+
+Converters& converters()
+{
+    thread_local Converters c;
+    return c;
+}
+
+// Converts as much of `in` as it can into `out`; returns false when it stopped at input it
+// cannot convert (left at the start of `in`).
+bool convert(iconv_t cd, std::string_view& in, std::string& out)
+{
+    char* src = const_cast<char*>(in.data());
+    size_t srcLeft = in.size();
+    char buf[1024];
+    bool ok = true;
+    while (srcLeft > 0) {
+        char* dst = buf;
+        size_t dstLeft = sizeof buf;
+        const size_t rc = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
+        out.append(buf, size_t(dst - buf));
+        if (rc == size_t(-1) && errno != E2BIG) {
+            ok = false;
+            break;
+        }
+    }
+    in = std::string_view(src, srcLeft);
+    return ok;
+}
+
+bool decodeMultiByte(int codePage, std::string_view bytes, std::string& out)
+{
+    const int i = multiByteIndex(codePage);
+    if (i < 0)
+        return false;
+    const iconv_t cd = converters().decoder(i);
+    if (cd == kNoConverter)
+        return false;
+    out.reserve(bytes.size() * 2);
+    while (!convert(cd, bytes, out)) {
+        out += "\xEF\xBF\xBD";  // a byte that starts no character of the code page
+        bytes.remove_prefix(1);
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    }
+    return true;
+}
+
+bool encodeMultiByte(int codePage, std::string_view utf8, std::string& out)
+{
+    const int i = multiByteIndex(codePage);
+    if (i < 0)
+        return false;
+    const iconv_t cd = converters().encoder(i);
+    if (cd == kNoConverter)
+        return false;
+    out.reserve(utf8.size());
+    size_t pos = 0;
+    while (pos < utf8.size()) {
+        const size_t start = pos;
+        const char32_t c = nextCodePoint(utf8, pos);
+        if (c < 0x80) {
+            out += char(c);
+            continue;
+        }
+        std::string_view one = utf8.substr(start, pos - start);
+        std::string bytes;
+        if (c == 0xFFFD || !convert(cd, one, bytes)) {
+            out += '?';
+            iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        } else {
+            out += bytes;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 bool isKnownCodePage(int codePage)
 {
+    const int i = multiByteIndex(codePage);
+    if (i >= 0)
+        return converters().decoder(i) != kNoConverter;
     return std::any_of(kTables.begin(), kTables.end(), [&](const CodePageTable& t) { return t.number == codePage; });
 }
 
 std::string decodeText(int codePage, std::string_view bytes)
 {
-    const auto& high = *kTables[tableIndex(codePage)].high;
     std::string out;
+    if (decodeMultiByte(codePage, bytes, out))
+        return out;
+    const auto& high = *kTables[tableIndex(codePage)].high;
     out.reserve(bytes.size());
     for (const char ch : bytes) {
         const auto b = static_cast<unsigned char>(ch);
@@ -539,8 +661,10 @@ std::string decodeText(int codePage, std::string_view bytes)
 
 std::string encodeText(int codePage, std::string_view utf8)
 {
-    const ReverseTable& rev = reverseTable(tableIndex(codePage));
     std::string out;
+    if (encodeMultiByte(codePage, utf8, out))
+        return out;
+    const ReverseTable& rev = reverseTable(tableIndex(codePage));
     out.reserve(utf8.size());
     size_t pos = 0;
     while (pos < utf8.size()) {

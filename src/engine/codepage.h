@@ -11,8 +11,9 @@ namespace tv {
 // Bytes 0x00-0x1F and 0x7F map to the same code points; a byte the code page does not
 // define decodes to U+FFFD. An unknown code page is treated as 1252.
 //
-// Supported: 437, 737, 850, 852, 857, 860, 861, 863, 865, 866, 874, 1250-1257 and
-// HP Roman-8 (kCodePageRoman8).
+// Supported: 437, 737, 850, 852, 857, 860, 861, 863, 865, 866, 874, 1250-1257,
+// HP Roman-8 (kCodePageRoman8) and, through the C library's converters, the double-byte
+// code pages 932, 936, 949 and 950 (a byte that starts no character decodes to U+FFFD).
 
 // HP Roman-8 has no DOS/Windows number of its own; this is its IBM number (CCSID 1051).
 // Paradox tables whose sort order is "BLROM800" store their text in it.

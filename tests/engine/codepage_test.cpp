@@ -82,7 +82,7 @@ TEST(CodePage, UnknownCodePageActsAs1252)
 {
     EXPECT_FALSE(isKnownCodePage(0));
     EXPECT_FALSE(isKnownCodePage(99999));
-    for (int cp : {0, -1, 936, 99999}) {
+    for (int cp : {0, -1, 2000, 99999}) {
         EXPECT_EQ(decodeText(cp, "\x80\xE9"), "€é") << cp;
         EXPECT_EQ(encodeText(cp, "€é"), "\x80\xE9") << cp;
     }
@@ -129,4 +129,31 @@ TEST(CodePage, LanguageDriverBytes)
         EXPECT_EQ(codePageForLanguageDriver(languageDriverForCodePage(cp), known), cp);
         EXPECT_TRUE(known);
     }
+}
+
+TEST(CodePage, DoubleByteCodePages)
+{
+    for (int cp : {932, 936, 949, 950})
+        if (!isKnownCodePage(cp))
+            GTEST_SKIP() << "the C library has no converter for code page " << cp;
+    EXPECT_EQ(decodeText(936, "id \xC4\xE3\xBA\xC3!"), "id 你好!");
+    EXPECT_EQ(decodeText(932, "\x82\xA0\x83\x41"), "あア");
+    EXPECT_EQ(decodeText(949, "\xB0\xA1"), "가");
+    EXPECT_EQ(decodeText(950, "\xA4\x40"), "一");
+    // Control bytes stay as they are; a lead byte without its trail byte is undefined.
+    EXPECT_EQ(decodeText(936, std::string("a\0\x1F", 3)), std::string("a\0\x1F", 3));
+    EXPECT_EQ(decodeText(936, "x\xC4"), "x\xEF\xBF\xBD");
+    EXPECT_EQ(decodeText(932, "\xA0z"), "\xEF\xBF\xBDz");  // 0xA0 starts nothing in 932
+
+    for (int cp : {932, 936, 949, 950}) {
+        SCOPED_TRACE(cp);
+        const std::string text = decodeText(cp, encodeText(cp, "ASCII 123"));
+        EXPECT_EQ(text, "ASCII 123");
+        EXPECT_EQ(encodeText(cp, "😀x"), "?x");
+        EXPECT_EQ(encodeText(cp, "a\xC3"), "a?");
+    }
+    EXPECT_EQ(encodeText(936, "你好"), "\xC4\xE3\xBA\xC3");
+    EXPECT_EQ(encodeText(932, "あ€"), "\x82\xA0?");  // no euro sign in 932
+    EXPECT_EQ(encodeText(950, "一"), "\xA4\x40");
+    EXPECT_EQ(encodeText(949, "가Ж"), "\xB0\xA1\xAC\xA8");
 }
