@@ -96,16 +96,20 @@ IndexDef indexDefinition(const uint8_t* data, size_t size, const std::string& fi
     return def;
 }
 
+IndexDef primaryIndexDef(const std::vector<FieldDef>& fields, int keyFields)
+{
+    IndexDef primary;
+    primary.primary = true;
+    for (int i = 0; i < keyFields && size_t(i) < fields.size(); ++i)
+        primary.fields.push_back(fields[size_t(i)].name);
+    return primary;
+}
+
 void ParadoxTable::loadIndexDefinitions()
 {
     indexes_.clear();
-    if (header_.keyFields > 0) {
-        IndexDef primary;
-        primary.primary = true;
-        for (int i = 0; i < header_.keyFields; ++i)
-            primary.fields.push_back(fields_[size_t(i)].name);
-        indexes_.push_back(primary);
-    }
+    if (header_.keyFields > 0)
+        indexes_.push_back(primaryIndexDef(fields_, header_.keyFields));
     if (!imageDb_.empty() || path_.empty())
         return;
     auto files = companionFiles(path_, isIndexExtension);
@@ -301,7 +305,7 @@ Value ParadoxTable::value(RecordId id, int field) const
     if (b.empty())
         return {};
     if (d.type == FieldType::Memo || d.type == FieldType::FmtMemo)
-        return decodeText(codePage_, b);
+        return decodeStored(codePage_, b);
     return Blob{std::string(b)};
 }
 

@@ -95,6 +95,9 @@ private:
     uint16_t changeCount_ = 1;
 };
 
+// The primary index of a table whose first `keyFields` fields form the key.
+IndexDef primaryIndexDef(const std::vector<FieldDef>& fields, int keyFields);
+
 // The definition held by a secondary index file (.Xnn or .XGn) of a table with `tableFields`,
 // whose first `tableKeyFields` fields form the primary key. `fileName` supplies the field
 // number of a single-field index. Throws EngineError naming the file when it is damaged.

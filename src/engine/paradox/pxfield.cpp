@@ -19,6 +19,24 @@ std::string_view alphaBytes(const uint8_t* p, int width)
     return {s, n};
 }
 
+std::string decodeStored(int codePage, std::string_view bytes)
+{
+    const char* p = bytes.data();
+    const size_t n = bytes.size();
+    size_t i = 0;
+    uint64_t high = 0;
+    for (; i + 8 <= n; i += 8) {
+        uint64_t w;
+        std::memcpy(&w, p + i, 8);
+        high |= w;
+    }
+    for (; i < n; ++i)
+        high |= uint8_t(p[i]);
+    if ((high & 0x8080808080808080ull) == 0)
+        return std::string(bytes);
+    return decodeText(codePage, bytes);
+}
+
 std::string bcdText(const uint8_t* p, int decimals)
 {
     if (allZero(p, 17))
@@ -103,7 +121,7 @@ Value decodeFixed(const FieldDesc& f, const uint8_t* p, int codePage)
         const std::string_view s = alphaBytes(p, f.width);
         if (s.empty())
             return {};
-        return decodeText(codePage, s);
+        return decodeStored(codePage, s);
     }
     case FieldType::Logical:
         if (p[0] == 0)

@@ -12,6 +12,9 @@ namespace tv::px {
 // Alpha text as stored: up to the first NUL, trailing blanks removed.
 std::string_view alphaBytes(const uint8_t* p, int width);
 
+// Stored text to UTF-8; plain ASCII (the common case) is copied as it stands.
+std::string decodeStored(int codePage, std::string_view bytes);
+
 // Decodes a fixed-size (non-blob) field; NULL when blank.
 Value decodeFixed(const FieldDesc& f, const uint8_t* p, int codePage);
 

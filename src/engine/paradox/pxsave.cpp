@@ -111,13 +111,8 @@ std::unique_ptr<ParadoxTable> ParadoxTable::create(const std::string& path, cons
         h.blockKiB = uint8_t(h.blockKiB * 2);
     if (size_t(offset) + 6 > h.blockSize())
         throw EngineError(path + ": the records are too long for a Paradox table");
-    if (h.keyFields > 0) {
-        IndexDef primary;
-        primary.primary = true;
-        for (int i = 0; i < h.keyFields; ++i)
-            primary.fields.push_back(t->fields_[size_t(i)].name);
-        t->indexes_.push_back(primary);
-    }
+    if (h.keyFields > 0)
+        t->indexes_.push_back(primaryIndexDef(t->fields_, h.keyFields));
     for (const auto& def : spec.secondary) {
         t->checkIndexSpec(def);
         IndexDef d = def;
