@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QLocale>
 
 #include <algorithm>
 
@@ -50,7 +51,9 @@ TDM1::TDM1(QObject* parent, const QString& dataDirectory)
     setObjectName(QStringLiteral("DM1"));
     DM1 = this;
 
+    // Dates and money are shown the way the system writes them.
     const std::string dateFormat = platform::shortDateFormat().toStdString();
+    const std::string currency = QLocale().currencySymbol().toStdString();
     for (const data::BaseDecl& decl : data::bases()) {
         Slot slot{&decl, std::make_unique<Table>(), nullptr};
         Table& t = *slot.table;
@@ -64,6 +67,8 @@ TDM1::TDM1(QObject* parent, const QString& dataDirectory)
         for (const data::PictureDecl& p : decl.pictures)
             t.setPicture(p.field, std::string(p.mask), p.autoFill);
         t.setShortDateFormat(dateFormat);
+        if (!currency.empty())
+            t.setCurrencySymbol(currency);
         slot.source = new DataSource(slot.table.get(), this);
         slot.source->setObjectName(QString::fromLatin1(decl.dataSourceName.data(), qsizetype(decl.dataSourceName.size())));
         slots_.push_back(std::move(slot));

@@ -124,6 +124,11 @@ private slots:
         QCOMPARE(dm.wwTable7->displayLabel(dm.wwTable7->fieldByName("TechnicalContentsQuality")),
                  std::string("Technical Contents"));
         QCOMPARE(dm.wwTable5->picture(dm.wwTable5->fieldByName("Size")).mask(), std::string("[###,][###,][###]"));
+        // Dates and money in the system's way (pinned to US English here).
+        dm.wwTable1->first();
+        QCOMPARE(dm.wwTable1->displayText("LASTCHANGED"), std::string("1/1/1999"));
+        dm.wwTable7->first();
+        QCOMPARE(dm.wwTable7->displayText("Price"), std::string("$1.00"));
 
         dm.closeAll();
         QVERIFY(!dm.wwTable9->isOpen());
