@@ -79,11 +79,6 @@ QPixmap TSplash::picture()
     p.setPen(QPen(QColor(120, 90, 0), 2));
     p.drawEllipse(c, 20, 20);
 
-    // A scroll of paper with a light bulb, for tips kept safe.
-    p.setPen(QPen(Qt::black, 1));
-    p.setBrush(QColor(255, 255, 160));
-    p.drawEllipse(QPointF(179, 182), 9, 9);
-
     QFont title(QStringLiteral("Liberation Serif"));
     title.setPixelSize(54);
     title.setBold(true);
