@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <map>
 #include <numeric>
 #include <sstream>
 
@@ -146,6 +147,19 @@ std::vector<tv::Record> topics()
     return out;
 }
 
+// The topics base keeps class names in 8 characters; the question base has room for them.
+std::string fullClassName(const std::string& cls)
+{
+    static const std::map<std::string, std::string> names = {
+        {"TStatBar", "TStatusBar"},   {"TSGrid", "TStringGrid"},        {"TPageCtl", "TPageControl"},
+        {"TTreeVw", "TTreeView"},     {"TRichEd", "TRichEdit"},         {"TDBLCB", "TDBLookupComboBox"},
+        {"TRegstry", "TRegistry"},    {"TStrList", "TStringList"},      {"TPersist", "TPersistent"},
+        {"TCompnt", "TComponent"},    {"TPropEd", "TPropertyEditor"},   {"TWinCtrl", "TWinControl"},
+        {"TOleCtrl", "TOleControl"},  {"TApplic", "TApplication"}};
+    const auto it = names.find(cls);
+    return it == names.end() ? cls : it->second;
+}
+
 // Keywords of the question base: the topic's keywords in lower case plus class and category.
 std::string qaKeywords(const Tip& t)
 {
@@ -153,7 +167,7 @@ std::string qaKeywords(const Tip& t)
     for (const auto& k : split(t.keywords, ';'))
         words.push_back(lower(k));
     if (*t.cls)
-        words.push_back(t.cls);
+        words.push_back(fullClassName(t.cls));
     words.push_back(lower(qaCategory(t.category)));
     return join(words, ", ");
 }
