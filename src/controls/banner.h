@@ -78,6 +78,7 @@ public:
     void setPosition(int p) { m_position = p; }
     bool HasStrip() const { return !m_strip.isNull(); }
     QSize StripSize() const { return m_strip.size(); }
+    QTimer* Timer() const { return m_timer; }
     // One scroll step, as run by every timer tick.
     void ScrollStep();
     // The frame the banner shows now, composed off screen.

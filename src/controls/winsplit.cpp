@@ -151,26 +151,49 @@ void TWinSplit::MoveSplit(int x, int y)
 {
     emit OnMoveSplit();
     eraseLine();
-    const QPoint remembered = m_offset;
     if (m_vertical)
         m_offset.setX(x);
     else
         m_offset.setY(y);
     bool limited = false;
-    NewTargetSize(&limited);
-    if (limited)
-        m_offset = remembered;
+    const int size = NewTargetSize(&limited);
+    if (limited && m_target) {
+        // The line stops at the limit itself, so a fast move past it still reaches the limit
+        // exactly rather than staying wherever the previous move left it.
+        switch (alignOf(m_target)) {
+        case alLeft:
+            m_offset.setX(size - m_target->width());
+            break;
+        case alRight:
+            m_offset.setX(m_target->width() - size);
+            break;
+        case alTop:
+            m_offset.setY(size - m_target->height());
+            break;
+        case alBottom:
+            m_offset.setY(m_target->height() - size);
+            break;
+        default:
+            break;
+        }
+    }
     drawLine();
+}
+
+void TWinSplit::stopDragging()
+{
+    m_dragging = false;
+    eraseLine();
+    releaseMouse();
+    delete m_line;  // the drawing surface goes with the drag
+    m_line = nullptr;
 }
 
 void TWinSplit::EndSplit()
 {
     m_dragging = false;
     emit OnEndSplit();
-    eraseLine();
-    releaseMouse();
-    delete m_line;
-    m_line = nullptr;
+    stopDragging();
     if (m_target) {
         const int size = NewTargetSize(nullptr);
         if (m_vertical)
@@ -185,11 +208,7 @@ void TWinSplit::targetDestroyed()
 {
     m_target = nullptr;
     if (m_dragging) {
-        m_dragging = false;
-        eraseLine();
-        releaseMouse();
-        delete m_line;
-        m_line = nullptr;
+        stopDragging();
         m_offset = QPoint(0, 0);
     }
 }

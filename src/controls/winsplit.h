@@ -59,6 +59,7 @@ protected:
 
 private:
     void targetDestroyed();
+    void stopDragging();
     void drawLine();
     void eraseLine();
 
