@@ -1,9 +1,10 @@
 #pragma once
-// Helpers of the dBASE tests: the canonical dump of a table, temporary folders, file bytes.
+// Helpers of the dBASE tests: the canonical dump of a table, temporary folders, file bytes and
+// hand-made table files.
 #include "engine/tablefile.h"
 
-#include <charconv>
-#include <cstdio>
+#include "dump.h"
+
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -12,66 +13,19 @@
 
 namespace tv::test {
 
-inline std::string escapeText(const std::string& s)
+// The table in the canonical dump format, as the dump tool prints it.
+inline std::string dumpTable(const TableFile& t)
 {
     std::string out;
-    for (char c : s) {
-        switch (c) {
-        case '\\': out += "\\\\"; break;
-        case '\t': out += "\\t"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\0': out += "\\0"; break;
-        default: out += c;
-        }
-    }
+    tvdump::dumpTable(t, out);
     return out;
 }
 
-inline std::string formatDouble(double v)
+// One value as the dump prints it.
+inline std::string formatValue(FieldType type, const Value& v)
 {
-    char buf[64];
-    const auto r = std::to_chars(buf, buf + sizeof buf, v);
-    return std::string(buf, r.ptr);
-}
-
-inline std::string formatValue(const Value& v)
-{
-    if (isNull(v))
-        return "\\N";
-    if (const auto* s = std::get_if<std::string>(&v))
-        return s->empty() ? "\\N" : escapeText(*s);
-    if (const auto* d = std::get_if<double>(&v))
-        return formatDouble(*d);
-    if (const auto* i = std::get_if<int64_t>(&v))
-        return std::to_string(*i);
-    if (const auto* b = std::get_if<bool>(&v))
-        return *b ? "T" : "F";
-    if (const auto* dt = std::get_if<Date>(&v)) {
-        int y = 0, m = 0, d = 0;
-        ymdFromDate(*dt, y, m, d);
-        char buf[32];
-        std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", y, m, d);
-        return buf;
-    }
-    return "<unexpected>";
-}
-
-// The table in the canonical dump format (the value kinds dBASE tables have).
-inline std::string dumpTable(const TableFile& t)
-{
-    std::string out = "#fields";
-    for (const FieldDef& f : t.fields())
-        out += "\t" + escapeText(f.name) + ":" + typeLetter(f.type) + ":" + std::to_string(f.size);
-    out += "\n#records\t" + std::to_string(t.headerRecordCount()) + "\n";
-    for (RecordId id : t.recordIds()) {
-        for (size_t i = 0; i < t.fields().size(); ++i) {
-            if (i)
-                out += '\t';
-            out += formatValue(t.value(id, int(i)));
-        }
-        out += '\n';
-    }
+    std::string out;
+    tvdump::appendValue(out, type, v);
     return out;
 }
 

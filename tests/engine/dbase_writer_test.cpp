@@ -57,7 +57,8 @@ void expectTableHolds(const TableFile& t, const std::vector<Record>& records)
     ASSERT_EQ(t.recordIds().size(), records.size());
     for (size_t r = 0; r < records.size(); ++r)
         for (size_t f = 0; f < t.fields().size(); ++f)
-            EXPECT_EQ(formatValue(t.value(t.recordIds()[r], int(f))), formatValue(expectedReadBack(t.fields()[f], records[r][f])))
+            EXPECT_EQ(formatValue(t.fields()[f].type, t.value(t.recordIds()[r], int(f))),
+                      formatValue(t.fields()[f].type, expectedReadBack(t.fields()[f], records[r][f])))
                 << "record " << r << " field " << t.fields()[f].name;
 }
 
@@ -376,7 +377,7 @@ TEST(DbaseWriter, IndependentReaderSeesTheSameValues)
                 // The reader returns blank text as an empty string, everything else undefined.
                 cell = t->fields()[f].type == FieldType::DbChar ? "=" : "-";
             } else if (const auto* d = std::get_if<double>(&v)) {
-                cell = hex(formatDouble(*d));
+                cell = hex(formatValue(FieldType::DbNumeric, *d));
             } else if (const auto* b = std::get_if<bool>(&v)) {
                 cell = hex(*b ? "1" : "0");
             } else if (const auto* dt = std::get_if<Date>(&v)) {
