@@ -153,10 +153,14 @@ void ParadoxTable::load(const uint8_t* db, size_t dbSize, const std::string& dbN
 void ParadoxTable::walkBlocks(const uint8_t* db, size_t dbSize, const std::string& dbName)
 {
     offsets_.clear();
+    ids_.clear();
     const size_t blockSize = header_.blockSize();
     const size_t blocksInFile = (dbSize - header_.headerSize + blockSize - 1) / blockSize;
     std::vector<bool> seen(blocksInFile + 1, false);
     const size_t recordSize = header_.recordSize;
+    // Some writers leave the chain pointing at a block they never wrote in an empty table.
+    if (header_.numRecords == 0 && header_.firstBlock > blocksInFile)
+        return;
     for (size_t b = header_.firstBlock; b != 0;) {
         if (b > blocksInFile)
             throw EngineError(dbName + ": the block chain points to block " + std::to_string(b) + ", past the end of the file");

@@ -190,7 +190,11 @@ bool isOurTemp(const std::string& name, const std::string& stem)
 
 // ---------------------------------------------------------------------------------------------
 
-TableLock::TableLock(const std::string& tablePath) : tablePath_(tablePath), lockPath_(tablePath + ".tvlock") {}
+TableLock::TableLock(const std::string& tablePath) : tablePath_(tablePath)
+{
+    std::string name;
+    splitPath(tablePath, lockPath_, name);
+}
 
 TableLock::~TableLock()
 {
@@ -198,14 +202,12 @@ TableLock::~TableLock()
         ::close(fd_);
 }
 
-bool TableLock::acquire(int op, bool create)
+bool TableLock::acquire(int op)
 {
     if (held_)
         unlock();
     if (fd_ < 0) {
-        fd_ = ::open(lockPath_.c_str(), O_RDWR | O_CLOEXEC | (create ? O_CREAT : 0), 0644);
-        if (fd_ < 0)
-            fd_ = ::open(lockPath_.c_str(), O_RDONLY | O_CLOEXEC);
+        fd_ = ::open(lockPath_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (fd_ < 0)
             return false;
     }
@@ -223,12 +225,12 @@ bool TableLock::acquire(int op, bool create)
     }
 }
 
-bool TableLock::lockShared() { return acquire(LOCK_SH, true); }
+bool TableLock::lockShared() { return acquire(LOCK_SH); }
 
 void TableLock::lockExclusive()
 {
-    if (!acquire(LOCK_EX, true))
-        throw EngineError(sysError(tablePath_ + ": cannot save, the lock file " + lockPath_ + " cannot be used", errno));
+    if (!acquire(LOCK_EX))
+        throw EngineError(sysError(tablePath_ + ": cannot save, the folder " + lockPath_ + " cannot be locked", errno));
 }
 
 void TableLock::unlock()

@@ -8,7 +8,8 @@
 
 namespace tv::px {
 
-// An advisory lock file next to the table ("<table file>.tvlock").
+// An advisory lock on the table's folder (flock on the folder itself, so that no lock file is
+// left lying around): shared while a table is being opened, exclusive while one is saved.
 class TableLock {
 public:
     explicit TableLock(const std::string& tablePath);
@@ -16,17 +17,16 @@ public:
     TableLock(const TableLock&) = delete;
     TableLock& operator=(const TableLock&) = delete;
 
-    // Shared lock for reading; silently does nothing when the lock file cannot be opened
-    // (a read-only folder), since nobody can write there either.
+    // Shared lock for reading; returns false without locking when the folder cannot be opened.
     bool lockShared();
     // Exclusive lock for a save; throws EngineError when it cannot be had within a few seconds.
     void lockExclusive();
     void unlock();
 
 private:
-    bool acquire(int op, bool create);
+    bool acquire(int op);
     std::string tablePath_;
-    std::string lockPath_;
+    std::string lockPath_;  // the folder
     int fd_ = -1;
     bool held_ = false;
 };

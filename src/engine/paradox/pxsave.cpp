@@ -82,7 +82,11 @@ std::unique_ptr<ParadoxTable> ParadoxTable::create(const std::string& path, cons
         FieldDesc d;
         d.type = in.type;
         d.code = fieldCodeOf(in.type);
-        const int size = in.type == FieldType::Bcd ? in.decimals : in.size;
+        int size = in.type == FieldType::Bcd ? in.decimals : in.size;
+        if (size == 0 && in.type != FieldType::Bcd)  // fixed-size types may leave the size out
+            for (int natural : {1, 2, 4, 8})
+                if (fieldWidth(in.type, natural) == natural && in.type != FieldType::Alpha && in.type != FieldType::Bytes)
+                    size = natural;
         d.size = uint8_t(size);
         d.width = d.code ? fieldWidth(in.type, size) : 0;
         if (d.width == 0 || size < 0 || size > 255)
