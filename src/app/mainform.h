@@ -30,6 +30,7 @@ class QFrame;
 
 namespace tv {
 class TdbIndex;
+class DBGrid;
 class TStatus;
 }
 
@@ -82,6 +83,8 @@ public:
     void btnOpenClick();
     void DBMemo1Enter();
     void DBMemo1Exit();
+    void wwDBGrid1TitleButtonClick(tv::DBGrid* grid, const QString& fieldName);
+    void wwDBGrid1CalcTitleAttributes(tv::DBGrid* grid, const QString& fieldName, QColor& background);
 
     // Hook points for the modules built beside the main window. Each one, when set, is called
     // by the handler of the same name with the main window (and the sender where there is one).
@@ -95,6 +98,8 @@ public:
         std::function<void(TMainForm&)> locate, locateFirst, locateNext;
         std::function<void(TMainForm&)> dbIndex;                      // btnDBIndexClick
         std::function<void(TMainForm&)> sweep;                        // btnGOClick
+        std::function<void(TMainForm&, tv::DBGrid*, const QString&)> titleButtonClick;
+        std::function<void(TMainForm&, tv::DBGrid*, const QString&, QColor&)> calcTitleAttributes;
     };
     static Hooks& hooks();
 

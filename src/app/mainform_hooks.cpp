@@ -33,6 +33,17 @@ void TMainForm::About1Click() { call(hooks().about, *this); }
 void TMainForm::btnTipClick() { call(hooks().tipOfTheDay, *this); }
 void TMainForm::btnGOClick() { call(hooks().sweep, *this); }
 
+void TMainForm::wwDBGrid1TitleButtonClick(DBGrid* grid, const QString& fieldName)
+{
+    call(hooks().titleButtonClick, *this, grid, fieldName);
+}
+
+void TMainForm::wwDBGrid1CalcTitleAttributes(DBGrid* grid, const QString& fieldName, QColor& background)
+{
+    if (hooks().calcTitleAttributes)
+        hooks().calcTitleAttributes(*this, grid, fieldName, background);
+}
+
 void TMainForm::btnOpenClick()
 {
     QFileDialog::getOpenFileName(this, QString(), QString(), QStringLiteral("All Files (*.*)"));

@@ -334,6 +334,11 @@ void TMainForm::buildBasePages()
         }
         grid->applyColumnWidths();
         connect(grid, &DBGrid::gridDoubleClicked, this, &TMainForm::btnGridSwitchClick);
+        connect(grid, &DBGrid::titleButtonClick, this,
+                [this, grid](const QString& field) { wwDBGrid1TitleButtonClick(grid, field); });
+        grid->setTitleAttributesCallback([this](DBGrid* g, const QString& field, QColor& background) {
+            wwDBGrid1CalcTitleAttributes(g, field, background);
+        });
         if (e.recordPane)
             buildRecordPane(c.tab, sheet);
     }

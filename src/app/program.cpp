@@ -57,6 +57,11 @@ void Program::show()
     m_form->showMaximized();
     m_form->activateWindow();
     m_form->raise();
+    // Where the platform never activates the main window, the splash still goes in the end.
+    QTimer::singleShot(3000, qApp, [] {
+        if (TSplash* s = Splash())
+            s->FormDeactivate();
+    });
 }
 
 int Program::exec()
