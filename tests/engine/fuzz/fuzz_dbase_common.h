@@ -2,6 +2,7 @@
 // Shared frame of the dBASE fuzz targets: writes a table's files into a private folder, then
 // opens the table and reads every value. EngineError is the expected answer to bad input;
 // anything else (a crash, a sanitizer report, another exception) is a finding.
+#include "engine/codepage.h"
 #include "engine/tablefile.h"
 
 #include <cstdint>
@@ -70,6 +71,17 @@ inline std::string sampleDbf(uint8_t version, bool productionIndex)
     return h + '\x1A';
 }
 
+// Text read from a table must survive the way back into its code page unchanged (unless it
+// holds bytes the code page does not define).
+inline void checkRoundTrip(int codePage, const Value& v)
+{
+    const auto* s = std::get_if<std::string>(&v);
+    if (!s || s->find("\xEF\xBF\xBD") != std::string::npos)
+        return;
+    if (decodeText(codePage, encodeText(codePage, *s)) != *s)
+        std::abort();
+}
+
 inline void readEverything(const std::string& path)
 {
     try {
@@ -77,7 +89,7 @@ inline void readEverything(const std::string& path)
         for (RecordId id : t->recordIds())
             for (size_t f = 0; f < t->fields().size(); ++f) {
                 try {
-                    (void)t->value(id, int(f));
+                    checkRoundTrip(t->codePage(), t->value(id, int(f)));
                     (void)t->rawText(id, int(f));
                 } catch (const EngineError&) {
                 }
