@@ -4,8 +4,9 @@
 // Caps Lock, Num Lock and Insert keys. An inner timer refreshes everything twice a second; the
 // owner only sets Caption.
 //
-// The owner must report Insert key presses to tv::platform::noteInsertKeyPress() (there is no
-// Insert toggle in the system on every platform).
+// Insert has no system toggle on every platform: call TStatus::InstallInsertKeyTracker() once
+// (e.g. in main()) so every Insert key press reaches tv::platform::noteInsertKeyPress(), or
+// report the presses yourself.
 
 #include "controls/panel.h"
 #include "platform/platform.h"
@@ -30,6 +31,8 @@ class TStatus : public TPanel {
 
 public:
     // Docks itself at the bottom of `owner` (height 19, raised outer bevel, "Arial" 8 point).
+    // The owner needs a DockLayout or no layout at all (one is created); for a QMainWindow give
+    // the central widget as owner.
     explicit TStatus(QWidget* owner);
     ~TStatus() override;
 
@@ -71,6 +74,10 @@ public:
     TPanel* MessagePanel() const { return m_message; }
     TGauge* Gauge() const { return m_gauge; }
     QTimer* Timer() const { return m_timer; }
+
+    // Installs (once) an application-wide watcher that reports every Insert key press to
+    // tv::platform::noteInsertKeyPress(). Needs a QGuiApplication.
+    static void InstallInsertKeyTracker();
 
     // Colour of the memory bar for a gauge value: green from 50, yellow from 20, red below.
     static QColor GaugeColor(int value);

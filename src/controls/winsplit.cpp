@@ -36,7 +36,6 @@ TWinSplit::TWinSplit(QWidget* parent)
     : TPanel(parent)
 {
     setFocusPolicy(Qt::NoFocus);
-    setBevelOuter(bvNone);
     resize(3, 100);
 }
 
@@ -141,8 +140,7 @@ void TWinSplit::BeginSplit()
     if (m_vertical != (a == alLeft || a == alRight))
         return;
     emit OnBeginSplit();
-    m_dragging = true;
-    grabMouse();
+    m_dragging = true;  // the pressed button keeps the mouse until it is released
     m_offset = QPoint(0, 0);
     drawLine();
 }
@@ -184,7 +182,6 @@ void TWinSplit::stopDragging()
 {
     m_dragging = false;
     eraseLine();
-    releaseMouse();
     delete m_line;  // the drawing surface goes with the drag
     m_line = nullptr;
 }

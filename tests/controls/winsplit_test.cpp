@@ -205,8 +205,11 @@ private slots:
         QCOMPARE(QColor(img.pixel(265, 300)), QColor(0, 0, 0));
         f.mouse(QEvent::MouseButtonRelease, QPoint(60, 10));
         QVERIFY(!f.bar->DragLine());
+        QApplication::processEvents();
+        QCOMPARE(f.bar->x(), 260);  // the bar now stands where the line was
         const QImage after = f.window.grab().toImage();
-        QCOMPARE(QColor(after.pixel(200, 300)), QColor(0, 0, 0));
+        QCOMPARE(QColor(after.pixel(265, 300)), QColor(0, 0, 0));
+        QCOMPARE(QColor(after.pixel(230, 300)), QColor(0, 0, 0));
     }
 
     void targetDestroyedDuringADrag()

@@ -88,6 +88,22 @@ QImage funnelPicture()
     return img;
 }
 
+// The disabled look of a picture: its dark outline in grey, a highlight below right.
+QImage greyedPicture(const QImage& picture)
+{
+    QImage img = canvas();
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x) {
+            const QColor c(picture.pixel(x, y));
+            if (picture.pixel(x, y) != kKey.rgb() && c.red() + c.green() + c.blue() < 300) {
+                if (x + 1 < img.width() && y + 1 < img.height() && img.pixel(x + 1, y + 1) == kKey.rgb())
+                    img.setPixel(x + 1, y + 1, qRgb(254, 254, 254));
+                img.setPixel(x, y, qRgb(128, 128, 128));
+            }
+        }
+    return img;
+}
+
 TExplorerButton* toolButton(QWidget* row, int x, const QImage& picture, const QString& hint)
 {
     auto* b = new TExplorerButton(row);
@@ -118,6 +134,20 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     registerFontSubstitutes();
+    TStatus::InstallInsertKeyTracker();
+    // The classic 3-D colours: grey face, white highlight, dark grey shadow.
+    QPalette pal = QApplication::palette();
+    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        pal.setColor(group, QPalette::Window, QColor(212, 208, 200));
+        pal.setColor(group, QPalette::Button, QColor(212, 208, 200));
+        pal.setColor(group, QPalette::Light, QColor(255, 255, 255));
+        pal.setColor(group, QPalette::Midlight, QColor(212, 208, 200));
+        pal.setColor(group, QPalette::Dark, QColor(128, 128, 128));
+        pal.setColor(group, QPalette::Mid, QColor(160, 160, 160));
+        pal.setColor(group, QPalette::Shadow, QColor(64, 64, 64));
+    }
+    pal.setColor(QPalette::Disabled, QPalette::WindowText, QColor(128, 128, 128));
+    QApplication::setPalette(pal);
     QFont base(QStringLiteral("MS Sans Serif"));
     base.setPointSize(8);
     QApplication::setFont(base);
@@ -148,6 +178,7 @@ int main(int argc, char** argv)
     sticky->setCaption(QStringLiteral("Sticky"));
     sticky->setGroupIndex(1);
     sticky->setDown(true);
+    print->setDisabledBitmap(greyedPicture(printerPicture()));
     last->setEnabled(false);
     print->setEnabled(false);
     Q_UNUSED(first);
