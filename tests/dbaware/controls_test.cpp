@@ -13,6 +13,20 @@
 using namespace tv;
 using namespace tvtest;
 
+namespace {
+
+// A control of type C bound to a field of a data source.
+template <class C>
+std::unique_ptr<C> boundTo(DataSource& ds, const char* field)
+{
+    auto c = std::make_unique<C>();
+    c->setDataSource(&ds);
+    c->setDataField(QString::fromLatin1(field));
+    return c;
+}
+
+} // namespace
+
 class ControlsTest : public QObject {
     Q_OBJECT
 
@@ -43,12 +57,10 @@ private slots:
     {
         auto s = makeSample(3, false);
         DataSource ds(s.table.get());
-        DBEdit edit;
-        edit.setDataSource(&ds);
-        edit.setDataField(QStringLiteral("Name"));
-        DBMemo memo;
-        memo.setDataSource(&ds);
-        memo.setDataField(QStringLiteral("Notes"));
+        auto editBox = boundTo<DBEdit>(ds, "Name");
+        DBEdit& edit = *editBox;
+        auto memoBox = boundTo<DBMemo>(ds, "Notes");
+        DBMemo& memo = *memoBox;
         QVERIFY(edit.isReadOnly());
         QVERIFY(memo.isReadOnly());
         QTest::keyClicks(&edit, QStringLiteral("xyz"));
@@ -62,12 +74,10 @@ private slots:
     {
         auto s = makeSample(5, true);
         DataSource ds(s.table.get());
-        DBEdit edit;
-        edit.setDataSource(&ds);
-        edit.setDataField(QStringLiteral("Name"));
-        DBEdit other;  // a second view of the same field
-        other.setDataSource(&ds);
-        other.setDataField(QStringLiteral("Name"));
+        auto editBox = boundTo<DBEdit>(ds, "Name");
+        DBEdit& edit = *editBox;
+        auto otherBox = boundTo<DBEdit>(ds, "Name");  // a second view of the same field
+        DBEdit& other = *otherBox;
         QVERIFY(!edit.isReadOnly());
 
         edit.selectAll();
@@ -97,9 +107,8 @@ private slots:
         // The id field of an auto-increment type and pictures are never typed into.
         auto empty = makeSample(0, true);
         DataSource emptySource(empty.table.get());
-        DBEdit name;
-        name.setDataSource(&emptySource);
-        name.setDataField(QStringLiteral("Name"));
+        auto nameBox = boundTo<DBEdit>(emptySource, "Name");
+        DBEdit& name = *nameBox;
         QTest::keyClicks(&name, QStringLiteral("First"));
         QCOMPARE(empty.table->state(), TableState::Insert);
         QCOMPARE(empty.table->displayText("Name"), std::string("First"));
@@ -110,9 +119,8 @@ private slots:
         auto s = makeSample(2, true);
         s.table->setPicture("When", "#[#]/#[#]/##[##]", true);
         DataSource ds(s.table.get());
-        DBEdit date;
-        date.setDataSource(&ds);
-        date.setDataField(QStringLiteral("When"));
+        auto dateBox = boundTo<DBEdit>(ds, "When");
+        DBEdit& date = *dateBox;
         QVERIFY(date.validator());
 
         date.clear();
@@ -145,9 +153,8 @@ private slots:
     {
         auto s = makeSample(0, true);
         DataSource ds(s.table.get());
-        DBComboDlg box;
-        box.setDataSource(&ds);
-        box.setDataField(QStringLiteral("When"));
+        auto boxOwner = boundTo<DBComboDlg>(ds, "When");
+        DBComboDlg& box = *boxOwner;
         QSignalSpy dlg(&box, &DBComboDlg::customDlg);
         TableState seen = TableState::Inactive;
         connect(&box, &DBComboDlg::customDlg, this, [&](DBComboDlg* b) {
@@ -264,9 +271,8 @@ private slots:
         image.setStretch(true);
         image.setDataSource(&ds);
         image.setDataField(QStringLiteral("Pic"));
-        DBText label;
-        label.setDataSource(&ds);
-        label.setDataField(QStringLiteral("Amount"));
+        auto labelBox = boundTo<DBText>(ds, "Amount");
+        DBText& label = *labelBox;
         QCOMPARE(image.image().size(), QSize(6, 4));
         QCOMPARE(label.text(), QStringLiteral("1.5"));
         s.table->next();

@@ -12,6 +12,30 @@
 using namespace tv;
 using namespace tvtest;
 
+namespace {
+
+// A grid bound to a sample table through a data source.
+struct GridOver {
+    SampleTable s;
+    DataSource ds;
+    DBGrid grid;
+
+    GridOver(int rows, const QList<GridColumn>& columns, bool writable = false)
+        : s(makeSample(rows, writable)), ds(s.table.get())
+    {
+        grid.resize(500, 200);
+        grid.setDataSource(&ds);
+        grid.setColumns(columns);
+    }
+    bool show()
+    {
+        grid.show();
+        return QTest::qWaitForWindowExposed(&grid);
+    }
+};
+
+} // namespace
+
 class GridTest : public QObject {
     Q_OBJECT
 
@@ -133,14 +157,10 @@ private slots:
 
     void currentRowFollowsBothWays()
     {
-        auto s = makeSample(300);
-        DataSource ds(s.table.get());
-        DBGrid grid;
-        grid.resize(400, 200);
-        grid.setDataSource(&ds);
-        grid.setColumns({{"ID", 4, ""}, {"Name", 12, ""}});
-        grid.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&grid));
+        GridOver g(300, {{"ID", 4, ""}, {"Name", 12, ""}});
+        auto& s = g.s;
+        auto& grid = g.grid;
+        QVERIFY(g.show());
 
         QCOMPARE(grid.currentIndex().row(), 0);
         s.table->moveTo(250);
@@ -166,11 +186,9 @@ private slots:
 
     void filterAndOrderResetTheModel()
     {
-        auto s = makeSample(30);
-        DataSource ds(s.table.get());
-        DBGrid grid;
-        grid.setDataSource(&ds);
-        grid.setColumns({{"ID", 4, ""}, {"Name", 12, ""}, {"Category", 8, ""}});
+        GridOver g(30, {{"ID", 4, ""}, {"Name", 12, ""}, {"Category", 8, ""}});
+        auto& s = g.s;
+        auto& grid = g.grid;
         QSignalSpy reset(grid.gridModel(), &QAbstractItemModel::modelReset);
 
         s.table->setFilter({{"Category", "", fdMatchExact, "Cat 2", "", "", false}});
@@ -197,14 +215,10 @@ private slots:
 
     void titleButtonsAndTitleColours()
     {
-        auto s = makeSample(5);
-        DataSource ds(s.table.get());
-        DBGrid grid;
-        grid.resize(500, 200);
-        grid.setDataSource(&ds);
-        grid.setColumns({{"ID", 6, ""}, {"Name", 14, ""}, {"Category", 10, ""}});
-        grid.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&grid));
+        GridOver g(5, {{"ID", 6, ""}, {"Name", 14, ""}, {"Category", 10, ""}});
+        auto& s = g.s;
+        auto& grid = g.grid;
+        QVERIFY(g.show());
 
         QSignalSpy clicked(&grid, &DBGrid::titleButtonClick);
         QHeaderView* header = grid.horizontalHeader();
@@ -293,11 +307,9 @@ private slots:
 
     void insertionRowComesAndGoes()
     {
-        auto s = makeSample(4, true);
-        DataSource ds(s.table.get());
-        DBGrid grid;
-        grid.setDataSource(&ds);
-        grid.setColumns({{"ID", 4, ""}, {"Name", 12, ""}});
+        GridOver g(4, {{"ID", 4, ""}, {"Name", 12, ""}}, true);
+        auto& s = g.s;
+        auto& grid = g.grid;
         QCOMPARE(grid.gridModel()->rowCount(), 4);
         s.table->append();
         QCOMPARE(grid.gridModel()->rowCount(), 5);
@@ -320,13 +332,9 @@ private slots:
 
     void doubleClickAnywhere()
     {
-        auto s = makeSample(3);
-        DataSource ds(s.table.get());
-        DBGrid grid;
-        grid.resize(300, 200);
-        grid.setDataSource(&ds);
-        grid.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&grid));
+        GridOver g(3, {});
+        auto& grid = g.grid;
+        QVERIFY(g.show());
         QSignalSpy dbl(&grid, &DBGrid::gridDoubleClicked);
         QTest::mouseDClick(grid.viewport(), Qt::LeftButton, {}, grid.visualRect(grid.gridModel()->index(1, 0)).center());
         QTest::mouseDClick(grid.viewport(), Qt::LeftButton, {}, QPoint(5, grid.viewport()->height() - 5));
@@ -336,14 +344,10 @@ private slots:
     void largeTableReadsRowsDirectly()
     {
         constexpr int kRows = 200000;
-        auto s = makeSample(kRows);
-        DataSource ds(s.table.get());
-        DBGrid grid;
-        grid.resize(400, 300);
-        grid.setDataSource(&ds);
-        grid.setColumns({{"ID", 8, ""}, {"Name", 12, ""}});
-        grid.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&grid));
+        GridOver g(kRows, {{"ID", 8, ""}, {"Name", 12, ""}});
+        auto& s = g.s;
+        auto& grid = g.grid;
+        QVERIFY(g.show());
         QCOMPARE(grid.gridModel()->rowCount(), kRows);
         s.table->last();
         QCOMPARE(grid.currentIndex().row(), kRows - 1);
