@@ -25,7 +25,7 @@ Easy to dip into, good value, but the explanations are sometimes too short to le
 Dense and sometimes dry, translated from German with a few awkward sentences, but there is no better source on the streaming system.)~"},
 {"1-884777-25", "Karen O'Donnell", "Delphi Step by Step in Two Weeks", "Oakfield & Sons", 29.95, "None", 1, {1, 4, 2, 2},
  R"~(Friendly and quick to read, but it stays on the surface. After two weeks you can place buttons on a form and open a table, not much more. Several code listings contain errors that the publisher's web page corrects.)~"},
-{"0-9661230-5", "Ivo Dvořák, Nils Sørensen", "Advanced Windows Programming with Delphi", "Northgate Computing Library", 54.95, "CD-ROM", 3, {5, 4, 4, 5},
+{"0-9661230-5", "Ivo Dvorák, Nils Sørensen", "Advanced Windows Programming with Delphi", "Northgate Computing Library", 54.95, "CD-ROM", 3, {5, 4, 4, 5},
  R"~(Where most Delphi books stop, this one starts: threads and synchronisation, memory-mapped files, hooks, DLLs, services under NT, and calling every part of the Win32 API from Object Pascal.
 
 Each chapter ends with a utility you can actually use. The best book for programmers coming from C who want to know what happens below the VCL.)~"},

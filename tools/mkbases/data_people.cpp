@@ -12,7 +12,7 @@ const std::vector<Person>& people()
         {"Peter Lindqvist", "73512,771"},     {"Anne-Marie Lefèvre", "101360,502"},
         {"Tom Kowalski", "76711,3320"},       {"Karen O'Donnell", "104121,1154"},
         {"Rainer Groß", "100273,625"},        {"David Achterberg", "72143,1013"},
-        {"Ivo Dvořák", "100441,2746"},        {"Linda Ostrowski", "75300,2406"},
+        {"Ivo Dvorák", "100441,2746"},        {"Linda Ostrowski", "75300,2406"},
         {"Michael Brandt", "71621,1412"},     {"Hélène Dubois", "101621,330"},
         {"Steve Carrow", "74257,615"},        {"Bernd Schäfer", "100117,1701"},
         {"Ray Templeton", "76043,2205"},      {"Ulrike Müller", "100320,3311"},

@@ -1,5 +1,6 @@
 // The sample content gives every page and every feature something to act on.
 #include "content.h"
+#include "engine/codepage.h"
 #include "testsupport.h"
 
 #include <gtest/gtest.h>
@@ -226,6 +227,17 @@ TEST(Content, MemosAreMultiParagraphTextsWithQuotedNewsReplies)
     }
     EXPECT_GT(replies, 0);
     EXPECT_EQ(quoted, replies);
+}
+
+TEST(Content, EveryTextSurvivesTheTablesCodePage)
+{
+    for (const BaseDef& def : catalog())
+        for (const auto& r : sampleRecords(def.base))
+            for (const auto& v : r) {
+                const std::string text = textOf(v);
+                EXPECT_TRUE(tv::decodeText(def.spec.codePage, tv::encodeText(def.spec.codePage, text)) == text)
+                    << def.file << ": " << text.substr(0, 80);
+            }
 }
 
 TEST(Content, HandWrittenTextsFitTheirFieldsAndAreNotRepeated)
