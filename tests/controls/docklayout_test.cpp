@@ -114,6 +114,38 @@ private slots:
         settle(&form);
         QCOMPARE(inner->geometry(), QRect(4, 4, 92, 42));
     }
+
+    // Outer bevel outside, border in the face colour, inner bevel inside it.
+    void panelBevelPixels()
+    {
+        QWidget form;
+        QPalette pal = form.palette();
+        pal.setColor(QPalette::Button, QColor(200, 200, 200));
+        pal.setColor(QPalette::Light, QColor(255, 255, 255));
+        pal.setColor(QPalette::Dark, QColor(100, 100, 100));
+        form.setPalette(pal);
+        auto* panel = new TPanel(&form);
+        panel->setGeometry(0, 0, 40, 20);
+        panel->setBevelInner(bvLowered);
+        panel->setBorderWidth(1);
+        form.show();
+        QApplication::processEvents();
+        const QImage img = panel->grab().toImage();
+        auto px = [&](int x, int y) { return QColor(img.pixel(x, y)); };
+        const QColor light(255, 255, 255), dark(100, 100, 100), face(200, 200, 200);
+        QCOMPARE(px(0, 0), light);
+        QCOMPARE(px(5, 0), light);
+        QCOMPARE(px(0, 5), light);
+        QCOMPARE(px(39, 0), dark);   // top right corner belongs to the dark edge
+        QCOMPARE(px(0, 19), dark);   // so does bottom left
+        QCOMPARE(px(39, 19), dark);
+        QCOMPARE(px(1, 1), face);    // border
+        QCOMPARE(px(2, 2), dark);    // lowered inner bevel
+        QCOMPARE(px(37, 17), light);
+        QCOMPARE(px(3, 3), face);
+        panel->setBevelOuter(bvLowered);
+        QCOMPARE(QColor(panel->grab().toImage().pixel(0, 0)), dark);
+    }
 };
 
 QTEST_MAIN(DockLayoutTest)

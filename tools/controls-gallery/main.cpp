@@ -228,8 +228,10 @@ int main(int argc, char** argv)
     credits->setScrollInterval(200);
     credits->setScrollPixels(4);
     QStringList lines;
+    const QStringList words{QStringLiteral("design"), QStringLiteral("tables and indexes"), QStringLiteral("reports"),
+                            QStringLiteral("controls"), QStringLiteral("testing on three machines")};
     for (int i = 1; i <= 30; ++i)
-        lines << QStringLiteral("Credit line %1 of 30").arg(i);
+        lines << QStringLiteral("%1. Thanks for %2").arg(i).arg(words.at(i % words.size()));
     credits->setLines(lines);
 
     auto* note = new TRzLabel(QStringLiteral("Banner: 30 lines scrolling upward, 4 pixels every 200 ms"), right);
