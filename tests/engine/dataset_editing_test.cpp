@@ -267,3 +267,19 @@ TEST(DatasetEditing, DisplayTextOfEachType)
     EXPECT_EQ(t.displayLabel(1), "N");
     EXPECT_FALSE(t.visible(6));
 }
+
+TEST(DatasetEditing, MemoryTableRefusesABadRecordWithoutChange)
+{
+    auto file = numberedNotes(2);
+    const Value text(std::string("text"));
+    EXPECT_THROW(file->insert({Value(int64_t(9)), Value(int64_t(5)), text, Value(), Value(), Value()}), EngineError);
+    EXPECT_THROW(file->insert({Value(int64_t(9))}), EngineError);
+    EXPECT_EQ(file->recordIds().size(), 2u);
+    const RecordId first = file->recordIds()[0];
+    EXPECT_THROW(file->update(first, {Value(int64_t(1)), Value(int64_t(5)), text, Value(), Value(), Value()}), EngineError);
+    EXPECT_EQ(std::get<std::string>(file->value(first, 1)), "Topic 1");
+    EXPECT_THROW(file->value(999, 0), EngineError);
+    file->remove(first);
+    EXPECT_THROW(file->value(first, 0), EngineError);
+    EXPECT_EQ(file->recordIds().size(), 1u);
+}

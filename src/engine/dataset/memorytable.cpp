@@ -31,6 +31,10 @@ MemoryTable::MemoryTable(const TableSpec& spec, std::string path)
     }
     for (const auto& ix : spec.secondary)
         indexes_.push_back(ix);
+    text_.resize(fields_.size());
+    values_.resize(fields_.size());
+    for (const auto& f : fields_)
+        isText_.push_back(storedAsText(f.type));
 }
 
 MemoryTable::~MemoryTable() = default;
@@ -39,8 +43,12 @@ void MemoryTable::reserve(size_t records, size_t textBytes)
 {
     ids_.reserve(records);
     live_.reserve(records);
-    values_.reserve(records * fields_.size());
-    text_.reserve(records * fields_.size());
+    for (size_t f = 0; f < fields_.size(); ++f) {
+        if (isText_[f])
+            text_[f].reserve(records);
+        else
+            values_[f].reserve(records);
+    }
     if (textBytes > kChunk && chunkUsed_ == chunkSize_) {
         chunks_.push_back(std::make_unique<char[]>(textBytes));
         chunkSize_ = textBytes;
@@ -76,11 +84,13 @@ void MemoryTable::store(size_t slot, const Record& values)
     if (values.size() != fields_.size())
         throw EngineError(path_ + ": a record needs " + std::to_string(fields_.size()) + " values");
     const size_t n = fields_.size();
+    // Check everything before storing anything.
+    for (size_t f = 0; f < n; ++f)
+        if (isText_[f] && !isNull(values[f]) && !std::holds_alternative<std::string>(values[f]))
+            throw EngineError(path_ + ": field " + fields_[f].name + " takes text");
     for (size_t f = 0; f < n; ++f) {
         const Value& v = values[f];
-        if (storedAsText(fields_[f].type)) {
-            if (!isNull(v) && !std::holds_alternative<std::string>(v))
-                throw EngineError(path_ + ": field " + fields_[f].name + " takes text");
+        if (isText_[f]) {
             std::string bytes = isNull(v) ? std::string() : encodeText(codePage_, std::get<std::string>(v));
             if (kindOf(fields_[f].type) == FieldKind::Text) {
                 if (fields_[f].size > 0 && bytes.size() > size_t(fields_[f].size))
@@ -88,10 +98,9 @@ void MemoryTable::store(size_t slot, const Record& values)
                 while (!bytes.empty() && bytes.back() == ' ')
                     bytes.pop_back();
             }
-            text_[slot * n + f] = keep(bytes);
-            values_[slot * n + f] = Value{};
+            text_[f][slot] = keep(bytes);
         } else {
-            values_[slot * n + f] = v;
+            values_[f][slot] = v;
         }
     }
 }
@@ -100,16 +109,26 @@ RecordId MemoryTable::insert(const Record& values)
 {
     if (!writable_)
         throw EngineError(path_ + ": the table is read-only");
+    if (values.size() != fields_.size())
+        throw EngineError(path_ + ": a record needs " + std::to_string(fields_.size()) + " values");
     const size_t slot = live_.size();
-    live_.push_back(true);
-    values_.resize(values_.size() + fields_.size());
-    text_.resize(text_.size() + fields_.size());
+    live_.push_back(1);
+    for (size_t f = 0; f < fields_.size(); ++f) {
+        if (isText_[f])
+            text_[f].emplace_back();
+        else
+            values_[f].emplace_back();
+    }
     try {
         store(slot, values);
     } catch (...) {
         live_.pop_back();
-        values_.resize(values_.size() - fields_.size());
-        text_.resize(text_.size() - fields_.size());
+        for (size_t f = 0; f < fields_.size(); ++f) {
+            if (isText_[f])
+                text_[f].pop_back();
+            else
+                values_[f].pop_back();
+        }
         throw;
     }
     const RecordId id = RecordId(slot + 1);
@@ -128,7 +147,7 @@ void MemoryTable::remove(RecordId id)
 {
     if (!writable_)
         throw EngineError(path_ + ": the table is read-only");
-    live_[slotOf(id)] = false;
+    live_[slotOf(id)] = 0;
     for (size_t i = 0; i < ids_.size(); ++i)
         if (ids_[i] == id) {
             ids_.erase(ids_.begin() + long(i));
@@ -141,21 +160,22 @@ Value MemoryTable::value(RecordId id, int field) const
     const size_t slot = slotOf(id);
     if (field < 0 || size_t(field) >= fields_.size())
         throw EngineError(path_ + ": no field " + std::to_string(field));
-    const size_t cell = slot * fields_.size() + size_t(field);
-    if (storedAsText(fields_[size_t(field)].type)) {
-        if (text_[cell].empty())
+    const size_t f = size_t(field);
+    if (isText_[f]) {
+        const std::string_view t = text_[f][slot];
+        if (t.empty())
             return Value{};
-        return decodeText(codePage_, text_[cell]);
+        return decodeText(codePage_, t);
     }
-    return values_[cell];
+    return values_[f][slot];
 }
 
 std::string_view MemoryTable::rawText(RecordId id, int field) const
 {
     const size_t slot = slotOf(id);
-    if (field < 0 || size_t(field) >= fields_.size())
+    if (field < 0 || size_t(field) >= fields_.size() || !isText_[size_t(field)])
         return {};
-    return text_[slot * fields_.size() + size_t(field)];
+    return text_[size_t(field)][slot];
 }
 
 } // namespace tv

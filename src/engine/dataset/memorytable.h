@@ -54,9 +54,12 @@ private:
     int flushes_ = 0;
 
     std::vector<RecordId> ids_;           // live records in insertion order
-    std::vector<bool> live_;              // by slot (id - 1)
-    std::vector<Value> values_;           // non-text cells, slot * fieldCount + field
-    std::vector<std::string_view> text_;  // text cells, same layout
+    std::vector<uint8_t> live_;           // by slot (id - 1)
+    // One column per field, indexed by slot: text and memo fields keep views of their
+    // encoded bytes, other fields their values.
+    std::vector<std::vector<std::string_view>> text_;
+    std::vector<std::vector<Value>> values_;
+    std::vector<uint8_t> isText_;
     std::vector<std::unique_ptr<char[]>> chunks_;  // storage of the text bytes
     size_t chunkUsed_ = 0, chunkSize_ = 0;
 };

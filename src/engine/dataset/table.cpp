@@ -914,6 +914,8 @@ void Table::setFilter(FilterConditions conditions)
 
 void Table::applyFilter()
 {
+    if (!d->file)
+        return;   // kept for when the table is open; nothing to show now
     checkBrowseMode(*this, *d);
     d->filterApplied = !d->conditions.empty();
     d->computeFilter();

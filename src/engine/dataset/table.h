@@ -236,7 +236,8 @@ public:
     const FilterConditions& filterConditions() const;
     // Replaces the conditions and applies them.
     void setFilter(FilterConditions conditions);
-    // Applies the conditions as they are now and goes to the first visible row.
+    // Applies the conditions as they are now and goes to the first visible row. On a closed
+    // table the conditions are only kept (opening shows every record until applied again).
     void applyFilter();
     // Drops every condition and shows all records again.
     void clearFilter();

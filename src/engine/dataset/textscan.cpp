@@ -181,11 +181,6 @@ TextScanner::TextScanner(std::string_view word, bool caseSensitive) : fold_(!cas
     setup(l, lastMask_, lastByte_);
 }
 
-bool TextScanner::sameAt(const char* p) const
-{
-    return fold_ ? equalFolded(p, word_.data(), word_.size()) : std::memcmp(p, word_.data(), word_.size()) == 0;
-}
-
 size_t TextScanner::find(std::string_view text) const
 {
     if (word_.empty() || text.size() < word_.size())
@@ -198,21 +193,6 @@ size_t TextScanner::find(std::string_view text) const
 #else
     return scanFrom(a, 0);
 #endif
-}
-
-bool TextScanner::equals(std::string_view text) const
-{
-    return text.size() == word_.size() && sameAt(text.data());
-}
-
-bool TextScanner::startsWith(std::string_view text) const
-{
-    return !word_.empty() && text.size() >= word_.size() && sameAt(text.data());
-}
-
-bool TextScanner::endsWith(std::string_view text) const
-{
-    return !word_.empty() && text.size() >= word_.size() && sameAt(text.data() + text.size() - word_.size());
 }
 
 const char* TextScanner::vectorKind()

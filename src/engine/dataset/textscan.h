@@ -5,6 +5,7 @@
 // distance are candidates, and only those are compared in full.
 
 #include <cstddef>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -17,9 +18,15 @@ public:
     // Where the word occurs in `text` (npos when it does not).
     size_t find(std::string_view text) const;
     bool contains(std::string_view text) const { return find(text) != std::string_view::npos; }
-    bool equals(std::string_view text) const;
-    bool startsWith(std::string_view text) const;
-    bool endsWith(std::string_view text) const;
+    bool equals(std::string_view text) const { return text.size() == word_.size() && sameAt(text.data()); }
+    bool startsWith(std::string_view text) const
+    {
+        return !word_.empty() && text.size() >= word_.size() && sameAt(text.data());
+    }
+    bool endsWith(std::string_view text) const
+    {
+        return !word_.empty() && text.size() >= word_.size() && sameAt(text.data() + text.size() - word_.size());
+    }
 
     const std::string& word() const { return word_; }
 
@@ -27,7 +34,18 @@ public:
     static const char* vectorKind();
 
 private:
-    bool sameAt(const char* p) const;   // the whole word at p (length already checked)
+    // The whole word at p (length already checked).
+    bool sameAt(const char* p) const
+    {
+        if (!fold_)
+            return std::memcmp(p, word_.data(), word_.size()) == 0;
+        for (size_t i = 0; i < word_.size(); ++i) {
+            const unsigned char c = static_cast<unsigned char>(p[i]);
+            if (static_cast<unsigned char>(c >= 'a' && c <= 'z' ? c - 32 : c) != static_cast<unsigned char>(word_[i]))
+                return false;
+        }
+        return true;
+    }
 
     std::string word_;     // folded when case-insensitive
     bool fold_;
