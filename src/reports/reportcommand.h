@@ -2,6 +2,13 @@
 // The report command of the main window: picks the layout for the active page and its view,
 // keeps it as CurrentReport, binds the forum layouts to the forum on screen, and previews or
 // prints it; and the printer choice of the File menu.
+//
+// The main window creates the holders and one command at start-up, after itself:
+//     createHolders(mainWindow, tables);
+//     auto* reports = new ReportCommand(mainWindow, tables);
+// and its handlers hand over:
+//     btnPreviewClick(sender):  reports->btnPreviewClick({page, gridHidden, forumItem}, operationOf(sender));
+//     mnuPrintSetupClick():     reports->mnuPrintSetupClick();
 
 #include "reports/holders.h"
 
