@@ -147,7 +147,8 @@ TEST(ParadoxDamage, BlobPointerAndMemoFileProblems)
     EXPECT_NE(withPointer(sub, 0x00001234, 300), "");                     // not a block boundary
     EXPECT_NE(withPointer(big, 0x000000FF, 3000), "");                    // the header block is no blob
     const uint32_t bigOffset = px::le32(reinterpret_cast<const uint8_t*>(good.db.data()) + big);
-    EXPECT_NE(withPointer(big, bigOffset, 0x7FFFFFFF), "");               // length disagrees with the block
+    EXPECT_NE(withPointer(big, bigOffset, 0x7FFFFFFF), "");               // runs past the memo file
+    EXPECT_NE(withPointer(sub, px::le32(reinterpret_cast<const uint8_t*>(good.db.data()) + sub), 2000), "");  // longer than its slot
     EXPECT_NE(withPointer(sub, bigOffset & 0xFFFFFF00, 300), "");         // slot in a type-2 block
 
     // Memo file damage: truncated, block type and slot contents overwritten.

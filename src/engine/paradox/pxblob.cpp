@@ -33,8 +33,7 @@ std::optional<std::string_view> readBlob(const MappedFile* mb, const uint8_t* fi
         if (index == 0xFF) {
             if (block[0] != 2)
                 throw EngineError(mbPath + ": a blob pointer does not point to a blob block");
-            if (le32(block + 3) != ptr.length)
-                throw EngineError(mbPath + ": a blob block has the wrong length");
+            // The record's length is the value's; some writers do not pad the last block.
             if (!mb->contains(uint64_t(offset) + 9, ptr.length))
                 throw EngineError(mbPath + ": a blob runs past the end of the memo file");
             data = mb->view(offset + 9, ptr.length);
@@ -49,9 +48,9 @@ std::optional<std::string_view> readBlob(const MappedFile* mb, const uint8_t* fi
             const size_t last = slot[4];
             if (chunks == 0 || last == 0 || last > 16)
                 throw EngineError(mbPath + ": a blob pointer refers to an empty slot");
-            const size_t length = (chunks - 1) * 16 + last;
-            if (length != ptr.length)
-                throw EngineError(mbPath + ": a blob slot has the wrong length");
+            const size_t length = ptr.length;
+            if (length > chunks * 16)
+                throw EngineError(mbPath + ": a blob is longer than its slot");
             if (start < 12 + 64 * 5 || start + length > kMbBlock)
                 throw EngineError(mbPath + ": a blob slot lies outside its block");
             data = mb->view(offset + start, length);
