@@ -65,14 +65,15 @@ void TBanner::setBitmap(const QImage& image)
     update();
 }
 
-void TBanner::renderLines()
+void TBanner::renderStrip(const QStringList& lines, TAlignment align)
 {
+    // Block width = widest line; line height = the text height of "Xj" (the font's height).
     const QFontMetrics fm(font());
     int blockWidth = 0;
-    for (const QString& line : m_lines)
+    for (const QString& line : lines)
         blockWidth = std::max(blockWidth, fm.horizontalAdvance(line));
     const int lineHeight = fm.height();
-    m_strip = newStrip(blockWidth, static_cast<int>(m_lines.size()) * lineHeight);
+    m_strip = newStrip(blockWidth, static_cast<int>(lines.size()) * lineHeight);
     m_stripIsContent = false;
     if (m_strip.isNull())
         return;
@@ -81,26 +82,21 @@ void TBanner::renderLines()
     p.setPen(palette().color(QPalette::WindowText));
     p.setBackground(Color());
     p.setBackgroundMode(Qt::OpaqueMode);
-    for (int i = 0; i < m_lines.size(); ++i) {
-        const int w = fm.horizontalAdvance(m_lines.at(i));
-        const int x = m_linesAlign == taLeftJustify ? 0
-                    : m_linesAlign == taRightJustify ? blockWidth - w
-                                                      : (blockWidth - w) / 2;
-        p.drawText(QPoint(x, i * lineHeight + fm.ascent()), m_lines.at(i));
+    for (int i = 0; i < lines.size(); ++i) {
+        const int w = fm.horizontalAdvance(lines.at(i));
+        const int x = align == taLeftJustify ? 0 : align == taRightJustify ? blockWidth - w : (blockWidth - w) / 2;
+        p.drawText(QPoint(x, i * lineHeight + fm.ascent()), lines.at(i));
     }
+}
+
+void TBanner::renderLines()
+{
+    renderStrip(m_lines, m_linesAlign);
 }
 
 void TBanner::renderText()
 {
-    const QFontMetrics fm(font());
-    m_strip = newStrip(fm.horizontalAdvance(m_scrollText), fm.height());
-    m_stripIsContent = false;
-    if (m_strip.isNull())
-        return;
-    QPainter p(&m_strip);
-    p.setFont(font());
-    p.setPen(palette().color(QPalette::WindowText));
-    p.drawText(QPoint(0, fm.ascent()), m_scrollText);
+    renderStrip(QStringList{m_scrollText}, taLeftJustify);
 }
 
 void TBanner::setLines(const QStringList& lines)

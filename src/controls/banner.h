@@ -93,6 +93,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    void renderStrip(const QStringList& lines, TAlignment align);
     void renderLines();
     void renderText();
     QImage newStrip(int w, int h) const;

@@ -1,4 +1,5 @@
 #include "controls/explbtn.h"
+#include "controls/setter.h"
 
 #include "controls/panel.h"
 #include "controls/syscolors.h"
@@ -58,18 +59,14 @@ void TExplorerButton::setBevelStyle(TBevelStyle v)
 
 void TExplorerButton::setLayout(TExplorerButtonLayout v)
 {
-    if (v != m_layout) {
-        m_layout = v;
+    if (assignIfChanged(m_layout, v))
         repaint();
-    }
 }
 
 void TExplorerButton::setShowDownPattern(bool v)
 {
-    if (v != m_showDownPattern) {
-        m_showDownPattern = v;
+    if (assignIfChanged(m_showDownPattern, v))
         repaint();
-    }
 }
 
 QColor TExplorerButton::UnselectedFontColor() const
@@ -87,10 +84,8 @@ void TExplorerButton::setUnselectedFontColor(const QColor& c)
 
 void TExplorerButton::setWordWrap(bool v)
 {
-    if (v != m_wordWrap) {
-        m_wordWrap = v;
+    if (assignIfChanged(m_wordWrap, v))
         repaint();
-    }
 }
 
 void TExplorerButton::regenerateMuted()

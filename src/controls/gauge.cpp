@@ -1,4 +1,5 @@
 #include "controls/gauge.h"
+#include "controls/setter.h"
 
 #include "controls/syscolors.h"
 
@@ -44,34 +45,26 @@ void TGauge::setProgress(int v)
 
 void TGauge::setForeColor(const QColor& c)
 {
-    if (c != m_fore) {
-        m_fore = c;
+    if (assignIfChanged(m_fore, c))
         update();
-    }
 }
 
 void TGauge::setBackColor(const QColor& c)
 {
-    if (c != m_back) {
-        m_back = c;
+    if (assignIfChanged(m_back, c))
         update();
-    }
 }
 
 void TGauge::setBorderStyle(TBorderStyle v)
 {
-    if (v != m_border) {
-        m_border = v;
+    if (assignIfChanged(m_border, v))
         update();
-    }
 }
 
 void TGauge::setShowText(bool v)
 {
-    if (v != m_showText) {
-        m_showText = v;
+    if (assignIfChanged(m_showText, v))
         update();
-    }
 }
 
 int TGauge::PercentDone() const

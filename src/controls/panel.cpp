@@ -1,4 +1,5 @@
 #include "controls/panel.h"
+#include "controls/setter.h"
 
 #include "controls/docklayout.h"
 #include "controls/syscolors.h"
@@ -30,18 +31,14 @@ TPanel::TPanel(QWidget* parent)
 
 void TPanel::setBevelInner(TBevelCut v)
 {
-    if (v != m_bevelInner) {
-        m_bevelInner = v;
+    if (assignIfChanged(m_bevelInner, v))
         frameChanged();
-    }
 }
 
 void TPanel::setBevelOuter(TBevelCut v)
 {
-    if (v != m_bevelOuter) {
-        m_bevelOuter = v;
+    if (assignIfChanged(m_bevelOuter, v))
         frameChanged();
-    }
 }
 
 void TPanel::setBevelWidth(int v)
@@ -64,26 +61,20 @@ void TPanel::setBorderWidth(int v)
 
 void TPanel::setBorderStyle(TBorderStyle v)
 {
-    if (v != m_borderStyle) {
-        m_borderStyle = v;
+    if (assignIfChanged(m_borderStyle, v))
         frameChanged();
-    }
 }
 
 void TPanel::setAlignment(TAlignment v)
 {
-    if (v != m_alignment) {
-        m_alignment = v;
+    if (assignIfChanged(m_alignment, v))
         update();
-    }
 }
 
 void TPanel::setCaption(const QString& v)
 {
-    if (v != m_caption) {
-        m_caption = v;
+    if (assignIfChanged(m_caption, v))
         update();
-    }
 }
 
 QColor TPanel::Color() const

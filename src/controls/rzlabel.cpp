@@ -1,4 +1,5 @@
 #include "controls/rzlabel.h"
+#include "controls/setter.h"
 
 #include "controls/panel.h"
 #include "controls/syscolors.h"
@@ -46,10 +47,8 @@ void TRzLabel::setAlignment(TAlignment v)
 
 void TRzLabel::setAutoSize(bool v)
 {
-    if (v == m_autoSize)
-        return;
-    m_autoSize = v;
-    adjustBounds();
+    if (assignIfChanged(m_autoSize, v))
+        adjustBounds();
 }
 
 void TRzLabel::setWordWrap(bool v)
@@ -63,10 +62,8 @@ void TRzLabel::setWordWrap(bool v)
 
 void TRzLabel::setTransparent(bool v)
 {
-    if (v == m_transparent)
-        return;
-    m_transparent = v;
-    update();
+    if (assignIfChanged(m_transparent, v))
+        update();
 }
 
 void TRzLabel::setShowAccelChar(bool v)
@@ -111,26 +108,20 @@ QColor TRzLabel::ShadowColor() const
 
 void TRzLabel::setShadowColor(const QColor& c)
 {
-    if (c == m_shadowColor)
-        return;
-    m_shadowColor = c;
-    update();
+    if (assignIfChanged(m_shadowColor, c))
+        update();
 }
 
 void TRzLabel::setShadowDepth(int v)
 {
-    if (v == m_shadowDepth)
-        return;
-    m_shadowDepth = v;
-    update();
+    if (assignIfChanged(m_shadowDepth, v))
+        update();
 }
 
 void TRzLabel::setTextStyle(TTextStyle v)
 {
-    if (v == m_textStyle)
-        return;
-    m_textStyle = v;
-    update();
+    if (assignIfChanged(m_textStyle, v))
+        update();
 }
 
 QString TRzLabel::PaintedText() const

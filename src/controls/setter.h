@@ -1,0 +1,16 @@
+#pragma once
+// The rule every property setter of the controls follows: store a changed value and report
+// the change, so the caller repaints only then.
+
+namespace tv {
+
+template <class T, class U>
+bool assignIfChanged(T& member, const U& value)
+{
+    if (member == value)
+        return false;
+    member = value;
+    return true;
+}
+
+} // namespace tv
