@@ -115,6 +115,19 @@ std::string fixedHeader(uint16_t recordSize, uint8_t fileType, uint8_t blockKiB,
     put16(h, 0x23, keyFields);
     h[0x39] = char(kVersion7);
     put16(h, 0x3A, blocks);
+    // Paradox's own files carry these per file type (meaning unknown).
+    switch (fileType) {
+    case kKeyedTable:
+    case kUnkeyedTable: put16(h, 0x12, 3); break;
+    case kPrimaryIndex:
+    case kSecondaryNonIncr:
+    case kCompositeNonIncr: put16(h, 0x12, 4); break;
+    case kSecondaryIncr:
+    case kCompositeIncr: put16(h, 0x12, 5); break;
+    default: put16(h, 0x12, 0x0F); break;
+    }
+    if (fileType != kPrimaryIndex && fileType != kSecondaryTree && fileType != kCompositeTree)
+        put16(h, 0x3E, 0x0F1F);
     return h;
 }
 
