@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 using namespace tv;
 
@@ -37,7 +38,11 @@ TEST(CodePage, EveryDefinedByteRoundTrips)
 
 TEST(CodePage, LowHalfIsAsciiAndControlsAreNotPictures)
 {
-    for (int cp : kAllCodePages) {
+    std::vector<int> pages(std::begin(kAllCodePages), std::end(kAllCodePages));
+    for (int cp : {932, 936, 949, 950})
+        if (isKnownCodePage(cp))
+            pages.push_back(cp);
+    for (int cp : pages) {
         SCOPED_TRACE(cp);
         for (int b = 0; b < 0x80; ++b)
             EXPECT_EQ(decodeText(cp, byte(b)), byte(b)) << b;
