@@ -1,10 +1,15 @@
 #include "app/program.h"
 
 #include <QApplication>
+#include <QLocale>
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    // Without any language setting (LANG unset, the "C" locale) dates would come out in a form
+    // the private base's date picture cannot take; use the program's native US English then.
+    if (QLocale().language() == QLocale::C)
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     tv::app::registerFontSubstitutes();
     // An empty folder: the data module looks beside the program file.
     tv::app::Program program{QString()};

@@ -28,7 +28,13 @@ class QAbstractButton;
 class QGroupBox;
 class QFrame;
 
+namespace tv::reports {
+class ReportCommand;
+}
+
 namespace tv {
+class DBComboDlg;
+class TTips;
 class TdbIndex;
 class DBGrid;
 class TStatus;
@@ -83,17 +89,26 @@ public:
     void btnOpenClick();
     void DBMemo1Enter();
     void DBMemo1Exit();
+
+    // --- Editing aids (mainform_aids.cpp): book ratings, the private date box
+    void DBEdit5Change();
+    void DBEdit6Change();
+    void DBEdit7Change();
+    void DBEdit8Change();
+    void EditLevelChange();
+    void wwDBComboDlg1CustomDlg(tv::DBComboDlg* box);
+
+    // --- Reports (mainform_reports.cpp)
+    // Creates the fourteen report holders (start-up, after the main window) and the command.
+    void createReportHolders();
+    tv::reports::ReportCommand* reportCommand() const { return m_reports; }
+    tv::TTips* Tips1() const { return m_tips; }
     void wwDBGrid1TitleButtonClick(tv::DBGrid* grid, const QString& fieldName);
     void wwDBGrid1CalcTitleAttributes(tv::DBGrid* grid, const QString& fieldName, QColor& background);
 
     // Hook points for the modules built beside the main window. Each one, when set, is called
     // by the handler of the same name with the main window (and the sender where there is one).
     struct Hooks {
-        std::function<void(TMainForm&, QObject*)> reportCommand;      // btnPreviewClick
-        std::function<void(TMainForm&)> printSetup;                   // mnuPrintSetupClick
-        std::function<void(TMainForm&, QObject*)> clipboard;          // ClipboardClick
-        std::function<void(TMainForm&)> about;                        // About1Click
-        std::function<void(TMainForm&)> tipOfTheDay;                  // btnTipClick
         std::function<void(TMainForm&)> filter, noFilter, search;     // Part of the filter tools
         std::function<void(TMainForm&)> locate, locateFirst, locateNext;
         std::function<void(TMainForm&)> dbIndex;                      // btnDBIndexClick
@@ -155,9 +170,15 @@ private:
     void updateForwardTrio(bool atEnd);
     void setEditButtons(bool editing);
 
+    // Editing aids (mainform_aids.cpp)
+    void bindEditingAids();
+    void showRating(const char* field, int firstImage);
+
     QTabWidget* m_pages = nullptr;
     TStatus* m_status = nullptr;
     TdbIndex* m_indexChooser = nullptr;
+    TTips* m_tips = nullptr;
+    tv::reports::ReportCommand* m_reports = nullptr;
     tv::Table* m_currentTable = nullptr;
     tv::Table* m_bookmarkTable = nullptr;
     bool m_bookmarkSet = false;

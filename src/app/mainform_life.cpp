@@ -39,6 +39,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent)
     buildInfoPage(m_pages->widget(kInfoPage));
     m_pages->setCurrentIndex(kSweepPage);
     bindCommands();
+    bindEditingAids();
     FormCreate();
     control("SpeedPanel")->setFocus();
     qApp->installEventFilter(this);

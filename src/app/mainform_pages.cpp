@@ -110,22 +110,30 @@ QPixmap bookPicture()
     return pm;
 }
 
+// The rating star: a yellow five-pointed star with a black outline on a light grey ground,
+// drawn at 24 x 24 in the sixteen standard colours and stretched into each 20 x 19 cell.
 QPixmap starPicture()
 {
-    QPixmap pm(20, 19);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    QPolygonF star;
-    for (int i = 0; i < 10; ++i) {
-        const double r = (i % 2) ? 4.0 : 9.0;
-        const double a = -M_PI / 2 + i * M_PI / 5;
-        star << QPointF(10 + r * std::cos(a), 10 + r * std::sin(a));
+    QImage img(24, 24, QImage::Format_ARGB32);
+    img.fill(QColor(192, 192, 192));
+    {
+        QPainter p(&img);
+        QPolygonF star;
+        for (int i = 0; i < 10; ++i) {
+            const double r = (i % 2) ? 4.6 : 11.0;
+            const double a = -M_PI / 2 + i * M_PI / 5;
+            star << QPointF(12 + r * std::cos(a), 12.8 + r * std::sin(a));
+        }
+        p.setPen(Qt::black);
+        p.setBrush(QColor(255, 255, 0));
+        p.drawPolygon(star);
     }
-    p.setPen(QColor(128, 96, 0));
-    p.setBrush(QColor(255, 210, 0));
-    p.drawPolygon(star);
-    return pm;
+    const QList<QRgb> sixteen = {qRgb(0, 0, 0),       qRgb(128, 0, 0),   qRgb(0, 128, 0),   qRgb(128, 128, 0),
+                                 qRgb(0, 0, 128),     qRgb(128, 0, 128), qRgb(0, 128, 128), qRgb(192, 192, 192),
+                                 qRgb(128, 128, 128), qRgb(255, 0, 0),   qRgb(0, 255, 0),   qRgb(255, 255, 0),
+                                 qRgb(0, 0, 255),     qRgb(255, 0, 255), qRgb(0, 255, 255), qRgb(255, 255, 255)};
+    const QImage indexed = img.convertToFormat(QImage::Format_Indexed8, sixteen, Qt::ThresholdDither);
+    return QPixmap::fromImage(indexed.scaled(20, 19, Qt::IgnoreAspectRatio, Qt::FastTransformation));
 }
 
 void booksFieldPanel(QWidget* p)
@@ -138,35 +146,39 @@ void booksFieldPanel(QWidget* p)
     image0->setGeometry(358, 4, 101, 132);
     QWidget* cover = makeDbImage(p, "DBImage2", 7, "Cover");
     cover->setGeometry(8, 80, 180, 220);
-    fieldColumn(p, 7, 7, 262, 80, {{"ISBN:", "ISBN", 94}, {"Price:", "Price", 94}}, true);
+    fieldColumn(p, 7, 7, 262, 70, {{"ISBN:", "ISBN", 94}, {"Price:", "Price", 94}}, true);
     auto* levelCaption = new QLabel(QStringLiteral("Level:"), p);
     levelCaption->setFont(arialPx(11));
     levelCaption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    levelCaption->setGeometry(142, 124, 120, 21);
+    levelCaption->setGeometry(142, 114, 120, 21);
     auto* level = new QLabel(p);
     name(level, "Label45");
     level->setFont(arialPx(13, true));
-    level->setGeometry(266, 124, 190, 21);
+    level->setGeometry(266, 114, 190, 21);
     QWidget* editLevel = makeDbEdit(p, "EditLevel", 7, "Level", 40, true);
     editLevel->hide();
-    fieldColumn(p, 7, 7, 262, 146, {{"Source on:", "Code", 94}}, true);
+    fieldColumn(p, 7, 7, 262, 136, {{"Source on:", "Code", 94}}, true);
 
     const char* captions[] = {"Technical Contents/Quality:", "Quality Of Writing:", "Value For Money:",
                               "Overall Assessment:"};
     const char* ratingFields[] = {"TechnicalContentsQuality", "QualityOfWriting", "ValueForMoney",
                                   "OverallAssessment"};
     const QPixmap star = starPicture();
+    const int rowTops[] = {159, 186, 214, 241};
+    const int cellLefts[] = {338, 358, 379, 399, 419};
     for (int row = 0; row < 4; ++row) {
-        const int y = 180 + row * 26;
+        const int y = rowTops[row];
         auto* cap = new QLabel(QString::fromLatin1(captions[row]), p);
         cap->setFont(arialPx(11, true));
-        cap->setGeometry(196, y, 160, 19);
+        cap->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        cap->setGeometry(190, y, 144, 19);
         for (int i = 0; i < 5; ++i) {
             const QByteArray n = "Image" + QByteArray::number(row * 5 + i + 1);
             auto* img = new QLabel(p);
             name(img, n.constData());
             img->setPixmap(star);
-            img->setGeometry(356 + i * 21, y, 20, 19);
+            img->setScaledContents(true);
+            img->setGeometry(cellLefts[i], y, 20, 19);
             img->hide();
         }
         const QByteArray e = "DBEdit" + QByteArray::number(row + 5);

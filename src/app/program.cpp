@@ -1,7 +1,6 @@
 #include "app/program.h"
 
 #include "app/mainform.h"
-#include "app/reportholders.h"
 #include "app/splash.h"
 
 #include <QApplication>
@@ -35,12 +34,11 @@ Program::Program(const QString& dataDir)
         if (TSplash* s = Splash())
             s->FormDeactivate();
     });
-    m_holders = createReportHolders();
+    m_form->createReportHolders();
 }
 
 Program::~Program()
 {
-    m_holders.clear();
     m_form.reset();
     if (TSplash* s = Splash()) {
         s->FormDeactivate();

@@ -36,7 +36,6 @@ public:
 
 private:
     std::unique_ptr<TMainForm> m_form;
-    std::vector<std::unique_ptr<QWidget>> m_holders;
     bool m_terminate = false;
 };
 

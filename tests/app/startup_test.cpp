@@ -5,7 +5,7 @@
 
 #include "app/datamodule.h"
 #include "app/program.h"
-#include "app/reportholders.h"
+#include "reports/holders.h"
 #include "app/splash.h"
 #include "data/dm1.h"
 
@@ -58,10 +58,23 @@ private slots:
         QVERIFY(QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor);
 
         // The fourteen report holders, in order, never shown.
-        for (const auto& spec : tv::app::kReportHolders) {
-            QWidget* h = tv::app::reportHolder(spec.instance);
-            QVERIFY2(h && !h->isVisible(), spec.instance);
-            QCOMPARE(h->property("ClassName").toString(), QString::fromLatin1(spec.className));
+        const std::pair<const char*, const char*> holders[] = {
+            {"DNewsMemoForm", "TDNewsMemoForm"}, {"DNewsForm", "TDNewsForm"}, {"DKBMemoForm1", "TDKBMemoForm1"},
+            {"DKBForm1", "TDKBForm1"},           {"CISForm1", "TCISForm1"},   {"CISMemoForm1", "TCISMemoForm1"},
+            {"DSPForm1", "TDSPForm1"},           {"DSPMemoForm1", "TDSPMemoForm1"}, {"SWAGForm", "TSWAGForm"},
+            {"BooksForm1", "TBooksForm1"},       {"DTopicsForm", "TDTopicsForm"},
+            {"DTopicsMemoForm", "TDTopicsMemoForm"}, {"PrivatForm", "TPrivatForm"},
+            {"PrivatMemoForm", "TPrivatMemoForm"}};
+        QWidgetList created;
+        for (QObject* child : p.mainForm()->children())
+            if (auto* w = qobject_cast<tv::reports::ReportHolder*>(child))
+                created << w;
+        QCOMPARE(created.size(), 14);
+        for (size_t i = 0; i < std::size(holders); ++i) {
+            QWidget* h = created.at(int(i));
+            QCOMPARE(h->objectName(), QString::fromLatin1(holders[i].first));
+            QVERIFY2(QByteArray(h->metaObject()->className()).endsWith(QByteArray("::") + holders[i].second), holders[i].second);
+            QVERIFY(!h->isVisible());
         }
 
         p.show();
