@@ -271,6 +271,8 @@ bool FileVersion::unchanged(const std::string& path) const
 
 // ---------------------------------------------------------------------------------------------
 
+std::string tempPathFor(const std::string& finalPath) { return finalPath + kTempSuffix; }
+
 int commitSave(const std::string& tablePath, const std::vector<FileChange>& changes)
 {
     std::string dir, tableName;
@@ -288,7 +290,9 @@ int commitSave(const std::string& tablePath, const std::vector<FileChange>& chan
             }
             const std::string temp = c.path + kTempSuffix;
             temps.push_back(temp);
-            const int fd = writeDurable(temp, c.content, tablePath);
+            const int fd = c.prewritten ? ::open(temp.c_str(), O_RDONLY | O_CLOEXEC) : writeDurable(temp, c.content, tablePath);
+            if (fd < 0)
+                throw EngineError(sysError(tablePath + ": cannot save, " + temp + " is gone", errno));
             if (firstFd < 0)
                 firstFd = fd;
             else

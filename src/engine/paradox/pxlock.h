@@ -49,12 +49,17 @@ private:
     int fd_ = -1;
 };
 
-// One file of a save: the complete new content, or removal of the file.
+// One file of a save: the complete new content, a temporary already written and synced (see
+// tempPathFor), or removal of the file.
 struct FileChange {
     std::string path;      // final path
     std::string content;
     bool remove = false;
+    bool prewritten = false;
 };
+
+// Where the new version of `finalPath` is written before a save switches to it.
+std::string tempPathFor(const std::string& finalPath);
 
 // Makes `changes` durable as one step: every new file is written to a temporary and synced,
 // a journal naming them is synced, the temporaries are renamed into place and the journal is

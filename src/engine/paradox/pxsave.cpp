@@ -12,7 +12,9 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <numeric>
+#include <unistd.h>
 
 namespace tv {
 
@@ -45,6 +47,55 @@ std::string hexDigits(unsigned v, int width)
     std::snprintf(buf, sizeof buf, "%0*X", width, v);
     return buf;
 }
+
+// The new files of a save, written straight to their temporaries; removed again unless the
+// save takes them over.
+class TempFileSet {
+public:
+    explicit TempFileSet(const std::string& tablePath) : tablePath_(tablePath) {}
+    ~TempFileSet()
+    {
+        if (!kept_)
+            for (const auto& c : changes_)
+                ::unlink(tempPathFor(c.path).c_str());
+    }
+    FileSink& open(const std::string& finalPath)
+    {
+        FileChange c;
+        c.path = finalPath;
+        c.prewritten = true;
+        changes_.push_back(c);
+        try {
+            sinks_.push_back(std::make_unique<FileSink>(tempPathFor(finalPath)));
+        } catch (const EngineError& e) {
+            throw EngineError(tablePath_ + ": cannot save (" + e.what() + ")");
+        }
+        return *sinks_.back();
+    }
+    void close(FileSink& sink)
+    {
+        try {
+            sink.close();
+        } catch (const EngineError& e) {
+            throw EngineError(tablePath_ + ": cannot save (" + e.what() + ")");
+        }
+    }
+    bool has(const std::string& finalPath) const
+    {
+        return std::any_of(changes_.begin(), changes_.end(), [&](const FileChange& c) { return c.path == finalPath; });
+    }
+    std::vector<FileChange> take()
+    {
+        kept_ = true;
+        return changes_;
+    }
+
+private:
+    std::string tablePath_;
+    std::vector<FileChange> changes_;
+    std::vector<std::unique_ptr<FileSink>> sinks_;
+    bool kept_ = false;
+};
 
 } // namespace
 
@@ -285,7 +336,7 @@ void ParadoxTable::remove(RecordId id)
 
 std::vector<FileChange> ParadoxTable::buildFiles() const
 {
-    std::vector<FileChange> changes;
+    TempFileSet files(path_);
     const bool hasBlobs = std::any_of(header_.fields.begin(), header_.fields.end(), [](const FieldDesc& d) { return isBlob(d.type); });
 
     FileLayout layout;
@@ -301,7 +352,9 @@ std::vector<FileChange> ParadoxTable::buildFiles() const
     for (int i = 0; i < header_.keyFields; ++i)
         keyBytes += size_t(header_.fields[size_t(i)].width);
 
-    StringSink db, mb;
+    FileSink& db = files.open(path_);
+    StringSink noMemos;
+    Sink& mb = hasBlobs ? static_cast<Sink&>(files.open(companionPath(path_, "MB"))) : noMemos;
     DataFileWriter dbw(db, layout, keyBytes);
     MemoFileWriter mbw(mb);
     std::vector<uint16_t> blockOf(rows_.size(), 0);
@@ -331,20 +384,14 @@ std::vector<FileChange> ParadoxTable::buildFiles() const
     }
     dbw.finish(header_.autoInc);
     mbw.finish();
-
-    std::vector<std::string> written;
-    auto add = [&](const std::string& path, std::string&& content) {
-        written.push_back(path);
-        changes.push_back({path, std::move(content), false});
-    };
-    add(path_, std::move(db.bytes));
+    files.close(db);
     if (hasBlobs)
-        add(companionPath(path_, "MB"), std::move(mb.bytes));
+        files.close(static_cast<FileSink&>(mb));
     if (header_.keyFields > 0) {
-        StringSink px;
+        FileSink& px = files.open(companionPath(path_, "PX"));
         const std::vector<FieldDesc> key(header_.fields.begin(), header_.fields.begin() + header_.keyFields);
         writeTreeFile(px, kPrimaryIndex, header_.blockKiB, key, fileNameOf(companionPath(path_, "PX")), dbw.blocks());
-        add(companionPath(path_, "PX"), std::move(px.bytes));
+        files.close(px);
     }
 
     // Secondary indexes: a sorted copy of the indexed fields (.Xnn/.XGn) and its tree (.Ynn/.YGn).
@@ -467,21 +514,25 @@ std::vector<FileChange> ParadoxTable::buildFiles() const
             order.emplace_back(sortKey(xrecs[i]), i);
         std::stable_sort(order.begin(), order.end(), [&](const auto& a, const auto& b) { return def.descending ? b.first < a.first : a.first < b.first; });
 
-        StringSink xs, ys;
+        FileSink& xs = files.open(companionPath(path_, xExt));
         DataFileWriter xw(xs, xl, treeBytes);
         for (const auto& o : order)
             xw.add(reinterpret_cast<const uint8_t*>(xrecs[o.second].data()));
         xw.finish(0);
+        files.close(xs);
+        FileSink& ys = files.open(companionPath(path_, yExt));
         const std::vector<FieldDesc> treeKey(xl.fields.begin(), xl.fields.begin() + std::ptrdiff_t(treeFields));
         writeTreeFile(ys, single ? kSecondaryTree : kCompositeTree, header_.blockKiB, treeKey, fileNameOf(companionPath(path_, yExt)), xw.blocks());
-        add(companionPath(path_, xExt), std::move(xs.bytes));
-        add(companionPath(path_, yExt), std::move(ys.bytes));
+        files.close(ys);
     }
 
     // Companions of an older version of the table that the new one no longer has.
+    std::vector<FileChange> removals;
     for (const auto& f : companionFiles(path_, isCompanionToReplace))
-        if (std::find(written.begin(), written.end(), f) == written.end())
-            changes.push_back({f, std::string(), true});
+        if (!files.has(f))
+            removals.push_back({f, std::string(), true, false});
+    std::vector<FileChange> changes = files.take();
+    changes.insert(changes.end(), removals.begin(), removals.end());
     return changes;
 }
 
