@@ -331,6 +331,17 @@ TEST(DbaseWriter, ProductionIndexDefinitionsReadBack)
     EXPECT_EQ(ix[4].name, "SCORE");
     EXPECT_EQ(ix[4].fields, std::vector<std::string>{"SCORE"});
 
+    // The tag table is also a search tree over the tag names (SUBJECT at its root).
+    const std::string mdx = readFile(dir.file("news.mdx"));
+    const auto thread = [&](int tag, int which) { return int(uint8_t(mdx[0x220 + 32 * tag + 0x10 + which])); };
+    EXPECT_EQ(thread(0, 0), 2);  // AUTHOR < SUBJECT
+    EXPECT_EQ(thread(0, 1), 4);  // YEARS > SUBJECT
+    EXPECT_EQ(thread(1, 1), 3);  // BYBOTH > AUTHOR
+    EXPECT_EQ(thread(2, 1), 5);  // SCORE > BYBOTH
+    EXPECT_EQ(thread(4, 2), 3);  // parents
+    EXPECT_EQ(thread(3, 2), 1);
+    EXPECT_EQ(thread(0, 2), 0);
+
     const auto refuses = [&](IndexDef def, const std::string& words) {
         TableSpec s = spec;
         s.secondary = {def};

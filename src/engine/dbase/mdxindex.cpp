@@ -112,6 +112,26 @@ KeyShape keyShape(const std::string& path, const IndexDef& def, const std::vecto
     return k;
 }
 
+// The tag table doubles as a binary search tree over the tag names: bytes 0x10 and 0x11 of an
+// entry hold the (1-based) numbers of the tags sorting before and after it, 0x12 its parent.
+// Tag `i` (its name already in `names`) is linked in below the first tag.
+void linkTag(std::string& file, const std::vector<std::string>& names, size_t i)
+{
+    if (i == 0)
+        return;
+    size_t node = 0;
+    while (true) {
+        const size_t slot = names[i] < names[node] ? 0x10 : 0x11;
+        char& child = file[kTagTableOffset + node * kTagEntrySize + slot];
+        if (child == 0) {
+            child = char(i + 1);
+            file[kTagTableOffset + i * kTagEntrySize + 0x12] = char(node + 1);
+            return;
+        }
+        node = size_t(uint8_t(child)) - 1;
+    }
+}
+
 } // namespace
 
 void interpretKeyExpression(IndexDef& def, const std::vector<FieldDef>& fields)
@@ -226,6 +246,7 @@ std::string buildMdx(const std::string& path, const std::string& tableBaseName, 
         putU32(entry, uint32_t(headerPage));
         std::memcpy(entry + 4, name.data(), name.size());
         entry[0x0F] = 0x10;
+        linkTag(out, names, i);
         entry[0x13] = 0x02;
         entry[0x14] = key.type;
 
