@@ -448,3 +448,24 @@ TEST(ParadoxSave, InterruptedSavesAreFinishedOrDiscardedOnOpen)
         EXPECT_EQ(e.path().string().find(".tvnew"), std::string::npos) << e.path();
     EXPECT_EQ(readBytes(path), newDb);
 }
+
+TEST(ParadoxWrite, AutoincrementCounterNeverHandsOutAValueTwice)
+{
+    ScratchDir dir;
+    const std::string path = dir.file("ai.db");
+    TableSpec s;
+    s.fields = {field("Id", FieldType::AutoInc), field("T", FieldType::Alpha, 5)};
+    s.primaryKeyFields = 1;
+    {
+        const auto t = createParadoxTable(path, s);
+        const RecordId a = t->insert({Value(), std::string("a")});
+        t->insert({int64_t(10), std::string("b")});  // an explicit value moves the counter on
+        EXPECT_EQ(std::get<int64_t>(t->value(t->insert({Value(), std::string("c")}), 0)), 11);
+        t->update(a, {int64_t(50), std::string("a")});  // so does a changed one
+        t->remove(t->recordIds().back());
+        EXPECT_EQ(std::get<int64_t>(t->value(t->insert({Value(), std::string("d")}), 0)), 51);
+        t->flush();
+    }
+    const auto t = openTableFile(path, OpenMode::ReadWrite);
+    EXPECT_EQ(std::get<int64_t>(t->value(t->insert({Value(), std::string("e")}), 0)), 52);
+}

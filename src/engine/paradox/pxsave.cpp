@@ -306,6 +306,10 @@ void ParadoxTable::update(RecordId id, const Record& values)
         return TableFile::update(id, values);
     checkId(id);
     Row row = encodeRecord(values, &rows_[id]);
+    uint32_t counter = header_.autoInc;
+    for (const FieldDesc& d : header_.fields)
+        if (d.type == FieldType::AutoInc && !allZero(reinterpret_cast<const uint8_t*>(row.raw.data()) + d.offset, 4))
+            counter = uint32_t(std::max<int64_t>(counter, decodeInt(reinterpret_cast<const uint8_t*>(row.raw.data()) + d.offset, 4)));
     if (header_.keyFields > 0 && compareKeys(row, rows_[id]) != 0) {
         bool duplicate = false;
         findKeySlot(row, duplicate, id);
@@ -318,6 +322,7 @@ void ParadoxTable::update(RecordId id, const Record& values)
     } else {
         rows_[id] = std::move(row);
     }
+    header_.autoInc = counter;
     dirty_ = true;
 }
 
