@@ -274,7 +274,7 @@ TEST(DatasetFilter, ColumnScanAgreesWithRecordByRecordScan)
     auto file = notesFile();
     const std::string alphabet = "abAB ab";
     for (int i = 1; i <= 400; ++i) {
-        std::string topic(rng() % 12, ' ');
+        std::string topic(rng() % 14, ' ');
         for (char& c : topic)
             c = alphabet[rng() % alphabet.size()];
         file->insert(note(i, topic));
@@ -282,7 +282,7 @@ TEST(DatasetFilter, ColumnScanAgreesWithRecordByRecordScan)
     const std::vector<RecordId> all = file->recordIds();
     const TextColumn column = TextColumn::build(*file, all, 1);
     const TextFormat fmt;
-    for (const char* word : {"a", "ab", "BA", "abab", "b a", "aaa"}) {
+    for (const char* word : {"a", "ab", "BA", "abab", "b a", "aaa", "abababab", "aBaBaBaBa"}) {
         for (FilterMatchType type : {fdMatchAny, fdMatchStart, fdMatchExact, fdMatchEnd}) {
             for (bool cs : {false, true}) {
                 const ConditionTest test(*file, cond("Topic", type, word, cs), fmt);

@@ -3,6 +3,8 @@
 #include "engine/codepage.h"
 
 #include <algorithm>
+#include <cstring>
+#include <type_traits>
 
 namespace tv {
 
@@ -122,8 +124,22 @@ TextColumn TextColumn::build(const TableFile& file, const std::vector<RecordId>&
         c.bytes.push_back('\0');
     }
     c.start.push_back(uint32_t(c.bytes.size()));
+    c.bytes.append(8, '\0');   // so that eight bytes can be read at any record's start
     return c;
 }
+
+namespace {
+// a-z to A-Z in each of eight bytes at once; other bytes (and bytes >= 0x80) unchanged.
+inline uint64_t foldEight(uint64_t x)
+{
+    constexpr uint64_t ones = 0x0101010101010101ull;
+    const uint64_t hept = x & (0x7F * ones);
+    const uint64_t geA = hept + (0x80 - 'a') * ones;       // high bit: >= 'a'
+    const uint64_t gtZ = hept + (0x7F - 'z') * ones;       // high bit: > 'z'
+    const uint64_t lower = ~x & (geA ^ gtZ) & (0x80 * ones);
+    return x ^ (lower >> 2);
+}
+} // namespace
 
 int ConditionTest::columnField() const
 {
@@ -137,6 +153,39 @@ void ConditionTest::narrowColumn(const TextColumn& column, std::vector<uint8_t>&
 {
     const TextScanner& s = *scanner_;
     const size_t n = pass.size();
+    const size_t wlen = s.word().size();
+    if ((type_ == fdMatchStart || type_ == fdMatchExact) && wlen <= 8) {
+        // Eight bytes per record in one go. A shorter text has its NUL where the word has a
+        // character, so the length needs no test of its own for "at beginning".
+        uint64_t word = 0;
+        std::memcpy(&word, s.word().data(), wlen);
+        const uint64_t mask = wlen == 8 ? ~0ull : (uint64_t(1) << (8 * wlen)) - 1;
+        const bool fold = s.folds();
+        const bool exact = type_ == fdMatchExact;
+        const char* base = column.bytes.data();
+        // Branch-free loops (records already out are simply and-ed again).
+        const uint32_t* st = column.start.data();
+        uint8_t* out = pass.data();
+        auto run = [&](auto folding, auto exactLength) {
+            for (size_t i = 0; i < n; ++i) {
+                uint64_t v;
+                std::memcpy(&v, base + st[i], 8);
+                if constexpr (decltype(folding)::value)
+                    v = foldEight(v);
+                bool ok = ((v ^ word) & mask) == 0;
+                if constexpr (decltype(exactLength)::value)
+                    ok &= st[i + 1] - st[i] - 1 == wlen;
+                out[i] &= uint8_t(ok);
+            }
+        };
+        using T = std::true_type;
+        using F = std::false_type;
+        if (fold)
+            exact ? run(T{}, T{}) : run(T{}, F{});
+        else
+            exact ? run(F{}, T{}) : run(F{}, F{});
+        return;
+    }
     if (type_ != fdMatchAny) {
         for (size_t i = 0; i < n; ++i) {
             if (!pass[i])

@@ -18,7 +18,8 @@ namespace tv {
 constexpr size_t kMemoMatchLimit = 32767;
 
 // The stored bytes of one short text field of every record, back to back, each followed by
-// a NUL byte: record i is bytes[start[i] .. start[i + 1] - 1). Scanning one block of
+// a NUL byte: record i is bytes[start[i] .. start[i + 1] - 1), and eight NUL bytes end the
+// block. Scanning one block of
 // memory instead of one small text per record is what makes short-field filters fast.
 struct TextColumn {
     std::string bytes;

@@ -29,6 +29,7 @@ public:
     }
 
     const std::string& word() const { return word_; }
+    bool folds() const { return fold_; }
 
     // Which vector width the scan uses on this machine ("avx2", "sse2" or "scalar").
     static const char* vectorKind();
