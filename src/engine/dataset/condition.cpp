@@ -154,16 +154,16 @@ void ConditionTest::narrowColumn(const TextColumn& column, std::vector<uint8_t>&
     const TextScanner& s = *scanner_;
     const size_t n = pass.size();
     const size_t wlen = s.word().size();
-    if ((type_ == fdMatchStart || type_ == fdMatchExact) && wlen <= 8) {
-        // Eight bytes per record in one go. A shorter text has its NUL where the word has a
-        // character, so the length needs no test of its own for "at beginning".
+    if (type_ == fdMatchStart || type_ == fdMatchExact) {
+        // The first (up to) eight bytes of every record in one go; only records that pass
+        // them and are long enough get the full comparison. A shorter text has its NUL where
+        // the word has a character, so "at beginning" needs no length test of its own.
+        const size_t head = std::min<size_t>(wlen, 8);
         uint64_t word = 0;
-        std::memcpy(&word, s.word().data(), wlen);
-        const uint64_t mask = wlen == 8 ? ~0ull : (uint64_t(1) << (8 * wlen)) - 1;
-        const bool fold = s.folds();
+        std::memcpy(&word, s.word().data(), head);
+        const uint64_t mask = head == 8 ? ~0ull : (uint64_t(1) << (8 * head)) - 1;
         const bool exact = type_ == fdMatchExact;
         const char* base = column.bytes.data();
-        // Branch-free loops (records already out are simply and-ed again).
         const uint32_t* st = column.start.data();
         uint8_t* out = pass.data();
         auto run = [&](auto folding, auto exactLength) {
@@ -175,24 +175,23 @@ void ConditionTest::narrowColumn(const TextColumn& column, std::vector<uint8_t>&
                 bool ok = ((v ^ word) & mask) == 0;
                 if constexpr (decltype(exactLength)::value)
                     ok &= st[i + 1] - st[i] - 1 == wlen;
+                if (wlen > 8 && ok)
+                    ok = s.startsWith(column.at(i));
                 out[i] &= uint8_t(ok);
             }
         };
         using T = std::true_type;
         using F = std::false_type;
-        if (fold)
+        if (s.folds())
             exact ? run(T{}, T{}) : run(T{}, F{});
         else
             exact ? run(F{}, T{}) : run(F{}, F{});
         return;
     }
-    if (type_ != fdMatchAny) {
-        for (size_t i = 0; i < n; ++i) {
-            if (!pass[i])
-                continue;
-            const std::string_view t = column.at(i);
-            pass[i] = type_ == fdMatchExact ? s.equals(t) : type_ == fdMatchStart ? s.startsWith(t) : s.endsWith(t);
-        }
+    if (type_ == fdMatchEnd) {
+        for (size_t i = 0; i < n; ++i)
+            if (pass[i])
+                pass[i] = s.endsWith(column.at(i));
         return;
     }
     // "Anywhere": one scan over the whole column; each hit marks its record and the scan
