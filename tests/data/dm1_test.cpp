@@ -1,6 +1,7 @@
 // The data module: finding, opening and reporting the bases at start-up.
 
 #include "data/dm1.h"
+#include "engine/dataset/memorytable.h"
 #include "support/modalanswerer.h"
 
 #include <QApplication>
@@ -313,6 +314,21 @@ private slots:
             QCOMPARE(reader.recordCount(), 1);
             reader.first();
             QCOMPARE(reader.displayText("Topic"), std::string("Kept note"));
+
+            // Every successful post asks for the changes to be saved, and only then.
+            auto memory = std::make_unique<MemoryTable>(data::tableSpecFor(*data::baseByNumber(9)), "private.db");
+            MemoryTable* file = memory.get();
+            t->open(std::move(memory));
+            t->append();
+            t->setInteger(t->fieldByName("ID"), 7);
+            QCOMPARE(file->flushCount(), 0);
+            t->post();
+            QCOMPARE(file->flushCount(), 1);
+            t->first();
+            t->edit();
+            t->setText("Topic", "x");
+            t->cancel();
+            QCOMPARE(file->flushCount(), 1);
         }
     }
 
