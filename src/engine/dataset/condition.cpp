@@ -118,13 +118,17 @@ TextColumn TextColumn::build(const TableFile& file, const std::vector<RecordId>&
     if (total > UINT32_MAX)
         throw EngineError(file.path() + ": too much text in one field to filter it in memory");
     c.bytes.reserve(total);
+    c.head.reserve(all.size());
     for (RecordId id : all) {
+        const std::string_view t = file.rawText(id, field);
         c.start.push_back(uint32_t(c.bytes.size()));
-        c.bytes.append(file.rawText(id, field));
+        c.bytes.append(t);
         c.bytes.push_back('\0');
+        uint64_t h = 0;
+        std::memcpy(&h, t.data(), std::min<size_t>(t.size(), 8));
+        c.head.push_back(h);
     }
     c.start.push_back(uint32_t(c.bytes.size()));
-    c.bytes.append(8, '\0');   // so that eight bytes can be read at any record's start
     return c;
 }
 
@@ -163,13 +167,12 @@ void ConditionTest::narrowColumn(const TextColumn& column, std::vector<uint8_t>&
         std::memcpy(&word, s.word().data(), head);
         const uint64_t mask = head == 8 ? ~0ull : (uint64_t(1) << (8 * head)) - 1;
         const bool exact = type_ == fdMatchExact;
-        const char* base = column.bytes.data();
+        const uint64_t* heads = column.head.data();
         const uint32_t* st = column.start.data();
         uint8_t* out = pass.data();
         auto run = [&](auto folding, auto exactLength) {
             for (size_t i = 0; i < n; ++i) {
-                uint64_t v;
-                std::memcpy(&v, base + st[i], 8);
+                uint64_t v = heads[i];
                 if constexpr (decltype(folding)::value)
                     v = foldEight(v);
                 bool ok = ((v ^ word) & mask) == 0;

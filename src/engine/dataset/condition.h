@@ -18,16 +18,19 @@ namespace tv {
 constexpr size_t kMemoMatchLimit = 32767;
 
 // The stored bytes of one short text field of every record, back to back, each followed by
-// a NUL byte: record i is bytes[start[i] .. start[i + 1] - 1), and eight NUL bytes end the
-// block. Scanning one block of
-// memory instead of one small text per record is what makes short-field filters fast.
+// a NUL byte: record i is bytes[start[i] .. start[i + 1] - 1). Scanning one block of memory
+// instead of one small text per record is what makes short-field filters fast.
 struct TextColumn {
     std::string bytes;
     std::vector<uint32_t> start;   // records + 1 entries
+    std::vector<uint64_t> head;    // each record's first eight bytes, zero-padded (in memory order)
 
     static TextColumn build(const TableFile& file, const std::vector<RecordId>& all, int field);
     std::string_view at(size_t i) const { return {bytes.data() + start[i], start[i + 1] - start[i] - 1}; }
-    size_t memoryBytes() const { return bytes.capacity() + start.capacity() * sizeof(uint32_t); }
+    size_t memoryBytes() const
+    {
+        return bytes.capacity() + start.capacity() * sizeof(uint32_t) + head.capacity() * sizeof(uint64_t);
+    }
 };
 
 // Gives the text column of a field, or nullptr to read record by record.
