@@ -140,8 +140,10 @@ void TDM1::DM1Create()
             data::checkDeclaredFields(*slot.decl, *slot.table->file());
             BasePresent[slot.decl->number] = 1;
             anyOpened = true;
-        } catch (const EngineError& e) {
-            // This base counts as missing; the others are still worth opening.
+        } catch (const std::exception& e) {
+            // This base counts as missing; the others are still worth opening. (Engine
+            // failures are EngineErrors; anything else, like running out of memory on a
+            // huge file, is treated the same way rather than ending the program.)
             slot.table->close();
             msg::error(QString::fromUtf8(e.what()));
             if (!DatabaseOpened)
