@@ -7,6 +7,7 @@
 //   mainform_life.cpp     creation, hints, help, exit
 //   mainform_paging.cpp   page switching, record tools, notices, grid/record view
 //   mainform_records.cpp  navigation, editing and bookmarks
+//   mainform_filtering.cpp filter, search and locate
 //   mainform_hooks.cpp    commands served by other modules (reports, dialogs, filters, ...)
 
 #include "app/datamodule.h"
@@ -34,6 +35,9 @@ class ReportCommand;
 
 namespace tv {
 class DBComboDlg;
+class FilterDialog;
+class LocateDialog;
+class SearchDialog;
 class TTips;
 class TdbIndex;
 class DBGrid;
@@ -77,18 +81,24 @@ public:
     void mnuPrintSetupClick();
     void ClipboardClick(QObject* sender);
     void btnDBIndexClick();
-    void btnFilterClick();
-    void btnNoFilterClick();
-    void Find1Click();
-    void btnLocateClick();
-    void btnLocateFirstClick();
-    void btnLocateNextClick();
     void About1Click();
     void btnTipClick();
     void btnGOClick();
     void btnOpenClick();
     void DBMemo1Enter();
     void DBMemo1Exit();
+
+    // --- Filter, search and locate (mainform_filtering.cpp)
+    void btnFilterClick();
+    void btnNoFilterClick();
+    void Find1Click();
+    void btnLocateClick();
+    void btnLocateFirstClick();
+    void btnLocateNextClick();
+    // The filter component of base n (wwFilterDialogN), the search window and the locate dialog.
+    tv::FilterDialog* filterDialog(int base) const;
+    tv::SearchDialog* searchDialog() const;
+    tv::LocateDialog* locateDialog() const;
 
     // --- Editing aids (mainform_aids.cpp): book ratings, the private date box
     void DBEdit5Change();
@@ -109,8 +119,6 @@ public:
     // Hook points for the modules built beside the main window. Each one, when set, is called
     // by the handler of the same name with the main window (and the sender where there is one).
     struct Hooks {
-        std::function<void(TMainForm&)> filter, noFilter, search;     // Part of the filter tools
-        std::function<void(TMainForm&)> locate, locateFirst, locateNext;
         std::function<void(TMainForm&)> dbIndex;                      // btnDBIndexClick
         std::function<void(TMainForm&)> sweep;                        // btnGOClick
         std::function<void(TMainForm&, tv::DBGrid*, const QString&)> titleButtonClick;
@@ -169,6 +177,10 @@ private:
     void updateBackTrio(bool atBeginning);
     void updateForwardTrio(bool atEnd);
     void setEditButtons(bool editing);
+
+    // Filter, search and locate (mainform_filtering.cpp)
+    void createFilterTools();
+    int toolBase() const;   // the base the filter, search and locate commands act on
 
     // Editing aids (mainform_aids.cpp)
     void bindEditingAids();

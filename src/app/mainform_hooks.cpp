@@ -1,5 +1,5 @@
-// Commands whose work is done by the modules beside the main window (reports, filters,
-// ordering, the cross-base search). Each handler hands over to the hook that
+// Commands whose work is done by the modules beside the main window (reports, ordering,
+// the cross-base search). Each handler hands over to the hook that
 // module installs; without a hook the command does nothing.
 
 #include "app/mainform.h"
@@ -20,12 +20,6 @@ void call(const Fn& fn, Args&&... args)
 } // namespace
 
 void TMainForm::btnDBIndexClick() { call(hooks().dbIndex, *this); }
-void TMainForm::btnFilterClick() { call(hooks().filter, *this); }
-void TMainForm::btnNoFilterClick() { call(hooks().noFilter, *this); }
-void TMainForm::Find1Click() { call(hooks().search, *this); }
-void TMainForm::btnLocateClick() { call(hooks().locate, *this); }
-void TMainForm::btnLocateFirstClick() { call(hooks().locateFirst, *this); }
-void TMainForm::btnLocateNextClick() { call(hooks().locateNext, *this); }
 void TMainForm::btnGOClick() { call(hooks().sweep, *this); }
 
 void TMainForm::wwDBGrid1TitleButtonClick(DBGrid* grid, const QString& fieldName)

@@ -40,6 +40,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent)
     m_pages->setCurrentIndex(kSweepPage);
     bindCommands();
     bindEditingAids();
+    createFilterTools();
     FormCreate();
     control("SpeedPanel")->setFocus();
     qApp->installEventFilter(this);

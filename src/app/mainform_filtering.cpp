@@ -1,0 +1,126 @@
+// Filter, search and locate: the filter components of the bases, the search window and the
+// locate dialog, and the six commands that use them on the active page.
+//
+// Which base a command acts on comes from the page table: a base page acts on the base it
+// shows (the forum page on the forum chosen), the search, placeholder and Info pages, reachable
+// only through the menu, act on the private base.
+
+#include "app/mainform.h"
+#include "dbaware/filterdialog.h"
+#include "dbaware/locatedialog.h"
+#include "dbaware/msg.h"
+#include "dbaware/searchdialog.h"
+
+#include <QString>
+
+namespace tv::app {
+
+namespace {
+
+// Bases with a filter component of their own on the main window (8 is bound to nothing).
+constexpr int kFilterBases[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 40};
+
+QString filterName(int base)
+{
+    return QStringLiteral("wwFilterDialog%1").arg(base);
+}
+
+} // namespace
+
+void TMainForm::createFilterTools()
+{
+    for (int base : kFilterBases) {
+        auto* f = new FilterDialog(this);
+        f->setObjectName(filterName(base));
+        f->sortBy = fdSortByFieldNo;
+        f->filterMethod = fdByFilter;
+        f->defaultMatchType = fdMatchStart;
+        f->defaultFilterBy = fdSmartFilter;
+        f->defaultCaseSensitive = false;
+        f->setDataSource(base == 8 ? nullptr : baseDataSource(base));
+    }
+    auto* search = new SearchDialog(this);
+    search->setObjectName(QStringLiteral("wwSearchDialog1"));
+    search->caption = QStringLiteral("Search");
+    search->maxHeight = 209;
+    search->setSearchTable(baseTable(1));
+
+    auto* lookup = new LookupDialog(this);
+    lookup->setObjectName(QStringLiteral("wwLookupDialog1"));
+    lookup->setLookupTable(baseTable(1));
+
+    auto* locate = new LocateDialog(this);
+    locate->setObjectName(QStringLiteral("wwLocateDialog1"));
+    locate->matchType = fdMatchStart;
+    locate->caseSensitive = false;
+    locate->showMessages = true;
+}
+
+int TMainForm::toolBase() const
+{
+    const int tab = activePage();
+    return isBasePage(tab) ? pageBase(tab) : 9;
+}
+
+FilterDialog* TMainForm::filterDialog(int base) const
+{
+    return findChild<FilterDialog*>(filterName(base), Qt::FindDirectChildrenOnly);
+}
+
+SearchDialog* TMainForm::searchDialog() const
+{
+    return findChild<SearchDialog*>(QStringLiteral("wwSearchDialog1"), Qt::FindDirectChildrenOnly);
+}
+
+LocateDialog* TMainForm::locateDialog() const
+{
+    return findChild<LocateDialog*>(QStringLiteral("wwLocateDialog1"), Qt::FindDirectChildrenOnly);
+}
+
+void TMainForm::btnFilterClick()
+{
+    if (FilterDialog* f = filterDialog(toolBase()))
+        f->execute(this);
+}
+
+void TMainForm::btnNoFilterClick()
+{
+    if (!isBasePage(activePage()))
+        return;
+    if (FilterDialog* f = filterDialog(toolBase())) {
+        try {
+            f->clearFilter();
+        } catch (const EngineError& e) {
+            msg::error(QString::fromStdString(e.what()), this);
+        }
+    }
+}
+
+void TMainForm::Find1Click()
+{
+    SearchDialog* s = searchDialog();
+    // The placeholder page keeps the table searched last.
+    if (activePage() != kPlaceholderPage)
+        s->setSearchTable(baseTable(toolBase()));
+    s->execute(this);
+}
+
+void TMainForm::btnLocateClick()
+{
+    LocateDialog* l = locateDialog();
+    l->setDataSource(baseDataSource(toolBase()));
+    l->execute(this);
+    setButtonsEnabled({"btnLocateFirst", "btnLocateNext"}, true);
+}
+
+void TMainForm::btnLocateFirstClick()
+{
+    locateDialog()->findFirst(this);
+}
+
+void TMainForm::btnLocateNextClick()
+{
+    locateDialog()->findNext(this);
+}
+
+} // namespace tv::app
