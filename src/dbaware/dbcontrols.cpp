@@ -48,9 +48,15 @@ void DBEdit::setReadOnly(bool readOnly)
 void DBEdit::updateModifiable()
 {
     QLineEdit::setReadOnly(readOnly_ || !link_->canModify());
-    // The field's picture decides what may be typed.
     const Table* t = link_->table();
     const int f = link_->field();
+    // A text field takes no more than its size, unless a length was chosen for the box.
+    if (t && f >= 0 && kindOf(t->field(f).type) == FieldKind::Text && t->field(f).size > 0
+        && (maxLength() == kDefaultMaxLength || maxLength() == autoMaxLength_)) {
+        autoMaxLength_ = t->field(f).size;
+        setMaxLength(autoMaxLength_);
+    }
+    // The field's picture decides what may be typed.
     const PictureMask* mask = t && f >= 0 && !t->picture(f).empty() ? &t->picture(f) : nullptr;
     const QString pic = mask ? QString::fromStdString(mask->mask()) : QString();
     if (pic != shownPicture_) {

@@ -69,8 +69,10 @@ private:
     void updateModifiable();
     void onTextEdited(const QString& text);
 
+    static constexpr int kDefaultMaxLength = 32767;   // QLineEdit's own default
     QString shownPicture_;
     QString lastText_;   // the text before the user's latest change
+    int autoMaxLength_ = -1;   // the length taken from the field, while no other was chosen
 };
 
 // A bound edit box with a button at its right end ("..."). Pressing the button puts a

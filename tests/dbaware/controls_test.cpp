@@ -79,6 +79,11 @@ private slots:
         auto otherBox = boundTo<DBEdit>(ds, "Name");  // a second view of the same field
         DBEdit& other = *otherBox;
         QVERIFY(!edit.isReadOnly());
+        QCOMPARE(edit.maxLength(), 20);   // the field's size, unless chosen otherwise
+        other.setMaxLength(8);
+        other.setDataField(QStringLiteral("Category"));
+        other.setDataField(QStringLiteral("Name"));
+        QCOMPARE(other.maxLength(), 8);
 
         edit.selectAll();
         QTest::keyClicks(&edit, QStringLiteral("Fresh"));
