@@ -4,6 +4,8 @@
 //   mainform_layout.cpp   button rows, menus, status bar, page control
 //   mainform_pages.cpp    the base pages (credit strips, grids, record panes, notices)
 //   mainform_sweep.cpp    the search page and the Info page
+//   mainform_sweepsearch.cpp  the search across the bases (the go button)
+//   mainform_ordering.cpp the index chooser, title-click ordering and title colours
 //   mainform_life.cpp     creation, hints, help, exit
 //   mainform_paging.cpp   page switching, record tools, notices, grid/record view
 //   mainform_records.cpp  navigation, editing and bookmarks
@@ -80,10 +82,8 @@ public:
     void btnPreviewClick(QObject* sender);
     void mnuPrintSetupClick();
     void ClipboardClick(QObject* sender);
-    void btnDBIndexClick();
     void About1Click();
     void btnTipClick();
-    void btnGOClick();
     void btnOpenClick();
     void DBMemo1Enter();
     void DBMemo1Exit();
@@ -113,18 +113,14 @@ public:
     void createReportHolders();
     tv::reports::ReportCommand* reportCommand() const { return m_reports; }
     tv::TTips* Tips1() const { return m_tips; }
+
+    // --- Search across the bases (mainform_sweepsearch.cpp)
+    void btnGOClick();
+
+    // --- Order of the bases (mainform_ordering.cpp)
+    void btnDBIndexClick();
     void wwDBGrid1TitleButtonClick(tv::DBGrid* grid, const QString& fieldName);
     void wwDBGrid1CalcTitleAttributes(tv::DBGrid* grid, const QString& fieldName, QColor& background);
-
-    // Hook points for the modules built beside the main window. Each one, when set, is called
-    // by the handler of the same name with the main window (and the sender where there is one).
-    struct Hooks {
-        std::function<void(TMainForm&)> dbIndex;                      // btnDBIndexClick
-        std::function<void(TMainForm&)> sweep;                        // btnGOClick
-        std::function<void(TMainForm&, tv::DBGrid*, const QString&)> titleButtonClick;
-        std::function<void(TMainForm&, tv::DBGrid*, const QString&, QColor&)> calcTitleAttributes;
-    };
-    static Hooks& hooks();
 
     // --- State shared with the other modules
     int activePage() const;

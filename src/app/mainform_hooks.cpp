@@ -1,37 +1,11 @@
-// Commands whose work is done by the modules beside the main window (reports, ordering,
-// the cross-base search). Each handler hands over to the hook that
-// module installs; without a hook the command does nothing.
+// Small commands of the main window that belong to no other concern: the hidden file-open
+// button and the memo panes switching the clipboard tools.
 
 #include "app/mainform.h"
 
 #include <QFileDialog>
 
 namespace tv::app {
-
-namespace {
-
-template <typename Fn, typename... Args>
-void call(const Fn& fn, Args&&... args)
-{
-    if (fn)
-        fn(std::forward<Args>(args)...);
-}
-
-} // namespace
-
-void TMainForm::btnDBIndexClick() { call(hooks().dbIndex, *this); }
-void TMainForm::btnGOClick() { call(hooks().sweep, *this); }
-
-void TMainForm::wwDBGrid1TitleButtonClick(DBGrid* grid, const QString& fieldName)
-{
-    call(hooks().titleButtonClick, *this, grid, fieldName);
-}
-
-void TMainForm::wwDBGrid1CalcTitleAttributes(DBGrid* grid, const QString& fieldName, QColor& background)
-{
-    if (hooks().calcTitleAttributes)
-        hooks().calcTitleAttributes(*this, grid, fieldName, background);
-}
 
 void TMainForm::btnOpenClick()
 {

@@ -52,12 +52,6 @@ TMainForm::~TMainForm()
         qApp->removeEventFilter(this);
 }
 
-TMainForm::Hooks& TMainForm::hooks()
-{
-    static Hooks h;
-    return h;
-}
-
 QWidget* TMainForm::control(const char* n) const
 {
     return findChild<QWidget*>(QString::fromLatin1(n));

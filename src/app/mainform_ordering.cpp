@@ -1,0 +1,128 @@
+// The order of the bases: the index chooser under "Select Index " (and "Sort"), ordering by a
+// click on a grid's column title, and the yellow title that marks the column of the order.
+
+#include "app/mainform.h"
+#include "controls/dbindex.h"
+#include "dbaware/dbgrid.h"
+#include "dbaware/msg.h"
+
+#include <QApplication>
+
+#include <map>
+
+namespace tv::app {
+
+namespace {
+
+QList<TIndexInfo> indexInfo(const Table& table)
+{
+    QList<TIndexInfo> list;
+    for (const IndexDef& def : table.indexDefs())
+        list.push_back({QString::fromStdString(def.name), QString::fromStdString(def.fieldList()), def.primary,
+                        def.caseInsensitive, def.expression});
+    return list;
+}
+
+// The chooser's view of one base's table. The table is looked up on every use, so the view
+// stays right when the data module is made anew.
+class BaseIndexSource final : public TdbIndexSource {
+public:
+    explicit BaseIndexSource(int base) : m_base(base) {}
+
+    bool IsOpen() const override
+    {
+        const Table* t = baseTable(m_base);
+        return t && t->isOpen();
+    }
+    QList<TIndexInfo> RefreshIndexDefs() override
+    {
+        Table* t = baseTable(m_base);
+        if (!t || !t->isOpen())
+            return {};
+        t->refreshIndexDefs();
+        return indexInfo(*t);
+    }
+    QString IndexName() const override
+    {
+        const Table* t = baseTable(m_base);
+        return t ? QString::fromStdString(t->indexName()) : QString();
+    }
+    // The program orders only by index name, never by a list of fields.
+    QString IndexFieldNames() const override { return {}; }
+    void SwitchToIndex(const QString& name) override
+    {
+        Table* t = baseTable(m_base);
+        if (!t || !t->isOpen())
+            return;
+        try {
+            t->setIndexName(name.toStdString());
+        } catch (const EngineError& err) {
+            msg::error(QString::fromUtf8(err.what()), QApplication::activeWindow());
+        }
+    }
+
+private:
+    int m_base;
+};
+
+TdbIndexSource* indexSource(int base)
+{
+    static std::map<int, BaseIndexSource> sources;
+    return &sources.try_emplace(base, base).first->second;
+}
+
+// The base whose order a grid's titles act on, by the grid's tag; 0 for none. Page 4's grid
+// shows base 4 or 40 by the forum choice; `forumBase` is the one meant there.
+int gridBase(const DBGrid* grid, int forumBase)
+{
+    const int tag = grid ? grid->property("Tag").toInt() : 0;
+    if (tag == kForumPage)
+        return forumBase;
+    return isBasePage(tag) && tag != kForumPage ? kPages[static_cast<size_t>(tag)].base : 0;
+}
+
+} // namespace
+
+void TMainForm::btnDBIndexClick()
+{
+    if (!m_indexChooser)
+        return;
+    const int tab = activePage();
+    // Page 4 lists base 4's indexes whichever forum is on view; other pages keep the last binding.
+    if (isBasePage(tab))
+        m_indexChooser->setDataSource(indexSource(kPages[static_cast<size_t>(tab)].base));
+    QWidget* button = control("btnDBIndex");
+    const QPoint corner(button->x(), button->y() + button->height());
+    m_indexChooser->Popup(centralWidget()->mapToGlobal(corner));
+}
+
+void TMainForm::wwDBGrid1TitleButtonClick(DBGrid* grid, const QString& fieldName)
+{
+    Table* table = baseTable(gridBase(grid, pageBase(kForumPage)));
+    if (!table || !table->isOpen())
+        return;
+    try {
+        if (table->indexDefs().empty())
+            table->refreshIndexDefs();
+        const int n = table->indexForField(fieldName.toStdString());
+        if (n < 0 || n == table->currentIndex())
+            return;
+        table->setIndexName(table->indexDefs()[static_cast<size_t>(n)].name);
+    } catch (const EngineError& err) {
+        msg::error(QString::fromUtf8(err.what()), this);
+    }
+}
+
+void TMainForm::wwDBGrid1CalcTitleAttributes(DBGrid* grid, const QString& fieldName, QColor& background)
+{
+    // Page 4's titles mark the order of base 4 whichever forum is on view.
+    const Table* table = baseTable(gridBase(grid, 4));
+    if (!table || !table->isOpen())
+        return;
+    const QString first =
+        TdbIndex::OrderFirstField(indexInfo(*table), QString::fromStdString(table->indexName()), QString());
+    if (!first.isEmpty() && fieldName.toUpper() == first.toUpper())
+        background = QColor(255, 255, 0);
+}
+
+} // namespace tv::app

@@ -1,0 +1,87 @@
+// The search of the "Sweep" page: one word looked for in a chosen field of several bases at
+// once. The search keeps no list of its own; it replaces the base filter of every chosen base
+// by one condition and applies it, so each base's page then shows only its hits.
+
+#include "app/mainform.h"
+#include "dbaware/msg.h"
+
+#include <QButtonGroup>
+#include <QLineEdit>
+
+#include <array>
+
+namespace tv::app {
+
+namespace {
+
+struct SweepBase {
+    const char* group;                   // the base's radio group of field choices
+    int base;
+    std::array<const char*, 6> fields;   // field searched by items 1 to 6 (nullptr: no item)
+};
+
+// In the order the bases are searched. Item 0 of every group is "Nothing".
+// clang-format off
+constexpr SweepBase kSweepBases[] = {
+    {"rgpDTopics", 1, {"Topic",   "Category",     "Keywords",    "Description",    "Release", nullptr}},
+    {"rgpDKB",     2, {"Topic",   "Category",     "Keywords",    "A",              "Ver",     nullptr}},
+    {"rgpCSI",     4, {"Title",   "Keywords",     "Comments",    "CIS Name",       nullptr,   nullptr}},
+    {"rgpDSP",     5, {"File",    "Category",     "Description", "Delphi Version", "Name",    nullptr}},
+    {"rgpSWAG",    6, {"Subject", "SWAG Library", "Contributor", nullptr,          nullptr,   nullptr}},
+    {"rgpDNews",   3, {"Subject", "Keylist",      "Info",        "Author",         nullptr,   nullptr}},
+    {"rgpPrivate", 9, {"Topic",   "Category",     "Keywords",    "Description",    "Delphi",  "Source"}},
+};
+// clang-format on
+
+// Items of "Search Type": "Exact Match", "Partial match at Beginning", "Partial match Anywhere".
+constexpr FilterMatchType kSearchTypes[] = {fdMatchExact, fdMatchStart, fdMatchAny};
+
+const QString kDone = QStringLiteral("             I am done               ");
+
+// The field a group's chosen item searches, or nullptr for "Nothing" (or no valid choice).
+const char* chosenField(const TMainForm& form, const SweepBase& b)
+{
+    const auto* items = form.findChild<QButtonGroup*>(QString::fromLatin1(b.group) + QStringLiteral("Items"));
+    const int item = items ? items->checkedId() : 0;
+    if (item < 1 || item > static_cast<int>(b.fields.size()))
+        return nullptr;
+    return b.fields[static_cast<size_t>(item - 1)];
+}
+
+} // namespace
+
+void TMainForm::btnGOClick()
+{
+    const auto* types = findChild<QButtonGroup*>(QStringLiteral("rgpSearchItems"));
+    const int type = types ? types->checkedId() : 2;
+    const FilterMatchType match = kSearchTypes[type >= 0 && type < 3 ? type : 2];
+    const auto* word = findChild<QLineEdit*>(QStringLiteral("edSweep"));
+    const std::string value = word ? word->text().toStdString() : std::string();
+
+    for (const SweepBase& b : kSweepBases) {
+        const char* field = chosenField(*this, b);
+        if (!field || !basePresent(b.base))
+            continue;
+        Table* table = baseTable(b.base);
+        if (!table)
+            continue;
+        FieldCondition condition;
+        condition.fieldName = field;
+        condition.matchType = match;
+        condition.value = value;
+        // The earlier conditions go, whoever set them: searches never narrow each other.
+        const FilterConditions before = table->filterConditions();
+        try {
+            table->setFilter({condition});
+        } catch (const EngineError& err) {
+            // A pending change of the private base that cannot be posted: the base keeps its
+            // filter and the edit, and the search stops here.
+            table->filterConditions() = before;
+            msg::error(QString::fromUtf8(err.what()), this);
+            return;
+        }
+    }
+    msg::information(kDone, this);
+}
+
+} // namespace tv::app
