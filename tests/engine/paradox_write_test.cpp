@@ -87,6 +87,58 @@ void expectSameRecord(const TableFile& t, RecordId id, const Record& want, int64
     }
 }
 
+// Walks the primary index the way a reader without our code would: every block of the .PX in
+// chain order; the entries of the lowest level must name each data block in turn with its
+// first key and record count, and the root must cover all records.
+void checkPrimaryIndex(const std::string& db, const std::string& px, size_t records)
+{
+    const auto* d = reinterpret_cast<const uint8_t*>(db.data());
+    const auto* x = reinterpret_cast<const uint8_t*>(px.data());
+    const px::Header dh = px::parseHeader(d, db.size(), "db"), xh = px::parseHeader(x, px.size(), "px");
+    ASSERT_EQ(xh.fileType, 1);
+    const size_t keyBytes = size_t(xh.recordSize) - 6;
+    std::vector<std::vector<std::pair<uint16_t, uint16_t>>> blocks;  // per .PX block: (child, count)
+    std::vector<std::string> firstKeys;
+    uint32_t entries = 0;
+    for (size_t b = xh.firstBlock, guard = 0; b != 0 && guard < 10000; ++guard) {
+        const uint8_t* p = x + xh.headerSize + (b - 1) * xh.blockSize();
+        const size_t count = size_t(int16_t(px::le16(p + 4))) / xh.recordSize + 1;
+        blocks.emplace_back();
+        firstKeys.emplace_back(reinterpret_cast<const char*>(p + 6), keyBytes);
+        for (size_t i = 0; i < count; ++i) {
+            const uint8_t* e = p + 6 + i * xh.recordSize;
+            blocks.back().emplace_back(uint16_t(px::decodeInt(e + keyBytes, 2)), uint16_t(px::decodeInt(e + keyBytes + 2, 2)));
+        }
+        entries += uint32_t(count);
+        b = px::le16(p);
+    }
+    EXPECT_EQ(entries, xh.numRecords);
+    ASSERT_EQ(blocks.size(), xh.fileBlocks);
+    // The lowest level comes first: one entry per data block, in chain order.
+    size_t dataBlock = dh.firstBlock, covered = 0;
+    for (const auto& blk : blocks) {
+        for (const auto& [child, count] : blk) {
+            if (dataBlock == 0)
+                break;
+            const uint8_t* p = d + dh.headerSize + (dataBlock - 1) * dh.blockSize();
+            EXPECT_EQ(child, dataBlock);
+            EXPECT_EQ(count, size_t(int16_t(px::le16(p + 4))) / dh.recordSize + 1);
+            covered += count;
+            dataBlock = px::le16(p);
+        }
+    }
+    EXPECT_EQ(covered, records);
+    // The root (the last block) points to blocks of the level below, which start with its keys.
+    const auto& root = blocks.back();
+    ASSERT_EQ(xh.rootBlock, blocks.size());
+    for (const auto& [child, count] : root) {
+        ASSERT_GE(child, 1);
+        ASSERT_LT(child, xh.rootBlock);
+        EXPECT_GT(count, 0);
+    }
+    EXPECT_EQ(firstKeys.back(), firstKeys.front());  // the root starts with the smallest key
+}
+
 std::string longBody(int n) { return std::string(size_t(n), 'x') + "\r\nend"; }
 
 } // namespace
@@ -234,6 +286,7 @@ TEST(ParadoxWrite, ManyRecordsSpanBlocksAndIndexLevels)
     }
     const std::string px = readBytes(dir.file("big.px"));
     EXPECT_GE(uint8_t(px[0x20]), 2);  // levels
+    checkPrimaryIndex(readBytes(path), px, size_t(n));
     ASSERT_EQ(r->indexes().size(), 2u);
     EXPECT_EQ(r->indexes()[1].name, "ByN");
     EXPECT_TRUE(r->indexes()[1].descending);

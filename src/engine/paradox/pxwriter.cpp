@@ -270,14 +270,14 @@ void writeTreeFile(Sink& out, uint8_t fileType, uint8_t blockKiB, const std::vec
     while (!level.empty()) {
         ++levels;
         std::vector<BlockEntry> above;
-        const size_t first = blocks.size() + 1;
         for (size_t i = 0; i < level.size(); i += perBlock) {
             const size_t n = std::min(perBlock, level.size() - i);
             std::string b(blockSize, '\0');
             const size_t number = blocks.size() + 1;
-            const bool lastOfLevel = i + n >= level.size();
-            put16(b, 0, lastOfLevel ? 0 : uint32_t(number + 1));
-            put16(b, 2, number == first ? 0 : uint32_t(number - 1));
+            // All blocks form one chain in file order, so that readers walking the chain from the
+            // first block see every entry the header counts; the last link is cut below.
+            put16(b, 0, uint32_t(number + 1));
+            put16(b, 2, uint32_t(number - 1));
             put16(b, 4, uint32_t((n - 1) * entrySize));
             uint32_t below = 0;
             for (size_t j = 0; j < n; ++j) {
@@ -300,6 +300,8 @@ void writeTreeFile(Sink& out, uint8_t fileType, uint8_t blockKiB, const std::vec
         level = std::move(above);
     }
 
+    if (!blocks.empty())
+        put16(blocks.back(), 0, 0);
     std::string h = fixedHeader(uint16_t(entrySize), fileType, blockKiB, entries, uint16_t(blocks.size()), uint16_t(keyFields.size()), 0);
     put16(h, 0x1E, uint32_t(blocks.size()));  // the root is the last block written
     h[0x20] = char(blocks.empty() ? 0 : levels);
