@@ -79,8 +79,11 @@ void TMainForm::bindEditingAids()
         {"DBEdit7", &TMainForm::DBEdit7Change}, {"DBEdit8", &TMainForm::DBEdit8Change},
         {"EditLevel", &TMainForm::EditLevelChange}};
     for (const auto& [boxName, handler] : changeSources) {
-        if (auto* box = findChild<QLineEdit*>(QString::fromLatin1(boxName)))
+        if (auto* box = findChild<QLineEdit*>(QString::fromLatin1(boxName))) {
             connect(box, &QLineEdit::textChanged, this, handler);
+            // The boxes were filled before they were connected: that first filling counts.
+            (this->*handler)();
+        }
     }
     if (auto* dateBox = findChild<DBComboDlg*>(QStringLiteral("wwDBComboDlg1")))
         connect(dateBox, &DBComboDlg::customDlg, this, &TMainForm::wwDBComboDlg1CustomDlg);

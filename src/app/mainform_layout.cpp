@@ -87,7 +87,9 @@ void buildRow(QWidget* row, const ButtonSpec* begin, const ButtonSpec* end)
 void TMainForm::buildButtonRows(QWidget* central)
 {
     TPanel* speed = dockedPanel(central, "SpeedPanel", alTop, 30, bvRaised);
-    speed->setFocusPolicy(Qt::StrongFocus);
+    // It holds the focus at start, but a click on one of its buttons must not take the focus
+    // from the memo pane the clipboard buttons act on.
+    speed->setFocusPolicy(Qt::TabFocus);
     buildRow(speed, std::begin(kToolbar), std::end(kToolbar));
     for (int x : kToolbarSeparators)
         separator(speed, x);

@@ -273,12 +273,15 @@ private slots:
         auto* delphi = qobject_cast<tv::DBComboBox*>(m_s->w("wwDBComboBox2"));
         QVERIFY(delphi && delphi->count() == 4 && delphi->itemText(3) == QLatin1String("General"));
 
-        // Books page: cover picture, fixed picture, rating pictures hidden, hidden edits.
+        // Books page: cover picture, fixed picture, rating pictures (already showing the first
+        // book's ratings, since the first filling of the page counts as a change), hidden edits.
         QCOMPARE(m_s->w("DBImage2")->size(), QSize(180, 220));
         QCOMPARE(m_s->w("Image0")->size(), QSize(101, 132));
         for (int i = 1; i <= 20; ++i) {
             QWidget* img = m_s->w(qPrintable(QStringLiteral("Image%1").arg(i)));
-            QVERIFY(img && img->isHidden() && img->size() == QSize(20, 19));
+            QVERIFY(img && img->size() == QSize(20, 19));
+            QCOMPARE(img->geometry().topLeft(),
+                     QPoint(QList<int>{338, 358, 379, 399, 419}[(i - 1) % 5], QList<int>{159, 186, 214, 241}[(i - 1) / 5]));
         }
         for (const char* n : {"DBEdit5", "DBEdit6", "DBEdit7", "DBEdit8", "EditLevel"})
             QVERIFY2(m_s->w(n) && m_s->w(n)->isHidden(), n);

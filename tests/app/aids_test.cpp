@@ -1,0 +1,258 @@
+// The editing aids on the pages: the clipboard commands on memo panes, the book rating rows
+// and level word, the private base's date box with its calendar, the tip and about windows.
+
+#include "apptest.h"
+
+#include "dbaware/dbcontrols.h"
+#include "dialogs/aboutbox.h"
+#include "dialogs/calendar.h"
+#include "dialogs/tips.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCalendarWidget>
+#include <QClipboard>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+using namespace apptest;
+
+namespace {
+
+// Runs `act` on the next modal window (polling for it).
+void onModal(std::function<void(QWidget*)> act)
+{
+    auto* timer = new QTimer;
+    auto tries = std::make_shared<int>(300);
+    QObject::connect(timer, &QTimer::timeout, [timer, act, tries] {
+        if (QWidget* w = QApplication::activeModalWidget()) {
+            timer->deleteLater();
+            timer->stop();
+            act(w);
+        } else if (--*tries == 0) {
+            timer->deleteLater();
+            timer->stop();
+        }
+    });
+    timer->start(10);
+}
+
+// Gives a pane the keyboard focus inside the (activated) main window.
+void focusPane(Session& s, QWidget* pane)
+{
+    s.form().activateWindow();
+    QTRY_VERIFY(s.form().isActiveWindow());
+    pane->setFocus();
+    QTRY_VERIFY(pane->hasFocus());
+}
+
+int starsShown(Session& s, int row)
+{
+    int n = 0;
+    for (int i = 1; i <= 5; ++i)
+        n += !s.w(("Image" + std::to_string(row * 5 + i)).c_str())->isHidden();
+    return n;
+}
+
+// Moves the books table to the first record whose four ratings are all 1..5 and differ from
+// `avoid` in the first row; returns the ratings.
+std::array<int, 4> ratingsHere(tv::Table* books)
+{
+    return {int(books->asInteger("TechnicalContentsQuality")), int(books->asInteger("QualityOfWriting")),
+            int(books->asInteger("ValueForMoney")), int(books->asInteger("OverallAssessment"))};
+}
+
+bool allRated(const std::array<int, 4>& r)
+{
+    for (int v : r)
+        if (v < 1 || v > 5)
+            return false;
+    return true;
+}
+
+} // namespace
+
+class AidsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { initApplication(); }
+
+    void copyTakesExactlyTheSelectionAndReadOnlyPanesRefuseCutAndPaste()
+    {
+        BaseFolder bases;
+        Session s(bases.path());
+        s.showPage(1);
+        s.click("btnGridSwitch");
+        auto* memo = qobject_cast<QPlainTextEdit*>(s.w("DBMemo1"));
+        focusPane(s, memo);
+        const QString before = memo->toPlainText();
+        QVERIFY(before.size() > 10);
+        QTextCursor c = memo->textCursor();
+        c.setPosition(0);
+        c.setPosition(5, QTextCursor::KeepAnchor);
+        memo->setTextCursor(c);
+        QApplication::clipboard()->setText("unchanged");
+        s.click("BtnCopy");
+        QCOMPARE(QApplication::clipboard()->text(), before.left(5));
+
+        QApplication::clipboard()->setText("pasted");
+        s.click("BtnCut");
+        s.click("btnPaste");
+        QCOMPARE(memo->toPlainText(), before);
+        QCOMPARE(tv::app::baseTable(1)->state(), tv::TableState::Browse);
+        QCOMPARE(QApplication::clipboard()->text(), QString("pasted"));
+    }
+
+    void editMenuEntriesActLikeTheButtons()
+    {
+        BaseFolder bases;
+        Session s(bases.path());
+        s.showPage(3);
+        s.click("btnGridSwitch");
+        auto* memo = qobject_cast<QPlainTextEdit*>(s.w("DBMemo3"));
+        focusPane(s, memo);
+        memo->selectAll();
+        QApplication::clipboard()->clear();
+        s.form().action("MnuCopy")->trigger();
+        QCOMPARE(QApplication::clipboard()->text(), memo->toPlainText());
+    }
+
+    void answerPaneServesTheQuestionPaneToo()
+    {
+        BaseFolder bases;
+        Session s(bases.path());
+        s.showPage(2);
+        s.click("btnGridSwitch");
+        auto* question = qobject_cast<QPlainTextEdit*>(s.w("DBMemo2a"));
+        auto* answer = qobject_cast<QPlainTextEdit*>(s.w("DBMemo2"));
+        answer->selectAll();
+        focusPane(s, question);
+        QVERIFY(s.w("BtnCopy")->isEnabled());
+        QApplication::clipboard()->clear();
+        s.click("BtnCopy");
+        QCOMPARE(QApplication::clipboard()->text(), answer->toPlainText());
+    }
+
+    void pasteIntoThePrivateMemoStartsAnEditKeptUntilPost()
+    {
+        BaseFolder bases;
+        Session s(bases.path());
+        s.showPage(9);
+        s.click("btnGridSwitch");
+        tv::Table* notes = tv::app::baseTable(9);
+        auto* memo = qobject_cast<QPlainTextEdit*>(s.w("DBMemo9"));
+        focusPane(s, memo);
+        memo->moveCursor(QTextCursor::End);
+        QApplication::clipboard()->setText(" -- pasted line");
+        s.click("btnPaste");
+        QCOMPARE(notes->state(), tv::TableState::Edit);
+        QVERIFY(memo->toPlainText().endsWith(" -- pasted line"));
+        s.click("btnPostRecord");
+        QCOMPARE(notes->state(), tv::TableState::Browse);
+        QVERIFY(QString::fromStdString(notes->displayText("Description")).endsWith(" -- pasted line"));
+    }
+
+    void ratingRowsShowAsManyStarsAsTheRatingAndLevelWords()
+    {
+        BaseFolder bases;
+        Session s(bases.path());
+        s.showPage(7);
+        s.click("btnGridSwitch");
+        tv::Table* books = tv::app::baseTable(7);
+        books->first();
+        int checked = 0;
+        std::array<int, 4> previous{};
+        for (int i = 0; i < books->recordCount(); ++i, books->next()) {
+            const auto r = ratingsHere(books);
+            if (allRated(r)) {
+                for (int row = 0; row < 4; ++row)
+                    QCOMPARE(starsShown(s, row), r[size_t(row)]);
+                previous = r;
+                ++checked;
+            } else if (allRated(previous)) {
+                // A rating outside 1..5 leaves its row as the book before showed it.
+                for (int row = 0; row < 4; ++row)
+                    if (r[size_t(row)] < 1 || r[size_t(row)] > 5)
+                        QCOMPARE(starsShown(s, row), previous[size_t(row)]);
+            }
+            const int64_t level = books->asInteger("Level");
+            auto* word = qobject_cast<QLabel*>(s.w("Label45"));
+            if (level == 1)
+                QCOMPARE(word->text(), QString("Beginer"));
+            else if (level == 2)
+                QCOMPARE(word->text(), QString("Intermediate"));
+            else if (level == 3)
+                QCOMPARE(word->text(), QString("Advanced"));
+        }
+        QVERIFY(checked >= 10);
+        QCOMPARE(s.w("Image1")->size(), QSize(20, 19));
+        QCOMPARE(s.w("Image1")->pos(), QPoint(338, 159));
+        QCOMPARE(s.w("Image20")->pos(), QPoint(419, 241));
+    }
+
+    void calendarWritesTheDateIntoThePrivateRecord()
+    {
+        BaseFolder bases;
+        Session s(bases.path());
+        s.showPage(9);
+        s.click("btnGridSwitch");
+        tv::Table* notes = tv::app::baseTable(9);
+        notes->first();
+        auto* box = qobject_cast<tv::DBComboDlg*>(s.w("wwDBComboDlg1"));
+        QVERIFY(box);
+        const QString before = box->text();
+        QDate opened;
+        onModal([&](QWidget* w) {
+            auto* cal = qobject_cast<tv::TMyCalendar*>(w);
+            QVERIFY(cal);
+            opened = cal->Calendar1->selectedDate();
+            cal->Calendar1->setSelectedDate(QDate(1998, 7, 4));
+            emit cal->Calendar1->activated(QDate(1998, 7, 4));  // a double click on the day
+        });
+        box->clickButton();
+        QVERIFY(opened.isValid());
+        QCOMPARE(QLocale().toString(opened, "M/d/yyyy"), before);
+        QCOMPARE(notes->state(), tv::TableState::Edit);
+        QCOMPARE(box->text(), QString("7/4/1998"));
+        QCOMPARE(QString::fromStdString(notes->displayText("Date")), QString("7/4/1998"));
+        s.click("btnPostRecord");
+        QCOMPARE(notes->state(), tv::TableState::Browse);
+
+        // Esc leaves the date alone; the record stays in editing all the same.
+        onModal([](QWidget* w) { QTest::keyClick(w, Qt::Key_Escape); });
+        box->clickButton();
+        QCOMPARE(QString::fromStdString(notes->displayText("Date")), QString("7/4/1998"));
+        QCOMPARE(notes->state(), tv::TableState::Edit);
+        s.click("btnCancelEdit");
+    }
+
+    void tipAndAboutOpenFromTheToolbar()
+    {
+        BaseFolder bases;
+        Session s(bases.path());
+        QVERIFY(s.form().Tips1());
+        QCOMPARE(s.form().Tips1()->TipsCount(), uint16_t(10));
+        QString tipCaption;
+        onModal([&](QWidget* w) {
+            tipCaption = w->windowTitle();
+            qobject_cast<tv::TTipForm*>(w)->Ok->click();
+        });
+        s.click("btnTip");
+        QCOMPARE(tipCaption, QString("Tip of the Day"));
+
+        QString aboutCaption;
+        onModal([&](QWidget* w) {
+            aboutCaption = w->windowTitle();
+            qobject_cast<tv::TAboutBoxForm*>(w)->BitBtn1->click();
+        });
+        s.click("btnAbout");
+        QCOMPARE(aboutCaption, QString("About"));
+    }
+};
+
+QTEST_MAIN(AidsTest)
+#include "aids_test.moc"
