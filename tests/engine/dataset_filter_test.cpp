@@ -299,3 +299,18 @@ TEST(DatasetFilter, ColumnScanAgreesWithRecordByRecordScan)
         }
     }
 }
+
+TEST(DatasetFilter, EmptyTableAndClosedTable)
+{
+    Table t;
+    t.setFilter({cond("Topic", fdMatchAny, "x")});   // closed: only kept
+    EXPECT_EQ(t.filterConditions().size(), 1u);
+    EXPECT_FALSE(t.filtered());
+    t.open(notesFile());
+    for (FilterMatchType type : {fdMatchAny, fdMatchStart, fdMatchExact, fdMatchEnd}) {
+        t.setFilter({cond("Topic", type, "x"), cond("Description", type, "y")});
+        EXPECT_EQ(t.recordCount(), 0);
+        EXPECT_TRUE(t.atBeginning() && t.atEnd());
+    }
+    EXPECT_FALSE(t.locateFirst("Topic", "x", fdMatchAny));
+}

@@ -157,6 +157,8 @@ void ConditionTest::narrowColumn(const TextColumn& column, std::vector<uint8_t>&
 {
     const TextScanner& s = *scanner_;
     const size_t n = pass.size();
+    if (n == 0)
+        return;
     const size_t wlen = s.word().size();
     if (type_ == fdMatchStart || type_ == fdMatchExact) {
         // The first (up to) eight bytes of every record in one go; only records that pass
@@ -197,11 +199,10 @@ void ConditionTest::narrowColumn(const TextColumn& column, std::vector<uint8_t>&
                 pass[i] = s.endsWith(column.at(i));
         return;
     }
-    // "Anywhere": one scan over the whole column; each hit marks its record and the scan
-    // goes on with the next record.
-    std::vector<uint8_t> hit(n, 0);
+    // "Anywhere": one scan over the whole column; the records between two hits fail, the
+    // hit's record keeps what it had, and the scan goes on after it.
     const std::string_view all(column.bytes);
-    size_t pos = 0, rec = 0;
+    size_t pos = 0, rec = 0, kept = 0;   // records before `kept` are decided
     while (pos < all.size()) {
         const size_t at = s.find(all.substr(pos));
         if (at == std::string_view::npos)
@@ -209,11 +210,11 @@ void ConditionTest::narrowColumn(const TextColumn& column, std::vector<uint8_t>&
         const size_t abs = pos + at;
         while (column.start[rec + 1] <= abs)
             ++rec;
-        hit[rec] = 1;
+        std::memset(pass.data() + kept, 0, rec - kept);
+        kept = rec + 1;
         pos = column.start[rec + 1];
     }
-    for (size_t i = 0; i < n; ++i)
-        pass[i] &= hit[i];
+    std::memset(pass.data() + kept, 0, n - kept);
 }
 
 void ConditionTest::narrow(const std::vector<RecordId>& all, std::vector<uint8_t>& pass, const TextColumn* column) const
