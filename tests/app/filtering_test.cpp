@@ -126,6 +126,7 @@ private slots:
     // The search, placeholder and Info pages reach the commands through the menu only: Filter
     // edits the private base's filter, Cancel Filter does nothing, Search uses the private
     // base (the placeholder page keeps the table searched last), Locate the private base.
+    // The forum page acts on the forum on view.
     void pagesWithoutABaseUseThePrivateBase()
     {
         BaseFolder bases;
@@ -169,6 +170,15 @@ private slots:
         s.showPage(4);
         s.w("rgpDelphi")->findChild<QButtonGroup*>()->button(0)->click();
         QCOMPARE(searchOn(4), tv::app::baseTable(40));
+        script.on<tv::FilterDialogForm>([&](tv::FilterDialogForm* f) {
+            opened = s.form().filterDialog(40)->form() == f ? s.form().filterDialog(40) : nullptr;
+            f->reject();
+        });
+        s.click("btnFilter");
+        QCOMPARE(opened, s.form().filterDialog(40));
+        script.on<tv::LocateDialogForm>([](tv::LocateDialogForm* f) { f->reject(); });
+        s.click("btnLocate");
+        QCOMPARE(s.form().locateDialog()->dataSource(), tv::app::baseDataSource(40));
 
         script.on<tv::LocateDialogForm>([](tv::LocateDialogForm* f) { f->reject(); });
         s.showPage(10);

@@ -56,6 +56,14 @@ void typeValue(FilterDialogForm* f, const QString& label, const QString& value, 
     child<QRadioButton>(f, matchButton)->setChecked(true);
 }
 
+// A sample table with a filter component bound to it.
+struct Bound {
+    explicit Bound(int count) : s(makeSample(count)), ds(s.table.get()) { fd.setDataSource(&ds); }
+    SampleTable s;
+    DataSource ds;
+    FilterDialog fd;
+};
+
 void pressOk(FilterDialogForm* f)
 {
     ModalScript::click(child<QAbstractButton>(f, "btnOK"));
@@ -119,10 +127,9 @@ private slots:
     // the searched fields with the first condition shown.
     void refineThenReplace()
     {
-        auto s = makeSample(kCount);
-        DataSource ds(s.table.get());
-        FilterDialog fd;
-        fd.setDataSource(&ds);
+        Bound b(kCount);
+        SampleTable& s = b.s;
+        FilterDialog& fd = b.fd;
 
         ModalScript script;
         script.on<FilterDialogForm>([](FilterDialogForm* f) {
@@ -180,10 +187,9 @@ private slots:
 
     void cancelAndUnchangedOkLeaveTheFilter()
     {
-        auto s = makeSample(kCount);
-        DataSource ds(s.table.get());
-        FilterDialog fd;
-        fd.setDataSource(&ds);
+        Bound b(kCount);
+        SampleTable& s = b.s;
+        FilterDialog& fd = b.fd;
         FieldCondition c{"Category", "Category", fdMatchExact, "Cat 0", "", "", false};
         s.table->setFilter({c});
         s.table->moveTo(2);
@@ -207,10 +213,9 @@ private slots:
     // when another condition is added.
     void conditionWithoutLabelIsKept()
     {
-        auto s = makeSample(kCount);
-        DataSource ds(s.table.get());
-        FilterDialog fd;
-        fd.setDataSource(&ds);
+        Bound b(kCount);
+        SampleTable& s = b.s;
+        FilterDialog& fd = b.fd;
         FieldCondition sweep;
         sweep.fieldName = "CATEGORY";
         sweep.matchType = fdMatchAny;
@@ -237,10 +242,9 @@ private slots:
 
     void rangeConditionsAndBadBounds()
     {
-        auto s = makeSample(kCount);
-        DataSource ds(s.table.get());
-        FilterDialog fd;
-        fd.setDataSource(&ds);
+        Bound b(kCount);
+        SampleTable& s = b.s;
+        FilterDialog& fd = b.fd;
 
         ModalScript script;
         script.on<FilterDialogForm>([](FilterDialogForm* f) {
@@ -270,10 +274,9 @@ private slots:
 
     void summaryShowsTheConditions()
     {
-        auto s = makeSample(kCount);
-        DataSource ds(s.table.get());
-        FilterDialog fd;
-        fd.setDataSource(&ds);
+        Bound b(kCount);
+        SampleTable& s = b.s;
+        FilterDialog& fd = b.fd;
         ModalScript script;
         QStringList rows;
         script.on<FilterDialogForm>([](FilterDialogForm* f) {
