@@ -7,6 +7,7 @@
 #include "dbaware/msg.h"
 
 #include <QApplication>
+#include <QMenu>
 
 #include <map>
 
@@ -91,6 +92,9 @@ void TMainForm::btnDBIndexClick()
     // Page 4 lists base 4's indexes whichever forum is on view; other pages keep the last binding.
     if (isBasePage(tab))
         m_indexChooser->setDataSource(indexSource(kPages[static_cast<size_t>(tab)].base));
+    // Only the current index carries a mark; the other entries show no empty box.
+    if (QMenu* menu = m_indexChooser->Menu(); menu && menu->styleSheet().isEmpty())
+        menu->setStyleSheet(QStringLiteral("QMenu::indicator:non-exclusive:unchecked { image: none; }"));
     QWidget* button = control("btnDBIndex");
     const QPoint corner(button->x(), button->y() + button->height());
     m_indexChooser->Popup(centralWidget()->mapToGlobal(corner));
