@@ -117,7 +117,6 @@ SearchDialogForm::SearchDialogForm(const SearchDialog& owner, Table& table, QWid
     grid_->setShowGrid(true);
     grid_->setStyleSheet(QStringLiteral("QTableView { background: white; }"));
     grid_->verticalHeader()->setVisible(true);   // the indicator column
-    grid_->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     grid_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     grid_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     grid_->applyColumnWidths();
