@@ -295,6 +295,33 @@ private slots:
         QVERIFY(tv::app::baseTable(40)->filterConditions().empty());
     }
 
+    void aNoteThatCannotBePostedStopsTheSearch()
+    {
+        // Filtering the private base posts a pending change first. When that fails, the engine's
+        // text is shown, the note stays in its edit with the filter it had, and the search ends.
+        BaseFolder bases;
+        Session s(bases.path());
+        tv::Table* notes = tv::app::baseTable(9);
+        QVERIFY(notes->recordCount() > 1);
+        notes->setFilter({tv::FieldCondition{"Topic", "", tv::fdMatchAny, "a", "", "", false}});
+        const tv::FilterConditions before = notes->filterConditions();
+        notes->first();
+        const int64_t taken = notes->asInteger("ID");
+        notes->next();
+        notes->edit();
+        notes->setInteger(notes->fieldIndex("ID"), taken);   // a key that another note has
+        choose(s, "rgpPrivate", 1);
+        typeWord(s, QStringLiteral("TForm"));
+        BoxAnswerer ok({QMessageBox::Ok});
+        s.click("btnGO");
+        QCOMPARE(ok.texts.size(), 1);
+        QVERIFY(ok.texts.front() != kDone);
+        QCOMPARE(ok.captions.front(), QStringLiteral("Tipvault"));   // the standard error box
+        QCOMPARE(notes->state(), tv::TableState::Edit);
+        QVERIFY(notes->filterConditions() == before);
+        notes->cancel();
+    }
+
     void compuServeMeansBase4WhateverTheForum()
     {
         BaseFolder bases;
