@@ -79,7 +79,7 @@ int gridBase(const DBGrid* grid, int forumBase)
     const int tag = grid ? grid->property("Tag").toInt() : 0;
     if (tag == kForumPage)
         return forumBase;
-    return isBasePage(tag) && tag != kForumPage ? kPages[static_cast<size_t>(tag)].base : 0;
+    return isBasePage(tag) ? kPages[static_cast<size_t>(tag)].base : 0;
 }
 
 } // namespace
@@ -89,7 +89,8 @@ void TMainForm::btnDBIndexClick()
     if (!m_indexChooser)
         return;
     const int tab = activePage();
-    // Page 4 lists base 4's indexes whichever forum is on view; other pages keep the last binding.
+    // Page 4 lists base 4's indexes whichever forum is on view; a page without a base keeps
+    // the binding of the last base page.
     if (isBasePage(tab))
         m_indexChooser->setDataSource(indexSource(kPages[static_cast<size_t>(tab)].base));
     // Only the current index carries a mark; the other entries show no empty box.
