@@ -1,6 +1,8 @@
 // Creation, hints, help commands and the two ways out of the program.
 
 #include "app/mainform.h"
+
+#include "dbaware/datasource.h"
 #include "controls/dbindex.h"
 #include "controls/status.h"
 #include "dbaware/msg.h"
@@ -111,7 +113,7 @@ bool TMainForm::shutdownData()
     if (Table* t9 = baseTable(9); t9 && basePresent(9)
         && (t9->state() == TableState::Edit || t9->state() == TableState::Insert)) {
         try {
-            t9->post();
+            baseDataSource(9)->post();
         } catch (const EngineError& err) {
             msg::error(QString::fromUtf8(err.what()), this);
             return false;

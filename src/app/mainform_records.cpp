@@ -3,6 +3,8 @@
 
 #include "app/dbwidgets.h"
 #include "app/mainform.h"
+
+#include "dbaware/datasource.h"
 #include "dbaware/msg.h"
 
 #include <QAbstractButton>
@@ -94,7 +96,9 @@ void TMainForm::btnFirstClick(QObject* sender)
             setEditButtons(true);
             break;
         case 15:
-            t9->post();
+            // Through the data source: text still held by a bound box (a date being typed)
+            // goes into the record first, so it is posted or refused, never dropped.
+            baseDataSource(9)->post();
             setEditButtons(false);
             break;
         case 16:

@@ -230,6 +230,33 @@ private slots:
         s.click("btnCancelEdit");
     }
 
+    void aDateStillBeingTypedIsRefusedAtPostNeverDropped()
+    {
+        BaseFolder bases;
+        Session s(bases.path());
+        s.showPage(9);
+        s.click("btnGridSwitch");
+        tv::Table* notes = tv::app::baseTable(9);
+        notes->first();
+        const std::string before = notes->displayText("Date");
+        auto* box = qobject_cast<tv::DBComboDlg*>(s.w("wwDBComboDlg1"));
+        focusPane(s, box);
+        box->selectAll();
+        QTest::keyClicks(box, "12/25/9");
+        QCOMPARE(notes->state(), tv::TableState::Edit);
+        BoxAnswerer ok({QMessageBox::Ok});
+        s.click("btnPostRecord");
+        QCOMPARE(ok.texts.size(), 1);
+        QVERIFY2(ok.texts.first().contains("Date"), qPrintable(ok.texts.first()));
+        QCOMPARE(notes->state(), tv::TableState::Edit);
+        // Completed, the same date posts.
+        QTest::keyClicks(box, "8");
+        s.click("btnPostRecord");
+        QCOMPARE(notes->state(), tv::TableState::Browse);
+        QCOMPARE(QString::fromStdString(notes->displayText("Date")), QString("12/25/1998"));
+        QVERIFY(notes->displayText("Date") != before);
+    }
+
     void tipAndAboutOpenFromTheToolbar()
     {
         BaseFolder bases;
