@@ -13,6 +13,8 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
+#include <QPolygon>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -24,6 +26,37 @@ bool beginsWith(const std::string& text, const std::string& folded)
 {
     return foldAsciiUpper(text).compare(0, folded.size(), folded) == 0;
 }
+
+// The indicator column: a small arrow on the row of the current record.
+class IndicatorHeader : public QHeaderView {
+public:
+    IndicatorHeader(const Table& table, QWidget* parent) : QHeaderView(Qt::Vertical, parent), table_(table)
+    {
+        setSectionResizeMode(QHeaderView::Fixed);
+    }
+
+protected:
+    QSize sizeHint() const override { return {14, QHeaderView::sizeHint().height()}; }
+    void paintSection(QPainter* p, const QRect& rect, int logicalIndex) const override
+    {
+        p->save();
+        p->fillRect(rect, palette().button());
+        p->setPen(palette().mid().color());
+        p->drawLine(rect.topRight(), rect.bottomRight());
+        p->drawLine(rect.bottomLeft(), rect.bottomRight());
+        if (logicalIndex == table_.recNo()) {
+            const QPoint c = rect.center();
+            const QPolygon arrow({QPoint(c.x() - 2, c.y() - 4), QPoint(c.x() + 2, c.y()), QPoint(c.x() - 2, c.y() + 4)});
+            p->setPen(Qt::NoPen);
+            p->setBrush(palette().windowText());
+            p->drawPolygon(arrow);
+        }
+        p->restore();
+    }
+
+private:
+    const Table& table_;
+};
 
 } // namespace
 
@@ -116,7 +149,12 @@ SearchDialogForm::SearchDialogForm(const SearchDialog& owner, Table& table, QWid
     grid_->setSelectionMode(QAbstractItemView::SingleSelection);
     grid_->setShowGrid(true);
     grid_->setStyleSheet(QStringLiteral("QTableView { background: white; }"));
-    grid_->verticalHeader()->setVisible(true);   // the indicator column
+    {
+        const int rowHeight = grid_->verticalHeader()->defaultSectionSize();
+        grid_->setVerticalHeader(new IndicatorHeader(table, grid_));
+        grid_->verticalHeader()->setDefaultSectionSize(rowHeight);
+        grid_->verticalHeader()->setVisible(true);
+    }
     grid_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     grid_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     grid_->applyColumnWidths();
@@ -134,6 +172,7 @@ SearchDialogForm::SearchDialogForm(const SearchDialog& owner, Table& table, QWid
     connect(edit_, &QLineEdit::textChanged, this, &SearchDialogForm::searchFor);
     connect(indexes_, &QComboBox::activated, this, [this] { indexChosen(); });
     connect(source_, &DataSource::currentChanged, this, &SearchDialogForm::updateStatus);
+    connect(source_, &DataSource::currentChanged, grid_->verticalHeader()->viewport(), qOverload<>(&QWidget::update));
     connect(source_, &DataSource::dataChanged, this, &SearchDialogForm::updateStatus);
     edit_->installEventFilter(this);
     edit_->setFocus();

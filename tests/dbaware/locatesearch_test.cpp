@@ -234,6 +234,45 @@ private slots:
         QVERIFY(t.displayText("Name").rfind("Name 00002", 0) == 0);
     }
 
+    // Return in the locate value presses the default button (Next); the arrow keys in the
+    // search box move through the search window's grid.
+    void keyboard()
+    {
+        auto s = makeSample(kCount);
+        Table& t = *s.table;
+        DataSource ds(&t);
+        LocateDialog loc;
+        loc.setDataSource(&ds);
+        t.moveTo(0);
+        ModalScript script;
+        script.on<LocateDialogForm>([](LocateDialogForm* f) {
+            fillLocate(f, QStringLiteral("Category"), QStringLiteral("Cat 0"), "rbExact");
+            QTest::keyClick(child<QLineEdit>(f, "edValue"), Qt::Key_Return);
+        });
+        QVERIFY(loc.execute());
+        const std::vector<int> rows = matchingRows(t, "Cat 0");
+        QCOMPARE(t.recNo(), rows.front());   // Next looks after the current (first) row
+
+        SearchDialog sd;
+        sd.setSearchTable(&t);
+        t.moveTo(4);
+        int afterDown = -1, afterUp = -1;
+        script.on<SearchDialogForm>([&](SearchDialogForm* f) {
+            auto* edit = child<QLineEdit>(f, "edSearch");
+            QTest::keyClick(edit, Qt::Key_Down);
+            QTest::keyClick(edit, Qt::Key_Down);
+            afterDown = t.recNo();
+            QTest::keyClick(edit, Qt::Key_Up);
+            afterUp = t.recNo();
+            QTest::keyClick(edit, Qt::Key_Return);
+        });
+        QVERIFY(sd.execute());
+        QVERIFY(script.done());
+        QCOMPARE(afterDown, 6);
+        QCOMPARE(afterUp, 5);
+        QCOMPARE(t.recNo(), 5);
+    }
+
     void inactiveSearchTableWarns()
     {
         auto s = makeSample(3);
