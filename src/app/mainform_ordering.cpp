@@ -89,10 +89,11 @@ void TMainForm::btnDBIndexClick()
     if (!m_indexChooser)
         return;
     const int tab = activePage();
-    // Page 4 lists base 4's indexes whichever forum is on view; a page without a base keeps
-    // the binding of the last base page.
+    // Page 4 lists the indexes of the forum list on view (ordering base 4 while base 40 is
+    // shown would reorder a list nobody sees); a page without a base keeps the binding of the
+    // last base page.
     if (isBasePage(tab))
-        m_indexChooser->setDataSource(indexSource(kPages[static_cast<size_t>(tab)].base));
+        m_indexChooser->setDataSource(indexSource(pageBase(tab)));
     // Only the current index carries a mark; the other entries show no empty box.
     if (QMenu* menu = m_indexChooser->Menu(); menu && menu->styleSheet().isEmpty())
         menu->setStyleSheet(QStringLiteral("QMenu::indicator:non-exclusive:unchecked { image: none; }"));
@@ -120,8 +121,8 @@ void TMainForm::wwDBGrid1TitleButtonClick(DBGrid* grid, const QString& fieldName
 
 void TMainForm::wwDBGrid1CalcTitleAttributes(DBGrid* grid, const QString& fieldName, QColor& background)
 {
-    // Page 4's titles mark the order of base 4 whichever forum is on view.
-    const Table* table = baseTable(gridBase(grid, 4));
+    // Page 4's titles mark the order of the forum list on view.
+    const Table* table = baseTable(gridBase(grid, pageBase(kForumPage)));
     if (!table || !table->isOpen())
         return;
     const QString first =
