@@ -307,7 +307,8 @@ TEST(ParadoxWrite, SecondaryIndexFilesCarryTheirDefinitions)
     nocase.name = "NameNoCase";
     nocase.fields = {"Name"};
     nocase.caseInsensitive = true;
-    s.secondary = {city, nameCity, nocase};
+    IndexDef cityAgain = city;  // declared twice: must not share (and clobber) one file
+    s.secondary = {city, nameCity, nocase, cityAgain};
     {
         const auto t = createParadoxTable(path, s);
         t->insert({Value(), std::string("bob"), std::string("Oslo"), dateFromYmd(1990, 1, 2)});
@@ -319,7 +320,8 @@ TEST(ParadoxWrite, SecondaryIndexFilesCarryTheirDefinitions)
     EXPECT_TRUE(fs::exists(dir.file("ix.xg0")));
     EXPECT_TRUE(fs::exists(dir.file("ix.yg1")));
     const auto check = [](const TableFile& t) {
-        ASSERT_EQ(t.indexes().size(), 4u);
+        ASSERT_EQ(t.indexes().size(), 5u);
+        EXPECT_EQ(t.indexes()[4].fieldList(), "City");
         EXPECT_TRUE(t.indexes()[0].primary);
         EXPECT_EQ(t.indexes()[1].name, "City");
         EXPECT_EQ(t.indexes()[1].fieldList(), "City");

@@ -31,6 +31,8 @@ public:
     const std::vector<FieldDef>& fields() const override { return fields_; }
     const std::vector<IndexDef>& indexes() const override { return indexes_; }
     int primaryKeyFields() const override { return header_.keyFields; }
+    // Keyed tables hold their records in key order, in the file and in memory alike.
+    bool recordsInKeyOrder() const override { return header_.keyFields > 0; }
     int codePage() const override { return codePage_; }
     uint32_t headerRecordCount() const override { return writable_ ? uint32_t(ids_.size()) : header_.numRecords; }
     const std::vector<RecordId>& recordIds() const override { return ids_; }

@@ -413,11 +413,14 @@ std::vector<FileChange> ParadoxTable::buildFiles() const
                 }
         if (cols.empty())
             continue;
-        const bool single = cols.size() == 1 && !def.caseInsensitive && !def.descending && def.name == fields_[cols[0]].name;
+        const std::string singleExt = std::string(1, 'X').append(hexDigits(unsigned(cols[0] + 1), 2));
+        // A second index of the same plain kind on one field becomes a named one.
+        const bool single = cols.size() == 1 && !def.caseInsensitive && !def.descending && def.name == fields_[cols[0]].name &&
+                            !files.has(companionPath(path_, singleExt));
         const bool keyed = header_.keyFields > 0;
         std::string xExt, yExt;
         if (single) {
-            xExt = std::string(1, 'X').append(hexDigits(unsigned(cols[0] + 1), 2));
+            xExt = singleExt;
             yExt = std::string(1, 'Y').append(hexDigits(unsigned(cols[0] + 1), 2));
         } else {
             if (composite > 15)
