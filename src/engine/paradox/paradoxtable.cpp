@@ -147,7 +147,17 @@ void ParadoxTable::load(const uint8_t* db, size_t dbSize, const std::string& dbN
         f.decimals = f.type == FieldType::Bcd ? f.size : 0;
         fields_.push_back(std::move(f));
     }
+    numberBlobFields();
     walkBlocks(db, dbSize, dbName);
+}
+
+void ParadoxTable::numberBlobFields()
+{
+    blobSlot_.assign(header_.fields.size(), -1);
+    blobFields_ = 0;
+    for (size_t f = 0; f < header_.fields.size(); ++f)
+        if (isBlobType(header_.fields[f].type))
+            blobSlot_[f] = int(blobFields_++);
 }
 
 void ParadoxTable::walkBlocks(const uint8_t* db, size_t dbSize, const std::string& dbName)
@@ -249,12 +259,12 @@ void ParadoxTable::copyIntoMemory()
         row.live = true;
         const uint8_t* rec = db_.data() + offsets_[id];
         row.raw.assign(reinterpret_cast<const char*>(rec), header_.recordSize);
-        row.blobs.resize(fields_.size());
+        row.blobs.resize(blobFields_);
         for (size_t f = 0; f < fields_.size(); ++f) {
             const FieldDesc& d = header_.fields[f];
             if (isBlobType(d.type)) {
                 if (auto b = readBlob(haveMb_ ? &mb_ : nullptr, rec + d.offset, d.width, d.type, mbPath_))
-                    row.blobs[f].assign(b->data(), b->size());
+                    row.blobs[size_t(blobSlot_[f])].assign(b->data(), b->size());
             } else if (d.type == FieldType::AutoInc && !allZero(rec + d.offset, 4)) {
                 const int64_t v = decodeInt(rec + d.offset, 4);
                 if (v > int64_t(highestAutoInc))
@@ -291,7 +301,7 @@ const uint8_t* ParadoxTable::recordBytes(RecordId id) const
 std::string_view ParadoxTable::blobBytes(RecordId id, int field) const
 {
     if (writable_)
-        return rows_[id].blobs[size_t(field)];
+        return rows_[id].blobs[size_t(blobSlot_[size_t(field)])];
     const FieldDesc& d = header_.fields[size_t(field)];
     const auto b = readBlob(haveMb_ ? &mb_ : nullptr, db_.data() + offsets_[id] + d.offset, d.width, d.type, mbPath_);
     return b ? *b : std::string_view();

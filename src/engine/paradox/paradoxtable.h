@@ -54,7 +54,7 @@ public:
 private:
     struct Row {
         std::string raw;                  // the record as stored; blob pointers are rewritten on save
-        std::vector<std::string> blobs;   // per field: whole blob data of memo/blob fields
+        std::vector<std::string> blobs;   // whole data of the memo/blob fields (see blobSlot_)
         bool live = false;
     };
 
@@ -72,6 +72,7 @@ private:
     size_t findKeySlot(const Row& row, bool& duplicate, RecordId ignore) const;
     std::string fieldName(int field) const { return fields_[size_t(field)].name; }
     void checkId(RecordId id) const;
+    void numberBlobFields();
 
     std::string path_;
     std::string mbPath_;
@@ -92,6 +93,8 @@ private:
     bool writable_ = false;
     bool dirty_ = false;
     std::vector<Row> rows_;           // by record id
+    std::vector<int> blobSlot_;       // per field: its place in Row::blobs, -1 for other fields
+    size_t blobFields_ = 0;
     std::unique_ptr<px::TableLock> lock_;
     px::FileVersion version_;
     uint16_t changeCount_ = 1;

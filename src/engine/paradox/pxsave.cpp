@@ -161,6 +161,7 @@ std::unique_ptr<ParadoxTable> ParadoxTable::create(const std::string& path, cons
             if (t->fields_[i].name == t->fields_[j].name)
                 throw EngineError(path + ": the field name \"" + t->fields_[i].name + "\" is used twice");
     h.recordSize = uint16_t(offset);
+    t->numberBlobFields();
     h.blockKiB = 4;
     while (h.blockKiB < 32 && size_t(offset) + 6 > h.blockSize())
         h.blockKiB = uint8_t(h.blockKiB * 2);
@@ -194,7 +195,7 @@ ParadoxTable::Row ParadoxTable::encodeRecord(const Record& values, const Row* ol
     Row row;
     row.live = true;
     row.raw.assign(header_.recordSize, '\0');
-    row.blobs.resize(fields_.size());
+    row.blobs.resize(blobFields_);
     for (size_t i = 0; i < fields_.size(); ++i) {
         const FieldDesc& d = header_.fields[i];
         uint8_t* p = reinterpret_cast<uint8_t*>(row.raw.data()) + d.offset;
@@ -220,7 +221,7 @@ ParadoxTable::Row ParadoxTable::encodeRecord(const Record& values, const Row* ol
                 throw EngineError(what + ": the value is too large");
             const size_t leader = size_t(d.width) - 10;
             std::memcpy(p, bytes.data(), std::min(leader, bytes.size()));
-            row.blobs[i] = std::move(bytes);
+            row.blobs[size_t(blobSlot_[i])] = std::move(bytes);
             continue;
         }
         if (d.type == FieldType::AutoInc && isNull(v) && old) {
@@ -373,15 +374,16 @@ std::vector<FileChange> ParadoxTable::buildFiles() const
             if (!isBlob(d.type))
                 continue;
             uint8_t* p = reinterpret_cast<uint8_t*>(rec.data()) + d.offset;
-            if (d.type == FieldType::Graphic && !row.blobs[f].empty()) {
+            const std::string& blob = row.blobs[size_t(blobSlot_[f])];
+            if (d.type == FieldType::Graphic && !blob.empty()) {
                 std::string data(kGraphicPrefix, '\0');
                 data[0] = 1;
                 data[3] = 1;
-                put32(data, 4, uint32_t(row.blobs[f].size()));
-                data += row.blobs[f];
+                put32(data, 4, uint32_t(blob.size()));
+                data += blob;
                 mbw.store(data, p, d.width);
             } else {
-                mbw.store(row.blobs[f], p, d.width);
+                mbw.store(blob, p, d.width);
             }
         }
         slotOf[id] = uint32_t(dbw.inBlock());
