@@ -105,6 +105,9 @@ public:
     // Live records in file order (Paradox: block chain order, i.e. key order for keyed tables;
     // dBASE: physical order without deleted records).
     virtual const std::vector<RecordId>& recordIds() const = 0;
+    // True when recordIds() is already in the order of the primary index (a keyed Paradox
+    // table keeps its records in key order), so that order needs no sorting.
+    virtual bool recordsInKeyOrder() const { return false; }
 
     virtual Value value(RecordId id, int field) const = 0;
     // The stored bytes of a text or memo field in the table's code page, without decoding:

@@ -1,6 +1,8 @@
 #include "dataset_testutil.h"
 
 #include <gtest/gtest.h>
+#include <filesystem>
+#include <unistd.h>
 
 using namespace tv;
 using namespace tvtest;
@@ -155,4 +157,53 @@ TEST(DatasetIndexes, TableWithoutPrimaryKeyUsesFileOrder)
     t.setIndexName("ByTopic");
     t.setIndexName("");
     EXPECT_EQ(column(t, 0), (std::vector<std::string>{"3", "1"}));
+}
+
+// A keyed Paradox table keeps its records in key order: its primary order is the stored one,
+// also for text keys inserted out of order and after edits, switches and reopening.
+TEST(DatasetIndexes, KeyedParadoxTableUsesItsStoredKeyOrder)
+{
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / ("tv_keyorder_" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    const std::string path = (dir / "keyed.db").string();
+    tv::TableSpec spec;
+    spec.fields = {tvtest::fld("Code", tv::FieldType::Alpha, 10), tvtest::fld("N", tv::FieldType::Long)};
+    spec.primaryKeyFields = 1;
+    tv::IndexDef byN;
+    byN.name = "ByN";
+    byN.fields = {"N"};
+    spec.secondary = {byN};
+    {
+        auto f = tv::createParadoxTable(path, spec);
+        int n = 0;
+        for (const char* code : {"delta", "alpha", "echo", "charlie", "bravo"})
+            f->insert({tv::Value(std::string(code)), tv::Value(int64_t(++n))});
+        f->flush();
+    }
+    auto codes = [](tv::Table& t) {
+        std::string out;
+        for (int r = 0; r < t.recordCount(); ++r)
+            out += t.displayTextAt(r, 0) + " ";
+        return out;
+    };
+    tv::Table t;
+    t.open(path, tv::OpenMode::ReadWrite);
+    EXPECT_EQ(t.indexName(), "");
+    EXPECT_EQ(codes(t), "alpha bravo charlie delta echo ");
+    t.setIndexName("ByN");
+    EXPECT_EQ(codes(t), "delta alpha echo charlie bravo ");
+    t.setIndexName("");
+    t.append();
+    t.setText("Code", "bingo");
+    t.setText("N", "6");
+    t.post();
+    EXPECT_EQ(codes(t), "alpha bingo bravo charlie delta echo ");
+    EXPECT_EQ(t.displayText("Code"), "bingo");
+    t.saveChanges();
+    t.close();
+    t.open(path, tv::OpenMode::ReadOnly);
+    EXPECT_EQ(codes(t), "alpha bingo bravo charlie delta echo ");
+    t.close();
+    fs::remove_all(dir);
 }

@@ -161,6 +161,10 @@ struct Table::Impl {
     {
         if (currentIndex < 0)
             return nullptr;
+        // The primary index of a table stored in key order is the stored order itself: no sort
+        // (this keeps opening a keyed table of a million records immediate).
+        if (indexes[size_t(currentIndex)].primary && file->recordsInKeyOrder())
+            return nullptr;
         auto it = orders.find(currentIndex);
         if (it == orders.end())
             it = orders.emplace(currentIndex, computeOrder(*file, all, indexes[size_t(currentIndex)])).first;
