@@ -345,9 +345,11 @@ std::vector<FileChange> ParadoxTable::buildFiles() const
     TempFileSet files(path_);
     const bool hasBlobs = std::any_of(header_.fields.begin(), header_.fields.end(), [](const FieldDesc& d) { return isBlob(d.type); });
 
+    // A table that has grown past what its block size can count is written with larger blocks.
+    const uint8_t blockKiB = blockKiBFor(ids_.size(), size_t(header_.recordSize), header_.blockKiB);
     FileLayout layout;
     layout.fileType = header_.keyFields > 0 ? kKeyedTable : kUnkeyedTable;
-    layout.blockKiB = header_.blockKiB;
+    layout.blockKiB = blockKiB;
     layout.fields = header_.fields;
     layout.fieldNames = header_.fieldNames;
     layout.keyFields = header_.keyFields;
@@ -397,7 +399,7 @@ std::vector<FileChange> ParadoxTable::buildFiles() const
     if (header_.keyFields > 0) {
         FileSink& px = files.open(companionPath(path_, "PX"));
         const std::vector<FieldDesc> key(header_.fields.begin(), header_.fields.begin() + header_.keyFields);
-        writeTreeFile(px, kPrimaryIndex, header_.blockKiB, key, fileNameOf(companionPath(path_, "PX")), dbw.blocks());
+        writeTreeFile(px, kPrimaryIndex, blockKiB, key, fileNameOf(companionPath(path_, "PX")), dbw.blocks());
         files.close(px);
     }
 
@@ -433,7 +435,7 @@ std::vector<FileChange> ParadoxTable::buildFiles() const
         }
         FileLayout xl;
         xl.fileType = single ? (keyed ? kSecondaryIncr : kSecondaryNonIncr) : (keyed ? kCompositeIncr : kCompositeNonIncr);
-        xl.blockKiB = header_.blockKiB;
+        xl.blockKiB = blockKiB;
         xl.codePage = layout.codePage;
         xl.changeCount = changeCount_;
         xl.indexName = single ? std::string() : encodeText(codePage_, def.name);
@@ -532,7 +534,7 @@ std::vector<FileChange> ParadoxTable::buildFiles() const
         files.close(xs);
         FileSink& ys = files.open(companionPath(path_, yExt));
         const std::vector<FieldDesc> treeKey(xl.fields.begin(), xl.fields.begin() + std::ptrdiff_t(treeFields));
-        writeTreeFile(ys, single ? kSecondaryTree : kCompositeTree, header_.blockKiB, treeKey, fileNameOf(companionPath(path_, yExt)), xw.blocks());
+        writeTreeFile(ys, single ? kSecondaryTree : kCompositeTree, blockKiB, treeKey, fileNameOf(companionPath(path_, yExt)), xw.blocks());
         files.close(ys);
     }
 

@@ -193,6 +193,19 @@ std::string dataFileHeader(const FileLayout& l, uint32_t records, uint16_t block
 // ---------------------------------------------------------------------------------------------
 // Data files
 
+uint8_t blockKiBFor(size_t records, size_t recordSize, uint8_t atLeast)
+{
+    uint8_t kib = 4;
+    while (kib < atLeast && kib < 32)
+        kib = uint8_t(kib * 2);
+    for (; kib < 32; kib = uint8_t(kib * 2)) {
+        const size_t perBlock = recordSize ? (size_t(kib) * 1024 - 6) / recordSize : 0;
+        if (perBlock > 0 && (records + perBlock - 1) / perBlock <= 0xFFFF)
+            break;
+    }
+    return kib;
+}
+
 DataFileWriter::DataFileWriter(Sink& out, FileLayout layout, size_t keyBytes)
     : out_(out), layout_(std::move(layout)), recordSize_(size_t(layout_.recordSize())), blockSize_(size_t(layout_.blockKiB) * 1024),
       keyBytes_(keyBytes)

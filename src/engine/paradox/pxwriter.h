@@ -97,6 +97,11 @@ private:
     std::vector<BlockEntry> blocks_;
 };
 
+// The block size (KiB) a data file of `records` records of `recordSize` bytes needs: the
+// smallest of 4, 8, 16 and 32 KiB (and not below `atLeast`) that keeps the file within the
+// 65,535 blocks a Paradox header can count; 32 when even that is not enough.
+uint8_t blockKiBFor(size_t records, size_t recordSize, uint8_t atLeast);
+
 // Writes the B-tree file over the blocks of a data file. `keyFields` describe the key bytes.
 void writeTreeFile(Sink& out, uint8_t fileType, uint8_t blockKiB, const std::vector<FieldDesc>& keyFields,
                    const std::string& tableName, const std::vector<BlockEntry>& leaves);
