@@ -597,6 +597,9 @@ bool decodeMultiByte(int codePage, std::string_view bytes, std::string& out)
     out.reserve(bytes.size() * 2);
     while (!convert(cd, bytes, out)) {
         out += "\xEF\xBF\xBD";  // a byte that starts no character of the code page
+        // Some converters take in the whole input before they report its bad end.
+        if (bytes.empty())
+            break;
         bytes.remove_prefix(1);
         iconv(cd, nullptr, nullptr, nullptr, nullptr);
     }

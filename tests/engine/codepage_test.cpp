@@ -149,6 +149,9 @@ TEST(CodePage, DoubleByteCodePages)
     EXPECT_EQ(decodeText(936, std::string("a\0\x1F", 3)), std::string("a\0\x1F", 3));
     EXPECT_EQ(decodeText(936, "x\xC4"), "x\xEF\xBF\xBD");
     EXPECT_EQ(decodeText(932, "\xA0z"), "\xEF\xBF\xBDz");  // 0xA0 starts nothing in 932
+    // A bad end the converter reports only after taking in everything (a fuzzer's find).
+    EXPECT_NO_THROW(decodeText(949, "\x04\xA2\xE8"));
+    EXPECT_EQ(decodeText(949, "\x04\xA2\xE8").substr(0, 1), "\x04");
 
     for (int cp : {932, 936, 949, 950}) {
         SCOPED_TRACE(cp);
