@@ -50,8 +50,12 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent)
 
 TMainForm::~TMainForm()
 {
-    if (qApp)
+    // The pages and their children go after this body has run: focus moving among them then
+    // must not reach the page-exit handler of a window that is no longer whole.
+    if (qApp) {
         qApp->removeEventFilter(this);
+        disconnect(qApp, nullptr, this, nullptr);
+    }
 }
 
 QWidget* TMainForm::control(const char* n) const
