@@ -51,11 +51,14 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent)
 TMainForm::~TMainForm()
 {
     // The pages and their children go after this body has run: focus moving among them then
-    // must not reach the page-exit handler of a window that is no longer whole.
+    // (a memo losing the focus, a grid moving) must not reach a handler of a window that is no
+    // longer whole.
     if (qApp) {
         qApp->removeEventFilter(this);
         disconnect(qApp, nullptr, this, nullptr);
     }
+    for (QObject* child : findChildren<QObject*>())
+        disconnect(child, nullptr, this, nullptr);
 }
 
 QWidget* TMainForm::control(const char* n) const

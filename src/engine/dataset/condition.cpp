@@ -125,7 +125,8 @@ TextColumn TextColumn::build(const TableFile& file, const std::vector<RecordId>&
         c.bytes.append(t);
         c.bytes.push_back('\0');
         uint64_t h = 0;
-        std::memcpy(&h, t.data(), std::min<size_t>(t.size(), 8));
+        if (!t.empty())
+            std::memcpy(&h, t.data(), std::min<size_t>(t.size(), 8));
         c.head.push_back(h);
     }
     c.start.push_back(uint32_t(c.bytes.size()));
@@ -166,7 +167,8 @@ void ConditionTest::narrowColumn(const TextColumn& column, std::vector<uint8_t>&
         // the word has a character, so "at beginning" needs no length test of its own.
         const size_t head = std::min<size_t>(wlen, 8);
         uint64_t word = 0;
-        std::memcpy(&word, s.word().data(), head);
+        if (head)
+            std::memcpy(&word, s.word().data(), head);
         const uint64_t mask = head == 8 ? ~0ull : (uint64_t(1) << (8 * head)) - 1;
         const bool exact = type_ == fdMatchExact;
         const uint64_t* heads = column.head.data();

@@ -67,7 +67,8 @@ std::string_view MemoryTable::keep(std::string_view bytes)
         chunkUsed_ = 0;
     }
     char* p = chunks_.back().get() + chunkUsed_;
-    std::memcpy(p, bytes.data(), bytes.size());
+    if (!bytes.empty())
+        std::memcpy(p, bytes.data(), bytes.size());
     chunkUsed_ += bytes.size();
     return {p, bytes.size()};
 }
