@@ -59,7 +59,7 @@ Column col(const char* label, const char* field, int left, int width, bool right
     return Column{label, field, left, width, right, labelLeft};
 }
 
-// The specifications of the layouts, as designed.
+// The layouts as designed: titles, columns, positions, widths, alignments, band heights.
 const std::vector<Spec>& specs()
 {
     static const std::vector<Spec> all = {

@@ -13,7 +13,7 @@ namespace tv {
 class MemoryTable : public TableFile {
 public:
     // Declares the primary index (when spec.primaryKeyFields > 0, unnamed) and the
-    // secondary indexes of the spec.
+    // secondary indexes listed in the TableSpec.
     explicit MemoryTable(const TableSpec& spec, std::string path = "memory");
     ~MemoryTable() override;
 
