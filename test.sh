@@ -35,8 +35,12 @@ ctest --test-dir build -j "$jobs" -LE "fuzz|bench"
 
 # The file readers' fuzz targets need clang's libFuzzer; they build the engine alone.
 if command -v clang++ >/dev/null; then
-  CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DTV_GUI=OFF -DTV_FUZZ=ON >/dev/null
+  configure_fuzz() {
+    CC=$(command -v clang) CXX=$(command -v clang++) cmake -S . -B build-fuzz -G Ninja \
+      -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTV_GUI=OFF -DTV_FUZZ=ON >/dev/null
+  }
+  # A build folder left broken by an interrupted configure is made afresh.
+  configure_fuzz || { rm -rf build-fuzz; configure_fuzz; }
   cmake --build build-fuzz -j "$jobs"
   if ctest --test-dir build-fuzz -N -L fuzz | grep -q "Test *#"; then
     ctest --test-dir build-fuzz -j "$jobs" -L fuzz
