@@ -2,6 +2,7 @@
 // and their centring, the search page's groups, and grid view versus record view.
 
 #include "app/mainform.h"
+#include "app/sweeptable.h"
 #include "platform/platform.h"
 
 #include <QAbstractButton>
@@ -36,12 +37,6 @@ bool toolOn(RecordToolSet set, int i)
         return set == RecordToolSet::Edit;
     return true;
 }
-
-// Search page groups and the base each one searches.
-constexpr std::pair<const char*, int> kSweepGroups[] = {
-    {"rgpDTopics", 1}, {"rgpDKB", 2}, {"rgpDNews", 3}, {"rgpCSI", 4},
-    {"rgpDSP", 5},     {"rgpSWAG", 6}, {"rgpPrivate", 9},
-};
 
 } // namespace
 
@@ -138,9 +133,9 @@ void TMainForm::PageControl1Change()
     if (tab == kSweepPage) {
         DisableRecordTools();
         centrePanel(control("Panel24"));
-        for (const auto& [group, base] : kSweepGroups)
-            if (!basePresent(base))
-                control(group)->setEnabled(false);
+        for (const SweepBase& b : kSweepBases)
+            if (!basePresent(b.base))
+                control(b.group)->setEnabled(false);
         return;
     }
     if (tab == kInfoPage) {
