@@ -6,6 +6,9 @@ set -euo pipefail
 packages=(g++ cmake ninja-build qt6-base-dev libx11-dev fonts-liberation2 libgtest-dev libsqlite3-dev
           clang libclang-rt-14-dev libdbd-xbase-perl "$@")
 
+# The sample check compares dumps with a Python script; any python3 on the PATH will do.
+command -v python3 >/dev/null 2>&1 || packages+=(python3)
+
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
