@@ -1,4 +1,5 @@
 #include "app/program.h"
+#include "controls/syscolors.h"
 
 #include <QApplication>
 #include <QLocale>
@@ -10,7 +11,7 @@ int main(int argc, char** argv)
     // the private base's date picture cannot take; use the program's native US English then.
     if (QLocale().language() == QLocale::C)
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    tv::app::registerFontSubstitutes();
+    tv::registerFontSubstitutes();
     // An empty folder: the data module looks beside the program file.
     tv::app::Program program{QString()};
     return program.exec();

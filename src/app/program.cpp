@@ -4,17 +4,10 @@
 #include "app/splash.h"
 
 #include <QApplication>
-#include <QFont>
 #include <QScreen>
 #include <QTimer>
 
 namespace tv::app {
-
-void registerFontSubstitutes()
-{
-    for (const char* old : {"MS Sans Serif", "System", "Arial"})
-        QFont::insertSubstitution(QString::fromLatin1(old), QStringLiteral("Liberation Sans"));
-}
 
 Program::Program(const QString& dataDir)
 {

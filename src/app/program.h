@@ -13,9 +13,6 @@ namespace tv::app {
 
 class TMainForm;
 
-// Maps the old system font names to fonts that exist here.
-void registerFontSubstitutes();
-
 class Program {
 public:
     // Runs the start-up up to the message loop with the bases found in `dataDir`.

@@ -2,6 +2,7 @@
 
 #include "app/datamodule.h"
 #include "app/program.h"
+#include "controls/syscolors.h"
 #include "writeset.h"
 
 #include <QAbstractButton>
@@ -34,7 +35,7 @@ const QString& sampleFolder()
 void initApplication()
 {
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    tv::app::registerFontSubstitutes();
+    tv::registerFontSubstitutes();
     QApplication::setApplicationDisplayName(QStringLiteral("Tipvault"));
 }
 
