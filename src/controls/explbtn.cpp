@@ -349,37 +349,28 @@ TExplorerButton::ContentLayout TExplorerButton::contentLayout() const
         }
         L.IY = (H - IH) / 2;
         L.TY = (H - TH) / 2;
-        if (m_layout == blBitmapLeft) {
-            switch (m_alignment) {
-            case taLeftJustify:
-                L.IX = 3;
-                L.TX = IW + G + 3;
-                break;
-            case taRightJustify:
-                L.TX = W - TW - 3;
-                L.IX = L.TX - IW - G;
-                break;
-            case taCenter:
-                L.IX = (W - (TW + IW + G)) / 2;
-                L.TX = L.IX + IW + G;
-                break;
-            }
-        } else {
-            switch (m_alignment) {
-            case taLeftJustify:
-                L.TX = 3;
-                L.IX = TW + G + 3;
-                break;
-            case taRightJustify:
-                L.IX = W - IW - 3;
-                L.TX = L.IX - TW - G;
-                break;
-            case taCenter:
-                L.TX = (W - (TW + IW + G)) / 2;
-                L.IX = L.TX + TW + G;
-                break;
-            }
+        // The picture and the caption side by side: the one in front, then the other.
+        const bool imageFirst = m_layout == blBitmapLeft;
+        const int leadW = imageFirst ? IW : TW;
+        const int trailW = imageFirst ? TW : IW;
+        int lead = 0;
+        int trail = 0;
+        switch (m_alignment) {
+        case taLeftJustify:
+            lead = 3;
+            trail = leadW + G + 3;
+            break;
+        case taRightJustify:
+            trail = W - trailW - 3;
+            lead = trail - leadW - G;
+            break;
+        case taCenter:
+            lead = (W - (TW + IW + G)) / 2;
+            trail = lead + leadW + G;
+            break;
         }
+        L.IX = imageFirst ? lead : trail;
+        L.TX = imageFirst ? trail : lead;
     }
     if (m_wordWrap && L.TX + L.TL > W - 5)
         L.TL = W - 5 - L.TX;
