@@ -6,6 +6,8 @@
 #include "paradox_testutil.h"
 
 #include <gtest/gtest.h>
+#include <map>
+#include <stdexcept>
 
 #include <fcntl.h>
 #include <linux/fs.h>
@@ -523,4 +525,84 @@ TEST(ParadoxWrite, AutoincrementCounterNeverHandsOutAValueTwice)
     }
     const auto t = openTableFile(path, OpenMode::ReadWrite);
     EXPECT_EQ(std::get<int64_t>(t->value(t->insert({Value(), std::string("e")}), 0)), 52);
+}
+
+TEST(ParadoxWrite, HeaderCounterLeftBehindByAnotherWriterIsOvertaken)
+{
+    ScratchDir dir;
+    const std::string path = dir.file("behind.db");
+    TableSpec s;
+    s.fields = {field("Id", FieldType::AutoInc), field("T", FieldType::Alpha, 5)};
+    s.primaryKeyFields = 1;
+    {
+        const auto t = createParadoxTable(path, s);
+        for (int i = 0; i < 30; ++i)
+            t->insert({Value(), std::string("x")});
+        t->flush();
+    }
+    // Another program's save left the header's counter at 3.
+    std::string db = readBytes(path);
+    px::put32(db, 0x49, 3);
+    writeBytes(path, db);
+    const auto t = openTableFile(path, OpenMode::ReadWrite);
+    auto* px = dynamic_cast<ParadoxTable*>(t.get());
+    ASSERT_NE(px, nullptr);
+    EXPECT_EQ(px->autoIncrement(), 30u);
+    EXPECT_EQ(std::get<int64_t>(t->value(t->insert({Value(), std::string("y")}), 0)), 31);
+}
+
+// A table opened for writing reads its untouched records from the files as they were opened,
+// across saves that replace those files.
+TEST(ParadoxWrite, UntouchedRecordsSurviveSeveralSavesOfAnOpenedTable)
+{
+    ScratchDir dir;
+    const std::string path = dir.file("notes.db");
+    TableSpec s;
+    s.fields = {field("Id", FieldType::AutoInc, 4), field("Title", FieldType::Alpha, 40), field("Body", FieldType::Memo, 11)};
+    s.primaryKeyFields = 1;
+    std::map<int64_t, std::pair<std::string, std::string>> model;
+    {
+        const auto t = createParadoxTable(path, s);
+        for (int i = 1; i <= 400; ++i) {
+            const std::string title = "note " + std::to_string(i);
+            const std::string body = std::string(size_t(i % 7) * 90, char('a' + i % 26));
+            t->insert({Value(), title, body.empty() ? Value() : Value(body)});
+            model[i] = {title, body};
+        }
+        t->flush();
+    }
+    auto check = [&](const TableFile& t) {
+        ASSERT_EQ(t.recordIds().size(), model.size());
+        auto m = model.begin();
+        for (RecordId id : t.recordIds()) {
+            SCOPED_TRACE(m->first);
+            EXPECT_EQ(std::get<int64_t>(t.value(id, 0)), m->first);
+            EXPECT_EQ(std::get<std::string>(t.value(id, 1)), m->second.first);
+            EXPECT_EQ(std::string(t.rawText(id, 2)), m->second.second);
+            ++m;
+        }
+    };
+    const auto t = openTableFile(path, OpenMode::ReadWrite);
+    auto idOf = [&](int64_t key) {
+        for (RecordId id : t->recordIds())
+            if (std::get<int64_t>(t->value(id, 0)) == key)
+                return id;
+        throw std::runtime_error("no record " + std::to_string(key));
+    };
+    t->update(idOf(7), {int64_t(7), std::string("seven"), std::string(2000, 'S')});
+    model[7] = {"seven", std::string(2000, 'S')};
+    t->flush();
+    t->remove(idOf(1));
+    model.erase(1);
+    t->flush();
+    // A changed key moves the record to its new place among untouched ones.
+    t->update(idOf(200), {int64_t(1000), std::string("moved"), Value()});
+    model.erase(200);
+    model[1000] = {"moved", ""};
+    EXPECT_THROW(t->update(idOf(300), {int64_t(5), std::string("dup"), Value()}), EngineError);
+    t->insert({Value(), std::string("new"), std::string("fresh")});
+    model[1001] = {"new", "fresh"};
+    t->flush();
+    check(*t);
+    check(*openTableFile(path));
 }

@@ -224,7 +224,7 @@ std::unique_ptr<ParadoxTable> ParadoxTable::open(const std::string& path, OpenMo
     t->loadIndexDefinitions();
     if (mode == OpenMode::ReadWrite) {
         t->version_.remember(path);
-        t->copyIntoMemory();
+        t->openForWriting();
     }
     t->lock_->unlock();
     return t;
@@ -249,45 +249,52 @@ std::unique_ptr<ParadoxTable> ParadoxTable::openImage(const std::string& name, s
     return t;
 }
 
-void ParadoxTable::copyIntoMemory()
+void ParadoxTable::openForWriting()
 {
+    // Nothing is copied: the records are read from the mapping until they change.
     rows_.clear();
-    rows_.reserve(offsets_.size());
-    uint32_t highestAutoInc = header_.autoInc;
-    for (size_t id = 0; id < offsets_.size(); ++id) {
-        Row row;
-        row.live = true;
-        const uint8_t* rec = db_.data() + offsets_[id];
-        row.raw.assign(reinterpret_cast<const char*>(rec), header_.recordSize);
-        row.blobs.resize(blobFields_);
-        for (size_t f = 0; f < fields_.size(); ++f) {
-            const FieldDesc& d = header_.fields[f];
-            if (isBlobType(d.type)) {
-                if (auto b = readBlob(haveMb_ ? &mb_ : nullptr, rec + d.offset, d.width, d.type, mbPath_))
-                    row.blobs[size_t(blobSlot_[f])].assign(b->data(), b->size());
-            } else if (d.type == FieldType::AutoInc && !allZero(rec + d.offset, 4)) {
-                const int64_t v = decodeInt(rec + d.offset, 4);
-                if (v > int64_t(highestAutoInc))
-                    highestAutoInc = uint32_t(v);
-            }
-        }
-        rows_.push_back(std::move(row));
-    }
-    header_.autoInc = highestAutoInc;
-    offsets_.clear();
-    offsets_.shrink_to_fit();
-    db_ = MappedFile();
-    mb_ = MappedFile();
-    haveMb_ = false;
+    rows_.resize(offsets_.size());
+    autoIncPending_ = std::any_of(header_.fields.begin(), header_.fields.end(),
+                                  [](const FieldDesc& d) { return d.type == FieldType::AutoInc; });
     writable_ = true;
 }
+
+// The highest of the header's counter and the values the opened file's records hold (other
+// programs have been seen to leave the header's counter behind).
+uint32_t ParadoxTable::highestAutoIncrement() const
+{
+    uint32_t highest = header_.autoInc;
+    if (!autoIncPending_)
+        return highest;
+    for (size_t id = 0; id < offsets_.size(); ++id) {
+        const uint8_t* rec = db_.data() + offsets_[id];
+        for (const FieldDesc& d : header_.fields) {
+            if (d.type != FieldType::AutoInc || allZero(rec + d.offset, 4))
+                continue;
+            const int64_t v = decodeInt(rec + d.offset, 4);
+            if (v > int64_t(highest))
+                highest = uint32_t(v);
+        }
+    }
+    return highest;
+}
+
+void ParadoxTable::settleAutoIncrement()
+{
+    header_.autoInc = highestAutoIncrement();
+    autoIncPending_ = false;
+}
+
+uint32_t ParadoxTable::autoIncrement() const { return highestAutoIncrement(); }
 
 // ---------------------------------------------------------------------------------------------
 // Reading values
 
 void ParadoxTable::checkId(RecordId id) const
 {
-    const bool ok = writable_ ? (id < rows_.size() && rows_[id].live) : id < offsets_.size();
+    bool ok = id < offsets_.size();
+    if (writable_)
+        ok = id < rows_.size() && (rows_[id] ? rows_[id]->live : ok);
     if (!ok)
         throw EngineError(path_ + ": there is no record " + std::to_string(id));
 }
@@ -295,13 +302,15 @@ void ParadoxTable::checkId(RecordId id) const
 const uint8_t* ParadoxTable::recordBytes(RecordId id) const
 {
     checkId(id);
-    return writable_ ? reinterpret_cast<const uint8_t*>(rows_[id].raw.data()) : db_.data() + offsets_[id];
+    if (writable_ && rows_[id])
+        return reinterpret_cast<const uint8_t*>(rows_[id]->raw.data());
+    return db_.data() + offsets_[id];
 }
 
 std::string_view ParadoxTable::blobBytes(RecordId id, int field) const
 {
-    if (writable_)
-        return rows_[id].blobs[size_t(blobSlot_[size_t(field)])];
+    if (writable_ && rows_[id])
+        return rows_[id]->blobs[size_t(blobSlot_[size_t(field)])];
     const FieldDesc& d = header_.fields[size_t(field)];
     const auto b = readBlob(haveMb_ ? &mb_ : nullptr, db_.data() + offsets_[id] + d.offset, d.width, d.type, mbPath_);
     return b ? *b : std::string_view();

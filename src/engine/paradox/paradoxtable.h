@@ -1,10 +1,12 @@
 #pragma once
 // A Paradox table (.DB with its .MB memo file, .PX primary index and secondary index files).
 //
-// Read-only tables are memory-mapped and decoded one field at a time. Tables opened for
-// writing hold their records in memory; flush() writes a complete new set of files next to
-// the old ones and switches to them through a small commit journal, so that a crash at any
-// moment leaves either the old or the new set.
+// Tables are memory-mapped and decoded one field at a time. Tables opened for writing keep
+// the mapping of the files as they were opened and hold only the records added or changed
+// since in memory; flush() writes a complete new set of files next to the old ones and
+// switches to them through a small commit journal, so that a crash at any moment leaves
+// either the old or the new set. The mapping stays valid after the switch: the replaced
+// files live on until they are unmapped.
 
 #include "engine/tablefile.h"
 #include "mappedfile.h"
@@ -49,7 +51,7 @@ public:
     // a number). Doubles cannot hold every BCD value, so the dump reads this instead.
     std::string bcdText(RecordId id, int field) const;
     // The value handed out last by the autoincrement field.
-    uint32_t autoIncrement() const { return header_.autoInc; }
+    uint32_t autoIncrement() const;
 
 private:
     struct Row {
@@ -64,11 +66,13 @@ private:
     void loadIndexDefinitions();
     std::vector<px::FileChange> buildFiles() const;
     void checkIndexSpec(const IndexDef& def) const;
-    void copyIntoMemory();
+    void openForWriting();
+    uint32_t highestAutoIncrement() const;
+    void settleAutoIncrement();
     const uint8_t* recordBytes(RecordId id) const;
     std::string_view blobBytes(RecordId id, int field) const;
-    Row encodeRecord(const Record& values, const Row* old) const;
-    int compareKeys(const Row& a, const Row& b) const;
+    Row encodeRecord(const Record& values, const uint8_t* old) const;
+    int compareKeys(const uint8_t* a, const uint8_t* b) const;
     size_t findKeySlot(const Row& row, bool& duplicate, RecordId ignore) const;
     std::string fieldName(int field) const { return fields_[size_t(field)].name; }
     void checkId(RecordId id) const;
@@ -82,7 +86,7 @@ private:
     std::vector<IndexDef> indexes_;
     std::vector<RecordId> ids_;
 
-    // Read-only storage.
+    // The files as opened.
     px::MappedFile db_;
     px::MappedFile mb_;
     bool haveMb_ = false;
@@ -92,7 +96,11 @@ private:
     // Writable storage.
     bool writable_ = false;
     bool dirty_ = false;
-    std::vector<Row> rows_;           // by record id
+    // By record id; null while the record is as the opened file holds it.
+    std::vector<std::unique_ptr<Row>> rows_;
+    // The opened file's records have not yet been searched for a counter value above the
+    // header's (done before the counter is first needed).
+    bool autoIncPending_ = false;
     std::vector<int> blobSlot_;       // per field: its place in Row::blobs, -1 for other fields
     size_t blobFields_ = 0;
     std::unique_ptr<px::TableLock> lock_;

@@ -188,7 +188,7 @@ std::unique_ptr<ParadoxTable> ParadoxTable::create(const std::string& path, cons
 // ---------------------------------------------------------------------------------------------
 // Records in memory
 
-ParadoxTable::Row ParadoxTable::encodeRecord(const Record& values, const Row* old) const
+ParadoxTable::Row ParadoxTable::encodeRecord(const Record& values, const uint8_t* old) const
 {
     if (values.size() != fields_.size())
         throw EngineError(path_ + ": a record needs " + std::to_string(fields_.size()) + " values, not " + std::to_string(values.size()));
@@ -225,7 +225,7 @@ ParadoxTable::Row ParadoxTable::encodeRecord(const Record& values, const Row* ol
             continue;
         }
         if (d.type == FieldType::AutoInc && isNull(v) && old) {
-            std::memcpy(p, old->raw.data() + d.offset, 4);
+            std::memcpy(p, old + d.offset, 4);
             continue;
         }
         encodeFixed(d, p, v, codePage_, what);
@@ -233,21 +233,22 @@ ParadoxTable::Row ParadoxTable::encodeRecord(const Record& values, const Row* ol
     return row;
 }
 
-int ParadoxTable::compareKeys(const Row& a, const Row& b) const
+int ParadoxTable::compareKeys(const uint8_t* a, const uint8_t* b) const
 {
     size_t keyBytes = 0;
     for (int i = 0; i < header_.keyFields; ++i)
         keyBytes += size_t(header_.fields[size_t(i)].width);
-    return std::memcmp(a.raw.data(), b.raw.data(), keyBytes);
+    return std::memcmp(a, b, keyBytes);
 }
 
 size_t ParadoxTable::findKeySlot(const Row& row, bool& duplicate, RecordId ignore) const
 {
     duplicate = false;
+    const auto* key = reinterpret_cast<const uint8_t*>(row.raw.data());
     size_t lo = 0, hi = ids_.size();
     while (lo < hi) {
         const size_t mid = (lo + hi) / 2;
-        const int c = compareKeys(rows_[ids_[mid]], row);
+        const int c = compareKeys(recordBytes(ids_[mid]), key);
         if (c < 0) {
             lo = mid + 1;
         } else {
@@ -257,7 +258,7 @@ size_t ParadoxTable::findKeySlot(const Row& row, bool& duplicate, RecordId ignor
         }
     }
     // Equal keys sit together; look past the ignored record too.
-    for (size_t i = lo; i < ids_.size() && compareKeys(rows_[ids_[i]], row) == 0; ++i)
+    for (size_t i = lo; i < ids_.size() && compareKeys(recordBytes(ids_[i]), key) == 0; ++i)
         if (ids_[i] != ignore)
             duplicate = true;
     return lo;
@@ -267,6 +268,7 @@ RecordId ParadoxTable::insert(const Record& values)
 {
     if (!writable_)
         return TableFile::insert(values);
+    settleAutoIncrement();
     Row row = encodeRecord(values, nullptr);
     uint32_t counter = header_.autoInc;
     for (size_t i = 0; i < fields_.size(); ++i) {
@@ -294,7 +296,7 @@ RecordId ParadoxTable::insert(const Record& values)
         if (duplicate)
             throw EngineError(path_ + ": Key violation");
     }
-    rows_.push_back(std::move(row));
+    rows_.push_back(std::make_unique<Row>(std::move(row)));
     ids_.insert(ids_.begin() + std::ptrdiff_t(pos), id);
     header_.autoInc = counter;
     dirty_ = true;
@@ -306,22 +308,23 @@ void ParadoxTable::update(RecordId id, const Record& values)
     if (!writable_)
         return TableFile::update(id, values);
     checkId(id);
-    Row row = encodeRecord(values, &rows_[id]);
+    settleAutoIncrement();
+    Row row = encodeRecord(values, recordBytes(id));
     uint32_t counter = header_.autoInc;
     for (const FieldDesc& d : header_.fields)
         if (d.type == FieldType::AutoInc && !allZero(reinterpret_cast<const uint8_t*>(row.raw.data()) + d.offset, 4))
             counter = uint32_t(std::max<int64_t>(counter, decodeInt(reinterpret_cast<const uint8_t*>(row.raw.data()) + d.offset, 4)));
-    if (header_.keyFields > 0 && compareKeys(row, rows_[id]) != 0) {
+    if (header_.keyFields > 0 && compareKeys(reinterpret_cast<const uint8_t*>(row.raw.data()), recordBytes(id)) != 0) {
         bool duplicate = false;
         findKeySlot(row, duplicate, id);
         if (duplicate)
             throw EngineError(path_ + ": Key violation");
         ids_.erase(std::find(ids_.begin(), ids_.end(), id));
-        rows_[id] = std::move(row);
-        const size_t pos = findKeySlot(rows_[id], duplicate, id);
+        rows_[id] = std::make_unique<Row>(std::move(row));
+        const size_t pos = findKeySlot(*rows_[id], duplicate, id);
         ids_.insert(ids_.begin() + std::ptrdiff_t(pos), id);
     } else {
-        rows_[id] = std::move(row);
+        rows_[id] = std::make_unique<Row>(std::move(row));
     }
     header_.autoInc = counter;
     dirty_ = true;
@@ -333,7 +336,7 @@ void ParadoxTable::remove(RecordId id)
         return TableFile::remove(id);
     checkId(id);
     ids_.erase(std::find(ids_.begin(), ids_.end(), id));
-    rows_[id] = Row();
+    rows_[id] = std::make_unique<Row>();   // not live
     dirty_ = true;
 }
 
@@ -369,20 +372,19 @@ std::vector<FileChange> ParadoxTable::buildFiles() const
     std::vector<uint32_t> slotOf(rows_.size(), 0);
     std::string rec;
     for (RecordId id : ids_) {
-        const Row& row = rows_[id];
-        rec = row.raw;
+        rec.assign(reinterpret_cast<const char*>(recordBytes(id)), header_.recordSize);
         for (size_t f = 0; f < header_.fields.size(); ++f) {
             const FieldDesc& d = header_.fields[f];
             if (!isBlob(d.type))
                 continue;
             uint8_t* p = reinterpret_cast<uint8_t*>(rec.data()) + d.offset;
-            const std::string& blob = row.blobs[size_t(blobSlot_[f])];
+            const std::string_view blob = blobBytes(id, int(f));
             if (d.type == FieldType::Graphic && !blob.empty()) {
                 std::string data(kGraphicPrefix, '\0');
                 data[0] = 1;
                 data[3] = 1;
                 put32(data, 4, uint32_t(blob.size()));
-                data += blob;
+                data.append(blob);
                 mbw.store(data, p, d.width);
             } else {
                 mbw.store(blob, p, d.width);
@@ -492,12 +494,12 @@ std::vector<FileChange> ParadoxTable::buildFiles() const
             size_t at = 0;
             for (size_t c : cols) {
                 const FieldDesc& d = header_.fields[c];
-                std::memcpy(x.data() + at, rows_[id].raw.data() + d.offset, size_t(d.width));
+                std::memcpy(x.data() + at, recordBytes(id) + d.offset, size_t(d.width));
                 at += size_t(d.width);
             }
             uint8_t* p = reinterpret_cast<uint8_t*>(x.data());
             if (keyed) {
-                std::memcpy(x.data() + at, rows_[id].raw.data(), keyBytes);
+                std::memcpy(x.data() + at, recordBytes(id), keyBytes);
                 encodeInt(p + at + keyBytes, 2, blockOf[id]);
             } else {
                 encodeInt(p + at, 4, ++tupNo);
@@ -557,6 +559,7 @@ void ParadoxTable::flush()
         if (!version_.unchanged(path_))
             throw EngineError(path_ + ": the table was changed by another program after it was opened here; "
                                       "the changes made here are not saved");
+        settleAutoIncrement();
         ++changeCount_;
         const int fd = commitSave(path_, buildFiles());
         version_.rememberFd(fd);
