@@ -6,6 +6,10 @@
 #include <cstring>
 #include <type_traits>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 namespace tv {
 
 namespace {
@@ -130,20 +134,93 @@ TextColumn TextColumn::build(const TableFile& file, const std::vector<RecordId>&
         c.head.push_back(h);
     }
     c.start.push_back(uint32_t(c.bytes.size()));
+    c.blockRecord.reserve((c.bytes.size() >> TextColumn::kBlockShift) + 2);
+    uint32_t r = 0;
+    for (size_t pos = 0; pos < c.bytes.size(); pos += size_t(1) << TextColumn::kBlockShift) {
+        while (c.start[r + 1] <= pos)
+            ++r;
+        c.blockRecord.push_back(r);
+    }
+    if (!all.empty())
+        c.blockRecord.push_back(uint32_t(all.size() - 1));
     return c;
 }
 
 namespace {
-// a-z to A-Z in each of eight bytes at once; other bytes (and bytes >= 0x80) unchanged.
-inline uint64_t foldEight(uint64_t x)
+struct HeadTest {
+    const uint64_t* heads;
+    const uint32_t* start;
+    size_t n;
+    uint64_t word;   // the word's first bytes, folded when folding
+    uint64_t mask;   // the bytes of `word` that count
+    uint32_t wordLen;
+};
+
+// out[i] stays set only when record i's first bytes match (and, for Exact, its length does).
+template <bool Fold, bool Exact>
+void headTestFrom(const HeadTest& h, size_t i, uint8_t* out)
 {
-    constexpr uint64_t ones = 0x0101010101010101ull;
-    const uint64_t hept = x & (0x7F * ones);
-    const uint64_t geA = hept + (0x80 - 'a') * ones;       // high bit: >= 'a'
-    const uint64_t gtZ = hept + (0x7F - 'z') * ones;       // high bit: > 'z'
-    const uint64_t lower = ~x & (geA ^ gtZ) & (0x80 * ones);
-    return x ^ (lower >> 2);
+    for (; i < h.n; ++i) {
+        uint64_t v = h.heads[i];
+        if constexpr (Fold)
+            v = foldEight(v);
+        bool ok = ((v ^ h.word) & h.mask) == 0;
+        if constexpr (Exact)
+            ok &= h.start[i + 1] - h.start[i] - 1 == h.wordLen;
+        out[i] &= uint8_t(ok);
+    }
 }
+
+#if defined(__x86_64__)
+// Bit j of the index set to byte j of the value (in memory order).
+constexpr uint32_t kBitsToBytes[16] = {0x00000000, 0x00000001, 0x00000100, 0x00000101, 0x00010000, 0x00010001,
+                                       0x00010100, 0x00010101, 0x01000000, 0x01000001, 0x01000100, 0x01000101,
+                                       0x01010000, 0x01010001, 0x01010100, 0x01010101};
+
+// Four records a step: the same test on four heads in one vector.
+template <bool Fold, bool Exact>
+__attribute__((target("avx2"))) void headTestAvx2(const HeadTest& h, uint8_t* out)
+{
+    const __m256i word = _mm256_set1_epi64x(int64_t(h.word)), mask = _mm256_set1_epi64x(int64_t(h.mask));
+    const __m256i bias = _mm256_set1_epi8(char(0x80 - 'a'));   // a-z become the 26 lowest signed bytes
+    const __m256i below = _mm256_set1_epi8(char(-128 + 26));
+    const __m256i caseBit = _mm256_set1_epi8(0x20);
+    const __m128i length = _mm_set1_epi32(int(h.wordLen + 1));
+    size_t i = 0;
+    for (; i + 4 <= h.n; i += 4) {
+        __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(h.heads + i));
+        if constexpr (Fold) {
+            const __m256i lower = _mm256_cmpgt_epi8(below, _mm256_add_epi8(v, bias));
+            v = _mm256_sub_epi8(v, _mm256_and_si256(lower, caseBit));
+        }
+        const __m256i same = _mm256_cmpeq_epi64(_mm256_and_si256(_mm256_xor_si256(v, word), mask), _mm256_setzero_si256());
+        unsigned bits = unsigned(_mm256_movemask_pd(_mm256_castsi256_pd(same)));
+        if constexpr (Exact) {
+            const __m128i s0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(h.start + i));
+            const __m128i s1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(h.start + i + 1));
+            bits &= unsigned(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(_mm_sub_epi32(s1, s0), length))));
+        }
+        const uint32_t keep = kBitsToBytes[bits];
+        uint32_t o;
+        std::memcpy(&o, out + i, 4);
+        o &= keep;
+        std::memcpy(out + i, &o, 4);
+    }
+    headTestFrom<Fold, Exact>(h, i, out);
+}
+#endif
+
+template <bool Fold, bool Exact>
+void headTest(const HeadTest& h, uint8_t* out)
+{
+#if defined(__x86_64__)
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    if (avx2)
+        return headTestAvx2<Fold, Exact>(h, out);
+#endif
+    headTestFrom<Fold, Exact>(h, 0, out);
+}
+
 } // namespace
 
 int ConditionTest::columnField() const
@@ -171,28 +248,28 @@ void ConditionTest::narrowColumn(const TextColumn& column, std::vector<uint8_t>&
             std::memcpy(&word, s.word().data(), head);
         const uint64_t mask = head == 8 ? ~0ull : (uint64_t(1) << (8 * head)) - 1;
         const bool exact = type_ == fdMatchExact;
-        const uint64_t* heads = column.head.data();
-        const uint32_t* st = column.start.data();
-        uint8_t* out = pass.data();
-        auto run = [&](auto folding, auto exactLength) {
-            for (size_t i = 0; i < n; ++i) {
-                uint64_t v = heads[i];
-                if constexpr (decltype(folding)::value)
-                    v = foldEight(v);
-                bool ok = ((v ^ word) & mask) == 0;
-                if constexpr (decltype(exactLength)::value)
-                    ok &= st[i + 1] - st[i] - 1 == wlen;
-                if (wlen > 8 && ok)
-                    ok = s.startsWith(column.at(i));
-                out[i] &= uint8_t(ok);
-            }
-        };
-        using T = std::true_type;
-        using F = std::false_type;
+        const HeadTest h{column.head.data(), column.start.data(), n, word, mask, uint32_t(wlen)};
         if (s.folds())
-            exact ? run(T{}, T{}) : run(T{}, F{});
+            exact ? headTest<true, true>(h, pass.data()) : headTest<true, false>(h, pass.data());
         else
-            exact ? run(F{}, T{}) : run(F{}, F{});
+            exact ? headTest<false, true>(h, pass.data()) : headTest<false, false>(h, pass.data());
+        if (wlen > 8) {
+            // Few records are left. Their texts are gathered first, so that the memory
+            // reads overlap, then compared in full.
+            uint8_t* out = pass.data();
+            std::vector<uint32_t> left;
+            for (size_t i = 0; i < n; i += 8) {
+                uint64_t eight = 0;
+                std::memcpy(&eight, out + i, std::min<size_t>(8, n - i));
+                for (; eight; eight &= eight - 1) {
+                    const size_t r = i + size_t(__builtin_ctzll(eight)) / 8;
+                    left.push_back(uint32_t(r));
+                    __builtin_prefetch(column.bytes.data() + column.start[r]);
+                }
+            }
+            for (uint32_t r : left)
+                out[r] = s.startsWith(column.at(r));
+        }
         return;
     }
     if (type_ == fdMatchEnd) {
@@ -201,22 +278,13 @@ void ConditionTest::narrowColumn(const TextColumn& column, std::vector<uint8_t>&
                 pass[i] = s.endsWith(column.at(i));
         return;
     }
-    // "Anywhere": one scan over the whole column; the records between two hits fail, the
-    // hit's record keeps what it had, and the scan goes on after it.
-    const std::string_view all(column.bytes);
-    size_t pos = 0, rec = 0, kept = 0;   // records before `kept` are decided
-    while (pos < all.size()) {
-        const size_t at = s.find(all.substr(pos));
-        if (at == std::string_view::npos)
-            break;
-        const size_t abs = pos + at;
-        while (column.start[rec + 1] <= abs)
-            ++rec;
-        std::memset(pass.data() + kept, 0, rec - kept);
-        kept = rec + 1;
-        pos = column.start[rec + 1];
-    }
-    std::memset(pass.data() + kept, 0, n - kept);
+    // "Anywhere": one scan over the whole column that marks the records it finds the word in
+    // and goes on at the next record after each; then only marked records keep what they had.
+    std::vector<uint8_t> found(n, 0);
+    s.markTexts(column.bytes, column.start.data(), column.blockRecord.data(), found.data());
+    uint8_t* out = pass.data();
+    for (size_t i = 0; i < n; ++i)
+        out[i] &= found[i];
 }
 
 void ConditionTest::narrow(const std::vector<RecordId>& all, std::vector<uint8_t>& pass, const TextColumn* column) const

@@ -24,12 +24,17 @@ struct TextColumn {
     std::string bytes;
     std::vector<uint32_t> start;   // records + 1 entries
     std::vector<uint64_t> head;    // each record's first eight bytes, zero-padded (in memory order)
+    // For every 64 bytes of `bytes`, the record its first byte belongs to; then the last
+    // record once more.
+    static constexpr size_t kBlockShift = 6;
+    std::vector<uint32_t> blockRecord;
 
     static TextColumn build(const TableFile& file, const std::vector<RecordId>& all, int field);
     std::string_view at(size_t i) const { return {bytes.data() + start[i], start[i + 1] - start[i] - 1}; }
     size_t memoryBytes() const
     {
-        return bytes.capacity() + start.capacity() * sizeof(uint32_t) + head.capacity() * sizeof(uint64_t);
+        return bytes.capacity() + (start.capacity() + blockRecord.capacity()) * sizeof(uint32_t) +
+               head.capacity() * sizeof(uint64_t);
     }
 };
 

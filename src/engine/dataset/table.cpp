@@ -188,24 +188,31 @@ struct Table::Impl {
         visible.clear();
         const std::vector<uint32_t>* order = orderVector();
         const size_t n = all.size();
-        visible.reserve(pass.empty() ? n : size_t(std::count(pass.begin(), pass.end(), uint8_t(1))));
         if (!order && !pass.empty()) {
-            // File order through a filter: skip eight failed records at a time.
-            size_t k = 0;
-            for (; k + 8 <= n; k += 8) {
+            // File order through a filter: eight records at a time, each passing record
+            // found by its bit (the flags are 0 or 1).
+            const size_t whole = n & ~size_t(7);
+            auto eightAt = [&](size_t k) {
                 uint64_t eight;
                 std::memcpy(&eight, pass.data() + k, 8);
-                if (!eight)
-                    continue;
-                for (size_t j = k; j < k + 8; ++j)
-                    if (pass[j])
-                        visible.push_back(all[j]);
-            }
-            for (; k < n; ++k)
+                return eight;
+            };
+            size_t count = 0;
+            for (size_t k = 0; k < whole; k += 8)
+                count += size_t((eightAt(k) * 0x0101010101010101ull) >> 56);   // the sum of the eight
+            for (size_t k = whole; k < n; ++k)
+                count += pass[k];
+            visible.resize(count);
+            RecordId* out = visible.data();
+            for (size_t k = 0; k < whole; k += 8)
+                for (uint64_t eight = eightAt(k); eight; eight &= eight - 1)
+                    *out++ = all[k + size_t(__builtin_ctzll(eight)) / 8];
+            for (size_t k = whole; k < n; ++k)
                 if (pass[k])
-                    visible.push_back(all[k]);
+                    *out++ = all[k];
             return;
         }
+        visible.reserve(pass.empty() ? n : size_t(std::count(pass.begin(), pass.end(), uint8_t(1))));
         for (size_t k = 0; k < n; ++k) {
             const uint32_t p = order ? (*order)[k] : uint32_t(k);
             if (pass.empty() || pass[p])

@@ -126,6 +126,97 @@ __attribute__((target("avx2"), no_sanitize("address"))) size_t scanAvx2(const Sc
     return scanFrom(a, i);
 }
 
+// Short texts hold few occurrences each, so every one is marked (no skipping to the next
+// text), and the work per occurrence has no hard-to-predict branches: the scan of a stretch
+// of the texts only notes its 64-byte blocks that hold candidates; then, for each of those, a
+// word of up to eight bytes is compared in one piece, and the text is the one the block
+// starts in plus the NULs before the occurrence.
+#define TV_AVX2_FN __attribute__((target("avx2,popcnt"), no_sanitize("address")))
+
+struct MarkArgs {
+    const ScanArgs& a;
+    const uint32_t* blockRecord;
+    uint8_t* found;
+    bool whole8;       // the word has at most eight bytes
+    uint64_t word8;    // ...which are these (folded when folding)
+    uint64_t mask8;
+};
+
+// Whether the word stands at `at`.
+TV_AVX2_FN inline bool sameAt(const MarkArgs& m, size_t at)
+{
+    if (!m.whole8 || at + 8 > m.a.len)
+        return verifyAt(m.a, m.a.text + at);
+    uint64_t v;
+    std::memcpy(&v, m.a.text + at, 8);
+    if (m.a.fold)
+        v = foldEight(v);
+    return ((v ^ m.word8) & m.mask8) == 0;
+}
+
+// How many NULs the block at `base` holds before `at`.
+TV_AVX2_FN inline size_t nulsBefore(const ScanArgs& a, size_t base, size_t at)
+{
+    const uint64_t below = (uint64_t(1) << (at - base)) - 1;
+    uint64_t nul = 0;
+    if (base + 64 <= a.len) {
+        const __m256i zero = _mm256_setzero_si256();
+        const __m256i lo = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(a.text + base));
+        const __m256i hi = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(a.text + base + 32));
+        nul = uint32_t(_mm256_movemask_epi8(_mm256_cmpeq_epi8(lo, zero))) |
+              (uint64_t(uint32_t(_mm256_movemask_epi8(_mm256_cmpeq_epi8(hi, zero)))) << 32);
+    } else {
+        for (size_t j = base; j < at; ++j)
+            nul |= uint64_t(a.text[j] == '\0') << (j - base);
+    }
+    return size_t(__builtin_popcountll(nul & below));
+}
+
+TV_AVX2_FN inline void markBlock(const MarkArgs& m, size_t base, uint64_t bits)
+{
+    const size_t first = m.blockRecord[base >> 6];
+    for (; bits; bits &= bits - 1) {
+        const size_t at = base + size_t(__builtin_ctzll(bits));
+        m.found[first + nulsBefore(m.a, base, at)] |= uint8_t(sameAt(m, at));
+    }
+}
+
+TV_AVX2_FN void markTextsAvx2(const ScanArgs& a, const uint32_t* blockRecord, uint8_t* found)
+{
+    const Avx2Probe k{_mm256_set1_epi8(char(a.firstMask)), _mm256_set1_epi8(char(a.firstByte)),
+                      _mm256_set1_epi8(char(a.lastMask)), _mm256_set1_epi8(char(a.lastByte))};
+    const size_t last = a.wordLen - 1;
+    const size_t stop = a.len - a.wordLen + 1;
+    MarkArgs m{a, blockRecord, found, a.wordLen <= 8, 0, ~uint64_t(0)};
+    if (m.whole8) {
+        std::memcpy(&m.word8, a.word, a.wordLen);
+        if (a.wordLen < 8)
+            m.mask8 = (uint64_t(1) << (8 * a.wordLen)) - 1;
+    }
+    constexpr size_t kStretch = 256;   // blocks scanned before their candidates are checked
+    uint32_t blockAt[kStretch];
+    uint64_t blockBits[kStretch];
+    size_t i = 0;
+    while (i + 64 <= stop) {
+        size_t noted = 0;
+        for (size_t b = 0; b < kStretch && i + 64 <= stop; ++b, i += 64) {
+            const uint64_t bits = candidates32(k, a.text + i, last) | (uint64_t(candidates32(k, a.text + i + 32, last)) << 32);
+            blockAt[noted] = uint32_t(i >> 6);
+            blockBits[noted] = bits;
+            noted += bits != 0;
+        }
+        for (size_t n = 0; n < noted; ++n)
+            markBlock(m, size_t(blockAt[n]) << 6, blockBits[n]);
+    }
+    uint64_t tail = 0;
+    for (size_t j = i; j < stop; ++j)
+        tail |= uint64_t((static_cast<unsigned char>(a.text[j]) | a.firstMask) == a.firstByte &&
+                         (static_cast<unsigned char>(a.text[j + last]) | a.lastMask) == a.lastByte)
+                << (j - i);
+    if (tail)
+        markBlock(m, i, tail);
+}
+
 size_t scanSse2(const ScanArgs& a)
 {
     const __m128i fm = _mm_set1_epi8(char(a.firstMask)), fb = _mm_set1_epi8(char(a.firstByte));
@@ -150,7 +241,7 @@ size_t scanSse2(const ScanArgs& a)
 
 bool haveAvx2()
 {
-    static const bool yes = __builtin_cpu_supports("avx2");
+    static const bool yes = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
     return yes;
 }
 #endif
@@ -193,6 +284,31 @@ size_t TextScanner::find(std::string_view text) const
 #else
     return scanFrom(a, 0);
 #endif
+}
+
+void TextScanner::markTexts(std::string_view bytes, const uint32_t* start, const uint32_t* blockRecord, uint8_t* found) const
+{
+    if (word_.empty() || bytes.size() < word_.size())
+        return;
+#ifdef TV_X86
+    static const bool avx2 = haveAvx2();
+    if (avx2) {
+        const ScanArgs a{bytes.data(), bytes.size(), word_.data(), word_.size(), fold_,
+                         firstMask_, firstByte_, lastMask_, lastByte_};
+        markTextsAvx2(a, blockRecord, found);
+        return;
+    }
+#endif
+    for (size_t i = 0; i < bytes.size();) {
+        const size_t at = find(bytes.substr(i));
+        if (at == std::string_view::npos)
+            return;
+        size_t r = blockRecord[(i + at) >> 6];
+        while (start[r + 1] <= i + at)
+            ++r;
+        found[r] = 1;
+        i = start[r + 1];
+    }
 }
 
 const char* TextScanner::vectorKind()

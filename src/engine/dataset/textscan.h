@@ -5,11 +5,23 @@
 // distance are candidates, and only those are compared in full.
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <string_view>
 
 namespace tv {
+
+// a-z to A-Z in each of eight bytes at once; other bytes (and bytes >= 0x80) unchanged.
+inline uint64_t foldEight(uint64_t x)
+{
+    constexpr uint64_t ones = 0x0101010101010101ull;
+    const uint64_t hept = x & (0x7F * ones);
+    const uint64_t geA = hept + (0x80 - 'a') * ones;   // high bit: >= 'a'
+    const uint64_t gtZ = hept + (0x7F - 'z') * ones;   // high bit: > 'z'
+    const uint64_t lower = ~x & (geA ^ gtZ) & (0x80 * ones);
+    return x ^ (lower >> 2);
+}
 
 class TextScanner {
 public:
@@ -18,6 +30,11 @@ public:
     // Where the word occurs in `text` (npos when it does not).
     size_t find(std::string_view text) const;
     bool contains(std::string_view text) const { return find(text) != std::string_view::npos; }
+    // Texts stored one after another in `bytes`: text i runs from start[i] up to start[i + 1]
+    // and ends with a NUL (which the word must not hold). Sets found[i] for every text the
+    // word occurs in, in one pass; blockRecord[b] is the text that holds byte 64 * b, and one
+    // entry past the last block names the last text.
+    void markTexts(std::string_view bytes, const uint32_t* start, const uint32_t* blockRecord, uint8_t* found) const;
     bool equals(std::string_view text) const { return text.size() == word_.size() && sameAt(text.data()); }
     bool startsWith(std::string_view text) const
     {
