@@ -1,14 +1,20 @@
 #include "dataset_testutil.h"
+#include "paradox_testutil.h"
 
 #include "engine/dataset/condition.h"
 #include "engine/dataset/textscan.h"
+#include "engine/paradox/pxbytes.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <random>
 
 using namespace tv;
 using namespace tvtest;
+using tv::pxtest::readBytes;
+using tv::pxtest::ScratchDir;
+using tv::pxtest::writeBytes;
 
 namespace {
 FieldCondition cond(const char* field, FilterMatchType type, std::string value, bool cs = false)
@@ -314,4 +320,62 @@ TEST(DatasetFilter, EmptyTableAndClosedTable)
         EXPECT_TRUE(t.atBeginning() && t.atEnd());
     }
     EXPECT_FALSE(t.locateFirst("Topic", "x", fdMatchAny));
+}
+
+// Large tables are filtered record by record on several cores at once: the result must not
+// depend on where the parts begin and end, and an error met by any part reaches the caller.
+TEST(DatasetFilter, LargeTablesFilteredInPartsGiveTheSameAnswer)
+{
+    const size_t n = 3 * kRecordsPerPart + 17;
+    auto file = notesFile();
+    std::vector<int> expected;
+    for (size_t i = 1; i <= n; ++i) {
+        const bool hit = i % 97 == 0 || i == 1 || i == n || i == kRecordsPerPart || i == kRecordsPerPart + 1;
+        file->insert(note(int64_t(i), "t", "", {}, {}, std::string(hit ? "some Needle here" : "nothing to see") + std::to_string(i)));
+        if (hit)
+            expected.push_back(int(i));
+    }
+    Table t;
+    t.open(std::move(file));
+    t.setFilter({cond("Description", fdMatchAny, "needle")});
+    std::vector<int> got;
+    for (t.first(); !t.atEnd(); t.next())
+        got.push_back(currentId(t));
+    EXPECT_EQ(got, expected);
+}
+
+TEST(DatasetFilter, DamageMetByAnyPartOfALargeFilterIsReported)
+{
+    ScratchDir dir;
+    const std::string path = dir.file("big.db");
+    TableSpec spec;
+    spec.fields = {fld("ID", FieldType::Long), fld("Body", FieldType::Memo, 20)};
+    const size_t n = 2 * kRecordsPerPart + 100;
+    {
+        const auto w = createParadoxTable(path, spec);
+        for (size_t i = 1; i <= n; ++i) {
+            char lead[16];
+            std::snprintf(lead, sizeof lead, "R%08zu:", i);
+            w->insert({Value(int64_t(i)), Value(std::string(lead) + std::string(40, 'x'))});
+        }
+        w->flush();
+    }
+    // The blob pointer after the leader of a record in the last part points past the memo file.
+    std::string db = readBytes(path);
+    char lead[16];
+    std::snprintf(lead, sizeof lead, "R%08zu:", n - 5);
+    const size_t at = db.find(std::string(lead, 10));
+    ASSERT_NE(at, std::string::npos);
+    px::put32(db, at + 10, 0x7FFFFF00u);
+    writeBytes(path, db);
+    Table t;
+    t.open(path);
+    try {
+        t.setFilter({cond("Body", fdMatchAny, "needle")});
+        ADD_FAILURE() << "the damaged blob pointer went unnoticed";
+    } catch (const EngineError& e) {
+        EXPECT_NE(std::string(e.what()).find("outside the memo file"), std::string::npos) << e.what();
+    }
+    t.clearFilter();
+    EXPECT_EQ(t.recordCount(), int(n));   // the table is still there to browse
 }

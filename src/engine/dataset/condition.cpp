@@ -4,6 +4,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
+#include <system_error>
+#include <thread>
 #include <type_traits>
 
 #if defined(__x86_64__)
@@ -147,6 +150,46 @@ TextColumn TextColumn::build(const TableFile& file, const std::vector<RecordId>&
 }
 
 namespace {
+// Runs fn(begin, end) over the parts of [0, n), the parts on the machine's cores when there
+// is enough work to pay for starting threads. An exception of any part reaches the caller
+// once all parts are done; a thread that cannot be started leaves its part to the caller.
+template <class Fn>
+void inParts(size_t n, size_t minPart, Fn&& fn)
+{
+    const size_t cores = std::max(1u, std::thread::hardware_concurrency());
+    const size_t parts = std::min({cores, size_t(8), std::max<size_t>(1, n / minPart)});
+    if (parts <= 1) {
+        fn(size_t(0), n);
+        return;
+    }
+    const size_t per = (n + parts - 1) / parts;
+    std::vector<std::exception_ptr> errors(parts);
+    std::vector<std::thread> helpers;
+    auto run = [&](size_t p) {
+        try {
+            fn(p * per, std::min(n, (p + 1) * per));
+        } catch (...) {
+            errors[p] = std::current_exception();
+        }
+    };
+    size_t started = 1;
+    for (; started < parts; ++started) {
+        try {
+            helpers.emplace_back(run, started);
+        } catch (const std::system_error&) {
+            break;
+        }
+    }
+    run(0);
+    for (size_t p = started; p < parts; ++p)
+        run(p);
+    for (auto& t : helpers)
+        t.join();
+    for (const auto& e : errors)
+        if (e)
+            std::rethrow_exception(e);
+}
+
 struct HeadTest {
     const uint64_t* heads;
     const uint32_t* start;
@@ -299,24 +342,27 @@ void ConditionTest::narrow(const std::vector<RecordId>& all, std::vector<uint8_t
         return;
     }
     if (mode_ == Mode::Raw) {
-        // The hot loop: raw bytes straight from the file, no decoding, no copies.
+        // The hot loop: raw bytes straight from the file, no decoding, no copies. Reading a
+        // table does not change it, so large tables are searched on all cores at once.
         const TextScanner& s = *scanner_;
         const int f = field_;
-        for (size_t i = 0; i < n; ++i) {
-            if (!pass[i])
-                continue;
-            std::string_view t = file_.rawText(all[i], f);
-            if (limit_ && t.size() > kMemoMatchLimit)
-                t = t.substr(0, kMemoMatchLimit);
-            bool ok;
-            switch (type_) {
-            case fdMatchExact: ok = s.equals(t); break;
-            case fdMatchStart: ok = s.startsWith(t); break;
-            case fdMatchAny: ok = s.contains(t); break;
-            default: ok = s.endsWith(t); break;
+        inParts(n, kRecordsPerPart, [&](size_t begin, size_t end) {
+            for (size_t i = begin; i < end; ++i) {
+                if (!pass[i])
+                    continue;
+                std::string_view t = file_.rawText(all[i], f);
+                if (limit_ && t.size() > kMemoMatchLimit)
+                    t = t.substr(0, kMemoMatchLimit);
+                bool ok;
+                switch (type_) {
+                case fdMatchExact: ok = s.equals(t); break;
+                case fdMatchStart: ok = s.startsWith(t); break;
+                case fdMatchAny: ok = s.contains(t); break;
+                default: ok = s.endsWith(t); break;
+                }
+                pass[i] = ok;
             }
-            pass[i] = ok;
-        }
+        });
         return;
     }
     for (size_t i = 0; i < n; ++i)

@@ -16,6 +16,8 @@ namespace tv {
 
 // How much of a memo takes part in matching.
 constexpr size_t kMemoMatchLimit = 32767;
+// Record by record tests are shared among the cores in parts of at least this many records.
+constexpr size_t kRecordsPerPart = 16384;
 
 // The stored bytes of one short text field of every record, back to back, each followed by
 // a NUL byte: record i is bytes[start[i] .. start[i + 1] - 1). Scanning one block of memory

@@ -3,7 +3,13 @@
 #include "engine/codepage.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <new>
+
+#ifdef __linux__
+#include <sys/mman.h>
+#endif
 
 namespace tv {
 
@@ -14,8 +20,33 @@ bool storedAsText(FieldType t)
     return k == FieldKind::Text || k == FieldKind::Memo;
 }
 
-constexpr size_t kChunk = size_t(16) << 20;
+constexpr size_t kChunk = size_t(64) << 10;
+constexpr size_t kMaxChunk = size_t(256) << 20;
+constexpr size_t kHugePage = size_t(2) << 20;
+
+// A chunk of text storage, freed with std::free. Large chunks are aligned to and backed by
+// huge pages where the system offers them: a scan of a large field then needs about 500
+// times fewer page-table entries than with ordinary pages.
+char* newChunk(size_t size)
+{
+    char* p = nullptr;
+    if (size < kHugePage) {
+        p = static_cast<char*>(std::malloc(size));
+    } else {
+        const size_t rounded = (size + kHugePage - 1) / kHugePage * kHugePage;
+        p = static_cast<char*>(std::aligned_alloc(kHugePage, rounded));
+#ifdef MADV_HUGEPAGE
+        if (p)
+            ::madvise(p, rounded, MADV_HUGEPAGE);   // advice only: ignored where not supported
+#endif
+    }
+    if (!p)
+        throw std::bad_alloc();
+    return p;
+}
 } // namespace
+
+void MemoryTable::FreeChunk::operator()(char* p) const { std::free(p); }
 
 MemoryTable::MemoryTable(const TableSpec& spec, std::string path)
     : path_(std::move(path)), fields_(spec.fields), primaryKeyFields_(spec.primaryKeyFields), codePage_(spec.codePage)
@@ -33,13 +64,14 @@ MemoryTable::MemoryTable(const TableSpec& spec, std::string path)
         indexes_.push_back(ix);
     text_.resize(fields_.size());
     values_.resize(fields_.size());
+    arenas_.resize(fields_.size());
     for (const auto& f : fields_)
         isText_.push_back(storedAsText(f.type));
 }
 
 MemoryTable::~MemoryTable() = default;
 
-void MemoryTable::reserve(size_t records, size_t textBytes)
+void MemoryTable::reserve(size_t records)
 {
     ids_.reserve(records);
     live_.reserve(records);
@@ -49,27 +81,24 @@ void MemoryTable::reserve(size_t records, size_t textBytes)
         else
             values_[f].reserve(records);
     }
-    if (textBytes > kChunk && chunkUsed_ == chunkSize_) {
-        chunks_.push_back(std::make_unique<char[]>(textBytes));
-        chunkSize_ = textBytes;
-        chunkUsed_ = 0;
-    }
 }
 
-std::string_view MemoryTable::keep(std::string_view bytes)
+std::string_view MemoryTable::keep(size_t field, std::string_view bytes)
 {
     if (bytes.empty())
         return {};
-    if (chunkSize_ - chunkUsed_ < bytes.size()) {
-        const size_t size = std::max(kChunk, bytes.size());
-        chunks_.push_back(std::make_unique<char[]>(size));
-        chunkSize_ = size;
-        chunkUsed_ = 0;
+    Arena& a = arenas_[field];
+    if (a.size - a.used < bytes.size()) {
+        // Chunks grow with the field, up to kMaxChunk, so a large field lies in few pieces.
+        const size_t size = std::max({kChunk, bytes.size(), std::min(a.total, kMaxChunk)});
+        a.chunks.emplace_back(newChunk(size));
+        a.size = size;
+        a.used = 0;
     }
-    char* p = chunks_.back().get() + chunkUsed_;
-    if (!bytes.empty())
-        std::memcpy(p, bytes.data(), bytes.size());
-    chunkUsed_ += bytes.size();
+    char* p = a.chunks.back().get() + a.used;
+    std::memcpy(p, bytes.data(), bytes.size());
+    a.used += bytes.size();
+    a.total += bytes.size();
     return {p, bytes.size()};
 }
 
@@ -99,7 +128,7 @@ void MemoryTable::store(size_t slot, const Record& values)
                 while (!bytes.empty() && bytes.back() == ' ')
                     bytes.pop_back();
             }
-            text_[f][slot] = keep(bytes);
+            text_[f][slot] = keep(f, bytes);
         } else {
             values_[f][slot] = v;
         }

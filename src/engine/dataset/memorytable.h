@@ -37,13 +37,13 @@ public:
     void setWritable(bool w) { writable_ = w; }
     int flushCount() const { return flushes_; }
     void addIndex(IndexDef def) { indexes_.push_back(std::move(def)); }
-    void reserve(size_t records, size_t textBytes);
+    void reserve(size_t records);
 
 private:
     struct Slot;
     size_t slotOf(RecordId id) const;   // throws for an unknown id
     void store(size_t slot, const Record& values);
-    std::string_view keep(std::string_view bytes);
+    std::string_view keep(size_t field, std::string_view bytes);
 
     std::string path_;
     std::vector<FieldDef> fields_;
@@ -60,8 +60,17 @@ private:
     std::vector<std::vector<std::string_view>> text_;
     std::vector<std::vector<Value>> values_;
     std::vector<uint8_t> isText_;
-    std::vector<std::unique_ptr<char[]>> chunks_;  // storage of the text bytes
-    size_t chunkUsed_ = 0, chunkSize_ = 0;
+    // The text bytes, each field in its own chunks, so that a scan of one field reads
+    // its texts one after another.
+    struct FreeChunk {
+        void operator()(char* p) const;
+    };
+    struct Arena {
+        std::vector<std::unique_ptr<char, FreeChunk>> chunks;
+        size_t size = 0, used = 0;   // of the last chunk
+        size_t total = 0;            // bytes kept so far
+    };
+    std::vector<Arena> arenas_;
 };
 
 } // namespace tv

@@ -55,7 +55,7 @@ struct SampleTable {
 inline SampleTable makeSample(int count, bool writable = false)
 {
     auto file = std::make_unique<tv::MemoryTable>(sampleSpec(), "sample.db");
-    file->reserve(size_t(count), 0);
+    file->reserve(size_t(count));
     for (int i = 1; i <= count; ++i)
         file->insert(sampleRecord(i, count));
     file->setWritable(writable);
