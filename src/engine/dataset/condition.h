@@ -2,6 +2,7 @@
 // One filter condition prepared against a table file: field resolved, the search word
 // encoded in the table's code page, range bounds parsed by the field's type.
 
+#include "engine/dataset/bigbuffer.h"
 #include "engine/dataset/fieldtext.h"
 #include "engine/dataset/filter.h"
 #include "engine/dataset/textscan.h"
@@ -23,13 +24,13 @@ constexpr size_t kRecordsPerPart = 16384;
 // a NUL byte: record i is bytes[start[i] .. start[i + 1] - 1). Scanning one block of memory
 // instead of one small text per record is what makes short-field filters fast.
 struct TextColumn {
-    std::string bytes;
-    std::vector<uint32_t> start;   // records + 1 entries
-    std::vector<uint64_t> head;    // each record's first eight bytes, zero-padded (in memory order)
+    std::basic_string<char, std::char_traits<char>, BigAllocator<char>> bytes;
+    std::vector<uint32_t, BigAllocator<uint32_t>> start;   // records + 1 entries
+    std::vector<uint64_t, BigAllocator<uint64_t>> head;    // each record's first eight bytes, zero-padded (in memory order)
     // For every 64 bytes of `bytes`, the record its first byte belongs to; then the last
     // record once more.
     static constexpr size_t kBlockShift = 6;
-    std::vector<uint32_t> blockRecord;
+    std::vector<uint32_t, BigAllocator<uint32_t>> blockRecord;
 
     static TextColumn build(const TableFile& file, const std::vector<RecordId>& all, int field);
     std::string_view at(size_t i) const { return {bytes.data() + start[i], start[i + 1] - start[i] - 1}; }

@@ -2,14 +2,10 @@
 
 #include "engine/codepage.h"
 
-#include <algorithm>
-#include <cstdlib>
-#include <cstring>
-#include <new>
+#include "engine/dataset/bigbuffer.h"
 
-#ifdef __linux__
-#include <sys/mman.h>
-#endif
+#include <algorithm>
+#include <cstring>
 
 namespace tv {
 
@@ -22,31 +18,9 @@ bool storedAsText(FieldType t)
 
 constexpr size_t kChunk = size_t(64) << 10;
 constexpr size_t kMaxChunk = size_t(256) << 20;
-constexpr size_t kHugePage = size_t(2) << 20;
-
-// A chunk of text storage, freed with std::free. Large chunks are aligned to and backed by
-// huge pages where the system offers them: a scan of a large field then needs about 500
-// times fewer page-table entries than with ordinary pages.
-char* newChunk(size_t size)
-{
-    char* p = nullptr;
-    if (size < kHugePage) {
-        p = static_cast<char*>(std::malloc(size));
-    } else {
-        const size_t rounded = (size + kHugePage - 1) / kHugePage * kHugePage;
-        p = static_cast<char*>(std::aligned_alloc(kHugePage, rounded));
-#ifdef MADV_HUGEPAGE
-        if (p)
-            ::madvise(p, rounded, MADV_HUGEPAGE);   // advice only: ignored where not supported
-#endif
-    }
-    if (!p)
-        throw std::bad_alloc();
-    return p;
-}
 } // namespace
 
-void MemoryTable::FreeChunk::operator()(char* p) const { std::free(p); }
+void MemoryTable::FreeChunk::operator()(char* p) const { freeBig(p); }
 
 MemoryTable::MemoryTable(const TableSpec& spec, std::string path)
     : path_(std::move(path)), fields_(spec.fields), primaryKeyFields_(spec.primaryKeyFields), codePage_(spec.codePage)
@@ -91,7 +65,7 @@ std::string_view MemoryTable::keep(size_t field, std::string_view bytes)
     if (a.size - a.used < bytes.size()) {
         // Chunks grow with the field, up to kMaxChunk, so a large field lies in few pieces.
         const size_t size = std::max({kChunk, bytes.size(), std::min(a.total, kMaxChunk)});
-        a.chunks.emplace_back(newChunk(size));
+        a.chunks.emplace_back(static_cast<char*>(allocateBig(size)));
         a.size = size;
         a.used = 0;
     }
