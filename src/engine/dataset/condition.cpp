@@ -165,6 +165,7 @@ void inParts(size_t n, size_t minPart, Fn&& fn)
     const size_t per = (n + parts - 1) / parts;
     std::vector<std::exception_ptr> errors(parts);
     std::vector<std::thread> helpers;
+    helpers.reserve(parts);   // so that only starting a thread can fail below
     auto run = [&](size_t p) {
         try {
             fn(p * per, std::min(n, (p + 1) * per));
