@@ -24,6 +24,7 @@ struct Primitive {
     QString text;       // Text: exactly what is drawn, one line
     FontSpec font;
     Qt::Alignment align = Qt::AlignLeft;
+    qreal stretch = 1.0;  // Text: horizontal scale it is drawn with (below 1: condensed to fit)
 };
 
 struct Page {

@@ -303,8 +303,15 @@ private:
             case ItemKind::Data: {
                 const QRectF box(it.left, it.top, it.width, it.height);
                 const QString text = data && row >= 0 ? firstLine(data->text(row, it.field), it.font, it.width) : QString();
-                if (!text.isEmpty())
-                    bi.content.push_back(textPrim(box, text, it));
+                if (text.isEmpty())
+                    break;
+                Primitive p = textPrim(box, text, it);
+                // Right-aligned items hold numbers and dates: a cut-off one would read as a
+                // different value, so one wider than its box is condensed to fit instead.
+                const qreal wide = advance(it.font, text);
+                if ((it.align & Qt::AlignRight) && wide > it.width && it.width > 0)
+                    p.stretch = (it.width - 0.5) / wide;
+                bi.content.push_back(p);
                 break;
             }
             case ItemKind::Memo: {

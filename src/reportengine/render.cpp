@@ -35,7 +35,17 @@ void renderPage(QPainter& painter, const Page& page)
         case Primitive::Text:
             painter.setFont(p.font.toFont());
             painter.setPen(p.color);
-            painter.drawText(p.rect, int(p.align | Qt::AlignTop | Qt::TextSingleLine), p.text);
+            if (p.stretch < 1.0) {
+                // Condensed: drawn into a box as much wider as the scale is narrower.
+                painter.save();
+                painter.translate(p.rect.left(), p.rect.top());
+                painter.scale(p.stretch, 1.0);
+                painter.drawText(QRectF(0, 0, p.rect.width() / p.stretch, p.rect.height()),
+                                 int(p.align | Qt::AlignTop | Qt::TextSingleLine), p.text);
+                painter.restore();
+            } else {
+                painter.drawText(p.rect, int(p.align | Qt::AlignTop | Qt::TextSingleLine), p.text);
+            }
             break;
         }
     }

@@ -10,6 +10,8 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QImage>
+#include <QPainter>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPrintDialog>
@@ -242,7 +244,31 @@ void ReportEngineTest::dataItemsAreCutAtTheirBox()
     QCOMPARE(word->rect.width(), 176.0);
     // Lines break at blanks only: a slash or a hyphen is no place to cut a field.
     QVERIFY(p.findText("Components/Dialogs/Standard/Extended-and-more/"));
-    QVERIFY(p.findText("12/31/1999"));
+    QCOMPARE(word->stretch, 1.0);
+
+    // A right-aligned value (a number or a date) wider than its box is condensed to fit, not
+    // cut: a cut one would read as another value.
+    const Primitive* date = p.findText("12/31/1999");
+    QVERIFY(date);
+    QVERIFY(date->stretch < 1.0);
+    QVERIFY(QFontMetricsF(date->font.toFont()).horizontalAdvance(date->text) * date->stretch <= 40.0);
+    QImage image(doc.pageSize.toSize(), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    {
+        QPainter painter(&image);
+        renderPage(painter, p);
+    }
+    const QRect row = date->rect.toAlignedRect();
+    auto inkIn = [&](int fromX, int toX) {   // between the rules above and below the record
+        for (int y = row.top() + 1; y <= row.bottom() - 3; ++y)
+            for (int x = fromX; x <= toX; ++x)
+                if (qGray(image.pixel(x, y)) < 128)
+                    return true;
+        return false;
+    };
+    QVERIFY(inkIn(row.left(), row.right()));          // drawn
+    QVERIFY(inkIn(row.left(), row.left() + 8));       // from its first character on
+    QVERIFY(!inkIn(int(m) + 206, row.left() - 1));    // and nothing spills left of the box
 }
 
 namespace {
