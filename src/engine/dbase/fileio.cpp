@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -48,61 +47,6 @@ std::string folderOf(const std::string& path)
 }
 
 } // namespace
-
-MappedFile::MappedFile(const std::string& path)
-{
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        throw EngineError(path + ": cannot open: " + systemError());
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) {
-        const std::string err = systemError();
-        ::close(fd);
-        throw EngineError(path + ": cannot open: " + err);
-    }
-    if (!S_ISREG(st.st_mode)) {
-        ::close(fd);
-        throw EngineError(path + ": is not a file");
-    }
-    size_ = size_t(st.st_size);
-    if (size_ > 0) {
-        void* p = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, fd, 0);
-        if (p == MAP_FAILED) {
-            const std::string err = systemError();
-            ::close(fd);
-            size_ = 0;
-            throw EngineError(path + ": cannot read: " + err);
-        }
-        data_ = p;
-    }
-    ::close(fd);
-}
-
-MappedFile::MappedFile(MappedFile&& other) noexcept : data_(other.data_), size_(other.size_)
-{
-    other.data_ = nullptr;
-    other.size_ = 0;
-}
-
-MappedFile& MappedFile::operator=(MappedFile&& other) noexcept
-{
-    if (this != &other) {
-        release();
-        std::swap(data_, other.data_);
-        std::swap(size_, other.size_);
-    }
-    return *this;
-}
-
-MappedFile::~MappedFile() { release(); }
-
-void MappedFile::release()
-{
-    if (data_)
-        ::munmap(data_, size_);
-    data_ = nullptr;
-    size_ = 0;
-}
 
 bool fileExists(const std::string& path)
 {

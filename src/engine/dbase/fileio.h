@@ -1,31 +1,14 @@
 #pragma once
-// File access of the dBASE tables: read-only memory maps, whole-file reads and durable writes.
+// File access of the dBASE tables: whole-file reads and durable writes (and the shared
+// read-only memory maps).
+#include "engine/mappedfile.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace tv {
-
-// A read-only memory map of a whole file. An empty file maps to an empty view.
-class MappedFile {
-public:
-    MappedFile() = default;
-    // Throws EngineError when the file cannot be opened or mapped.
-    explicit MappedFile(const std::string& path);
-    MappedFile(MappedFile&& other) noexcept;
-    MappedFile& operator=(MappedFile&& other) noexcept;
-    MappedFile(const MappedFile&) = delete;
-    MappedFile& operator=(const MappedFile&) = delete;
-    ~MappedFile();
-
-    std::string_view bytes() const { return {static_cast<const char*>(data_), size_}; }
-
-private:
-    void release();
-    void* data_ = nullptr;
-    size_t size_ = 0;
-};
 
 bool fileExists(const std::string& path);
 std::string readWholeFile(const std::string& path);

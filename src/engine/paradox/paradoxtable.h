@@ -9,7 +9,7 @@
 // files live on until they are unmapped.
 
 #include "engine/tablefile.h"
-#include "mappedfile.h"
+#include "engine/mappedfile.h"
 #include "pxheader.h"
 #include "pxlock.h"
 
@@ -87,8 +87,8 @@ private:
     std::vector<RecordId> ids_;
 
     // The files as opened.
-    px::MappedFile db_;
-    px::MappedFile mb_;
+    MappedFile db_;
+    MappedFile mb_;
     bool haveMb_ = false;
     std::vector<uint64_t> offsets_;   // record offsets in db_, by record id
     std::string imageDb_, imageMb_;   // copies for openImage()

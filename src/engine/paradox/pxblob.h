@@ -3,7 +3,7 @@
 // the .MB file.
 
 #include "engine/tablefile.h"
-#include "mappedfile.h"
+#include "engine/mappedfile.h"
 
 #include <optional>
 #include <string>

@@ -1,4 +1,4 @@
-#include "mappedfile.h"
+#include "engine/mappedfile.h"
 
 #include "engine/engineerror.h"
 
@@ -9,27 +9,32 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace tv::px {
+namespace tv {
 
 MappedFile::MappedFile(const std::string& path)
 {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
-        throw EngineError(path + ": cannot open the file (" + std::strerror(errno) + ")");
+        throw EngineError(path + ": cannot open: " + std::strerror(errno));
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (::fstat(fd, &st) != 0) {
+        const std::string err = std::strerror(errno);
         ::close(fd);
-        throw EngineError(path + ": not a regular file");
+        throw EngineError(path + ": cannot open: " + err);
     }
-    size_ = size_t(st.st_size);
-    if (size_ > 0) {
-        void* p = ::mmap(nullptr, size_, PROT_READ, MAP_SHARED, fd, 0);
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        throw EngineError(path + ": is not a file");
+    }
+    if (st.st_size > 0) {
+        void* p = ::mmap(nullptr, size_t(st.st_size), PROT_READ, MAP_SHARED, fd, 0);
         if (p == MAP_FAILED) {
-            const int e = errno;
+            const std::string err = std::strerror(errno);
             ::close(fd);
-            throw EngineError(path + ": cannot map the file (" + std::strerror(e) + ")");
+            throw EngineError(path + ": cannot read: " + err);
         }
         data_ = static_cast<const uint8_t*>(p);
+        size_ = size_t(st.st_size);
         owned_ = true;
     }
     ::close(fd);
@@ -60,4 +65,4 @@ void MappedFile::release()
     owned_ = false;
 }
 
-} // namespace tv::px
+} // namespace tv

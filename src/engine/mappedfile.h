@@ -1,17 +1,18 @@
 #pragma once
-// A read-only memory mapping of a whole file.
+// A read-only memory map of a whole file, shared by the Paradox and dBASE layers.
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
-namespace tv::px {
+namespace tv {
 
 class MappedFile {
 public:
     MappedFile() = default;
-    // Maps the file; throws EngineError naming the file when it cannot be opened.
+    // Maps the file; throws EngineError naming the file when it cannot be opened or mapped.
+    // An empty file maps to an empty view.
     explicit MappedFile(const std::string& path);
     // Wraps bytes owned by somebody else (used for in-memory images).
     MappedFile(const uint8_t* data, size_t size) : data_(data), size_(size) {}
@@ -23,6 +24,7 @@ public:
 
     const uint8_t* data() const { return data_; }
     size_t size() const { return size_; }
+    std::string_view bytes() const { return {reinterpret_cast<const char*>(data_), size_}; }
     bool contains(uint64_t offset, uint64_t length) const { return offset <= size_ && length <= size_ - offset; }
     std::string_view view(size_t offset, size_t length) const { return {reinterpret_cast<const char*>(data_) + offset, length}; }
 
@@ -33,4 +35,4 @@ private:
     bool owned_ = false;
 };
 
-} // namespace tv::px
+} // namespace tv
