@@ -4,6 +4,8 @@
 #include "platform/platform.h"
 
 #include <QCoreApplication>
+#include <QCursor>
+#include <QGuiApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
@@ -164,11 +166,21 @@ void TDM1::DM1Create()
 
 void TDM1::wwTable9AfterPost()
 {
+    // A save rewrites the whole private base: an hourglass while it runs (seconds for a base
+    // of a million notes).
+    const bool gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
+    if (gui)
+        QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+    QString failure;
     try {
         wwTable9->saveChanges();
     } catch (const EngineError& e) {
-        msg::error(QString::fromUtf8(e.what()));
+        failure = QString::fromUtf8(e.what());
     }
+    if (gui)
+        QGuiApplication::restoreOverrideCursor();
+    if (!failure.isEmpty())
+        msg::error(failure);
 }
 
 const TDM1::Slot* TDM1::slotOf(int base) const
