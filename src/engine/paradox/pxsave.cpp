@@ -486,52 +486,58 @@ std::vector<FileChange> ParadoxTable::buildFiles() const
         for (size_t i = 0; i < treeFields; ++i)
             treeBytes += size_t(xl.fields[i].width);
 
-        std::vector<std::string> xrecs;
-        xrecs.reserve(ids_.size());
+        // The index records one after another, and beside them their sort keys: the tree
+        // fields, the indexed alpha fields folded to upper case (a-z) when case does not count.
+        const size_t n = ids_.size();
+        std::string xrecs(n * xSize, '\0');
+        std::string keys(n * treeBytes, '\0');
         uint32_t tupNo = 0;
-        for (RecordId id : ids_) {
-            std::string x(xSize, '\0');
+        for (size_t r = 0; r < n; ++r) {
+            const RecordId id = ids_[r];
+            const uint8_t* rec = recordBytes(id);
+            char* x = xrecs.data() + r * xSize;
             size_t at = 0;
             for (size_t c : cols) {
                 const FieldDesc& d = header_.fields[c];
-                std::memcpy(x.data() + at, recordBytes(id) + d.offset, size_t(d.width));
+                std::memcpy(x + at, rec + d.offset, size_t(d.width));
                 at += size_t(d.width);
             }
-            uint8_t* p = reinterpret_cast<uint8_t*>(x.data());
+            uint8_t* p = reinterpret_cast<uint8_t*>(x);
             if (keyed) {
-                std::memcpy(x.data() + at, recordBytes(id), keyBytes);
+                std::memcpy(x + at, rec, keyBytes);
                 encodeInt(p + at + keyBytes, 2, blockOf[id]);
             } else {
                 encodeInt(p + at, 4, ++tupNo);
                 encodeInt(p + at + 4, 2, blockOf[id]);
                 encodeInt(p + at + 6, 2, slotOf[id]);
             }
-            xrecs.push_back(std::move(x));
-        }
-        auto sortKey = [&](const std::string& x) {
-            std::string k = x.substr(0, treeBytes);
+            char* k = keys.data() + r * treeBytes;
+            std::memcpy(k, x, treeBytes);
             if (def.caseInsensitive) {
-                size_t at = 0;
+                size_t kat = 0;
                 for (size_t c : cols) {
                     const FieldDesc& d = header_.fields[c];
                     if (d.type == FieldType::Alpha)
-                        for (int i = 0; i < d.width; ++i)
-                            k[at + size_t(i)] = char(std::toupper(static_cast<unsigned char>(k[at + size_t(i)])));
-                    at += size_t(d.width);
+                        for (size_t i = kat; i < kat + size_t(d.width); ++i)
+                            if (k[i] >= 'a' && k[i] <= 'z')
+                                k[i] = char(k[i] - 32);
+                    kat += size_t(d.width);
                 }
             }
-            return k;
-        };
-        std::vector<std::pair<std::string, size_t>> order;
-        order.reserve(xrecs.size());
-        for (size_t i = 0; i < xrecs.size(); ++i)
-            order.emplace_back(sortKey(xrecs[i]), i);
-        std::stable_sort(order.begin(), order.end(), [&](const auto& a, const auto& b) { return def.descending ? b.first < a.first : a.first < b.first; });
+        }
+        std::vector<uint32_t> order(n);
+        for (size_t i = 0; i < n; ++i)
+            order[i] = uint32_t(i);
+        std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+            const int c = std::memcmp(keys.data() + size_t(a) * treeBytes, keys.data() + size_t(b) * treeBytes, treeBytes);
+            return def.descending ? c > 0 : c < 0;
+        });
+        std::string().swap(keys);
 
         FileSink& xs = files.open(companionPath(path_, xExt));
         DataFileWriter xw(xs, xl, treeBytes);
-        for (const auto& o : order)
-            xw.add(reinterpret_cast<const uint8_t*>(xrecs[o.second].data()));
+        for (uint32_t r : order)
+            xw.add(reinterpret_cast<const uint8_t*>(xrecs.data() + size_t(r) * xSize));
         xw.finish(0);
         files.close(xs);
         FileSink& ys = files.open(companionPath(path_, yExt));
