@@ -586,12 +586,18 @@ bool convert(iconv_t cd, std::string_view& in, std::string& out)
     return ok;
 }
 
-bool decodeMultiByte(int codePage, std::string_view bytes, std::string& out)
+// The converter from (or to) a double-byte code page; kNoConverter when there is none.
+iconv_t multiByteConverter(int codePage, bool toCodePage)
 {
     const int i = multiByteIndex(codePage);
     if (i < 0)
-        return false;
-    const iconv_t cd = converters().decoder(i);
+        return kNoConverter;
+    return toCodePage ? converters().encoder(i) : converters().decoder(i);
+}
+
+bool decodeMultiByte(int codePage, std::string_view bytes, std::string& out)
+{
+    const iconv_t cd = multiByteConverter(codePage, false);
     if (cd == kNoConverter)
         return false;
     out.reserve(bytes.size() * 2);
@@ -608,10 +614,7 @@ bool decodeMultiByte(int codePage, std::string_view bytes, std::string& out)
 
 bool encodeMultiByte(int codePage, std::string_view utf8, std::string& out)
 {
-    const int i = multiByteIndex(codePage);
-    if (i < 0)
-        return false;
-    const iconv_t cd = converters().encoder(i);
+    const iconv_t cd = multiByteConverter(codePage, true);
     if (cd == kNoConverter)
         return false;
     out.reserve(utf8.size());
@@ -764,6 +767,24 @@ uint8_t languageDriverForCodePage(int codePage)
     case 1257: return 0xCC;
     default: return 0x00;
     }
+}
+
+std::string foldAsciiUpper(std::string_view s)
+{
+    std::string out(s);
+    for (char& c : out)
+        if (c >= 'a' && c <= 'z')
+            c = char(c - 32);
+    return out;
+}
+
+std::string_view trimBlanks(std::string_view s)
+{
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
+        s.remove_suffix(1);
+    return s;
 }
 
 } // namespace tv

@@ -24,6 +24,11 @@ std::string decodeText(int codePage, std::string_view bytes);
 // Characters the code page cannot hold (and malformed UTF-8) are written as '?'.
 std::string encodeText(int codePage, std::string_view utf8);
 
+// a-z to A-Z; every other byte stays (so UTF-8 and code-page text stay intact).
+std::string foldAsciiUpper(std::string_view s);
+// Without leading and trailing blanks and tabs.
+std::string_view trimBlanks(std::string_view s);
+
 // The code page named by a dBASE language driver byte (header byte 0x1D). 0x00 (no driver
 // given) means the Windows ANSI code page 1252. For a byte that names no known driver,
 // `known` is set to false and 1252 is returned.

@@ -1,5 +1,6 @@
 #include "tablefile.h"
 
+#include "codepage.h"
 #include "formats.h"
 
 #include <algorithm>
@@ -150,6 +151,15 @@ std::unique_ptr<TableFile> openTableFile(const std::string& path, OpenMode mode)
     if (ext == "dbf")
         return openDbaseTable(path, mode);
     throw EngineError(path + ": not a Paradox (.db) or dBASE (.dbf) table");
+}
+
+int findFieldNoCase(const std::vector<FieldDef>& fields, std::string_view name)
+{
+    const std::string wanted = foldAsciiUpper(name);
+    for (size_t i = 0; i < fields.size(); ++i)
+        if (fields[i].name.size() == name.size() && foldAsciiUpper(fields[i].name) == wanted)
+            return int(i);
+    return -1;
 }
 
 } // namespace tv

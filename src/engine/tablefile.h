@@ -56,6 +56,9 @@ struct FieldDef {
     int decimals = 0;   // dBASE N/F decimals; Paradox BCD decimals
 };
 
+// The position of the field called `name` (letter case of a-z does not count), or -1.
+int findFieldNoCase(const std::vector<FieldDef>& fields, std::string_view name);
+
 struct IndexDef {
     std::string name;                 // empty for a Paradox primary index
     std::vector<std::string> fields;  // field names, in key order

@@ -15,23 +15,11 @@
 
 namespace tv {
 
-namespace {
-int findFieldNoCase(const TableFile& file, std::string_view name)
-{
-    const auto& fields = file.fields();
-    for (size_t i = 0; i < fields.size(); ++i) {
-        const std::string& n = fields[i].name;
-        if (n.size() == name.size() && foldAsciiUpper(n) == foldAsciiUpper(name))
-            return int(i);
-    }
-    return -1;
-}
-} // namespace
 
 ConditionTest::ConditionTest(const TableFile& file, const FieldCondition& c, const TextFormat& fmt, bool limitMemo)
     : file_(file), fmt_(fmt), type_(c.matchType), fold_(!c.caseSensitive)
 {
-    field_ = findFieldNoCase(file, c.fieldName);
+    field_ = findFieldNoCase(file.fields(), c.fieldName);
     if (field_ < 0)
         return;   // a field the table does not have: nothing passes
     const FieldDef& f = file.fields()[size_t(field_)];

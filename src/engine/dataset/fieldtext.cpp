@@ -1,5 +1,7 @@
 #include "engine/dataset/fieldtext.h"
 
+#include "engine/codepage.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -8,24 +10,6 @@
 namespace tv {
 
 namespace {
-
-std::string_view trim(std::string_view s)
-{
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
-        s.remove_suffix(1);
-    return s;
-}
-
-std::string upperAscii(std::string_view s)
-{
-    std::string out(s);
-    for (char& c : out)
-        if (c >= 'a' && c <= 'z')
-            c = char(c - 32);
-    return out;
-}
 
 int thisYear()
 {
@@ -97,7 +81,7 @@ bool parseNumberText(std::string_view s, const std::string& symbol, double& out)
     bool neg = false;
     if (s.size() >= 2 && s.front() == '(' && s.back() == ')') {
         neg = true;
-        s = trim(s.substr(1, s.size() - 2));
+        s = trimBlanks(s.substr(1, s.size() - 2));
     }
     std::string clean;
     for (size_t i = 0; i < s.size(); ++i) {
@@ -108,7 +92,7 @@ bool parseNumberText(std::string_view s, const std::string& symbol, double& out)
         if (s[i] != ',')
             clean += s[i];
     }
-    if (!parseDouble(trim(clean), out))
+    if (!parseDouble(trimBlanks(clean), out))
         return false;
     if (neg)
         out = -out;
@@ -152,7 +136,7 @@ std::string formatDate(Date d, const std::string& format)
 
 std::optional<Date> parseDate(std::string_view text, const std::string& format, int currentYear)
 {
-    text = trim(text);
+    text = trimBlanks(text);
     // The order of day, month and year as the format gives them.
     std::string order;
     for (char c : format)
@@ -216,7 +200,7 @@ std::optional<Date> parseDate(std::string_view text, const std::string& format, 
 
 std::optional<int32_t> parseTime(std::string_view text)
 {
-    std::string t = upperAscii(trim(text));
+    std::string t = foldAsciiUpper(trimBlanks(text));
     int add = 0;
     bool ampm = false;
     auto endsWith = [&](const char* suf) {
@@ -227,7 +211,7 @@ std::optional<int32_t> parseTime(std::string_view text)
         ampm = true;
         add = endsWith("PM") ? 12 : 0;
         t.resize(t.size() - 2);
-        t = std::string(trim(t));
+        t = std::string(trimBlanks(t));
     }
     int parts[3] = {0, 0, 0};
     int n = 0;
@@ -290,7 +274,7 @@ Value parseValue(const FieldDef& f, std::string_view text, const TextFormat& fmt
     const FieldKind kind = kindOf(f.type);
     if (kind == FieldKind::Text || kind == FieldKind::Memo)
         return text.empty() ? Value{} : coerceValue(f, std::string(text));
-    const std::string_view t = trim(text);
+    const std::string_view t = trimBlanks(text);
     if (t.empty())
         return Value{};
     switch (kind) {
@@ -330,7 +314,7 @@ Value parseValue(const FieldDef& f, std::string_view text, const TextFormat& fmt
         return Timestamp{int64_t(d->day) * 86400000 + *ms};
     }
     case FieldKind::Boolean: {
-        const std::string u = upperAscii(t);
+        const std::string u = foldAsciiUpper(t);
         if (u == "TRUE" || u == "T" || u == "YES" || u == "Y" || u == "1")
             return true;
         if (u == "FALSE" || u == "F" || u == "NO" || u == "N" || u == "0")

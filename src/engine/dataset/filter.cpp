@@ -4,15 +4,6 @@
 
 namespace tv {
 
-std::string foldAsciiUpper(std::string_view s)
-{
-    std::string out(s);
-    for (char& c : out)
-        if (c >= 'a' && c <= 'z')
-            c = char(c - 32);
-    return out;
-}
-
 bool matchText(std::string_view text, std::string_view value, FilterMatchType type, bool caseSensitive)
 {
     const TextScanner word(value, caseSensitive);

@@ -14,6 +14,8 @@
 //     pass, fdMatchExact lets through the records whose (non-memo) field is empty;
 //   - a condition on a field the table does not have lets no record pass.
 
+#include "engine/codepage.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,9 +44,6 @@ struct FieldCondition {
 };
 
 using FilterConditions = std::vector<FieldCondition>;
-
-// Folds a-z to A-Z and leaves every other byte alone (UTF-8 safe: only ASCII bytes change).
-std::string foldAsciiUpper(std::string_view s);
 
 // Matches one text against a condition's value with the text rules above (not ranges).
 // `text` and `value` are compared as given; the caller limits memo text.

@@ -13,7 +13,6 @@ namespace tv {
 
 namespace {
 
-std::string upperKey(std::string_view s) { return foldAsciiUpper(s); }
 
 enum class ListenerKind { Current, Data, State, AfterPost };
 
@@ -80,17 +79,7 @@ struct Table::Impl {
 
     const std::vector<FieldDef>& fields() const { return file->fields(); }
 
-    int findField(std::string_view name) const
-    {
-        if (!file)
-            return -1;
-        const std::string key = upperKey(name);
-        const auto& f = fields();
-        for (size_t i = 0; i < f.size(); ++i)
-            if (f[i].name.size() == name.size() && upperKey(f[i].name) == key)
-                return int(i);
-        return -1;
-    }
+    int findField(std::string_view name) const { return file ? findFieldNoCase(fields(), name) : -1; }
 
     int fieldByName(std::string_view name) const
     {
@@ -115,7 +104,7 @@ struct Table::Impl {
         if (!file)
             return;
         for (const auto& f : fields()) {
-            auto it = displayByName.find(upperKey(f.name));
+            auto it = displayByName.find(foldAsciiUpper(f.name));
             displays.push_back(it == displayByName.end() ? FieldDisplay{} : it->second);
             pictures.emplace_back(displays.back().picture);
         }
@@ -394,26 +383,26 @@ bool Table::visible(int field) const { return display(field).visible; }
 
 void Table::setDisplayLabel(std::string_view fieldName, std::string label)
 {
-    d->displayByName[upperKey(fieldName)].label = std::move(label);
+    d->displayByName[foldAsciiUpper(fieldName)].label = std::move(label);
     d->rebuildDisplays();
 }
 
 void Table::setDisplayWidth(std::string_view fieldName, int width)
 {
-    d->displayByName[upperKey(fieldName)].width = width;
+    d->displayByName[foldAsciiUpper(fieldName)].width = width;
     d->rebuildDisplays();
 }
 
 void Table::setVisible(std::string_view fieldName, bool visible)
 {
-    d->displayByName[upperKey(fieldName)].visible = visible;
+    d->displayByName[foldAsciiUpper(fieldName)].visible = visible;
     d->rebuildDisplays();
 }
 
 void Table::setPicture(std::string_view fieldName, std::string picture, bool autoFillLiterals)
 {
     PictureMask check(picture);   // throws for a malformed mask before anything changes
-    auto& disp = d->displayByName[upperKey(fieldName)];
+    auto& disp = d->displayByName[foldAsciiUpper(fieldName)];
     disp.picture = std::move(picture);
     disp.autoFillLiterals = autoFillLiterals;
     d->rebuildDisplays();
@@ -892,9 +881,9 @@ void Table::setIndexName(const std::string& name)
         for (size_t i = 0; i < d->indexes.size() && found < 0; ++i)
             if (d->indexes[i].name == name)
                 found = int(i);
-        const std::string key = upperKey(name);
+        const std::string key = foldAsciiUpper(name);
         for (size_t i = 0; i < d->indexes.size() && found < 0; ++i)
-            if (upperKey(d->indexes[i].name) == key)
+            if (foldAsciiUpper(d->indexes[i].name) == key)
                 found = int(i);
         if (found < 0)
             throw EngineError("Index '" + name + "' not found");
@@ -904,13 +893,13 @@ void Table::setIndexName(const std::string& name)
 
 int Table::indexForField(std::string_view fieldName) const
 {
-    const std::string key = upperKey(fieldName);
+    const std::string key = foldAsciiUpper(fieldName);
     for (int pass = 0; pass < 2; ++pass) {
         for (size_t i = 0; i < d->indexes.size(); ++i) {
             const IndexDef& ix = d->indexes[i];
             if (pass == 0 && !ix.caseInsensitive)
                 continue;
-            const std::string list = upperKey(ix.fieldList());
+            const std::string list = foldAsciiUpper(ix.fieldList());
             if (list == key || (list.size() > key.size() && list.compare(0, key.size(), key) == 0 && list[key.size()] == ';'))
                 return int(i);
         }

@@ -29,13 +29,4 @@ inline void putU32(char* p, uint32_t v)
         p[i] = char((v >> (8 * i)) & 0xFF);
 }
 
-inline std::string upperAscii(std::string_view s)
-{
-    std::string out(s);
-    for (char& c : out)
-        if (c >= 'a' && c <= 'z')
-            c = char(c - 'a' + 'A');
-    return out;
-}
-
 } // namespace tv::dbase

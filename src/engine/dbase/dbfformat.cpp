@@ -263,7 +263,7 @@ DbfLayout layoutForNewTable(const std::string& path, const std::vector<FieldDef>
         const std::string stored = encodeText(l.codePage, f.name);
         if (stored.empty() || stored.size() > 10 || stored.find('\0') != std::string::npos)
             throw EngineError(path + ": field name \"" + f.name + "\" must have 1 to 10 characters");
-        if (!names.insert(upperAscii(stored)).second)
+        if (!names.insert(foldAsciiUpper(stored)).second)
             throw EngineError(path + ": field name " + f.name + " is used twice");
         const int fixed = fixedSize(f.type);
         if (fixed != 0 && f.size == 0)

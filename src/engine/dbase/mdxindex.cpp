@@ -24,22 +24,10 @@ constexpr size_t kSingleFieldFlag = 0x1E0;
 constexpr uint8_t kOptionDescending = 0x08;
 constexpr uint8_t kOptionBase = 0x10;
 
-std::string_view trim(std::string_view s)
-{
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
-        s.remove_suffix(1);
-    return s;
-}
-
 const FieldDef* findField(const std::vector<FieldDef>& fields, std::string_view name)
 {
-    const std::string wanted = upperAscii(trim(name));
-    for (const FieldDef& f : fields)
-        if (upperAscii(f.name) == wanted)
-            return &f;
-    return nullptr;
+    const int i = findFieldNoCase(fields, trimBlanks(name));
+    return i < 0 ? nullptr : &fields[size_t(i)];
 }
 
 bool isIdentifier(std::string_view s)
@@ -139,7 +127,7 @@ void interpretKeyExpression(IndexDef& def, const std::vector<FieldDef>& fields)
     def.fields.clear();
     def.caseInsensitive = false;
     def.expression = false;
-    const std::string_view s = trim(def.expressionText);
+    const std::string_view s = trimBlanks(def.expressionText);
     if (isIdentifier(s)) {
         if (const FieldDef* f = findField(fields, s)) {
             def.fields.push_back(f->name);
@@ -147,11 +135,11 @@ void interpretKeyExpression(IndexDef& def, const std::vector<FieldDef>& fields)
         }
     }
     // UPPER(field), spaces allowed around the parts.
-    const std::string upper = upperAscii(s);
+    const std::string upper = foldAsciiUpper(s);
     if (upper.rfind("UPPER", 0) == 0) {
-        std::string_view rest = trim(s.substr(5));
+        std::string_view rest = trimBlanks(s.substr(5));
         if (rest.size() >= 2 && rest.front() == '(' && rest.back() == ')') {
-            const std::string_view inner = trim(rest.substr(1, rest.size() - 2));
+            const std::string_view inner = trimBlanks(rest.substr(1, rest.size() - 2));
             if (isIdentifier(inner)) {
                 if (const FieldDef* f = findField(fields, inner)) {
                     def.fields.push_back(f->name);
@@ -185,7 +173,7 @@ std::vector<IndexDef> readMdxTags(std::string_view bytes, const std::string& pat
         const size_t entry = kTagTableOffset + i * entrySize;
         const std::string_view rawName = bytes.substr(entry + 4, 11);
         IndexDef def;
-        def.name = decodeText(codePage, trim(rawName.substr(0, rawName.find('\0'))));
+        def.name = decodeText(codePage, trimBlanks(rawName.substr(0, rawName.find('\0'))));
         const uint64_t header = uint64_t(u32At(bytes, entry)) * kPageSize;
         if (header == 0 || header + kExpressionOffset >= bytes.size())
             throw EngineError(path + ": the header of tag " + def.name + " lies beyond the end of the file");
@@ -194,7 +182,7 @@ std::vector<IndexDef> readMdxTags(std::string_view bytes, const std::string& pat
         const size_t end = area.find('\0');
         if (end == std::string_view::npos)
             throw EngineError(path + ": the key expression of tag " + def.name + " has no end");
-        def.expressionText = decodeText(codePage, trim(area.substr(0, end)));
+        def.expressionText = decodeText(codePage, trimBlanks(area.substr(0, end)));
         if (def.expressionText.empty())
             throw EngineError(path + ": tag " + def.name + " has no key expression");
         def.descending = (uint8_t(bytes[size_t(header) + 8]) & kOptionDescending) != 0;
@@ -216,7 +204,7 @@ std::string buildMdx(const std::string& path, const std::string& tableBaseName, 
     out[1] = char(year % 100);
     out[2] = char(month);
     out[3] = char(day);
-    const std::string base = upperAscii(encodeText(codePage, tableBaseName));
+    const std::string base = foldAsciiUpper(encodeText(codePage, tableBaseName));
     std::memcpy(&out[4], base.data(), std::min<size_t>(base.size(), 15));
     putU16(&out[0x14], uint16_t(kBlockPages));
     putU16(&out[0x16], uint16_t(kBlockPages * kPageSize));
@@ -229,7 +217,7 @@ std::string buildMdx(const std::string& path, const std::string& tableBaseName, 
     std::vector<std::string> names;
     for (size_t i = 0; i < indexes.size(); ++i) {
         const IndexDef& def = indexes[i];
-        const std::string name = upperAscii(encodeText(codePage, def.name));
+        const std::string name = foldAsciiUpper(encodeText(codePage, def.name));
         if (!isIdentifier(name) || name.size() > 10)
             throw EngineError(path + ": index name \"" + def.name + "\" must be 1 to 10 letters, digits or _");
         if (std::find(names.begin(), names.end(), name) != names.end())
