@@ -274,13 +274,8 @@ void ConditionTest::narrowColumn(const TextColumn& column, std::vector<uint8_t>&
         // The first (up to) eight bytes of every record in one go; only records that pass
         // them and are long enough get the full comparison. A shorter text has its NUL where
         // the word has a character, so "at beginning" needs no length test of its own.
-        const size_t head = std::min<size_t>(wlen, 8);
-        uint64_t word = 0;
-        if (head)
-            std::memcpy(&word, s.word().data(), head);
-        const uint64_t mask = head == 8 ? ~0ull : (uint64_t(1) << (8 * head)) - 1;
         const bool exact = type_ == fdMatchExact;
-        const HeadTest h{column.head.data(), column.start.data(), n, word, mask, uint32_t(wlen)};
+        const HeadTest h{column.head.data(), column.start.data(), n, s.probe().head, s.probe().headMask, uint32_t(wlen)};
         if (s.folds())
             exact ? headTest<true, true>(h, pass.data()) : headTest<true, false>(h, pass.data());
         else

@@ -1,5 +1,6 @@
 #include "engine/dataset/textscan.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -30,7 +31,7 @@ struct ScanArgs {
     const char* word;   // folded when `fold`
     size_t wordLen;
     bool fold;
-    unsigned char firstMask, firstByte, lastMask, lastByte;
+    TextScanner::Probe p;
 };
 
 inline bool verifyAt(const ScanArgs& a, const char* p)
@@ -38,16 +39,20 @@ inline bool verifyAt(const ScanArgs& a, const char* p)
     return a.fold ? equalFolded(p, a.word, a.wordLen) : std::memcmp(p, a.word, a.wordLen) == 0;
 }
 
+// Whether the first and the last byte of the word stand where they would if it began at i.
+inline bool isCandidate(const ScanArgs& a, size_t i)
+{
+    return (static_cast<unsigned char>(a.text[i]) | a.p.firstMask) == a.p.firstByte &&
+           (static_cast<unsigned char>(a.text[i + a.wordLen - 1]) | a.p.lastMask) == a.p.lastByte;
+}
+
 // Byte by byte from `i` on: the short tail of a vector scan, or the whole scan elsewhere.
 size_t scanFrom(const ScanArgs& a, size_t i)
 {
-    const size_t last = a.wordLen - 1;
     const size_t stop = a.len - a.wordLen + 1;
-    for (; i < stop; ++i) {
-        if ((static_cast<unsigned char>(a.text[i]) | a.firstMask) == a.firstByte &&
-            (static_cast<unsigned char>(a.text[i + last]) | a.lastMask) == a.lastByte && verifyAt(a, a.text + i))
+    for (; i < stop; ++i)
+        if (isCandidate(a, i) && verifyAt(a, a.text + i))
             return i;
-    }
     return std::string_view::npos;
 }
 
@@ -59,19 +64,37 @@ inline bool samePage(const void* p, size_t width)
     return (reinterpret_cast<uintptr_t>(p) & 4095) <= 4096 - width;
 }
 
+// The vector kernels. They may read a little past the end of a text (never past its page).
+#define TV_AVX2 __attribute__((target("avx2,popcnt"), no_sanitize("address")))
+
 struct Avx2Probe {
     __m256i fm, fb, lm, lb;
 };
 
-// Bit i set: the first byte matches at p[i] and the last byte at p[i + last].
-__attribute__((target("avx2"), no_sanitize("address"))) inline uint32_t candidates32(const Avx2Probe& k, const char* p,
-                                                                                     size_t last)
+TV_AVX2 inline Avx2Probe probeOf(const ScanArgs& a)
+{
+    return {_mm256_set1_epi8(char(a.p.firstMask)), _mm256_set1_epi8(char(a.p.firstByte)), _mm256_set1_epi8(char(a.p.lastMask)),
+            _mm256_set1_epi8(char(a.p.lastByte))};
+}
+
+// Byte i all ones: the first byte matches at p[i] and the last byte at p[i + last].
+TV_AVX2 inline __m256i candidateBytes(const Avx2Probe& k, const char* p, size_t last)
 {
     const __m256i f = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
     const __m256i l = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + last));
-    const __m256i e = _mm256_and_si256(_mm256_cmpeq_epi8(_mm256_or_si256(f, k.fm), k.fb),
-                                       _mm256_cmpeq_epi8(_mm256_or_si256(l, k.lm), k.lb));
-    return uint32_t(_mm256_movemask_epi8(e));
+    return _mm256_and_si256(_mm256_cmpeq_epi8(_mm256_or_si256(f, k.fm), k.fb),
+                            _mm256_cmpeq_epi8(_mm256_or_si256(l, k.lm), k.lb));
+}
+
+// The same as bits: bit i for byte i.
+TV_AVX2 inline uint32_t candidates32(const Avx2Probe& k, const char* p, size_t last)
+{
+    return uint32_t(_mm256_movemask_epi8(candidateBytes(k, p, last)));
+}
+
+TV_AVX2 inline uint64_t candidates64(const Avx2Probe& k, const char* p, size_t last)
+{
+    return candidates32(k, p, last) | (uint64_t(candidates32(k, p + 32, last)) << 32);
 }
 
 template <class Bits>
@@ -93,10 +116,9 @@ __attribute__((noinline)) size_t verifyCandidates(const ScanArgs& a, size_t base
     return at != std::string_view::npos ? at : firstVerified(a, base + 64, hi);
 }
 
-__attribute__((target("avx2"), no_sanitize("address"))) size_t scanAvx2(const ScanArgs& a)
+TV_AVX2 size_t scanAvx2(const ScanArgs& a)
 {
-    const Avx2Probe k{_mm256_set1_epi8(char(a.firstMask)), _mm256_set1_epi8(char(a.firstByte)),
-                      _mm256_set1_epi8(char(a.lastMask)), _mm256_set1_epi8(char(a.lastByte))};
+    const Avx2Probe k = probeOf(a);
     const size_t last = a.wordLen - 1;
     const size_t stop = a.len - a.wordLen + 1;   // candidate starts are < stop
     size_t i = 0;
@@ -105,12 +127,8 @@ __attribute__((target("avx2"), no_sanitize("address"))) size_t scanAvx2(const Sc
     while (i + 128 <= stop) {
         const char* p = a.text + i;
         __m256i e[4];
-        for (int b = 0; b < 4; ++b) {
-            const __m256i f = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * b));
-            const __m256i l = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * b + last));
-            e[b] = _mm256_and_si256(_mm256_cmpeq_epi8(_mm256_or_si256(f, k.fm), k.fb),
-                                    _mm256_cmpeq_epi8(_mm256_or_si256(l, k.lm), k.lb));
-        }
+        for (int b = 0; b < 4; ++b)
+            e[b] = candidateBytes(k, p + 32 * b, last);
         const __m256i any = _mm256_or_si256(_mm256_or_si256(e[0], e[1]), _mm256_or_si256(e[2], e[3]));
         if (!_mm256_testz_si256(any, any)) {
             const uint64_t lo = uint32_t(_mm256_movemask_epi8(e[0])) | (uint64_t(uint32_t(_mm256_movemask_epi8(e[1]))) << 32);
@@ -120,14 +138,6 @@ __attribute__((target("avx2"), no_sanitize("address"))) size_t scanAvx2(const Sc
                 return at;
         }
         i += 128;
-    }
-    for (; i + 64 <= stop; i += 64) {
-        const uint64_t bits = candidates32(k, a.text + i, last) | (uint64_t(candidates32(k, a.text + i + 32, last)) << 32);
-        if (bits) {
-            const size_t at = firstVerified(a, i, bits);
-            if (at != std::string_view::npos)
-                return at;
-        }
     }
     for (; i + 32 <= stop; i += 32) {
         const uint32_t bits = candidates32(k, a.text + i, last);
@@ -158,31 +168,26 @@ __attribute__((target("avx2"), no_sanitize("address"))) size_t scanAvx2(const Sc
 // of the texts only notes its 64-byte blocks that hold candidates; then, for each of those, a
 // word of up to eight bytes is compared in one piece, and the text is the one the block
 // starts in plus the NULs before the occurrence.
-#define TV_AVX2_FN __attribute__((target("avx2,popcnt"), no_sanitize("address")))
-
 struct MarkArgs {
     const ScanArgs& a;
     const uint32_t* blockRecord;
     uint8_t* found;
-    bool whole8;       // the word has at most eight bytes
-    uint64_t word8;    // ...which are these (folded when folding)
-    uint64_t mask8;
 };
 
 // Whether the word stands at `at`.
-TV_AVX2_FN inline bool sameAt(const MarkArgs& m, size_t at)
+TV_AVX2 inline bool sameAt(const ScanArgs& a, size_t at)
 {
-    if (!m.whole8 || at + 8 > m.a.len)
-        return verifyAt(m.a, m.a.text + at);
+    if (a.wordLen > 8 || at + 8 > a.len)
+        return verifyAt(a, a.text + at);
     uint64_t v;
-    std::memcpy(&v, m.a.text + at, 8);
-    if (m.a.fold)
+    std::memcpy(&v, a.text + at, 8);
+    if (a.fold)
         v = foldEight(v);
-    return ((v ^ m.word8) & m.mask8) == 0;
+    return ((v ^ a.p.head) & a.p.headMask) == 0;
 }
 
 // How many NULs the block at `base` holds before `at`.
-TV_AVX2_FN inline size_t nulsBefore(const ScanArgs& a, size_t base, size_t at)
+TV_AVX2 inline size_t nulsBefore(const ScanArgs& a, size_t base, size_t at)
 {
     const uint64_t below = (uint64_t(1) << (at - base)) - 1;
     uint64_t nul = 0;
@@ -199,27 +204,21 @@ TV_AVX2_FN inline size_t nulsBefore(const ScanArgs& a, size_t base, size_t at)
     return size_t(__builtin_popcountll(nul & below));
 }
 
-TV_AVX2_FN inline void markBlock(const MarkArgs& m, size_t base, uint64_t bits)
+TV_AVX2 inline void markBlock(const MarkArgs& m, size_t base, uint64_t bits)
 {
     const size_t first = m.blockRecord[base >> 6];
     for (; bits; bits &= bits - 1) {
         const size_t at = base + size_t(__builtin_ctzll(bits));
-        m.found[first + nulsBefore(m.a, base, at)] |= uint8_t(sameAt(m, at));
+        m.found[first + nulsBefore(m.a, base, at)] |= uint8_t(sameAt(m.a, at));
     }
 }
 
-TV_AVX2_FN void markTextsAvx2(const ScanArgs& a, const uint32_t* blockRecord, uint8_t* found)
+TV_AVX2 void markTextsAvx2(const ScanArgs& a, const uint32_t* blockRecord, uint8_t* found)
 {
-    const Avx2Probe k{_mm256_set1_epi8(char(a.firstMask)), _mm256_set1_epi8(char(a.firstByte)),
-                      _mm256_set1_epi8(char(a.lastMask)), _mm256_set1_epi8(char(a.lastByte))};
+    const Avx2Probe k = probeOf(a);
     const size_t last = a.wordLen - 1;
     const size_t stop = a.len - a.wordLen + 1;
-    MarkArgs m{a, blockRecord, found, a.wordLen <= 8, 0, ~uint64_t(0)};
-    if (m.whole8) {
-        std::memcpy(&m.word8, a.word, a.wordLen);
-        if (a.wordLen < 8)
-            m.mask8 = (uint64_t(1) << (8 * a.wordLen)) - 1;
-    }
+    const MarkArgs m{a, blockRecord, found};
     constexpr size_t kStretch = 256;   // blocks scanned before their candidates are checked
     uint32_t blockAt[kStretch];
     uint64_t blockBits[kStretch];
@@ -227,7 +226,7 @@ TV_AVX2_FN void markTextsAvx2(const ScanArgs& a, const uint32_t* blockRecord, ui
     while (i + 64 <= stop) {
         size_t noted = 0;
         for (size_t b = 0; b < kStretch && i + 64 <= stop; ++b, i += 64) {
-            const uint64_t bits = candidates32(k, a.text + i, last) | (uint64_t(candidates32(k, a.text + i + 32, last)) << 32);
+            const uint64_t bits = candidates64(k, a.text + i, last);
             blockAt[noted] = uint32_t(i >> 6);
             blockBits[noted] = bits;
             noted += bits != 0;
@@ -237,17 +236,15 @@ TV_AVX2_FN void markTextsAvx2(const ScanArgs& a, const uint32_t* blockRecord, ui
     }
     uint64_t tail = 0;
     for (size_t j = i; j < stop; ++j)
-        tail |= uint64_t((static_cast<unsigned char>(a.text[j]) | a.firstMask) == a.firstByte &&
-                         (static_cast<unsigned char>(a.text[j + last]) | a.lastMask) == a.lastByte)
-                << (j - i);
+        tail |= uint64_t(isCandidate(a, j)) << (j - i);
     if (tail)
         markBlock(m, i, tail);
 }
 
 size_t scanSse2(const ScanArgs& a)
 {
-    const __m128i fm = _mm_set1_epi8(char(a.firstMask)), fb = _mm_set1_epi8(char(a.firstByte));
-    const __m128i lm = _mm_set1_epi8(char(a.lastMask)), lb = _mm_set1_epi8(char(a.lastByte));
+    const __m128i fm = _mm_set1_epi8(char(a.p.firstMask)), fb = _mm_set1_epi8(char(a.p.firstByte));
+    const __m128i lm = _mm_set1_epi8(char(a.p.lastMask)), lb = _mm_set1_epi8(char(a.p.lastByte));
     const size_t last = a.wordLen - 1;
     const size_t stop = a.len - a.wordLen + 1;
     size_t i = 0;
@@ -275,9 +272,8 @@ bool haveAvx2()
 
 } // namespace
 
-// The candidate test in the scan: a byte b matches the folded word byte w when
-// (b | mask) == target, with mask 0x20 and target = lower-case w for letters (so only
-// a-z/A-Z meet), and mask 0 and target w for anything else.
+// The candidate test: mask 0x20 and target = lower-case letter for letters when folding (so
+// only a-z/A-Z meet), and mask 0 and target the byte itself for anything else.
 TextScanner::TextScanner(std::string_view word, bool caseSensitive) : fold_(!caseSensitive)
 {
     word_.assign(word);
@@ -295,16 +291,18 @@ TextScanner::TextScanner(std::string_view word, bool caseSensitive) : fold_(!cas
     };
     const unsigned char f = word_.empty() ? 0 : static_cast<unsigned char>(word_.front());
     const unsigned char l = word_.empty() ? 0 : static_cast<unsigned char>(word_.back());
-    setup(f, firstMask_, firstByte_);
-    setup(l, lastMask_, lastByte_);
+    setup(f, probe_.firstMask, probe_.firstByte);
+    setup(l, probe_.lastMask, probe_.lastByte);
+    const size_t head = std::min<size_t>(word_.size(), 8);
+    std::memcpy(&probe_.head, word_.data(), head);
+    probe_.headMask = head == 8 ? ~uint64_t(0) : (uint64_t(1) << (8 * head)) - 1;
 }
 
 size_t TextScanner::find(std::string_view text) const
 {
     if (word_.empty() || text.size() < word_.size())
         return std::string_view::npos;
-    const ScanArgs a{text.data(), text.size(), word_.data(), word_.size(), fold_,
-                     firstMask_, firstByte_, lastMask_, lastByte_};
+    const ScanArgs a{text.data(), text.size(), word_.data(), word_.size(), fold_, probe_};
 #ifdef TV_X86
     static const bool avx2 = haveAvx2();
     return avx2 ? scanAvx2(a) : scanSse2(a);
@@ -320,8 +318,7 @@ void TextScanner::markTexts(std::string_view bytes, const uint32_t* start, const
 #ifdef TV_X86
     static const bool avx2 = haveAvx2();
     if (avx2) {
-        const ScanArgs a{bytes.data(), bytes.size(), word_.data(), word_.size(), fold_,
-                         firstMask_, firstByte_, lastMask_, lastByte_};
+        const ScanArgs a{bytes.data(), bytes.size(), word_.data(), word_.size(), fold_, probe_};
         markTextsAvx2(a, blockRecord, found);
         return;
     }

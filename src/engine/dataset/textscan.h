@@ -48,6 +48,15 @@ public:
     const std::string& word() const { return word_; }
     bool folds() const { return fold_; }
 
+    // What the scan tests first. A byte b can be the word's first byte when
+    // (b | firstMask) == firstByte, likewise for the last; `head` holds the word's first (up
+    // to) eight bytes in memory order, `headMask` the bytes of it that count.
+    struct Probe {
+        unsigned char firstMask = 0, firstByte = 0, lastMask = 0, lastByte = 0;
+        uint64_t head = 0, headMask = 0;
+    };
+    const Probe& probe() const { return probe_; }
+
     // Which vector width the scan uses on this machine ("avx2", "sse2" or "scalar").
     static const char* vectorKind();
 
@@ -67,7 +76,7 @@ private:
 
     std::string word_;     // folded when case-insensitive
     bool fold_;
-    unsigned char firstMask_, firstByte_, lastMask_, lastByte_;
+    Probe probe_;
 };
 
 } // namespace tv
