@@ -283,19 +283,13 @@ void ConditionTest::narrowColumn(const TextColumn& column, std::vector<uint8_t>&
         if (wlen > 8) {
             // Few records are left. Their texts are gathered first, so that the memory
             // reads overlap, then compared in full.
-            uint8_t* out = pass.data();
             std::vector<uint32_t> left;
-            for (size_t i = 0; i < n; i += 8) {
-                uint64_t eight = 0;
-                std::memcpy(&eight, out + i, std::min<size_t>(8, n - i));
-                for (; eight; eight &= eight - 1) {
-                    const size_t r = i + size_t(__builtin_ctzll(eight)) / 8;
-                    left.push_back(uint32_t(r));
-                    __builtin_prefetch(column.bytes.data() + column.start[r]);
-                }
-            }
+            forEachSetFlag(pass.data(), n, [&](size_t r) {
+                left.push_back(uint32_t(r));
+                __builtin_prefetch(column.bytes.data() + column.start[r]);
+            });
             for (uint32_t r : left)
-                out[r] = s.startsWith(column.at(r));
+                pass[r] = s.startsWith(column.at(r));
         }
         return;
     }
@@ -305,8 +299,8 @@ void ConditionTest::narrowColumn(const TextColumn& column, std::vector<uint8_t>&
                 pass[i] = s.endsWith(column.at(i));
         return;
     }
-    // "Anywhere": one scan over the whole column that marks the records it finds the word in
-    // and goes on at the next record after each; then only marked records keep what they had.
+    // "Anywhere": one scan over the whole column marks the records the word occurs in; then
+    // only marked records keep what they had.
     std::vector<uint8_t> found(n, 0);
     s.markTexts(column.bytes, column.start.data(), column.blockRecord.data(), found.data());
     uint8_t* out = pass.data();

@@ -8,6 +8,7 @@
 #include "engine/dataset/textscan.h"
 
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <optional>
 #include <string>
@@ -40,6 +41,23 @@ struct TextColumn {
                head.capacity() * sizeof(uint64_t);
     }
 };
+
+// Calls fn(i) for every i < n whose flag is set (flags are 0 or 1), passing over eight clear
+// flags at a time.
+template <class Fn>
+void forEachSetFlag(const uint8_t* flags, size_t n, Fn&& fn)
+{
+    const size_t whole = n & ~size_t(7);
+    for (size_t i = 0; i < whole; i += 8) {
+        uint64_t eight;
+        std::memcpy(&eight, flags + i, 8);
+        for (; eight; eight &= eight - 1)
+            fn(i + size_t(__builtin_ctzll(eight)) / 8);
+    }
+    for (size_t i = whole; i < n; ++i)
+        if (flags[i])
+            fn(i);
+}
 
 // Gives the text column of a field, or nullptr to read record by record.
 using TextColumnSource = std::function<const TextColumn*(int field)>;

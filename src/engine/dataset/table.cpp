@@ -178,27 +178,20 @@ struct Table::Impl {
         const std::vector<uint32_t>* order = orderVector();
         const size_t n = all.size();
         if (!order && !pass.empty()) {
-            // File order through a filter: eight records at a time, each passing record
-            // found by its bit (the flags are 0 or 1).
+            // File order through a filter: the passing records, counted and then listed
+            // eight flags at a time (the flags are 0 or 1).
             const size_t whole = n & ~size_t(7);
-            auto eightAt = [&](size_t k) {
+            size_t count = 0;
+            for (size_t k = 0; k < whole; k += 8) {
                 uint64_t eight;
                 std::memcpy(&eight, pass.data() + k, 8);
-                return eight;
-            };
-            size_t count = 0;
-            for (size_t k = 0; k < whole; k += 8)
-                count += size_t((eightAt(k) * 0x0101010101010101ull) >> 56);   // the sum of the eight
+                count += size_t((eight * 0x0101010101010101ull) >> 56);   // the sum of the eight
+            }
             for (size_t k = whole; k < n; ++k)
                 count += pass[k];
             visible.resize(count);
             RecordId* out = visible.data();
-            for (size_t k = 0; k < whole; k += 8)
-                for (uint64_t eight = eightAt(k); eight; eight &= eight - 1)
-                    *out++ = all[k + size_t(__builtin_ctzll(eight)) / 8];
-            for (size_t k = whole; k < n; ++k)
-                if (pass[k])
-                    *out++ = all[k];
+            forEachSetFlag(pass.data(), n, [&](size_t k) { *out++ = all[k]; });
             return;
         }
         visible.reserve(pass.empty() ? n : size_t(std::count(pass.begin(), pass.end(), uint8_t(1))));
