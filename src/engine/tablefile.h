@@ -126,6 +126,9 @@ public:
     // Makes every change so far durable: when it returns, the change is on disk, and a crash
     // at any instant leaves the table with either the old or the new content.
     virtual void flush();
+    // True while a change made through insert/update/remove is not yet on disk (a flush
+    // failed or has not run).
+    virtual bool hasUnsavedChanges() const { return false; }
 };
 
 // Opens a table by its extension (.DB: Paradox, .DBF: dBASE). Throws EngineError.

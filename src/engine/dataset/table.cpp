@@ -777,6 +777,11 @@ void Table::saveChanges()
         d->file->flush();
 }
 
+bool Table::hasUnsavedChanges() const
+{
+    return d->file && d->file->hasUnsavedChanges();
+}
+
 // ---- Bookmarks -------------------------------------------------------------------------
 
 Bookmark Table::getBookmark()

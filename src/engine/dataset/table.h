@@ -198,6 +198,8 @@ public:
     void refresh();
     // Makes every posted change durable on disk (the file's flush).
     void saveChanges();
+    // True while a posted or deleted change is not yet on disk (its save failed).
+    bool hasUnsavedChanges() const;
 
     // ---- Bookmarks ----------------------------------------------------------------------
     // A bookmark of the current record (throws when there is none).

@@ -46,6 +46,7 @@ public:
     void update(RecordId id, const Record& values) override;
     void remove(RecordId id) override;
     void flush() override;
+    bool hasUnsavedChanges() const override { return dirty_; }
 
     // The exact decimal text of a BCD field ("" when NULL, "?" when the stored digits are not
     // a number). Doubles cannot hold every BCD value, so the dump reads this instead.
