@@ -3,6 +3,7 @@
 #include "engine/codepage.h"
 #include "engine/paradox/paradoxtable.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -46,6 +47,10 @@ RecordReader::RecordReader(const TableFile& table, const ConvertOptions& options
         c.kind = kindOf(c.type);
         // Field names were decoded with the declared code page; take them back to their bytes.
         c.name = overrideCodePage_ ? decodeText(overrideCodePage_, encodeText(table.codePage(), fields[i].name)) : fields[i].name;
+        // Repeated names (letter case aside) get a number: JSON keys and SQLite columns must differ.
+        const std::string base = c.name;
+        for (int n = 2; std::any_of(columns_.begin(), columns_.end(), [&](const Column& o) { return foldAsciiUpper(o.name) == foldAsciiUpper(c.name); }); ++n)
+            c.name = base + '_' + std::to_string(n);
         columns_.push_back(std::move(c));
     }
 }
@@ -76,6 +81,8 @@ void RecordReader::read(RecordId id, size_t column, Cell& out) const
     out.value = table_.value(id, c.field);
     if (const auto* s = std::get_if<std::string>(&out.value); s && s->empty())
         out.value = std::monostate{};   // the formats keep no empty text apart from a blank field
+    else if (const auto* d = std::get_if<double>(&out.value); d && !std::isfinite(*d))
+        out.value = std::monostate{};   // stored digits that make no number; JSON and SQLite hold none
 }
 
 void RecordReader::tick(size_t done) const
@@ -245,13 +252,10 @@ void writeJsonLines(const TableFile& table, const ConvertOptions& options, const
             out += keys[c];
             reader.read(id, c, cell);
             const Value& v = cell.value;
-            const auto* d = std::get_if<double>(&v);
             const bool quoted = cell.exact.empty() && (std::holds_alternative<Date>(v) || std::holds_alternative<TimeOfDay>(v) ||
                                                        std::holds_alternative<Timestamp>(v) || std::holds_alternative<Blob>(v));
             if (isNull(v) && cell.exact.empty())
                 out += "null";
-            else if (d && !std::isfinite(*d))
-                out += "null";   // JSON has no NaN or infinity
             else if (auto s = std::get_if<std::string>(&v))
                 appendJsonText(out, *s);
             else {

@@ -150,19 +150,23 @@ void SqliteOutput::add(const TableFile& table, const std::string& name, const Co
 {
     const RecordReader reader(table, options);
     const auto& columns = reader.columns();
+    std::string existing;
     {
         Statement probe;
         if (sqlite3_prepare_v2(db_, "SELECT type FROM sqlite_schema WHERE name = ?1 COLLATE NOCASE", -1, &probe.st, nullptr) != SQLITE_OK)
             fail("cannot read the schema");
         sqlite3_bind_text(probe.st, 1, name.data(), int(name.size()), SQLITE_STATIC);
-        if (sqlite3_step(probe.st) == SQLITE_ROW) {
-            const std::string type = reinterpret_cast<const char*>(sqlite3_column_text(probe.st, 0));
-            if (!replace || type != "table")
-                throw std::runtime_error("the database already holds a " + type + " called \"" + name + "\"" +
-                                         (type == "table" ? " (--replace drops it)" : ""));
-            exec("DROP TABLE " + quoteIdentifier(name));
-        }
+        if (sqlite3_step(probe.st) == SQLITE_ROW)
+            existing = reinterpret_cast<const char*>(sqlite3_column_text(probe.st, 0));
     }
+    if (!existing.empty()) {
+        if (!replace || existing != "table")
+            throw std::runtime_error("the database already holds a " + existing + " called \"" + name + "\"" +
+                                     (existing == "table" ? " (--replace drops it)" : ""));
+        exec("DROP TABLE " + quoteIdentifier(name));
+    }
+    if (columns.empty())
+        throw std::runtime_error("the table has no fields to make SQLite columns of");
     const auto statements = schema(table, name, columns);
     exec(statements[0]);
 
