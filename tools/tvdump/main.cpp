@@ -2,11 +2,13 @@
 // JSON Lines or an SQLite database.
 #include "convert.h"
 #include "dump.h"
+#include "engine/codepage.h"
 #ifdef TV_HAVE_SQLITE
 #include "tosqlite.h"
 #endif
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -16,6 +18,7 @@
 #include <cstring>
 #include <exception>
 #include <filesystem>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -115,6 +118,10 @@ public:
         const int fd = mkstemp(temp_.data());
         if (fd < 0)
             throw std::runtime_error(std::string("cannot create a file beside it: ") + std::strerror(errno));
+        // mkstemp makes the file private; give it the permissions a plain new file would get.
+        const mode_t mask = umask(0);
+        umask(mask);
+        fchmod(fd, 0666 & ~mask);
         file_ = fdopen(fd, "wb");
         if (!file_) {
             ::close(fd);
@@ -211,12 +218,16 @@ int convertSqlite(const std::string& output, const std::vector<std::string>& fil
         }
         {
             tvdump::SqliteOutput db(dbPath, fresh);
+            std::set<std::string> names;
             for (const auto& file : files) {
                 current = file;
+                const std::string name = fs::path(file).stem().string();
+                if (!names.insert(tv::foldAsciiUpper(name)).second)
+                    throw std::runtime_error("another table given is called \"" + name + "\" too");
                 const auto table = tv::openTableFile(file, tv::OpenMode::ReadOnly);
                 Progress progress(file);
                 options.progress = [&progress](size_t done, size_t total) { progress(done, total); };
-                db.add(*table, fs::path(file).stem().string(), options, replace);
+                db.add(*table, name, options, replace);
             }
             current = output;
             db.commit();
