@@ -6,9 +6,10 @@
 
 #include "convert.h"
 
-#include <cstdlib>
+#include <malloc.h>
+
+#include <algorithm>
 #include <cstring>
-#include <fstream>
 #include <stdexcept>
 
 #ifdef TV_HAVE_SQLITE
@@ -18,14 +19,11 @@
 
 namespace {
 
-long long rssAnonBytes()
+// Heap bytes in use (what malloc has handed out and not taken back).
+long long heapInUse()
 {
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    while (std::getline(in, line))
-        if (line.compare(0, 8, "RssAnon:") == 0)
-            return std::atoll(line.c_str() + 8) * 1024;
-    return 0;
+    const struct mallinfo2 m = mallinfo2();
+    return (long long)(m.uordblks + m.hblkhd);
 }
 
 struct OutFile {
@@ -195,10 +193,10 @@ void convertBench(const tvbench::Options& opt)
     const auto table = tv::openTableFile(path);
 
     // Peak growth of the heap during the conversion, sampled as it goes.
-    const long long anonBefore = rssAnonBytes();
-    long long anonPeak = anonBefore;
+    const long long heapBefore = heapInUse();
+    long long heapPeak = heapBefore;
     tvdump::ConvertOptions options;
-    options.progress = [&anonPeak](size_t, size_t) { anonPeak = std::max(anonPeak, rssAnonBytes()); };
+    options.progress = [&heapPeak](size_t, size_t) { heapPeak = std::max(heapPeak, heapInUse()); };
     double csvSeconds = 0;
     {
         OutFile out(csvPath);
@@ -208,7 +206,7 @@ void convertBench(const tvbench::Options& opt)
         csvSeconds = sw.seconds();
     }
     tvbench::report("convert.csv.seconds", csvSeconds, "s");
-    tvbench::report("convert.csv.memory.bytes", double(anonPeak - anonBefore), "bytes");
+    tvbench::report("convert.csv.memory.bytes", double(heapPeak - heapBefore), "bytes");
     tvbench::report("convert.csv.bytes", double(std::filesystem::file_size(csvPath)), "bytes");
 
 #ifdef TV_HAVE_SQLITE
