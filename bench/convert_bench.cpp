@@ -9,6 +9,7 @@
 #include <malloc.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 
@@ -233,6 +234,20 @@ void convertBench(const tvbench::Options& opt)
     tvbench::report("convert.sqlite.seconds", sqliteSeconds, "s");
     tvbench::report("convert.sqlite.import.seconds", importSeconds, "s");
     tvbench::report("convert.sqlite.vs_import", importSeconds / sqliteSeconds, "x");
+    // The sqlite3 shell itself, when it is installed.
+    if (std::system("command -v sqlite3 > /dev/null 2>&1") == 0) {
+        tvbench::Stopwatch shellExport;
+        const int exportRc = std::system(("sqlite3 -csv -header '" + dbPath + "' 'SELECT * FROM notes' > '" + sqliteCsvPath + "'").c_str());
+        const double shellExportSeconds = shellExport.seconds();
+        std::filesystem::remove(importPath);
+        tvbench::Stopwatch shellImport;
+        const int importRc = std::system(("sqlite3 '" + importPath + "' '.import --csv " + csvPath + " notes'").c_str());
+        const double shellImportSeconds = shellImport.seconds();
+        if (exportRc == 0 && importRc == 0) {
+            tvbench::report("convert.csv.vs_sqlite_shell", shellExportSeconds / csvSeconds, "x");
+            tvbench::report("convert.sqlite.vs_shell_import", shellImportSeconds / sqliteSeconds, "x");
+        }
+    }
     for (const auto& p : {dbPath, sqliteCsvPath, importPath})
         std::filesystem::remove(p);
 #endif
