@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -110,6 +111,16 @@ private:
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now(), last_;
 };
 
+// The unfinished output, removed when the user interrupts the conversion.
+const char* volatile gPendingPath = nullptr;
+
+extern "C" void dropPendingAndExit(int sig)
+{
+    if (const char* path = gPendingPath)
+        unlink(path);
+    _exit(128 + sig);
+}
+
 // An output file written under a temporary name beside it and renamed into place once complete.
 class PendingFile {
 public:
@@ -122,6 +133,7 @@ public:
         const mode_t mask = umask(0);
         umask(mask);
         fchmod(fd, 0666 & ~mask);
+        gPendingPath = temp_.c_str();
         file_ = fdopen(fd, "wb");
         if (!file_) {
             ::close(fd);
@@ -131,6 +143,7 @@ public:
     }
     ~PendingFile()
     {
+        gPendingPath = nullptr;
         if (file_)
             std::fclose(file_);
         if (!done_)
@@ -150,6 +163,7 @@ public:
     {
         if (file_)
             closeStream();
+        gPendingPath = nullptr;
         if (std::rename(temp_.c_str(), path_.c_str()) != 0)
             throw std::runtime_error(std::string("cannot rename the finished output: ") + std::strerror(errno));
         done_ = true;
@@ -333,6 +347,9 @@ int main(int argc, char** argv)
     if (files.empty() || (mode != Mode::Sqlite && files.size() > 1) || (converting && !textMode && mode != Mode::Sqlite) ||
         (replace && mode != Mode::Sqlite) || (!output.empty() && !textMode))
         return usage();
+    if (textMode || mode == Mode::Sqlite)
+        for (int sig : {SIGINT, SIGTERM, SIGHUP})
+            std::signal(sig, dropPendingAndExit);
     switch (mode) {
     case Mode::Dump:
     case Mode::Indexes: return dump(mode, files[0]);
