@@ -248,9 +248,11 @@ int convertSqlite(const std::string& output, const std::vector<std::string>& fil
         }
         if (pending) {
             const int fd = ::open(pending->tempPath().c_str(), O_RDONLY);
-            if (fd < 0 || fsync(fd) != 0)
+            const bool synced = fd >= 0 && fsync(fd) == 0;
+            if (fd >= 0)
+                ::close(fd);
+            if (!synced)
                 throw std::runtime_error("cannot write the database");
-            ::close(fd);
             pending->commit();
         }
     } catch (const std::exception& e) {
