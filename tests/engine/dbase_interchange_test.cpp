@@ -1,5 +1,5 @@
-// dBASE files as other programs write and read them: companion files in any letter case, field
-// lists without their end marker, and production indexes whose key trees a dBASE reader walks.
+// dBASE files as other programs write and read them: companion files in any letter case and
+// production indexes whose key trees a dBASE reader walks.
 #include "dbase_testutil.h"
 
 #include "engine/codepage.h"
@@ -180,51 +180,6 @@ TEST(DbaseInterchange, CompanionFilesAreFoundInAnyLetterCase)
     fs::copy_file(made, none.file("x.dbf"));
     fs::copy_file(dir.file("made.dbt"), none.file("y.dbt"));
     EXPECT_THROW(openTableFile(none.file("x.dbf")), EngineError);
-}
-
-TEST(DbaseInterchange, FieldListWithoutEndMarkerIsReadWhenItFillsTheRecord)
-{
-    TempDir dir;
-    DbfBuilder b;
-    b.fields = {{"NAME", 'C', 10}, {"QTY", 'N', 5}, {"DAY", 'D', 8}};
-    b.addRecord({"one", "1", "20240101"});
-    b.addRecord({"two", "2", "20240102"});
-    const std::string good = b.bytes();
-    const std::string path = dir.file("t.dbf");
-    writeFile(path, good);
-    const std::string expected = dumpTable(*openTableFile(path));
-    const size_t marker = 32 + 3 * 32;
-
-    auto opens = [&](std::string bytes) {
-        writeFile(path, bytes);
-        return dumpTable(*openTableFile(path));
-    };
-    auto refuses = [&](std::string bytes, const std::string& words) {
-        writeFile(path, bytes);
-        try {
-            openTableFile(path);
-            ADD_FAILURE() << "accepted; expected: " << words;
-        } catch (const EngineError& e) {
-            EXPECT_NE(std::string(e.what()).find(words), std::string::npos) << e.what();
-        }
-    };
-    std::string zero = good;
-    zero[marker] = '\0';
-    EXPECT_EQ(opens(zero), expected);
-    std::string other = good;
-    other[marker] = 'x';
-    EXPECT_EQ(opens(other), expected);
-    // The header ends right after the last descriptor; the records start there.
-    std::string cut = good.substr(0, marker) + good.substr(marker + 1);
-    cut[8] = char(marker);
-    EXPECT_EQ(opens(cut), expected);
-
-    std::string longer = zero;
-    longer[10] = char(longer[10] + 1);
-    refuses(longer, "no end marker and record length 25 does not match the fields, which take 24 bytes");
-    std::string inside = good;
-    inside[8] = char(32 + 32 + 10);  // the header ends inside the second descriptor
-    refuses(inside, "no end marker and record length 24 does not match the fields, which take 11 bytes");
 }
 
 TEST(DbaseInterchange, ProductionIndexHoldsEveryRecordsKeyInOrder)
