@@ -509,10 +509,15 @@ std::string buildMdx(const std::string& path, const std::string& tableBaseName, 
     const size_t blockBytes = kBlockPages * kPageSize;
     const int codePage = layout.codePage;
     std::string out(kFirstTagPage * kPageSize, '\0');
+    // Header: version 2, date made (YY MM DD at 0x01, date of the last change at 0x2C), the
+    // table's name, block size in pages and bytes, production flag, tag-table slots and entry
+    // size, tags in use, pages in the file (0x20).
     out[0] = 2;
-    out[1] = char(year % 100);
-    out[2] = char(month);
-    out[3] = char(day);
+    for (size_t at : {size_t(1), size_t(0x2C)}) {
+        out[at] = char(year % 100);
+        out[at + 1] = char(month);
+        out[at + 2] = char(day);
+    }
     const std::string base = foldAsciiUpper(encodeText(codePage, tableBaseName));
     std::memcpy(&out[4], base.data(), std::min<size_t>(base.size(), 15));
     putU16(&out[0x14], uint16_t(kBlockPages));
