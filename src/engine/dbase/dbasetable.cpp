@@ -277,10 +277,18 @@ void DbaseTable::flush()
         const Today t = today();
         patchDbfHeader(dbfImage_, layout_.recordCount, t.year, t.month, t.day);
         // The production index gets the new records' keys after them (an index never points
-        // past the records on disk). One whose keys this program cannot build stops being
-        // the production index, so that dBASE does not trust its stale keys.
-        const bool rebuildIndex = layout_.productionIndex && !mdxPath_.empty() && canBuildMdx(indexes_, layout_.fields);
-        if (layout_.productionIndex && !rebuildIndex) {
+        // past the records on disk). One that this program cannot rebuild (a tag over an
+        // expression it does not evaluate, say) stops being the production index, so that
+        // dBASE does not trust its stale keys.
+        std::string mdx;
+        if (layout_.productionIndex && !mdxPath_.empty()) {
+            try {
+                mdx = buildMdx(mdxPath_, baseName(path_), indexes_, layout_, dbfImage_, t.year, t.month, t.day);
+            } catch (const EngineError&) {
+                mdx.clear();
+            }
+        }
+        if (layout_.productionIndex && mdx.empty()) {
             layout_.productionIndex = false;
             dbfImage_[0x1C] = 0;
         }
@@ -288,9 +296,8 @@ void DbaseTable::flush()
         dbfFile_.sync();
         diskRecords_ = layout_.recordCount;
         refreshViews();
-        if (rebuildIndex) {
-            replaceFileDurably(mdxPath_, buildMdx(mdxPath_, baseName(path_), indexes_, layout_, dbfImage_, t.year,
-                                                  t.month, t.day));
+        if (!mdx.empty()) {
+            replaceFileDurably(mdxPath_, mdx);
             syncFolderOf(mdxPath_);
         }
     }

@@ -490,17 +490,6 @@ std::vector<IndexDef> readMdxTags(std::string_view bytes, const std::string& pat
     return result;
 }
 
-bool canBuildMdx(const std::vector<IndexDef>& indexes, const std::vector<FieldDef>& fields)
-{
-    return std::all_of(indexes.begin(), indexes.end(), [&](const IndexDef& def) {
-        try {
-            return planKey(keyExpression(std::string(), def, fields), fields).has_value();
-        } catch (const EngineError&) {
-            return false;
-        }
-    });
-}
-
 std::string buildMdx(const std::string& path, const std::string& tableBaseName, const std::vector<IndexDef>& indexes,
                      const DbfLayout& layout, std::string_view dbf, int year, int month, int day)
 {

@@ -21,9 +21,6 @@ std::vector<IndexDef> readMdxTags(std::string_view bytes, const std::string& pat
 // or UPPER(field) is a field index (UPPER: case-insensitive), anything else an expression.
 void interpretKeyExpression(IndexDef& def, const std::vector<FieldDef>& fields);
 
-// True when buildMdx can make the keys of every one of `indexes`.
-bool canBuildMdx(const std::vector<IndexDef>& indexes, const std::vector<FieldDef>& fields);
-
 // A production .MDX holding `indexes` with a key tree each, built from the records of `dbf` (a
 // whole .DBF image laid out as `layout`). Throws EngineError naming `path` for an index dBASE
 // cannot express or whose keys cannot be built.
