@@ -103,40 +103,6 @@ bool ConditionTest::test(RecordId id) const
     return false;
 }
 
-TextColumn TextColumn::build(const TableFile& file, const std::vector<RecordId>& all, int field)
-{
-    TextColumn c;
-    c.start.reserve(all.size() + 1);
-    size_t total = 0;
-    for (RecordId id : all)
-        total += file.rawText(id, field).size() + 1;
-    if (total > UINT32_MAX)
-        throw EngineError(file.path() + ": too much text in one field to filter it in memory");
-    c.bytes.reserve(total);
-    c.head.reserve(all.size());
-    for (RecordId id : all) {
-        const std::string_view t = file.rawText(id, field);
-        c.start.push_back(uint32_t(c.bytes.size()));
-        c.bytes.append(t);
-        c.bytes.push_back('\0');
-        uint64_t h = 0;
-        if (!t.empty())
-            std::memcpy(&h, t.data(), std::min<size_t>(t.size(), 8));
-        c.head.push_back(h);
-    }
-    c.start.push_back(uint32_t(c.bytes.size()));
-    c.blockRecord.reserve((c.bytes.size() >> TextColumn::kBlockShift) + 2);
-    uint32_t r = 0;
-    for (size_t pos = 0; pos < c.bytes.size(); pos += size_t(1) << TextColumn::kBlockShift) {
-        while (c.start[r + 1] <= pos)
-            ++r;
-        c.blockRecord.push_back(r);
-    }
-    if (!all.empty())
-        c.blockRecord.push_back(uint32_t(all.size() - 1));
-    return c;
-}
-
 namespace {
 // Runs fn(begin, end) over the parts of [0, n), the parts on the machine's cores when there
 // is enough work to pay for starting threads. An exception of any part reaches the caller
@@ -178,6 +144,51 @@ void inParts(size_t n, size_t minPart, Fn&& fn)
         if (e)
             std::rethrow_exception(e);
 }
+
+} // namespace
+
+TextColumn TextColumn::build(const TableFile& file, const std::vector<RecordId>& all, int field)
+{
+    // The texts are found on all cores, then copied into place on all cores.
+    const size_t n = all.size();
+    std::vector<std::string_view> texts(n);
+    inParts(n, kRecordsPerPart, [&](size_t begin, size_t end) { file.rawTexts(all.data() + begin, end - begin, field, texts.data() + begin); });
+    TextColumn c;
+    c.start.resize(n + 1);
+    uint64_t total = 0;
+    for (size_t i = 0; i < n; ++i) {
+        c.start[i] = uint32_t(total);
+        total += texts[i].size() + 1;
+        if (total > UINT32_MAX)
+            throw EngineError(file.path() + ": too much text in one field to filter it in memory");
+    }
+    c.start[n] = uint32_t(total);
+    c.bytes.resize(size_t(total));
+    c.head.resize(n);
+    inParts(n, kRecordsPerPart, [&](size_t begin, size_t end) {
+        for (size_t i = begin; i < end; ++i) {
+            const std::string_view t = texts[i];
+            char* to = c.bytes.data() + c.start[i];
+            std::memcpy(to, t.data(), t.size());
+            to[t.size()] = '\0';
+            uint64_t h = 0;
+            std::memcpy(&h, t.data(), std::min<size_t>(t.size(), 8));
+            c.head[i] = h;
+        }
+    });
+    c.blockRecord.reserve((c.bytes.size() >> TextColumn::kBlockShift) + 2);
+    uint32_t r = 0;
+    for (size_t pos = 0; pos < c.bytes.size(); pos += size_t(1) << TextColumn::kBlockShift) {
+        while (c.start[r + 1] <= pos)
+            ++r;
+        c.blockRecord.push_back(r);
+    }
+    if (n != 0)
+        c.blockRecord.push_back(uint32_t(n - 1));
+    return c;
+}
+
+namespace {
 
 struct HeadTest {
     const uint64_t* heads;
@@ -324,21 +335,34 @@ void ConditionTest::narrow(const std::vector<RecordId>& all, std::vector<uint8_t
         // table does not change it, so large tables are searched on all cores at once.
         const TextScanner& s = *scanner_;
         const int f = field_;
+        // The texts are fetched a run of records at a time (the file reads ahead within a
+        // run), then tested.
         inParts(n, kRecordsPerPart, [&](size_t begin, size_t end) {
-            for (size_t i = begin; i < end; ++i) {
-                if (!pass[i])
-                    continue;
-                std::string_view t = file_.rawText(all[i], f);
-                if (limit_ && t.size() > kMemoMatchLimit)
-                    t = t.substr(0, kMemoMatchLimit);
-                bool ok;
-                switch (type_) {
-                case fdMatchExact: ok = s.equals(t); break;
-                case fdMatchStart: ok = s.startsWith(t); break;
-                case fdMatchAny: ok = s.contains(t); break;
-                default: ok = s.endsWith(t); break;
+            constexpr size_t kRun = 256;
+            RecordId ids[kRun];
+            uint32_t at[kRun];
+            std::string_view texts[kRun];
+            for (size_t i = begin; i < end;) {
+                size_t k = 0;
+                for (; i < end && k < kRun; ++i)
+                    if (pass[i]) {
+                        ids[k] = all[i];
+                        at[k++] = uint32_t(i);
+                    }
+                file_.rawTexts(ids, k, f, texts);
+                for (size_t j = 0; j < k; ++j) {
+                    std::string_view t = texts[j];
+                    if (limit_ && t.size() > kMemoMatchLimit)
+                        t = t.substr(0, kMemoMatchLimit);
+                    bool ok;
+                    switch (type_) {
+                    case fdMatchExact: ok = s.equals(t); break;
+                    case fdMatchStart: ok = s.startsWith(t); break;
+                    case fdMatchAny: ok = s.contains(t); break;
+                    default: ok = s.endsWith(t); break;
+                    }
+                    pass[at[j]] = ok;
                 }
-                pass[i] = ok;
             }
         });
         return;

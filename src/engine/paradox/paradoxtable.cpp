@@ -5,6 +5,7 @@
 #include "pxblob.h"
 #include "pxbytes.h"
 #include "pxfield.h"
+#include "pxprimary.h"
 
 #include <algorithm>
 #include <cctype>
@@ -164,6 +165,9 @@ void ParadoxTable::walkBlocks(const uint8_t* db, size_t dbSize, const std::strin
 {
     offsets_.clear();
     ids_.clear();
+    listed_.reset();
+    if (blocksFromIndex(dbSize))
+        return;
     const size_t blockSize = header_.blockSize();
     const size_t blocksInFile = (dbSize - header_.headerSize + blockSize - 1) / blockSize;
     std::vector<bool> seen(blocksInFile + 1, false);
@@ -267,6 +271,7 @@ uint32_t ParadoxTable::highestAutoIncrement() const
     if (!autoIncPending_)
         return highest;
     for (size_t id = 0; id < offsets_.size(); ++id) {
+        checkBlockOf(RecordId(id));
         const uint8_t* rec = db_.data() + offsets_[id];
         for (const FieldDesc& d : header_.fields) {
             if (d.type != FieldType::AutoInc || allZero(rec + d.offset, 4))
@@ -304,7 +309,68 @@ const uint8_t* ParadoxTable::recordBytes(RecordId id) const
     checkId(id);
     if (writable_ && rows_[id])
         return reinterpret_cast<const uint8_t*>(rows_[id]->raw.data());
+    if (listed_)
+        checkBlockOf(id);
     return db_.data() + offsets_[id];
+}
+
+// A keyed table opened from disk takes its record offsets from the primary index when the
+// index accounts for every record: the data blocks are then not touched at all when the
+// table opens. Each block's header is checked against the index when it is first read.
+bool ParadoxTable::blocksFromIndex(size_t dbSize)
+{
+    if (!imageDb_.empty() || path_.empty() || header_.keyFields == 0 || header_.numRecords == 0)
+        return false;
+    bool havePx = false;
+    const std::string pxPath = companionPath(path_, "PX", &havePx);
+    if (!havePx)
+        return false;
+    std::optional<std::vector<IndexedBlock>> blocks;
+    try {
+        const MappedFile px(pxPath);
+        const size_t blockSize = header_.blockSize();
+        if (blockSize <= 6 || dbSize < header_.headerSize)
+            return false;
+        blocks = blocksFromPrimaryIndex(px.data(), px.size(), header_, (dbSize - header_.headerSize) / blockSize);
+    } catch (const EngineError&) {
+        return false;   // an unreadable index: the block chain says the same
+    }
+    if (!blocks)
+        return false;
+    const size_t blocksInFile = (dbSize - header_.headerSize) / header_.blockSize();
+    listed_ = std::make_unique<ListedBlock[]>(blocksInFile + 1);
+    listedCount_ = blocksInFile + 1;
+    offsets_.reserve(header_.numRecords);
+    for (size_t i = 0; i < blocks->size(); ++i) {
+        const IndexedBlock& b = (*blocks)[i];
+        listed_[b.block].next = i + 1 < blocks->size() ? (*blocks)[i + 1].block : 0;
+        listed_[b.block].count = b.count;
+        const uint64_t first = header_.headerSize + uint64_t(b.block - 1) * header_.blockSize() + 6;
+        for (uint32_t r = 0; r < b.count; ++r)
+            offsets_.push_back(first + uint64_t(r) * header_.recordSize);
+    }
+    ids_.resize(offsets_.size());
+    for (size_t i = 0; i < ids_.size(); ++i)
+        ids_[i] = RecordId(i);
+    return true;
+}
+
+void ParadoxTable::checkBlockOf(RecordId id) const
+{
+    if (!listed_)
+        return;
+    const size_t b = size_t((offsets_[id] - header_.headerSize) / header_.blockSize()) + 1;
+    const ListedBlock& l = listed_[b];
+    if (l.checked.load(std::memory_order_acquire))
+        return;
+    const uint8_t* p = db_.data() + header_.headerSize + (b - 1) * header_.blockSize();
+    const int16_t lastOffset = int16_t(le16(p + 4));
+    if (lastOffset < 0 || size_t(lastOffset) % header_.recordSize != 0 ||
+        size_t(lastOffset) / header_.recordSize + 1 != l.count)
+        throw EngineError(path_ + ": block " + std::to_string(b) + " has a bad record count");
+    if (le16(p) != l.next)
+        throw EngineError(path_ + ": the block chain at block " + std::to_string(b) + " does not follow the primary index");
+    l.checked.store(1, std::memory_order_release);
 }
 
 std::string_view ParadoxTable::blobBytes(RecordId id, int field) const
@@ -343,6 +409,45 @@ std::string_view ParadoxTable::rawText(RecordId id, int field) const
     if (d.type == FieldType::Memo || d.type == FieldType::FmtMemo)
         return blobBytes(id, field);
     return {};
+}
+
+void ParadoxTable::rawTexts(const RecordId* ids, size_t n, int field, std::string_view* out) const
+{
+    if (field < 0 || size_t(field) >= fields_.size())
+        throw EngineError(path_ + ": there is no field " + std::to_string(field));
+    const FieldDesc& d = header_.fields[size_t(field)];
+    if ((d.type != FieldType::Memo && d.type != FieldType::FmtMemo) || !haveMb_) {
+        TableFile::rawTexts(ids, n, field, out);
+        return;
+    }
+    // The memo file is read in the order the records point into it, so the memory of the
+    // records and memo blocks a little ahead is asked for before it is needed: the pointer of
+    // the record kAhead further on, and the slot of the one kAhead / 2 further on.
+    constexpr size_t kAhead = 64;
+    const size_t pointerAt = size_t(d.offset + d.width - 10);
+    const size_t records = offsets_.size();
+    auto stored = [&](size_t i) -> const uint8_t* {
+        const RecordId id = ids[i];
+        if (id >= records || (writable_ && rows_[id]))
+            return nullptr;
+        return db_.data() + offsets_[id];
+    };
+    for (size_t i = 0; i < n; ++i) {
+        if (i + kAhead < n)
+            if (const uint8_t* r = stored(i + kAhead))
+                __builtin_prefetch(r + pointerAt);
+        if (i + kAhead / 2 < n)
+            if (const uint8_t* r = stored(i + kAhead / 2)) {
+                const BlobPointer p = blobPointer(r + d.offset, d.width);
+                const uint64_t at = p.offsetIndex & 0xFFFFFF00u;
+                if (at != 0 && at + kMbBlock <= mb_.size()) {
+                    const uint8_t* block = mb_.data() + at;
+                    __builtin_prefetch(block);
+                    __builtin_prefetch(block + 12 + 5 * (p.offsetIndex & 0x3F));
+                }
+            }
+        out[i] = rawText(ids[i], field);
+    }
 }
 
 std::string ParadoxTable::bcdText(RecordId id, int field) const

@@ -13,6 +13,7 @@
 #include "pxheader.h"
 #include "pxlock.h"
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -40,6 +41,7 @@ public:
     const std::vector<RecordId>& recordIds() const override { return ids_; }
     Value value(RecordId id, int field) const override;
     std::string_view rawText(RecordId id, int field) const override;
+    void rawTexts(const RecordId* ids, size_t n, int field, std::string_view* out) const override;
 
     bool writable() const override { return writable_; }
     RecordId insert(const Record& values) override;
@@ -64,6 +66,8 @@ private:
     ParadoxTable() = default;
     void load(const uint8_t* db, size_t dbSize, const std::string& dbName);
     void walkBlocks(const uint8_t* db, size_t dbSize, const std::string& dbName);
+    bool blocksFromIndex(size_t dbSize);
+    void checkBlockOf(RecordId id) const;
     void loadIndexDefinitions();
     std::vector<px::FileChange> buildFiles() const;
     void checkIndexSpec(const IndexDef& def) const;
@@ -93,6 +97,15 @@ private:
     bool haveMb_ = false;
     std::vector<uint64_t> offsets_;   // record offsets in db_, by record id
     std::string imageDb_, imageMb_;   // copies for openImage()
+    // When the record offsets came from the primary index rather than the block chain: by data
+    // block number, what the index says of the block, and whether its header was found to agree
+    // (checked when one of its records is first read).
+    struct ListedBlock {
+        uint32_t next = 0, count = 0;
+        mutable std::atomic<uint8_t> checked{0};
+    };
+    std::unique_ptr<ListedBlock[]> listed_;
+    size_t listedCount_ = 0;
 
     // Writable storage.
     bool writable_ = false;
