@@ -73,6 +73,7 @@ int childOpen(const std::string& dir)
     std::vector<std::unique_ptr<Table>> tables;
     size_t sink = 0;
     for (const char* f : kAllBases) {
+        const double t0 = sw.seconds();
         auto t = std::make_unique<Table>();
         t->open((fs::path(dir) / f).string(), modeOf(f));
         t->first();
@@ -80,6 +81,8 @@ int childOpen(const std::string& dir)
             for (int c = 0; c < t->fieldCount(); ++c)
                 sink += t->displayTextAt(r, c).size();
         tables.push_back(std::move(t));
+        if (std::getenv("TVBENCH_VERBOSE"))
+            std::fprintf(stderr, "%s\t%.3f s\n", f, sw.seconds() - t0);
     }
     std::printf("open\t%.6f\t%zu\n", sw.seconds(), sink);
     return 0;

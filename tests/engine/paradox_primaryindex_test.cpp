@@ -3,6 +3,8 @@
 #include "engine/dataset/table.h"
 #include "engine/paradox/paradoxtable.h"
 #include "engine/paradox/pxbytes.h"
+#include "engine/paradox/pxprimary.h"
+#include "engine/paradox/pxwriter.h"
 #include "paradox_testutil.h"
 
 #include <gtest/gtest.h>
@@ -84,4 +86,34 @@ TEST(ParadoxPrimaryIndex, OpensLikeTheBlockChainAndReportsDamageOnRead)
     px::encodeInt(reinterpret_cast<uint8_t*>(stale.data()) + pxHeader + 6 + entry - 4, 2, 1);   // first leaf counts one record
     writeBytes(pxPath, stale);
     EXPECT_EQ(readAll(path), chain);
+}
+
+TEST(ParadoxPrimaryIndex, LeafLevelReadsBlockNumbersAboveTheSignedRange)
+{
+    // Leaves over two levels (many entries), with data block numbers up to 65,535.
+    px::FieldDesc key;
+    key.code = 4;
+    key.type = FieldType::Long;
+    key.size = 4;
+    key.width = 4;
+    std::vector<px::BlockEntry> leaves;
+    for (uint32_t i = 0; i < 2000; ++i)
+        leaves.push_back({std::string(4, char(i)), uint16_t(65535 - i * 17), uint16_t(1 + i % 5)});
+    px::StringSink out;
+    px::writeTreeFile(out, px::kPrimaryIndex, 4, {key}, "t.db", leaves);
+    px::Header table;
+    table.recordSize = 100;
+    table.blockKiB = 1;
+    for (const auto& l : leaves)
+        table.numRecords += l.count;
+    const auto* bytes = reinterpret_cast<const uint8_t*>(out.bytes.data());
+    const auto blocks = px::blocksFromPrimaryIndex(bytes, out.bytes.size(), table, 65535);
+    ASSERT_TRUE(blocks.has_value());
+    ASSERT_EQ(blocks->size(), leaves.size());
+    for (size_t i = 0; i < leaves.size(); ++i)
+        EXPECT_TRUE((*blocks)[i].block == leaves[i].block && (*blocks)[i].count == leaves[i].count) << i;
+    // A table that is one block short of the highest number, or counts another record total.
+    EXPECT_FALSE(px::blocksFromPrimaryIndex(bytes, out.bytes.size(), table, 65534).has_value());
+    ++table.numRecords;
+    EXPECT_FALSE(px::blocksFromPrimaryIndex(bytes, out.bytes.size(), table, 65535).has_value());
 }

@@ -2,6 +2,7 @@
 
 #include "engine/codepage.h"
 #include "engine/formats.h"
+#include "engine/readahead.h"
 #include "pxblob.h"
 #include "pxbytes.h"
 #include "pxfield.h"
@@ -328,6 +329,7 @@ bool ParadoxTable::blocksFromIndex(size_t dbSize)
     std::optional<std::vector<IndexedBlock>> blocks;
     try {
         const MappedFile px(pxPath);
+        readAhead(px.data(), px.size());
         const size_t blockSize = header_.blockSize();
         if (blockSize <= 6 || dbSize < header_.headerSize)
             return false;

@@ -28,7 +28,8 @@ struct Walk {
         const size_t keyBytes = entrySize - 6;
         for (size_t i = 0; i < entries; ++i) {
             const uint8_t* e = p + 6 + i * entrySize + keyBytes;
-            const int64_t child = decodeInt(e, 2), count = decodeInt(e + 2, 2);
+            // Block numbers run up to 65,535: the two bytes are read without a sign.
+            const int64_t child = int64_t(uint16_t(decodeInt(e, 2))), count = decodeInt(e + 2, 2);
             if (level > 1) {
                 if (child < 1 || !visit(size_t(child), level - 1))
                     return false;
