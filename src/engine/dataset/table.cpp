@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <unordered_map>
 
@@ -688,9 +689,15 @@ static std::string unstorableCharacters(int codePage, const std::string& text)
         pos += len;
         if (decodeText(codePage, encodeText(codePage, one)) == one || found.find(one) != std::string::npos)
             continue;
+        // The code point too, for a character the screen's font cannot show.
+        char32_t c = len == 1 ? lead : lead & (0xFF >> (len + 1));
+        for (size_t i = 1; i < len; ++i)
+            c = (c << 6) | (uint8_t(one[i]) & 0x3F);
+        char hex[16];
+        std::snprintf(hex, sizeof hex, " (U+%04X)", unsigned(c));
         if (!found.empty())
-            found += ' ';
-        found += one;
+            found += ", ";
+        found += one + hex;
     }
     return found;
 }
