@@ -125,7 +125,7 @@ ExitChoice askAtExit(const QString& what, const QString& failure, QWidget* paren
                     what + QStringLiteral("\n\n") + failure, QMessageBox::Retry | QMessageBox::Discard | QMessageBox::Cancel,
                     parent);
     box.button(QMessageBox::Retry)->setText(QStringLiteral("Try Again"));
-    box.button(QMessageBox::Discard)->setText(QStringLiteral("Exit Without Them"));
+    box.button(QMessageBox::Discard)->setText(QStringLiteral("Exit Without Saving"));
     box.button(QMessageBox::Cancel)->setText(QStringLiteral("Stay"));
     box.setDefaultButton(QMessageBox::Retry);
     box.setEscapeButton(QMessageBox::Cancel);
