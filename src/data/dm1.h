@@ -67,6 +67,7 @@ public:
     // Writes every change of the private base not yet on disk. Returns the engine's text when
     // that fails (the changes stay in hand), else an empty string.
     QString savePrivateBase();
+    // Off while the way out of the program asks about a failed save itself.
     bool reportSaveFailures = true;
 
     // The program's own folder (where the program file is), without a trailing separator.
