@@ -18,6 +18,7 @@
 #include <map>
 #include <memory>
 #include <sstream>
+#include <strings.h>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -154,11 +155,17 @@ std::vector<std::string> runChild(const std::string& args)
     return fields;
 }
 
-// Reads every file of the set once, so that the warm figures start from the page cache.
+// Reads the files of the Sweep's bases once, so that the warm figures start from the page cache.
 void warm(const std::string& dir)
 {
     std::vector<char> buf(size_t(1) << 20);
     for (const auto& e : fs::directory_iterator(dir)) {
+        std::string stem = e.path().stem().string();
+        bool wanted = false;
+        for (const SweepField& s : kSweep)
+            wanted = wanted || strcasecmp(fs::path(s.file).stem().string().c_str(), stem.c_str()) == 0;
+        if (!wanted)
+            continue;
         std::ifstream in(e.path(), std::ios::binary);
         while (in.read(buf.data(), std::streamsize(buf.size())) || in.gcount() > 0) {
         }

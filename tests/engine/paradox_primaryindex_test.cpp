@@ -78,6 +78,14 @@ TEST(ParadoxPrimaryIndex, OpensLikeTheBlockChainAndReportsDamageOnRead)
     EXPECT_NE(readAll(path).find("k.db"), std::string::npos);
     EXPECT_EQ(readAll(path).rfind("error: ", 0), 0u);
 
+    // A damaged memo pointer stops the filter with the engine's error, as it stops a read.
+    std::string badPointer = db;
+    px::put32(badPointer, headerSize + 6 + 4 + 120 + 5, 0x7FFFFF01);   // first record's memo: far outside the .MB
+    writeBytes(path, badPointer);
+    t.open(path);
+    EXPECT_THROW(t.setFilter({c}), EngineError);
+    t.close();
+
     // An index that does not account for the table's records is passed over: the chain is read.
     writeBytes(path, db);
     std::string stale = readBytes(pxPath);

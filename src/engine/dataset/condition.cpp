@@ -319,6 +319,87 @@ void ConditionTest::narrowColumn(const TextColumn& column, std::vector<uint8_t>&
         out[i] &= found[i];
 }
 
+// "Anywhere" in a memo field, scanning the texts where the file keeps them. The texts are
+// looked up first (on all cores, without reading them); then texts of consecutive records
+// that follow one another closely in memory form a stretch that is scanned in one piece
+// (files keep their memos mostly in record order, so memory is read nearly straight
+// through, once). An occurrence counts for the text it lies in completely (within the
+// matched part of a memo); one over a gap or across two texts counts for none. The bytes
+// between two texts of a stretch are always readable: both ends lie on the same or on
+// neighbouring memory pages.
+void ConditionTest::narrowInPlace(const std::vector<RecordId>& all, std::vector<uint8_t>& pass) const
+{
+    constexpr size_t kGap = 256;   // texts closer than this are scanned as one stretch
+    const size_t n = all.size();
+    std::vector<std::string_view> texts(n);
+    inParts(n, kRecordsPerPart, [&](size_t begin, size_t end) {
+        // Only the records still in question are looked up, a run at a time.
+        constexpr size_t kRun = 256;
+        RecordId ids[kRun];
+        uint32_t at[kRun];
+        std::string_view got[kRun];
+        for (size_t i = begin; i < end;) {
+            size_t k = 0;
+            for (; i < end && k < kRun; ++i)
+                if (pass[i]) {
+                    ids[k] = all[i];
+                    at[k++] = uint32_t(i);
+                }
+            file_.rawTexts(ids, k, field_, got);
+            for (size_t j = 0; j < k; ++j)
+                texts[at[j]] = got[j].substr(0, kMemoMatchLimit);
+        }
+    });
+    // The records whose text can hold the word.
+    std::vector<uint32_t> order;
+    order.reserve(n);
+    for (size_t i = 0; i < n; ++i)
+        if (pass[i] && texts[i].size() >= scanner_->word().size())
+            order.push_back(uint32_t(i));
+        else
+            pass[i] = 0;
+    const TextScanner& s = *scanner_;
+    const size_t wordLen = s.word().size();
+    inParts(order.size(), kRecordsPerPart, [&](size_t begin, size_t end) {
+        size_t j = begin;
+        while (j < end) {
+            // The stretch: texts j .. last, each starting at or after the end of the one before
+            // and less than kGap bytes after it.
+            size_t last = j;
+            while (last + 1 < end) {
+                const std::string_view a = texts[order[last]], b = texts[order[last + 1]];
+                if (b.data() < a.data() + a.size() || size_t(b.data() - (a.data() + a.size())) >= kGap)
+                    break;
+                ++last;
+            }
+            const char* from = texts[order[j]].data();
+            const std::string_view lastText = texts[order[last]];
+            const char* stop = lastText.data() + lastText.size();
+            size_t t = j;   // the text being looked at
+            for (size_t x = s.find({from, size_t(stop - from)}); x != std::string_view::npos;) {
+                const char* hit = from + x;
+                while (t <= last && texts[order[t]].data() + texts[order[t]].size() <= hit)
+                    pass[order[t++]] = 0;
+                if (t > last)
+                    break;
+                const std::string_view text = texts[order[t]];
+                const char* next = hit + 1;
+                if (hit >= text.data() && hit + wordLen <= text.data() + text.size()) {
+                    ++t;   // found: this text passes, the scan goes on after it
+                    next = text.data() + text.size();
+                }
+                if (next >= stop)
+                    break;
+                from = next;
+                x = s.find({from, size_t(stop - from)});
+            }
+            for (; t <= last; ++t)
+                pass[order[t]] = 0;
+            j = last + 1;
+        }
+    });
+}
+
 void ConditionTest::narrow(const std::vector<RecordId>& all, std::vector<uint8_t>& pass, const TextColumn* column) const
 {
     const size_t n = all.size();
@@ -328,6 +409,10 @@ void ConditionTest::narrow(const std::vector<RecordId>& all, std::vector<uint8_t
     }
     if (column && columnField() >= 0 && column->start.size() == n + 1) {
         narrowColumn(*column, pass);
+        return;
+    }
+    if (mode_ == Mode::Raw && type_ == fdMatchAny && limit_) {
+        narrowInPlace(all, pass);
         return;
     }
     if (mode_ == Mode::Raw) {
