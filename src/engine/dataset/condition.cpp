@@ -319,6 +319,32 @@ void ConditionTest::narrowColumn(const TextColumn& column, std::vector<uint8_t>&
         out[i] &= found[i];
 }
 
+namespace {
+// Calls fn(i, text) for every record all[i] that has pass[i] set, on all cores: the texts of
+// `field` are fetched a run of records at a time (the file reads ahead within a run).
+template <class Fn>
+void forPassingTexts(const TableFile& file, const std::vector<RecordId>& all, const std::vector<uint8_t>& pass, int field, Fn&& fn)
+{
+    inParts(all.size(), kRecordsPerPart, [&](size_t begin, size_t end) {
+        constexpr size_t kRun = 256;
+        RecordId ids[kRun];
+        uint32_t at[kRun];
+        std::string_view texts[kRun];
+        for (size_t i = begin; i < end;) {
+            size_t k = 0;
+            for (; i < end && k < kRun; ++i)
+                if (pass[i]) {
+                    ids[k] = all[i];
+                    at[k++] = uint32_t(i);
+                }
+            file.rawTexts(ids, k, field, texts);
+            for (size_t j = 0; j < k; ++j)
+                fn(size_t(at[j]), texts[j]);
+        }
+    });
+}
+} // namespace
+
 // "Anywhere" in a memo field, scanning the texts where the file keeps them. The texts are
 // looked up first (on all cores, without reading them); then texts of consecutive records
 // that follow one another closely in memory form a stretch that is scanned in one piece
@@ -332,24 +358,7 @@ void ConditionTest::narrowInPlace(const std::vector<RecordId>& all, std::vector<
     constexpr size_t kGap = 256;   // texts closer than this are scanned as one stretch
     const size_t n = all.size();
     std::vector<std::string_view> texts(n);
-    inParts(n, kRecordsPerPart, [&](size_t begin, size_t end) {
-        // Only the records still in question are looked up, a run at a time.
-        constexpr size_t kRun = 256;
-        RecordId ids[kRun];
-        uint32_t at[kRun];
-        std::string_view got[kRun];
-        for (size_t i = begin; i < end;) {
-            size_t k = 0;
-            for (; i < end && k < kRun; ++i)
-                if (pass[i]) {
-                    ids[k] = all[i];
-                    at[k++] = uint32_t(i);
-                }
-            file_.rawTexts(ids, k, field_, got);
-            for (size_t j = 0; j < k; ++j)
-                texts[at[j]] = got[j].substr(0, kMemoMatchLimit);
-        }
-    });
+    forPassingTexts(file_, all, pass, field_, [&](size_t i, std::string_view t) { texts[i] = t.substr(0, kMemoMatchLimit); });
     // The records whose text can hold the word.
     std::vector<uint32_t> order;
     order.reserve(n);
@@ -420,35 +429,17 @@ void ConditionTest::narrow(const std::vector<RecordId>& all, std::vector<uint8_t
         // table does not change it, so large tables are searched on all cores at once.
         const TextScanner& s = *scanner_;
         const int f = field_;
-        // The texts are fetched a run of records at a time (the file reads ahead within a
-        // run), then tested.
-        inParts(n, kRecordsPerPart, [&](size_t begin, size_t end) {
-            constexpr size_t kRun = 256;
-            RecordId ids[kRun];
-            uint32_t at[kRun];
-            std::string_view texts[kRun];
-            for (size_t i = begin; i < end;) {
-                size_t k = 0;
-                for (; i < end && k < kRun; ++i)
-                    if (pass[i]) {
-                        ids[k] = all[i];
-                        at[k++] = uint32_t(i);
-                    }
-                file_.rawTexts(ids, k, f, texts);
-                for (size_t j = 0; j < k; ++j) {
-                    std::string_view t = texts[j];
-                    if (limit_ && t.size() > kMemoMatchLimit)
-                        t = t.substr(0, kMemoMatchLimit);
-                    bool ok;
-                    switch (type_) {
-                    case fdMatchExact: ok = s.equals(t); break;
-                    case fdMatchStart: ok = s.startsWith(t); break;
-                    case fdMatchAny: ok = s.contains(t); break;
-                    default: ok = s.endsWith(t); break;
-                    }
-                    pass[at[j]] = ok;
-                }
+        forPassingTexts(file_, all, pass, f, [&](size_t i, std::string_view t) {
+            if (limit_ && t.size() > kMemoMatchLimit)
+                t = t.substr(0, kMemoMatchLimit);
+            bool ok;
+            switch (type_) {
+            case fdMatchExact: ok = s.equals(t); break;
+            case fdMatchStart: ok = s.startsWith(t); break;
+            case fdMatchAny: ok = s.contains(t); break;
+            default: ok = s.endsWith(t); break;
             }
+            pass[i] = ok;
         });
         return;
     }
