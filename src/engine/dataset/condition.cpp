@@ -3,6 +3,7 @@
 #include "engine/codepage.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <exception>
 #include <system_error>
@@ -106,38 +107,39 @@ bool ConditionTest::test(RecordId id) const
 namespace {
 // Runs fn(begin, end) over the parts of [0, n), the parts on the machine's cores when there
 // is enough work to pay for starting threads. An exception of any part reaches the caller
-// once all parts are done; a thread that cannot be started leaves its part to the caller.
+// once all threads are done; the pieces of a thread that cannot be started go to the others.
 template <class Fn>
 void inParts(size_t n, size_t minPart, Fn&& fn)
 {
     const size_t cores = std::max(1u, std::thread::hardware_concurrency());
-    const size_t parts = std::min({cores, size_t(8), std::max<size_t>(1, n / minPart)});
-    if (parts <= 1) {
+    const size_t threads = std::min({cores, size_t(8), std::max<size_t>(1, n / minPart)});
+    if (threads <= 1) {
         fn(size_t(0), n);
         return;
     }
-    const size_t per = (n + parts - 1) / parts;
-    std::vector<std::exception_ptr> errors(parts);
-    std::vector<std::thread> helpers;
-    helpers.reserve(parts);   // so that only starting a thread can fail below
-    auto run = [&](size_t p) {
+    // Many more pieces than threads, each taken by whichever thread is free: a thread that the
+    // machine slows down holds up no one.
+    const size_t piece = std::max(minPart, (n + threads * 16 - 1) / (threads * 16));
+    std::atomic<size_t> next{0};
+    std::vector<std::exception_ptr> errors(threads);
+    auto work = [&](size_t t) {
         try {
-            fn(p * per, std::min(n, (p + 1) * per));
+            for (size_t b = next.fetch_add(piece); b < n; b = next.fetch_add(piece))
+                fn(b, std::min(n, b + piece));
         } catch (...) {
-            errors[p] = std::current_exception();
+            errors[t] = std::current_exception();
         }
     };
-    size_t started = 1;
-    for (; started < parts; ++started) {
+    std::vector<std::thread> helpers;
+    helpers.reserve(threads);   // so that only starting a thread can fail below
+    for (size_t t = 1; t < threads; ++t) {
         try {
-            helpers.emplace_back(run, started);
+            helpers.emplace_back(work, t);
         } catch (const std::system_error&) {
             break;
         }
     }
-    run(0);
-    for (size_t p = started; p < parts; ++p)
-        run(p);
+    work(0);
     for (auto& t : helpers)
         t.join();
     for (const auto& e : errors)
