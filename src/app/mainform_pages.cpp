@@ -223,7 +223,7 @@ void privateFieldPanel(QWidget* p)
           makeDbCombo(p, "wwDBComboBox2", 9, "Delphi", 90, 10, {"1.0", "2.0", "3.0", "General"}));
     field(p, lr, 96, QStringLiteral("Keywords:"), makeDbEdit(p, "DBEdit10", 9, "Keywords", 220, false, 30));
     field(p, lr, 118, QStringLiteral("Source:"), makeDbEdit(p, "DBEdit11", 9, "Source", 220, false, 30));
-    QWidget* date = makeDbDateEdit(p, "wwDBComboDlg1", 9, "Date", 100);
+    QWidget* date = makeDbDateEdit(p, "wwDBComboDlg1", 9, "Date", QSize(121, 23));
     field(p, lr, 140, QStringLiteral("Date:"), date);
 }
 

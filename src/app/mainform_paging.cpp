@@ -121,7 +121,11 @@ void TMainForm::PageControl1Changing()
 
 void TMainForm::PageControl1Exit()
 {
+    if (!m_bookmarkSet)
+        return;
     releaseBookmark();
+    // The tools of a bookmark that is gone do nothing any more.
+    setButtonsEnabled({"btnGotoBookmark", "BtnClearBookmark"}, false);
 }
 
 void TMainForm::PageControl1Change()

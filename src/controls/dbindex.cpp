@@ -82,7 +82,11 @@ void TdbIndex::ChooseIndex(int n)
 void TdbIndex::Popup(const QPoint& screenPos)
 {
     BuildMenu();
-    if (m_menu)
+    if (!m_menu)
+        return;
+    // An empty menu is never shown: there is nothing to choose, and an empty pop-up would
+    // only hold on to the mouse.
+    if (!m_menu->isEmpty())
         m_menu->popup(screenPos);
 }
 
