@@ -321,8 +321,15 @@ void TMainForm::buildBasePages()
             name(forum, "rgpDelphi");
             forum->setFont(arialPx(11));
             forum->setGeometry(325, 1, 149, 30);
+            // Only 30 pixels high: the caption sits on the frame's top line, so that the two
+            // items below it show whole.
+            forum->setStyleSheet(QStringLiteral(
+                "QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 6px; }"
+                "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left;"
+                " left: 7px; padding: 0 2px; }"));
             auto* lay = new QHBoxLayout(forum);
-            lay->setContentsMargins(6, 0, 6, 0);
+            lay->setContentsMargins(4, 1, 2, 0);
+            lay->setSpacing(2);
             auto* group = new QButtonGroup(forum);
             group->setObjectName(QStringLiteral("rgpDelphiItems"));
             int i = 0;
