@@ -58,7 +58,8 @@ void TdbIndex::BuildMenu()
     m_defs = m_source->RefreshIndexDefs();
     for (int n = 0; n < m_defs.size(); ++n) {
         QAction* entry = m_menu->addAction(EntryCaption(m_defs.at(n), m_options));
-        entry->setCheckable(true);
+        // Only the current index carries a mark; the others show no empty box beside them.
+        entry->setCheckable(IsCurrentIndex(n));
         entry->setChecked(IsCurrentIndex(n));
         entry->setData(n);  // the entry's tag
         connect(entry, &QAction::triggered, this, [this, n] { ChooseIndex(n); });
