@@ -181,8 +181,8 @@ void TMainForm::restoreDesignedSize(Qt::WindowStates oldState)
 {
     // The window opens maximized, so its normal geometry would be the whole screen (and, with
     // a frame around it, its caption bar above the screen's top).
-    const Qt::WindowStates now = windowState();
-    if (!(oldState & Qt::WindowMaximized) || (now & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen)))
+    const Qt::WindowStates notNormal = Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen;
+    if (!(oldState & Qt::WindowMaximized) || (windowState() & notNormal))
         return;
     const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
     if (!s)
