@@ -63,7 +63,7 @@ namespace {
 // Draws all pages on an opened painter; the device's resolution maps 96-dpi pixels to it.
 bool paintPages(QPainter& painter, QPagedPaintDevice& device, const Document& doc, const PageProgressFn& progress)
 {
-    const int pages = int(doc.pages.size());
+    const int pages = doc.pageCount();
     const qreal scale = device.logicalDpiX() / 96.0;
     for (int i = 0; i < pages; ++i) {
         if (progress && !progress(i + 1, pages))

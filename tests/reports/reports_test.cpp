@@ -458,7 +458,8 @@ void ReportsTest::longReportNumbersItsPages()
     const int perPage = int((1056 - 2 * kMargin - 24 - 19 - 14) / 14);
     QCOMPARE(int(doc.pages.size()), (800 + perPage - 1) / perPage);
     QVERIFY(doc.pages.size() >= 12);
-    const Primitive* p12 = doc.pages[11].findText("Page12");
+    const Page twelfth = doc.pages[11];
+    const Primitive* p12 = twelfth.findText("Page12");
     QVERIFY(p12);
     QCOMPARE(p12->rect.topLeft(), QPointF(kMargin + 678, 1056 - kMargin - 14 + 1));  // SWAG: at top 1
     QVERIFY(!doc.pages[11].findText("Page 12"));
@@ -515,7 +516,8 @@ void ReportsTest::forumLayoutsFollowTheForumChoice()
     auto titles = [&](const ReportHolder* h) {
         QStringList out;
         const Document doc = generateFixed(h);
-        for (const Primitive* p : doc.pages[0].texts())
+        const Page first = doc.pages[0];
+        for (const Primitive* p : first.texts())
             if (p->rect.left() == kMargin + 5 && p->rect.top() > kMargin + 42)
                 out << p->text;
         return out;
