@@ -30,6 +30,7 @@ struct Primitive {
     FontSpec font;
     Qt::Alignment align = Qt::AlignLeft;
     qreal stretch = 1.0;  // Text: horizontal scale it is drawn with (below 1: condensed to fit)
+    bool clipped = false; // Text: wider than its box, so cut by it
 };
 
 struct Page {

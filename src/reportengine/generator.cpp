@@ -364,9 +364,12 @@ BandInstance instance(const Band& band, const ReportData* data, int row)
     bi.height = band.height;
     for (const Item& it : band.items) {
         switch (it.kind) {
-        case ItemKind::Label:
-            bi.content.push_back(textPrim(autoBox(it, it.text), it.text, it));
+        case ItemKind::Label: {
+            Primitive p = textPrim(autoBox(it, it.text), it.text, it);
+            p.clipped = it.width > 0 && measure(it.font).advance(it.text) > it.width;
+            bi.content.push_back(p);
             break;
+        }
         case ItemKind::Data: {
             if (!data || row < 0)
                 break;
@@ -390,6 +393,8 @@ BandInstance instance(const Band& band, const ReportData* data, int row)
             const qreal wide = measure(it.font).advance(text);
             if (whole && wide > it.width && it.width > 0)
                 p.stretch = (it.width - 0.5) / wide;
+            else
+                p.clipped = wide > it.width;
             bi.content.push_back(p);
             break;
         }

@@ -1,6 +1,7 @@
 #include "render.h"
 
 #include <QFile>
+#include <QFontMetricsF>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPrinter>
@@ -18,6 +19,11 @@ void renderPage(QPainter& painter, const Page& page)
     // Rules are drawn a whole number of device pixels wide, so that equal rules look equal at
     // any zoom.
     const qreal scale = painter.deviceTransform().m11();
+    // A page draws most of its texts in one or two fonts: the painter's font is only set
+    // when it changes, and the font made once per page.
+    const FontSpec* fontSet = nullptr;
+    QFont font;
+    qreal ascent = 0;
     for (const Primitive& p : page.items) {
         switch (p.kind) {
         case Primitive::Fill:
@@ -33,7 +39,12 @@ void renderPage(QPainter& painter, const Page& page)
             break;
         }
         case Primitive::Text:
-            painter.setFont(p.font.toFont());
+            if (!fontSet || !(*fontSet == p.font)) {
+                font = p.font.toFont();
+                painter.setFont(font);
+                ascent = QFontMetricsF(font, painter.device()).ascent();
+                fontSet = &p.font;
+            }
             painter.setPen(p.color);
             if (p.stretch < 1.0) {
                 // Condensed: drawn into a box as much wider as the scale is narrower.
@@ -43,8 +54,12 @@ void renderPage(QPainter& painter, const Page& page)
                 painter.drawText(QRectF(0, 0, p.rect.width() / p.stretch, p.rect.height()),
                                  int(p.align | Qt::AlignTop | Qt::TextSingleLine), p.text);
                 painter.restore();
-            } else {
+            } else if (p.clipped || !(p.align & Qt::AlignLeft)) {
                 painter.drawText(p.rect, int(p.align | Qt::AlignTop | Qt::TextSingleLine), p.text);
+            } else {
+                // A text that fits needs no box: drawn at its baseline, it is laid out the
+                // quickest way, which counts when thousands of pages go to a printer.
+                painter.drawText(QPointF(p.rect.left(), p.rect.top() + ascent), p.text);
             }
             break;
         }
