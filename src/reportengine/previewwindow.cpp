@@ -7,6 +7,8 @@
 #include <QAction>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QHash>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
@@ -112,7 +114,16 @@ PreviewWindow::PreviewWindow(Document doc, QWidget* owner)
             a->setShortcut(key);
         return a;
     };
-    auto std = [&](QStyle::StandardPixmap p) { return style()->standardIcon(p); };
+    // The icons are made once for all previews: the pixmaps drawn from an icon are cached
+    // under that icon's identity, so fresh icons for every window would pile up new cache
+    // entries with every preview opened.
+    auto std = [&](QStyle::StandardPixmap p) {
+        static QHash<int, QIcon> icons;
+        auto it = icons.find(int(p));
+        if (it == icons.end())
+            it = icons.insert(int(p), style()->standardIcon(p));
+        return *it;
+    };
     first_ = add("actFirstPage", QStringLiteral("First page"), std(QStyle::SP_MediaSkipBackward), QKeySequence(Qt::CTRL | Qt::Key_Home), &PreviewWindow::firstPage);
     prior_ = add("actPriorPage", QStringLiteral("Prior page"), std(QStyle::SP_MediaSeekBackward), QKeySequence(Qt::Key_PageUp), &PreviewWindow::priorPage);
     pageLabel_ = new QLabel(this);

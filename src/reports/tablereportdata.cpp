@@ -36,6 +36,12 @@ public:
         const int f = fieldAt(field);
         if (f < 0 || row < 0 || row >= rowCount() || !table_.isOpen() || table_.file() != file_)
             return {};
+        // While the table still shows that record in that row (as it does unless its filter
+        // or order changed), it formats the value itself; otherwise the value is formatted
+        // here the way the data module sets tables up.
+        const std::vector<RecordId>& now = table_.visibleIds();
+        if (size_t(row) < now.size() && now[size_t(row)] == ids_[size_t(row)] && table_.state() == TableState::Browse)
+            return QString::fromStdString(table_.displayTextAt(row, f));
         return QString::fromStdString(formatValue(table_.field(f), file_->value(ids_[size_t(row)], f), fmt_));
     }
 
