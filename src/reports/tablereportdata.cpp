@@ -72,6 +72,73 @@ private:
     mutable QHash<QString, int> fields_;
 };
 
+// The visible rows of a table that can change, copied: every text of the fields a report
+// reads, as UTF-8 in large blocks that go back to the system as a whole when the report is
+// closed.
+class CopiedRows : public report::ReportData {
+public:
+    CopiedRows(const Table& table, const QStringList& fields) : rows_(table.recordCount())
+    {
+        std::vector<int> columns;
+        for (const QString& name : fields) {
+            const int f = table.fieldIndex(name.toStdString());
+            if (f < 0 || fields_.contains(name))
+                continue;
+            fields_.insert(name, int(columns.size()));
+            if (isValueKind(kindOf(table.field(f).type)))
+                whole_ << name;
+            columns.push_back(f);
+        }
+        width_ = columns.size();
+        cells_.reserve(size_t(rows_) * width_);
+        for (int row = 0; row < rows_; ++row)
+            for (int f : columns)
+                cells_.push_back(store(table.displayTextAt(row, f)));
+    }
+
+    int rowCount() const override { return rows_; }
+    QString text(int row, const QString& field) const override
+    {
+        const auto it = fields_.constFind(field);
+        if (it == fields_.cend() || row < 0 || row >= rows_)
+            return {};
+        const Cell& c = cells_[size_t(row) * width_ + size_t(*it)];
+        return QString::fromUtf8(blocks_[c.block].data() + c.offset, qsizetype(c.length));
+    }
+    bool wholeValue(const QString& field) const override { return whole_.contains(field); }
+    std::shared_ptr<const report::ReportData> snapshot(const QStringList&) const override
+    {
+        return std::make_shared<CopiedRows>(*this);
+    }
+
+private:
+    struct Cell {
+        quint32 block;
+        quint32 offset;
+        quint32 length;
+    };
+    static constexpr size_t kBlock = size_t(4) << 20;
+
+    Cell store(const std::string& text)
+    {
+        if (blocks_.empty() || blocks_.back().size() + text.size() > blocks_.back().capacity()) {
+            blocks_.emplace_back();
+            blocks_.back().reserve(std::max(kBlock, text.size()));
+        }
+        std::vector<char>& b = blocks_.back();
+        const Cell c{quint32(blocks_.size() - 1), quint32(b.size()), quint32(text.size())};
+        b.insert(b.end(), text.begin(), text.end());
+        return c;
+    }
+
+    int rows_ = 0;
+    size_t width_ = 0;
+    QHash<QString, int> fields_;
+    QStringList whole_;
+    std::vector<Cell> cells_;
+    std::vector<std::vector<char>> blocks_;
+};
+
 } // namespace
 
 void TableReportData::setTable(const Table* table)
@@ -117,6 +184,8 @@ std::shared_ptr<const report::ReportData> TableReportData::snapshot(const QStrin
     if (table_ && table_->isOpen() && table_->readOnly() && table_->file() && !table_->file()->writable()
         && table_->state() == TableState::Browse)
         return std::make_shared<ReadOnlyRows>(*table_);
+    if (table_ && table_->isOpen())
+        return std::make_shared<CopiedRows>(*table_, fields);
     return ReportData::snapshot(fields);
 }
 

@@ -159,7 +159,8 @@ int preview(QApplication& app, const QString& basesDir, const QString& layout)
     return 1;
 }
 
-// The figures over real bases of the given folder.
+// The figures over real bases of the given folder (the first page of the topics list, the
+// topics memo and the private notes memo previews).
 int overBases(const QString& basesDir, const QString& pdf)
 {
     tv::TDM1 dm(nullptr, basesDir);
@@ -176,7 +177,9 @@ int overBases(const QString& basesDir, const QString& pdf)
 
     // The first page of each preview: from the command until the window shows it.
     double firstPage = 0;
-    for (tv::reports::ReportHolder* h : {list, memo}) {
+    // The private base can change while a preview is open, so its rows are copied first.
+    tv::reports::ReportHolder* notes = tv::reports::findHolder(&owner, QStringLiteral("PrivatMemoForm"));
+    for (tv::reports::ReportHolder* h : {list, memo, notes}) {
         QElapsedTimer clock;
         clock.start();
         tv::report::PreviewWindow* w = tv::report::previewLayout(h->layout(), nullptr, programOptions());
