@@ -120,6 +120,9 @@ public:
     // rawText of one field for many records: out[i] for ids[i]. Scans of a whole field go
     // through here, so that a file can read ahead of the record it is on.
     virtual void rawTexts(const RecordId* ids, size_t n, int field, std::string_view* out) const;
+    // True when every text lies in memory mapped from the files (no copy of its own), so that
+    // the bytes between two texts a little apart can be read too.
+    virtual bool textsMapped() const { return false; }
 
     // Writing. Read-only tables throw EngineError.
     virtual bool writable() const { return false; }

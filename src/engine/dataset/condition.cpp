@@ -422,7 +422,7 @@ void ConditionTest::narrow(const std::vector<RecordId>& all, std::vector<uint8_t
         narrowColumn(*column, pass);
         return;
     }
-    if (mode_ == Mode::Raw && type_ == fdMatchAny && limit_) {
+    if (mode_ == Mode::Raw && type_ == fdMatchAny && limit_ && file_.textsMapped()) {
         narrowInPlace(all, pass);
         return;
     }
