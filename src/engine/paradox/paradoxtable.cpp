@@ -452,6 +452,13 @@ void ParadoxTable::rawTexts(const RecordId* ids, size_t n, int field, std::strin
     }
 }
 
+// Records changed since opening are held in memory of their own; until then every text is in
+// the mappings of the files.
+bool ParadoxTable::textsMapped() const
+{
+    return imageDb_.empty() && std::none_of(rows_.begin(), rows_.end(), [](const std::unique_ptr<Row>& r) { return bool(r); });
+}
+
 std::string ParadoxTable::bcdText(RecordId id, int field) const
 {
     if (field < 0 || size_t(field) >= fields_.size() || header_.fields[size_t(field)].type != FieldType::Bcd)

@@ -42,7 +42,7 @@ public:
     Value value(RecordId id, int field) const override;
     std::string_view rawText(RecordId id, int field) const override;
     void rawTexts(const RecordId* ids, size_t n, int field, std::string_view* out) const override;
-    bool textsMapped() const override { return !writable_ && imageDb_.empty(); }
+    bool textsMapped() const override;
 
     bool writable() const override { return writable_; }
     RecordId insert(const Record& values) override;
