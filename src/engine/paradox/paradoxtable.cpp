@@ -337,8 +337,8 @@ bool ParadoxTable::blocksFromIndex(size_t dbSize)
     } catch (const EngineError&) {
         return false;   // an unreadable index: the block chain says the same
     }
-    if (!blocks)
-        return false;
+    if (!blocks || blocks->front().block != header_.firstBlock)
+        return false;   // the chain is read instead (and reports what is wrong with it)
     const size_t blocksInFile = (dbSize - header_.headerSize) / header_.blockSize();
     listed_ = std::make_unique<ListedBlock[]>(blocksInFile + 1);
     listedCount_ = blocksInFile + 1;
