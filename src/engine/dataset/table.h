@@ -193,8 +193,10 @@ public:
     void cancel();
     // Deletes the current record (cancelling an insertion instead while inserting).
     void remove();
-    // Re-reads the table (drops cached orders and the filter result, re-applies both) and
-    // keeps the current record current when it is still there.
+    // Re-reads the table from its file (an editable one as another program may have saved it,
+    // keeping the changes not yet saved here; see TableFile::reload), drops cached orders and
+    // the filter result, re-applies both, and keeps the current record current when it is
+    // still there.
     void refresh();
     // Makes every posted change durable on disk (the file's flush).
     void saveChanges();
