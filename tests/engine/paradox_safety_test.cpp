@@ -70,6 +70,24 @@ TEST(ParadoxOtherPrograms, AFileRewrittenInPlaceIsNotOverwritten)
 
 TEST(ParadoxOtherPrograms, AFileCutShortWhileOpenGivesAnErrorNotACrash)
 {
+    {
+        ScratchDir dir;
+        const std::string path = dir.file("cut.dbf");
+        TableSpec spec;
+        spec.fields = {{"TEXT", FieldType::DbChar, 200, 0}};
+        const auto w = createDbaseTable(path, spec);
+        for (int i = 0; i < 200; ++i)
+            w->insert({std::string(150, char('a' + i % 26))});
+        w->flush();
+        const auto t = openTableFile(path);
+        ASSERT_EQ(::truncate(path.c_str(), 100), 0);
+        for (RecordId rid : t->recordIds())
+            try {
+                t->value(rid, 0);
+            } catch (const EngineError&) {
+            }
+        EXPECT_THROW(t->value(t->recordIds().front(), 0), EngineError);
+    }
     for (const OpenMode mode : {OpenMode::ReadOnly, OpenMode::ReadWrite}) {
         ScratchDir dir;
         const std::string path = makeNotes(dir, "cut.db", 400);
