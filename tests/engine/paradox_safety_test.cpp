@@ -146,6 +146,7 @@ TEST(ParadoxOtherPrograms, TheLosingProgramCatchesUpAfterRefresh)
     const auto notes = notesIn(path);
     const std::map<int64_t, std::string> expected{{1, "edited"}, {3, "3900"}, {4, "41"}, {5, "mine"}};
     EXPECT_EQ(notes, expected);
+    EXPECT_EQ(dynamic_cast<ParadoxTable&>(*openTableFile(path)).autoIncrement(), 5u);
 }
 
 TEST(ParadoxSave, ADamagedMemoInAnOlderNoteDoesNotBlockLaterSaves)

@@ -341,7 +341,12 @@ uint32_t ParadoxTable::highestAutoIncrement() const
     if (!autoIncPending_)
         return highest;
     for (size_t id = 0; id < offsets_.size(); ++id) {
-        const uint8_t* rec = db_.data() + offsets_[id];
+        // Records held in memory were counted when they were made; a deletion not yet saved
+        // still counts.
+        const Row* held = writable_ ? rows_[id].get() : nullptr;
+        if (held && held->pending != Pending::Removed)
+            continue;
+        const uint8_t* rec = held ? reinterpret_cast<const uint8_t*>(held->original.data()) : db_.data() + offsets_[id];
         for (const FieldDesc& d : header_.fields) {
             if (d.type != FieldType::AutoInc || allZero(rec + d.offset, 4))
                 continue;
