@@ -588,7 +588,8 @@ void ParadoxTable::flush()
     try {
         if (!version_.unchanged(store_))
             throw EngineError(path_ + ": the table was changed by another program after it was opened here; "
-                                      "the changes made here are not saved");
+                                      "the changes made here are not saved yet. Refresh Records reads the table again "
+                                      "and keeps them; the next save then stores them too");
         checkMapped();
         settleAutoIncrement();
         ++changeCount_;
