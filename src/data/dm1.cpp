@@ -175,6 +175,11 @@ void TDM1::wwTable9AfterPost()
     if (!failure.isEmpty() && reportSaveFailures)
         msg::error(failure + QStringLiteral("\n\nThis change is not on disk yet. Tipvault keeps it and saves it "
                                             "again with the next post or delete, and at exit."));
+    // What a save that succeeded could not carry over as it was (an older note's damaged memo).
+    if (TableFile* file = wwTable9->file())
+        for (const std::string& notice : file->takeNotices())
+            if (reportSaveFailures)
+                msg::warning(QString::fromUtf8(notice));
 }
 
 void TDM1::wwTable9AfterDelete() { wwTable9AfterPost(); }

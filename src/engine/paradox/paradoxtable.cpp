@@ -10,7 +10,12 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace tv {
 
@@ -114,7 +119,7 @@ void ParadoxTable::loadIndexDefinitions()
         indexes_.push_back(primaryIndexDef(fields_, header_.keyFields));
     if (!imageDb_.empty() || path_.empty())
         return;
-    auto files = companionFiles(path_, isIndexExtension);
+    auto files = companionFiles(store_, isIndexExtension);
     // Single-field indexes by field number first, then the composite ones in order.
     std::stable_sort(files.begin(), files.end(), [](const std::string& a, const std::string& b) {
         const std::string ea = upperExtension(a), eb = upperExtension(b);
@@ -136,21 +141,43 @@ ParadoxTable::~ParadoxTable() = default;
 
 void ParadoxTable::load(const uint8_t* db, size_t dbSize, const std::string& dbName)
 {
-    header_ = parseHeader(db, dbSize, dbName);
-    if (!header_.isTable())
+    Files f;
+    f.db = MappedFile(db, dbSize);
+    f.header = parseHeader(db, dbSize, dbName);
+    if (!f.header.isTable())
         throw EngineError(dbName + ": not a Paradox table (this is an index file)");
+    f.offsets = walkBlocks(f.header, db, dbSize, dbName);
+    adoptFiles(std::move(f));
+}
+
+void ParadoxTable::adoptFiles(Files&& f)
+{
+    header_ = f.header;
     codePage_ = textCodePage(header_);
     fields_.clear();
     for (size_t i = 0; i < header_.fields.size(); ++i) {
-        FieldDef f;
-        f.name = decodeText(codePage_, header_.fieldNames[i]);
-        f.type = header_.fields[i].type;
-        f.size = header_.fields[i].size;
-        f.decimals = f.type == FieldType::Bcd ? f.size : 0;
-        fields_.push_back(std::move(f));
+        FieldDef d;
+        d.name = decodeText(codePage_, header_.fieldNames[i]);
+        d.type = header_.fields[i].type;
+        d.size = header_.fields[i].size;
+        d.decimals = d.type == FieldType::Bcd ? d.size : 0;
+        fields_.push_back(std::move(d));
     }
     numberBlobFields();
-    walkBlocks(db, dbSize, dbName);
+    db_ = std::move(f.db);
+    if (!f.mbPath.empty()) {   // files read from disk (an image brings its memo file along)
+        mb_ = std::move(f.mb);
+        haveMb_ = f.haveMb;
+        mbPath_ = f.mbPath;
+    }
+    offsets_ = std::move(f.offsets);
+    listed_ = std::move(f.listed);
+    ids_.resize(offsets_.size());
+    for (size_t i = 0; i < ids_.size(); ++i)
+        ids_[i] = RecordId(i);
+    head_.assign(reinterpret_cast<const char*>(db_.data()), std::min<size_t>(db_.size(), 0x30));
+    if (header_.headerSize >= 0x72 && db_.size() >= 0x72)
+        changeCount_ = uint16_t(le16(db_.data() + 0x70));
 }
 
 void ParadoxTable::numberBlobFields()
@@ -162,27 +189,23 @@ void ParadoxTable::numberBlobFields()
             blobSlot_[f] = int(blobFields_++);
 }
 
-void ParadoxTable::walkBlocks(const uint8_t* db, size_t dbSize, const std::string& dbName)
+std::vector<uint64_t> ParadoxTable::walkBlocks(const Header& h, const uint8_t* db, size_t dbSize, const std::string& dbName) const
 {
-    offsets_.clear();
-    ids_.clear();
-    listed_.reset();
-    if (blocksFromIndex(dbSize))
-        return;
-    const size_t blockSize = header_.blockSize();
-    const size_t blocksInFile = (dbSize - header_.headerSize + blockSize - 1) / blockSize;
+    std::vector<uint64_t> offsets;
+    const size_t blockSize = h.blockSize();
+    const size_t blocksInFile = (dbSize - h.headerSize + blockSize - 1) / blockSize;
     std::vector<bool> seen(blocksInFile + 1, false);
-    const size_t recordSize = header_.recordSize;
+    const size_t recordSize = h.recordSize;
     // Some writers leave the chain pointing at a block they never wrote in an empty table.
-    if (header_.numRecords == 0 && header_.firstBlock > blocksInFile)
-        return;
-    for (size_t b = header_.firstBlock; b != 0;) {
+    if (h.numRecords == 0 && h.firstBlock > blocksInFile)
+        return offsets;
+    for (size_t b = h.firstBlock; b != 0;) {
         if (b > blocksInFile)
             throw EngineError(dbName + ": the block chain points to block " + std::to_string(b) + ", past the end of the file");
         if (seen[b])
             throw EngineError(dbName + ": the block chain runs in a circle at block " + std::to_string(b));
         seen[b] = true;
-        const uint64_t offset = header_.headerSize + uint64_t(b - 1) * blockSize;
+        const uint64_t offset = h.headerSize + uint64_t(b - 1) * blockSize;
         if (offset + 6 > dbSize)
             throw EngineError(dbName + ": block " + std::to_string(b) + " is cut off");
         const uint8_t* p = db + offset;
@@ -195,43 +218,94 @@ void ParadoxTable::walkBlocks(const uint8_t* db, size_t dbSize, const std::strin
             if (offset + 6 + count * recordSize > dbSize)
                 throw EngineError(dbName + ": block " + std::to_string(b) + " is cut off");
             for (size_t i = 0; i < count; ++i)
-                offsets_.push_back(offset + 6 + i * recordSize);
+                offsets.push_back(offset + 6 + i * recordSize);
         }
         b = next;
     }
-    ids_.resize(offsets_.size());
-    for (size_t i = 0; i < ids_.size(); ++i)
-        ids_[i] = RecordId(i);
+    return offsets;
+}
+
+// The file at `path`, or where it leads when it is a symbolic link (a save replaces the file
+// the link points to, never the link).
+static std::string followLink(const std::string& path)
+{
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+        return path;
+    char* real = ::realpath(path.c_str(), nullptr);
+    if (!real)
+        return path;
+    std::string out = real;
+    std::free(real);
+    return out;
+}
+
+void ParadoxTable::recoverAndLockShared()
+{
+    if (saveNeedsRecovery(store_)) {
+        try {
+            lock_->lockExclusive();
+        } catch (const EngineError&) {
+            throw EngineError(path_ + ": an interrupted save must be completed, but the table cannot be locked");
+        }
+        try {
+            recoverSave(store_);
+        } catch (...) {
+            lock_->unlock();
+            throw;
+        }
+    }
+    lock_->lockShared();
+}
+
+// Reads the table's files, the data file from `fd`. Needs the table's lock.
+ParadoxTable::Files ParadoxTable::readFiles(int fd) const
+{
+    Files f;
+    f.db = MappedFile(fd, path_);
+    f.header = parseHeader(f.db.data(), f.db.size(), path_);
+    if (!f.header.isTable())
+        throw EngineError(path_ + ": not a Paradox table (this is an index file)");
+    if (!blocksFromIndex(f))
+        f.offsets = walkBlocks(f.header, f.db.data(), f.db.size(), path_);
+    bool haveMb = false;
+    f.mbPath = companionPath(store_, "MB", &haveMb);
+    if (haveMb && std::any_of(f.header.fields.begin(), f.header.fields.end(), [](const FieldDesc& d) { return isBlobType(d.type); })) {
+        f.mb = MappedFile(f.mbPath);
+        f.haveMb = true;
+    }
+    return f;
 }
 
 std::unique_ptr<ParadoxTable> ParadoxTable::open(const std::string& path, OpenMode mode)
 {
     std::unique_ptr<ParadoxTable> t(new ParadoxTable);
     t->path_ = path;
-    t->lock_ = std::make_unique<TableLock>(path);
-    if (saveNeedsRecovery(path)) {
+    t->store_ = followLink(path);
+    t->mbPath_ = companionPath(t->store_, "MB");
+    t->lock_ = std::make_unique<TableLock>(t->store_);
+    t->recoverAndLockShared();
+    try {
+        const int fd = ::open(t->store_.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            throw EngineError(path + ": cannot open: " + std::strerror(errno));
         try {
-            t->lock_->lockExclusive();
-        } catch (const EngineError&) {
-            throw EngineError(path + ": an interrupted save must be completed, but the folder is not writable");
+            t->adoptFiles(t->readFiles(fd));
+            if (mode == OpenMode::ReadWrite)
+                t->version_.rememberFd(fd);
+        } catch (...) {
+            ::close(fd);
+            throw;
         }
-        recoverSave(path);
-    }
-    t->lock_->lockShared();
-    t->db_ = MappedFile(path);
-    t->load(t->db_.data(), t->db_.size(), path);
-    bool haveMb = false;
-    t->mbPath_ = companionPath(path, "MB", &haveMb);
-    if (haveMb && std::any_of(t->fields_.begin(), t->fields_.end(), [](const FieldDef& f) { return isBlobType(f.type); })) {
-        t->mb_ = MappedFile(t->mbPath_);
-        t->haveMb_ = true;
-    }
-    t->loadIndexDefinitions();
-    if (mode == OpenMode::ReadWrite) {
-        t->version_.remember(path);
-        t->openForWriting();
+        ::close(fd);
+        t->loadIndexDefinitions();
+    } catch (...) {
+        t->lock_->unlock();
+        throw;
     }
     t->lock_->unlock();
+    if (mode == OpenMode::ReadWrite)
+        t->openForWriting();
     return t;
 }
 
@@ -242,14 +316,13 @@ std::unique_ptr<ParadoxTable> ParadoxTable::openImage(const std::string& name, s
     t->mbPath_ = name + " (memo file)";
     t->imageDb_.assign(db.data(), db.size());
     t->imageMb_.assign(mb.data(), mb.size());
-    t->db_ = MappedFile(reinterpret_cast<const uint8_t*>(t->imageDb_.data()), t->imageDb_.size());
     if (!mb.empty()) {
         t->mb_ = MappedFile(reinterpret_cast<const uint8_t*>(t->imageMb_.data()), t->imageMb_.size());
         t->haveMb_ = true;
     }
     if (t->imageDb_.empty())
         throw EngineError(name + ": file is too short to be a Paradox file");
-    t->load(t->db_.data(), t->db_.size(), name);
+    t->load(reinterpret_cast<const uint8_t*>(t->imageDb_.data()), t->imageDb_.size(), name);
     t->loadIndexDefinitions();
     return t;
 }
@@ -272,8 +345,14 @@ uint32_t ParadoxTable::highestAutoIncrement() const
     if (!autoIncPending_)
         return highest;
     for (size_t id = 0; id < offsets_.size(); ++id) {
-        checkBlockOf(RecordId(id));
-        const uint8_t* rec = db_.data() + offsets_[id];
+        // Records held in memory were counted when they were made; a deletion not yet saved
+        // still counts.
+        const Row* held = writable_ ? rows_[id].get() : nullptr;
+        if (held && held->pending != Pending::Removed)
+            continue;
+        if (!held)
+            checkBlockOf(RecordId(id));
+        const uint8_t* rec = held ? reinterpret_cast<const uint8_t*>(held->original.data()) : db_.data() + offsets_[id];
         for (const FieldDesc& d : header_.fields) {
             if (d.type != FieldType::AutoInc || allZero(rec + d.offset, 4))
                 continue;
@@ -318,42 +397,37 @@ const uint8_t* ParadoxTable::recordBytes(RecordId id) const
 // A keyed table opened from disk takes its record offsets from the primary index when the
 // index accounts for every record: the data blocks are then not touched at all when the
 // table opens. Each block's header is checked against the index when it is first read.
-bool ParadoxTable::blocksFromIndex(size_t dbSize)
+bool ParadoxTable::blocksFromIndex(Files& f) const
 {
-    if (!imageDb_.empty() || path_.empty() || header_.keyFields == 0 || header_.numRecords == 0)
+    const Header& h = f.header;
+    const size_t dbSize = f.db.size();
+    if (h.keyFields == 0 || h.numRecords == 0 || h.blockSize() <= 6 || dbSize < h.headerSize)
         return false;
     bool havePx = false;
-    const std::string pxPath = companionPath(path_, "PX", &havePx);
+    const std::string pxPath = companionPath(store_, "PX", &havePx);
     if (!havePx)
         return false;
+    const size_t blocksInFile = (dbSize - h.headerSize) / h.blockSize();
     std::optional<std::vector<IndexedBlock>> blocks;
     try {
         const MappedFile px(pxPath);
         readAhead(px.data(), px.size());
-        const size_t blockSize = header_.blockSize();
-        if (blockSize <= 6 || dbSize < header_.headerSize)
-            return false;
-        blocks = blocksFromPrimaryIndex(px.data(), px.size(), header_, (dbSize - header_.headerSize) / blockSize);
+        blocks = blocksFromPrimaryIndex(px.data(), px.size(), h, blocksInFile);
     } catch (const EngineError&) {
         return false;   // an unreadable index: the block chain says the same
     }
-    if (!blocks || blocks->front().block != header_.firstBlock)
+    if (!blocks || blocks->front().block != h.firstBlock)
         return false;   // the chain is read instead (and reports what is wrong with it)
-    const size_t blocksInFile = (dbSize - header_.headerSize) / header_.blockSize();
-    listed_ = std::make_unique<ListedBlock[]>(blocksInFile + 1);
-    listedCount_ = blocksInFile + 1;
-    offsets_.reserve(header_.numRecords);
+    f.listed = std::make_unique<ListedBlock[]>(blocksInFile + 1);
+    f.offsets.reserve(h.numRecords);
     for (size_t i = 0; i < blocks->size(); ++i) {
         const IndexedBlock& b = (*blocks)[i];
-        listed_[b.block].next = i + 1 < blocks->size() ? (*blocks)[i + 1].block : 0;
-        listed_[b.block].count = b.count;
-        const uint64_t first = header_.headerSize + uint64_t(b.block - 1) * header_.blockSize() + 6;
+        f.listed[b.block].next = i + 1 < blocks->size() ? (*blocks)[i + 1].block : 0;
+        f.listed[b.block].count = b.count;
+        const uint64_t first = h.headerSize + uint64_t(b.block - 1) * h.blockSize() + 6;
         for (uint32_t r = 0; r < b.count; ++r)
-            offsets_.push_back(first + uint64_t(r) * header_.recordSize);
+            f.offsets.push_back(first + uint64_t(r) * h.recordSize);
     }
-    ids_.resize(offsets_.size());
-    for (size_t i = 0; i < ids_.size(); ++i)
-        ids_[i] = RecordId(i);
     return true;
 }
 
@@ -367,11 +441,17 @@ void ParadoxTable::checkBlockOf(RecordId id) const
         return;
     const uint8_t* p = db_.data() + header_.headerSize + (b - 1) * header_.blockSize();
     const int16_t lastOffset = int16_t(le16(p + 4));
-    if (lastOffset < 0 || size_t(lastOffset) % header_.recordSize != 0 ||
-        size_t(lastOffset) / header_.recordSize + 1 != l.count)
-        throw EngineError(path_ + ": block " + std::to_string(b) + " has a bad record count");
-    if (le16(p) != l.next)
-        throw EngineError(path_ + ": the block chain at block " + std::to_string(b) + " does not follow the primary index");
+    const bool countAgrees = lastOffset >= 0 && size_t(lastOffset) % header_.recordSize == 0 &&
+                             size_t(lastOffset) / header_.recordSize + 1 == l.count;
+    if (!countAgrees || le16(p) != l.next) {
+        try {
+            checkMapped();
+        } catch (const EngineError&) {
+            return;   // the file was changed or cut short by another program: reported where that is checked
+        }
+        throw EngineError(path_ + (countAgrees ? ": the block chain at block " + std::to_string(b) + " does not follow the primary index"
+                                               : ": block " + std::to_string(b) + " has a bad record count"));
+    }
     l.checked.store(1, std::memory_order_release);
 }
 
@@ -384,33 +464,55 @@ std::string_view ParadoxTable::blobBytes(RecordId id, int field) const
     return b ? *b : std::string_view();
 }
 
+void ParadoxTable::checkMapped() const
+{
+    if (db_.intact() && (!haveMb_ || mb_.intact()) && (head_.empty() || std::memcmp(db_.data(), head_.data(), head_.size()) == 0))
+        return;
+    throw EngineError(path_ + ": the file was changed by another program while it was open here; it has to be read again");
+}
+
 Value ParadoxTable::value(RecordId id, int field) const
 {
     if (field < 0 || size_t(field) >= fields_.size())
         throw EngineError(path_ + ": there is no field " + std::to_string(field));
-    const uint8_t* rec = recordBytes(id);
-    const FieldDesc& d = header_.fields[size_t(field)];
-    if (!isBlobType(d.type))
-        return decodeFixed(d, rec + d.offset, codePage_);
-    const std::string_view b = blobBytes(id, field);
-    if (b.empty())
-        return {};
-    if (d.type == FieldType::Memo || d.type == FieldType::FmtMemo)
-        return decodeStored(codePage_, b);
-    return Blob{std::string(b)};
+    Value v;
+    try {
+        const uint8_t* rec = recordBytes(id);
+        const FieldDesc& d = header_.fields[size_t(field)];
+        if (!isBlobType(d.type)) {
+            v = decodeFixed(d, rec + d.offset, codePage_);
+        } else if (const std::string_view b = blobBytes(id, field); !b.empty()) {
+            if (d.type == FieldType::Memo || d.type == FieldType::FmtMemo)
+                v = decodeStored(codePage_, b);
+            else
+                v = Blob{std::string(b)};
+        }
+    } catch (const EngineError&) {
+        checkMapped();   // a file cut short is the cause to name
+        throw;
+    }
+    checkMapped();
+    return v;
 }
 
 std::string_view ParadoxTable::rawText(RecordId id, int field) const
 {
     if (field < 0 || size_t(field) >= fields_.size())
         throw EngineError(path_ + ": there is no field " + std::to_string(field));
-    const uint8_t* rec = recordBytes(id);
-    const FieldDesc& d = header_.fields[size_t(field)];
-    if (d.type == FieldType::Alpha)
-        return alphaBytes(rec + d.offset, d.width);
-    if (d.type == FieldType::Memo || d.type == FieldType::FmtMemo)
-        return blobBytes(id, field);
-    return {};
+    std::string_view text;
+    try {
+        const uint8_t* rec = recordBytes(id);
+        const FieldDesc& d = header_.fields[size_t(field)];
+        if (d.type == FieldType::Alpha)
+            text = alphaBytes(rec + d.offset, d.width);
+        else if (d.type == FieldType::Memo || d.type == FieldType::FmtMemo)
+            text = blobBytes(id, field);
+    } catch (const EngineError&) {
+        checkMapped();
+        throw;
+    }
+    checkMapped();
+    return text;
 }
 
 void ParadoxTable::rawTexts(const RecordId* ids, size_t n, int field, std::string_view* out) const
@@ -464,7 +566,9 @@ std::string ParadoxTable::bcdText(RecordId id, int field) const
     if (field < 0 || size_t(field) >= fields_.size() || header_.fields[size_t(field)].type != FieldType::Bcd)
         throw EngineError(path_ + ": field " + std::to_string(field) + " is not a BCD field");
     const FieldDesc& d = header_.fields[size_t(field)];
-    return px::bcdText(recordBytes(id) + d.offset, d.size);
+    std::string text = px::bcdText(recordBytes(id) + d.offset, d.size);
+    checkMapped();
+    return text;
 }
 
 // ---------------------------------------------------------------------------------------------
