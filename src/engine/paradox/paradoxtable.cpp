@@ -520,11 +520,12 @@ void ParadoxTable::rawTexts(const RecordId* ids, size_t n, int field, std::strin
     if (field < 0 || size_t(field) >= fields_.size())
         throw EngineError(path_ + ": there is no field " + std::to_string(field));
     const FieldDesc& d = header_.fields[size_t(field)];
-    if ((d.type != FieldType::Memo && d.type != FieldType::FmtMemo) || !haveMb_) {
+    const bool memo = d.type == FieldType::Memo || d.type == FieldType::FmtMemo;
+    if (!memo && d.type != FieldType::Alpha) {
         TableFile::rawTexts(ids, n, field, out);
         return;
     }
-    // The memo file is read in the order the records point into it, so the memory of the
+    // Memo files are read in the order the records point into them, so the memory of the
     // records and memo blocks a little ahead is asked for before it is needed: the pointer of
     // the record kAhead further on, and the slot of the one kAhead / 2 further on.
     constexpr size_t kAhead = 64;
@@ -536,22 +537,30 @@ void ParadoxTable::rawTexts(const RecordId* ids, size_t n, int field, std::strin
             return nullptr;
         return db_.data() + offsets_[id];
     };
-    for (size_t i = 0; i < n; ++i) {
-        if (i + kAhead < n)
-            if (const uint8_t* r = stored(i + kAhead))
-                __builtin_prefetch(r + pointerAt);
-        if (i + kAhead / 2 < n)
-            if (const uint8_t* r = stored(i + kAhead / 2)) {
-                const BlobPointer p = blobPointer(r + d.offset, d.width);
-                const uint64_t at = p.offsetIndex & 0xFFFFFF00u;
-                if (at != 0 && at + kMbBlock <= mb_.size()) {
-                    const uint8_t* block = mb_.data() + at;
-                    __builtin_prefetch(block);
-                    __builtin_prefetch(block + 12 + 5 * (p.offsetIndex & 0x3F));
+    const bool ahead = memo && haveMb_;
+    try {
+        for (size_t i = 0; i < n; ++i) {
+            if (ahead && i + kAhead < n)
+                if (const uint8_t* r = stored(i + kAhead))
+                    __builtin_prefetch(r + pointerAt);
+            if (ahead && i + kAhead / 2 < n)
+                if (const uint8_t* r = stored(i + kAhead / 2)) {
+                    const BlobPointer p = blobPointer(r + d.offset, d.width);
+                    const uint64_t at = p.offsetIndex & 0xFFFFFF00u;
+                    if (at != 0 && at + kMbBlock <= mb_.size()) {
+                        const uint8_t* block = mb_.data() + at;
+                        __builtin_prefetch(block);
+                        __builtin_prefetch(block + 12 + 5 * (p.offsetIndex & 0x3F));
+                    }
                 }
-            }
-        out[i] = rawText(ids[i], field);
+            const uint8_t* rec = recordBytes(ids[i]);
+            out[i] = memo ? blobBytes(ids[i], field) : alphaBytes(rec + d.offset, d.width);
+        }
+    } catch (const EngineError&) {
+        checkMapped();   // a file cut short is the cause to name
+        throw;
     }
+    checkMapped();   // once for the whole run: what was read is sound only if the files still are
 }
 
 // Records changed since opening are held in memory of their own; until then every text is in
