@@ -1,12 +1,13 @@
 #include "app/program.h"
 #include "controls/syscolors.h"
+#include "dbaware/engineguard.h"
 
 #include <QApplication>
 #include <QLocale>
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
+    tv::GuardedApplication app(argc, argv);
     // Without any language setting (LANG unset, the "C" locale) dates would come out in a form
     // the private base's date picture cannot take; use the program's native US English then.
     if (QLocale().language() == QLocale::C)

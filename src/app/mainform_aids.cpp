@@ -5,6 +5,7 @@
 #include "app/mainform.h"
 
 #include "dbaware/dbcontrols.h"
+#include "dbaware/engineguard.h"
 #include "dbaware/msg.h"
 #include "dialogs/aboutbox.h"
 #include "dialogs/calendar.h"
@@ -95,7 +96,9 @@ void TMainForm::showRating(const char* field, int firstImage)
     Table* books = pageTable(7);
     if (!books || !books->isOpen())
         return;
-    const int64_t v = books->asInteger(field);
+    int64_t v = 0;
+    if (!guarded([&] { v = books->asInteger(field); }))
+        return;
     if (v < 1 || v > 5)
         return;
     for (int i = 0; i < 5; ++i) {
@@ -115,7 +118,9 @@ void TMainForm::EditLevelChange()
     if (!books || !books->isOpen())
         return;
     static const char* const words[] = {"Beginer", "Intermediate", "Advanced"};
-    const int64_t level = books->asInteger("Level");
+    int64_t level = 0;
+    if (!guarded([&] { level = books->asInteger("Level"); }))
+        return;
     if (level < 1 || level > 3)
         return;
     if (auto* label = findChild<QLabel*>(QStringLiteral("Label45")))

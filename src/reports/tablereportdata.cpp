@@ -1,5 +1,6 @@
 #include "tablereportdata.h"
 
+#include "dbaware/engineguard.h"
 #include "engine/dataset/table.h"
 
 namespace tv::reports {
@@ -25,7 +26,13 @@ QString TableReportData::text(int row, const QString& field) const
         it = fields_.insert(field, table_->fieldIndex(field.toStdString()));
     if (*it < 0)
         return {};
-    return QString::fromStdString(table_->displayTextAt(row, *it));
+    try {
+        return QString::fromStdString(table_->displayTextAt(row, *it));
+    } catch (const EngineError& e) {
+        // The report goes on; the value that could not be read shows the marker.
+        reportEngineError(e);
+        return damagedMarker();
+    }
 }
 
 } // namespace tv::reports

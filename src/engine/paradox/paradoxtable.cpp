@@ -171,6 +171,9 @@ void ParadoxTable::walkBlocks(const uint8_t* db, size_t dbSize, const std::strin
     // Some writers leave the chain pointing at a block they never wrote in an empty table.
     if (header_.numRecords == 0 && header_.firstBlock > blocksInFile)
         return;
+    if (header_.fileBlocks > blocksInFile)
+        throw EngineError(dbName + ": the header counts " + std::to_string(header_.fileBlocks) + " blocks, but the file holds " +
+                          std::to_string(blocksInFile));
     for (size_t b = header_.firstBlock; b != 0;) {
         if (b > blocksInFile)
             throw EngineError(dbName + ": the block chain points to block " + std::to_string(b) + ", past the end of the file");
@@ -194,6 +197,11 @@ void ParadoxTable::walkBlocks(const uint8_t* db, size_t dbSize, const std::strin
         }
         b = next;
     }
+    // A count that disagrees with the blocks means a damaged header or lost blocks (a zeroed
+    // block would otherwise read as a record of nothing but empty fields).
+    if (offsets_.size() != header_.numRecords)
+        throw EngineError(dbName + ": the header counts " + std::to_string(header_.numRecords) + " records, but its blocks hold " +
+                          std::to_string(offsets_.size()));
     ids_.resize(offsets_.size());
     for (size_t i = 0; i < ids_.size(); ++i)
         ids_[i] = RecordId(i);
@@ -217,8 +225,13 @@ std::unique_ptr<ParadoxTable> ParadoxTable::open(const std::string& path, OpenMo
     t->load(t->db_.data(), t->db_.size(), path);
     bool haveMb = false;
     t->mbPath_ = companionPath(path, "MB", &haveMb);
-    if (haveMb && std::any_of(t->fields_.begin(), t->fields_.end(), [](const FieldDef& f) { return isBlobType(f.type); })) {
+    if (t->blobFields_ > 0) {
+        // A table with memo or blob fields always has its memo file: without it, or with one
+        // that is not a memo file, the table is damaged.
+        if (!haveMb)
+            throw EngineError(t->mbPath_ + ": the memo file is missing");
         t->mb_ = MappedFile(t->mbPath_);
+        checkMemoHeader(t->mb_.data(), t->mb_.size(), t->mbPath_);
         t->haveMb_ = true;
     }
     t->loadIndexDefinitions();
@@ -238,13 +251,14 @@ std::unique_ptr<ParadoxTable> ParadoxTable::openImage(const std::string& name, s
     t->imageDb_.assign(db.data(), db.size());
     t->imageMb_.assign(mb.data(), mb.size());
     t->db_ = MappedFile(reinterpret_cast<const uint8_t*>(t->imageDb_.data()), t->imageDb_.size());
-    if (!mb.empty()) {
-        t->mb_ = MappedFile(reinterpret_cast<const uint8_t*>(t->imageMb_.data()), t->imageMb_.size());
-        t->haveMb_ = true;
-    }
     if (t->imageDb_.empty())
         throw EngineError(name + ": file is too short to be a Paradox file");
     t->load(t->db_.data(), t->db_.size(), name);
+    if (!mb.empty() && t->blobFields_ > 0) {
+        t->mb_ = MappedFile(reinterpret_cast<const uint8_t*>(t->imageMb_.data()), t->imageMb_.size());
+        checkMemoHeader(t->mb_.data(), t->mb_.size(), t->mbPath_);
+        t->haveMb_ = true;
+    }
     t->loadIndexDefinitions();
     return t;
 }
