@@ -46,7 +46,6 @@ struct Damaged {
     DataSource source{&table};
     DBGrid grid;
     DBMemo memo;
-    DBEdit name;
 
     Damaged(int rows, std::set<RecordId> bad, const std::string& tag, bool writable = false)
     {
@@ -58,20 +57,8 @@ struct Damaged {
         grid.setDataSource(&source);
         grid.setColumns({{"Name", 10, {}}, {"Notes", 20, {}}});
         grid.resize(400, 600);
-        for (auto* c : {static_cast<QWidget*>(&memo), static_cast<QWidget*>(&name)})
-            c->resize(200, 60);
         memo.setDataSource(&source);
         memo.setDataField(QStringLiteral("Notes"));
-        name.setDataSource(&source);
-        name.setDataField(QStringLiteral("Name"));
-    }
-    void showAll()
-    {
-        grid.show();
-        memo.show();
-        name.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&grid));
-        QTest::qWait(50);
     }
     QString cell(int row, int column) const { return grid.model()->index(row, column).data().toString(); }
 };
@@ -88,12 +75,13 @@ private slots:
     {
         ModalAnswerer boxes;
         Damaged d(30, {1, 15, 30}, "burst");   // record ids count from 1
-        d.showAll();
+        d.grid.show();
+        d.memo.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&d.grid));
         QCOMPARE(d.cell(0, 1), damagedMarker());
         QCOMPARE(d.cell(14, 1), damagedMarker());
         QCOMPARE(d.cell(1, 1), QString::fromStdString(d.table.displayTextAt(1, cNotes)).section(QLatin1Char('\n'), 0, 0));
         QCOMPARE(d.memo.toPlainText(), damagedMarker());
-        QCOMPARE(d.name.text(), QString::fromStdString(d.table.displayTextAt(0, cName)));
         QTRY_COMPARE(boxes.seen().size(), size_t(1));
         QVERIFY(boxes.seen().front().text.startsWith(QStringLiteral("burst.mb: ")));
 
