@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
-# run-fuzz.sh FUZZER SECONDS SAMPLES_DIR [EXTRA_CORPUS]: runs one fuzz target seeded with the samples.
+# run-fuzz.sh FUZZER SECONDS SAMPLES_DIR|- [EXTRA_CORPUS]: runs one fuzz target seeded with the samples.
 set -euo pipefail
 fuzzer=$1; seconds=$2; samples=$3; extra=${4:-}
 [ -n "${TV_LONG_TESTS:-}" ] && seconds=$((4 * 3600))
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-# Seed with every sample file; the target decides what it can use.
-find "$samples" -type f ! -name '*.tsv' ! -name 'LICENSE' -exec cp {} "$work/" \; 2>/dev/null || true
+# Seed with every sample file ("-": none); the target decides what it can use.
+if [ "$samples" != - ]; then
+  find "$samples" -type f ! -name '*.tsv' ! -name 'LICENSE' -exec cp {} "$work/" \; 2>/dev/null || true
+fi
 dirs=("$work")
 [ -n "$extra" ] && [ -d "$extra" ] && dirs+=("$extra")
 cd "$work"
