@@ -4,8 +4,13 @@
 #include <QApplication>
 #include <QLocale>
 
+#include <csignal>
+
 int main(int argc, char** argv)
 {
+    // A write past the file size limit fails like a full disk (and the change stays in hand)
+    // instead of ending the program with whatever was not yet saved.
+    std::signal(SIGXFSZ, SIG_IGN);
     QApplication app(argc, argv);
     // Without any language setting (LANG unset, the "C" locale) dates would come out in a form
     // the private base's date picture cannot take; use the program's native US English then.

@@ -136,10 +136,12 @@ public:
     QWidget* control(const char* name) const;   // any named child widget
     QAction* action(const char* name) const;    // any named menu entry
 
-    // Exit without any question: release the bookmark, post a pending private note, close
-    // the opened bases and then the database. False when the pending note could not be
-    // posted (the error has been shown and nothing was closed).
+    // The data side of leaving the program: post a pending private note and save every
+    // change of the private base not yet on disk, then release the bookmark, close the opened
+    // bases and then the database. When a post or save fails the user chooses: try again,
+    // go on without it, or stay; false when they stay (nothing was closed).
     bool shutdownData();
+    bool settlePrivateBase();
 
 protected:
     bool event(QEvent* e) override;

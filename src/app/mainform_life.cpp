@@ -3,6 +3,7 @@
 #include "app/mainform.h"
 
 #include "dbaware/datasource.h"
+#include "data/dm1.h"
 #include "controls/dbindex.h"
 #include "controls/status.h"
 #include "dbaware/msg.h"
@@ -15,6 +16,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QMessageBox>
 #include <QStatusTipEvent>
 #include <QTabWidget>
 #include <QVariant>
@@ -113,19 +115,78 @@ void TMainForm::btnHelpIndexClick()
                            tv::platform::HelpCommand::Finder);
 }
 
-bool TMainForm::shutdownData()
+namespace {
+
+enum class ExitChoice { TryAgain, GoOn, Stay };
+
+ExitChoice askAtExit(const QString& what, const QString& failure, QWidget* parent)
 {
-    // A note typed into the private base and not yet posted is posted first, so that leaving
-    // the program never throws it away; when that fails the program stays open.
-    if (Table* t9 = baseTable(9); t9 && basePresent(9)
-        && (t9->state() == TableState::Edit || t9->state() == TableState::Insert)) {
+    QMessageBox box(QMessageBox::Warning, msg::applicationTitle(),
+                    what + QStringLiteral("\n\n") + failure, QMessageBox::Retry | QMessageBox::Discard | QMessageBox::Cancel,
+                    parent);
+    box.button(QMessageBox::Retry)->setText(QStringLiteral("Try Again"));
+    box.button(QMessageBox::Discard)->setText(QStringLiteral("Exit Without Saving"));
+    box.button(QMessageBox::Cancel)->setText(QStringLiteral("Stay"));
+    box.setDefaultButton(QMessageBox::Retry);
+    box.setEscapeButton(QMessageBox::Cancel);
+    switch (box.exec()) {
+    case QMessageBox::Retry: return ExitChoice::TryAgain;
+    case QMessageBox::Discard: return ExitChoice::GoOn;
+    default: return ExitChoice::Stay;
+    }
+}
+
+} // namespace
+
+bool TMainForm::settlePrivateBase()
+{
+    Table* t9 = baseTable(9);
+    if (!t9 || !basePresent(9) || !t9->isOpen() || !DM1)
+        return true;
+    // Only the question below speaks of a failure here, not the save's own error box.
+    const bool report = DM1->reportSaveFailures;
+    DM1->reportSaveFailures = false;
+    struct Restore {
+        bool value;
+        ~Restore() { if (DM1) DM1->reportSaveFailures = value; }
+    } restore{report};
+
+    // A note typed and not yet posted is posted first (its save follows the post).
+    while (t9->state() == TableState::Edit || t9->state() == TableState::Insert) {
         try {
             baseDataSource(9)->post();
         } catch (const EngineError& err) {
-            msg::error(QString::fromUtf8(err.what()), this);
-            return false;
+            switch (askAtExit(QStringLiteral("The note being edited cannot be posted; leaving now would lose "
+                                             "what you typed."),
+                              QString::fromUtf8(err.what()), this)) {
+            case ExitChoice::TryAgain: continue;
+            case ExitChoice::GoOn: t9->cancel(); break;
+            case ExitChoice::Stay: return false;
+            }
         }
     }
+    // Changes posted or deleted earlier whose save failed.
+    while (t9->hasUnsavedChanges()) {
+        QString failure = DM1->savePrivateBase();
+        if (!t9->hasUnsavedChanges())
+            break;
+        if (failure.isEmpty())
+            failure = QStringLiteral("The private notes could not be written.");
+        switch (askAtExit(QStringLiteral("Changes to your private notes are not on disk; leaving now would "
+                                         "lose them."),
+                          failure, this)) {
+        case ExitChoice::TryAgain: continue;
+        case ExitChoice::GoOn: return true;
+        case ExitChoice::Stay: return false;
+        }
+    }
+    return true;
+}
+
+bool TMainForm::shutdownData()
+{
+    if (!settlePrivateBase())
+        return false;
     releaseBookmark();
     closeAllBases();
     return true;

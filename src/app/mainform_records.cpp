@@ -78,7 +78,9 @@ void TMainForm::btnFirstClick(QObject* sender)
             setEditButtons(true);
             t9->setIndexName(std::string());
             t9->last();
-            const int64_t id = t9->recordCount() > 0 ? t9->asInteger(0) : 0;
+            // One more than the largest ID of the whole table: a filter hiding the top IDs
+            // must not hand out one that is taken.
+            const int64_t id = t9->largestInteger(0);
             t9->append();
             t9->setInteger(0, id + 1);
             break;

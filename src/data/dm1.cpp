@@ -103,12 +103,17 @@ TDM1::TDM1(QObject* parent, const QString& dataDirectory)
     wwDataSource9 = dataSource(9);
 
     wwTable9->addAfterPostListener([this] { wwTable9AfterPost(); });
+    wwTable9->addAfterDeleteListener([this] { wwTable9AfterDelete(); });
 
     DM1Create();
 }
 
 TDM1::~TDM1()
 {
+    // The way out asks the user about changes that cannot be saved; this is the last try for
+    // an end that did not go that way.
+    if (wwTable9->isOpen() && wwTable9->hasUnsavedChanges())
+        savePrivateBase();
     // Views let go of the tables before the tables go.
     for (Slot& s : slots_) {
         delete s.source;
@@ -177,6 +182,16 @@ void TDM1::DM1Create()
 
 void TDM1::wwTable9AfterPost()
 {
+    const QString failure = savePrivateBase();
+    if (!failure.isEmpty() && reportSaveFailures)
+        msg::error(failure + QStringLiteral("\n\nThis change is not on disk yet. Tipvault keeps it and saves it "
+                                            "again with the next post or delete, and at exit."));
+}
+
+void TDM1::wwTable9AfterDelete() { wwTable9AfterPost(); }
+
+QString TDM1::savePrivateBase()
+{
     // A save rewrites the whole private base: an hourglass while it runs (seconds for a base
     // of a million notes).
     const bool gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
@@ -190,8 +205,7 @@ void TDM1::wwTable9AfterPost()
     }
     if (gui)
         QGuiApplication::restoreOverrideCursor();
-    if (!failure.isEmpty())
-        msg::error(failure);
+    return failure;
 }
 
 const TDM1::Slot* TDM1::slotOf(int base) const

@@ -59,8 +59,17 @@ public:
     // the standard error box and counts as missing; when no base could be opened at all, says
     // so and asks the program to end.
     void DM1Create();
-    // After-post handler of the private base: writes its changes to disk at once.
+    // After-post handler of the private base: writes its changes to disk at once. A save that
+    // fails is shown in the standard error box (unless reportSaveFailures is off); the change
+    // stays in hand and the next save writes it.
     void wwTable9AfterPost();
+    // After-delete handler of the private base: the same save as after a post.
+    void wwTable9AfterDelete();
+    // Writes every change of the private base not yet on disk. Returns the engine's text when
+    // that fails (the changes stay in hand), else an empty string.
+    QString savePrivateBase();
+    // Off while the way out of the program asks about a failed save itself.
+    bool reportSaveFailures = true;
 
     // The program's own folder (where the program file is), without a trailing separator.
     static QString programDirectory();

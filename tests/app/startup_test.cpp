@@ -213,7 +213,7 @@ private slots:
         const int64_t taken = std::get<int64_t>(t9->valueAt(0, 0));
         t9->append();
         t9->setInteger(0, taken);   // the key is in use: the post fails
-        BoxAnswerer answers({QMessageBox::Yes, QMessageBox::Ok});
+        BoxAnswerer answers({QMessageBox::Yes, QMessageBox::Cancel});   // asked: stay
         p.mainForm()->ExitItemClick();
         QCOMPARE(answers.texts.size(), 2);
         QCOMPARE(answers.captions.at(1), QStringLiteral("Tipvault"));

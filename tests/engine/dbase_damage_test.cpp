@@ -81,24 +81,31 @@ TEST(DbaseDamage, BrokenHeadersAreRefused)
     expectRefused(path, "header length 16 is too small");
 
     b = good;
-    b[32 + 3 * 32] = 'x';  // end marker of the field list overwritten
-    writeFile(path, b);
-    expectRefused(path, "field descriptor 4 runs past the end of the header");
-
-    b = good;
-    patch(b, 8, {32 + 3 * 32, 0});  // header ends right after the descriptors, without a marker
-    writeFile(path, b);
-    expectRefused(path, "no end marker");
-
-    b = good;
-    patch(b, 8, {32 + 32 + 10, 0});  // header ends inside the second descriptor
-    writeFile(path, b);
-    expectRefused(path, "runs past the end of the header");
-
-    b = good;
     b[10] = char(b[10] + 1);  // record length one more than the fields
     writeFile(path, b);
     expectRefused(path, "record length 25 does not match the fields");
+
+    // A field list without its end marker is read when its fields fill the record exactly: a
+    // 0x00 or another byte in the marker's place, or a header ending after the last descriptor.
+    const size_t marker = 32 + 3 * 32;
+    writeFile(path, good);
+    const std::string expected = dumpTable(*openTableFile(path));
+    std::string cut = good.substr(0, marker) + good.substr(marker + 1);
+    cut[8] = char(marker);
+    for (const std::string& bytes : {good.substr(0, marker) + '\0' + good.substr(marker + 1),
+                                     good.substr(0, marker) + 'x' + good.substr(marker + 1), cut}) {
+        writeFile(path, bytes);
+        EXPECT_EQ(dumpTable(*openTableFile(path)), expected);
+    }
+    b = good;
+    b[marker] = '\0';
+    b[10] = char(b[10] + 1);
+    writeFile(path, b);
+    expectRefused(path, "no end marker and record length 25 does not match the fields, which take 24 bytes");
+    b = good;
+    patch(b, 8, {32 + 32 + 10, 0});  // header ends inside the second descriptor
+    writeFile(path, b);
+    expectRefused(path, "no end marker and record length 24 does not match the fields, which take 11 bytes");
 
     b = good;
     patch(b, 4, {0x00, 0x00, 0x01, 0x00});  // 65536 records

@@ -307,7 +307,7 @@ TEST(DbaseWriter, ProductionIndexDefinitionsReadBack)
     IndexDef subject{"SUBJECT", {"SUBJECT"}, false, true, false, false, ""};
     IndexDef author{"AUTHOR", {"AUTHOR"}, false, false, true, false, ""};
     IndexDef both{"BYBOTH", {"AUTHOR", "POSTED", "SCORE"}, false, false, false, false, ""};
-    IndexDef expr{"YEARS", {}, false, false, false, true, "YEAR(POSTED)"};
+    IndexDef expr{"WHEN", {}, false, false, false, true, "DTOS(POSTED)+UPPER(AUTHOR)"};
     IndexDef score{"Score", {"score"}, false, false, false, false, ""};
     spec.secondary = {subject, author, both, expr, score};
     createDbaseTable(path, spec)->insert({std::string("s"), std::string("a"), Value{}, 1.5, std::string("b")});
@@ -326,7 +326,7 @@ TEST(DbaseWriter, ProductionIndexDefinitionsReadBack)
     EXPECT_FALSE(ix[1].caseInsensitive);
     EXPECT_EQ(ix[2].expressionText, "AUTHOR+DTOS(POSTED)+STR(SCORE,5,1)");
     EXPECT_TRUE(ix[2].expression);
-    EXPECT_EQ(ix[3].expressionText, "YEAR(POSTED)");
+    EXPECT_EQ(ix[3].expressionText, "DTOS(POSTED)+UPPER(AUTHOR)");
     EXPECT_TRUE(ix[3].expression);
     EXPECT_EQ(ix[4].name, "SCORE");
     EXPECT_EQ(ix[4].fields, std::vector<std::string>{"SCORE"});
@@ -335,7 +335,7 @@ TEST(DbaseWriter, ProductionIndexDefinitionsReadBack)
     const std::string mdx = readFile(dir.file("news.mdx"));
     const auto thread = [&](int tag, int which) { return int(uint8_t(mdx[0x220 + 32 * tag + 0x10 + which])); };
     EXPECT_EQ(thread(0, 0), 2);  // AUTHOR < SUBJECT
-    EXPECT_EQ(thread(0, 1), 4);  // YEARS > SUBJECT
+    EXPECT_EQ(thread(0, 1), 4);  // WHEN > SUBJECT
     EXPECT_EQ(thread(1, 1), 3);  // BYBOTH > AUTHOR
     EXPECT_EQ(thread(2, 1), 5);  // SCORE > BYBOTH
     EXPECT_EQ(thread(4, 2), 3);  // parents
@@ -357,6 +357,8 @@ TEST(DbaseWriter, ProductionIndexDefinitionsReadBack)
     refuses({"X", {}, false, false, false, false, ""}, "names no fields");
     refuses({"BAD NAME", {"AUTHOR"}, false, false, false, false, ""}, "1 to 10 letters");
     refuses({"X", {"SCORE"}, false, true, false, false, ""}, "only ignore case on a text key");
+    refuses({"X", {}, false, false, false, true, "YEAR(POSTED)"}, "cannot be built");
+    refuses({"X", {}, false, false, false, true, "AUTHOR+SCORE"}, "cannot be built");
     TableSpec twice = spec;
     twice.secondary = {subject, subject};
     EXPECT_THROW(createDbaseTable(dir.file("bad.dbf"), twice), EngineError);

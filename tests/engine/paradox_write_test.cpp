@@ -6,6 +6,7 @@
 #include "paradox_testutil.h"
 
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <map>
 #include <stdexcept>
 
@@ -349,6 +350,27 @@ TEST(ParadoxWrite, SecondaryIndexFilesCarryTheirDefinitions)
     const auto def = indexDefinition(reinterpret_cast<const uint8_t*>(x.data()), x.size(), "ix.x03", t->fields(), 1);
     EXPECT_EQ(def.fieldList(), "City");
     EXPECT_EQ(px::le32(reinterpret_cast<const uint8_t*>(x.data()) + 6), 3u);  // one entry per record
+
+    // The case-insensitive index (flag 0x01 at 0x55) keeps its Name keys upper-cased, in order:
+    // its index records are read along the block chain.
+    const std::string g = readBytes(dir.file("ix.xg1"));
+    const auto* b = reinterpret_cast<const uint8_t*>(g.data());
+    ASSERT_EQ(b[0x55] & 0x01, 1);
+    const size_t recordSize = px::le16(b), headerSize = px::le16(b + 2), blockSize = size_t(b[5]) * 1024;
+    std::vector<std::string> keys;
+    for (uint16_t block = px::le16(b + 0x0E); block != 0 && keys.size() < 10;) {
+        const size_t at = headerSize + (block - 1u) * blockSize;
+        ASSERT_LE(at + blockSize, g.size());
+        const int n = int16_t(px::le16(b + at + 4)) / int(recordSize) + 1;
+        for (int i = 0; i < n; ++i)
+            keys.push_back(g.substr(at + 6 + size_t(i) * recordSize, 20).c_str());
+        block = px::le16(b + at);
+    }
+    std::vector<std::string> expected;
+    for (RecordId id : t->recordIds())
+        expected.push_back(foldAsciiUpper(t->rawText(id, 1)));
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(keys, expected);
 }
 
 TEST(ParadoxWrite, ExistingTablesOpenForWriting)

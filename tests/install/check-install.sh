@@ -11,7 +11,7 @@ id=org.tipvault.Tipvault
 usr=$work/root/usr
 
 DESTDIR=$work/root cmake --install "$build" --prefix /usr >/dev/null
-for f in bin/tipvault share/tipvault/DTOPICS.DB share/tipvault/DELPNEWS.DBF share/tipvault/private.db \
+for f in bin/tipvault bin/tvdump share/tipvault/DTOPICS.DB share/tipvault/DELPNEWS.DBF share/tipvault/private.db \
          share/applications/$id.desktop share/icons/hicolor/scalable/apps/$id.svg share/metainfo/$id.metainfo.xml; do
   [ -f "$usr/$f" ] || { echo "FAIL: $f is not installed"; exit 1; }
 done

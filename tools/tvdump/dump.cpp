@@ -24,8 +24,6 @@ void appendEscaped(std::string& out, std::string_view text)
     }
 }
 
-namespace {
-
 void appendNumber(std::string& out, double d)
 {
     char buf[64];
@@ -60,6 +58,20 @@ void appendTime(std::string& out, int64_t ms)
     }
 }
 
+void appendTimestamp(std::string& out, Timestamp ts, char sep)
+{
+    int64_t day = ts.ms / 86400000, rest = ts.ms % 86400000;
+    if (rest < 0) {
+        rest += 86400000;
+        --day;
+    }
+    appendDate(out, Date{int32_t(day)});
+    out += sep;
+    appendTime(out, rest);
+}
+
+namespace {
+
 void appendBlob(std::string& out, const std::string& bytes)
 {
     out += '<';
@@ -93,14 +105,7 @@ void appendValue(std::string& out, FieldType type, const Value& v)
     } else if (auto t = std::get_if<TimeOfDay>(&v)) {
         appendTime(out, t->ms);
     } else if (auto ts = std::get_if<Timestamp>(&v)) {
-        int64_t day = ts->ms / 86400000, rest = ts->ms % 86400000;
-        if (rest < 0) {
-            rest += 86400000;
-            --day;
-        }
-        appendDate(out, Date{int32_t(day)});
-        out += ' ';
-        appendTime(out, rest);
+        appendTimestamp(out, *ts, ' ');
     } else if (auto bl = std::get_if<Blob>(&v)) {
         appendBlob(out, bl->bytes);
     }

@@ -18,4 +18,12 @@ void appendEscaped(std::string& out, std::string_view text);
 // One value as printed in the dump; `bcd` is the exact text of a BCD field when known.
 void appendValue(std::string& out, tv::FieldType type, const tv::Value& v);
 
+// C-locale numbers: integers, doubles in the shortest form that reads back the same.
+void appendInt(std::string& out, int64_t v);
+void appendNumber(std::string& out, double d);
+// ISO 8601 forms: 2024-02-29, 13:05:00(.250), 2024-02-29 13:05:00 (`sep` between the two).
+void appendDate(std::string& out, tv::Date d);
+void appendTime(std::string& out, int64_t ms);
+void appendTimestamp(std::string& out, tv::Timestamp ts, char sep);
+
 } // namespace tvdump

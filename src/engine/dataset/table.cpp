@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <unordered_map>
 
@@ -14,7 +16,7 @@ namespace tv {
 namespace {
 
 
-enum class ListenerKind { Current, Data, State, AfterPost };
+enum class ListenerKind { Current, Data, State, AfterPost, AfterDelete };
 
 struct Listener {
     ListenerId id;
@@ -240,6 +242,7 @@ struct Table::Impl {
     void currentChanged() { emit(ListenerKind::Current, [](Listener& l) { l.plain(); }); }
     void dataChanged(DataChange c) { emit(ListenerKind::Data, [c](Listener& l) { l.data(c); }); }
     void afterPost() { emit(ListenerKind::AfterPost, [](Listener& l) { l.plain(); }); }
+    void afterDelete() { emit(ListenerKind::AfterDelete, [](Listener& l) { l.plain(); }); }
     void setState(TableState s)
     {
         if (state == s)
@@ -469,6 +472,19 @@ static int64_t integerOf(const Value& v)
 
 int64_t Table::asInteger(int field) const { return integerOf(value(field)); }
 int64_t Table::asInteger(std::string_view fieldName) const { return asInteger(fieldByName(fieldName)); }
+
+int64_t Table::largestInteger(int field) const
+{
+    d->requireOpen();
+    d->checkField(field);
+    const auto& ids = d->file->recordIds();
+    if (ids.empty())
+        return 0;
+    int64_t largest = INT64_MIN;
+    for (RecordId id : ids)
+        largest = std::max(largest, integerOf(d->valueOf(id, field)));
+    return largest;
+}
 bool Table::isNullField(int field) const { return isNull(value(field)); }
 
 Value Table::valueAt(int row, int field) const
@@ -657,6 +673,35 @@ void Table::edit()
     d->setState(TableState::Edit);
 }
 
+// The characters of `text` the code page cannot hold, each once, in the order they occur
+// (empty when the text is stored as it stands).
+static std::string unstorableCharacters(int codePage, const std::string& text)
+{
+    if (decodeText(codePage, encodeText(codePage, text)) == text)
+        return {};
+    std::string found;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        const auto lead = uint8_t(text[pos]);
+        size_t len = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+        len = std::min(len, text.size() - pos);
+        const std::string one = text.substr(pos, len);
+        pos += len;
+        if (decodeText(codePage, encodeText(codePage, one)) == one || found.find(one) != std::string::npos)
+            continue;
+        // The code point too, for a character the screen's font cannot show.
+        char32_t c = len == 1 ? lead : lead & (0xFF >> (len + 1));
+        for (size_t i = 1; i < len; ++i)
+            c = (c << 6) | (uint8_t(one[i]) & 0x3F);
+        char hex[16];
+        std::snprintf(hex, sizeof hex, " (U+%04X)", unsigned(c));
+        if (!found.empty())
+            found += ", ";
+        found += one + hex;
+    }
+    return found;
+}
+
 void Table::post()
 {
     d->requireOpen();
@@ -671,6 +716,17 @@ void Table::post()
         const std::string text = d->entered[f] ? *d->entered[f] : formatValue(fields[f], d->buffer[f], d->fmt);
         if (!text.empty() && !pic.matches(text))
             throw EngineError(pictureError(fields[f], pic, text));
+    }
+    // Text the file would have to change to store it is refused, never altered.
+    for (size_t f = 0; f < fields.size(); ++f) {
+        const auto* text = std::get_if<std::string>(&d->buffer[f]);
+        if (!text || !d->changed[f])
+            continue;
+        const std::string bad = unstorableCharacters(d->file->codePage(), *text);
+        if (!bad.empty())
+            throw EngineError("Field '" + fields[f].name + "' holds characters this table cannot store (code page " +
+                              std::to_string(d->file->codePage()) + "): " + bad +
+                              "\nChange them, then post again.");
     }
     // Primary key uniqueness.
     const int keyFields = d->file->primaryKeyFields();
@@ -751,6 +807,7 @@ void Table::remove()
         d->bof = d->eof = true;
     d->dataChanged(DataChange::RowsRemoved);
     d->currentChanged();
+    d->afterDelete();
 }
 
 void Table::refresh()
@@ -1015,6 +1072,13 @@ ListenerId Table::addStateChangedListener(std::function<void(TableState)> fn)
 ListenerId Table::addAfterPostListener(std::function<void()> fn)
 {
     auto l = std::make_shared<Listener>(Listener{d->nextListener++, ListenerKind::AfterPost, std::move(fn), {}, {}});
+    d->listeners.push_back(l);
+    return l->id;
+}
+
+ListenerId Table::addAfterDeleteListener(std::function<void()> fn)
+{
+    auto l = std::make_shared<Listener>(Listener{d->nextListener++, ListenerKind::AfterDelete, std::move(fn), {}, {}});
     d->listeners.push_back(l);
     return l->id;
 }

@@ -154,6 +154,9 @@ public:
     void setInteger(int field, int64_t v);
     // Fields changed since edit()/append().
     bool modified() const;
+    // The largest value of a field as an integer (asInteger rules) over every record of the
+    // table, whatever the filter lets through; 0 for an empty table.
+    int64_t largestInteger(int field) const;
 
     // ---- Navigation ---------------------------------------------------------------------
     void first();
@@ -186,12 +189,14 @@ public:
     // Starts editing the current record. Throws when the table is read-only or empty.
     void edit();
     // Stores the pending insertion or change. Fails with EngineError, staying in its state,
-    // on a duplicate primary key ("Key violation"), on a picture-mask mismatch, or when the
-    // file refuses the write. After success: state Browse, after-post listeners run.
+    // on a duplicate primary key ("Key violation"), on a picture-mask mismatch, on text the
+    // table's code page cannot hold (naming the field and the characters; nothing typed is
+    // ever changed to fit), or when the file refuses the write. After success: state Browse, after-post listeners run.
     void post();
     // Drops the pending insertion or change (nothing happens in browse state).
     void cancel();
-    // Deletes the current record (cancelling an insertion instead while inserting).
+    // Deletes the current record (cancelling an insertion instead while inserting). After a
+    // record was deleted the after-delete listeners run.
     void remove();
     // Re-reads the table (drops cached orders and the filter result, re-applies both) and
     // keeps the current record current when it is still there.
@@ -263,6 +268,7 @@ public:
     ListenerId addDataChangedListener(std::function<void(DataChange)> fn);
     ListenerId addStateChangedListener(std::function<void(TableState)> fn);
     ListenerId addAfterPostListener(std::function<void()> fn);
+    ListenerId addAfterDeleteListener(std::function<void()> fn);
     void removeListener(ListenerId id);
 
     // Bytes held by the dataset level (visible set, cached orders, filter result, keys),

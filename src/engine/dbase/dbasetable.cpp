@@ -84,10 +84,10 @@ void DbaseTable::load(OpenMode mode)
     }
 
     if (layout_.productionIndex) {
-        const std::string mdxPath = findCompanion(path_, "mdx");
-        if (!mdxPath.empty()) {
-            const MappedFile mdx(mdxPath);
-            indexes_ = readMdxTags(mdx.bytes(), mdxPath, layout_.fields, layout_.codePage);
+        mdxPath_ = findCompanion(path_, "mdx");
+        if (!mdxPath_.empty()) {
+            const MappedFile mdx(mdxPath_);
+            indexes_ = readMdxTags(mdx.bytes(), mdxPath_, layout_.fields, layout_.codePage);
         }
     }
 
@@ -115,10 +115,10 @@ std::unique_ptr<DbaseTable> DbaseTable::create(const std::string& path, const Ta
     layout.productionIndex = !spec.secondary.empty();
     const Today t = today();
     const std::string base = baseName(path);
-    const std::string dbf = buildDbfHeader(layout, t.year, t.month, t.day) + kEndOfFile;
+    const std::string header = buildDbfHeader(layout, t.year, t.month, t.day);
+    const std::string dbf = header + kEndOfFile;
     const std::string mdx =
-        layout.productionIndex ? buildMdx(path, base, spec.secondary, layout.fields, layout.codePage, t.year, t.month, t.day)
-                               : std::string();
+        layout.productionIndex ? buildMdx(path, base, spec.secondary, layout, header, t.year, t.month, t.day) : std::string();
     const std::string dbtPath = companionPath(path, "dbt");
     const std::string mdxPath = companionPath(path, "mdx");
     // An old table of that name goes first, so that a crash part way never leaves an old .DBF
@@ -276,10 +276,30 @@ void DbaseTable::flush()
         dbfFile_.sync();
         const Today t = today();
         patchDbfHeader(dbfImage_, layout_.recordCount, t.year, t.month, t.day);
-        dbfFile_.writeAt(0, std::string_view(dbfImage_).substr(0, 8));
+        // The production index gets the new records' keys after them (an index never points
+        // past the records on disk). One that this program cannot rebuild (a tag over an
+        // expression it does not evaluate, say) stops being the production index, so that
+        // dBASE does not trust its stale keys.
+        std::string mdx;
+        if (layout_.productionIndex && !mdxPath_.empty()) {
+            try {
+                mdx = buildMdx(mdxPath_, baseName(path_), indexes_, layout_, dbfImage_, t.year, t.month, t.day);
+            } catch (const EngineError&) {
+                mdx.clear();
+            }
+        }
+        if (layout_.productionIndex && mdx.empty()) {
+            layout_.productionIndex = false;
+            dbfImage_[0x1C] = 0;
+        }
+        dbfFile_.writeAt(0, std::string_view(dbfImage_).substr(0, 0x1D));
         dbfFile_.sync();
         diskRecords_ = layout_.recordCount;
         refreshViews();
+        if (!mdx.empty()) {
+            replaceFileDurably(mdxPath_, mdx);
+            syncFolderOf(mdxPath_);
+        }
     }
 }
 

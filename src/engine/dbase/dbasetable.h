@@ -47,6 +47,7 @@ private:
     std::string_view dbf_;
     dbase::MemoFile memo_;
     std::string memoPath_;
+    std::string mdxPath_;   // the production index, when the header names one and it is there
 
     // Read-only tables.
     MappedFile dbfMap_;

@@ -134,17 +134,19 @@ DbfLayout parseDbf(std::string_view file, const std::string& path)
         throw EngineError(path + ": header length " + std::to_string(l.headerLength) + " is beyond the end of the file (" +
                           std::to_string(file.size()) + " bytes)");
 
-    // Field descriptors up to the 0x0D end marker.
+    // Field descriptors up to the 0x0D end marker. Some writers leave the marker out: a 0x00
+    // stands in its place, or the header ends right after the last descriptor. Such a list is
+    // taken as it stands when its fields fill the record exactly.
     size_t pos = kHeaderSize;
     uint32_t offset = 1;
+    bool marked = false;
     while (true) {
-        if (pos >= l.headerLength)
-            throw EngineError(path + ": the field list has no end marker inside the header");
-        if (file[pos] == '\x0D')
+        if (pos < l.headerLength && file[pos] == '\x0D') {
+            marked = true;
             break;
-        if (pos + kDescriptorSize > l.headerLength)
-            throw EngineError(path + ": field descriptor " + std::to_string(l.fields.size() + 1) +
-                              " runs past the end of the header");
+        }
+        if (pos + kDescriptorSize > l.headerLength || file[pos] == '\0')
+            break;
         const std::string_view d = file.substr(pos, kDescriptorSize);
         const std::string_view rawName = d.substr(0, std::min<size_t>(11, d.substr(0, 11).find('\0')));
         FieldDef f;
@@ -167,8 +169,9 @@ DbfLayout parseDbf(std::string_view file, const std::string& path)
         pos += kDescriptorSize;
     }
     if (offset != l.recordLength)
-        throw EngineError(path + ": record length " + std::to_string(l.recordLength) +
-                          " does not match the fields, which take " + std::to_string(offset) + " bytes");
+        throw EngineError(path + ": " + (marked ? "" : "the field list has no end marker and ") + "record length " +
+                          std::to_string(l.recordLength) + " does not match the fields, which take " +
+                          std::to_string(offset) + " bytes");
     if (l.recordsEnd() > file.size())
         throw EngineError(path + ": file is too short for its " + std::to_string(l.recordCount) + " records (" +
                           std::to_string(file.size()) + " bytes, " + std::to_string(l.recordsEnd()) + " needed)");

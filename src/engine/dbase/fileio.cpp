@@ -1,6 +1,7 @@
 #include "fileio.h"
 
 #include "engine/engineerror.h"
+#include "engine/paradox/pxlock.h"
 
 #include <algorithm>
 #include <cctype>
@@ -170,7 +171,11 @@ std::string findCompanion(const std::string& path, const std::string& ext)
          {companionPath(path, ext), stem + "." + withCase(ext, false), stem + "." + withCase(ext, true)})
         if (fileExists(candidate))
             return candidate;
-    return {};
+    // Files copied from DOS or Windows come in any mix of cases ("agencias.dbf" beside
+    // "AGENCIAS.DBT", "b_daten.DBt"): any name of the folder equal to ours but for case.
+    bool found = false;
+    const std::string other = px::companionPath(path, ext, &found);
+    return found && fileExists(other) ? other : std::string();
 }
 
 std::string baseName(const std::string& path)

@@ -42,8 +42,8 @@ private:
 // The path of a companion file: `path` with its extension replaced by `ext` ("dbt"), in the
 // letter case of the table's own extension (NEWS.DBF -> NEWS.DBT).
 std::string companionPath(const std::string& path, const std::string& ext);
-// The existing companion file, trying the table's letter case, then lower and upper case;
-// empty when there is none.
+// The existing companion file, trying the table's letter case, then lower and upper case,
+// then any name in the folder that differs only in case; empty when there is none.
 std::string findCompanion(const std::string& path, const std::string& ext);
 // The file name without folder and extension.
 std::string baseName(const std::string& path);

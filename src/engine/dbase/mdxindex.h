@@ -1,6 +1,9 @@
 #pragma once
 // The production .MDX index of a dBASE IV table: its tag definitions (name, key expression,
-// order). Keys are not read; the dataset layer orders records itself.
+// order) are read; keys are not read (the dataset layer orders records itself), but written in
+// full, so that other dBASE programs find every record through the tags.
+#include "dbfformat.h"
+
 #include "engine/tablefile.h"
 
 #include <string>
@@ -18,9 +21,10 @@ std::vector<IndexDef> readMdxTags(std::string_view bytes, const std::string& pat
 // or UPPER(field) is a field index (UPPER: case-insensitive), anything else an expression.
 void interpretKeyExpression(IndexDef& def, const std::vector<FieldDef>& fields);
 
-// A production .MDX holding the definitions of `indexes` over `fields` (no keys yet).
-// Throws EngineError naming `path` for an index dBASE cannot express.
+// A production .MDX holding `indexes` with a key tree each, built from the records of `dbf` (a
+// whole .DBF image laid out as `layout`). Throws EngineError naming `path` for an index dBASE
+// cannot express or whose keys cannot be built.
 std::string buildMdx(const std::string& path, const std::string& tableBaseName, const std::vector<IndexDef>& indexes,
-                     const std::vector<FieldDef>& fields, int codePage, int year, int month, int day);
+                     const DbfLayout& layout, std::string_view dbf, int year, int month, int day);
 
 } // namespace tv::dbase

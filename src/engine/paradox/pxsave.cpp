@@ -487,7 +487,7 @@ std::vector<FileChange> ParadoxTable::buildFiles() const
             treeBytes += size_t(xl.fields[i].width);
 
         // The index records one after another, and beside them their sort keys: the tree
-        // fields, the indexed alpha fields folded to upper case (a-z) when case does not count.
+        // fields as stored.
         const size_t n = ids_.size();
         std::string xrecs(n * xSize, '\0');
         std::string keys(n * treeBytes, '\0');
@@ -511,19 +511,20 @@ std::vector<FileChange> ParadoxTable::buildFiles() const
                 encodeInt(p + at + 4, 2, blockOf[id]);
                 encodeInt(p + at + 6, 2, slotOf[id]);
             }
-            char* k = keys.data() + r * treeBytes;
-            std::memcpy(k, x, treeBytes);
+            // A case-insensitive index stores its alpha keys upper-cased, as Paradox does
+            // (readers compare them as stored).
             if (def.caseInsensitive) {
                 size_t kat = 0;
                 for (size_t c : cols) {
                     const FieldDesc& d = header_.fields[c];
                     if (d.type == FieldType::Alpha)
                         for (size_t i = kat; i < kat + size_t(d.width); ++i)
-                            if (k[i] >= 'a' && k[i] <= 'z')
-                                k[i] = char(k[i] - 32);
+                            if (x[i] >= 'a' && x[i] <= 'z')
+                                x[i] = char(x[i] - 32);
                     kat += size_t(d.width);
                 }
             }
+            std::memcpy(keys.data() + r * treeBytes, x, treeBytes);
         }
         std::vector<uint32_t> order(n);
         for (size_t i = 0; i < n; ++i)

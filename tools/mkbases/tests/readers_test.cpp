@@ -2,6 +2,8 @@
 // identically through Debian's perl XBase module.
 #include "testsupport.h"
 
+#include "engine/codepage.h"
+
 #include <gtest/gtest.h>
 
 #include <charconv>
@@ -77,6 +79,27 @@ TEST(Readers, TheNewsBaseReadsIdenticallyThroughPerlXBase)
             mine += printed(v);
         }
         EXPECT_EQ(perl[i + 1], mine) << "record " << i;
+    }
+
+    // Every tag of the production index walks every record once, in key order (its keys are
+    // the upper-cased field).
+    const std::string mdx = sampleDir() + "/DELPNEWS.MDX";
+    for (const tv::IndexDef& tag : t->indexes()) {
+        SCOPED_TRACE(tag.name);
+        ASSERT_EQ(runCommand("index_dump '" + mdx + "' " + tag.name, &out), 0);
+        const auto walked = lines(out);
+        ASSERT_EQ(walked.size(), recs.size());
+        const int f = tv::findFieldNoCase(t->fields(), tag.fields.at(0));
+        std::vector<bool> seen(recs.size());
+        std::string previous;
+        for (const std::string& line : walked) {
+            const size_t record = std::stoul(line.substr(line.find_last_of(' ') + 1));
+            ASSERT_TRUE(record >= 1 && record <= recs.size() && !seen[record - 1]) << line;
+            seen[record - 1] = true;
+            const std::string key = tv::foldAsciiUpper(t->rawText(tv::RecordId(record - 1), f));
+            EXPECT_LE(previous, key);
+            previous = key;
+        }
     }
 }
 

@@ -1,0 +1,237 @@
+// The private notes base keeps what the user typed or deleted: deletes are on disk at once
+// (checked across a kill -9), new notes get a free ID whatever the filter shows, a failed save
+// is kept, retried and asked about at exit, and text the base cannot store is refused, not
+// altered.
+
+#include "apptest.h"
+
+#include "app/datamodule.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QTest>
+#include <QThread>
+
+#include <csignal>
+#include <functional>
+#include <map>
+#include <sys/resource.h>
+
+using namespace apptest;
+
+namespace {
+
+const char* const kChildFolder = "TV_NOTES_CHILD_FOLDER";
+
+// ID -> Topic of every note in the private base file as it is on disk.
+std::map<int64_t, std::string> notesOnDisk(const QString& folder)
+{
+    tv::Table t;
+    t.open(QDir(folder).filePath(QStringLiteral("private.db")).toStdString());
+    std::map<int64_t, std::string> notes;
+    for (int r = 0; r < t.recordCount(); ++r)
+        notes[std::get<int64_t>(t.valueAt(r, 0))] = t.displayTextAt(r, t.fieldByName("Topic"));
+    return notes;
+}
+
+// While alive, every write that would grow a file fails (as on a full disk).
+class WritesFail {
+public:
+    WritesFail()
+    {
+        std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &m_old);
+        rlimit none = m_old;
+        none.rlim_cur = 0;
+        setrlimit(RLIMIT_FSIZE, &none);
+    }
+    ~WritesFail() { setrlimit(RLIMIT_FSIZE, &m_old); }
+
+private:
+    rlimit m_old{};
+};
+
+// The child of the kill test: deletes the first note through the data module, says which,
+// then waits to be killed.
+int deleteAndWait(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    initApplication();
+    tv::app::createDataModule(qEnvironmentVariable(kChildFolder));
+    tv::Table* t9 = tv::app::baseTable(9);
+    t9->first();
+    const int64_t id = t9->asInteger(0);
+    t9->remove();
+    printf("%lld\n", static_cast<long long>(id));
+    fflush(stdout);
+    QThread::sleep(60);
+    return 0;
+}
+
+} // namespace
+
+class NotesTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { initApplication(); }
+
+    void aDeleteSurvivesAKillRightAfterIt()
+    {
+        BaseFolder bases({"private.db"});
+        const auto before = notesOnDisk(bases.path());
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QString::fromLatin1(kChildFolder), bases.path());
+        child.setProcessEnvironment(env);
+        child.start(QCoreApplication::applicationFilePath(), {});
+        QVERIFY(child.waitForReadyRead(30000));
+        const int64_t deleted = child.readLine().trimmed().toLongLong();
+        ::kill(pid_t(child.processId()), SIGKILL);
+        QVERIFY(child.waitForFinished(10000));
+        QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+
+        auto after = notesOnDisk(bases.path());
+        QVERIFY(before.count(deleted) && !after.count(deleted));
+        after[deleted] = before.at(deleted);
+        QCOMPARE(after, before);
+    }
+
+    void appendTakesAFreeIdWhateverTheFilterShows()
+    {
+        BaseFolder bases({"private.db"});
+        Session s(bases.path());
+        s.showPage(9);
+        tv::Table* t9 = tv::app::baseTable(9);
+        const int64_t top = notesOnDisk(bases.path()).rbegin()->first;
+        const std::pair<const char*, std::function<void()>> shapes[] = {
+            {"the top ID hidden", [&] { t9->setFilter({{"ID", "", tv::fdMatchRange, "", "", std::to_string(top - 1)}}); }},
+            {"nothing shown", [&] { t9->setFilter({{"Topic", "", tv::fdMatchExact, "no note is called this", "", ""}}); }},
+            {"an empty table", [&] {
+                 t9->clearFilter();
+                 while (t9->recordCount() > 0)
+                     t9->remove();
+             }}};
+        for (const auto& [topic, shape] : shapes) {
+            shape();
+            const auto onDisk = notesOnDisk(bases.path());
+            const int64_t expected = onDisk.empty() ? 1 : onDisk.rbegin()->first + 1;
+            BoxAnswerer ok({QMessageBox::Ok});
+            s.click("btnInsert");
+            QCOMPARE(t9->asInteger(0), expected);
+            t9->setText("Topic", topic);
+            s.click("btnPostRecord");
+            QCOMPARE(ok.texts, QStringList());
+            QCOMPARE(notesOnDisk(bases.path()).at(expected), std::string(topic));
+        }
+    }
+
+    void aFailedSaveIsKeptRetriedAndAskedAboutAtExit()
+    {
+        BaseFolder bases({"private.db"});
+        Session s(bases.path());
+        s.showPage(9);
+        tv::Table* t9 = tv::app::baseTable(9);
+        const auto original = notesOnDisk(bases.path());
+        const int64_t doomed = original.begin()->first;
+        int64_t noteA = 0;
+        {
+            WritesFail full;
+            {
+                BoxAnswerer boxes({QMessageBox::Ok, QMessageBox::Yes, QMessageBox::Ok});
+                s.click("btnInsert");
+                noteA = t9->asInteger(0);
+                t9->setText("Topic", "Posted while the disk is full");
+                s.click("btnPostRecord");
+                QCOMPARE(t9->state(), tv::TableState::Browse);
+                t9->first();
+                s.click("btnDelete");
+                QCOMPARE(boxes.texts.size(), 3);
+                QVERIFY(boxes.texts[0].contains(QStringLiteral("not on disk yet")));
+                QVERIFY(t9->hasUnsavedChanges());
+            }
+
+            // Exit asks; trying again fails again and asks again; staying keeps everything.
+            BoxAnswerer exit({QMessageBox::Yes, QMessageBox::Retry, QMessageBox::Cancel});
+            s.form().ExitItemClick();
+            QCOMPARE(exit.texts.size(), 3);
+            QVERIFY(exit.texts[1].contains(QStringLiteral("not on disk")));
+            QVERIFY(t9->isOpen() && t9->hasUnsavedChanges());
+            QCOMPARE(notesOnDisk(bases.path()), original);
+        }
+        // The next post writes the earlier changes too.
+        s.click("btnInsert");
+        const int64_t noteB = t9->asInteger(0);
+        t9->setText("Topic", "Posted once the disk has room");
+        s.click("btnPostRecord");
+        QVERIFY(!t9->hasUnsavedChanges());
+        auto onDisk = notesOnDisk(bases.path());
+        QVERIFY(onDisk.count(noteA) && onDisk.count(noteB) && !onDisk.count(doomed));
+
+        // An edit whose save failed, then a pending note that cannot be posted (its ID is
+        // taken): exit asks about the note; leaving without it drops only it, and the edit is
+        // saved.
+        {
+            WritesFail full;
+            BoxAnswerer ok({QMessageBox::Ok});
+            s.click("btnEditRecord");
+            t9->setText("Topic", "Edited while the disk is full");
+            s.click("btnPostRecord");
+            QCOMPARE(ok.texts.size(), 1);
+        }
+        const int64_t edited = t9->asInteger(0);
+        s.click("btnInsert");
+        t9->setInteger(0, noteA);
+        {
+            BoxAnswerer leave({QMessageBox::Yes, QMessageBox::Discard});
+            s.form().ExitItemClick();
+            QCOMPARE(leave.texts.size(), 2);
+            QVERIFY(leave.texts[1].contains(QStringLiteral("Key violation")));
+        }
+        QVERIFY(!t9->isOpen());
+        onDisk = notesOnDisk(bases.path());
+        QCOMPARE(onDisk.at(edited), std::string("Edited while the disk is full"));
+        QVERIFY(onDisk.count(noteA) && onDisk.count(noteB) && !onDisk.count(doomed));
+    }
+
+    void textTheBaseCannotStoreIsRefusedNotAltered()
+    {
+        BaseFolder bases({"private.db"});
+        Session s(bases.path());
+        s.showPage(9);
+        tv::Table* t9 = tv::app::baseTable(9);
+        s.click("btnInsert");
+        const int64_t id = t9->asInteger(0);
+        const std::string typed = "Tea \u2615 at the caf\u00e9 \u65e5\u672c \u2615";
+        t9->setText("Topic", typed);
+        {
+            BoxAnswerer ok({QMessageBox::Ok});
+            s.click("btnPostRecord");
+            QCOMPARE(ok.texts.size(), 1);
+            const QString text = ok.texts.front();
+            QVERIFY2(text.contains(QStringLiteral("'Topic'")) && text.count(QString::fromUtf8("\u2615")) == 1
+                         && text.contains(QStringLiteral("U+2615")) && text.contains(QString::fromUtf8("\u65e5"))
+                         && text.contains(QString::fromUtf8("\u672c")) && !text.contains(QString::fromUtf8("\u00e9")),
+                     qPrintable(text));
+        }
+        QCOMPARE(t9->state(), tv::TableState::Insert);
+        QCOMPARE(t9->displayText("Topic"), typed);
+        QVERIFY(!notesOnDisk(bases.path()).count(id));
+
+        t9->setText("Topic", "Tea at the caf\u00e9");
+        s.click("btnPostRecord");
+        QCOMPARE(t9->state(), tv::TableState::Browse);
+        QCOMPARE(notesOnDisk(bases.path()).at(id), std::string("Tea at the caf\u00e9"));
+    }
+};
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsSet(kChildFolder))
+        return deleteAndWait(argc, argv);
+    QApplication app(argc, argv);
+    NotesTest test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "notes_test.moc"

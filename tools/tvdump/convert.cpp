@@ -1,0 +1,273 @@
+#include "convert.h"
+
+#include "engine/codepage.h"
+#include "engine/paradox/paradoxtable.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+namespace tvdump {
+
+using namespace tv;
+
+namespace {
+
+constexpr size_t kFlushBytes = 1u << 20;
+
+bool isBlobType(FieldType t) { return kindOf(t) == FieldKind::Blob; }
+
+} // namespace
+
+int parseCodePage(const std::string& text)
+{
+    std::string s = foldAsciiUpper(text);
+    if (s == "ROMAN8" || s == "ROMAN-8")
+        return kCodePageRoman8;
+    if (s.rfind("CP", 0) == 0)
+        s.erase(0, 2);
+    if (s.empty() || s.size() > 6 || s.find_first_not_of("0123456789") != std::string::npos)
+        return 0;
+    const int cp = std::atoi(s.c_str());
+    return isKnownCodePage(cp) ? cp : 0;
+}
+
+RecordReader::RecordReader(const TableFile& table, const ConvertOptions& options) : table_(table), options_(options)
+{
+    if (options.codePage != 0 && options.codePage != table.codePage())
+        overrideCodePage_ = options.codePage;
+    const auto& fields = table.fields();
+    for (size_t i = 0; i < fields.size(); ++i) {
+        if (!options.blobs && isBlobType(fields[i].type))
+            continue;
+        Column c;
+        c.field = int(i);
+        c.type = fields[i].type;
+        c.kind = kindOf(c.type);
+        // Field names were decoded with the declared code page; take them back to their bytes.
+        c.name = overrideCodePage_ ? decodeText(overrideCodePage_, encodeText(table.codePage(), fields[i].name)) : fields[i].name;
+        // Repeated names (letter case aside) get a number: JSON keys and SQLite columns must differ.
+        const std::string base = c.name;
+        for (int n = 2; std::any_of(columns_.begin(), columns_.end(), [&](const Column& o) { return foldAsciiUpper(o.name) == foldAsciiUpper(c.name); }); ++n)
+            c.name = base + '_' + std::to_string(n);
+        columns_.push_back(std::move(c));
+    }
+}
+
+void RecordReader::read(RecordId id, size_t column, Cell& out) const
+{
+    const Column& c = columns_[column];
+    out.exact.clear();
+    if (overrideCodePage_ && (c.kind == FieldKind::Text || c.kind == FieldKind::Memo)) {
+        const std::string_view raw = table_.rawText(id, c.field);
+        if (raw.empty())
+            out.value = std::monostate{};
+        else
+            out.value = decodeText(overrideCodePage_, raw);
+        return;
+    }
+    if (c.type == FieldType::Bcd) {
+        if (const auto* px = dynamic_cast<const ParadoxTable*>(&table_)) {
+            out.exact = px->bcdText(id, c.field);
+            if (out.exact == "?")
+                out.exact.clear();   // digits that make no number: take the engine's reading
+            else {
+                out.value = std::monostate{};
+                return;
+            }
+        }
+    }
+    out.value = table_.value(id, c.field);
+    if (const auto* s = std::get_if<std::string>(&out.value); s && s->empty())
+        out.value = std::monostate{};   // the formats keep no empty text apart from a blank field
+    else if (const auto* d = std::get_if<double>(&out.value); d && !std::isfinite(*d))
+        out.value = std::monostate{};   // stored digits that make no number; JSON and SQLite hold none
+}
+
+void RecordReader::tick(size_t done) const
+{
+    if (options_.progress && done % 4096 == 0)
+        options_.progress(done, table_.recordIds().size());
+}
+
+void appendBase64(std::string& out, std::string_view bytes)
+{
+    static const char* const digits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    size_t n = bytes.size(), i = 0;
+    out.reserve(out.size() + (n + 2) / 3 * 4);
+    for (; i + 3 <= n; i += 3) {
+        const uint32_t v = uint32_t(p[i]) << 16 | uint32_t(p[i + 1]) << 8 | p[i + 2];
+        const char q[4] = {digits[v >> 18], digits[(v >> 12) & 63], digits[(v >> 6) & 63], digits[v & 63]};
+        out.append(q, 4);
+    }
+    if (n - i == 1) {
+        const uint32_t v = uint32_t(p[i]) << 16;
+        out += digits[v >> 18];
+        out += digits[(v >> 12) & 63];
+        out += "==";
+    } else if (n - i == 2) {
+        const uint32_t v = uint32_t(p[i]) << 16 | uint32_t(p[i + 1]) << 8;
+        out += digits[v >> 18];
+        out += digits[(v >> 12) & 63];
+        out += digits[(v >> 6) & 63];
+        out += '=';
+    }
+}
+
+namespace {
+
+// Everything but text, which each format quotes its own way. Returns false for text.
+bool appendPlain(std::string& out, const Cell& cell, char timestampSep)
+{
+    const Value& v = cell.value;
+    if (!cell.exact.empty())
+        out += cell.exact;
+    else if (auto i = std::get_if<int64_t>(&v))
+        appendInt(out, *i);
+    else if (auto d = std::get_if<double>(&v))
+        appendNumber(out, *d);
+    else if (auto b = std::get_if<bool>(&v))
+        out += *b ? "true" : "false";
+    else if (auto dt = std::get_if<Date>(&v))
+        appendDate(out, *dt);
+    else if (auto t = std::get_if<TimeOfDay>(&v))
+        appendTime(out, t->ms);
+    else if (auto ts = std::get_if<Timestamp>(&v))
+        appendTimestamp(out, *ts, timestampSep);
+    else if (auto bl = std::get_if<Blob>(&v))
+        appendBase64(out, bl->bytes);
+    else
+        return isNull(v);
+    return true;
+}
+
+void appendCsvText(std::string& out, std::string_view s)
+{
+    if (s.find_first_of(",\"\r\n") == std::string_view::npos) {
+        out += s;
+        return;
+    }
+    out += '"';
+    for (size_t at = 0;;) {
+        const size_t q = s.find('"', at);
+        out.append(s.substr(at, q == std::string_view::npos ? std::string_view::npos : q + 1 - at));
+        if (q == std::string_view::npos)
+            break;
+        out += '"';
+        at = q + 1;
+    }
+    out += '"';
+}
+
+void appendJsonText(std::string& out, std::string_view s)
+{
+    static const char* const hex = "0123456789abcdef";
+    out += '"';
+    size_t start = 0;
+    for (size_t i = 0; i < s.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(s[i]);
+        if (c >= 0x20 && c != '"' && c != '\\')
+            continue;
+        out.append(s.data() + start, i - start);
+        start = i + 1;
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        case '\b': out += "\\b"; break;
+        case '\f': out += "\\f"; break;
+        default: {
+            const char u[6] = {'\\', 'u', '0', '0', hex[c >> 4], hex[c & 15]};
+            out.append(u, 6);
+        }
+        }
+    }
+    out.append(s.data() + start, s.size() - start);
+    out += '"';
+}
+
+template <typename Row>
+void writeRecords(const RecordReader& reader, std::string& out, const std::function<void(std::string&)>& flush, Row row)
+{
+    Cell cell;
+    size_t done = 0;
+    for (RecordId id : reader.records()) {
+        row(id, cell);
+        if (out.size() >= kFlushBytes)
+            flush(out);
+        reader.tick(++done);
+    }
+    flush(out);
+}
+
+} // namespace
+
+void writeCsv(const TableFile& table, const ConvertOptions& options, const std::function<void(std::string&)>& flush)
+{
+    const RecordReader reader(table, options);
+    const auto& columns = reader.columns();
+    std::string out;
+    for (size_t c = 0; c < columns.size(); ++c) {
+        if (c)
+            out += ',';
+        appendCsvText(out, columns[c].name);
+    }
+    out += "\r\n";
+    writeRecords(reader, out, flush, [&](RecordId id, Cell& cell) {
+        const size_t start = out.size();
+        for (size_t c = 0; c < columns.size(); ++c) {
+            if (c)
+                out += ',';
+            reader.read(id, c, cell);
+            if (!appendPlain(out, cell, 'T'))
+                appendCsvText(out, std::get<std::string>(cell.value));
+        }
+        if (out.size() == start)
+            out += "\"\"";   // a blank line would be no record at all
+        out += "\r\n";
+    });
+}
+
+void writeJsonLines(const TableFile& table, const ConvertOptions& options, const std::function<void(std::string&)>& flush)
+{
+    const RecordReader reader(table, options);
+    const auto& columns = reader.columns();
+    // The keys with their quotes and colon, made once.
+    std::vector<std::string> keys;
+    for (const auto& c : columns) {
+        std::string k;
+        appendJsonText(k, c.name);
+        keys.push_back(k + ':');
+    }
+    std::string out;
+    writeRecords(reader, out, flush, [&](RecordId id, Cell& cell) {
+        out += '{';
+        for (size_t c = 0; c < columns.size(); ++c) {
+            if (c)
+                out += ',';
+            out += keys[c];
+            reader.read(id, c, cell);
+            const Value& v = cell.value;
+            const bool quoted = cell.exact.empty() && (std::holds_alternative<Date>(v) || std::holds_alternative<TimeOfDay>(v) ||
+                                                       std::holds_alternative<Timestamp>(v) || std::holds_alternative<Blob>(v));
+            if (isNull(v) && cell.exact.empty())
+                out += "null";
+            else if (auto s = std::get_if<std::string>(&v))
+                appendJsonText(out, *s);
+            else {
+                if (quoted)
+                    out += '"';
+                appendPlain(out, cell, 'T');
+                if (quoted)
+                    out += '"';
+            }
+        }
+        out += "}\n";
+    });
+}
+
+} // namespace tvdump

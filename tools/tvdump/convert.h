@@ -1,0 +1,65 @@
+#pragma once
+// Conversion of a table into current formats: CSV (RFC 4180), JSON Lines and SQLite. Records
+// are read and written one at a time, so memory does not grow with the table.
+
+#include "dump.h"
+#include "engine/tablefile.h"
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace tvdump {
+
+struct ConvertOptions {
+    int codePage = 0;    // decode text with this code page instead of the table's own (0: keep)
+    bool blobs = true;   // false: leave graphic, OLE, binary and bytes fields out
+    // Called now and then with the records done so far and the total.
+    std::function<void(size_t done, size_t total)> progress;
+};
+
+// One output column: a field of the table.
+struct Column {
+    int field = 0;
+    std::string name;   // UTF-8, in the code page asked for
+    tv::FieldType type = tv::FieldType::Alpha;
+    tv::FieldKind kind = tv::FieldKind::Text;
+};
+
+// A value ready for output. `exact` holds the exact decimal text of a BCD number, which a
+// double cannot always carry; then `value` is null.
+struct Cell {
+    tv::Value value;
+    std::string exact;
+};
+
+// Reads the records of a table as output columns, text decoded as the options ask.
+class RecordReader {
+public:
+    RecordReader(const tv::TableFile& table, const ConvertOptions& options);
+    const std::vector<Column>& columns() const { return columns_; }
+    const std::vector<tv::RecordId>& records() const { return table_.recordIds(); }
+    void read(tv::RecordId id, size_t column, Cell& out) const;
+    // Reports progress every few thousand records.
+    void tick(size_t done) const;
+
+private:
+    const tv::TableFile& table_;
+    const ConvertOptions& options_;
+    std::vector<Column> columns_;
+    int overrideCodePage_ = 0;
+};
+
+// Parses "866", "cp866", "CP1251" or "roman8"; 0 when it names no supported code page.
+int parseCodePage(const std::string& text);
+
+void appendBase64(std::string& out, std::string_view bytes);
+
+// Writes the table as CSV: a header row of the field names, then one row per record, rows ended
+// by CRLF. `flush` receives the text whenever it grows large and once at the end; it empties it.
+void writeCsv(const tv::TableFile& table, const ConvertOptions& options, const std::function<void(std::string&)>& flush);
+// Writes one JSON object per record and line.
+void writeJsonLines(const tv::TableFile& table, const ConvertOptions& options, const std::function<void(std::string&)>& flush);
+
+} // namespace tvdump

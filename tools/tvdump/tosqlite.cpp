@@ -1,0 +1,224 @@
+#include "tosqlite.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace tvdump {
+
+using namespace tv;
+
+std::string quoteIdentifier(std::string_view name)
+{
+    std::string out = "\"";
+    for (char c : name) {
+        out += c;
+        if (c == '"')
+            out += '"';
+    }
+    return out + '"';
+}
+
+namespace {
+
+const char* sqlType(FieldType t)
+{
+    switch (t) {
+    case FieldType::Bcd:
+    case FieldType::DbNumeric:
+        return "NUMERIC";   // exact decimals stay exact; whole numbers are stored as integers
+    default: break;
+    }
+    switch (kindOf(t)) {
+    case FieldKind::Text:
+    case FieldKind::Memo: return "TEXT";
+    case FieldKind::Integer: return "INTEGER";
+    case FieldKind::Float: return "REAL";
+    case FieldKind::Date: return "DATE";
+    case FieldKind::Time: return "TIME";
+    case FieldKind::Timestamp: return "DATETIME";
+    case FieldKind::Boolean: return "BOOLEAN";
+    case FieldKind::Blob: return "BLOB";
+    }
+    return "";
+}
+
+// The output column of the field called `name`, or null when it is not written.
+const Column* columnOf(const TableFile& table, const std::vector<Column>& columns, const std::string& name)
+{
+    const int field = findFieldNoCase(table.fields(), name);
+    for (const auto& c : columns)
+        if (c.field == field)
+            return &c;
+    return nullptr;
+}
+
+struct Statement {
+    sqlite3_stmt* st = nullptr;
+    ~Statement() { sqlite3_finalize(st); }
+};
+
+} // namespace
+
+SqliteOutput::SqliteOutput(const std::string& path, bool fresh)
+{
+    if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
+        const std::string msg = db_ ? sqlite3_errmsg(db_) : "out of memory";
+        sqlite3_close(db_);
+        db_ = nullptr;
+        throw std::runtime_error(msg);
+    }
+    // A new file is thrown away as a whole when anything fails, so it needs no journal.
+    exec(fresh ? "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF;" : "PRAGMA synchronous=FULL;");
+    exec("PRAGMA cache_size=-65536; BEGIN IMMEDIATE;");
+    open_ = true;
+}
+
+SqliteOutput::~SqliteOutput()
+{
+    if (open_)
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(db_);
+}
+
+void SqliteOutput::fail(const std::string& what) { throw std::runtime_error(what + ": " + sqlite3_errmsg(db_)); }
+
+void SqliteOutput::exec(const std::string& sql)
+{
+    char* err = nullptr;
+    if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &err) != SQLITE_OK) {
+        const std::string msg = err ? err : sqlite3_errmsg(db_);
+        sqlite3_free(err);
+        throw std::runtime_error(msg);
+    }
+}
+
+void SqliteOutput::commit()
+{
+    exec("COMMIT");
+    open_ = false;
+}
+
+std::vector<std::string> SqliteOutput::schema(const TableFile& table, const std::string& name, const std::vector<Column>& columns)
+{
+    const std::string qname = quoteIdentifier(name);
+    std::string create = "CREATE TABLE " + qname + " (";
+    for (size_t c = 0; c < columns.size(); ++c) {
+        create += c ? ", " : "";
+        create += quoteIdentifier(columns[c].name) + ' ' + sqlType(columns[c].type);
+    }
+    std::string key;
+    for (int f = 0; f < table.primaryKeyFields() && size_t(f) < table.fields().size(); ++f)
+        if (const Column* c = columnOf(table, columns, table.fields()[size_t(f)].name))
+            key += (key.empty() ? "" : ", ") + quoteIdentifier(c->name);
+    if (!key.empty())
+        create += ", PRIMARY KEY (" + key + ')';
+    std::vector<std::string> out{create + ')'};
+
+    std::vector<std::string> used;
+    for (const auto& ix : table.indexes()) {
+        if (ix.primary || ix.fields.empty())
+            continue;
+        std::string cols, label;
+        for (const auto& f : ix.fields) {
+            const Column* c = columnOf(table, columns, f);
+            if (!c) {
+                cols.clear();
+                break;
+            }
+            cols += (cols.empty() ? "" : ", ") + quoteIdentifier(c->name);
+            if (ix.caseInsensitive && (c->kind == FieldKind::Text || c->kind == FieldKind::Memo))
+                cols += " COLLATE NOCASE";
+            if (ix.descending)
+                cols += " DESC";
+            label += (label.empty() ? "" : "_") + c->name;
+        }
+        if (cols.empty())
+            continue;
+        // Index names are shared by the whole database: lead with the table's.
+        std::string ixName = name + '_' + (ix.name.empty() ? label : ix.name);
+        for (int n = 2; std::find(used.begin(), used.end(), ixName) != used.end(); ++n)
+            ixName = name + '_' + (ix.name.empty() ? label : ix.name) + '_' + std::to_string(n);
+        used.push_back(ixName);
+        out.push_back("CREATE INDEX " + quoteIdentifier(ixName) + " ON " + qname + " (" + cols + ')');
+    }
+    return out;
+}
+
+void SqliteOutput::add(const TableFile& table, const std::string& name, const ConvertOptions& options, bool replace)
+{
+    const RecordReader reader(table, options);
+    const auto& columns = reader.columns();
+    std::string existing;
+    {
+        Statement probe;
+        if (sqlite3_prepare_v2(db_, "SELECT type FROM sqlite_schema WHERE name = ?1 COLLATE NOCASE", -1, &probe.st, nullptr) != SQLITE_OK)
+            fail("cannot read the schema");
+        sqlite3_bind_text(probe.st, 1, name.data(), int(name.size()), SQLITE_STATIC);
+        if (sqlite3_step(probe.st) == SQLITE_ROW)
+            existing = reinterpret_cast<const char*>(sqlite3_column_text(probe.st, 0));
+    }
+    if (!existing.empty()) {
+        if (!replace || existing != "table")
+            throw std::runtime_error("the database already holds a " + existing + " called \"" + name + "\"" +
+                                     (existing == "table" ? " (--replace drops it)" : ""));
+        exec("DROP TABLE " + quoteIdentifier(name));
+    }
+    if (columns.empty())
+        throw std::runtime_error("the table has no fields to make SQLite columns of");
+    const auto statements = schema(table, name, columns);
+    exec(statements[0]);
+
+    std::string sql = "INSERT INTO " + quoteIdentifier(name) + " VALUES (";
+    for (size_t c = 0; c < columns.size(); ++c)
+        sql += c ? ",?" : "?";
+    Statement insert;
+    if (sqlite3_prepare_v2(db_, (sql + ')').c_str(), -1, &insert.st, nullptr) != SQLITE_OK)
+        fail("cannot prepare the insert");
+
+    // Every bound value stays alive until the row is stored.
+    std::vector<Cell> cells(columns.size());
+    std::vector<std::string> texts(columns.size());
+    size_t done = 0;
+    for (RecordId id : reader.records()) {
+        for (size_t c = 0; c < columns.size(); ++c) {
+            Cell& cell = cells[c];
+            reader.read(id, c, cell);
+            const int at = int(c) + 1;
+            const Value& v = cell.value;
+            std::string& text = texts[c];
+            text.clear();
+            if (!cell.exact.empty())
+                sqlite3_bind_text(insert.st, at, cell.exact.data(), int(cell.exact.size()), SQLITE_STATIC);
+            else if (auto s = std::get_if<std::string>(&v))
+                sqlite3_bind_text(insert.st, at, s->data(), int(s->size()), SQLITE_STATIC);
+            else if (auto i = std::get_if<int64_t>(&v))
+                sqlite3_bind_int64(insert.st, at, *i);
+            else if (auto d = std::get_if<double>(&v))
+                sqlite3_bind_double(insert.st, at, *d);
+            else if (auto b = std::get_if<bool>(&v))
+                sqlite3_bind_int(insert.st, at, *b ? 1 : 0);
+            else if (auto bl = std::get_if<Blob>(&v))
+                sqlite3_bind_blob64(insert.st, at, bl->bytes.data(), bl->bytes.size(), SQLITE_STATIC);
+            else if (auto dt = std::get_if<Date>(&v))
+                appendDate(text, *dt);
+            else if (auto t = std::get_if<TimeOfDay>(&v))
+                appendTime(text, t->ms);
+            else if (auto ts = std::get_if<Timestamp>(&v))
+                appendTimestamp(text, *ts, ' ');   // the form SQLite's own date functions write
+            else
+                sqlite3_bind_null(insert.st, at);
+            if (!text.empty())
+                sqlite3_bind_text(insert.st, at, text.data(), int(text.size()), SQLITE_STATIC);
+        }
+        if (sqlite3_step(insert.st) != SQLITE_DONE)
+            fail("record " + std::to_string(done + 1));
+        sqlite3_reset(insert.st);
+        reader.tick(++done);
+    }
+    for (size_t i = 1; i < statements.size(); ++i)
+        exec(statements[i]);
+}
+
+} // namespace tvdump
