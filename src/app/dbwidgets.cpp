@@ -85,10 +85,10 @@ QWidget* makeDbCombo(QWidget* parent, const char* objectName, int base, const ch
     return c;
 }
 
-QWidget* makeDbDateEdit(QWidget* parent, const char* objectName, int base, const char* field, int width)
+QWidget* makeDbDateEdit(QWidget* parent, const char* objectName, int base, const char* field, QSize size)
 {
     auto* d = bound<DBComboDlg>(parent, objectName, base, field);
-    d->resize(width, 21);
+    d->resize(size);
     return d;
 }
 

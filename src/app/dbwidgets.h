@@ -5,6 +5,7 @@
 // module has one) and carries its base number in the property "DataBase".
 
 #include <QStringList>
+#include <QSize>
 
 class QWidget;
 
@@ -28,7 +29,7 @@ QWidget* makeDbEdit(QWidget* parent, const char* objectName, int base, const cha
 DBMemo* makeDbMemo(QWidget* parent, const char* objectName, int base, const char* field, bool readOnly);
 QWidget* makeDbCombo(QWidget* parent, const char* objectName, int base, const char* field, int width, int maxLength,
                      const QStringList& items);
-QWidget* makeDbDateEdit(QWidget* parent, const char* objectName, int base, const char* field, int width);
+QWidget* makeDbDateEdit(QWidget* parent, const char* objectName, int base, const char* field, QSize size);
 QWidget* makeDbText(QWidget* parent, const char* objectName, int base, const char* field);
 QWidget* makeDbImage(QWidget* parent, const char* objectName, int base, const char* field);
 

@@ -142,14 +142,19 @@ const QHash<QString, Draw>& glyphs()
 
 } // namespace
 
-QImage buttonPicture(const QString& buttonName)
+QImage buttonPicture(const QString& buttonName, qreal dpr)
 {
     const auto& g = glyphs();
     auto it = g.find(buttonName);
-    QImage img(20, 16, QImage::Format_ARGB32);
-    img.fill(QColor(255, 0, 255));
+    QImage img(QSize(20, 16) * dpr, QImage::Format_ARGB32);
+    img.setDevicePixelRatio(dpr);
+    img.fill(Qt::transparent);
     if (it != g.end()) {
         QPainter p(&img);
+        // On a plain screen the shapes sit on whole pixels and stay crisp without smoothing;
+        // on a denser one they are smoothed like the text around them.
+        p.setRenderHint(QPainter::Antialiasing, dpr > 1.0);
+        p.setRenderHint(QPainter::TextAntialiasing, dpr > 1.0);
         it.value()(p);
     }
     return img;
@@ -157,35 +162,36 @@ QImage buttonPicture(const QString& buttonName)
 
 QImage disabledPicture(const QImage& picture)
 {
-    const QRgb key = picture.pixel(0, 0);
-    QImage out(picture.size(), QImage::Format_ARGB32);
-    out.fill(key);
-    auto stamp = [&](int dx, int dy, QRgb colour) {
-        for (int y = 0; y < picture.height(); ++y)
-            for (int x = 0; x < picture.width(); ++x) {
-                const int tx = x + dx, ty = y + dy;
-                if (picture.pixel(x, y) != key && tx < out.width() && ty < out.height())
-                    out.setPixel(tx, ty, colour);
+    // The dark strokes of the picture become ink; light fills drop out, so the drawing keeps
+    // its outlines and inner lines and reads as the same picture, greyed and embossed.
+    auto ink = [&picture](QRgb colour) {
+        QImage out = picture.convertToFormat(QImage::Format_ARGB32);
+        for (int y = 0; y < out.height(); ++y) {
+            auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
+            for (int x = 0; x < out.width(); ++x) {
+                const QRgb c = line[x];
+                line[x] = qAlpha(c) > 0 && qGray(c) < 192 ? (colour & 0xFFFFFFu) | (c & 0xFF000000u) : 0u;
             }
+        }
+        return out;
     };
-    stamp(1, 1, qRgb(255, 255, 255));
-    stamp(0, 0, qRgb(128, 128, 128));
+    QImage out(picture.size(), QImage::Format_ARGB32);
+    out.setDevicePixelRatio(picture.devicePixelRatio());
+    out.fill(Qt::transparent);
+    QPainter p(&out);
+    p.drawImage(QPointF(1, 1), ink(qRgb(255, 255, 255)));
+    p.drawImage(QPointF(0, 0), ink(qRgb(128, 128, 128)));
     return out;
 }
 
 QIcon buttonGlyph(const QString& buttonName)
 {
-    const auto& g = glyphs();
-    auto it = g.find(buttonName);
-    if (it == g.end())
+    if (!glyphs().contains(buttonName))
         return {};
-    QPixmap pm(20, 16);
-    pm.fill(Qt::transparent);
-    {
-        QPainter p(&pm);
-        it.value()(p);
-    }
-    return QIcon(pm);
+    QIcon icon;
+    for (qreal dpr : {1.0, 2.0})
+        icon.addPixmap(QPixmap::fromImage(buttonPicture(buttonName, dpr)));
+    return icon;
 }
 
 } // namespace tv::app

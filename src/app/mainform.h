@@ -158,6 +158,8 @@ private:
     void buildButtonRows(QWidget* central);
     void buildPageControl(QWidget* central);
     void buildStatusBar(QWidget* central);
+    // Back from maximized to normal: the designed size, centred on the screen.
+    void restoreDesignedSize(Qt::WindowStates oldState);
     void buildBasePages();
     void buildSweepPage(QWidget* sheet);
     void buildInfoPage(QWidget* sheet);

@@ -12,6 +12,8 @@
 #include "engine/engineerror.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QTabWidget>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -51,6 +53,13 @@ void TMainForm::ClipboardClick(QObject* sender)
     auto* pane = findChild<QPlainTextEdit*>(QString::fromLatin1(paneName));
     if (!pane)
         return;
+    // The Edit menu and its keys (Ctrl+C, ...) act where the user works: on the memo pane of
+    // this page that has the focus, such as the question pane of the DBK page.
+    if (qobject_cast<QAction*>(sender)) {
+        auto* focused = qobject_cast<DBMemo*>(QApplication::focusWidget());
+        if (focused && m_pages->currentWidget()->isAncestorOf(focused))
+            pane = focused;
+    }
     try {
         switch (clipboardOperation(sender)) {
         case opCut:
@@ -89,15 +98,16 @@ void TMainForm::bindEditingAids()
         connect(dateBox, &DBComboDlg::customDlg, this, &TMainForm::wwDBComboDlg1CustomDlg);
 }
 
-// One star row: ratings 1 to 5 show that many stars; anything else leaves the row as it was.
+// One star row: ratings 1 to 5 show that many stars; anything else (none, 0, 6, ...) shows
+// an empty row rather than the stars of the book seen before.
 void TMainForm::showRating(const char* field, int firstImage)
 {
     Table* books = pageTable(7);
     if (!books || !books->isOpen())
         return;
-    const int64_t v = books->asInteger(field);
+    int64_t v = books->asInteger(field);
     if (v < 1 || v > 5)
-        return;
+        v = 0;
     for (int i = 0; i < 5; ++i) {
         if (QWidget* cell = control(("Image" + std::to_string(firstImage + i)).c_str()))
             cell->setVisible(i < v);
@@ -116,10 +126,9 @@ void TMainForm::EditLevelChange()
         return;
     static const char* const words[] = {"Beginer", "Intermediate", "Advanced"};
     const int64_t level = books->asInteger("Level");
-    if (level < 1 || level > 3)
-        return;
+    const bool known = level >= 1 && level <= 3;
     if (auto* label = findChild<QLabel*>(QStringLiteral("Label45")))
-        label->setText(QString::fromLatin1(words[level - 1]));
+        label->setText(known ? QString::fromLatin1(words[level - 1]) : QString());
 }
 
 void TMainForm::wwDBComboDlg1CustomDlg(DBComboDlg* box)

@@ -6,12 +6,14 @@
 #include "controls/docklayout.h"
 #include "controls/explbtn.h"
 #include "controls/status.h"
+#include "dbaware/dbcontrols.h"
 
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScreen>
 #include <QTabBar>
 #include <QTabWidget>
 
@@ -51,6 +53,9 @@ constexpr ButtonSpec kToolbar[] = {
     {"btnHelp",        509, 0, "Help",           ButtonSpec::Enabled},
     {"btnTip",         534, 0, "Tip of the Day", ButtonSpec::Enabled},
 };
+// The window's size when it is not maximized.
+constexpr QSize kDesignedSize(640, 480);
+
 constexpr int kToolbarSeparators[] = {57, 163, 244, 275, 455};
 
 constexpr ButtonSpec kRecordRow[] = {
@@ -172,6 +177,21 @@ void TMainForm::buildPageControl(QWidget* central)
     }
 }
 
+void TMainForm::restoreDesignedSize(Qt::WindowStates oldState)
+{
+    // The window opens maximized, so its normal geometry would be the whole screen (and, with
+    // a frame around it, its caption bar above the screen's top).
+    const Qt::WindowStates notNormal = Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen;
+    if (!(oldState & Qt::WindowMaximized) || (windowState() & notNormal))
+        return;
+    const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
+    if (!s)
+        return;
+    QRect r(QPoint(), kDesignedSize);
+    r.moveCenter(s->availableGeometry().center());
+    setGeometry(r);
+}
+
 void TMainForm::buildStatusBar(QWidget* central)
 {
     m_status = new TStatus(central);
@@ -263,8 +283,14 @@ void TMainForm::bindCommands()
     });
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
         auto inside = [this](QWidget* w) { return w && (w == m_pages || m_pages->isAncestorOf(w)); };
-        if (inside(old) && now && !inside(now))
+        // Leaving the page control means another control of this window taking the focus: a
+        // dialog or message box in front, or the menu bar under the keyboard, does not count.
+        if (inside(old) && now && !inside(now) && now->window() == this && now != menuBar())
             PageControl1Exit();
+        // A memo hands the focus to the menu bar while its menus are used from the keyboard
+        // and keeps the clipboard tools; when the focus goes on elsewhere they go off.
+        if (old && old == menuBar() && !qobject_cast<DBMemo*>(now))
+            SetClipboardTools(false);
     });
 }
 

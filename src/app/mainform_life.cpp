@@ -20,6 +20,7 @@
 #include <QStatusTipEvent>
 #include <QTabWidget>
 #include <QVariant>
+#include <QWindowStateChangeEvent>
 
 namespace tv::app {
 
@@ -229,6 +230,8 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* e)
 
 void TMainForm::changeEvent(QEvent* e)
 {
+    if (e->type() == QEvent::WindowStateChange)
+        restoreDesignedSize(static_cast<QWindowStateChangeEvent*>(e)->oldState());
     if (e->type() == QEvent::ActivationChange && isActiveWindow() && !m_wasActivated) {
         m_wasActivated = true;
         emit firstActivated();

@@ -7,7 +7,6 @@
 #include "dbaware/msg.h"
 
 #include <QApplication>
-#include <QMenu>
 
 #include <map>
 
@@ -94,9 +93,6 @@ void TMainForm::btnDBIndexClick()
     // last base page.
     if (isBasePage(tab))
         m_indexChooser->setDataSource(indexSource(pageBase(tab)));
-    // Only the current index carries a mark; the other entries show no empty box.
-    if (QMenu* menu = m_indexChooser->Menu(); menu && menu->styleSheet().isEmpty())
-        menu->setStyleSheet(QStringLiteral("QMenu::indicator:non-exclusive:unchecked { image: none; }"));
     QWidget* button = control("btnDBIndex");
     const QPoint corner(button->x(), button->y() + button->height());
     m_indexChooser->Popup(centralWidget()->mapToGlobal(corner));

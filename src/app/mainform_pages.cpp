@@ -223,7 +223,7 @@ void privateFieldPanel(QWidget* p)
           makeDbCombo(p, "wwDBComboBox2", 9, "Delphi", 90, 10, {"1.0", "2.0", "3.0", "General"}));
     field(p, lr, 96, QStringLiteral("Keywords:"), makeDbEdit(p, "DBEdit10", 9, "Keywords", 220, false, 30));
     field(p, lr, 118, QStringLiteral("Source:"), makeDbEdit(p, "DBEdit11", 9, "Source", 220, false, 30));
-    QWidget* date = makeDbDateEdit(p, "wwDBComboDlg1", 9, "Date", 100);
+    QWidget* date = makeDbDateEdit(p, "wwDBComboDlg1", 9, "Date", QSize(121, 23));
     field(p, lr, 140, QStringLiteral("Date:"), date);
 }
 
@@ -321,8 +321,15 @@ void TMainForm::buildBasePages()
             name(forum, "rgpDelphi");
             forum->setFont(arialPx(11));
             forum->setGeometry(325, 1, 149, 30);
+            // Only 30 pixels high: the caption sits on the frame's top line, so that the two
+            // items below it show whole.
+            forum->setStyleSheet(QStringLiteral(
+                "QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 6px; }"
+                "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left;"
+                " left: 7px; padding: 0 2px; }"));
             auto* lay = new QHBoxLayout(forum);
-            lay->setContentsMargins(6, 0, 6, 0);
+            lay->setContentsMargins(4, 1, 2, 0);
+            lay->setSpacing(2);
             auto* group = new QButtonGroup(forum);
             group->setObjectName(QStringLiteral("rgpDelphiItems"));
             int i = 0;

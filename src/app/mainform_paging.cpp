@@ -121,7 +121,11 @@ void TMainForm::PageControl1Changing()
 
 void TMainForm::PageControl1Exit()
 {
+    if (!m_bookmarkSet)
+        return;
     releaseBookmark();
+    // The tools of a bookmark that is gone do nothing any more.
+    setButtonsEnabled({"btnGotoBookmark", "BtnClearBookmark"}, false);
 }
 
 void TMainForm::PageControl1Change()
@@ -140,7 +144,12 @@ void TMainForm::PageControl1Change()
     }
     if (tab == kInfoPage) {
         DisableRecordTools();
-        centrePanel(control("Panel39"));
+        QWidget* info = control("Panel39");
+        centrePanel(info);
+        // On a low screen the centring lifts the panel above the page, and its heading with
+        // it: the panel then starts at the page's top.
+        if (info->y() < 0)
+            info->move(info->x(), 0);
         return;
     }
     // The presence test of a page is on its own base (base 4 on page 4, whatever the forum).

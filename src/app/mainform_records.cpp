@@ -126,6 +126,9 @@ void TMainForm::btnSetBookmarkClick(QObject* sender)
     try {
         switch (tagOf(sender)) {
         case 3:
+            // With no current record (an empty table or set) there is nothing to mark.
+            if (t && !t->currentId())
+                break;
             if (t) {
                 const Bookmark b = t->getBookmark();
                 if (m_bookmarkSet && m_bookmarkTable && m_bookmarkTable->isOpen())

@@ -105,6 +105,11 @@ void TMainForm::buildInfoPage(QWidget* sheet)
     name(p, "Panel39");
     p->setFrameStyle(QFrame::Panel | QFrame::Raised);
     p->setGeometry(10, 8, 600, 317);
+    // A face a shade darker than the page, so that the lit edges of the raised frame show.
+    QPalette face = p->palette();
+    face.setColor(QPalette::Window, face.color(QPalette::Button).darker(108));
+    p->setPalette(face);
+    p->setAutoFillBackground(true);
 
     TRzLabel* heading = shadowLabel(
         p, nullptr,

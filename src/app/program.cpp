@@ -17,7 +17,9 @@ Program::Program(const QString& dataDir)
     splash->repaint();
     QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 
-    QApplication::setApplicationDisplayName(QStringLiteral("Tipvault"));
+    // The name only: a display name would be appended by the platform to the caption of every
+    // window and message box ("Confirm — Tipvault"), which must read just as given.
+    QApplication::setApplicationName(QStringLiteral("Tipvault"));
     qApp->setProperty("HelpFile", QStringLiteral("Tipvault.hlp"));
 
     m_terminate = !createDataModule(dataDir);

@@ -3,6 +3,9 @@
 #include "app/glyphs.h"
 #include "controls/docklayout.h"
 #include "controls/explbtn.h"
+#include "controls/syscolors.h"
+
+#include <QApplication>
 
 namespace tv::app {
 
@@ -34,9 +37,13 @@ TExplorerButton* flatButton(QWidget* row, const char* objectName, int x, int tag
     name(b, objectName, tag);
     b->setTag(tag);
     b->setGeometry(x, 2, 25, 25);
-    const QImage picture = buttonPicture(QString::fromLatin1(objectName));
+    // Drawn for the densest screen, so that the pictures are as sharp as the text there.
+    const QImage picture = buttonPicture(QString::fromLatin1(objectName), qApp->devicePixelRatio());
     b->setBitmap(picture);
-    b->setNoFocusBitmap(picture);
+    // At rest the muted picture, in full colour only under the mouse.
+    b->setNoFocusBitmap(TExplorerButton::MakeMutedBitmap(picture, TExplorerButton::stMedium,
+                                                         sysColor(b, SysColor::BtnHighlight),
+                                                         sysColor(b, SysColor::BtnShadow)));
     b->setDisabledBitmap(disabledPicture(picture));
     b->setShowHint(true);
     setHint(b, hint);

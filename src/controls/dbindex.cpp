@@ -58,7 +58,8 @@ void TdbIndex::BuildMenu()
     m_defs = m_source->RefreshIndexDefs();
     for (int n = 0; n < m_defs.size(); ++n) {
         QAction* entry = m_menu->addAction(EntryCaption(m_defs.at(n), m_options));
-        entry->setCheckable(true);
+        // Only the current index carries a mark; the others show no empty box beside them.
+        entry->setCheckable(IsCurrentIndex(n));
         entry->setChecked(IsCurrentIndex(n));
         entry->setData(n);  // the entry's tag
         connect(entry, &QAction::triggered, this, [this, n] { ChooseIndex(n); });
@@ -82,7 +83,11 @@ void TdbIndex::ChooseIndex(int n)
 void TdbIndex::Popup(const QPoint& screenPos)
 {
     BuildMenu();
-    if (m_menu)
+    if (!m_menu)
+        return;
+    // An empty menu is never shown: there is nothing to choose, and an empty pop-up would
+    // only hold on to the mouse.
+    if (!m_menu->isEmpty())
         m_menu->popup(screenPos);
 }
 

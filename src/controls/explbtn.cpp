@@ -26,6 +26,13 @@ QImage toArgb(const QImage& image)
     return image.convertToFormat(QImage::Format_ARGB32);
 }
 
+// A picture's size in the button's coordinates (a picture drawn for a high-density screen
+// holds more pixels than it covers).
+QSize logicalSize(const QImage& image)
+{
+    return image.deviceIndependentSize().toSize();
+}
+
 } // namespace
 
 TExplorerButton::TExplorerButton(QWidget* parent)
@@ -276,7 +283,8 @@ QImage TExplorerButton::MakeMutedBitmap(const QImage& source, TExplorerButtonSha
             if (c == transparent)
                 continue;
             const int s = qRed(c) + qGreen(c) + qBlue(c);
-            line[x] = s > t.W ? white : s > t.H ? hi : s > t.D ? sh : black;
+            // The shade replaces the colour; the coverage of a smoothed edge stays.
+            line[x] = ((s > t.W ? white : s > t.H ? hi : s > t.D ? sh : black) & 0xFFFFFFu) | (c & 0xFF000000u);
         }
     }
     return out;
@@ -306,8 +314,8 @@ TExplorerButton::ContentLayout TExplorerButton::contentLayout() const
         L.TH = r.height();
     }
     const bool mark = m_options.testFlag(boPopupMark) && m_dropDownMenu;
-    L.IW = m_bitmap.width() + (mark ? 10 : 0);
-    L.IH = m_bitmap.height();
+    L.IW = logicalSize(m_bitmap).width() + (mark ? 10 : 0);
+    L.IH = logicalSize(m_bitmap).height();
     L.TL = L.TW;
     const int IW = L.IW, IH = L.IH, G = L.G;
     int& TW = L.TW;
@@ -450,7 +458,7 @@ void TExplorerButton::paintEvent(QPaintEvent*)
             drawTransparent(p, L.IX + 1, L.IY + 1, m_bitmap);
             if (mark) {
                 if (!m_bitmap.isNull())
-                    drawDropMark(p, m_bitmap.width() + L.IX + 4, L.IH / 2 + L.IY + 1, fontColor);
+                    drawDropMark(p, logicalSize(m_bitmap).width() + L.IX + 4, L.IH / 2 + L.IY + 1, fontColor);
                 else
                     drawDropMark(p, L.TX + L.TL + 4, L.TH / 2 + L.TY + 1, fontColor);
             }
@@ -468,7 +476,7 @@ void TExplorerButton::paintEvent(QPaintEvent*)
                             muted ? (m_noFocusBitmap.isNull() ? m_mutedBitmap : m_noFocusBitmap) : m_bitmap);
             if (mark) {
                 if (!m_bitmap.isNull())
-                    drawDropMark(p, m_bitmap.width() + L.IX + 3, L.IH / 2 + L.IY, captionColor);
+                    drawDropMark(p, logicalSize(m_bitmap).width() + L.IX + 3, L.IH / 2 + L.IY, captionColor);
                 else
                     drawDropMark(p, L.TX + L.TL + 3, L.TH / 2 + L.TY, captionColor);
             }
@@ -478,13 +486,17 @@ void TExplorerButton::paintEvent(QPaintEvent*)
             bevel(raised ? sh : hi, raised ? hi : sh);
         if (m_disabledBitmap.isNull()) {
             if (!m_bitmap.isNull()) {
-                // Embossed: every pixel that is not pure white is ink.
+                // Embossed: every pixel that is not pure white (nor see-through) is ink.
                 QImage ink = toArgb(m_bitmap);
                 auto inked = [&](const QColor& c) {
                     QImage out(ink.size(), QImage::Format_ARGB32);
+                    out.setDevicePixelRatio(ink.devicePixelRatio());
                     for (int y = 0; y < ink.height(); ++y)
-                        for (int x = 0; x < ink.width(); ++x)
-                            out.setPixel(x, y, (ink.pixel(x, y) & 0xFFFFFF) == 0xFFFFFF ? 0u : c.rgb());
+                        for (int x = 0; x < ink.width(); ++x) {
+                            const QRgb px = ink.pixel(x, y);
+                            const bool blank = qAlpha(px) == 0 || (px & 0xFFFFFF) == 0xFFFFFF;
+                            out.setPixel(x, y, blank ? 0u : c.rgb());
+                        }
                     return out;
                 };
                 p.drawImage(L.IX + 1, L.IY + 1, inked(hi));

@@ -86,8 +86,14 @@ void DBEdit::setFieldText(const QString& text)
 void DBEdit::showField()
 {
     const QString shown = link_->displayText();
-    if (shown != text())
+    // A value put in from the record shows from its start, as it is read, not scrolled to
+    // its end; the cursor of a box being typed into stays where the user has it.
+    if (shown != text()) {
         setText(shown);
+        setCursorPosition(0);
+    } else if (!hasFocus()) {
+        setCursorPosition(0);
+    }
     lastText_ = shown;
 }
 
@@ -198,17 +204,24 @@ void DBMemo::onTextChanged()
     link_->write(text);
 }
 
+// A menu, or the menu bar taking the keyboard (Alt, arrows), holds the focus only while the
+// user picks a command, often one meant for this pane: that is not leaving it.
+static bool menuFocus(const QFocusEvent* event)
+{
+    return event->reason() == Qt::PopupFocusReason || event->reason() == Qt::MenuBarFocusReason;
+}
+
 void DBMemo::focusInEvent(QFocusEvent* event)
 {
     QPlainTextEdit::focusInEvent(event);
-    if (event->reason() != Qt::PopupFocusReason)
+    if (!menuFocus(event))
         emit entered();
 }
 
 void DBMemo::focusOutEvent(QFocusEvent* event)
 {
     QPlainTextEdit::focusOutEvent(event);
-    if (event->reason() != Qt::PopupFocusReason)
+    if (!menuFocus(event))
         emit exited();
 }
 
@@ -224,6 +237,8 @@ DBComboBox::DBComboBox(QWidget* parent) : BoundControl(parent)
     link_->onModifiableChanged = [this] { updateModifiable(); };
     connect(lineEdit(), &QLineEdit::textEdited, this, &DBComboBox::userText);
     connect(this, &QComboBox::activated, this, [this](int index) { userText(itemText(index)); });
+    // Adding the first item makes it current, and shows it in place of the record's value.
+    connect(model(), &QAbstractItemModel::rowsInserted, this, &DBComboBox::showField);
     updateModifiable();
 }
 
@@ -248,6 +263,7 @@ void DBComboBox::showField()
         return;
     loading_ = true;
     setEditText(shown);
+    lineEdit()->setCursorPosition(0);
     loading_ = false;
 }
 

@@ -6,6 +6,7 @@
 #include <QEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyle>
 #include <qdrawutil.h>
 
 namespace tv {
@@ -229,7 +230,7 @@ void GridHeader::paintSection(QPainter* painter, const QRect& rect, int logicalI
     qDrawShadePanel(painter, rect, palette(), false, 1);
     painter->setPen(palette().color(QPalette::ButtonText));
     painter->setFont(font());
-    const QRect textRect = rect.adjusted(3, 0, -3, 0);
+    const QRect textRect = rect.adjusted(kTextMargin, 0, -kTextMargin, 0);
     const QString text = model() ? model()->headerData(logicalIndex, Qt::Horizontal).toString() : QString();
     painter->drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
                       fontMetrics().elidedText(text, Qt::ElideRight, textRect.width()));
@@ -293,6 +294,7 @@ void DBGrid::setTitleFont(const QFont& font)
 {
     header_->setFont(font);
     header_->setMinimumHeight(QFontMetrics(font).height() + 6);
+    applyColumnWidths();
 }
 
 void DBGrid::setTitleAttributesCallback(TitleAttributesFn fn)
@@ -311,10 +313,25 @@ QColor DBGrid::titleBackground(int column) const
 
 void DBGrid::applyColumnWidths()
 {
+    // A column n characters wide shows n characters of its font: the width of one is the
+    // widest digit, or the mean capital when that is wider (names and codes in capitals).
     const QFontMetrics fm(font());
-    const int digit = fm.horizontalAdvance(QLatin1Char('0'));
-    for (int c = 0; c < model_->columnCount(); ++c)
-        setColumnWidth(c, model_->widthOf(c) * digit + 4);
+    int digit = 0, capitals = 0;
+    for (char ch = '0'; ch <= '9'; ++ch)
+        digit = std::max(digit, fm.horizontalAdvance(QLatin1Char(ch)));
+    for (char ch = 'A'; ch <= 'Z'; ++ch)
+        capitals += fm.horizontalAdvance(QLatin1Char(ch));
+    const int perChar = std::max(digit, (capitals + 25) / 26);
+    // Around the text: the margins the style gives a cell's text, and the grid line.
+    const int cellPadding = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1)
+        + (showGrid() ? 1 : 0) + 1;
+    // The title is never cut either (its margins as GridHeader draws them).
+    const QFontMetrics titleFm(header_->font());
+    for (int c = 0; c < model_->columnCount(); ++c) {
+        const QString title = model_->headerData(c, Qt::Horizontal).toString();
+        setColumnWidth(c, std::max(model_->widthOf(c) * perChar + cellPadding,
+                                   titleFm.horizontalAdvance(title) + 2 * GridHeader::kTextMargin + 1));
+    }
     verticalHeader()->setDefaultSectionSize(fm.height() + 4);
 }
 

@@ -96,6 +96,8 @@ class GridHeader : public QHeaderView {
     Q_OBJECT
 public:
     explicit GridHeader(DBGrid* grid);
+    // Space between a title's text and the edges of its section.
+    static constexpr int kTextMargin = 3;
 
 protected:
     void paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const override;

@@ -260,14 +260,10 @@ void FilterDialogForm::build()
         match_->addButton(rb, ids[i]);
         tv->addWidget(rb);
     }
-    if (QAbstractButton* b = match_->button(owner_.defaultMatchType))
-        b->setChecked(true);
-    else
-        match_->button(fdMatchStart)->setChecked(true);
     vv->addWidget(type);
     case_ = new QCheckBox(QStringLiteral("Case Sensi&tive"), byValue);
     case_->setObjectName(QStringLiteral("cbCaseSensitive"));
-    case_->setChecked(owner_.defaultCaseSensitive);
+    showDefaultMatch();
     vv->addWidget(case_);
     vv->addStretch(1);
     pages_->addTab(byValue, QStringLiteral("By &Value"));
@@ -378,6 +374,15 @@ void FilterDialogForm::onFieldChanged()
         fillList();
 }
 
+void FilterDialogForm::showDefaultMatch()
+{
+    if (QAbstractButton* b = match_->button(owner_.defaultMatchType))
+        b->setChecked(true);
+    else
+        match_->button(fdMatchStart)->setChecked(true);
+    case_->setChecked(owner_.defaultCaseSensitive);
+}
+
 void FilterDialogForm::showField(int field)
 {
     field_ = field;
@@ -392,6 +397,8 @@ void FilterDialogForm::showField(int field)
         pages_->setTabEnabled(1, kind != FieldKind::Memo && kind != FieldKind::Blob);
     }
     if (i < 0) {
+        // A field without a condition starts from the defaults, not from the field before.
+        showDefaultMatch();
         if (!pages_->isTabEnabled(pages_->currentIndex()))
             pages_->setCurrentIndex(0);
         return;
@@ -512,7 +519,7 @@ void FilterDialogForm::newSearch()
     value_->clear();
     from_->clear();
     to_->clear();
-    match_->button(fdMatchStart)->setChecked(true);
+    showDefaultMatch();
     updateButtons();
     loading_ = true;
     fieldSet_->setCurrentIndex(0);

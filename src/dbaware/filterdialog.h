@@ -114,6 +114,8 @@ private:
     void fillList();
     void onFieldChanged();
     void showField(int field);
+    // The match type and case choice a field without a condition starts from.
+    void showDefaultMatch();
     void takeEntries();
     int entryOf(int field) const;
     FilterConditions collect() const;

@@ -69,6 +69,9 @@ TMyCalendar::TMyCalendar(QWidget* parent) : QDialog(parent)
     MonthCombo->setGeometry(46, 0, 86, 22);
     for (const char* m : kMonths)
         MonthCombo->addItem(QString::fromLatin1(m));
+    // Dropped down as a list of nine (a style that opens the list as a menu over the box would
+    // show all twelve).
+    MonthCombo->setStyleSheet(QStringLiteral("QComboBox { combobox-popup: 0; }"));
     MonthCombo->setMaxVisibleItems(9);
     connect(MonthCombo, &QComboBox::activated, this, &TMyCalendar::MonthComboChange);
 
@@ -81,7 +84,9 @@ TMyCalendar::TMyCalendar(QWidget* parent) : QDialog(parent)
 
     Calendar1 = new QCalendarWidget(this);
     Calendar1->setObjectName(QStringLiteral("Calendar1"));
-    Calendar1->setGeometry(-1, 23, 185, 137);
+    // Its side borders lie just outside the window; its foot ends with the window, so that the
+    // last week shows whole.
+    Calendar1->setGeometry(-1, 23, 185, height() - 23);
     Calendar1->setFirstDayOfWeek(Qt::Sunday);
     Calendar1->setNavigationBarVisible(false);
     Calendar1->setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);

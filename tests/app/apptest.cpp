@@ -36,7 +36,7 @@ void initApplication()
 {
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     tv::registerFontSubstitutes();
-    QApplication::setApplicationDisplayName(QStringLiteral("Tipvault"));
+    QApplication::setApplicationName(QStringLiteral("Tipvault"));
 }
 
 QStringList allBaseFiles()

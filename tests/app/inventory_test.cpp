@@ -14,6 +14,7 @@
 #include <QAction>
 #include <QButtonGroup>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -200,6 +201,16 @@ private slots:
                 QCOMPARE(model->fieldNameOf(col).toUpper(), QString::fromLatin1(spec.field).toUpper());
                 QCOMPARE(model->headerData(col, Qt::Horizontal).toString(), QString::fromLatin1(spec.title));
                 QCOMPARE(model->widthOf(col), spec.widthChars);
+                // Real values as long as the declared width, and the title, show unelided.
+                const int room = grid->columnWidth(col) - 1;   // less the grid line
+                QVERIFY(QFontMetrics(grid->horizontalHeader()->font())
+                                .horizontalAdvance(QString::fromLatin1(spec.title)) + 6 <= room);
+                for (int row = 0; row < std::min(model->rowCount(), 400); ++row) {
+                    const QModelIndex cell = model->index(row, col);
+                    if (cell.data().toString().size() <= spec.widthChars)
+                        QVERIFY2(grid->sizeHintForIndex(cell).width() <= room,
+                                 qPrintable(e.grid + QStringLiteral(": ") + cell.data().toString()));
+                }
                 ++col;
             }
             QCOMPARE(model->columnCount(), col);
@@ -267,11 +278,16 @@ private slots:
         QVERIFY(qobject_cast<tv::DBText*>(m_s->w("DBText1")));
         QCOMPARE(qobject_cast<tv::DBText*>(m_s->w("DBText1"))->dataField(), QStringLiteral("ID"));
         QVERIFY(qobject_cast<tv::DBComboDlg*>(m_s->w("wwDBComboDlg1")));
+        QCOMPARE(m_s->w("wwDBComboDlg1")->size(), QSize(121, 23));
         auto* cat = qobject_cast<tv::DBComboBox*>(m_s->w("wwDBComboBox1"));
         QVERIFY(cat && cat->count() == 19 && cat->itemText(18) == QLatin1String("3rd Party Products"));
         QCOMPARE(cat->maxVisibleItems(), 8);
         auto* delphi = qobject_cast<tv::DBComboBox*>(m_s->w("wwDBComboBox2"));
         QVERIFY(delphi && delphi->count() == 4 && delphi->itemText(3) == QLatin1String("General"));
+        // The combos show the record's own values from the start, not their first items.
+        tv::Table* notes = tv::app::baseTable(9);
+        QCOMPARE(cat->currentText(), QString::fromStdString(notes->displayText("Category")));
+        QCOMPARE(delphi->currentText(), QString::fromStdString(notes->displayText("Delphi")));
 
         // Books page: cover picture, fixed picture, rating pictures (already showing the first
         // book's ratings, since the first filling of the page counts as a change), hidden edits.

@@ -10,6 +10,7 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QApplication>
 #include <QButtonGroup>
 #include <QHeaderView>
 #include <QMenu>
@@ -255,6 +256,36 @@ private slots:
         clickTitle(g, QStringLiteral("Title"));
         QCOMPARE(t4->indexName(), std::string("ByTitle"));
         QCOMPARE(yellowTitles(g), QStringList{QStringLiteral("Title")});
+    }
+
+    void nothingToChooseShowsNoMenuAndTheChooserGoesOnWorking()
+    {
+        QStringList files = allBaseFiles();
+        files.removeAll(QStringLiteral("Filesdel.db"));
+        BaseFolder bases(files);
+        Session s(bases.path());
+        QMenu* menu = s.form().indexChooser()->Menu();
+        auto attempt = [&](bool expectMenu) {
+            s.form().action("mnuSort")->trigger();
+            QCOMPARE(menu->isVisible(), expectMenu);
+            QCOMPARE(QApplication::activePopupWidget() != nullptr, expectMenu);
+            menu->hide();
+        };
+        // "Sort" on the search page before any base page bound the chooser: nothing to list.
+        attempt(false);
+        // Page 4 with the forum whose base is missing, before any list was built.
+        s.showPage(4);
+        s.w("rgpDelphi")->findChild<QButtonGroup*>()->button(0)->click();
+        attempt(false);
+        attempt(false);
+        // Every page with a base still gets its menu, from the menu entry and the button.
+        for (int tab : {1, 2, 6}) {
+            s.showPage(tab);
+            attempt(true);
+            s.click("btnDBIndex");
+            QVERIFY(menu->isVisible() && !menu->actions().isEmpty());
+            menu->hide();
+        }
     }
 
     void missingBasePageKeepsTheLastMenu()

@@ -7,11 +7,13 @@
 #include "app/datamodule.h"
 #include "dbaware/datasource.h"
 #include "dbaware/dbgrid.h"
+#include "dbaware/msg.h"
 #include "platform/platform.h"
 
 #include <QButtonGroup>
 #include <QGroupBox>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTest>
 
 using namespace apptest;
@@ -138,7 +140,10 @@ private slots:
         s.showPage(8);
         QCOMPARE(s.w("Missing8a")->pos(), QPoint(noticeLeft(147), 59));
         s.showPage(10);
-        QCOMPARE(s.w("Panel39")->pos(), panelPlace({10, 8}));
+        // The Info panel is centred too, but never lifted above the page (its heading would be
+        // cut off on a low screen).
+        const QPoint info = panelPlace({10, 8});
+        QCOMPARE(s.w("Panel39")->pos(), QPoint(info.x(), std::max(info.y(), 0)));
         s.showPage(0);
         QCOMPARE(s.w("Panel24")->pos(), panelPlace({1, 1}));
         for (const char* g : {"rgpDTopics", "rgpDKB", "rgpDNews", "rgpCSI", "rgpDSP", "rgpSWAG"})
@@ -254,12 +259,56 @@ private slots:
         s.form().action("mnuGotoBookmark")->trigger();
         QCOMPARE(t1->recNo(), 0);
 
-        // Leaving the page control for a control outside it gives the bookmark up as well.
+        // A dialog or message box in front is no leaving: the bookmark is still there after it.
+        t1->moveBy(3);
+        const int again = t1->recNo();
         s.click("btnSetBookmark");
         s.w("wwDBGrid1")->setFocus();
         QTRY_VERIFY(s.w("wwDBGrid1")->hasFocus());
+        {
+            BoxAnswerer ok({QMessageBox::Ok});
+            tv::msg::information(QStringLiteral("in front"), &s.form());
+            QCOMPARE(ok.texts.size(), 1);
+        }
+        s.form().activateWindow();
+        QTRY_VERIFY(s.form().isActiveWindow());
+        t1->last();
+        s.click("btnGotoBookmark");
+        QVERIFY(s.form().BookmarkSet());
+        QCOMPARE(t1->recNo(), again);
+        // Another control of the window taking the focus gives it up, and its tools go off.
         s.w("SpeedPanel")->setFocus();
         QTRY_VERIFY(!s.form().BookmarkSet());
+        QVERIFY(!s.w("btnGotoBookmark")->isEnabled() && !s.w("BtnClearBookmark")->isEnabled());
+
+        // With no current record there is nothing to mark, and nothing to complain about.
+        tv::FieldCondition nothing;
+        nothing.fieldName = "TOPIC";
+        nothing.matchType = tv::fdMatchExact;
+        nothing.value = "no topic reads like this";
+        t1->setFilter({nothing});
+        QCOMPARE(t1->recordCount(), 0);
+        BoxAnswerer none({QMessageBox::Ok});
+        s.click("btnSetBookmark");
+        QTest::qWait(100);
+        QVERIFY(none.texts.isEmpty());
+        QVERIFY(!s.form().BookmarkSet() && !s.w("btnGotoBookmark")->isEnabled());
+        t1->clearFilter();
+    }
+
+    void restoringFromMaximizedGivesTheDesignedSizeCentred()
+    {
+        BaseFolder bases({"QA.DB"});
+        Session s(bases.path());
+        QWidget& w = s.form();
+        w.showMaximized();
+        QTRY_VERIFY(w.isMaximized());
+        w.showNormal();
+        QTRY_VERIFY(!w.isMaximized());
+        const QRect screen = w.screen()->availableGeometry();
+        QTRY_COMPARE(w.size(), QSize(640, 480));
+        QVERIFY(qAbs(w.geometry().center().x() - screen.center().x()) <= 1);
+        QVERIFY(qAbs(w.geometry().center().y() - screen.center().y()) <= 1);
     }
 
     void navigationMovesTheCurrentTable()

@@ -48,7 +48,12 @@ private slots:
             QVERIFY2(tv::app::basePresent(n), qPrintable(QString::number(n)));
         QVERIFY(!tv::app::basePresent(8));
         QVERIFY(tv::app::databaseOpened());
-        QCOMPARE(QApplication::applicationDisplayName(), QStringLiteral("Tipvault"));
+        // The name, but no display name of its own, which the platform would append to the
+        // caption of every box ("Confirm" must not read "Confirm — Tipvault").
+        QCOMPARE(QApplication::applicationName(), QStringLiteral("Tipvault"));
+        QApplication::setApplicationName(QStringLiteral("probe"));
+        QCOMPARE(QApplication::applicationDisplayName(), QStringLiteral("probe"));
+        QApplication::setApplicationName(QStringLiteral("Tipvault"));
         QCOMPARE(qApp->property("HelpFile").toString(), QStringLiteral("Tipvault.hlp"));
 
         // The splash is up and the hourglass on until the main window first becomes active.

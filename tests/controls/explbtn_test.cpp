@@ -184,6 +184,13 @@ private slots:
         auto L = b->contentLayout();
         QCOMPARE(QPoint(L.IX, L.IY), QPoint(4, 4));
         QCOMPARE(L.G, 0);
+        // A picture drawn for a screen of twice the density takes the same place.
+        QImage dense = picture().scaled(32, 32);
+        dense.setDevicePixelRatio(2);
+        B* sharp = t.button(260);
+        sharp->setBitmap(dense);
+        QCOMPARE(QPoint(sharp->contentLayout().IX, sharp->contentLayout().IY), QPoint(4, 4));
+        QCOMPARE(sharp->contentLayout().IW, 16);
         QMenu menu;
         b->setDropDownMenu(&menu);
         L = b->contentLayout();

@@ -47,6 +47,8 @@ private slots:
         QCOMPARE(edit.text(), QStringLiteral("Name 000010"));
         s.table->moveTo(4);
         QCOMPARE(edit.text(), QStringLiteral("Name 000006"));
+        // A value too long for the box shows its start, not its end.
+        QCOMPARE(edit.cursorPosition(), 0);
         edit.setDataField(QStringLiteral("When"));
         QCOMPARE(edit.text(), QStringLiteral("1/6/1999"));
         s.table->close();
@@ -228,12 +230,14 @@ private slots:
         auto s = makeSample(2, true);
         DataSource ds(s.table.get());
         DBComboBox combo;
+        combo.setDataSource(&ds);
+        combo.setDataField(QStringLiteral("Category"));
+        // Items added after binding: the record's value stays on show, not the first item.
         combo.addItems({QStringLiteral("Delphi IDE"), QStringLiteral("Win32 API")});
         combo.setMaxLength(10);
         combo.setMaxVisibleItems(8);
-        combo.setDataSource(&ds);
-        combo.setDataField(QStringLiteral("Category"));
         QCOMPARE(combo.currentText(), QStringLiteral("Cat 1"));
+        QCOMPARE(s.table->state(), TableState::Browse);
         QVERIFY(combo.isEditable());
 
         emit combo.activated(1);

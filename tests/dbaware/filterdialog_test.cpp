@@ -6,6 +6,7 @@
 #include "support/testtables.h"
 
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QTabBar>
@@ -155,6 +156,11 @@ private slots:
             QVERIFY(child<QAbstractButton>(f, "btnNewSearch")->isEnabled());
             child<QTabBar>(f, "tabFieldSet")->setCurrentIndex(0);
             typeValue(f, QStringLiteral("Category"), QStringLiteral("Cat 1"), "rbExact");
+            child<QCheckBox>(f, "cbCaseSensitive")->setChecked(true);
+            // A field without a condition starts from the defaults, not from the field before.
+            QVERIFY(f->selectField(QStringLiteral("ID")));
+            QVERIFY(child<QRadioButton>(f, "rbStart")->isChecked());
+            QVERIFY(!child<QCheckBox>(f, "cbCaseSensitive")->isChecked());
             pressOk(f);
         });
         QVERIFY(fd.execute());

@@ -141,9 +141,22 @@ private slots:
         QVERIFY(m->data(m->index(0, 1), Qt::TextAlignmentRole).toInt() & Qt::AlignRight);
         QVERIFY(m->data(m->index(0, 0), Qt::TextAlignmentRole).toInt() & Qt::AlignLeft);
 
-        // Widths in characters follow the grid's font.
-        const int digit = QFontMetrics(grid.font()).horizontalAdvance(QLatin1Char('0'));
-        QCOMPARE(grid.columnWidth(0), 12 * digit + 4);
+        // Widths in characters follow the grid's font: the values and the titles show whole, in
+        // any font.
+        for (int px : {11, 13, 20}) {
+            QFont f(QStringLiteral("Arial"));
+            f.setPixelSize(px);
+            grid.setFont(f);
+            grid.setTitleFont(f);
+            for (int c = 0; c < m->columnCount(); ++c) {
+                const int room = grid.columnWidth(c) - 1;   // less the grid line
+                const QString title = m->headerData(c, Qt::Horizontal).toString();
+                QVERIFY(QFontMetrics(f).horizontalAdvance(title) + 6 <= room);
+                for (int row = 0; row < m->rowCount(); ++row)
+                    QVERIFY2(grid.sizeHintForIndex(m->index(row, c)).width() <= room,
+                             qPrintable(m->index(row, c).data().toString()));
+            }
+        }
 
         // Memo cells show their first line only.
         grid.setColumns({{"Notes", 20, ""}});

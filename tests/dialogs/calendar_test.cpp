@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTableView>
 #include <QTest>
 
 using namespace tv;
@@ -44,6 +45,23 @@ private slots:
         QCOMPARE(c.Calendar1->firstDayOfWeek(), Qt::Sunday);
         QCOMPARE(c.Calendar1->toolTip(), QString("Click on Date to select"));
         QVERIFY(c.OkButton->isDefault());
+
+        // A month that needs six week rows shows all of them whole inside the window.
+        c.SelectedDate = QDate(1998, 8, 31);
+        c.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&c));
+        QVERIFY(c.Calendar1->geometry().bottom() < c.height());
+        auto* days = c.Calendar1->findChild<QTableView*>();
+        QVERIFY(days);
+        const int last = days->model()->rowCount() - 1;
+        QVERIFY(days->rowViewportPosition(last) + days->rowHeight(last) <= days->viewport()->height());
+        QVERIFY(days->viewport()->mapTo(&c, QPoint(0, days->viewport()->height())).y() <= c.height());
+        // The month list drops down nine items.
+        c.MonthCombo->showPopup();
+        QAbstractItemView* list = c.MonthCombo->view();
+        QTRY_VERIFY(list->isVisible());
+        QCOMPARE(list->viewport()->height() / list->sizeHintForRow(0), 9);
+        c.MonthCombo->hidePopup();
     }
 
     void emptyBoxOpensOnTodayAndCancelChangesNothing()
