@@ -18,7 +18,7 @@ int main(int argc, char** argv)
     if (QLocale().language() == QLocale::C)
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     tv::registerFontSubstitutes();
-    // An empty folder: the data module looks beside the program file.
+    // An empty folder: the data module finds the bases itself (see data/datafolders.h).
     tv::app::Program program{QString()};
     return program.exec();
 }
