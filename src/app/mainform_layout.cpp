@@ -7,6 +7,7 @@
 #include "controls/explbtn.h"
 #include "controls/status.h"
 #include "dbaware/dbcontrols.h"
+#include "dbaware/engineguard.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -204,15 +205,16 @@ void TMainForm::buildStatusBar(QWidget* central)
 
 namespace {
 
+// Every command goes through the engine guard: a value it cannot read never ends the program.
 template <typename Slot>
 void onClick(QObject* o, TMainForm* form, Slot slot)
 {
     if (auto* e = qobject_cast<TExplorerButton*>(o))
-        QObject::connect(e, &TExplorerButton::OnClick, form, [form, slot, e] { slot(form, e); });
+        QObject::connect(e, &TExplorerButton::OnClick, form, [form, slot, e] { guarded([&] { slot(form, e); }); });
     else if (auto* b = qobject_cast<QAbstractButton*>(o))
-        QObject::connect(b, &QAbstractButton::clicked, form, [form, slot, b] { slot(form, b); });
+        QObject::connect(b, &QAbstractButton::clicked, form, [form, slot, b] { guarded([&] { slot(form, b); }); });
     else if (auto* a = qobject_cast<QAction*>(o))
-        QObject::connect(a, &QAction::triggered, form, [form, slot, a] { slot(form, a); });
+        QObject::connect(a, &QAction::triggered, form, [form, slot, a] { guarded([&] { slot(form, a); }); });
 }
 
 } // namespace
@@ -278,8 +280,10 @@ void TMainForm::bindCommands()
                 [](F* f, QObject* s) { f->btnFirstClick(s); });
 
     connect(m_pages, &QTabWidget::currentChanged, this, [this] {
-        PageControl1Changing();
-        PageControl1Change();
+        guarded([this] {
+            PageControl1Changing();
+            PageControl1Change();
+        });
     });
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
         auto inside = [this](QWidget* w) { return w && (w == m_pages || m_pages->isAncestorOf(w)); };

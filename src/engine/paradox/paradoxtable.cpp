@@ -199,6 +199,9 @@ std::vector<uint64_t> ParadoxTable::walkBlocks(const Header& h, const uint8_t* d
     // Some writers leave the chain pointing at a block they never wrote in an empty table.
     if (h.numRecords == 0 && h.firstBlock > blocksInFile)
         return offsets;
+    if (h.fileBlocks > blocksInFile)
+        throw EngineError(dbName + ": the header counts " + std::to_string(h.fileBlocks) + " blocks, but the file holds " +
+                          std::to_string(blocksInFile));
     for (size_t b = h.firstBlock; b != 0;) {
         if (b > blocksInFile)
             throw EngineError(dbName + ": the block chain points to block " + std::to_string(b) + ", past the end of the file");
@@ -222,6 +225,11 @@ std::vector<uint64_t> ParadoxTable::walkBlocks(const Header& h, const uint8_t* d
         }
         b = next;
     }
+    // A count that disagrees with the blocks means a damaged header or lost blocks (a zeroed
+    // block would otherwise read as a record of nothing but empty fields).
+    if (offsets.size() != h.numRecords)
+        throw EngineError(dbName + ": the header counts " + std::to_string(h.numRecords) + " records, but its blocks hold " +
+                          std::to_string(offsets.size()));
     return offsets;
 }
 
@@ -270,8 +278,13 @@ ParadoxTable::Files ParadoxTable::readFiles(int fd) const
         f.offsets = walkBlocks(f.header, f.db.data(), f.db.size(), path_);
     bool haveMb = false;
     f.mbPath = companionPath(store_, "MB", &haveMb);
-    if (haveMb && std::any_of(f.header.fields.begin(), f.header.fields.end(), [](const FieldDesc& d) { return isBlobType(d.type); })) {
+    if (std::any_of(f.header.fields.begin(), f.header.fields.end(), [](const FieldDesc& d) { return isBlobType(d.type); })) {
+        // A table with memo or blob fields always has its memo file: without it, or with one
+        // that is not a memo file, the table is damaged.
+        if (!haveMb)
+            throw EngineError(f.mbPath + ": the memo file is missing");
         f.mb = MappedFile(f.mbPath);
+        checkMemoHeader(f.mb.data(), f.mb.size(), f.mbPath);
         f.haveMb = true;
     }
     return f;
@@ -316,13 +329,14 @@ std::unique_ptr<ParadoxTable> ParadoxTable::openImage(const std::string& name, s
     t->mbPath_ = name + " (memo file)";
     t->imageDb_.assign(db.data(), db.size());
     t->imageMb_.assign(mb.data(), mb.size());
-    if (!mb.empty()) {
-        t->mb_ = MappedFile(reinterpret_cast<const uint8_t*>(t->imageMb_.data()), t->imageMb_.size());
-        t->haveMb_ = true;
-    }
     if (t->imageDb_.empty())
         throw EngineError(name + ": file is too short to be a Paradox file");
     t->load(reinterpret_cast<const uint8_t*>(t->imageDb_.data()), t->imageDb_.size(), name);
+    if (!mb.empty() && t->blobFields_ > 0) {
+        t->mb_ = MappedFile(reinterpret_cast<const uint8_t*>(t->imageMb_.data()), t->imageMb_.size());
+        checkMemoHeader(t->mb_.data(), t->mb_.size(), t->mbPath_);
+        t->haveMb_ = true;
+    }
     t->loadIndexDefinitions();
     return t;
 }
