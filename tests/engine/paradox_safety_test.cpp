@@ -228,6 +228,8 @@ TEST(ParadoxSave, TheFileSystemsChoicesAreKept)
     t->insert(noteFor(3));
     const std::string message = expectSaveFails(*t, "the file is read-only");
     EXPECT_NE(message.find("read-only"), std::string::npos) << message;
+    for (const auto& e : fs::directory_iterator(dir.path()))   // the refused save leaves nothing behind
+        EXPECT_NE(e.path().extension(), ".tvnew") << e.path();
     EXPECT_EQ(notesIn(path).size(), 2u);
     fs::permissions(path, fs::perms::owner_write, fs::perm_options::add);
     t->flush();

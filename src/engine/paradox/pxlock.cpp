@@ -382,6 +382,11 @@ std::vector<int> commitSave(const std::string& tablePath, const std::vector<File
     } catch (...) {
         for (const auto& t : temps)
             ::unlink(t.c_str());
+        // The temporaries written before this call are ours to remove too, also those of the
+        // files the loop above did not reach.
+        for (const auto& c : changes)
+            if (c.prewritten)
+                ::unlink((c.path + kTempSuffix).c_str());
         for (int fd : fds)
             ::close(fd);
         throw;
