@@ -56,7 +56,7 @@ DBGrid* makeGrid(QWidget* parent, const char* objectName, int base, const Column
     return g;
 }
 
-QWidget* makeDbEdit(QWidget* parent, const char* objectName, int base, const char* field, int width, bool readOnly,
+DBEdit* makeDbEdit(QWidget* parent, const char* objectName, int base, const char* field, int width, bool readOnly,
                     int maxLength)
 {
     auto* e = bound<DBEdit>(parent, objectName, base, field);
@@ -85,7 +85,7 @@ QWidget* makeDbCombo(QWidget* parent, const char* objectName, int base, const ch
     return c;
 }
 
-QWidget* makeDbDateEdit(QWidget* parent, const char* objectName, int base, const char* field, QSize size)
+DBComboDlg* makeDbDateEdit(QWidget* parent, const char* objectName, int base, const char* field, QSize size)
 {
     auto* d = bound<DBComboDlg>(parent, objectName, base, field);
     d->resize(size);

@@ -10,6 +10,8 @@
 class QWidget;
 
 namespace tv {
+class DBComboDlg;
+class DBEdit;
 class DBGrid;
 class DBMemo;
 }
@@ -24,12 +26,12 @@ struct ColumnSpec {
 
 DBGrid* makeGrid(QWidget* parent, const char* objectName, int base, const ColumnSpec* begin, const ColumnSpec* end,
                  bool readOnly);
-QWidget* makeDbEdit(QWidget* parent, const char* objectName, int base, const char* field, int width, bool readOnly,
+tv::DBEdit* makeDbEdit(QWidget* parent, const char* objectName, int base, const char* field, int width, bool readOnly,
                     int maxLength = 0);
 DBMemo* makeDbMemo(QWidget* parent, const char* objectName, int base, const char* field, bool readOnly);
 QWidget* makeDbCombo(QWidget* parent, const char* objectName, int base, const char* field, int width, int maxLength,
                      const QStringList& items);
-QWidget* makeDbDateEdit(QWidget* parent, const char* objectName, int base, const char* field, QSize size);
+tv::DBComboDlg* makeDbDateEdit(QWidget* parent, const char* objectName, int base, const char* field, QSize size);
 QWidget* makeDbText(QWidget* parent, const char* objectName, int base, const char* field);
 QWidget* makeDbImage(QWidget* parent, const char* objectName, int base, const char* field);
 

@@ -45,7 +45,7 @@ TPanel* creditStrip(QWidget* sheet, const PageContent& c)
     return strip;
 }
 
-void notices(QWidget* sheet, int tab, const PageContent& c)
+void notices(QWidget* sheet, int tab, const PageContent& c, PageView& view)
 {
     const QByteArray a = QByteArray("Missing") + QByteArray::number(tab) + "a";
     const QByteArray b = QByteArray("Missing") + QByteArray::number(tab) + "b";
@@ -59,6 +59,8 @@ void notices(QWidget* sheet, int tab, const PageContent& c)
     lb->setAlignment(taCenter);
     lb->setWordWrap(true);
     lb->setGeometry(c.noticeBLeft, c.noticeBTop, 360, 31);
+    view.missingA = la;
+    view.missingB = lb;
 }
 
 TPanel* panel(QWidget* parent, const char* objectName, TAlign align, int width = 0)
@@ -136,8 +138,9 @@ QPixmap starPicture()
     return QPixmap::fromImage(indexed.scaled(20, 19, Qt::IgnoreAspectRatio, Qt::FastTransformation));
 }
 
-void booksFieldPanel(QWidget* p)
+BooksView booksFieldPanel(QWidget* p)
 {
+    BooksView view;
     fieldColumn(p, 7, 7, 62, 8, {{"Title:", "Title", 288}, {"Author:", "Author", 288}, {"Publisher:", "Publisher", 152}},
                 true);
     auto* image0 = new QLabel(p);
@@ -151,12 +154,12 @@ void booksFieldPanel(QWidget* p)
     levelCaption->setFont(arialPx(11));
     levelCaption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     levelCaption->setGeometry(142, 114, 120, 21);
-    auto* level = new QLabel(p);
+    auto* level = view.levelWord = new QLabel(p);
     name(level, "Label45");
     level->setFont(arialPx(13, true));
     level->setGeometry(266, 114, 190, 21);
-    QWidget* editLevel = makeDbEdit(p, "EditLevel", 7, "Level", 40, true);
-    editLevel->hide();
+    view.level = makeDbEdit(p, "EditLevel", 7, "Level", 40, true);
+    view.level->hide();
     fieldColumn(p, 7, 7, 262, 136, {{"Source on:", "Code", 94}}, true);
 
     const char* captions[] = {"Technical Contents/Quality:", "Quality Of Writing:", "Value For Money:",
@@ -174,7 +177,7 @@ void booksFieldPanel(QWidget* p)
         cap->setGeometry(190, y, 144, 19);
         for (int i = 0; i < 5; ++i) {
             const QByteArray n = "Image" + QByteArray::number(row * 5 + i + 1);
-            auto* img = new QLabel(p);
+            auto* img = view.stars[static_cast<size_t>(row * 5 + i)] = new QLabel(p);
             name(img, n.constData());
             img->setPixmap(star);
             img->setScaledContents(true);
@@ -182,8 +185,10 @@ void booksFieldPanel(QWidget* p)
             img->hide();
         }
         const QByteArray e = "DBEdit" + QByteArray::number(row + 5);
-        makeDbEdit(p, e.constData(), 7, ratingFields[row], 30, true)->hide();
+        view.ratings[static_cast<size_t>(row)] = makeDbEdit(p, e.constData(), 7, ratingFields[row], 30, true);
+        view.ratings[static_cast<size_t>(row)]->hide();
     }
+    return view;
 }
 
 void forumFieldPanel(QWidget* p)
@@ -206,11 +211,13 @@ void forumFieldPanel(QWidget* p)
     edit("DBEdit1", "Keywords", 288)->move(8, 204);
 }
 
-void privateFieldPanel(QWidget* p)
+// Returns the date box.
+DBComboDlg* privateFieldPanel(QWidget* p)
 {
     const int lr = 62;
-    field(p, lr, 8, QStringLiteral("Number:"), makeDbText(p, "DBText1", 9, "ID"));
-    p->findChild<QWidget*>(QStringLiteral("DBText1"))->resize(60, 21);
+    QWidget* number = makeDbText(p, "DBText1", 9, "ID");
+    field(p, lr, 8, QStringLiteral("Number:"), number);
+    number->resize(60, 21);
     field(p, lr, 30, QStringLiteral("Topic:"), makeDbEdit(p, "DBEdit9", 9, "Topic", 220, false, 50));
     field(p, lr, 52, QStringLiteral("Category:"),
           makeDbCombo(p, "wwDBComboBox1", 9, "Category", 180, 20,
@@ -223,17 +230,19 @@ void privateFieldPanel(QWidget* p)
           makeDbCombo(p, "wwDBComboBox2", 9, "Delphi", 90, 10, {"1.0", "2.0", "3.0", "General"}));
     field(p, lr, 96, QStringLiteral("Keywords:"), makeDbEdit(p, "DBEdit10", 9, "Keywords", 220, false, 30));
     field(p, lr, 118, QStringLiteral("Source:"), makeDbEdit(p, "DBEdit11", 9, "Source", 220, false, 30));
-    QWidget* date = makeDbDateEdit(p, "wwDBComboDlg1", 9, "Date", QSize(121, 23));
+    DBComboDlg* date = makeDbDateEdit(p, "wwDBComboDlg1", 9, "Date", QSize(121, 23));
     field(p, lr, 140, QStringLiteral("Date:"), date);
+    return date;
 }
 
 } // namespace
 
-QWidget* TMainForm::buildRecordPane(int tab, QWidget* parent)
+void TMainForm::buildRecordPane(int tab, QWidget* parent)
 {
     const PageEntry& e = kPages[static_cast<size_t>(tab)];
     TPanel* pane = panel(parent, e.recordPane, alClient);
     const int base = e.base;
+    DBMemo* memo = nullptr;   // the pane the clipboard commands act on
     switch (tab) {
     case 1: {
         TPanel* fp = panel(pane, "Panel4", alLeft, 262);
@@ -243,7 +252,7 @@ QWidget* TMainForm::buildRecordPane(int tab, QWidget* parent)
                      {"RELEASE", "RELEASE", 65}, {"CHANGED", "LASTCHANGED", 65}},
                     true);
         makeSplitter(pane, "WinSplit2", fp);
-        tv::setAlign(makeDbMemo(pane, "DBMemo1", base, "DESCRIPTION", true), alClient);
+        tv::setAlign(memo = makeDbMemo(pane, "DBMemo1", base, "DESCRIPTION", true), alClient);
         break;
     }
     case 2: {
@@ -258,7 +267,7 @@ QWidget* TMainForm::buildRecordPane(int tab, QWidget* parent)
         tv::setAlign(q, alTop);
         q->resize(100, 61);
         makeSplitter(right, "WinSplit3", q);
-        tv::setAlign(makeDbMemo(right, "DBMemo2", base, "A", true), alClient);
+        tv::setAlign(memo = makeDbMemo(right, "DBMemo2", base, "A", true), alClient);
         break;
     }
     case 3: {
@@ -268,14 +277,14 @@ QWidget* TMainForm::buildRecordPane(int tab, QWidget* parent)
                      {"Keywords:", "KEYLIST", 250}},
                     true);
         makeSplitter(pane, "WinSplit7", fp);
-        tv::setAlign(makeDbMemo(pane, "DBMemo3", base, "INFO", true), alClient);
+        tv::setAlign(memo = makeDbMemo(pane, "DBMemo3", base, "INFO", true), alClient);
         break;
     }
     case 4: {
         TPanel* fp = panel(pane, "Panel8", alLeft, 320);
         forumFieldPanel(fp);
         makeSplitter(pane, "WinSplit4", fp);
-        tv::setAlign(makeDbMemo(pane, "DBMemo4", base, "Comments", true), alClient);
+        tv::setAlign(memo = makeDbMemo(pane, "DBMemo4", base, "Comments", true), alClient);
         break;
     }
     case 5: {
@@ -285,28 +294,30 @@ QWidget* TMainForm::buildRecordPane(int tab, QWidget* parent)
                     true);
         fieldColumn(pane, tab, base, 420, 8,
                     {{"Date", "DATE", 65}, {"Delphi", "Delphi Version", 65}, {"Ware", "WARE", 65}}, true);
-        makeDbMemo(pane, "DBMemo5", base, "Description", true)->setGeometry(64, 100, 292, 99);
+        memo = makeDbMemo(pane, "DBMemo5", base, "Description", true);
+        memo->setGeometry(64, 100, 292, 99);
         break;
     }
     case 7: {
         TPanel* fp = panel(pane, "Panel14", alLeft, 463);
-        booksFieldPanel(fp);
+        m_books = booksFieldPanel(fp);
         makeSplitter(pane, "WinSplit6", fp);
-        tv::setAlign(makeDbMemo(pane, "DBMemo7", base, "Comments", true), alClient);
+        tv::setAlign(memo = makeDbMemo(pane, "DBMemo7", base, "Comments", true), alClient);
         break;
     }
     case 9: {
         TPanel* fp = panel(pane, "Panel35", alLeft, 296);
-        privateFieldPanel(fp);
+        m_dateBox = privateFieldPanel(fp);
         makeSplitter(pane, "WinSplit8", fp);
-        tv::setAlign(makeDbMemo(pane, "DBMemo9", base, "Description", false), alClient);
+        tv::setAlign(memo = makeDbMemo(pane, "DBMemo9", base, "Description", false), alClient);
         break;
     }
     default:
         break;
     }
     pane->hide();
-    return pane;
+    m_views[static_cast<size_t>(tab)].recordPane = pane;
+    m_views[static_cast<size_t>(tab)].clipboardMemo = memo;
 }
 
 void TMainForm::buildBasePages()
@@ -330,7 +341,7 @@ void TMainForm::buildBasePages()
             auto* lay = new QHBoxLayout(forum);
             lay->setContentsMargins(4, 1, 2, 0);
             lay->setSpacing(2);
-            auto* group = new QButtonGroup(forum);
+            auto* group = m_forumChoice = new QButtonGroup(forum);
             group->setObjectName(QStringLiteral("rgpDelphiItems"));
             int i = 0;
             for (const char* item : {"Delphi", "Delphi32"}) {
@@ -341,10 +352,12 @@ void TMainForm::buildBasePages()
             group->button(1)->setChecked(true);
             connect(group, &QButtonGroup::idClicked, this, [this] { rgpDelphiClick(); });
         }
-        notices(sheet, c.tab, c);
+        PageView& view = m_views[static_cast<size_t>(c.tab)];
+        notices(sheet, c.tab, c, view);
         DBGrid* grid = makeGrid(sheet, e.grid, e.base, c.columns.data(), c.columns.data() + c.columns.size(),
                                 c.tab != kPrivatePage);
         tv::setAlign(grid, alClient);
+        view.grid = grid;
         if (c.tab == 3 || c.tab == 5) {
             grid->setFont(arialPx(11));
             grid->setTitleFont(arialPx(12, true));
@@ -370,6 +383,7 @@ void TMainForm::buildBasePages()
     m8->setAlignment(taCenter);
     m8->setWordWrap(true);
     m8->setGeometry(147, 59, 360, 63);
+    m_views[kPlaceholderPage].missingA = m8;
 }
 
 } // namespace tv::app

@@ -117,7 +117,7 @@ private slots:
         focusPane(s, memo);
         memo->selectAll();
         QApplication::clipboard()->clear();
-        s.form().action("MnuCopy")->trigger();
+        s.action("MnuCopy")->trigger();
         QCOMPARE(QApplication::clipboard()->text(), memo->toPlainText());
     }
 
@@ -149,9 +149,9 @@ private slots:
         s.form().menuBar()->setFocus(Qt::MenuBarFocusReason);
         QTRY_VERIFY(s.form().menuBar()->hasFocus());
         for (const char* n : {"mnuCut", "MnuCopy", "MnuPaste"})
-            QVERIFY(s.form().action(n)->isEnabled());
+            QVERIFY(s.action(n)->isEnabled());
         s.w("SpeedPanel")->setFocus();
-        QTRY_VERIFY(!s.form().action("MnuCopy")->isEnabled());
+        QTRY_VERIFY(!s.action("MnuCopy")->isEnabled());
         QVERIFY(!s.w("BtnCopy")->isEnabled());
     }
 

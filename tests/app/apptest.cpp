@@ -107,9 +107,24 @@ Session::~Session()
     tv::app::destroyDataModule();
 }
 
+QWidget* control(const QWidget* window, const char* name)
+{
+    return window->findChild<QWidget*>(QString::fromLatin1(name));
+}
+
+QAction* action(const QWidget* window, const char* name)
+{
+    return window->findChild<QAction*>(QString::fromLatin1(name));
+}
+
 QWidget* Session::w(const char* name) const
 {
-    return m_form->control(name);
+    return control(m_form.get(), name);
+}
+
+QAction* Session::action(const char* name) const
+{
+    return apptest::action(m_form.get(), name);
 }
 
 void Session::click(const char* name) const

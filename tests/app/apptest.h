@@ -4,6 +4,7 @@
 
 #include "app/mainform.h"
 
+#include <QAction>
 #include <QMessageBox>
 #include <QString>
 #include <QStringList>
@@ -29,6 +30,10 @@ public:
 private:
     QTemporaryDir m_dir;
 };
+
+// A named control or menu entry of a window (nullptr when there is none).
+QWidget* control(const QWidget* window, const char* name);
+QAction* action(const QWidget* window, const char* name);
 
 // Every base file name of the sample set.
 QStringList allBaseFiles();
@@ -59,6 +64,7 @@ public:
     ~Session();
     tv::app::TMainForm& form() { return *m_form; }
     QWidget* w(const char* name) const;
+    QAction* action(const char* name) const;
     // A real mouse click on a named button (must be visible and enabled to act).
     void click(const char* name) const;
     void showPage(int tab) const;

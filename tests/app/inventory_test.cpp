@@ -146,7 +146,7 @@ private slots:
             {"Help", "mnuAbout", "About...", 0, {}},
         };
         for (const E& e : entries) {
-            QAction* a = m_s->form().action(e.name);
+            QAction* a = m_s->action(e.name);
             QVERIFY2(a, e.name);
             QCOMPARE(a->text(), QString::fromLatin1(e.text));
             QCOMPARE(a->property("Tag").toInt(), e.tag);

@@ -94,7 +94,7 @@ private slots:
             for (const char* n : {"BtnCut", "BtnCopy", "btnPaste"})
                 QVERIFY(!s.w(n)->isEnabled());
             for (const char* n : {"mnuFilter", "mnuSetBookmark", "mnuSort", "mnuPreview"})
-                QVERIFY(s.form().action(n)->isEnabled());
+                QVERIFY(s.action(n)->isEnabled());
             if (tv::app::isBasePage(tab))
                 QVERIFY(s.form().CurrentTable() == tv::app::baseTable(e.base));
         }
@@ -223,12 +223,12 @@ private slots:
         for (const char* n : {"BtnCut", "BtnCopy", "btnPaste"})
             QVERIFY(s.w(n)->isEnabled());
         for (const char* n : {"mnuCut", "MnuCopy", "MnuPaste"})
-            QVERIFY(s.form().action(n)->isEnabled());
+            QVERIFY(s.action(n)->isEnabled());
         // Page changes leave them alone; leaving the memo disables all six.
         s.showPage(6);
         s.w("wwDBGrid6")->setFocus();
         QTRY_VERIFY(!s.w("BtnCopy")->isEnabled());
-        QVERIFY(!s.form().action("MnuPaste")->isEnabled());
+        QVERIFY(!s.action("MnuPaste")->isEnabled());
     }
 
     void bookmarksAreGivenUpOnLeavingAPage()
@@ -256,7 +256,7 @@ private slots:
         QVERIFY(!s.w("btnGotoBookmark")->isEnabled());
         // The menu entry does nothing without a bookmark.
         t1->first();
-        s.form().action("mnuGotoBookmark")->trigger();
+        s.action("mnuGotoBookmark")->trigger();
         QCOMPARE(t1->recNo(), 0);
 
         // A dialog or message box in front is no leaving: the bookmark is still there after it.

@@ -122,10 +122,10 @@ private slots:
         p.show();
         auto* pc = p.mainForm()->findChild<QTabWidget*>(QStringLiteral("PageControl1"));
         pc->setCurrentIndex(3);
-        QVERIFY(p.mainForm()->control("wwDBGrid3")->isHidden());
-        QVERIFY(p.mainForm()->control("Missing3a")->isVisible());
+        QVERIFY(apptest::control(p.mainForm(), "wwDBGrid3")->isHidden());
+        QVERIFY(apptest::control(p.mainForm(), "Missing3a")->isVisible());
         pc->setCurrentIndex(9);
-        QVERIFY(p.mainForm()->control("wwDBGrid9")->isVisible());
+        QVERIFY(apptest::control(p.mainForm(), "wwDBGrid9")->isVisible());
         // Ending closes only the one opened base (and never touches the missing ones).
         BoxAnswerer yes({QMessageBox::Yes});
         p.mainForm()->ExitItemClick();
@@ -163,8 +163,8 @@ private slots:
             QVERIFY2(tv::app::basePresent(n), qPrintable(QString::number(n)));
         p.show();
         p.mainForm()->findChild<QTabWidget*>(QStringLiteral("PageControl1"))->setCurrentIndex(2);
-        QVERIFY(p.mainForm()->control("wwDBGrid2")->isHidden());
-        QVERIFY(!p.mainForm()->control("btnFirst")->isEnabled());
+        QVERIFY(apptest::control(p.mainForm(), "wwDBGrid2")->isHidden());
+        QVERIFY(!apptest::control(p.mainForm(), "btnFirst")->isEnabled());
     }
 
     void closeBoxAsksItsOwnQuestion()
@@ -235,7 +235,7 @@ private slots:
         p.show();
         for (const char* n : {"mnuHelp", "mnuHelpIndex"}) {
             BoxAnswerer ok({QMessageBox::Ok});
-            p.mainForm()->action(n)->trigger();
+            apptest::action(p.mainForm(), n)->trigger();
             QCOMPARE(ok.texts.size(), 1);   // no help file here: the platform says so
             QVERIFY(ok.texts.front().contains(QStringLiteral("Tipvault.hlp")));
         }
