@@ -8,6 +8,7 @@
 #include <QLocale>
 
 #include <functional>
+#include <memory>
 
 namespace tv::report {
 
@@ -21,7 +22,36 @@ struct GenerateOptions {
     QString timeFormat;   // empty: the locale's long time format without a time zone
 };
 
-// Throws nothing for a layout without data: it yields one page without detail bands.
+// A layout being laid out, a slice of rows at a time, so that the first pages can be shown
+// while the rest follow. The rows are taken as they are when it starts: later changes of
+// the data reach neither the pages laid out nor those still to come.
+class Generation {
+public:
+    explicit Generation(const Layout& layout, const GenerateOptions& options = {});
+    ~Generation();
+    Generation(const Generation&) = delete;
+    Generation& operator=(const Generation&) = delete;
+
+    // Lays out up to `rows` more rows; the last page is finished with the last row. Returns
+    // whether rows are left.
+    bool step(int rows);
+    // Stops here: the pages laid out so far are the whole document.
+    void cancel();
+    bool finished() const;
+    int rowsDone() const;
+    int rowCount() const;
+
+    // The document, sharing the pages laid out so far and those that follow.
+    const Document& document() const { return doc_; }
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+    Document doc_;
+};
+
+// Lays out the whole layout. Throws nothing for a layout without data: it yields one page
+// without detail bands.
 Document generate(const Layout& layout, const ProgressFn& progress = {}, const GenerateOptions& options = {});
 
 // Texts of the system items.

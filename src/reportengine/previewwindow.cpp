@@ -1,10 +1,14 @@
 #include "previewwindow.h"
 
+#include "generator.h"
 #include "render.h"
 #include "reportrun.h"
 
 #include <QAction>
 #include <QComboBox>
+#include <QElapsedTimer>
+#include <QHash>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
@@ -12,6 +16,7 @@
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QStyle>
+#include <QTimer>
 #include <QToolBar>
 
 #include <algorithm>
@@ -31,6 +36,13 @@ public:
 
     void show(int page, qreal zoom)
     {
+        if (page == page_ && shown_ && zoom == zoom_)
+            return;
+        if (page != page_ || !shown_) {
+            shown_.reset();
+            if (page >= 1 && page <= doc_.pageCount())
+                shown_ = std::make_unique<Page>(doc_.pages[size_t(page - 1)]);
+        }
         page_ = page;
         zoom_ = zoom;
         const QSize paper = paperSize();
@@ -51,16 +63,17 @@ protected:
         const QRect paper(QPoint(kDesk, kDesk), paperSize());
         p.fillRect(paper.translated(3, 3), Qt::black);
         p.fillRect(paper, Qt::white);
-        if (page_ < 1 || page_ > int(doc_.pages.size()))
+        if (!shown_)
             return;
         p.setClipRect(paper);
         p.translate(paper.topLeft());
         p.scale(zoom_, zoom_);
-        renderPage(p, doc_.pages[size_t(page_ - 1)]);
+        renderPage(p, *shown_);
     }
 
 private:
     const Document& doc_;
+    std::unique_ptr<Page> shown_;  // the page on view, made once when it is turned to
     int page_ = 1;
     qreal zoom_ = 1.0;
 };
@@ -68,6 +81,19 @@ private:
 namespace {
 const int kPercents[] = {25, 50, 75, 100, 150, 200, 300};
 }
+
+PreviewWindow::PreviewWindow(std::unique_ptr<Generation> generation, QWidget* owner)
+    : PreviewWindow(generation->document(), owner)
+{
+    if (generation->finished())
+        return;
+    generation_ = std::move(generation);
+    stop_->setVisible(true);
+    QTimer::singleShot(0, this, &PreviewWindow::layOutSlice);
+    updateView();
+}
+
+PreviewWindow::~PreviewWindow() = default;
 
 PreviewWindow::PreviewWindow(Document doc, QWidget* owner)
     : QMainWindow(owner, Qt::Window), doc_(std::move(doc))
@@ -88,12 +114,21 @@ PreviewWindow::PreviewWindow(Document doc, QWidget* owner)
             a->setShortcut(key);
         return a;
     };
-    auto std = [&](QStyle::StandardPixmap p) { return style()->standardIcon(p); };
+    // The icons are made once for all previews: the pixmaps drawn from an icon are cached
+    // under that icon's identity, so fresh icons for every window would pile up new cache
+    // entries with every preview opened.
+    auto std = [&](QStyle::StandardPixmap p) {
+        static QHash<int, QIcon> icons;
+        auto it = icons.find(int(p));
+        if (it == icons.end())
+            it = icons.insert(int(p), style()->standardIcon(p));
+        return *it;
+    };
     first_ = add("actFirstPage", QStringLiteral("First page"), std(QStyle::SP_MediaSkipBackward), QKeySequence(Qt::CTRL | Qt::Key_Home), &PreviewWindow::firstPage);
     prior_ = add("actPriorPage", QStringLiteral("Prior page"), std(QStyle::SP_MediaSeekBackward), QKeySequence(Qt::Key_PageUp), &PreviewWindow::priorPage);
     pageLabel_ = new QLabel(this);
     pageLabel_->setObjectName(QStringLiteral("lblPage"));
-    pageLabel_->setMinimumWidth(110);
+    pageLabel_->setMinimumWidth(200);
     pageLabel_->setAlignment(Qt::AlignCenter);
     bar->addWidget(pageLabel_);
     next_ = add("actNextPage", QStringLiteral("Next page"), std(QStyle::SP_MediaSeekForward), QKeySequence(Qt::Key_PageDown), &PreviewWindow::nextPage);
@@ -112,6 +147,9 @@ PreviewWindow::PreviewWindow(Document doc, QWidget* owner)
     add("actPrint", QStringLiteral("Print"), QIcon::fromTheme(QStringLiteral("document-print")), QKeySequence::Print, &PreviewWindow::print);
     add("actPrintSetup", QStringLiteral("Printer setup"), QIcon::fromTheme(QStringLiteral("document-print-preview")), QKeySequence(), &PreviewWindow::printSetup);
     bar->addSeparator();
+    stop_ = add("actStopLayout", QStringLiteral("Stop"), std(QStyle::SP_BrowserStop), QKeySequence(), &PreviewWindow::stopLayout);
+    stop_->setToolTip(QStringLiteral("Stop preparing pages"));
+    stop_->setVisible(false);
     add("actClose", QStringLiteral("Close"), std(QStyle::SP_DialogCloseButton), QKeySequence(Qt::Key_Escape), &QWidget::close);
 
     scroll_ = new QScrollArea(this);
@@ -188,7 +226,46 @@ void PreviewWindow::zoomChosen(int index)
 
 void PreviewWindow::print()
 {
+    // Printing needs every page: the rest are laid out first, while a progress window shows.
+    if (generation_) {
+        std::unique_ptr<Generation> g = std::move(generation_);
+        const bool done = finishWithProgress(*g, this);
+        stop_->setVisible(false);
+        updateView();
+        if (!done)
+            return;
+    }
     printWithProgress(doc_, this);
+}
+
+void PreviewWindow::stopLayout()
+{
+    if (!generation_)
+        return;
+    generation_->cancel();
+    generation_.reset();
+    stop_->setVisible(false);
+    updateView();
+}
+
+void PreviewWindow::layOutSlice()
+{
+    if (!generation_)
+        return;
+    // A slice short enough that the window keeps answering the user.
+    constexpr int kSliceMs = 40;
+    QElapsedTimer clock;
+    clock.start();
+    bool more = true;
+    while (more && clock.elapsed() < kSliceMs)
+        more = generation_->step(16);
+    if (!more) {
+        generation_.reset();
+        stop_->setVisible(false);
+    } else {
+        QTimer::singleShot(0, this, &PreviewWindow::layOutSlice);
+    }
+    updateView();
 }
 
 void PreviewWindow::printSetup()
@@ -221,7 +298,12 @@ void PreviewWindow::keyPressEvent(QKeyEvent* e)
 void PreviewWindow::updateView()
 {
     view_->show(page_, zoom());
-    pageLabel_->setText(QStringLiteral("Page %1 of %2").arg(page_).arg(pageCount()));
+    if (generation_)
+        pageLabel_->setText(QStringLiteral("Page %1 of %2 (preparing...)").arg(page_).arg(pageCount()));
+    else if (doc_.cancelled())
+        pageLabel_->setText(QStringLiteral("Page %1 of %2 (stopped)").arg(page_).arg(pageCount()));
+    else
+        pageLabel_->setText(QStringLiteral("Page %1 of %2").arg(page_).arg(pageCount()));
     first_->setEnabled(page_ > 1);
     prior_->setEnabled(page_ > 1);
     next_->setEnabled(page_ < pageCount());

@@ -1,10 +1,14 @@
 #pragma once
 // The preview: a window of its own per run that holds the pages as they were generated, with
-// page navigation, zoom, printer choice and printing.
+// page navigation, zoom, printer choice and printing. Given a layout still being laid out, it
+// shows the first pages at once and lays out the rest in slices on the event loop, the page
+// count filling in, until the last row or until the user stops it.
 
 #include "document.h"
 
 #include <QMainWindow>
+
+#include <memory>
 
 class QAction;
 class QComboBox;
@@ -13,6 +17,7 @@ class QScrollArea;
 
 namespace tv::report {
 
+class Generation;
 class PageView;
 
 class PreviewWindow : public QMainWindow {
@@ -21,10 +26,15 @@ public:
     enum ZoomMode { WholePage, PageWidth, Percent };
 
     explicit PreviewWindow(Document doc, QWidget* owner = nullptr);
+    // Takes over a generation under way and carries it on.
+    explicit PreviewWindow(std::unique_ptr<Generation> generation, QWidget* owner = nullptr);
+    ~PreviewWindow() override;
 
     const Document& document() const { return doc_; }
     int currentPage() const { return page_; }  // 1-based
-    int pageCount() const { return int(doc_.pages.size()); }
+    int pageCount() const { return doc_.pageCount(); }  // laid out so far
+    // Whether pages are still being laid out.
+    bool layingOut() const { return bool(generation_); }
     qreal zoom() const;  // screen pixels per report pixel
 
 public slots:
@@ -37,6 +47,8 @@ public slots:
     void setZoomMode(ZoomMode mode);
     void print();
     void printSetup();
+    // Stops laying out: the pages so far are the report.
+    void stopLayout();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
@@ -45,8 +57,11 @@ protected:
 private:
     void zoomChosen(int index);
     void updateView();
+    void layOutSlice();
 
     Document doc_;
+    std::unique_ptr<Generation> generation_;
+    QAction* stop_ = nullptr;
     int page_ = 1;
     ZoomMode zoomMode_ = PageWidth;
     int percent_ = 100;

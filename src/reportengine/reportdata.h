@@ -3,6 +3,9 @@
 // field of a row. Adapters over the program's tables live outside the engine.
 
 #include <QString>
+#include <QStringList>
+
+#include <memory>
 
 namespace tv::report {
 
@@ -13,6 +16,17 @@ public:
     virtual int rowCount() const = 0;
     // The display text of `field` in row `row` (0-based). An unknown field gives an empty text.
     virtual QString text(int row, const QString& field) const = 0;
+    // Whether `field` holds a value that must never be shown in part (a number or a date): it
+    // is squeezed into its box instead of cut.
+    virtual bool wholeValue(const QString& field) const
+    {
+        Q_UNUSED(field);
+        return false;
+    }
+    // The rows as they are now, unchanged by later changes of the data: a report laid out or
+    // drawn later reads them. This one copies the texts of `fields`; sources whose rows cannot
+    // change can do with less.
+    virtual std::shared_ptr<const ReportData> snapshot(const QStringList& fields) const;
 };
 
 } // namespace tv::report

@@ -6,6 +6,9 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileDialog>
+#include <QPushButton>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QMessageBox>
@@ -54,15 +57,14 @@ void showError(QWidget* parent, const QString& text)
 
 } // namespace
 
-std::optional<Document> generateWithProgress(const Layout& layout, QWidget* parent, const GenerateOptions& options, int showAfterMs)
+bool finishWithProgress(Generation& generation, QWidget* parent, int showAfterMs)
 {
     std::unique_ptr<QProgressDialog> dlg;
     QElapsedTimer clock;
     clock.start();
-    auto progress = [&](int done, int total) {
-        if (done % kRowsPerUpdate != 0 && done != total)
-            return true;
-        if (!dlg && clock.elapsed() >= showAfterMs && done < total) {
+    while (generation.step(kRowsPerUpdate)) {
+        const int done = generation.rowsDone(), total = generation.rowCount();
+        if (!dlg && clock.elapsed() >= showAfterMs) {
             dlg = progressWindow(parent, QString(), total);
             dlg->setMinimumDuration(0);
         }
@@ -70,23 +72,29 @@ std::optional<Document> generateWithProgress(const Layout& layout, QWidget* pare
             dlg->setLabelText(QStringLiteral("Preparing record %1 of %2").arg(done).arg(total));
             dlg->setValue(done);  // a modal progress window also lets the event loop run
             QApplication::processEvents();
-            if (dlg->wasCanceled())
+            if (dlg->wasCanceled()) {
+                generation.cancel();
                 return false;
+            }
         }
-        return true;
-    };
-    Document doc = generate(layout, progress, options);
-    if (doc.cancelled)
+    }
+    return true;
+}
+
+std::optional<Document> generateWithProgress(const Layout& layout, QWidget* parent, const GenerateOptions& options, int showAfterMs)
+{
+    Generation g(layout, options);
+    if (!finishWithProgress(g, parent, showAfterMs))
         return std::nullopt;
-    return doc;
+    return g.document();
 }
 
 PreviewWindow* previewLayout(const Layout& layout, QWidget* owner, const GenerateOptions& options)
 {
-    std::optional<Document> doc = generateWithProgress(layout, owner, options);
-    if (!doc)
-        return nullptr;
-    auto* win = new PreviewWindow(std::move(*doc), owner);
+    auto g = std::make_unique<Generation>(layout, options);
+    while (g->document().pageCount() < 1 && g->step(kRowsPerUpdate)) {
+    }
+    auto* win = new PreviewWindow(std::move(g), owner);
     // Also sized to the screen by hand, for desktops without a window manager to maximise it.
     if (QScreen* screen = owner ? owner->screen() : QGuiApplication::primaryScreen())
         win->setGeometry(screen->availableGeometry());
@@ -115,27 +123,44 @@ bool printWithProgress(const Document& doc, QWidget* parent)
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(toFile);
     }
-    const int pages = int(doc.pages.size());
+    const QString pdfFile = printer.outputFileName();
+    const int pages = doc.pageCount();
     auto dlg = progressWindow(parent, QString(), pages);
     dlg->setMinimumDuration(0);
+    int sent = 0;
     auto progress = [&](int page, int total) {
         dlg->setLabelText(QStringLiteral("Printing page %1 of %2").arg(page).arg(total));
         dlg->setValue(page - 1);
         QApplication::processEvents();
-        return !dlg->wasCanceled();
+        if (dlg->wasCanceled())
+            return false;
+        sent = page;
+        return true;
     };
     QString error;
     const bool ok = printDocument(doc, printer, &error, progress);
-    const bool complete = ok && !dlg->wasCanceled();
+    const bool cancelled = ok && dlg->wasCanceled();
     dlg.reset();
     if (!toFile.isEmpty())
         printer.setOutputFileName(QString());
-    if (!ok)
+    if (!ok) {
         showError(parent, error);
-    else if (complete && !toFile.isEmpty())
+        return false;
+    }
+    if (cancelled) {
+        // A PDF file that stops part way is no report: it goes.
+        QString text = QStringLiteral("Printing was cancelled after %1 of %2 pages.").arg(sent).arg(pages);
+        if (!pdfFile.isEmpty() && QFile::remove(pdfFile))
+            text += QStringLiteral(" The unfinished file \"%1\" was removed.").arg(QDir::toNativeSeparators(pdfFile));
+        else if (pdfFile.isEmpty())
+            text += QStringLiteral(" The pages already sent may still come out of the printer.");
+        QMessageBox::information(parent, QStringLiteral("Tipvault"), text);
+        return false;
+    }
+    if (!toFile.isEmpty())
         QMessageBox::information(parent, QStringLiteral("Tipvault"),
                                  QStringLiteral("No printer is installed. The report was written to \"%1\".").arg(QDir::toNativeSeparators(toFile)));
-    return complete;
+    return true;
 }
 
 bool printLayout(const Layout& layout, QWidget* owner, const GenerateOptions& options)
@@ -148,6 +173,32 @@ bool printLayout(const Layout& layout, QWidget* owner, const GenerateOptions& op
 
 bool printSetup(QWidget* owner, const QString& dialogName)
 {
+    if (QPrinterInfo::availablePrinters().isEmpty()) {
+        // An empty printer list would only print nothing: say so, and offer a PDF file.
+        QMessageBox box(QMessageBox::Information, QStringLiteral("Tipvault"), QStringLiteral("No printer is installed."),
+                        QMessageBox::NoButton, owner);
+        box.setObjectName(dialogName);
+        box.setInformativeText(QStringLiteral("Reports can be printed to a PDF file instead."));
+        QPushButton* toPdf = box.addButton(QStringLiteral("Print to PDF File..."), QMessageBox::AcceptRole);
+        box.addButton(QMessageBox::Cancel);
+        box.setDefaultButton(toPdf);
+        box.exec();
+        if (box.clickedButton() != toPdf)
+            return false;
+        QFileDialog files(owner, QStringLiteral("Print to PDF File"));
+        files.setObjectName(QStringLiteral("PdfFileDialog"));
+        files.setOption(QFileDialog::DontUseNativeDialog);
+        files.setAcceptMode(QFileDialog::AcceptSave);
+        files.setNameFilter(QStringLiteral("PDF files (*.pdf)"));
+        files.setDefaultSuffix(QStringLiteral("pdf"));
+        files.selectFile(noPrinterFileName());
+        if (files.exec() != QDialog::Accepted || files.selectedFiles().isEmpty())
+            return false;
+        QPrinter& printer = currentPrinter();
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(files.selectedFiles().constFirst());
+        return true;
+    }
     QPrintDialog dlg(&currentPrinter(), owner);
     dlg.setObjectName(dialogName);
     dlg.setOption(QAbstractPrintDialog::PrintToFile, false);

@@ -23,8 +23,15 @@ public:
     // table reopened between two runs is read correctly.
     int rowCount() const override;
     QString text(int row, const QString& field) const override;
+    // Numbers, money, dates and times.
+    bool wholeValue(const QString& field) const override;
+    // A read-only table keeps its records: the rows are held as the ids of the visible set
+    // and read when asked for. A table that can change is copied.
+    std::shared_ptr<const report::ReportData> snapshot(const QStringList& fields) const override;
 
 private:
+    int fieldAt(const QString& field) const;
+
     const Table* table_ = nullptr;
     mutable QHash<QString, int> fields_;
 };

@@ -3,6 +3,8 @@
 // and order, the page-number text, preview windows and printing to a PDF printer.
 
 #include "data/catalogue.h"
+#include "platform/platform.h"
+#include "reportengine/render.h"
 #include "engine/dataset/memorytable.h"
 #include "engine/dataset/table.h"
 #include "reportengine/generator.h"
@@ -17,6 +19,7 @@
 #include <QMessageBox>
 #include <QPrinter>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -63,7 +66,7 @@ QString sample(int base, const char* field, int n)
 // A base's table in memory with the declared fields, filled with `rows` records whose text
 // fields read "<field> <n>" and whose numbers are n.
 std::unique_ptr<Table> makeBase(int base, int rows, const std::function<void(Row&, int)>& tweak = {},
-                                const std::vector<IndexDef>& indexes = {})
+                                const std::vector<IndexDef>& indexes = {}, bool writable = true)
 {
     const data::BaseDecl* decl = data::baseByNumber(base);
     auto file = std::make_unique<MemoryTable>(data::tableSpecFor(*decl));
@@ -99,6 +102,7 @@ std::unique_ptr<Table> makeBase(int base, int rows, const std::function<void(Row
         }
         file->insert(r);
     }
+    file->setWritable(writable);
     auto t = std::make_unique<Table>();
     t->open(std::move(file));
     return t;
@@ -159,6 +163,7 @@ private slots:
     void forumLayoutsFollowTheForumChoice();
     void noReportForThisPage();
     void previewAndPrintFromTheCommand();
+    void numbersAndDatesAreNeverCut();
 };
 
 void ReportsTest::holdersAreCreatedInOrderAndBound()
@@ -458,7 +463,8 @@ void ReportsTest::longReportNumbersItsPages()
     const int perPage = int((1056 - 2 * kMargin - 24 - 19 - 14) / 14);
     QCOMPARE(int(doc.pages.size()), (800 + perPage - 1) / perPage);
     QVERIFY(doc.pages.size() >= 12);
-    const Primitive* p12 = doc.pages[11].findText("Page12");
+    const Page twelfth = doc.pages[11];
+    const Primitive* p12 = twelfth.findText("Page12");
     QVERIFY(p12);
     QCOMPARE(p12->rect.topLeft(), QPointF(kMargin + 678, 1056 - kMargin - 14 + 1));  // SWAG: at top 1
     QVERIFY(!doc.pages[11].findText("Page 12"));
@@ -515,7 +521,8 @@ void ReportsTest::forumLayoutsFollowTheForumChoice()
     auto titles = [&](const ReportHolder* h) {
         QStringList out;
         const Document doc = generateFixed(h);
-        for (const Primitive* p : doc.pages[0].texts())
+        const Page first = doc.pages[0];
+        for (const Primitive* p : first.texts())
             if (p->rect.left() == kMargin + 5 && p->rect.top() > kMargin + 42)
                 out << p->text;
         return out;
@@ -609,6 +616,65 @@ void ReportsTest::previewAndPrintFromTheCommand()
     QVERIFY(text.contains("Description of record 3"));
     QVERIFY(text.contains("Page1"));
     printer.setOutputFileName(QString());
+}
+
+void ReportsTest::numbersAndDatesAreNeverCut()
+{
+    // Five- and six-digit numbers and four-digit years in boxes designed for less, in locales
+    // whose dates hold blanks: every layout prints each such value whole, whatever its
+    // alignment, condensed into its box rather than cut or wrapped.
+    QTemporaryDir dir;
+    const QLocale before;
+    for (const QLocale& locale : {QLocale(QLocale::English, QLocale::UnitedStates), QLocale(QLocale::Hungarian, QLocale::Hungary), QLocale::c()}) {
+        QLocale::setDefault(locale);
+        Bases b;
+        for (int base : {1, 2, 3, 4, 5, 6, 7, 9, 40}) {
+            b.tables[base] = makeBase(
+                base, 4,
+                [](Row& r, int n) {
+                    for (size_t f = 0; f < r.fields.size(); ++f) {
+                        const FieldKind k = kindOf(r.fields[f].type);
+                        if (k == FieldKind::Integer)
+                            r.values[f] = int64_t(n % 2 ? 99900 + n : 123400 + n);
+                        else if (k == FieldKind::Float)
+                            r.values[f] = double(n % 2 ? 1040 + n : 99900 + n);
+                        else if (k == FieldKind::Date)
+                            r.values[f] = dateFromYmd(n % 2 ? 1996 : 2026, 6, 26);
+                    }
+                },
+                {}, base == 9);  // the private base can change under a report; the others cannot
+            b.tables[base]->setShortDateFormat(platform::shortDateFormat().toStdString());
+        }
+        QWidget owner;
+        for (ReportHolder* h : createHolders(&owner, b.lookup())) {
+            const Table& t = *h->boundTable();
+            const Document doc = generateFixed(h);
+            const QString pdf = dir.filePath(h->layoutName() + ".pdf");
+            QVERIFY(report::writePdf(doc, pdf));
+            QString printed = runTool("pdftotext", {"-raw", pdf, "-"});
+            printed.remove(QRegularExpression("\\s"));
+            const Page page = doc.pages[0];
+            int checked = 0;
+            for (const report::Item& it : h->layout().detail.items) {
+                const int f = it.kind == ItemKind::Data && !it.field.isEmpty() ? t.fieldIndex(it.field.toStdString()) : -1;
+                if (f < 0 || kindOf(t.field(f).type) == FieldKind::Text || kindOf(t.field(f).type) == FieldKind::Memo)
+                    continue;
+                for (int row = 0; row < t.recordCount(); ++row) {
+                    const QString value = QString::fromStdString(t.displayTextAt(row, f));
+                    const QString where = h->layoutName() + " " + it.field + " " + value + " " + locale.name();
+                    const double top = kMargin + 43 + it.top + row * h->layout().detail.height;
+                    const Primitive* p = primAt(page, kMargin + it.left, top);
+                    QVERIFY2(p && p->text == value, qPrintable(where + ": " + (p ? p->text : "nothing")));
+                    QVERIFY2(QFontMetricsF(p->font.toFont()).horizontalAdvance(value) * p->stretch <= it.width + 0.5, qPrintable(where));
+                    QVERIFY2(printed.contains(QString(value).remove(QRegularExpression("\\s"))), qPrintable(where + " not in the PDF"));
+                    ++checked;
+                }
+            }
+            if (h->layoutName() == "DNewsReport" || h->layoutName() == "DtopicsReport" || h->layoutName() == "DSPMemo")
+                QVERIFY2(checked >= 4, qPrintable(h->layoutName()));
+        }
+    }
+    QLocale::setDefault(before);
 }
 
 QTEST_MAIN(ReportsTest)

@@ -2,6 +2,11 @@
 // report over 1,000 records with memo texts of a few kilobytes, then writes the list report
 // as PDF. Prints name<TAB>value<TAB>unit lines. Run with QT_QPA_PLATFORM=offscreen.
 //   report-bench [--records N] [--memo-records N] [--pdf FILE]
+// Over the bases of a folder (mkbases --records 100000 DIR) it measures what a user waits
+// for: the first page of the topics previews, the whole topics memo report (time per record
+// and peak memory, and the memory left once its preview is closed), and printing the topics
+// list report to a PDF file:
+//   report-bench --bases DIR [--pdf FILE]
 // With --render, writes every layout over the bases of a folder as PDF files instead:
 //   report-bench --render BASES_DIR OUT_DIR
 // and --preview opens the preview window of one layout (to look at it):
@@ -15,15 +20,19 @@
 #include "reportengine/render.h"
 #include "platform/platform.h"
 #include "reports/holders.h"
+#include "reportengine/previewwindow.h"
 #include "reportengine/reportrun.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QPrinter>
 #include <QRandomGenerator>
 
 #include <cstdio>
+#include <cstring>
+#include <ctime>
 #include <memory>
 
 namespace {
@@ -73,22 +82,41 @@ std::unique_ptr<tv::Table> topics(int records, int memoWords)
     return t;
 }
 
-// Peak resident set size of this process so far, in megabytes (0 when unknown).
-double peakRssMb()
+// A line of /proc/self/status in megabytes (0 when unknown): VmHWM the peak resident set
+// size so far, VmRSS the present one.
+double statusMb(const char* key)
 {
     QFile status(QStringLiteral("/proc/self/status"));
     if (!status.open(QIODevice::ReadOnly))
         return 0;
     for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
+        if (line.startsWith(key))
+            return line.mid(qsizetype(strlen(key))).trimmed().split(' ').value(0).toDouble() / 1024.0;
     return 0;
+}
+double peakRssMb() { return statusMb("VmHWM:"); }
+
+// Processor time of this process in seconds: unlike the clock on the wall, it does not grow
+// when other programs share the processors.
+double cpuSeconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) + t.tv_nsec / 1e9;
 }
 
 void report(const char* name, double value, const char* unit)
 {
     std::printf("%s\t%.3f\t%s\n", name, value, unit);
     std::fflush(stdout);
+}
+
+tv::report::GenerateOptions programOptions()
+{
+    tv::report::GenerateOptions options;
+    options.dateFormat = tv::platform::shortDateFormat();
+    options.timeFormat = tv::platform::longTimeFormat();
+    return options;
 }
 
 // Every layout over the bases in `basesDir`, one PDF per layout in `outDir`.
@@ -100,10 +128,7 @@ int render(const QString& basesDir, const QString& outDir)
     QWidget owner;
     int failures = 0;
     for (tv::reports::ReportHolder* h : tv::reports::createHolders(&owner, [&](int base) { return dm.table(base); })) {
-        tv::report::GenerateOptions options;
-        options.dateFormat = tv::platform::shortDateFormat();
-        options.timeFormat = tv::platform::longTimeFormat();
-        const tv::report::Document doc = tv::report::generate(h->layout(), {}, options);
+        const tv::report::Document doc = tv::report::generate(h->layout(), {}, programOptions());
         const QString file = QDir(outDir).filePath(h->layoutName() + QStringLiteral(".pdf"));
         QString error;
         if (!tv::report::writePdf(doc, file, &error)) {
@@ -111,7 +136,7 @@ int render(const QString& basesDir, const QString& outDir)
             ++failures;
             continue;
         }
-        std::printf("%s\t%d pages\n", qPrintable(file), int(doc.pages.size()));
+        std::printf("%s\t%d pages\n", qPrintable(file), doc.pageCount());
     }
     return failures ? 1 : 0;
 }
@@ -126,10 +151,7 @@ int preview(QApplication& app, const QString& basesDir, const QString& layout)
     for (tv::reports::ReportHolder* h : tv::reports::createHolders(&owner, [&](int base) { return dm.table(base); })) {
         if (h->layoutName() != layout)
             continue;
-        tv::report::GenerateOptions options;
-        options.dateFormat = tv::platform::shortDateFormat();
-        options.timeFormat = tv::platform::longTimeFormat();
-        if (!tv::report::previewLayout(h->layout(), nullptr, options))
+        if (!tv::report::previewLayout(h->layout(), nullptr, programOptions()))
             return 1;
         return app.exec();
     }
@@ -137,11 +159,87 @@ int preview(QApplication& app, const QString& basesDir, const QString& layout)
     return 1;
 }
 
+// The figures over real bases of the given folder (the first page of the topics list, the
+// topics memo and the private notes memo previews).
+int overBases(const QString& basesDir, const QString& pdf)
+{
+    tv::TDM1 dm(nullptr, basesDir);
+    if (dm.terminateRequested())
+        return 1;
+    QWidget owner;
+    tv::reports::createHolders(&owner, [&](int base) { return dm.table(base); });
+    tv::reports::ReportHolder* list = tv::reports::findHolder(&owner, QStringLiteral("DTopicsForm"));
+    tv::reports::ReportHolder* memo = tv::reports::findHolder(&owner, QStringLiteral("DTopicsMemoForm"));
+    const int records = dm.table(1) ? dm.table(1)->recordCount() : 0;
+    report("report.records", records, "records");
+    report("report.bases_open.rss", statusMb("VmRSS:"), "MB");
+    report("report.bases_open.rss_anon", statusMb("RssAnon:"), "MB");
+
+    // The first page of each preview: from the command until the window shows it.
+    double firstPage = 0;
+    // The private base can change while a preview is open, so its rows are copied first.
+    tv::reports::ReportHolder* notes = tv::reports::findHolder(&owner, QStringLiteral("PrivatMemoForm"));
+    for (tv::reports::ReportHolder* h : {list, memo, notes}) {
+        QElapsedTimer clock;
+        clock.start();
+        tv::report::PreviewWindow* w = tv::report::previewLayout(h->layout(), nullptr, programOptions());
+        QApplication::processEvents();
+        firstPage = std::max(firstPage, clock.nsecsElapsed() / 1e9);
+        delete w;
+    }
+    report("report.first_page.seconds", firstPage, "s");
+
+    // The whole memo report, laid out as its preview does, then the preview closed.
+    {
+        QElapsedTimer clock;
+        clock.start();
+        const double cpu0 = cpuSeconds();
+        auto* w = tv::report::previewLayout(memo->layout(), nullptr, programOptions());
+        while (w->layingOut())
+            QApplication::processEvents();
+        const double sec = clock.nsecsElapsed() / 1e9;
+        report("report.memo_100k.pages", w->pageCount(), "pages");
+        report("report.memo_100k.layout", sec, "s");
+        report("report.memo.per_record", sec / std::max(1, records) * 1e6, "us");
+        report("report.memo.per_record_cpu", (cpuSeconds() - cpu0) / std::max(1, records) * 1e6, "us");
+        report("report.memo_100k.peak_rss", peakRssMb(), "MB");
+        report("report.memo_100k.rss_open", statusMb("VmRSS:"), "MB");
+        report("report.memo_100k.rss_anon_open", statusMb("RssAnon:"), "MB");
+        w->close();
+        delete w;
+        QApplication::processEvents();
+        report("report.memo_100k.rss_after_close", statusMb("VmRSS:"), "MB");
+        report("report.memo_100k.rss_anon_after_close", statusMb("RssAnon:"), "MB");
+    }
+
+    // Printing the list report to a PDF file, page by page as on a printer.
+    const tv::report::Document doc = tv::report::generate(list->layout(), {}, programOptions());
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(pdf);
+    QElapsedTimer clock;
+    clock.start();
+    const double cpu0 = cpuSeconds();
+    QString error;
+    if (!tv::report::printDocument(doc, printer, &error)) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return 1;
+    }
+    const double sec = clock.nsecsElapsed() / 1e9;
+    report("report.print.pages", doc.pageCount(), "pages");
+    report("report.print.pages_per_second", doc.pageCount() / std::max(1e-9, sec), "pages/s");
+    report("report.print.pages_per_cpu_second", doc.pageCount() / std::max(1e-9, cpuSeconds() - cpu0), "pages/s");
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    // As the program does: without any language setting, its native US English.
+    if (QLocale().language() == QLocale::C)
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     if (app.arguments().size() == 4 && app.arguments()[1] == QLatin1String("--render"))
         return render(app.arguments()[2], app.arguments()[3]);
     if (app.arguments().size() == 4 && app.arguments()[1] == QLatin1String("--preview"))
@@ -158,6 +256,10 @@ int main(int argc, char** argv)
             pdf = args[++i];
     }
 
+    for (int i = 1; i + 1 < args.size(); ++i)
+        if (args[i] == QLatin1String("--bases"))
+            return overBases(args[i + 1], pdf);
+
     std::unique_ptr<tv::Table> list = topics(records, 5);
     std::unique_ptr<tv::Table> memo = topics(memoRecords, 400);
     QWidget owner;
@@ -173,7 +275,7 @@ int main(int argc, char** argv)
     const double listSec = clock.nsecsElapsed() / 1e9;
     report("report.list.records", records, "records");
     report("report.list.generate", listSec, "s");
-    report("report.list.pages", double(listDoc.pages.size()), "pages");
+    report("report.list.pages", double(listDoc.pageCount()), "pages");
     report("report.list.per_record", listSec / std::max(1, records) * 1e6, "us");
     report("report.list.peak_rss", peakRssMb(), "MB");
 
@@ -182,7 +284,7 @@ int main(int argc, char** argv)
     const double memoSec = clock.nsecsElapsed() / 1e9;
     report("report.memo.records", memoRecords, "records");
     report("report.memo.generate", memoSec, "s");
-    report("report.memo.pages", double(memoDoc.pages.size()), "pages");
+    report("report.memo.pages", double(memoDoc.pageCount()), "pages");
     report("report.memo.per_record", memoSec / std::max(1, memoRecords) * 1e6, "us");
 
     clock.restart();
