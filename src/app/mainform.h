@@ -29,7 +29,6 @@
 class QAction;
 class QButtonGroup;
 class QGroupBox;
-class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QTabWidget;
@@ -77,14 +76,6 @@ struct PageView {
     QWidget* missingA = nullptr;
     QWidget* missingB = nullptr;
     QPlainTextEdit* clipboardMemo = nullptr;
-};
-
-// The rating rows and the level of the Books page.
-struct BooksView {
-    std::array<QLabel*, 20> stars{};          // five stars a row, four rows
-    std::array<QLineEdit*, 4> ratings{};      // the hidden boxes of the four ratings
-    QLineEdit* level = nullptr;               // hidden box of the level number
-    QLabel* levelWord = nullptr;
 };
 
 class TMainForm : public QMainWindow {
@@ -159,7 +150,6 @@ public:
 
     // --- State shared with the other modules
     int activePage() const;
-    const PageEntry& activeEntry() const { return kPages[static_cast<size_t>(activePage())]; }
     // Base shown on a page now (page 4 follows the forum choice); 0 when none.
     int pageBase(int tab) const;
     // Table shown on a page now, or nullptr.
