@@ -188,21 +188,28 @@ DBComboDlg* privateFieldPanel(QWidget* p)
     return date;
 }
 
+// The usual record view: a field panel docked left, a splitter, and a memo pane filling the rest.
+RecordPaneParts fieldsBesideMemo(TPanel* pane, TPanel* fields, const char* splitter, const char* memo, int base,
+                                 const char* field, bool readOnly = true)
+{
+    makeSplitter(pane, splitter, fields);
+    RecordPaneParts parts;
+    parts.memo = makeDbMemo(pane, memo, base, field, readOnly);
+    setAlign(parts.memo, alClient);
+    return parts;
+}
+
 } // namespace
 
 RecordPaneParts topicsPane(TPanel* pane, int tab, int base)
 {
-    RecordPaneParts parts;
     TPanel* fp = panel(pane, "Panel4", alLeft, 262);
     fieldColumn(fp, tab, base, 78, 8,
                 {{"ID", "ID", 22}, {"TOPIC", "TOPIC", 165}, {"TYPE", "TYPE", 65}, {"SOURCE", "SOURCE", 65},
                  {"CATEGORY", "CATEGORY", 65}, {"CLASS", "CLASS", 65}, {"KEYWORDS", "KEYWORDS", 177},
                  {"RELEASE", "RELEASE", 65}, {"CHANGED", "LASTCHANGED", 65}},
                 true);
-    makeSplitter(pane, "WinSplit2", fp);
-    parts.memo = makeDbMemo(pane, "DBMemo1", base, "DESCRIPTION", true);
-    setAlign(parts.memo, alClient);
-    return parts;
+    return fieldsBesideMemo(pane, fp, "WinSplit2", "DBMemo1", base, "DESCRIPTION");
 }
 
 RecordPaneParts questionsPane(TPanel* pane, int tab, int base)
@@ -226,27 +233,19 @@ RecordPaneParts questionsPane(TPanel* pane, int tab, int base)
 
 RecordPaneParts newsPane(TPanel* pane, int tab, int base)
 {
-    RecordPaneParts parts;
     TPanel* fp = panel(pane, "Panel25", alLeft, 320);
     fieldColumn(fp, tab, base, 58, 8,
                 {{"#:", "NO", 25}, {"From:", "AUTHOR", 250}, {"Subject:", "SUBJECT", 250},
                  {"Keywords:", "KEYLIST", 250}},
                 true);
-    makeSplitter(pane, "WinSplit7", fp);
-    parts.memo = makeDbMemo(pane, "DBMemo3", base, "INFO", true);
-    setAlign(parts.memo, alClient);
-    return parts;
+    return fieldsBesideMemo(pane, fp, "WinSplit7", "DBMemo3", base, "INFO");
 }
 
 RecordPaneParts forumPane(TPanel* pane, int /*tab*/, int base)
 {
-    RecordPaneParts parts;
     TPanel* fp = panel(pane, "Panel8", alLeft, 320);
     forumFieldPanel(fp);
-    makeSplitter(pane, "WinSplit4", fp);
-    parts.memo = makeDbMemo(pane, "DBMemo4", base, "Comments", true);
-    setAlign(parts.memo, alClient);
-    return parts;
+    return fieldsBesideMemo(pane, fp, "WinSplit4", "DBMemo4", base, "Comments");
 }
 
 RecordPaneParts downloadsPane(TPanel* pane, int tab, int base)
@@ -265,23 +264,19 @@ RecordPaneParts downloadsPane(TPanel* pane, int tab, int base)
 
 RecordPaneParts booksPane(TPanel* pane, int /*tab*/, int base)
 {
-    RecordPaneParts parts;
     TPanel* fp = panel(pane, "Panel14", alLeft, 463);
-    parts.books = booksFieldPanel(fp);
-    makeSplitter(pane, "WinSplit6", fp);
-    parts.memo = makeDbMemo(pane, "DBMemo7", base, "Comments", true);
-    setAlign(parts.memo, alClient);
+    const BooksView books = booksFieldPanel(fp);
+    RecordPaneParts parts = fieldsBesideMemo(pane, fp, "WinSplit6", "DBMemo7", base, "Comments");
+    parts.books = books;
     return parts;
 }
 
 RecordPaneParts notesPane(TPanel* pane, int /*tab*/, int base)
 {
-    RecordPaneParts parts;
     TPanel* fp = panel(pane, "Panel35", alLeft, 296);
-    parts.dateBox = privateFieldPanel(fp);
-    makeSplitter(pane, "WinSplit8", fp);
-    parts.memo = makeDbMemo(pane, "DBMemo9", base, "Description", false);
-    setAlign(parts.memo, alClient);
+    DBComboDlg* dateBox = privateFieldPanel(fp);
+    RecordPaneParts parts = fieldsBesideMemo(pane, fp, "WinSplit8", "DBMemo9", base, "Description", false);
+    parts.dateBox = dateBox;
     return parts;
 }
 
