@@ -178,7 +178,8 @@ bool TMainForm::shutdownData()
     if (!settlePrivateBase())
         return false;
     releaseBookmark();
-    closeAllBases();
+    if (DM1)
+        DM1->closeAll();
     return true;
 }
 

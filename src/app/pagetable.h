@@ -118,9 +118,6 @@ inline constexpr std::array<PageEntry, kPageCount> kPages = {{
 }};
 // clang-format on
 
-// Base numbers in the order the bases are closed at exit.
-inline constexpr std::array<int, 9> kCloseOrder = {1, 2, 3, 4, 5, 6, 7, 9, 40};
-
 // True for a page that shows a base of its own (pages 1 to 7 and 9).
 constexpr bool isBasePage(int tab)
 {

@@ -91,8 +91,6 @@ public:
 
     // The working copy as it stands (the entries of the selected field taken in).
     FilterConditions conditions();
-    // Conditions as they were when the dialog opened (labels resolved).
-    const FilterConditions& initialConditions() const { return initial_; }
     // Selects a field of the list by its display label; false when it is not listed.
     bool selectField(const QString& label);
     // Display label of the selected field (empty when none).

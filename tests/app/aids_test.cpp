@@ -7,6 +7,7 @@
 #include "dialogs/aboutbox.h"
 #include "dialogs/calendar.h"
 #include "dialogs/tips.h"
+#include "platform/platform.h"
 
 #include <QAction>
 #include <QApplication>
@@ -119,6 +120,14 @@ private slots:
         QApplication::clipboard()->clear();
         s.action("MnuCopy")->trigger();
         QCOMPARE(QApplication::clipboard()->text(), memo->toPlainText());
+
+        // Every Insert press on a control of the window flips the status bar's toggle once.
+        tv::platform::resetInsertState();
+        QTest::keyClick(memo, Qt::Key_Insert);
+        QVERIFY(tv::platform::insertOn());
+        QTest::keyClick(memo, Qt::Key_Insert);
+        QTest::keyClick(memo, Qt::Key_A);
+        QVERIFY(!tv::platform::insertOn());
     }
 
     void answerPaneServesTheQuestionPaneToo()
