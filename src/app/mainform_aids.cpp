@@ -5,7 +5,7 @@
 #include "app/mainform.h"
 
 #include "dbaware/dbcontrols.h"
-#include "dbaware/msg.h"
+#include "platform/msg.h"
 #include "dialogs/aboutbox.h"
 #include "dialogs/calendar.h"
 #include "dialogs/maintips.h"

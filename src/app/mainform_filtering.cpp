@@ -8,7 +8,7 @@
 #include "app/mainform.h"
 #include "dbaware/filterdialog.h"
 #include "dbaware/locatedialog.h"
-#include "dbaware/msg.h"
+#include "platform/msg.h"
 #include "dbaware/searchdialog.h"
 
 #include <QString>

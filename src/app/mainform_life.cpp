@@ -6,7 +6,7 @@
 #include "data/dm1.h"
 #include "controls/dbindex.h"
 #include "controls/status.h"
-#include "dbaware/msg.h"
+#include "platform/msg.h"
 #include "app/pagetable.h"
 #include "app/widgets.h"
 #include "platform/platform.h"

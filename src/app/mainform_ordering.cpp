@@ -5,7 +5,7 @@
 #include "controls/dbindex.h"
 #include "controls/explbtn.h"
 #include "dbaware/dbgrid.h"
-#include "dbaware/msg.h"
+#include "platform/msg.h"
 
 #include <QApplication>
 

@@ -7,10 +7,9 @@
 #include "controls/explbtn.h"
 #include "dbaware/datasource.h"
 #include "dbaware/dbgrid.h"
-#include "dbaware/msg.h"
+#include "platform/msg.h"
 
 #include <QAbstractButton>
-#include <QMessageBox>
 #include <QTabWidget>
 #include <QVariant>
 
@@ -88,10 +87,8 @@ void TMainForm::btnFirstClick(QObject* sender)
             break;
         }
         case tagDelete: {
-            const auto answer = QMessageBox::information(this, QStringLiteral("Information"),
-                                                         QStringLiteral("Are you sure to delete this record?"),
-                                                         QMessageBox::Yes | QMessageBox::No);
-            if (answer == QMessageBox::Yes)
+            if (msg::ask(msg::Icon::Information, QStringLiteral("Information"),
+                         QStringLiteral("Are you sure to delete this record?"), this))
                 t9->remove();
             break;
         }

@@ -4,7 +4,7 @@
 
 #include "app/mainform.h"
 #include "app/sweeptable.h"
-#include "dbaware/msg.h"
+#include "platform/msg.h"
 
 #include <QButtonGroup>
 #include <QLineEdit>

@@ -1,6 +1,6 @@
 #include "dm1.h"
 
-#include "dbaware/msg.h"
+#include "platform/msg.h"
 #include "platform/platform.h"
 
 #include <QCoreApplication>

@@ -1,7 +1,7 @@
 #include "dbgrid.h"
 
 #include "dbaware/dbcontrols.h"
-#include "dbaware/msg.h"
+#include "platform/msg.h"
 
 #include <QEvent>
 #include <QMouseEvent>

@@ -1,6 +1,6 @@
 #include "fieldlink.h"
 
-#include "dbaware/msg.h"
+#include "platform/msg.h"
 
 #include <QWidget>
 

@@ -1,6 +1,6 @@
 #include "dbaware/filterdialog.h"
 
-#include "dbaware/msg.h"
+#include "platform/msg.h"
 #include "engine/dataset/fieldtext.h"
 
 #include <QButtonGroup>

@@ -1,25 +1,3 @@
 #pragma once
-// The program's message boxes. Every question, notice and error goes through here so that
-// each kind always looks the same: confirmations are captioned "Confirm" with the question
-// icon and Yes/No, engine errors use the standard error box captioned with the
-// application's title and carrying the engine's own text.
-
-#include <QString>
-
-class QWidget;
-
-namespace tv::msg {
-
-// "Confirm", question icon, Yes and No. Returns true for Yes.
-bool confirm(const QString& text, QWidget* parent = nullptr);
-// "Information", information icon, OK.
-void information(const QString& text, QWidget* parent = nullptr);
-// "Warning", warning icon, OK.
-void warning(const QString& text, QWidget* parent = nullptr);
-// The standard error box: captioned with the application's title, error icon, OK.
-void error(const QString& text, QWidget* parent = nullptr);
-
-// The caption of the standard error box (the application's title).
-QString applicationTitle();
-
-} // namespace tv::msg
+// The program's message boxes live in platform/msg.h, below every library that shows one.
+#include "platform/msg.h"

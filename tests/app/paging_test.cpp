@@ -7,7 +7,7 @@
 #include "app/datamodule.h"
 #include "dbaware/datasource.h"
 #include "dbaware/dbgrid.h"
-#include "dbaware/msg.h"
+#include "platform/msg.h"
 #include "platform/platform.h"
 
 #include <QButtonGroup>
