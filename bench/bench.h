@@ -12,7 +12,7 @@ namespace tvbench {
 
 struct Options {
     long records = 1000000;
-    std::string only;     // run only benchmarks whose name starts with this
+    std::string only;     // run only benchmarks whose name starts with this, or the one printing that figure
     std::string workDir;  // where generated data goes
 };
 

@@ -1,5 +1,6 @@
 #include "app/program.h"
 #include "controls/syscolors.h"
+#include "dbaware/engineguard.h"
 
 #include <QApplication>
 #include <QLocale>
@@ -11,13 +12,13 @@ int main(int argc, char** argv)
     // A write past the file size limit fails like a full disk (and the change stays in hand)
     // instead of ending the program with whatever was not yet saved.
     std::signal(SIGXFSZ, SIG_IGN);
-    QApplication app(argc, argv);
+    tv::GuardedApplication app(argc, argv);
     // Without any language setting (LANG unset, the "C" locale) dates would come out in a form
     // the private base's date picture cannot take; use the program's native US English then.
     if (QLocale().language() == QLocale::C)
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     tv::registerFontSubstitutes();
-    // An empty folder: the data module looks beside the program file.
+    // An empty folder: the data module finds the bases itself (see data/datafolders.h).
     tv::app::Program program{QString()};
     return program.exec();
 }

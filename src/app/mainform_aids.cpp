@@ -5,6 +5,7 @@
 #include "app/mainform.h"
 
 #include "dbaware/dbcontrols.h"
+#include "dbaware/engineguard.h"
 #include "platform/msg.h"
 #include "dialogs/aboutbox.h"
 #include "dialogs/calendar.h"
@@ -96,7 +97,8 @@ void TMainForm::showRating(const char* field, int row)
     Table* books = pageTable(7);
     if (!books || !books->isOpen())
         return;
-    int64_t v = books->asInteger(field);
+    int64_t v = 0;   // stays 0 (an empty row) when the rating cannot be read
+    guarded([&] { v = books->asInteger(field); });
     if (v < 1 || v > 5)
         v = 0;
     for (int i = 0; i < 5; ++i)
@@ -114,7 +116,8 @@ void TMainForm::EditLevelChange()
     if (!books || !books->isOpen())
         return;
     static const char* const words[] = {"Beginer", "Intermediate", "Advanced"};
-    const int64_t level = books->asInteger("Level");
+    int64_t level = 0;
+    guarded([&] { level = books->asInteger("Level"); });
     const bool known = level >= 1 && level <= 3;
     m_books.levelWord->setText(known ? QString::fromLatin1(words[level - 1]) : QString());
 }

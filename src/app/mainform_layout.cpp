@@ -7,6 +7,7 @@
 #include "controls/explbtn.h"
 #include "controls/status.h"
 #include "dbaware/dbcontrols.h"
+#include "dbaware/engineguard.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -117,15 +118,16 @@ bool toolOn(RecordToolSet set, ToolRole role)
     }
 }
 
-// Calls `command` with the sender on a click of a button or a pick of a menu entry.
+// Calls `command` with the sender on a click of a button or a pick of a menu entry. Every
+// command goes through the engine guard: a value it cannot read never ends the program.
 void onClick(TExplorerButton* b, F* form, Command command)
 {
-    QObject::connect(b, &TExplorerButton::OnClick, form, [form, command, b] { command(form, b); });
+    QObject::connect(b, &TExplorerButton::OnClick, form, [form, command, b] { guarded([&] { command(form, b); }); });
 }
 
 void onClick(QAction* a, F* form, Command command)
 {
-    QObject::connect(a, &QAction::triggered, form, [form, command, a] { command(form, a); });
+    QObject::connect(a, &QAction::triggered, form, [form, command, a] { guarded([&] { command(form, a); }); });
 }
 
 } // namespace
@@ -271,8 +273,10 @@ void TMainForm::buildStatusBar(QWidget* central)
 void TMainForm::bindCommands()
 {
     connect(m_pages, &QTabWidget::currentChanged, this, [this] {
-        PageControl1Changing();
-        PageControl1Change();
+        guarded([this] {
+            PageControl1Changing();
+            PageControl1Change();
+        });
     });
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
         auto inside = [this](QWidget* w) { return w && (w == m_pages || m_pages->isAncestorOf(w)); };

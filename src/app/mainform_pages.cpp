@@ -6,6 +6,7 @@
 #include "controls/docklayout.h"
 #include "dbaware/dbcontrols.h"
 #include "dbaware/dbgrid.h"
+#include "dbaware/engineguard.h"
 
 #include <QButtonGroup>
 #include <QEvent>
@@ -110,7 +111,7 @@ void TMainForm::buildBasePages()
                 group->addButton(rb, i++);
             }
             group->button(1)->setChecked(true);
-            connect(group, &QButtonGroup::idClicked, this, [this] { rgpDelphiClick(); });
+            connect(group, &QButtonGroup::idClicked, this, [this] { guarded([this] { rgpDelphiClick(); }); });
         }
         notices(sheet, c, view);
         DBGrid* grid = makeGrid(sheet, c.grid, c.base, c.tools != RecordToolSet::Edit);
@@ -130,7 +131,7 @@ void TMainForm::buildBasePages()
         grid->applyColumnWidths();
         connect(grid, &DBGrid::gridDoubleClicked, this, &TMainForm::btnGridSwitchClick);
         connect(grid, &DBGrid::titleButtonClick, this,
-                [this, grid](const QString& field) { wwDBGrid1TitleButtonClick(grid, field); });
+                [this, grid](const QString& field) { guarded([&] { wwDBGrid1TitleButtonClick(grid, field); }); });
         grid->setTitleAttributesCallback([this](DBGrid* g, const QString& field, QColor& background) {
             wwDBGrid1CalcTitleAttributes(g, field, background);
         });

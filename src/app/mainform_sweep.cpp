@@ -4,6 +4,7 @@
 #include "app/mainform.h"
 #include "app/sweeptable.h"
 #include "app/widgets.h"
+#include "dbaware/engineguard.h"
 
 #include <QButtonGroup>
 #include <QGroupBox>
@@ -98,7 +99,7 @@ void TMainForm::buildSweepPage(QWidget* sheet)
     name(go, "btnGO");
     go->setIcon(buttonGlyph(QStringLiteral("btnGO")));
     go->setGeometry(433, 245, 73, 25);
-    connect(go, &QPushButton::clicked, this, &TMainForm::btnGOClick);
+    connect(go, &QPushButton::clicked, this, [this] { guarded([this] { btnGOClick(); }); });
 }
 
 void TMainForm::buildInfoPage(QWidget* sheet)

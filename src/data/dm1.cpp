@@ -1,5 +1,7 @@
 #include "dm1.h"
 
+#include "data/datafolders.h"
+
 #include "platform/msg.h"
 #include "platform/platform.h"
 
@@ -47,9 +49,14 @@ void TDatabase::Close() { connected_ = false; }
 // TDM1
 
 TDM1::TDM1(QObject* parent, const QString& dataDirectory)
-    : QObject(parent), DBC(new TDatabase(this)),
-      dataDirectory_(dataDirectory.isEmpty() ? programDirectory() : dataDirectory)
+    : QObject(parent), DBC(new TDatabase(this)), dataDirectory_(dataDirectory), privateDirectory_(dataDirectory)
 {
+    if (dataDirectory.isEmpty()) {
+        const data::DataFolders folders = data::locateDataFolders(programDirectory());
+        dataDirectory_ = folders.bases;
+        privateDirectory_ = folders.privateBase;
+        folderProblem_ = folders.problem;
+    }
     setObjectName(QStringLiteral("DM1"));
     DM1 = this;
 
@@ -131,10 +138,14 @@ void TDM1::DM1Create()
     std::fill(std::begin(BasePresent), std::end(BasePresent), 0);
     terminate_ = false;
 
+    // The private base could not be put in the user's folder: it counts as missing.
+    if (!folderProblem_.isEmpty())
+        msg::error(folderProblem_);
+
     bool anyOpened = false;
     for (Slot& slot : slots_) {
         const QString file = QString::fromLatin1(slot.decl->fileName.data(), qsizetype(slot.decl->fileName.size()));
-        const QString path = QDir(dir).filePath(file);
+        const QString path = QDir(slot.decl->number == 9 ? privateDirectory_ : dir).filePath(file);
         if (!QFileInfo(path).isFile())
             continue;
         try {
@@ -175,6 +186,11 @@ void TDM1::wwTable9AfterPost()
     if (!failure.isEmpty() && reportSaveFailures)
         msg::error(failure + QStringLiteral("\n\nThis change is not on disk yet. Tipvault keeps it and saves it "
                                             "again with the next post or delete, and at exit."));
+    // What a save that succeeded could not carry over as it was (an older note's damaged memo).
+    if (TableFile* file = wwTable9->file())
+        for (const std::string& notice : file->takeNotices())
+            if (reportSaveFailures)
+                msg::warning(QString::fromUtf8(notice));
 }
 
 void TDM1::wwTable9AfterDelete() { wwTable9AfterPost(); }

@@ -1,7 +1,7 @@
 #pragma once
 // The data module: the database object TPVdata, one table and one data source per base, and
 // the program-wide presence flags. Created first at start-up; its creation handler finds the
-// bases in the program's own folder and opens them.
+// bases (see data/datafolders.h for where) and opens them.
 
 #include "data/catalogue.h"
 #include "dbaware/datasource.h"
@@ -48,8 +48,9 @@ private:
 class TDM1 : public QObject {
     Q_OBJECT
 public:
-    // Builds the module and runs DM1Create. `dataDirectory` replaces the program's own folder
-    // (tests only; the program passes nothing).
+    // Builds the module and runs DM1Create. `dataDirectory` holds every base, the private one
+    // included (tests only); the program passes nothing and the module looks where
+    // locateDataFolders says.
     explicit TDM1(QObject* parent = nullptr, const QString& dataDirectory = QString());
     ~TDM1() override;
 
@@ -72,8 +73,9 @@ public:
 
     // The program's own folder (where the program file is), without a trailing separator.
     static QString programDirectory();
-    // The folder DM1Create looks in.
+    // The folder DM1Create looks in for the read-only bases, and the one of the private base.
     QString dataDirectory() const { return dataDirectory_; }
+    QString privateDirectory() const { return privateDirectory_; }
     // True when DM1Create found no base and asked the program to end.
     bool terminateRequested() const { return terminate_; }
 
@@ -120,6 +122,8 @@ private:
     const Slot* slotOf(int base) const;
 
     QString dataDirectory_;
+    QString privateDirectory_;
+    QString folderProblem_;  // reported by DM1Create
     std::vector<Slot> slots_;
     bool terminate_ = false;
 };

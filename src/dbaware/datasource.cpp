@@ -1,5 +1,7 @@
 #include "datasource.h"
 
+#include "dbaware/engineguard.h"
+
 #include <algorithm>
 
 namespace tv {
@@ -37,19 +39,23 @@ void DataSource::setTable(Table* table)
     detach();
     table_ = table;
     attach();
-    emit tableChanged();
-    emit dataChanged(DataChange::Reset);
-    emit currentChanged();
+    guarded([this] {
+        emit tableChanged();
+        emit dataChanged(DataChange::Reset);
+        emit currentChanged();
+    });
 }
 
 void DataSource::attach()
 {
     if (!table_)
         return;
-    listeners_.push_back(table_->addCurrentChangedListener([this] { emit currentChanged(); }));
-    listeners_.push_back(table_->addDataChangedListener([this](DataChange c) { emit dataChanged(c); }));
-    listeners_.push_back(table_->addStateChangedListener([this](TableState s) { emit stateChanged(s); }));
-    listeners_.push_back(table_->addAfterPostListener([this] { emit afterPost(); }));
+    // The views and handlers behind these signals read values: what they cannot read is
+    // reported here, and the table's own work goes on.
+    listeners_.push_back(table_->addCurrentChangedListener([this] { guarded([this] { emit currentChanged(); }); }));
+    listeners_.push_back(table_->addDataChangedListener([this](DataChange c) { guarded([this, c] { emit dataChanged(c); }); }));
+    listeners_.push_back(table_->addStateChangedListener([this](TableState s) { guarded([this, s] { emit stateChanged(s); }); }));
+    listeners_.push_back(table_->addAfterPostListener([this] { guarded([this] { emit afterPost(); }); }));
 }
 
 void DataSource::detach()

@@ -1,5 +1,7 @@
 #include "dbcontrols.h"
 
+#include "dbaware/engineguard.h"
+
 #include <QAction>
 #include <QFocusEvent>
 #include <QPainter>
@@ -352,8 +354,14 @@ void DBImage::showField()
 void DBImage::paintEvent(QPaintEvent* event)
 {
     QFrame::paintEvent(event);
-    if (image_.isNull())
+    if (image_.isNull()) {
+        if (link_->damaged()) {
+            QPainter p(this);
+            p.setPen(Qt::red);
+            p.drawText(contentsRect(), Qt::AlignCenter, damagedMarker());
+        }
         return;
+    }
     QPainter p(this);
     const QRect area = contentsRect();
     if (stretch_)

@@ -1,6 +1,7 @@
 #include "dbgrid.h"
 
 #include "dbaware/dbcontrols.h"
+#include "dbaware/engineguard.h"
 #include "platform/msg.h"
 
 #include <QEvent>
@@ -136,8 +137,9 @@ QVariant GridModel::data(const QModelIndex& index, int role) const
     case Qt::EditRole:
         try {
             return oneLine(t->displayTextAt(index.row(), f));
-        } catch (const EngineError&) {
-            return {};
+        } catch (const EngineError& e) {
+            reportEngineError(e);
+            return damagedMarker();
         }
     case Qt::TextAlignmentRole:
         return isNumericKind(kindOf(t->field(f).type)) ? int(Qt::AlignRight | Qt::AlignVCenter)
@@ -207,6 +209,16 @@ QWidget* GridDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&
     if (!t->picture(f).empty())
         line->setValidator(new PictureValidator(t->picture(f), line));
     return editor;
+}
+
+void GridDelegate::initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const
+{
+    QStyledItemDelegate::initStyleOption(option, index);
+    // A cell that could not be read stands out from the data around it.
+    if (option->text == damagedMarker()) {
+        option->palette.setColor(QPalette::Text, Qt::red);
+        option->palette.setColor(QPalette::HighlightedText, Qt::red);
+    }
 }
 
 // ---------------------------------------------------------------------------------------

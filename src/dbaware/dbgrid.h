@@ -86,6 +86,9 @@ public:
     explicit GridDelegate(GridModel* model, QObject* parent = nullptr);
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;
+
 private:
     GridModel* model_;
 };

@@ -1,5 +1,6 @@
 #include "fieldlink.h"
 
+#include "dbaware/engineguard.h"
 #include "platform/msg.h"
 
 #include <QWidget>
@@ -86,24 +87,41 @@ bool FieldLink::canModify() const
 
 QString FieldLink::displayText() const
 {
+    damaged_ = false;
     const int f = field();
     if (f < 0)
         return {};
     const Table* t = table();
     if (t->recNo() < 0 && t->state() != TableState::Insert)
         return {};
-    return QString::fromStdString(t->displayText(f));
+    try {
+        return QString::fromStdString(t->displayText(f));
+    } catch (const EngineError& e) {
+        damaged_ = true;
+        reportEngineError(e);
+        return damagedMarker();
+    }
 }
 
 Value FieldLink::value() const
 {
+    damaged_ = false;
     const int f = field();
-    return f < 0 ? Value{} : table()->value(f);
+    if (f < 0)
+        return {};
+    try {
+        return table()->value(f);
+    } catch (const EngineError& e) {
+        damaged_ = true;
+        reportEngineError(e);
+        return {};
+    }
 }
 
 bool FieldLink::startEdit()
 {
-    if (!canModify())
+    // The marker of a value that could not be read is no text to edit.
+    if (!canModify() || damaged_)
         return false;
     try {
         writing_ = true;

@@ -32,10 +32,13 @@ public:
     // True when typing may change the field: open writable table, known field of a type
     // that can be typed (not auto-increment, not a picture).
     bool canModify() const;
-    // The field's display text of the current record (empty when unbound).
+    // The field's display text of the current record (empty when unbound). A value that
+    // cannot be read is reported (engineguard.h) and shows the damaged marker.
     QString displayText() const;
-    // The field's raw value of the current record (null when unbound).
+    // The field's raw value of the current record (null when unbound or unreadable).
     Value value() const;
+    // The last value read could not be read (typing into it is refused).
+    bool damaged() const { return damaged_; }
 
     // Typing started: puts the table into editing (or inserting into an empty table). An
     // error is shown in the standard error box; returns false then.
@@ -64,6 +67,7 @@ private:
     QString pendingText_;
     bool pending_ = false;
     bool writing_ = false;
+    mutable bool damaged_ = false;
     QList<QMetaObject::Connection> connections_;
 };
 

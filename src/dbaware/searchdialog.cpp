@@ -2,6 +2,7 @@
 
 #include "dbaware/datasource.h"
 #include "dbaware/dbgrid.h"
+#include "dbaware/engineguard.h"
 #include "platform/msg.h"
 
 #include <QComboBox>
@@ -229,7 +230,8 @@ int SearchDialogForm::searchField() const
 
 void SearchDialogForm::searchFor(const QString& text)
 {
-    const int row = incrementalSearchRow(table_, searchField(), text);
+    int row = -1;
+    guarded([&] { row = incrementalSearchRow(table_, searchField(), text); });
     if (row < 0)
         return;
     try {

@@ -1,5 +1,10 @@
 #pragma once
 // A read-only memory map of a whole file, shared by the Paradox and dBASE layers.
+//
+// Another program may cut a mapped file short while it is open; reading a page past the new
+// end would then end the program with SIGBUS. A handler puts zero pages in place of the lost
+// ones instead and marks the mapping, so the read goes on and intact() tells the owner that
+// what it read cannot be trusted.
 
 #include <cstddef>
 #include <cstdint>
@@ -14,6 +19,8 @@ public:
     // Maps the file; throws EngineError naming the file when it cannot be opened or mapped.
     // An empty file maps to an empty view.
     explicit MappedFile(const std::string& path);
+    // Maps the file open at `fd` (the descriptor stays the caller's); `path` names it in errors.
+    MappedFile(int fd, const std::string& path);
     // Wraps bytes owned by somebody else (used for in-memory images).
     MappedFile(const uint8_t* data, size_t size) : data_(data), size_(size) {}
     MappedFile(MappedFile&& o) noexcept { *this = std::move(o); }
@@ -27,12 +34,16 @@ public:
     std::string_view bytes() const { return {reinterpret_cast<const char*>(data_), size_}; }
     bool contains(uint64_t offset, uint64_t length) const { return offset <= size_ && length <= size_ - offset; }
     std::string_view view(size_t offset, size_t length) const { return {reinterpret_cast<const char*>(data_) + offset, length}; }
+    // False once a read found part of the file gone (the file was cut short on disk).
+    bool intact() const;
 
 private:
+    void map(int fd, const std::string& path);
     void release();
     const uint8_t* data_ = nullptr;
     size_t size_ = 0;
     bool owned_ = false;
+    int guard_ = -1;   // the mapping's place among the guarded ones, -1 when not guarded
 };
 
 } // namespace tv

@@ -129,6 +129,15 @@ public:
     // True while a change made through insert/update/remove is not yet on disk (a flush
     // failed or has not run).
     virtual bool hasUnsavedChanges() const { return false; }
+    // Reads the table again from disk, as another program may have left it, keeping every
+    // change not yet saved here (a new record whose key is taken meanwhile gets the next free
+    // number when its key is a number); the next flush saves them on top. Records that are
+    // still there keep their ids. Throws EngineError, changing nothing, when the table cannot
+    // be read or a kept change cannot be placed.
+    virtual void reload() {}
+    // Things a flush that succeeded wants the user to know (a damaged value that could not be
+    // carried over as it was), handed out once.
+    virtual std::vector<std::string> takeNotices() { return {}; }
 };
 
 // Opens a table by its extension (.DB: Paradox, .DBF: dBASE). Throws EngineError.

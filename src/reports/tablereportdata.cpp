@@ -1,5 +1,6 @@
 #include "tablereportdata.h"
 
+#include "dbaware/engineguard.h"
 #include "engine/dataset/fieldtext.h"
 #include "engine/dataset/table.h"
 
@@ -10,6 +11,18 @@
 namespace tv::reports {
 
 namespace {
+
+// A value that cannot be read prints as the marker, and the report goes on.
+template <typename Read>
+QString readText(Read read)
+{
+    try {
+        return QString::fromStdString(read());
+    } catch (const EngineError& e) {
+        reportEngineError(e);
+        return damagedMarker();
+    }
+}
 
 bool isValueKind(FieldKind k)
 {
@@ -41,8 +54,8 @@ public:
         // here the way the data module sets tables up.
         const std::vector<RecordId>& now = table_.visibleIds();
         if (size_t(row) < now.size() && now[size_t(row)] == ids_[size_t(row)] && table_.state() == TableState::Browse)
-            return QString::fromStdString(table_.displayTextAt(row, f));
-        return QString::fromStdString(formatValue(table_.field(f), file_->value(ids_[size_t(row)], f), fmt_));
+            return readText([&] { return table_.displayTextAt(row, f); });
+        return readText([&] { return formatValue(table_.field(f), file_->value(ids_[size_t(row)], f), fmt_); });
     }
 
     bool wholeValue(const QString& field) const override
@@ -93,7 +106,7 @@ public:
         cells_.reserve(size_t(rows_) * width_);
         for (int row = 0; row < rows_; ++row)
             for (int f : columns)
-                cells_.push_back(store(table.displayTextAt(row, f)));
+                cells_.push_back(store(readText([&] { return table.displayTextAt(row, f); }).toStdString()));
     }
 
     int rowCount() const override { return rows_; }
@@ -168,7 +181,7 @@ QString TableReportData::text(int row, const QString& field) const
     const int f = fieldAt(field);
     if (f < 0)
         return {};
-    return QString::fromStdString(table_->displayTextAt(row, f));
+    return readText([&] { return table_->displayTextAt(row, f); });
 }
 
 bool TableReportData::wholeValue(const QString& field) const

@@ -74,8 +74,10 @@ private slots:
             opened = c->Calendar1->selectedDate();
             QTest::keyClick(c, Qt::Key_Escape);
         });
+        // Midnight may pass while the window is open.
+        const QDate before = QDate::currentDate();
         QVERIFY(!ShowCalendarFor(&box));
-        QCOMPARE(opened, QDate::currentDate());
+        QVERIFY2(opened == before || opened == QDate::currentDate(), qPrintable(opened.toString(Qt::ISODate)));
         QCOMPARE(box.text(), QString());
     }
 

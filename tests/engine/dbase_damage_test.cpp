@@ -108,6 +108,11 @@ TEST(DbaseDamage, BrokenHeadersAreRefused)
     expectRefused(path, "no end marker and record length 24 does not match the fields, which take 11 bytes");
 
     b = good;
+    patch(b, 4, {0x01, 0x00, 0x00, 0x00});  // one record counted, two in the file
+    writeFile(path, b);
+    expectRefused(path, "counts 1 records, but the file holds 2");
+
+    b = good;
     patch(b, 4, {0x00, 0x00, 0x01, 0x00});  // 65536 records
     writeFile(path, b);
     expectRefused(path, "too short for its 65536 records");
@@ -154,6 +159,11 @@ TEST(DbaseDamage, BrokenMemosAreRefused)
     memo += "hello\x1A\x1A";
     writeFile(dbt, memo);
     EXPECT_EQ(std::get<std::string>(openTableFile(path)->value(0, 0)), "hello");
+    std::string farFree = memo;
+    patch(farFree, 0, {0xFF, 0xFF, 0xFF, 0xFF});  // the next free block far past the end
+    writeFile(dbt, farFree);
+    expectRefused(path, "next free block 4294967295 lies past the end", dbt);
+    writeFile(dbt, memo);
 
     b.records.clear();
     b.addRecord({"         7"});
@@ -191,6 +201,11 @@ TEST(DbaseDamage, BrokenDbase4MemosAreRefused)
     const std::string good = memo + std::string("\xFF\xFF\x08\x00\x0D\0\0\0hello", 13);
     writeFile(dbt, good);
     EXPECT_EQ(std::get<std::string>(openTableFile(path)->value(0, 0)), "hello");
+    std::string farFree = memo;
+    patch(farFree, 0, {0xFF, 0xFF, 0xFF, 0xFF});  // the next free block far past the end
+    writeFile(dbt, farFree);
+    expectRefused(path, "next free block 4294967295 lies past the end", dbt);
+    writeFile(dbt, memo);
 
     std::string bad = good;
     bad[512] = 'x';

@@ -161,6 +161,54 @@ TEST(ParadoxDamage, BlobPointerAndMemoFileProblems)
     EXPECT_EQ(msg.rfind("d.db (memo file): ", 0), 0u) << msg;
 }
 
+TEST(ParadoxDamage, CountsAndTheMemoFileMustAgreeWithTheFiles)
+{
+    ScratchDir dir;
+    const Images good = makeTable(dir);
+    const size_t headerSize = get16(good.db, 0x02);
+    auto expectFault = [](const std::string& msg, const std::string& file, const char* words) {
+        EXPECT_EQ(msg.rfind(file + ": ", 0), 0u) << msg;
+        EXPECT_NE(msg.find(words), std::string::npos) << msg;
+    };
+    // A record count of all ones, of none and of one too few; a block count past the file.
+    for (uint32_t n : {0xFFFFFFFFu, 0u, 399u}) {
+        std::string db = good.db;
+        px::put32(db, 0x06, n);
+        expectFault(readAll(db, good.mb), "d.db", "records");
+    }
+    std::string db = good.db;
+    set16(db, 0x0C, uint16_t(get16(db, 0x0C) + 1));
+    expectFault(readAll(db, good.mb), "d.db", "blocks");
+    // Blocks wiped to zeros are no table of empty records.
+    db = good.db;
+    std::fill(db.begin() + std::ptrdiff_t(headerSize), db.end(), '\0');
+    expectFault(readAll(db, good.mb), "d.db", "records");
+
+    // A memo file that does not start with its header block, or is too short for it.
+    std::string mb = good.mb;
+    mb[0] = char(0xFF);
+    expectFault(readAll(good.db, mb), "d.db (memo file)", "header");
+    mb = good.mb;
+    set16(mb, 1, 0xFFFF);
+    expectFault(readAll(good.db, mb), "d.db (memo file)", "header");
+    expectFault(readAll(good.db, good.mb.substr(0, 2)), "d.db (memo file)", "too short");
+
+    // On disk the memo file of a table with memo fields must be there and sound when it opens.
+    const std::string path = dir.file("d.db"), mbPath = dir.file("d.mb");
+    const auto openError = [&] {
+        try {
+            openTableFile(path);
+            return std::string();
+        } catch (const EngineError& e) {
+            return std::string(e.what());
+        }
+    };
+    writeBytes(mbPath, std::string(good.mb.size(), '\x5A'));
+    expectFault(openError(), mbPath, "header");
+    fs::remove(mbPath);
+    expectFault(openError(), mbPath, "missing");
+}
+
 TEST(ParadoxDamage, DamagedIndexFilesAndSampleTruncations)
 {
     const std::string x = readBytes(samples() + "/paradox/db/CUSTOMER.X06");

@@ -127,4 +127,30 @@ inline std::string compareDumps(const std::string& expected, const std::string& 
 
 inline std::string samples() { return TV_SAMPLES_DIR; }
 
+// A table shaped like the private notes base: an autoincrement key, a text, a memo and a
+// check value.
+inline TableSpec notesSpec()
+{
+    TableSpec s;
+    s.fields = {FieldDef{"Id", FieldType::AutoInc, 4, 0}, FieldDef{"Seq", FieldType::Alpha, 24, 0}, FieldDef{"Body", FieldType::Memo, 20, 0},
+                FieldDef{"Check", FieldType::Long, 4, 0}};
+    s.primaryKeyFields = 1;
+    return s;
+}
+
+// Everything in a note follows from its sequence number, so a torn record shows.
+inline std::string bodyFor(uint64_t seq)
+{
+    const size_t len = size_t(seq % 5000);
+    std::string b(len, '\0');
+    for (size_t i = 0; i < len; ++i)
+        b[i] = char('a' + (seq + i) % 26);
+    return b;
+}
+
+inline Record noteFor(uint64_t seq, Value id = Value())
+{
+    return {std::move(id), std::to_string(seq), bodyFor(seq), int64_t(seq % 1000003)};
+}
+
 } // namespace tv::pxtest

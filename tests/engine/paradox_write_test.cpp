@@ -376,8 +376,10 @@ TEST(ParadoxWrite, SecondaryIndexFilesCarryTheirDefinitions)
 TEST(ParadoxWrite, ExistingTablesOpenForWriting)
 {
     ScratchDir dir;
-    for (const char* name : {"CUSTOMER.DB", "CUSTOMER.MB", "CUSTOMER.PX", "CUSTOMER.X06", "CUSTOMER.Y06"})
+    for (const char* name : {"CUSTOMER.DB", "CUSTOMER.MB", "CUSTOMER.PX", "CUSTOMER.X06", "CUSTOMER.Y06"}) {
         fs::copy_file(samples() + "/paradox/db/" + name, dir.path() / name);
+        fs::permissions(dir.path() / name, fs::perms::owner_write, fs::perm_options::add);   // a save keeps read-only files
+    }
     const std::string path = dir.file("CUSTOMER.DB");
     const std::string before = dump(*openTableFile(path));
     {

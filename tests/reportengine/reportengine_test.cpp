@@ -733,8 +733,11 @@ void ReportEngineTest::printSetupOffersNoRangeSelectionOrFile()
                 if (b->text().contains("PDF"))
                     b->click();
         } else if (auto* files = qobject_cast<QFileDialog*>(modal)) {
+            // The dialog may still be applying its own first choice of file: accept only
+            // once the selection really is the target.
             files->selectFile(target);
-            QMetaObject::invokeMethod(files, "accept");
+            if (files->selectedFiles().value(0) == target)
+                QMetaObject::invokeMethod(files, "accept");
         }
     });
     closer.start();

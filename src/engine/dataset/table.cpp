@@ -814,6 +814,7 @@ void Table::refresh()
 {
     checkBrowseMode(*this, *d);
     const auto id = d->current();
+    d->file->reload();
     d->indexes = d->file->indexes();
     if (d->currentIndex >= int(d->indexes.size()))
         d->currentIndex = -1;

@@ -198,8 +198,10 @@ public:
     // Deletes the current record (cancelling an insertion instead while inserting). After a
     // record was deleted the after-delete listeners run.
     void remove();
-    // Re-reads the table (drops cached orders and the filter result, re-applies both) and
-    // keeps the current record current when it is still there.
+    // Re-reads the table from its file (an editable one as another program may have saved it,
+    // keeping the changes not yet saved here; see TableFile::reload), drops cached orders and
+    // the filter result, re-applies both, and keeps the current record current when it is
+    // still there.
     void refresh();
     // Makes every posted change durable on disk (the file's flush).
     void saveChanges();

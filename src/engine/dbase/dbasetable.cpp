@@ -158,6 +158,9 @@ std::string_view DbaseTable::cell(RecordId id, int field) const
         throw EngineError(path_ + ": there is no record " + std::to_string(uint64_t(id) + 1));
     if (field < 0 || size_t(field) >= layout_.fields.size())
         throw EngineError(path_ + ": there is no field number " + std::to_string(field + 1));
+    // A read that found the mapped files cut short saw zeros in place of the lost part.
+    if (!dbfMap_.intact() || !memoMap_.intact())
+        throw EngineError(path_ + ": the file was changed by another program while it was open here; it has to be read again");
     const size_t at = layout_.headerLength + size_t(id) * layout_.recordLength + layout_.offsets[size_t(field)];
     return dbf_.substr(at, size_t(layout_.fields[size_t(field)].size));
 }

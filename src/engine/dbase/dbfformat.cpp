@@ -175,6 +175,11 @@ DbfLayout parseDbf(std::string_view file, const std::string& path)
     if (l.recordsEnd() > file.size())
         throw EngineError(path + ": file is too short for its " + std::to_string(l.recordCount) + " records (" +
                           std::to_string(file.size()) + " bytes, " + std::to_string(l.recordsEnd()) + " needed)");
+    // Whole records after the counted ones (beyond the end-of-file mark): the count is damaged.
+    const uint64_t beyond = file.size() - l.recordsEnd();
+    if (beyond > l.recordLength)
+        throw EngineError(path + ": the header counts " + std::to_string(l.recordCount) + " records, but the file holds " +
+                          std::to_string(l.recordCount + beyond / l.recordLength));
     return l;
 }
 

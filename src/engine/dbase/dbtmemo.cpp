@@ -26,6 +26,16 @@ MemoFile::MemoFile(std::string_view bytes, MemoLayout layout, const std::string&
         if (blockSize_ < kMemo4LeadSize)
             throw EngineError(path + ": memo block size " + std::to_string(blockSize_) + " is too small");
     }
+    if (layout == MemoLayout::None)
+        return;
+    if (bytes.size() < 4)
+        throw EngineError(path + ": memo file is too short for its header (" + std::to_string(bytes.size()) + " bytes)");
+    // The next free block lies at the end of the file (not padded by every writer) or before it.
+    const uint64_t nextFree = u32At(bytes, 0);
+    const uint64_t blocks = (uint64_t(bytes.size()) + blockSize_ - 1) / blockSize_;
+    if (nextFree > blocks)
+        throw EngineError(path + ": the header's next free block " + std::to_string(nextFree) + " lies past the end of the file (" +
+                          std::to_string(blocks) + " blocks of " + std::to_string(blockSize_) + " bytes)");
 }
 
 std::string_view MemoFile::text(uint64_t block, const std::string& where) const

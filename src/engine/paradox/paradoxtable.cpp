@@ -8,7 +8,12 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace tv {
 
@@ -112,7 +117,7 @@ void ParadoxTable::loadIndexDefinitions()
         indexes_.push_back(primaryIndexDef(fields_, header_.keyFields));
     if (!imageDb_.empty() || path_.empty())
         return;
-    auto files = companionFiles(path_, isIndexExtension);
+    auto files = companionFiles(store_, isIndexExtension);
     // Single-field indexes by field number first, then the composite ones in order.
     std::stable_sort(files.begin(), files.end(), [](const std::string& a, const std::string& b) {
         const std::string ea = upperExtension(a), eb = upperExtension(b);
@@ -134,21 +139,42 @@ ParadoxTable::~ParadoxTable() = default;
 
 void ParadoxTable::load(const uint8_t* db, size_t dbSize, const std::string& dbName)
 {
-    header_ = parseHeader(db, dbSize, dbName);
-    if (!header_.isTable())
+    Files f;
+    f.db = MappedFile(db, dbSize);
+    f.header = parseHeader(db, dbSize, dbName);
+    if (!f.header.isTable())
         throw EngineError(dbName + ": not a Paradox table (this is an index file)");
+    f.offsets = walkBlocks(f.header, db, dbSize, dbName);
+    adoptFiles(std::move(f));
+}
+
+void ParadoxTable::adoptFiles(Files&& f)
+{
+    header_ = f.header;
     codePage_ = textCodePage(header_);
     fields_.clear();
     for (size_t i = 0; i < header_.fields.size(); ++i) {
-        FieldDef f;
-        f.name = decodeText(codePage_, header_.fieldNames[i]);
-        f.type = header_.fields[i].type;
-        f.size = header_.fields[i].size;
-        f.decimals = f.type == FieldType::Bcd ? f.size : 0;
-        fields_.push_back(std::move(f));
+        FieldDef d;
+        d.name = decodeText(codePage_, header_.fieldNames[i]);
+        d.type = header_.fields[i].type;
+        d.size = header_.fields[i].size;
+        d.decimals = d.type == FieldType::Bcd ? d.size : 0;
+        fields_.push_back(std::move(d));
     }
     numberBlobFields();
-    walkBlocks(db, dbSize, dbName);
+    db_ = std::move(f.db);
+    if (!f.mbPath.empty()) {   // files read from disk (an image brings its memo file along)
+        mb_ = std::move(f.mb);
+        haveMb_ = f.haveMb;
+        mbPath_ = f.mbPath;
+    }
+    offsets_ = std::move(f.offsets);
+    ids_.resize(offsets_.size());
+    for (size_t i = 0; i < ids_.size(); ++i)
+        ids_[i] = RecordId(i);
+    head_.assign(reinterpret_cast<const char*>(db_.data()), std::min<size_t>(db_.size(), 0x30));
+    if (header_.headerSize >= 0x72 && db_.size() >= 0x72)
+        changeCount_ = uint16_t(le16(db_.data() + 0x70));
 }
 
 void ParadoxTable::numberBlobFields()
@@ -160,24 +186,26 @@ void ParadoxTable::numberBlobFields()
             blobSlot_[f] = int(blobFields_++);
 }
 
-void ParadoxTable::walkBlocks(const uint8_t* db, size_t dbSize, const std::string& dbName)
+std::vector<uint64_t> ParadoxTable::walkBlocks(const Header& h, const uint8_t* db, size_t dbSize, const std::string& dbName) const
 {
-    offsets_.clear();
-    ids_.clear();
-    const size_t blockSize = header_.blockSize();
-    const size_t blocksInFile = (dbSize - header_.headerSize + blockSize - 1) / blockSize;
+    std::vector<uint64_t> offsets;
+    const size_t blockSize = h.blockSize();
+    const size_t blocksInFile = (dbSize - h.headerSize + blockSize - 1) / blockSize;
     std::vector<bool> seen(blocksInFile + 1, false);
-    const size_t recordSize = header_.recordSize;
+    const size_t recordSize = h.recordSize;
     // Some writers leave the chain pointing at a block they never wrote in an empty table.
-    if (header_.numRecords == 0 && header_.firstBlock > blocksInFile)
-        return;
-    for (size_t b = header_.firstBlock; b != 0;) {
+    if (h.numRecords == 0 && h.firstBlock > blocksInFile)
+        return offsets;
+    if (h.fileBlocks > blocksInFile)
+        throw EngineError(dbName + ": the header counts " + std::to_string(h.fileBlocks) + " blocks, but the file holds " +
+                          std::to_string(blocksInFile));
+    for (size_t b = h.firstBlock; b != 0;) {
         if (b > blocksInFile)
             throw EngineError(dbName + ": the block chain points to block " + std::to_string(b) + ", past the end of the file");
         if (seen[b])
             throw EngineError(dbName + ": the block chain runs in a circle at block " + std::to_string(b));
         seen[b] = true;
-        const uint64_t offset = header_.headerSize + uint64_t(b - 1) * blockSize;
+        const uint64_t offset = h.headerSize + uint64_t(b - 1) * blockSize;
         if (offset + 6 > dbSize)
             throw EngineError(dbName + ": block " + std::to_string(b) + " is cut off");
         const uint8_t* p = db + offset;
@@ -190,43 +218,103 @@ void ParadoxTable::walkBlocks(const uint8_t* db, size_t dbSize, const std::strin
             if (offset + 6 + count * recordSize > dbSize)
                 throw EngineError(dbName + ": block " + std::to_string(b) + " is cut off");
             for (size_t i = 0; i < count; ++i)
-                offsets_.push_back(offset + 6 + i * recordSize);
+                offsets.push_back(offset + 6 + i * recordSize);
         }
         b = next;
     }
-    ids_.resize(offsets_.size());
-    for (size_t i = 0; i < ids_.size(); ++i)
-        ids_[i] = RecordId(i);
+    // A count that disagrees with the blocks means a damaged header or lost blocks (a zeroed
+    // block would otherwise read as a record of nothing but empty fields).
+    if (offsets.size() != h.numRecords)
+        throw EngineError(dbName + ": the header counts " + std::to_string(h.numRecords) + " records, but its blocks hold " +
+                          std::to_string(offsets.size()));
+    return offsets;
+}
+
+// The file at `path`, or where it leads when it is a symbolic link (a save replaces the file
+// the link points to, never the link).
+static std::string followLink(const std::string& path)
+{
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+        return path;
+    char* real = ::realpath(path.c_str(), nullptr);
+    if (!real)
+        return path;
+    std::string out = real;
+    std::free(real);
+    return out;
+}
+
+void ParadoxTable::recoverAndLockShared()
+{
+    if (saveNeedsRecovery(store_)) {
+        try {
+            lock_->lockExclusive();
+        } catch (const EngineError&) {
+            throw EngineError(path_ + ": an interrupted save must be completed, but the table cannot be locked");
+        }
+        try {
+            recoverSave(store_);
+        } catch (...) {
+            lock_->unlock();
+            throw;
+        }
+    }
+    lock_->lockShared();
+}
+
+// Reads the table's files, the data file from `fd`. Needs the table's lock.
+ParadoxTable::Files ParadoxTable::readFiles(int fd) const
+{
+    Files f;
+    f.db = MappedFile(fd, path_);
+    f.header = parseHeader(f.db.data(), f.db.size(), path_);
+    if (!f.header.isTable())
+        throw EngineError(path_ + ": not a Paradox table (this is an index file)");
+    f.offsets = walkBlocks(f.header, f.db.data(), f.db.size(), path_);
+    bool haveMb = false;
+    f.mbPath = companionPath(store_, "MB", &haveMb);
+    if (std::any_of(f.header.fields.begin(), f.header.fields.end(), [](const FieldDesc& d) { return isBlobType(d.type); })) {
+        // A table with memo or blob fields always has its memo file: without it, or with one
+        // that is not a memo file, the table is damaged.
+        if (!haveMb)
+            throw EngineError(f.mbPath + ": the memo file is missing");
+        f.mb = MappedFile(f.mbPath);
+        checkMemoHeader(f.mb.data(), f.mb.size(), f.mbPath);
+        f.haveMb = true;
+    }
+    return f;
 }
 
 std::unique_ptr<ParadoxTable> ParadoxTable::open(const std::string& path, OpenMode mode)
 {
     std::unique_ptr<ParadoxTable> t(new ParadoxTable);
     t->path_ = path;
-    t->lock_ = std::make_unique<TableLock>(path);
-    if (saveNeedsRecovery(path)) {
+    t->store_ = followLink(path);
+    t->mbPath_ = companionPath(t->store_, "MB");
+    t->lock_ = std::make_unique<TableLock>(t->store_);
+    t->recoverAndLockShared();
+    try {
+        const int fd = ::open(t->store_.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            throw EngineError(path + ": cannot open: " + std::strerror(errno));
         try {
-            t->lock_->lockExclusive();
-        } catch (const EngineError&) {
-            throw EngineError(path + ": an interrupted save must be completed, but the folder is not writable");
+            t->adoptFiles(t->readFiles(fd));
+            if (mode == OpenMode::ReadWrite)
+                t->version_.rememberFd(fd);
+        } catch (...) {
+            ::close(fd);
+            throw;
         }
-        recoverSave(path);
-    }
-    t->lock_->lockShared();
-    t->db_ = MappedFile(path);
-    t->load(t->db_.data(), t->db_.size(), path);
-    bool haveMb = false;
-    t->mbPath_ = companionPath(path, "MB", &haveMb);
-    if (haveMb && std::any_of(t->fields_.begin(), t->fields_.end(), [](const FieldDef& f) { return isBlobType(f.type); })) {
-        t->mb_ = MappedFile(t->mbPath_);
-        t->haveMb_ = true;
-    }
-    t->loadIndexDefinitions();
-    if (mode == OpenMode::ReadWrite) {
-        t->version_.remember(path);
-        t->openForWriting();
+        ::close(fd);
+        t->loadIndexDefinitions();
+    } catch (...) {
+        t->lock_->unlock();
+        throw;
     }
     t->lock_->unlock();
+    if (mode == OpenMode::ReadWrite)
+        t->openForWriting();
     return t;
 }
 
@@ -237,14 +325,14 @@ std::unique_ptr<ParadoxTable> ParadoxTable::openImage(const std::string& name, s
     t->mbPath_ = name + " (memo file)";
     t->imageDb_.assign(db.data(), db.size());
     t->imageMb_.assign(mb.data(), mb.size());
-    t->db_ = MappedFile(reinterpret_cast<const uint8_t*>(t->imageDb_.data()), t->imageDb_.size());
-    if (!mb.empty()) {
-        t->mb_ = MappedFile(reinterpret_cast<const uint8_t*>(t->imageMb_.data()), t->imageMb_.size());
-        t->haveMb_ = true;
-    }
     if (t->imageDb_.empty())
         throw EngineError(name + ": file is too short to be a Paradox file");
-    t->load(t->db_.data(), t->db_.size(), name);
+    t->load(reinterpret_cast<const uint8_t*>(t->imageDb_.data()), t->imageDb_.size(), name);
+    if (!mb.empty() && t->blobFields_ > 0) {
+        t->mb_ = MappedFile(reinterpret_cast<const uint8_t*>(t->imageMb_.data()), t->imageMb_.size());
+        checkMemoHeader(t->mb_.data(), t->mb_.size(), t->mbPath_);
+        t->haveMb_ = true;
+    }
     t->loadIndexDefinitions();
     return t;
 }
@@ -267,7 +355,12 @@ uint32_t ParadoxTable::highestAutoIncrement() const
     if (!autoIncPending_)
         return highest;
     for (size_t id = 0; id < offsets_.size(); ++id) {
-        const uint8_t* rec = db_.data() + offsets_[id];
+        // Records held in memory were counted when they were made; a deletion not yet saved
+        // still counts.
+        const Row* held = writable_ ? rows_[id].get() : nullptr;
+        if (held && held->pending != Pending::Removed)
+            continue;
+        const uint8_t* rec = held ? reinterpret_cast<const uint8_t*>(held->original.data()) : db_.data() + offsets_[id];
         for (const FieldDesc& d : header_.fields) {
             if (d.type != FieldType::AutoInc || allZero(rec + d.offset, 4))
                 continue;
@@ -316,33 +409,55 @@ std::string_view ParadoxTable::blobBytes(RecordId id, int field) const
     return b ? *b : std::string_view();
 }
 
+void ParadoxTable::checkMapped() const
+{
+    if (db_.intact() && (!haveMb_ || mb_.intact()) && (head_.empty() || std::memcmp(db_.data(), head_.data(), head_.size()) == 0))
+        return;
+    throw EngineError(path_ + ": the file was changed by another program while it was open here; it has to be read again");
+}
+
 Value ParadoxTable::value(RecordId id, int field) const
 {
     if (field < 0 || size_t(field) >= fields_.size())
         throw EngineError(path_ + ": there is no field " + std::to_string(field));
-    const uint8_t* rec = recordBytes(id);
-    const FieldDesc& d = header_.fields[size_t(field)];
-    if (!isBlobType(d.type))
-        return decodeFixed(d, rec + d.offset, codePage_);
-    const std::string_view b = blobBytes(id, field);
-    if (b.empty())
-        return {};
-    if (d.type == FieldType::Memo || d.type == FieldType::FmtMemo)
-        return decodeStored(codePage_, b);
-    return Blob{std::string(b)};
+    Value v;
+    try {
+        const uint8_t* rec = recordBytes(id);
+        const FieldDesc& d = header_.fields[size_t(field)];
+        if (!isBlobType(d.type)) {
+            v = decodeFixed(d, rec + d.offset, codePage_);
+        } else if (const std::string_view b = blobBytes(id, field); !b.empty()) {
+            if (d.type == FieldType::Memo || d.type == FieldType::FmtMemo)
+                v = decodeStored(codePage_, b);
+            else
+                v = Blob{std::string(b)};
+        }
+    } catch (const EngineError&) {
+        checkMapped();   // a file cut short is the cause to name
+        throw;
+    }
+    checkMapped();
+    return v;
 }
 
 std::string_view ParadoxTable::rawText(RecordId id, int field) const
 {
     if (field < 0 || size_t(field) >= fields_.size())
         throw EngineError(path_ + ": there is no field " + std::to_string(field));
-    const uint8_t* rec = recordBytes(id);
-    const FieldDesc& d = header_.fields[size_t(field)];
-    if (d.type == FieldType::Alpha)
-        return alphaBytes(rec + d.offset, d.width);
-    if (d.type == FieldType::Memo || d.type == FieldType::FmtMemo)
-        return blobBytes(id, field);
-    return {};
+    std::string_view text;
+    try {
+        const uint8_t* rec = recordBytes(id);
+        const FieldDesc& d = header_.fields[size_t(field)];
+        if (d.type == FieldType::Alpha)
+            text = alphaBytes(rec + d.offset, d.width);
+        else if (d.type == FieldType::Memo || d.type == FieldType::FmtMemo)
+            text = blobBytes(id, field);
+    } catch (const EngineError&) {
+        checkMapped();
+        throw;
+    }
+    checkMapped();
+    return text;
 }
 
 std::string ParadoxTable::bcdText(RecordId id, int field) const
@@ -350,7 +465,9 @@ std::string ParadoxTable::bcdText(RecordId id, int field) const
     if (field < 0 || size_t(field) >= fields_.size() || header_.fields[size_t(field)].type != FieldType::Bcd)
         throw EngineError(path_ + ": field " + std::to_string(field) + " is not a BCD field");
     const FieldDesc& d = header_.fields[size_t(field)];
-    return px::bcdText(recordBytes(id) + d.offset, d.size);
+    std::string text = px::bcdText(recordBytes(id) + d.offset, d.size);
+    checkMapped();
+    return text;
 }
 
 // ---------------------------------------------------------------------------------------------

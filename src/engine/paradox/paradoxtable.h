@@ -1,12 +1,13 @@
 #pragma once
 // A Paradox table (.DB with its .MB memo file, .PX primary index and secondary index files).
 //
-// Tables are memory-mapped and decoded one field at a time. Tables opened for writing keep
-// the mapping of the files as they were opened and hold only the records added or changed
-// since in memory; flush() writes a complete new set of files next to the old ones and
-// switches to them through a small commit journal, so that a crash at any moment leaves
-// either the old or the new set. The mapping stays valid after the switch: the replaced
-// files live on until they are unmapped.
+// Tables are memory-mapped and decoded one field at a time. Tables opened for writing read
+// their records from the mapping of the files as last saved and hold only the records added,
+// changed or deleted since in memory; flush() writes a complete new set of files next to the
+// old ones and switches to them through a small commit journal, so that a crash at any moment
+// leaves either the old or the new set, and then maps the new files, so that the replaced ones
+// are let go. Every read checks that the mapped files were not cut short or rewritten by
+// another program meanwhile.
 
 #include "engine/tablefile.h"
 #include "engine/mappedfile.h"
@@ -47,6 +48,8 @@ public:
     void remove(RecordId id) override;
     void flush() override;
     bool hasUnsavedChanges() const override { return dirty_; }
+    void reload() override;
+    std::vector<std::string> takeNotices() override;
 
     // The exact decimal text of a BCD field ("" when NULL, "?" when the stored digits are not
     // a number). Doubles cannot hold every BCD value, so the dump reads this instead.
@@ -55,17 +58,37 @@ public:
     uint32_t autoIncrement() const;
 
 private:
+    // What a record held in memory is, compared with the files as last read.
+    enum class Pending : uint8_t { None, Inserted, Changed, Removed };
     struct Row {
         std::string raw;                  // the record as stored; blob pointers are rewritten on save
         std::vector<std::string> blobs;   // whole data of the memo/blob fields (see blobSlot_)
         bool live = false;
+        Pending pending = Pending::None;
+        std::string original;             // Changed, Removed: the record as the files held it
+    };
+    // The files of the table as read at one moment.
+    struct Files {
+        MappedFile db, mb;
+        bool haveMb = false;
+        std::string mbPath;
+        px::Header header;
+        std::vector<uint64_t> offsets;    // record offsets in db, in block chain order
     };
 
     ParadoxTable() = default;
     void load(const uint8_t* db, size_t dbSize, const std::string& dbName);
-    void walkBlocks(const uint8_t* db, size_t dbSize, const std::string& dbName);
+    std::vector<uint64_t> walkBlocks(const px::Header& h, const uint8_t* db, size_t dbSize, const std::string& dbName) const;
     void loadIndexDefinitions();
-    std::vector<px::FileChange> buildFiles() const;
+    void recoverAndLockShared();
+    Files readFiles(int fd) const;
+    void adoptFiles(Files&& f);
+    void checkMapped() const;
+    std::string recordName(RecordId id) const;
+    std::string salvageBlob(RecordId id, int field, const std::string& why, std::vector<std::string>& notices) const;
+    std::vector<px::FileChange> buildFiles(std::vector<std::string>& notices) const;
+    void adoptSavedFiles(const std::vector<int>& fds, bool hasBlobs);
+    void setRow(RecordId id, Row&& row);
     void checkIndexSpec(const IndexDef& def) const;
     void openForWriting();
     uint32_t highestAutoIncrement() const;
@@ -80,6 +103,7 @@ private:
     void numberBlobFields();
 
     std::string path_;
+    std::string store_;               // where the files are: path_ with a symbolic link followed
     std::string mbPath_;
     px::Header header_;
     int codePage_ = 437;
@@ -92,6 +116,7 @@ private:
     MappedFile mb_;
     bool haveMb_ = false;
     std::vector<uint64_t> offsets_;   // record offsets in db_, by record id
+    std::string head_;                // the start of db_'s header as read
     std::string imageDb_, imageMb_;   // copies for openImage()
 
     // Writable storage.
@@ -107,6 +132,7 @@ private:
     std::unique_ptr<px::TableLock> lock_;
     px::FileVersion version_;
     uint16_t changeCount_ = 1;
+    std::vector<std::string> notices_;
 };
 
 // The primary index of a table whose first `keyFields` fields form the key.

@@ -10,6 +10,18 @@ BlobPointer blobPointer(const uint8_t* field, int width)
     return BlobPointer{le32(p), le32(p + 4), le16(p + 8)};
 }
 
+void checkMemoHeader(const uint8_t* data, size_t size, const std::string& mbPath)
+{
+    if (size < 3)
+        throw EngineError(mbPath + ": the memo file is too short for its header (" + std::to_string(size) + " bytes)");
+    if (data[0] != 0)
+        throw EngineError(mbPath + ": the memo file does not start with its header block");
+    const size_t units = le16(data + 1);
+    if (units == 0 || units * kMbBlock > size)
+        throw EngineError(mbPath + ": the header block of the memo file (" + std::to_string(units) +
+                          " x 4096 bytes) does not fit the file of " + std::to_string(size) + " bytes");
+}
+
 std::optional<std::string_view> readBlob(const MappedFile* mb, const uint8_t* field, int width, FieldType type,
                                          const std::string& mbPath)
 {

@@ -22,6 +22,10 @@ struct BlobPointer {
 };
 BlobPointer blobPointer(const uint8_t* field, int width);
 
+// Checks the header block of a memo file of `size` bytes; throws EngineError naming `mbPath`
+// when the file is too short for it or does not start with one.
+void checkMemoHeader(const uint8_t* data, size_t size, const std::string& mbPath);
+
 // The whole value of a memo or blob field (for graphics without their prefix), or nullopt when
 // the field is empty. `mb` is null when the table has no memo file. Throws EngineError naming
 // `mbPath` when the pointer or the memo file is damaged.

@@ -110,10 +110,7 @@ uint32_t checksum(const std::string& s)
     return h;
 }
 
-struct JournalEntry {
-    char op;            // 'R' rename temp over final, 'D' delete final
-    std::string name;   // final name in the folder
-};
+} // namespace
 
 std::string journalText(const std::vector<JournalEntry>& entries)
 {
@@ -132,7 +129,29 @@ std::string journalText(const std::vector<JournalEntry>& entries)
     return text;
 }
 
-bool parseJournal(const std::string& text, std::vector<JournalEntry>& entries)
+bool isSavedCompanion(const std::string& ext)
+{
+    if (ext == "MB" || ext == "PX")
+        return true;
+    return ext.size() == 3 && (ext[0] == 'X' || ext[0] == 'Y') && std::isxdigit(static_cast<unsigned char>(ext[2])) &&
+           (ext[1] == 'G' || std::isxdigit(static_cast<unsigned char>(ext[1])));
+}
+
+namespace {
+
+// True for the table's own file name and the names of its companions: the only files a save
+// (or the completion of one) may touch.
+bool belongsToTable(const std::string& name, const std::string& tableName)
+{
+    if (name == tableName)
+        return true;
+    if (name.find('/') != std::string::npos || name.find('\\') != std::string::npos)
+        return false;
+    const auto dot = name.find_last_of('.');
+    return dot != std::string::npos && upper(name.substr(0, dot)) == upper(stemOf(tableName)) && isSavedCompanion(upper(name.substr(dot + 1)));
+}
+
+bool parseJournal(const std::string& text, const std::string& tableName, std::vector<JournalEntry>& entries)
 {
     const auto endPos = text.rfind("end ");
     if (endPos == std::string::npos || text.empty() || text.back() != '\n')
@@ -149,7 +168,8 @@ bool parseJournal(const std::string& text, std::vector<JournalEntry>& entries)
         if (nl == std::string::npos || nl < pos + 3 || body[pos + 1] != ' ')
             return false;
         JournalEntry e{body[pos], body.substr(pos + 2, nl - pos - 2)};
-        if ((e.op != 'R' && e.op != 'D') || e.name.find('/') != std::string::npos)
+        // Only the table's own files, and never the data file itself removed.
+        if ((e.op != 'R' && e.op != 'D') || !belongsToTable(e.name, tableName) || (e.op == 'D' && e.name == tableName))
             return false;
         entries.push_back(e);
         pos = nl + 1;
@@ -178,13 +198,23 @@ bool readSmallFile(const std::string& path, std::string& out)
     return true;
 }
 
-bool isOurTemp(const std::string& name, const std::string& stem)
+bool isOurTemp(const std::string& name, const std::string& tableName)
 {
     const std::string suffix = kTempSuffix;
     if (name.size() <= suffix.size() || name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
         return false;
-    return upper(name).rfind(upper(stem) + ".", 0) == 0;
+    const std::string base = name.substr(0, name.size() - suffix.size());
+    return base == tableName + kJournalSuffix || belongsToTable(base, tableName);
 }
+
+struct stat statOf(int fd)
+{
+    struct stat st {};
+    ::fstat(fd, &st);
+    return st;
+}
+
+bool sameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
 
 } // namespace
 
@@ -193,35 +223,44 @@ bool isOurTemp(const std::string& name, const std::string& stem)
 TableLock::TableLock(const std::string& tablePath) : tablePath_(tablePath)
 {
     std::string name;
-    splitPath(tablePath, lockPath_, name);
+    splitPath(tablePath, folder_, name);
 }
 
-TableLock::~TableLock()
-{
-    if (fd_ >= 0)
-        ::close(fd_);
-}
+TableLock::~TableLock() { unlock(); }
 
 bool TableLock::acquire(int op)
 {
-    if (held_)
-        unlock();
-    if (fd_ < 0) {
-        fd_ = ::open(lockPath_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (fd_ < 0)
-            return false;
-    }
+    unlock();
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     for (;;) {
-        if (::flock(fd_, op | LOCK_NB) == 0) {
-            held_ = true;
+        bool onFolder = false;
+        int fd = ::open(tablePath_.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0 && errno == ENOENT) {
+            fd = ::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            onFolder = true;
+        }
+        if (fd < 0)
+            return false;
+        while (::flock(fd, op | LOCK_NB) != 0) {
+            const int err = errno;
+            if ((err != EWOULDBLOCK && err != EINTR) || std::chrono::steady_clock::now() > deadline) {
+                ::close(fd);
+                if (err != EWOULDBLOCK && err != EINTR) {
+                    errno = err;
+                    return false;
+                }
+                throw EngineError(tablePath_ + ": the table is locked by another program");
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        // Still the file at the table's path (a save may have replaced it while we waited)?
+        struct stat now {};
+        const bool exists = ::stat(tablePath_.c_str(), &now) == 0;
+        if (onFolder ? !exists : exists && sameFile(now, statOf(fd))) {
+            fd_ = fd;
             return true;
         }
-        if (errno != EWOULDBLOCK && errno != EINTR)
-            return false;
-        if (std::chrono::steady_clock::now() > deadline)
-            throw EngineError(tablePath_ + ": the table is locked by another program");
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        ::close(fd);
     }
 }
 
@@ -230,60 +269,94 @@ bool TableLock::lockShared() { return acquire(LOCK_SH); }
 void TableLock::lockExclusive()
 {
     if (!acquire(LOCK_EX))
-        throw EngineError(sysError(tablePath_ + ": cannot save, the folder " + lockPath_ + " cannot be locked", errno));
+        throw EngineError(sysError(tablePath_ + ": cannot save, the table cannot be locked", errno));
 }
 
 void TableLock::unlock()
 {
-    if (held_ && fd_ >= 0)
-        ::flock(fd_, LOCK_UN);
-    held_ = false;
+    if (fd_ >= 0)
+        ::close(fd_);   // releases the lock
+    fd_ = -1;
 }
 
 // ---------------------------------------------------------------------------------------------
 
-FileVersion::~FileVersion()
+FileVersion::Seen FileVersion::look(int fd)
 {
-    if (fd_ >= 0)
-        ::close(fd_);
+    Seen s;
+    struct stat st {};
+    if (fd < 0 || ::fstat(fd, &st) != 0)
+        return s;
+    s.exists = true;
+    s.dev = st.st_dev;
+    s.ino = st.st_ino;
+    s.size = st.st_size;
+    s.mtimeSec = st.st_mtim.tv_sec;
+    s.mtimeNsec = st.st_mtim.tv_nsec;
+    // The fixed part of a Paradox header: counts, block numbers and change counters.
+    char head[0x78];
+    const ssize_t n = ::pread(fd, head, sizeof head, 0);
+    s.head.assign(head, n > 0 ? size_t(n) : 0);
+    return s;
 }
 
-void FileVersion::remember(const std::string& path) { rememberFd(::open(path.c_str(), O_RDONLY | O_CLOEXEC)); }
-
-void FileVersion::rememberFd(int fd)
+void FileVersion::remember(const std::string& path)
 {
-    if (fd_ >= 0)
-        ::close(fd_);
-    fd_ = fd;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    seen_ = look(fd);
+    if (fd >= 0)
+        ::close(fd);
 }
+
+void FileVersion::rememberFd(int fd) { seen_ = look(fd); }
 
 bool FileVersion::unchanged(const std::string& path) const
 {
-    struct stat now {};
-    const bool exists = ::stat(path.c_str(), &now) == 0;
-    if (fd_ < 0)
-        return !exists;
-    struct stat then {};
-    if (!exists || ::fstat(fd_, &then) != 0)
-        return false;
-    return now.st_ino == then.st_ino && now.st_dev == then.st_dev;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const Seen now = look(fd);
+    if (fd >= 0)
+        ::close(fd);
+    return now == seen_;
 }
 
 // ---------------------------------------------------------------------------------------------
 
 std::string tempPathFor(const std::string& finalPath) { return finalPath + kTempSuffix; }
 
-int commitSave(const std::string& tablePath, const std::vector<FileChange>& changes)
+// Gives the new version of a file the permissions and owner of the one it replaces (the new
+// companions those of the table's data file); refuses to replace a read-only file or a link.
+static void takeOverAttributes(int fd, const std::string& finalPath, const std::string& tablePath)
+{
+    struct stat st {};
+    if (::lstat(finalPath.c_str(), &st) != 0 && ::stat(tablePath.c_str(), &st) != 0)
+        return;
+    if (S_ISLNK(st.st_mode))
+        throw EngineError(tablePath + ": cannot save, " + finalPath + " is a symbolic link; the change is not saved");
+    if ((st.st_mode & 0222) == 0)
+        throw EngineError(tablePath + ": cannot save, " + finalPath + " is read-only; the change is not saved");
+    if (::fchmod(fd, st.st_mode & 07777) != 0)
+        throw EngineError(sysError(tablePath + ": cannot save, the permissions of " + finalPath + " cannot be kept", errno));
+    if (::fchown(fd, st.st_uid, st.st_gid) != 0) {
+        // Only the owner's own files, or every file for the administrator: nothing to keep.
+    }
+}
+
+std::vector<int> commitSave(const std::string& tablePath, const std::vector<FileChange>& changes)
 {
     std::string dir, tableName;
     splitPath(tablePath, dir, tableName);
     std::vector<JournalEntry> entries;
     std::vector<std::string> temps;
-    int firstFd = -1;
+    std::vector<int> fds;
     try {
         for (const auto& c : changes) {
             std::string cdir, cname;
             splitPath(c.path, cdir, cname);
+            if (cdir != dir || !belongsToTable(cname, tableName))
+                throw EngineError(tablePath + ": cannot save " + c.path + ", it is not one of the table's files");
+            struct stat st {};
+            if (::lstat(c.path.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
+                throw EngineError(tablePath + ": cannot save, " + c.path + " is a symbolic link; the change is not saved");
             if (c.remove) {
                 entries.push_back({'D', cname});
                 continue;
@@ -293,10 +366,8 @@ int commitSave(const std::string& tablePath, const std::vector<FileChange>& chan
             const int fd = c.prewritten ? ::open(temp.c_str(), O_RDONLY | O_CLOEXEC) : writeDurable(temp, c.content, tablePath);
             if (fd < 0)
                 throw EngineError(sysError(tablePath + ": cannot save, " + temp + " is gone", errno));
-            if (firstFd < 0)
-                firstFd = fd;
-            else
-                ::close(fd);
+            fds.push_back(fd);
+            takeOverAttributes(fd, c.path, tablePath);
             entries.push_back({'R', cname});
         }
         const std::string journal = tablePath + kJournalSuffix;
@@ -311,13 +382,19 @@ int commitSave(const std::string& tablePath, const std::vector<FileChange>& chan
     } catch (...) {
         for (const auto& t : temps)
             ::unlink(t.c_str());
-        if (firstFd >= 0)
-            ::close(firstFd);
+        for (int fd : fds)
+            ::close(fd);
         throw;
     }
     // From here on the save is decided; a failure below is finished by recoverSave().
-    recoverSave(tablePath);
-    return firstFd;
+    try {
+        recoverSave(tablePath);
+    } catch (...) {
+        for (int fd : fds)
+            ::close(fd);
+        throw;
+    }
+    return fds;
 }
 
 void recoverSave(const std::string& tablePath)
@@ -327,13 +404,28 @@ void recoverSave(const std::string& tablePath)
     const std::string journal = tablePath + kJournalSuffix;
     std::string text;
     bool changed = false;
+    int newTable = -1;   // the new data file, locked until the save is complete
+    struct Closer {
+        int& fd;
+        ~Closer()
+        {
+            if (fd >= 0)
+                ::close(fd);
+        }
+    } closer{newTable};
     if (readSmallFile(journal, text)) {
         std::vector<JournalEntry> entries;
-        if (parseJournal(text, entries)) {
+        if (parseJournal(text, tableName, entries)) {
             for (const auto& e : entries) {
                 const std::string final = joinPath(dir, e.name);
                 if (e.op == 'R') {
                     const std::string temp = final + kTempSuffix;
+                    if (e.name == tableName && newTable < 0) {
+                        // Whoever opens the table next waits on the new file until we are done.
+                        newTable = ::open(temp.c_str(), O_RDONLY | O_CLOEXEC);
+                        if (newTable >= 0)
+                            ::flock(newTable, LOCK_EX | LOCK_NB);
+                    }
                     if (::access(temp.c_str(), F_OK) == 0 && ::rename(temp.c_str(), final.c_str()) != 0)
                         throw EngineError(sysError(tablePath + ": an interrupted save cannot be completed", errno));
                 } else if (::unlink(final.c_str()) != 0 && errno != ENOENT) {
@@ -346,9 +438,8 @@ void recoverSave(const std::string& tablePath)
             throw EngineError(sysError(tablePath + ": the save journal cannot be removed", errno));
         changed = true;
     }
-    const std::string stem = stemOf(tableName);
     for (const auto& name : listDir(dir))
-        if (isOurTemp(name, stem)) {
+        if (isOurTemp(name, tableName)) {
             ::unlink(joinPath(dir, name).c_str());
             changed = true;
         }
@@ -362,9 +453,8 @@ bool saveNeedsRecovery(const std::string& tablePath)
         return true;
     std::string dir, tableName;
     splitPath(tablePath, dir, tableName);
-    const std::string stem = stemOf(tableName);
     for (const auto& name : listDir(dir))
-        if (isOurTemp(name, stem))
+        if (isOurTemp(name, tableName))
             return true;
     return false;
 }

@@ -8,8 +8,11 @@
 
 namespace tv::px {
 
-// An advisory lock on the table's folder (flock on the folder itself, so that no lock file is
-// left lying around): shared while a table is being opened, exclusive while one is saved.
+// An advisory lock on the table's own data file (flock, so that no lock file is left lying
+// around): shared while the table is being opened, exclusive while it is saved. A save
+// replaces the file, so a lock is only held once the locked file is still the one at the
+// table's path; a save keeps the new file locked until it is complete. Other tables in the
+// folder are never held up. A table that does not exist yet is locked through its folder.
 class TableLock {
 public:
     explicit TableLock(const std::string& tablePath);
@@ -17,7 +20,7 @@ public:
     TableLock(const TableLock&) = delete;
     TableLock& operator=(const TableLock&) = delete;
 
-    // Shared lock for reading; returns false without locking when the folder cannot be opened.
+    // Shared lock for reading; returns false without locking when the file cannot be opened.
     bool lockShared();
     // Exclusive lock for a save; throws EngineError when it cannot be had within a few seconds.
     void lockExclusive();
@@ -26,27 +29,34 @@ public:
 private:
     bool acquire(int op);
     std::string tablePath_;
-    std::string lockPath_;  // the folder
+    std::string folder_;
     int fd_ = -1;
-    bool held_ = false;
 };
 
-// Remembers which version of a file was read, to notice a save by another program.
+// Remembers which version of a file was read, to notice a change by another program: a new
+// file put in its place, or the same file rewritten (its size, modification time or header
+// bytes, which hold the record count and the change counter, differ).
 class FileVersion {
 public:
-    FileVersion() = default;
-    ~FileVersion();
-    FileVersion(const FileVersion&) = delete;
-    FileVersion& operator=(const FileVersion&) = delete;
-    // Holds the file open so that its identity cannot be reused while we look at it.
     void remember(const std::string& path);
     void rememberFd(int fd);
-    // True while `path` is still the file remembered (or nothing was remembered and the file
-    // does not exist).
+    // True while `path` is still the version remembered (or nothing was remembered and the
+    // file does not exist).
     bool unchanged(const std::string& path) const;
 
 private:
-    int fd_ = -1;
+    struct Seen {
+        bool exists = false;
+        dev_t dev = 0;
+        ino_t ino = 0;
+        off_t size = 0;
+        long long mtimeSec = 0;
+        long mtimeNsec = 0;
+        std::string head;
+        bool operator==(const Seen&) const = default;
+    };
+    static Seen look(int fd);
+    Seen seen_;
 };
 
 // One file of a save: the complete new content, a temporary already written and synced (see
@@ -64,14 +74,29 @@ std::string tempPathFor(const std::string& finalPath);
 // Makes `changes` durable as one step: every new file is written to a temporary and synced,
 // a journal naming them is synced, the temporaries are renamed into place and the journal is
 // removed. A crash at any instant leaves either all old or (after recoverSave) all new files.
-// Returns an open descriptor of the first changed file's new version (for FileVersion), or -1.
-int commitSave(const std::string& tablePath, const std::vector<FileChange>& changes);
+// The new files take the permissions of the ones they replace. A file that is read-only or a
+// symbolic link is not replaced: the save fails first.
+// Returns open descriptors of the new files, in the order of `changes` (removals left out).
+std::vector<int> commitSave(const std::string& tablePath, const std::vector<FileChange>& changes);
 
 // Finishes a save that a crash interrupted after its journal was complete, and removes
-// temporaries of saves that never got that far. Needs the exclusive lock.
+// temporaries of saves that never got that far. Needs the exclusive lock. A journal naming a
+// file that is not one of the table's own (in its own folder) is not followed at all.
 void recoverSave(const std::string& tablePath);
 // True when a journal or stray temporaries of `tablePath` are present.
 bool saveNeedsRecovery(const std::string& tablePath);
+
+// A journal in the form commitSave writes it: one line per file, 'R' (replaced by its
+// temporary) or 'D' (removed), followed by the file's name in the table's folder.
+struct JournalEntry {
+    char op;
+    std::string name;
+};
+std::string journalText(const std::vector<JournalEntry>& entries);
+
+// True for the upper-cased extensions of the companion files a save writes or removes (.MB,
+// .PX, .Xnn/.Ynn, .XGn/.YGn).
+bool isSavedCompanion(const std::string& upperExt);
 
 // Case-insensitive lookup of a companion file ("X.DB" -> "X.MB"/"x.mb"); returns the
 // existing path, or the path with the extension in the same case as the table's when there is

@@ -14,7 +14,12 @@
 #include <cstring>
 #include <memory>
 #include <numeric>
+#include <unordered_map>
+#include <unordered_set>
+#include <cerrno>
+#include <fcntl.h>
 #include <unistd.h>
+#include <utility>
 
 namespace tv {
 
@@ -31,14 +36,6 @@ std::string fileNameOf(const std::string& path)
 {
     const auto slash = path.find_last_of('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-bool isCompanionToReplace(const std::string& ext)
-{
-    if (ext == "MB" || ext == "PX")
-        return true;
-    return ext.size() == 3 && (ext[0] == 'X' || ext[0] == 'Y') && std::isxdigit(static_cast<unsigned char>(ext[2])) &&
-           (ext[1] == 'G' || std::isxdigit(static_cast<unsigned char>(ext[1])));
 }
 
 std::string hexDigits(unsigned v, int width)
@@ -115,6 +112,7 @@ std::unique_ptr<ParadoxTable> ParadoxTable::create(const std::string& path, cons
 {
     std::unique_ptr<ParadoxTable> t(new ParadoxTable);
     t->path_ = path;
+    t->store_ = path;
     t->lock_ = std::make_unique<TableLock>(path);
     if (spec.fields.empty() || spec.fields.size() > 255)
         throw EngineError(path + ": a table needs between 1 and 255 fields");
@@ -296,7 +294,9 @@ RecordId ParadoxTable::insert(const Record& values)
         if (duplicate)
             throw EngineError(path_ + ": Key violation");
     }
+    row.pending = Pending::Inserted;
     rows_.push_back(std::make_unique<Row>(std::move(row)));
+    offsets_.resize(rows_.size(), 0);
     ids_.insert(ids_.begin() + std::ptrdiff_t(pos), id);
     header_.autoInc = counter;
     dirty_ = true;
@@ -320,11 +320,11 @@ void ParadoxTable::update(RecordId id, const Record& values)
         if (duplicate)
             throw EngineError(path_ + ": Key violation");
         ids_.erase(std::find(ids_.begin(), ids_.end(), id));
-        rows_[id] = std::make_unique<Row>(std::move(row));
+        setRow(id, std::move(row));
         const size_t pos = findKeySlot(*rows_[id], duplicate, id);
         ids_.insert(ids_.begin() + std::ptrdiff_t(pos), id);
     } else {
-        rows_[id] = std::make_unique<Row>(std::move(row));
+        setRow(id, std::move(row));
     }
     header_.autoInc = counter;
     dirty_ = true;
@@ -336,14 +336,28 @@ void ParadoxTable::remove(RecordId id)
         return TableFile::remove(id);
     checkId(id);
     ids_.erase(std::find(ids_.begin(), ids_.end(), id));
-    rows_[id] = std::make_unique<Row>();   // not live
+    setRow(id, Row());   // not live
     dirty_ = true;
+}
+
+// Puts the new content of record `id` in memory, remembering how it differs from the files.
+void ParadoxTable::setRow(RecordId id, Row&& row)
+{
+    std::unique_ptr<Row>& held = rows_[id];
+    if (held && held->pending == Pending::Inserted) {
+        row.pending = row.live ? Pending::Inserted : Pending::None;
+    } else {
+        row.pending = row.live ? Pending::Changed : Pending::Removed;
+        row.original = held ? std::move(held->original)
+                            : std::string(reinterpret_cast<const char*>(db_.data() + offsets_[id]), header_.recordSize);
+    }
+    held = std::make_unique<Row>(std::move(row));
 }
 
 // ---------------------------------------------------------------------------------------------
 // Saving
 
-std::vector<FileChange> ParadoxTable::buildFiles() const
+std::vector<FileChange> ParadoxTable::buildFiles(std::vector<std::string>& notices) const
 {
     TempFileSet files(path_);
     const bool hasBlobs = std::any_of(header_.fields.begin(), header_.fields.end(), [](const FieldDesc& d) { return isBlob(d.type); });
@@ -357,15 +371,15 @@ std::vector<FileChange> ParadoxTable::buildFiles() const
     layout.fieldNames = header_.fieldNames;
     layout.keyFields = header_.keyFields;
     layout.codePage = uint16_t(codePage_ == kCodePageRoman8 ? 0 : codePage_);
-    layout.tableName = fileNameOf(path_);
+    layout.tableName = fileNameOf(store_);
     layout.changeCount = changeCount_;
     size_t keyBytes = 0;
     for (int i = 0; i < header_.keyFields; ++i)
         keyBytes += size_t(header_.fields[size_t(i)].width);
 
-    FileSink& db = files.open(path_);
+    FileSink& db = files.open(store_);
     StringSink noMemos;
-    Sink& mb = hasBlobs ? static_cast<Sink&>(files.open(companionPath(path_, "MB"))) : noMemos;
+    Sink& mb = hasBlobs ? static_cast<Sink&>(files.open(companionPath(store_, "MB"))) : noMemos;
     DataFileWriter dbw(db, layout, keyBytes);
     MemoFileWriter mbw(mb);
     std::vector<uint16_t> blockOf(rows_.size(), 0);
@@ -378,7 +392,16 @@ std::vector<FileChange> ParadoxTable::buildFiles() const
             if (!isBlob(d.type))
                 continue;
             uint8_t* p = reinterpret_cast<uint8_t*>(rec.data()) + d.offset;
-            const std::string_view blob = blobBytes(id, int(f));
+            std::string_view blob;
+            std::string salvaged;
+            try {
+                blob = blobBytes(id, int(f));
+            } catch (const EngineError& e) {
+                // One damaged value of an older record must not stop every later save.
+                checkMapped();
+                salvaged = salvageBlob(id, int(f), e.what(), notices);
+                blob = salvaged;
+            }
             if (d.type == FieldType::Graphic && !blob.empty()) {
                 std::string data(kGraphicPrefix, '\0');
                 data[0] = 1;
@@ -399,9 +422,9 @@ std::vector<FileChange> ParadoxTable::buildFiles() const
     if (hasBlobs)
         files.close(static_cast<FileSink&>(mb));
     if (header_.keyFields > 0) {
-        FileSink& px = files.open(companionPath(path_, "PX"));
+        FileSink& px = files.open(companionPath(store_, "PX"));
         const std::vector<FieldDesc> key(header_.fields.begin(), header_.fields.begin() + header_.keyFields);
-        writeTreeFile(px, kPrimaryIndex, blockKiB, key, fileNameOf(companionPath(path_, "PX")), dbw.blocks());
+        writeTreeFile(px, kPrimaryIndex, blockKiB, key, fileNameOf(companionPath(store_, "PX")), dbw.blocks());
         files.close(px);
     }
 
@@ -417,12 +440,12 @@ std::vector<FileChange> ParadoxTable::buildFiles() const
                     cols.push_back(f);
                     break;
                 }
-        if (cols.empty())
-            continue;
+        if (cols.size() != def.fields.size())
+            throw EngineError(path_ + ": cannot save, the index \"" + def.name + "\" refers to a field the table does not have");
         const std::string singleExt = std::string(1, 'X').append(hexDigits(unsigned(cols[0] + 1), 2));
         // A second index of the same plain kind on one field becomes a named one.
         const bool single = cols.size() == 1 && !def.caseInsensitive && !def.descending && def.name == fields_[cols[0]].name &&
-                            !files.has(companionPath(path_, singleExt));
+                            !files.has(companionPath(store_, singleExt));
         const bool keyed = header_.keyFields > 0;
         std::string xExt, yExt;
         if (single) {
@@ -430,7 +453,7 @@ std::vector<FileChange> ParadoxTable::buildFiles() const
             yExt = std::string(1, 'Y').append(hexDigits(unsigned(cols[0] + 1), 2));
         } else {
             if (composite > 15)
-                continue;
+                throw EngineError(path_ + ": cannot save, a Paradox table holds at most 16 composite or named indexes");
             xExt = std::string("XG").append(hexDigits(unsigned(composite), 1));
             yExt = std::string("YG").append(hexDigits(unsigned(composite), 1));
             ++composite;
@@ -479,8 +502,8 @@ std::vector<FileChange> ParadoxTable::buildFiles() const
         }
         const size_t xSize = size_t(offset);
         if (xSize + 6 > xl.blockSize())
-            continue;
-        xl.tableName = fileNameOf(companionPath(path_, xExt));
+            throw EngineError(path_ + ": cannot save, the entries of the index \"" + def.name + "\" are too long for the table's blocks");
+        xl.tableName = fileNameOf(companionPath(store_, xExt));
         const size_t treeFields = keyed ? xl.fields.size() - 1 : cols.size() + 1;
         size_t treeBytes = 0;
         for (size_t i = 0; i < treeFields; ++i)
@@ -535,21 +558,21 @@ std::vector<FileChange> ParadoxTable::buildFiles() const
         });
         std::string().swap(keys);
 
-        FileSink& xs = files.open(companionPath(path_, xExt));
+        FileSink& xs = files.open(companionPath(store_, xExt));
         DataFileWriter xw(xs, xl, treeBytes);
         for (uint32_t r : order)
             xw.add(reinterpret_cast<const uint8_t*>(xrecs.data() + size_t(r) * xSize));
         xw.finish(0);
         files.close(xs);
-        FileSink& ys = files.open(companionPath(path_, yExt));
+        FileSink& ys = files.open(companionPath(store_, yExt));
         const std::vector<FieldDesc> treeKey(xl.fields.begin(), xl.fields.begin() + std::ptrdiff_t(treeFields));
-        writeTreeFile(ys, single ? kSecondaryTree : kCompositeTree, blockKiB, treeKey, fileNameOf(companionPath(path_, yExt)), xw.blocks());
+        writeTreeFile(ys, single ? kSecondaryTree : kCompositeTree, blockKiB, treeKey, fileNameOf(companionPath(store_, yExt)), xw.blocks());
         files.close(ys);
     }
 
     // Companions of an older version of the table that the new one no longer has.
     std::vector<FileChange> removals;
-    for (const auto& f : companionFiles(path_, isCompanionToReplace))
+    for (const auto& f : companionFiles(store_, isSavedCompanion))
         if (!files.has(f))
             removals.push_back({f, std::string(), true, false});
     std::vector<FileChange> changes = files.take();
@@ -563,19 +586,262 @@ void ParadoxTable::flush()
         return;
     lock_->lockExclusive();
     try {
-        if (!version_.unchanged(path_))
+        if (!version_.unchanged(store_))
             throw EngineError(path_ + ": the table was changed by another program after it was opened here; "
-                                      "the changes made here are not saved");
+                                      "the changes made here are not saved yet. Refresh Records reads the table again "
+                                      "and keeps them; the next save then stores them too");
+        checkMapped();
         settleAutoIncrement();
         ++changeCount_;
-        const int fd = commitSave(path_, buildFiles());
-        version_.rememberFd(fd);
+        std::vector<std::string> notices;
+        const std::vector<FileChange> changes = buildFiles(notices);
+        checkMapped();   // everything carried over was read from intact files
+        const std::vector<int> fds = commitSave(store_, changes);
+        version_.rememberFd(fds.front());
         dirty_ = false;
+        notices_.insert(notices_.end(), notices.begin(), notices.end());
+        adoptSavedFiles(fds, std::any_of(header_.fields.begin(), header_.fields.end(), [](const FieldDesc& d) { return isBlob(d.type); }));
+        for (int fd : fds)
+            ::close(fd);
     } catch (...) {
         lock_->unlock();
         throw;
     }
     lock_->unlock();
+}
+
+// After a save: the records are read from the new files from now on, and the replaced files
+// are let go (their disk space is freed once nothing maps them).
+void ParadoxTable::adoptSavedFiles(const std::vector<int>& fds, bool hasBlobs)
+{
+    for (auto& row : rows_)
+        if (row && !row->live)
+            *row = Row();   // a deleted record: only the tombstone stays
+        else if (row)
+            row->pending = Pending::None;
+    try {
+        Files f;
+        f.db = MappedFile(fds.front(), path_);
+        f.header = parseHeader(f.db.data(), f.db.size(), path_);
+        f.offsets = walkBlocks(f.header, f.db.data(), f.db.size(), path_);
+        if (f.offsets.size() != ids_.size())
+            return;
+        f.mbPath = companionPath(store_, "MB");
+        if (hasBlobs && fds.size() > 1) {
+            f.mb = MappedFile(fds[1], f.mbPath);
+            f.haveMb = true;
+        }
+        offsets_.assign(rows_.size(), 0);
+        for (size_t k = 0; k < ids_.size(); ++k) {
+            offsets_[ids_[k]] = f.offsets[k];
+            rows_[ids_[k]].reset();
+        }
+        header_ = f.header;
+        db_ = std::move(f.db);
+        mb_ = std::move(f.mb);
+        haveMb_ = f.haveMb;
+        mbPath_ = f.mbPath;
+        head_.assign(reinterpret_cast<const char*>(db_.data()), std::min<size_t>(db_.size(), 0x30));
+    } catch (const EngineError&) {
+        // The records held in memory and the old mapping still give the saved content.
+    }
+}
+
+std::vector<std::string> ParadoxTable::takeNotices() { return std::exchange(notices_, {}); }
+
+// "Id 2" for a keyed table, "record 5" otherwise.
+std::string ParadoxTable::recordName(RecordId id) const
+{
+    if (header_.keyFields == 0) {
+        const auto at = std::find(ids_.begin(), ids_.end(), id);
+        return "record " + std::to_string(at - ids_.begin() + 1);
+    }
+    std::string out;
+    const uint8_t* rec = recordBytes(id);
+    for (int k = 0; k < header_.keyFields; ++k) {
+        const Value v = decodeFixed(header_.fields[size_t(k)], rec + header_.fields[size_t(k)].offset, codePage_);
+        out += (out.empty() ? "" : ", ") + fields_[size_t(k)].name + " ";
+        if (const auto* i = std::get_if<int64_t>(&v))
+            out += std::to_string(*i);
+        else if (const auto* t = std::get_if<std::string>(&v))
+            out += "\"" + *t + "\"";
+        else
+            out += "(not shown)";
+    }
+    return out;
+}
+
+// What can still be had of a memo or blob value that cannot be read: a memo's first
+// characters, which the record itself holds; nothing of other values. Says so in `notices`.
+std::string ParadoxTable::salvageBlob(RecordId id, int field, const std::string& why, std::vector<std::string>& notices) const
+{
+    const FieldDesc& d = header_.fields[size_t(field)];
+    std::string kept;
+    if (d.type == FieldType::Memo || d.type == FieldType::FmtMemo) {
+        const uint8_t* p = recordBytes(id) + d.offset;
+        const size_t length = std::min<size_t>(size_t(d.width) - 10, blobPointer(p, d.width).length);
+        kept.assign(reinterpret_cast<const char*>(p), length);
+    }
+    notices.push_back(path_ + ": the " + fieldName(field) + " of the record with " + recordName(id) + " could not be read (" + why +
+                      "); it was saved " +
+                      (kept.empty() ? std::string("empty") : "with its first " + std::to_string(kept.size()) + " characters only") + ".");
+    return kept;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Reading again
+
+void ParadoxTable::reload()
+{
+    // Read-only tables are not re-read: their record ids must keep meaning the same records.
+    if (!writable_ || path_.empty())
+        return;
+    recoverAndLockShared();
+    Files f;
+    FileVersion seen;
+    try {
+        const int fd = ::open(store_.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            throw EngineError(path_ + ": cannot open: " + std::strerror(errno));
+        try {
+            f = readFiles(fd);
+            seen.rememberFd(fd);
+        } catch (...) {
+            ::close(fd);
+            throw;
+        }
+        ::close(fd);
+    } catch (...) {
+        lock_->unlock();
+        throw;
+    }
+    lock_->unlock();
+    if (f.header.fields.size() != header_.fields.size() || f.header.fieldNames != header_.fieldNames ||
+        f.header.keyFields != header_.keyFields || f.header.recordSize != header_.recordSize ||
+        !std::equal(f.header.fields.begin(), f.header.fields.end(), header_.fields.begin(),
+                    [](const FieldDesc& a, const FieldDesc& b) { return a.type == b.type && a.width == b.width && a.offset == b.offset; }))
+        throw EngineError(path_ + ": another program changed the table's fields; it has to be opened again");
+
+    // Records are matched by their key (the whole record in a table without one).
+    const bool keyed = header_.keyFields > 0;
+    size_t keyBytes = header_.recordSize;
+    if (keyed) {
+        keyBytes = 0;
+        for (int i = 0; i < header_.keyFields; ++i)
+            keyBytes += size_t(header_.fields[size_t(i)].width);
+    }
+    auto keyOf = [&](const void* rec) { return std::string_view(static_cast<const char*>(rec), keyBytes); };
+    std::unordered_multimap<std::string_view, RecordId> unchanged, pendingByOriginal;
+    for (RecordId id : ids_)
+        if (!rows_[id])
+            unchanged.emplace(keyOf(db_.data() + offsets_[id]), id);
+    for (RecordId id = 0; id < rows_.size(); ++id)
+        if (rows_[id] && (rows_[id]->pending == Pending::Changed || rows_[id]->pending == Pending::Removed))
+            pendingByOriginal.emplace(keyOf(rows_[id]->original.data()), id);
+
+    constexpr RecordId kSuperseded = RecordId(-1);
+    std::vector<RecordId> idOf(f.offsets.size());
+    std::vector<RecordId> replacedBy(f.offsets.size(), kSuperseded);   // the change made here
+    std::vector<bool> stillThere(rows_.size(), false);
+    RecordId next = RecordId(rows_.size());
+    std::unordered_set<std::string_view> takenKeys;
+    for (size_t k = 0; k < f.offsets.size(); ++k) {
+        const std::string_view key = keyOf(f.db.data() + f.offsets[k]);
+        if (const auto it = pendingByOriginal.find(key); it != pendingByOriginal.end()) {
+            idOf[k] = kSuperseded;
+            replacedBy[k] = it->second;
+            stillThere[it->second] = true;
+            pendingByOriginal.erase(it);
+            continue;
+        }
+        if (const auto it = unchanged.find(key); it != unchanged.end()) {
+            idOf[k] = it->second;
+            stillThere[it->second] = true;
+            unchanged.erase(it);
+        } else {
+            idOf[k] = next++;
+        }
+        if (keyed)
+            takenKeys.insert(key);
+    }
+
+    // Changes kept here whose key another program has taken meanwhile get the next free number.
+    std::vector<std::pair<RecordId, int64_t>> renumber;
+    if (keyed) {
+        const FieldDesc& k0 = header_.fields[0];
+        const bool numbered = header_.keyFields == 1 &&
+                              (k0.type == FieldType::AutoInc || k0.type == FieldType::Long || k0.type == FieldType::Short);
+        int64_t top = 0;
+        auto numberOf = [&](const void* rec) { return decodeInt(static_cast<const uint8_t*>(rec) + k0.offset, size_t(k0.width)); };
+        if (numbered) {
+            for (size_t k = 0; k < f.offsets.size(); ++k)
+                top = std::max(top, numberOf(f.db.data() + f.offsets[k]));
+            for (const auto& row : rows_)
+                if (row && row->live)
+                    top = std::max(top, numberOf(row->raw.data()));
+        }
+        for (RecordId id = 0; id < rows_.size(); ++id) {
+            const Row* row = rows_[id].get();
+            if (!row || !row->live || takenKeys.insert(keyOf(row->raw.data())).second)
+                continue;
+            if (!numbered || top >= (k0.width == 2 ? 32767 : 2147483647))
+                throw EngineError(path_ + ": another program saved a record with the key of a change made here (" + recordName(id) +
+                                  "); change that key and try again");
+            renumber.emplace_back(id, ++top);
+        }
+    }
+
+    // From here on nothing fails: take the new files over.
+    for (const auto& [id, number] : renumber)
+        encodeInt(reinterpret_cast<uint8_t*>(rows_[id]->raw.data()) + header_.fields[0].offset, size_t(header_.fields[0].width), number);
+    uint32_t counter = f.header.autoInc;
+    for (auto& row : rows_) {
+        if (!row)
+            continue;
+        for (const FieldDesc& d : header_.fields)
+            if (d.type == FieldType::AutoInc && row->live)
+                counter = uint32_t(std::max<int64_t>(counter, decodeInt(reinterpret_cast<const uint8_t*>(row->raw.data()) + d.offset, 4)));
+    }
+    for (RecordId id = 0; id < rows_.size(); ++id) {
+        std::unique_ptr<Row>& row = rows_[id];
+        if (!row) {
+            if (!stillThere[id] && offsets_[id] != 0)
+                row = std::make_unique<Row>();   // deleted by the other program
+            continue;
+        }
+        if (stillThere[id] || row->pending == Pending::Inserted || row->pending == Pending::None)
+            continue;
+        // The record this change was made to is gone: a change becomes a new record, a
+        // deletion has nothing left to do.
+        row->pending = row->live ? Pending::Inserted : Pending::None;
+        row->original.clear();
+    }
+    rows_.resize(next);
+    offsets_.resize(next, 0);
+    ids_.clear();
+    for (size_t k = 0; k < f.offsets.size(); ++k) {
+        if (idOf[k] != kSuperseded) {
+            offsets_[idOf[k]] = f.offsets[k];
+            ids_.push_back(idOf[k]);
+        } else if (rows_[replacedBy[k]]->live) {
+            ids_.push_back(replacedBy[k]);
+        }
+    }
+    for (RecordId id = 0; id < rows_.size(); ++id)
+        if (rows_[id] && rows_[id]->live && rows_[id]->pending == Pending::Inserted)
+            ids_.push_back(id);
+    header_ = f.header;
+    header_.autoInc = counter;
+    autoIncPending_ = std::any_of(header_.fields.begin(), header_.fields.end(), [](const FieldDesc& d) { return d.type == FieldType::AutoInc; });
+    db_ = std::move(f.db);
+    mb_ = std::move(f.mb);
+    haveMb_ = f.haveMb;
+    mbPath_ = f.mbPath;
+    head_.assign(reinterpret_cast<const char*>(db_.data()), std::min<size_t>(db_.size(), 0x30));
+    version_ = std::move(seen);
+    if (keyed)
+        std::stable_sort(ids_.begin(), ids_.end(), [this](RecordId a, RecordId b) { return compareKeys(recordBytes(a), recordBytes(b)) < 0; });
+    dirty_ = std::any_of(rows_.begin(), rows_.end(), [](const std::unique_ptr<Row>& r) { return r && r->pending != Pending::None; });
 }
 
 } // namespace tv

@@ -1,0 +1,284 @@
+// The private base among other programs, damaged records and the file system's own choices.
+#include "engine/dataset/table.h"
+#include "engine/paradox/paradoxtable.h"
+#include "engine/paradox/pxlock.h"
+#include "paradox_testutil.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace tv;
+using namespace tv::pxtest;
+
+namespace {
+
+std::string seqOf(const TableFile& t, RecordId rid) { return std::get<std::string>(t.value(rid, 1)); }
+
+// The notes by ID: ID -> Seq text.
+std::map<int64_t, std::string> notesIn(const std::string& path)
+{
+    std::map<int64_t, std::string> out;
+    const auto t = openTableFile(path);
+    for (RecordId rid : t->recordIds())
+        out[std::get<int64_t>(t->value(rid, 0))] = seqOf(*t, rid);
+    return out;
+}
+
+std::string makeNotes(const ScratchDir& dir, const std::string& name, int count)
+{
+    const std::string path = dir.file(name);
+    const auto t = createParadoxTable(path, notesSpec());
+    for (int i = 1; i <= count; ++i)
+        t->insert(noteFor(uint64_t(i) * 1000 + 900));   // memos long enough for the memo file
+    t->flush();
+    return path;
+}
+
+std::string expectSaveFails(TableFile& t, const char* why)
+{
+    try {
+        t.flush();
+        ADD_FAILURE() << "the save succeeded although " << why;
+    } catch (const EngineError& e) {
+        EXPECT_TRUE(t.hasUnsavedChanges()) << why;
+        return e.what();
+    }
+    return {};
+}
+
+} // namespace
+
+TEST(ParadoxOtherPrograms, AFileRewrittenInPlaceIsNotOverwritten)
+{
+    ScratchDir dir, elsewhere;
+    const std::string path = makeNotes(dir, "p.db", 2);
+    const auto mine = openTableFile(path, OpenMode::ReadWrite);
+    // Another program writes its own version of the table over ours, keeping the file.
+    const std::string theirs = makeNotes(elsewhere, "p.db", 3);
+    for (const char* ext : {"db", "mb", "px"}) {
+        std::ofstream out(dir.file(std::string("p.") + ext), std::ios::binary | std::ios::in | std::ios::out | std::ios::trunc);
+        out << readBytes(elsewhere.file(std::string("p.") + ext));
+    }
+    mine->insert(noteFor(7));
+    const std::string message = expectSaveFails(*mine, "the file was rewritten by another program");
+    EXPECT_NE(message.find("changed by another program"), std::string::npos) << message;
+    EXPECT_EQ(notesIn(path).size(), 3u);
+}
+
+TEST(ParadoxOtherPrograms, AFileCutShortWhileOpenGivesAnErrorNotACrash)
+{
+    {
+        ScratchDir dir;
+        const std::string path = dir.file("cut.dbf");
+        TableSpec spec;
+        spec.fields = {{"TEXT", FieldType::DbChar, 200, 0}};
+        const auto w = createDbaseTable(path, spec);
+        for (int i = 0; i < 200; ++i)
+            w->insert({std::string(150, char('a' + i % 26))});
+        w->flush();
+        const auto t = openTableFile(path);
+        ASSERT_EQ(::truncate(path.c_str(), 100), 0);
+        for (RecordId rid : t->recordIds())
+            try {
+                t->value(rid, 0);
+            } catch (const EngineError&) {
+            }
+        EXPECT_THROW(t->value(t->recordIds().front(), 0), EngineError);
+    }
+    for (const OpenMode mode : {OpenMode::ReadOnly, OpenMode::ReadWrite}) {
+        ScratchDir dir;
+        const std::string path = makeNotes(dir, "cut.db", 400);
+        const auto t = openTableFile(path, mode);
+        ASSERT_EQ(::truncate(path.c_str(), 2048), 0);
+        ASSERT_EQ(::truncate(dir.file("cut.mb").c_str(), 4096), 0);
+        int errors = 0;
+        for (RecordId rid : t->recordIds()) {
+            try {
+                t->value(rid, 2);
+            } catch (const EngineError& e) {
+                ++errors;
+                EXPECT_NE(std::string(e.what()).find(dir.path().string()), std::string::npos) << e.what();
+            }
+        }
+        EXPECT_GT(errors, 0);
+        if (mode == OpenMode::ReadWrite) {
+            t->insert(noteFor(5));
+            expectSaveFails(*t, "the table was cut short");
+        }
+    }
+}
+
+TEST(ParadoxOtherPrograms, TheLosingProgramCatchesUpAfterRefresh)
+{
+    ScratchDir dir;
+    const std::string path = makeNotes(dir, "p.db", 3);
+    const auto first = openTableFile(path, OpenMode::ReadWrite);
+    Table second;
+    second.open(path, OpenMode::ReadWrite);
+
+    first->insert(noteFor(41, int64_t(4)));
+    first->flush();
+
+    // The second program edits note 1, deletes note 2 and adds its own note 4.
+    second.first();
+    second.edit();
+    second.setValue(1, std::string("edited"));
+    second.post();
+    second.next();
+    second.remove();
+    second.last();
+    const int64_t top = second.asInteger(0);
+    second.append();
+    second.setValue(0, top + 1);
+    second.setValue(1, std::string("mine"));
+    second.post();
+    EXPECT_THROW(second.saveChanges(), EngineError);
+    ASSERT_TRUE(second.hasUnsavedChanges());
+
+    second.refresh();
+    EXPECT_TRUE(second.hasUnsavedChanges());
+    EXPECT_EQ(second.recordCount(), 4);
+    second.saveChanges();
+    EXPECT_FALSE(second.hasUnsavedChanges());
+    const auto notes = notesIn(path);
+    const std::map<int64_t, std::string> expected{{1, "edited"}, {3, "3900"}, {4, "41"}, {5, "mine"}};
+    EXPECT_EQ(notes, expected);
+    EXPECT_EQ(dynamic_cast<ParadoxTable&>(*openTableFile(path)).autoIncrement(), 5u);
+}
+
+TEST(ParadoxSave, ADamagedMemoInAnOlderNoteDoesNotBlockLaterSaves)
+{
+    ScratchDir dir;
+    const std::string path = makeNotes(dir, "p.db", 3);
+    // Point note 2's memo past the end of the memo file.
+    std::string db = readBytes(path);
+    const size_t at = db.find("2900");
+    ASSERT_NE(at, std::string::npos);
+    const size_t pointer = at - 4 + 4 + 24 + 20 - 10;   // Id, Seq, Body: the last 10 bytes of Body
+    db[pointer + 1] = db[pointer + 2] = db[pointer + 3] = char(0x7F);
+    writeBytes(path, db);
+    const std::string leader = bodyFor(2900).substr(0, 10);
+
+    const auto t = openTableFile(path, OpenMode::ReadWrite);
+    EXPECT_THROW(t->value(t->recordIds()[1], 2), EngineError);
+    t->insert(noteFor(4900));
+    t->flush();
+    const auto notices = t->takeNotices();
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_NE(notices[0].find("Id 2"), std::string::npos) << notices[0];
+    EXPECT_NE(notices[0].find("Body"), std::string::npos) << notices[0];
+
+    const auto r = openTableFile(path);
+    ASSERT_EQ(r->recordIds().size(), 4u);
+    EXPECT_EQ(std::get<std::string>(r->value(r->recordIds()[1], 2)), leader);   // what could be read
+    for (size_t i : {0u, 2u, 3u})
+        EXPECT_EQ(std::get<std::string>(r->value(r->recordIds()[i], 2)), bodyFor(std::stoull(seqOf(*r, r->recordIds()[i]))));
+}
+
+TEST(ParadoxSave, AnIndexThatCannotBeWrittenFailsTheWholeSave)
+{
+    ScratchDir dir;
+    // An index whose entries would not fit a block is refused, not left out.
+    TableSpec wide;
+    for (int i = 0; i < 17; ++i)
+        wide.fields.push_back(FieldDef{"F" + std::to_string(i), FieldType::Alpha, 240, 0});
+    wide.fields.push_back(FieldDef{"G", FieldType::Alpha, 10, 0});   // a record of 4090 bytes
+    wide.secondary.push_back(IndexDef{"All", {}, false, false, false, false, {}});
+    for (const auto& f : wide.fields)
+        wide.secondary[0].fields.push_back(f.name);
+    EXPECT_THROW(createParadoxTable(dir.file("wide.db"), wide), EngineError);
+
+    // A secondary index file that cannot be written: nothing at all changes on disk.
+    TableSpec s = notesSpec();
+    s.secondary.push_back(IndexDef{"Seq", {"Seq"}, false, false, false, false, {}});
+    const std::string path = dir.file("x.db");
+    createParadoxTable(path, s)->flush();
+    const auto t = openTableFile(path, OpenMode::ReadWrite);
+    t->insert(noteFor(1900));
+    std::map<std::string, std::string> before;
+    for (const auto& e : fs::directory_iterator(dir.path()))
+        before[e.path().filename().string()] = readBytes(e.path());
+    fs::create_directory(dir.file("x.y02.tvnew"));
+    expectSaveFails(*t, "an index file could not be written");
+    fs::remove(dir.file("x.y02.tvnew"));
+    for (const auto& [name, bytes] : before)
+        EXPECT_EQ(readBytes(dir.path() / name), bytes) << name;
+    t->flush();
+    EXPECT_EQ(notesIn(path).size(), 1u);
+}
+
+TEST(ParadoxSave, TheFileSystemsChoicesAreKept)
+{
+    ScratchDir dir, target;
+    // The files' permissions stay as they were.
+    const std::string path = makeNotes(dir, "p.db", 1);
+    fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::replace);
+    fs::permissions(dir.file("p.mb"), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read, fs::perm_options::replace);
+    const auto t = openTableFile(path, OpenMode::ReadWrite);
+    t->insert(noteFor(2));
+    t->flush();
+    EXPECT_EQ(fs::status(path).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(fs::status(dir.file("p.mb")).permissions(), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+
+    // A read-only file is not replaced; once it is writable again the change is saved.
+    fs::permissions(path, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read, fs::perm_options::replace);
+    t->insert(noteFor(3));
+    const std::string message = expectSaveFails(*t, "the file is read-only");
+    EXPECT_NE(message.find("read-only"), std::string::npos) << message;
+    EXPECT_EQ(notesIn(path).size(), 2u);
+    fs::permissions(path, fs::perms::owner_write, fs::perm_options::add);
+    t->flush();
+    EXPECT_EQ(notesIn(path).size(), 3u);
+
+    // A table reached through a symbolic link is saved where the link points.
+    const std::string real = makeNotes(target, "q.db", 1);
+    const std::string link = dir.file("q.db");
+    fs::create_symlink(real, link);
+    const auto linked = openTableFile(link, OpenMode::ReadWrite);
+    linked->insert(noteFor(4));
+    linked->flush();
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(notesIn(real).size(), 2u);
+}
+
+TEST(ParadoxSave, RecoveryFollowsOnlyTheTablesOwnFiles)
+{
+    ScratchDir dir;
+    const std::string notes = makeNotes(dir, "private.db", 2);
+    const std::string topics = makeNotes(dir, "DTOPICS.DB", 1);
+    // A correctly summed journal of the topics table that names the notes' files.
+    writeBytes(topics + ".tvjournal", px::journalText({{'D', "private.db"}, {'D', "private.mb"}, {'R', "DTOPICS.MB"}}));
+    writeBytes(dir.file("private.mb.tvnew"), "not the topics' own");
+    EXPECT_EQ(openTableFile(topics)->recordIds().size(), 1u);
+    EXPECT_TRUE(fs::exists(dir.file("private.mb.tvnew")));
+    EXPECT_EQ(notesIn(notes).size(), 2u);
+}
+
+TEST(ParadoxLock, SavingOneTableDoesNotHoldUpTheOthersInItsFolder)
+{
+    ScratchDir dir;
+    const std::string notes = makeNotes(dir, "private.db", 1);
+    const std::string topics = makeNotes(dir, "DTOPICS.DB", 1);
+    px::TableLock saving(notes);
+    saving.lockExclusive();
+    EXPECT_EQ(openTableFile(topics)->recordIds().size(), 1u);
+}
+
+TEST(ParadoxSave, ReplacedFilesAreNotHeldAfterASave)
+{
+    ScratchDir dir;
+    const std::string path = makeNotes(dir, "p.db", 50);
+    const auto t = openTableFile(path, OpenMode::ReadWrite);
+    for (int i = 0; i < 3; ++i) {
+        t->insert(noteFor(uint64_t(i) + 7000));
+        t->flush();
+    }
+    // Files replaced but still mapped show as deleted in the process's map list.
+    std::ifstream maps("/proc/self/maps");
+    for (std::string line; std::getline(maps, line);)
+        EXPECT_FALSE(line.find(dir.path().string()) != std::string::npos && line.find("(deleted)") != std::string::npos) << line;
+    EXPECT_EQ(std::get<std::string>(t->value(t->recordIds()[10], 2)), bodyFor(std::stoull(seqOf(*t, t->recordIds()[10]))));
+}
