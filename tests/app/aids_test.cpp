@@ -2,6 +2,7 @@
 // and level word, the private base's date box with its calendar, the tip and about windows.
 
 #include "apptest.h"
+#include "support/modalhelper.h"
 
 #include "dbaware/dbcontrols.h"
 #include "dialogs/aboutbox.h"
@@ -23,24 +24,6 @@
 using namespace apptest;
 
 namespace {
-
-// Runs `act` on the next modal window (polling for it).
-void onModal(std::function<void(QWidget*)> act)
-{
-    auto* timer = new QTimer;
-    auto tries = std::make_shared<int>(300);
-    QObject::connect(timer, &QTimer::timeout, [timer, act, tries] {
-        if (QWidget* w = QApplication::activeModalWidget()) {
-            timer->deleteLater();
-            timer->stop();
-            act(w);
-        } else if (--*tries == 0) {
-            timer->deleteLater();
-            timer->stop();
-        }
-    });
-    timer->start(10);
-}
 
 // Gives a pane the keyboard focus inside the (activated) main window.
 void focusPane(Session& s, QWidget* pane)
@@ -224,7 +207,7 @@ private slots:
         QVERIFY(box);
         const QString before = box->text();
         QDate opened;
-        onModal([&](QWidget* w) {
+        whenModal([&](QWidget* w) {
             auto* cal = qobject_cast<tv::TMyCalendar*>(w);
             QVERIFY(cal);
             opened = cal->Calendar1->selectedDate();
@@ -241,7 +224,7 @@ private slots:
         QCOMPARE(notes->state(), tv::TableState::Browse);
 
         // Esc leaves the date alone; the record stays in editing all the same.
-        onModal([](QWidget* w) { QTest::keyClick(w, Qt::Key_Escape); });
+        whenModal([](QWidget* w) { QTest::keyClick(w, Qt::Key_Escape); });
         box->clickButton();
         QCOMPARE(QString::fromStdString(notes->displayText("Date")), QString("7/4/1998"));
         QCOMPARE(notes->state(), tv::TableState::Edit);
@@ -282,7 +265,7 @@ private slots:
         QVERIFY(s.form().Tips1());
         QCOMPARE(s.form().Tips1()->TipsCount(), uint16_t(10));
         QString tipCaption;
-        onModal([&](QWidget* w) {
+        whenModal([&](QWidget* w) {
             tipCaption = w->windowTitle();
             qobject_cast<tv::TTipForm*>(w)->Ok->click();
         });
@@ -290,7 +273,7 @@ private slots:
         QCOMPARE(tipCaption, QString("Tip of the Day"));
 
         QString aboutCaption;
-        onModal([&](QWidget* w) {
+        whenModal([&](QWidget* w) {
             aboutCaption = w->windowTitle();
             qobject_cast<tv::TAboutBoxForm*>(w)->BitBtn1->click();
         });

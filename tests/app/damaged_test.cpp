@@ -3,7 +3,7 @@
 
 #include "apptest.h"
 
-#include "../dbaware/support/modalscript.h"
+#include "support/modalscript.h"
 #include "app/datamodule.h"
 #include "app/program.h"
 #include "dbaware/engineguard.h"
@@ -119,7 +119,7 @@ private slots:
         p.show();
         tv::app::TMainForm& form = *p.mainForm();
         auto click = [&](const char* name) {
-            QWidget* b = form.control(name);
+            QWidget* b = control(&form, name);
             QTest::mouseClick(b, Qt::LeftButton, {}, b->rect().center());
         };
         qsizetype seen = 0;
@@ -130,7 +130,7 @@ private slots:
             seen = ok.texts.size();
             QVERIFY(form.isVisible());
         };
-        auto* forum = form.control("rgpDelphi")->findChild<QButtonGroup*>();
+        auto* forum = control(&form, "rgpDelphi")->findChild<QButtonGroup*>();
         step("page", [&] { form.findChild<QTabWidget*>(QStringLiteral("PageControl1"))->setCurrentIndex(4); });
         step("view", [&] { click("btnGridSwitch"); });
         step("forum Delphi", [&] { forum->button(0)->click(); });
@@ -138,8 +138,8 @@ private slots:
         for (const char* b : {"btnLast", "btnFirst", "btnForward", "btnForward", "btnForward"})
             step(b, [&] { click(b); });
         step("sweep", [&] {
-            form.control("rgpCSI")->findChild<QButtonGroup*>()->button(3)->setChecked(true);   // "Comments"
-            auto* word = static_cast<QLineEdit*>(form.control("edSweep"));
+            control(&form, "rgpCSI")->findChild<QButtonGroup*>()->button(3)->setChecked(true);   // "Comments"
+            auto* word = static_cast<QLineEdit*>(control(&form, "edSweep"));
             word->setText(QStringLiteral("zzz"));
             click("btnGO");
         });

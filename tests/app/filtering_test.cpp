@@ -4,7 +4,7 @@
 
 #include "apptest.h"
 
-#include "../dbaware/support/modalscript.h"
+#include "support/modalscript.h"
 #include "app/datamodule.h"
 #include "dbaware/dbgrid.h"
 #include "dbaware/filterdialog.h"

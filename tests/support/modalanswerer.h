@@ -31,6 +31,8 @@ public:
     void queue(QMessageBox::StandardButton b) { queued_.push_back(b); }
 
     const std::vector<SeenBox>& seen() const { return seen_; }
+    // The text of the last box answered; empty when none was.
+    QString lastText() const { return seen_.empty() ? QString() : seen_.back().text; }
 
 private:
     void poll()
