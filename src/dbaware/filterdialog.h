@@ -17,6 +17,7 @@
 
 class QButtonGroup;
 class QCheckBox;
+class QLayout;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
@@ -109,6 +110,11 @@ private:
         int field;   // -1: belongs to no field of the table (kept as it is)
     };
     void build();
+    // The parts of the form, made in tab order.
+    QLayout* buildFieldChooser();
+    QWidget* buildValuePage();
+    QWidget* buildRangePage();
+    QLayout* buildCommands();
     void fillList();
     void onFieldChanged();
     void showField(int field);
