@@ -14,6 +14,7 @@ struct Options {
     long records = 1000000;
     std::string only;     // run only benchmarks whose name starts with this, or the one printing that figure
     std::string workDir;  // where generated data goes
+    std::string basesDir; // the scale set of bases (default: written into workDir when missing)
 };
 
 using BenchFn = std::function<void(const Options&)>;
@@ -34,6 +35,10 @@ public:
 private:
     std::chrono::steady_clock::time_point start_;
 };
+
+// Runs one measurement of a child process started by a benchmark (argv[1] names it); -1 when
+// argv is no such request.
+int runChildMode(int argc, char** argv);
 
 // Peak resident set size of this process so far, in bytes (VmHWM).
 long long peakRssBytes();

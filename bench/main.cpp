@@ -44,6 +44,8 @@ long long currentRssBytes() { return statusField("VmRSS:"); }
 
 int main(int argc, char** argv)
 {
+    if (const int rc = tvbench::runChildMode(argc, argv); rc >= 0)
+        return rc;
     tvbench::Options opt;
     opt.workDir = (std::filesystem::temp_directory_path() / "tvbench").string();
     for (int i = 1; i < argc; ++i) {
@@ -54,8 +56,10 @@ int main(int argc, char** argv)
             opt.only = argv[++i];
         else if (a == "--dir" && i + 1 < argc)
             opt.workDir = argv[++i];
+        else if (a == "--bases" && i + 1 < argc)
+            opt.basesDir = argv[++i];
         else {
-            std::fprintf(stderr, "usage: tvbench [--records N] [--only NAME] [--dir DIR]\n");
+            std::fprintf(stderr, "usage: tvbench [--records N] [--only NAME] [--dir DIR] [--bases DIR]\n");
             return 2;
         }
     }

@@ -162,4 +162,10 @@ int findFieldNoCase(const std::vector<FieldDef>& fields, std::string_view name)
     return -1;
 }
 
+void TableFile::rawTexts(const RecordId* ids, size_t n, int field, std::string_view* out) const
+{
+    for (size_t i = 0; i < n; ++i)
+        out[i] = rawText(ids[i], field);
+}
+
 } // namespace tv

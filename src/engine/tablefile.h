@@ -117,6 +117,12 @@ public:
     // alpha text up to its terminator with trailing blanks removed, the whole memo text.
     // Empty for NULL and for non-text fields. Valid until the next write to the table.
     virtual std::string_view rawText(RecordId id, int field) const = 0;
+    // rawText of one field for many records: out[i] for ids[i]. Scans of a whole field go
+    // through here, so that a file can read ahead of the record it is on.
+    virtual void rawTexts(const RecordId* ids, size_t n, int field, std::string_view* out) const;
+    // True when every text lies in memory mapped from the files (no copy of its own), so that
+    // the bytes between two texts a little apart can be read too.
+    virtual bool textsMapped() const { return false; }
 
     // Writing. Read-only tables throw EngineError.
     virtual bool writable() const { return false; }

@@ -18,6 +18,7 @@
 #include <QAbstractButton>
 #include <QDir>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QFileInfo>
 #include <QPointer>
 #include <QPrintDialog>
@@ -735,9 +736,10 @@ void ReportEngineTest::printSetupOffersNoRangeSelectionOrFile()
                 if (b->text().contains("PDF"))
                     b->click();
         } else if (auto* files = qobject_cast<QFileDialog*>(modal)) {
-            // The dialog may still be applying its own first choice of file: accept only
-            // once the selection really is the target.
-            files->selectFile(target);
+            // Typed as a user would: the dialog's own first choice may still be settling in
+            // its file list, so accept only once the typed name is the one it would take.
+            if (auto* edit = files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+                edit->setText(target);
             if (files->selectedFiles().value(0) == target)
                 QMetaObject::invokeMethod(files, "accept");
         }

@@ -3,6 +3,7 @@
 #include "engine/codepage.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <exception>
 #include <system_error>
@@ -103,28 +104,80 @@ bool ConditionTest::test(RecordId id) const
     return false;
 }
 
+namespace {
+// Runs fn(begin, end) over the parts of [0, n), the parts on the machine's cores when there
+// is enough work to pay for starting threads. An exception of any part reaches the caller
+// once all threads are done; the pieces of a thread that cannot be started go to the others.
+template <class Fn>
+void inParts(size_t n, size_t minPart, Fn&& fn)
+{
+    const size_t cores = std::max(1u, std::thread::hardware_concurrency());
+    const size_t threads = std::min({cores, size_t(8), std::max<size_t>(1, n / minPart)});
+    if (threads <= 1) {
+        fn(size_t(0), n);
+        return;
+    }
+    // Many more pieces than threads, each taken by whichever thread is free: a thread that the
+    // machine slows down holds up no one.
+    const size_t piece = std::max(minPart, (n + threads * 16 - 1) / (threads * 16));
+    std::atomic<size_t> next{0};
+    std::vector<std::exception_ptr> errors(threads);
+    auto work = [&](size_t t) {
+        try {
+            for (size_t b = next.fetch_add(piece); b < n; b = next.fetch_add(piece))
+                fn(b, std::min(n, b + piece));
+        } catch (...) {
+            errors[t] = std::current_exception();
+        }
+    };
+    std::vector<std::thread> helpers;
+    helpers.reserve(threads);   // so that only starting a thread can fail below
+    for (size_t t = 1; t < threads; ++t) {
+        try {
+            helpers.emplace_back(work, t);
+        } catch (const std::system_error&) {
+            break;
+        }
+    }
+    work(0);
+    for (auto& t : helpers)
+        t.join();
+    for (const auto& e : errors)
+        if (e)
+            std::rethrow_exception(e);
+}
+
+} // namespace
+
 TextColumn TextColumn::build(const TableFile& file, const std::vector<RecordId>& all, int field)
 {
+    // The texts are found on all cores, then copied into place on all cores.
+    const size_t n = all.size();
+    std::vector<std::string_view> texts(n);
+    inParts(n, kRecordsPerPart, [&](size_t begin, size_t end) { file.rawTexts(all.data() + begin, end - begin, field, texts.data() + begin); });
     TextColumn c;
-    c.start.reserve(all.size() + 1);
-    size_t total = 0;
-    for (RecordId id : all)
-        total += file.rawText(id, field).size() + 1;
-    if (total > UINT32_MAX)
-        throw EngineError(file.path() + ": too much text in one field to filter it in memory");
-    c.bytes.reserve(total);
-    c.head.reserve(all.size());
-    for (RecordId id : all) {
-        const std::string_view t = file.rawText(id, field);
-        c.start.push_back(uint32_t(c.bytes.size()));
-        c.bytes.append(t);
-        c.bytes.push_back('\0');
-        uint64_t h = 0;
-        if (!t.empty())
-            std::memcpy(&h, t.data(), std::min<size_t>(t.size(), 8));
-        c.head.push_back(h);
+    c.start.resize(n + 1);
+    uint64_t total = 0;
+    for (size_t i = 0; i < n; ++i) {
+        c.start[i] = uint32_t(total);
+        total += texts[i].size() + 1;
+        if (total > UINT32_MAX)
+            throw EngineError(file.path() + ": too much text in one field to filter it in memory");
     }
-    c.start.push_back(uint32_t(c.bytes.size()));
+    c.start[n] = uint32_t(total);
+    c.bytes.resize(size_t(total));
+    c.head.resize(n);
+    inParts(n, kRecordsPerPart, [&](size_t begin, size_t end) {
+        for (size_t i = begin; i < end; ++i) {
+            const std::string_view t = texts[i];
+            char* to = c.bytes.data() + c.start[i];
+            std::memcpy(to, t.data(), t.size());
+            to[t.size()] = '\0';
+            uint64_t h = 0;
+            std::memcpy(&h, t.data(), std::min<size_t>(t.size(), 8));
+            c.head[i] = h;
+        }
+    });
     c.blockRecord.reserve((c.bytes.size() >> TextColumn::kBlockShift) + 2);
     uint32_t r = 0;
     for (size_t pos = 0; pos < c.bytes.size(); pos += size_t(1) << TextColumn::kBlockShift) {
@@ -132,52 +185,12 @@ TextColumn TextColumn::build(const TableFile& file, const std::vector<RecordId>&
             ++r;
         c.blockRecord.push_back(r);
     }
-    if (!all.empty())
-        c.blockRecord.push_back(uint32_t(all.size() - 1));
+    if (n != 0)
+        c.blockRecord.push_back(uint32_t(n - 1));
     return c;
 }
 
 namespace {
-// Runs fn(begin, end) over the parts of [0, n), the parts on the machine's cores when there
-// is enough work to pay for starting threads. An exception of any part reaches the caller
-// once all parts are done; a thread that cannot be started leaves its part to the caller.
-template <class Fn>
-void inParts(size_t n, size_t minPart, Fn&& fn)
-{
-    const size_t cores = std::max(1u, std::thread::hardware_concurrency());
-    const size_t parts = std::min({cores, size_t(8), std::max<size_t>(1, n / minPart)});
-    if (parts <= 1) {
-        fn(size_t(0), n);
-        return;
-    }
-    const size_t per = (n + parts - 1) / parts;
-    std::vector<std::exception_ptr> errors(parts);
-    std::vector<std::thread> helpers;
-    helpers.reserve(parts);   // so that only starting a thread can fail below
-    auto run = [&](size_t p) {
-        try {
-            fn(p * per, std::min(n, (p + 1) * per));
-        } catch (...) {
-            errors[p] = std::current_exception();
-        }
-    };
-    size_t started = 1;
-    for (; started < parts; ++started) {
-        try {
-            helpers.emplace_back(run, started);
-        } catch (const std::system_error&) {
-            break;
-        }
-    }
-    run(0);
-    for (size_t p = started; p < parts; ++p)
-        run(p);
-    for (auto& t : helpers)
-        t.join();
-    for (const auto& e : errors)
-        if (e)
-            std::rethrow_exception(e);
-}
 
 struct HeadTest {
     const uint64_t* heads;
@@ -308,6 +321,100 @@ void ConditionTest::narrowColumn(const TextColumn& column, std::vector<uint8_t>&
         out[i] &= found[i];
 }
 
+namespace {
+// Calls fn(i, text) for every record all[i] that has pass[i] set, on all cores: the texts of
+// `field` are fetched a run of records at a time (the file reads ahead within a run).
+template <class Fn>
+void forPassingTexts(const TableFile& file, const std::vector<RecordId>& all, const std::vector<uint8_t>& pass, int field, Fn&& fn)
+{
+    inParts(all.size(), kRecordsPerPart, [&](size_t begin, size_t end) {
+        constexpr size_t kRun = 256;
+        RecordId ids[kRun];
+        uint32_t at[kRun];
+        std::string_view texts[kRun];
+        for (size_t i = begin; i < end;) {
+            size_t k = 0;
+            for (; i < end && k < kRun; ++i)
+                if (pass[i]) {
+                    ids[k] = all[i];
+                    at[k++] = uint32_t(i);
+                }
+            file.rawTexts(ids, k, field, texts);
+            for (size_t j = 0; j < k; ++j)
+                fn(size_t(at[j]), texts[j]);
+        }
+    });
+}
+} // namespace
+
+// "Anywhere" in a memo field, scanning the texts where the file keeps them. The texts are
+// looked up first (on all cores, without reading them); then texts of consecutive records
+// that follow one another closely in memory form a stretch that is scanned in one piece
+// (files keep their memos mostly in record order, so memory is read nearly straight
+// through, once). An occurrence counts for the text it lies in completely (within the
+// matched part of a memo); one over a gap or across two texts counts for none. The bytes
+// between two texts of a stretch are always readable: both ends lie on the same or on
+// neighbouring memory pages.
+void ConditionTest::narrowInPlace(const std::vector<RecordId>& all, std::vector<uint8_t>& pass) const
+{
+    // Texts closer than this are scanned as one stretch, the bytes between them included: a
+    // straight scan is so much faster than one scan per text that reading the headers and
+    // unused bytes of memo blocks (or another field's memos) in between costs less. Below a
+    // page, so that the bytes between are on the pages of the texts themselves.
+    constexpr size_t kGap = 4096;
+    const size_t n = all.size();
+    std::vector<std::string_view> texts(n);
+    forPassingTexts(file_, all, pass, field_, [&](size_t i, std::string_view t) { texts[i] = t.substr(0, kMemoMatchLimit); });
+    // The records whose text can hold the word.
+    std::vector<uint32_t> order;
+    order.reserve(n);
+    for (size_t i = 0; i < n; ++i)
+        if (pass[i] && texts[i].size() >= scanner_->word().size())
+            order.push_back(uint32_t(i));
+        else
+            pass[i] = 0;
+    const TextScanner& s = *scanner_;
+    const size_t wordLen = s.word().size();
+    inParts(order.size(), kRecordsPerPart, [&](size_t begin, size_t end) {
+        size_t j = begin;
+        while (j < end) {
+            // The stretch: texts j .. last, each starting at or after the end of the one before
+            // and less than kGap bytes after it.
+            size_t last = j;
+            while (last + 1 < end) {
+                const std::string_view a = texts[order[last]], b = texts[order[last + 1]];
+                if (b.data() < a.data() + a.size() || size_t(b.data() - (a.data() + a.size())) >= kGap)
+                    break;
+                ++last;
+            }
+            const char* from = texts[order[j]].data();
+            const std::string_view lastText = texts[order[last]];
+            const char* stop = lastText.data() + lastText.size();
+            size_t t = j;   // the text being looked at
+            for (size_t x = s.find({from, size_t(stop - from)}); x != std::string_view::npos;) {
+                const char* hit = from + x;
+                while (t <= last && texts[order[t]].data() + texts[order[t]].size() <= hit)
+                    pass[order[t++]] = 0;
+                if (t > last)
+                    break;
+                const std::string_view text = texts[order[t]];
+                const char* next = hit + 1;
+                if (hit >= text.data() && hit + wordLen <= text.data() + text.size()) {
+                    ++t;   // found: this text passes, the scan goes on after it
+                    next = text.data() + text.size();
+                }
+                if (next >= stop)
+                    break;
+                from = next;
+                x = s.find({from, size_t(stop - from)});
+            }
+            for (; t <= last; ++t)
+                pass[order[t]] = 0;
+            j = last + 1;
+        }
+    });
+}
+
 void ConditionTest::narrow(const std::vector<RecordId>& all, std::vector<uint8_t>& pass, const TextColumn* column) const
 {
     const size_t n = all.size();
@@ -319,27 +426,26 @@ void ConditionTest::narrow(const std::vector<RecordId>& all, std::vector<uint8_t
         narrowColumn(*column, pass);
         return;
     }
+    if (mode_ == Mode::Raw && type_ == fdMatchAny && limit_ && file_.textsMapped()) {
+        narrowInPlace(all, pass);
+        return;
+    }
     if (mode_ == Mode::Raw) {
         // The hot loop: raw bytes straight from the file, no decoding, no copies. Reading a
         // table does not change it, so large tables are searched on all cores at once.
         const TextScanner& s = *scanner_;
         const int f = field_;
-        inParts(n, kRecordsPerPart, [&](size_t begin, size_t end) {
-            for (size_t i = begin; i < end; ++i) {
-                if (!pass[i])
-                    continue;
-                std::string_view t = file_.rawText(all[i], f);
-                if (limit_ && t.size() > kMemoMatchLimit)
-                    t = t.substr(0, kMemoMatchLimit);
-                bool ok;
-                switch (type_) {
-                case fdMatchExact: ok = s.equals(t); break;
-                case fdMatchStart: ok = s.startsWith(t); break;
-                case fdMatchAny: ok = s.contains(t); break;
-                default: ok = s.endsWith(t); break;
-                }
-                pass[i] = ok;
+        forPassingTexts(file_, all, pass, f, [&](size_t i, std::string_view t) {
+            if (limit_ && t.size() > kMemoMatchLimit)
+                t = t.substr(0, kMemoMatchLimit);
+            bool ok;
+            switch (type_) {
+            case fdMatchExact: ok = s.equals(t); break;
+            case fdMatchStart: ok = s.startsWith(t); break;
+            case fdMatchAny: ok = s.contains(t); break;
+            default: ok = s.endsWith(t); break;
             }
+            pass[i] = ok;
         });
         return;
     }

@@ -79,6 +79,7 @@ private:
     enum class Mode { Never, EmptyField, Raw, Display, Range };
     bool testText(std::string_view text) const;
     void narrowColumn(const TextColumn& column, std::vector<uint8_t>& pass) const;
+    void narrowInPlace(const std::vector<RecordId>& all, std::vector<uint8_t>& pass) const;
 
     const TableFile& file_;
     const TextFormat& fmt_;

@@ -172,6 +172,9 @@ std::string_view DbaseTable::memoBytes(RecordId id, int field) const
         throw EngineError(path_ + ": " + where(id, field) + " holds no memo block number");
     if (block == 0)
         return {};
+    std::string_view text;
+    if (memo_.tryText(block, text))   // the message is built only for a damaged memo
+        return text;
     return memo_.text(block, where(id, field));
 }
 

@@ -38,6 +38,25 @@ MemoFile::MemoFile(std::string_view bytes, MemoLayout layout, const std::string&
                           std::to_string(blocks) + " blocks of " + std::to_string(blockSize_) + " bytes)");
 }
 
+bool MemoFile::tryText(uint64_t block, std::string_view& out) const
+{
+    const uint64_t offset = block * blockSize_;
+    if (block == 0 || offset >= bytes_.size())
+        return false;
+    const std::string_view rest = bytes_.substr(size_t(offset));
+    if (layout_ == MemoLayout::Dbase3) {
+        out = rest.substr(0, rest.find('\x1A'));
+        return true;
+    }
+    if (rest.size() < kMemo4LeadSize || std::memcmp(rest.data(), kMemo4Signature, 4) != 0)
+        return false;
+    const uint32_t length = u32At(rest, 4);
+    if (length < kMemo4LeadSize || length > rest.size())
+        return false;
+    out = rest.substr(kMemo4LeadSize, length - kMemo4LeadSize);
+    return true;
+}
+
 std::string_view MemoFile::text(uint64_t block, const std::string& where) const
 {
     const uint64_t offset = block * blockSize_;  // block < 10^10, blockSize < 2^16: no overflow

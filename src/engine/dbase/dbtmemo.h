@@ -24,6 +24,8 @@ public:
     // The memo stored at `block` (block > 0). Throws EngineError naming the file, the block
     // and `where` (the record and field) when it lies outside the file or is damaged.
     std::string_view text(uint64_t block, const std::string& where) const;
+    // The same without building a message: false when text() would throw.
+    bool tryText(uint64_t block, std::string_view& out) const;
 
     // Writing: the header block of a new, empty memo file.
     static std::string newFileHeader(MemoLayout layout, const std::string& tableBaseName);

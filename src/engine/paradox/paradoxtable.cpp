@@ -2,9 +2,11 @@
 
 #include "engine/codepage.h"
 #include "engine/formats.h"
+#include "engine/readahead.h"
 #include "pxblob.h"
 #include "pxbytes.h"
 #include "pxfield.h"
+#include "pxprimary.h"
 
 #include <algorithm>
 #include <cctype>
@@ -169,6 +171,7 @@ void ParadoxTable::adoptFiles(Files&& f)
         mbPath_ = f.mbPath;
     }
     offsets_ = std::move(f.offsets);
+    listed_ = std::move(f.listed);
     ids_.resize(offsets_.size());
     for (size_t i = 0; i < ids_.size(); ++i)
         ids_[i] = RecordId(i);
@@ -271,7 +274,8 @@ ParadoxTable::Files ParadoxTable::readFiles(int fd) const
     f.header = parseHeader(f.db.data(), f.db.size(), path_);
     if (!f.header.isTable())
         throw EngineError(path_ + ": not a Paradox table (this is an index file)");
-    f.offsets = walkBlocks(f.header, f.db.data(), f.db.size(), path_);
+    if (!blocksFromIndex(f))
+        f.offsets = walkBlocks(f.header, f.db.data(), f.db.size(), path_);
     bool haveMb = false;
     f.mbPath = companionPath(store_, "MB", &haveMb);
     if (std::any_of(f.header.fields.begin(), f.header.fields.end(), [](const FieldDesc& d) { return isBlobType(d.type); })) {
@@ -360,6 +364,8 @@ uint32_t ParadoxTable::highestAutoIncrement() const
         const Row* held = writable_ ? rows_[id].get() : nullptr;
         if (held && held->pending != Pending::Removed)
             continue;
+        if (!held)
+            checkBlockOf(RecordId(id));
         const uint8_t* rec = held ? reinterpret_cast<const uint8_t*>(held->original.data()) : db_.data() + offsets_[id];
         for (const FieldDesc& d : header_.fields) {
             if (d.type != FieldType::AutoInc || allZero(rec + d.offset, 4))
@@ -397,7 +403,70 @@ const uint8_t* ParadoxTable::recordBytes(RecordId id) const
     checkId(id);
     if (writable_ && rows_[id])
         return reinterpret_cast<const uint8_t*>(rows_[id]->raw.data());
+    if (listed_)
+        checkBlockOf(id);
     return db_.data() + offsets_[id];
+}
+
+// A keyed table opened from disk takes its record offsets from the primary index when the
+// index accounts for every record: the data blocks are then not touched at all when the
+// table opens. Each block's header is checked against the index when it is first read.
+bool ParadoxTable::blocksFromIndex(Files& f) const
+{
+    const Header& h = f.header;
+    const size_t dbSize = f.db.size();
+    if (h.keyFields == 0 || h.numRecords == 0 || h.blockSize() <= 6 || dbSize < h.headerSize)
+        return false;
+    bool havePx = false;
+    const std::string pxPath = companionPath(store_, "PX", &havePx);
+    if (!havePx)
+        return false;
+    const size_t blocksInFile = (dbSize - h.headerSize) / h.blockSize();
+    std::optional<std::vector<IndexedBlock>> blocks;
+    try {
+        const MappedFile px(pxPath);
+        readAhead(px.data(), px.size());
+        blocks = blocksFromPrimaryIndex(px.data(), px.size(), h, blocksInFile);
+    } catch (const EngineError&) {
+        return false;   // an unreadable index: the block chain says the same
+    }
+    if (!blocks || blocks->front().block != h.firstBlock)
+        return false;   // the chain is read instead (and reports what is wrong with it)
+    f.listed = std::make_unique<ListedBlock[]>(blocksInFile + 1);
+    f.offsets.reserve(h.numRecords);
+    for (size_t i = 0; i < blocks->size(); ++i) {
+        const IndexedBlock& b = (*blocks)[i];
+        f.listed[b.block].next = i + 1 < blocks->size() ? (*blocks)[i + 1].block : 0;
+        f.listed[b.block].count = b.count;
+        const uint64_t first = h.headerSize + uint64_t(b.block - 1) * h.blockSize() + 6;
+        for (uint32_t r = 0; r < b.count; ++r)
+            f.offsets.push_back(first + uint64_t(r) * h.recordSize);
+    }
+    return true;
+}
+
+void ParadoxTable::checkBlockOf(RecordId id) const
+{
+    if (!listed_)
+        return;
+    const size_t b = size_t((offsets_[id] - header_.headerSize) / header_.blockSize()) + 1;
+    const ListedBlock& l = listed_[b];
+    if (l.checked.load(std::memory_order_acquire))
+        return;
+    const uint8_t* p = db_.data() + header_.headerSize + (b - 1) * header_.blockSize();
+    const int16_t lastOffset = int16_t(le16(p + 4));
+    const bool countAgrees = lastOffset >= 0 && size_t(lastOffset) % header_.recordSize == 0 &&
+                             size_t(lastOffset) / header_.recordSize + 1 == l.count;
+    if (!countAgrees || le16(p) != l.next) {
+        try {
+            checkMapped();
+        } catch (const EngineError&) {
+            return;   // the file was changed or cut short by another program: reported where that is checked
+        }
+        throw EngineError(path_ + (countAgrees ? ": the block chain at block " + std::to_string(b) + " does not follow the primary index"
+                                               : ": block " + std::to_string(b) + " has a bad record count"));
+    }
+    l.checked.store(1, std::memory_order_release);
 }
 
 std::string_view ParadoxTable::blobBytes(RecordId id, int field) const
@@ -458,6 +527,61 @@ std::string_view ParadoxTable::rawText(RecordId id, int field) const
     }
     checkMapped();
     return text;
+}
+
+void ParadoxTable::rawTexts(const RecordId* ids, size_t n, int field, std::string_view* out) const
+{
+    if (field < 0 || size_t(field) >= fields_.size())
+        throw EngineError(path_ + ": there is no field " + std::to_string(field));
+    const FieldDesc& d = header_.fields[size_t(field)];
+    const bool memo = d.type == FieldType::Memo || d.type == FieldType::FmtMemo;
+    if (!memo && d.type != FieldType::Alpha) {
+        TableFile::rawTexts(ids, n, field, out);
+        return;
+    }
+    // Memo files are read in the order the records point into them, so the memory of the
+    // records and memo blocks a little ahead is asked for before it is needed: the pointer of
+    // the record kAhead further on, and the slot of the one kAhead / 2 further on.
+    constexpr size_t kAhead = 64;
+    const size_t pointerAt = size_t(d.offset + d.width - 10);
+    const size_t records = offsets_.size();
+    auto stored = [&](size_t i) -> const uint8_t* {
+        const RecordId id = ids[i];
+        if (id >= records || (writable_ && rows_[id]))
+            return nullptr;
+        return db_.data() + offsets_[id];
+    };
+    const bool ahead = memo && haveMb_;
+    try {
+        for (size_t i = 0; i < n; ++i) {
+            if (ahead && i + kAhead < n)
+                if (const uint8_t* r = stored(i + kAhead))
+                    __builtin_prefetch(r + pointerAt);
+            if (ahead && i + kAhead / 2 < n)
+                if (const uint8_t* r = stored(i + kAhead / 2)) {
+                    const BlobPointer p = blobPointer(r + d.offset, d.width);
+                    const uint64_t at = p.offsetIndex & 0xFFFFFF00u;
+                    if (at != 0 && at + kMbBlock <= mb_.size()) {
+                        const uint8_t* block = mb_.data() + at;
+                        __builtin_prefetch(block);
+                        __builtin_prefetch(block + 12 + 5 * (p.offsetIndex & 0x3F));
+                    }
+                }
+            const uint8_t* rec = recordBytes(ids[i]);
+            out[i] = memo ? blobBytes(ids[i], field) : alphaBytes(rec + d.offset, d.width);
+        }
+    } catch (const EngineError&) {
+        checkMapped();   // a file cut short is the cause to name
+        throw;
+    }
+    checkMapped();   // once for the whole run: what was read is sound only if the files still are
+}
+
+// Records changed since opening are held in memory of their own; until then every text is in
+// the mappings of the files.
+bool ParadoxTable::textsMapped() const
+{
+    return imageDb_.empty() && std::none_of(rows_.begin(), rows_.end(), [](const std::unique_ptr<Row>& r) { return bool(r); });
 }
 
 std::string ParadoxTable::bcdText(RecordId id, int field) const

@@ -14,6 +14,7 @@
 #include "pxheader.h"
 #include "pxlock.h"
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -41,6 +42,8 @@ public:
     const std::vector<RecordId>& recordIds() const override { return ids_; }
     Value value(RecordId id, int field) const override;
     std::string_view rawText(RecordId id, int field) const override;
+    void rawTexts(const RecordId* ids, size_t n, int field, std::string_view* out) const override;
+    bool textsMapped() const override;
 
     bool writable() const override { return writable_; }
     RecordId insert(const Record& values) override;
@@ -67,6 +70,11 @@ private:
         Pending pending = Pending::None;
         std::string original;             // Changed, Removed: the record as the files held it
     };
+    // A data block as the primary index lists it, and whether its header was found to agree.
+    struct ListedBlock {
+        uint32_t next = 0, count = 0;
+        mutable std::atomic<uint8_t> checked{0};
+    };
     // The files of the table as read at one moment.
     struct Files {
         MappedFile db, mb;
@@ -74,11 +82,14 @@ private:
         std::string mbPath;
         px::Header header;
         std::vector<uint64_t> offsets;    // record offsets in db, in block chain order
+        std::unique_ptr<ListedBlock[]> listed;   // set when the offsets came from the primary index
     };
 
     ParadoxTable() = default;
     void load(const uint8_t* db, size_t dbSize, const std::string& dbName);
     std::vector<uint64_t> walkBlocks(const px::Header& h, const uint8_t* db, size_t dbSize, const std::string& dbName) const;
+    bool blocksFromIndex(Files& f) const;
+    void checkBlockOf(RecordId id) const;
     void loadIndexDefinitions();
     void recoverAndLockShared();
     Files readFiles(int fd) const;
@@ -118,6 +129,10 @@ private:
     std::vector<uint64_t> offsets_;   // record offsets in db_, by record id
     std::string head_;                // the start of db_'s header as read
     std::string imageDb_, imageMb_;   // copies for openImage()
+    // When the record offsets came from the primary index rather than the block chain: by data
+    // block number, what the index says of the block (checked when one of its records is
+    // first read).
+    std::unique_ptr<ListedBlock[]> listed_;
 
     // Writable storage.
     bool writable_ = false;

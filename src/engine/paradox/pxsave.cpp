@@ -632,6 +632,7 @@ void ParadoxTable::adoptSavedFiles(const std::vector<int>& fds, bool hasBlobs)
             f.haveMb = true;
         }
         offsets_.assign(rows_.size(), 0);
+        listed_.reset();   // the new files' offsets come from their block chain
         for (size_t k = 0; k < ids_.size(); ++k) {
             offsets_[ids_[k]] = f.offsets[k];
             rows_[ids_[k]].reset();
