@@ -52,15 +52,22 @@ RadioGroup radioGroup(QWidget* parent, const char* objectName, const QString& ca
     return {box, group};
 }
 
+// The raised panel holding a page's content (centred on the page when it becomes active).
+QFrame* raisedPanel(QWidget* sheet, const char* objectName, const QRect& geometry)
+{
+    auto* p = new QFrame(sheet);
+    name(p, objectName);
+    p->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    p->setGeometry(geometry);
+    return p;
+}
+
 } // namespace
 
 void TMainForm::buildSweepPage(QWidget* sheet)
 {
-    auto* p = new QFrame(sheet);
+    QFrame* p = raisedPanel(sheet, "Panel24", QRect(1, 1, 620, 324));
     m_sweepPanel = p;
-    name(p, "Panel24");
-    p->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    p->setGeometry(1, 1, 620, 324);
     p->setFont(arialPx(12, true));
 
     // The groups are made left to right (their tab order), whatever the order of the search.
@@ -104,11 +111,8 @@ void TMainForm::buildSweepPage(QWidget* sheet)
 
 void TMainForm::buildInfoPage(QWidget* sheet)
 {
-    auto* p = new QFrame(sheet);
+    QFrame* p = raisedPanel(sheet, "Panel39", QRect(10, 8, 600, 317));
     m_infoPanel = p;
-    name(p, "Panel39");
-    p->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    p->setGeometry(10, 8, 600, 317);
     // A face a shade darker than the page, so that the lit edges of the raised frame show.
     QPalette face = p->palette();
     face.setColor(QPalette::Window, face.color(QPalette::Button).darker(108));

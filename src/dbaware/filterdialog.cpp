@@ -158,6 +158,13 @@ QPushButton* button(const QString& text, const char* name, QWidget* parent)
     return b;
 }
 
+QLineEdit* lineEdit(const char* name, QWidget* parent)
+{
+    auto* e = new QLineEdit(parent);
+    e->setObjectName(QLatin1String(name));
+    return e;
+}
+
 QLabel* buddyLabel(const QString& text, QWidget* buddy, QWidget* parent)
 {
     auto* l = new QLabel(text, parent);
@@ -263,8 +270,7 @@ QWidget* FilterDialogForm::buildValuePage()
 {
     auto* byValue = new QWidget(pages_);
     auto* vv = new QVBoxLayout(byValue);
-    value_ = new QLineEdit(byValue);
-    value_->setObjectName(QStringLiteral("edValue"));
+    value_ = lineEdit("edValue", byValue);
     vv->addWidget(buddyLabel(QStringLiteral("Field &Value"), value_, byValue));
     auto* clearRow = new QHBoxLayout;
     clearRow->addWidget(value_, 1);
@@ -300,10 +306,8 @@ QWidget* FilterDialogForm::buildRangePage()
 {
     auto* byRange = new QWidget(pages_);
     auto* rv = new QVBoxLayout(byRange);
-    from_ = new QLineEdit(byRange);
-    from_->setObjectName(QStringLiteral("edRangeFrom"));
-    to_ = new QLineEdit(byRange);
-    to_->setObjectName(QStringLiteral("edRangeTo"));
+    from_ = lineEdit("edRangeFrom", byRange);
+    to_ = lineEdit("edRangeTo", byRange);
     rv->addWidget(buddyLabel(QStringLiteral("&Starting Range"), from_, byRange));
     rv->addWidget(clearable(from_, QStringLiteral("Clear"), "btnClearFrom", byRange));
     rv->addWidget(buddyLabel(QStringLiteral("En&ding Range"), to_, byRange));
