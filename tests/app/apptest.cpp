@@ -127,6 +127,16 @@ QAction* Session::action(const char* name) const
     return apptest::action(m_form.get(), name);
 }
 
+int Session::clipboardToolsOn() const
+{
+    int on = 0;
+    for (const char* n : {"BtnCut", "BtnCopy", "btnPaste"})
+        on += w(n)->isEnabled();
+    for (const char* n : {"mnuCut", "MnuCopy", "MnuPaste"})
+        on += action(n)->isEnabled();
+    return on;
+}
+
 void Session::click(const char* name) const
 {
     QWidget* b = w(name);

@@ -65,6 +65,8 @@ public:
     tv::app::TMainForm& form() { return *m_form; }
     QWidget* w(const char* name) const;
     QAction* action(const char* name) const;
+    // How many of the six clipboard tools (three buttons, three Edit menu entries) are on.
+    int clipboardToolsOn() const;
     // A real mouse click on a named button (must be visible and enabled to act).
     void click(const char* name) const;
     void showPage(int tab) const;

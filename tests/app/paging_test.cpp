@@ -211,26 +211,6 @@ private slots:
         QVERIFY(s.form().CurrentTable() == tv::app::baseTable(40));
     }
 
-    void clipboardToolsFollowTheMemoFocus()
-    {
-        BaseFolder bases;
-        Session s(bases.path());
-        s.showPage(1);
-        s.click("btnGridSwitch");
-        QWidget* memo = s.w("DBMemo1");
-        memo->setFocus();
-        QTRY_VERIFY(memo->hasFocus());
-        for (const char* n : {"BtnCut", "BtnCopy", "btnPaste"})
-            QVERIFY(s.w(n)->isEnabled());
-        for (const char* n : {"mnuCut", "MnuCopy", "MnuPaste"})
-            QVERIFY(s.action(n)->isEnabled());
-        // Page changes leave them alone; leaving the memo disables all six.
-        s.showPage(6);
-        s.w("wwDBGrid6")->setFocus();
-        QTRY_VERIFY(!s.w("BtnCopy")->isEnabled());
-        QVERIFY(!s.action("MnuPaste")->isEnabled());
-    }
-
     void bookmarksAreGivenUpOnLeavingAPage()
     {
         BaseFolder bases;
