@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPointer>
 
 namespace tv::msg {
 
@@ -22,10 +23,14 @@ QMessageBox::StandardButton run(Icon icon, const QString& caption, const QString
                                 QMessageBox::StandardButtons buttons, QMessageBox::StandardButton def,
                                 QWidget* parent)
 {
-    QMessageBox box(qtIcon(icon), caption, text, buttons, parent);
-    box.setDefaultButton(def);
-    box.setTextFormat(Qt::PlainText);
-    return QMessageBox::StandardButton(box.exec());
+    // On the heap: a parent destroyed while the box is open (a window closing itself from the
+    // box's own event loop) takes the box with it, and exec() then answers NoButton.
+    QPointer<QMessageBox> box = new QMessageBox(qtIcon(icon), caption, text, buttons, parent);
+    box->setDefaultButton(def);
+    box->setTextFormat(Qt::PlainText);
+    const auto answer = QMessageBox::StandardButton(box->exec());
+    delete box.data();
+    return answer;
 }
 
 } // namespace

@@ -249,10 +249,10 @@ private slots:
         box->selectAll();
         QTest::keyClicks(box, "12/25/9");
         QCOMPARE(notes->state(), tv::TableState::Edit);
-        BoxAnswerer ok({QMessageBox::Ok});
+        ModalAnswerer ok{QMessageBox::Ok};
         s.click("btnPostRecord");
-        QCOMPARE(ok.texts.size(), 1);
-        QVERIFY2(ok.texts.first().contains("Date"), qPrintable(ok.texts.first()));
+        QCOMPARE(ok.texts().size(), 1);
+        QVERIFY2(ok.texts().first().contains("Date"), qPrintable(ok.texts().first()));
         QCOMPARE(notes->state(), tv::TableState::Edit);
         // Completed, the same date posts.
         QTest::keyClicks(box, "8");

@@ -5,7 +5,6 @@
 #include "controls/syscolors.h"
 #include "writeset.h"
 
-#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -62,32 +61,6 @@ void BaseFolder::damage(const QString& file) const
         f.seek(0);
         f.write(QByteArray(64, '\xff'));
     }
-}
-
-BoxAnswerer::BoxAnswerer(std::vector<QMessageBox::StandardButton> answers) : m_answers(std::move(answers))
-{
-    m_timer = startTimer(20);
-}
-
-BoxAnswerer::~BoxAnswerer()
-{
-    killTimer(m_timer);
-}
-
-void BoxAnswerer::poll()
-{
-    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-    if (!box || !box->isVisible() || m_answers.empty())
-        return;
-    const QMessageBox::StandardButton answer = m_answers.front();
-    QAbstractButton* b = box->button(answer);
-    if (!b)
-        return;
-    texts << box->text();
-    captions << box->windowTitle();
-    if (m_answers.size() > 1)
-        m_answers.erase(m_answers.begin());
-    b->click();
 }
 
 Session::Session(const QString& folder)

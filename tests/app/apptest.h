@@ -3,9 +3,9 @@
 // window over a chosen set of them, clicks on named controls and answers to modal boxes.
 
 #include "app/mainform.h"
+#include "support/modalanswerer.h"
 
 #include <QAction>
-#include <QMessageBox>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -38,24 +38,8 @@ QAction* action(const QWidget* window, const char* name);
 // Every base file name of the sample set.
 QStringList allBaseFiles();
 
-// Answers the next modal box(es): polls QApplication::activeModalWidget() and presses the
-// button with the given role/text. Keeps the texts of the boxes it answered.
-class BoxAnswerer : public QObject {
-public:
-    // Each answer is used for one box, in order; the last one repeats.
-    explicit BoxAnswerer(std::vector<QMessageBox::StandardButton> answers);
-    ~BoxAnswerer() override;
-    QStringList texts;      // the text of every box answered
-    QStringList captions;   // its window caption
-
-private:
-    void poll();
-    std::vector<QMessageBox::StandardButton> m_answers;
-    int m_timer = 0;
-
-protected:
-    void timerEvent(QTimerEvent*) override { poll(); }
-};
+// Answers modal boxes and keeps what they said.
+using tvtest::ModalAnswerer;
 
 // The data module over `folder` and a main window on it, shown.
 class Session {

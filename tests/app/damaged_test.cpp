@@ -91,16 +91,16 @@ private slots:
                         QFile::remove(path);
                         QFile::copy(QDir(all.path()).filePath(companion), path);
                     });
-                    BoxAnswerer ok({QMessageBox::Ok});
+                    ModalAnswerer ok{QMessageBox::Ok};
                     Program p(bases.path());
                     QVERIFY2(!p.terminating(), qPrintable(what));
                     for (int n : kAllBases)
                         QVERIFY2(n == base || tv::app::basePresent(n), qPrintable(what));
-                    QVERIFY2(ok.texts.size() <= 1, qPrintable(what));
+                    QVERIFY2(ok.texts().size() <= 1, qPrintable(what));
                     if (!tv::app::basePresent(base)) {
-                        QVERIFY2(ok.texts.size() == 1 && ok.texts.front().contains(companion, Qt::CaseInsensitive),
-                                 qPrintable(what + QStringLiteral(": ") + ok.texts.join(QLatin1Char('|'))));
-                        QCOMPARE(ok.captions.front(), QStringLiteral("Tipvault"));
+                        QVERIFY2(ok.texts().size() == 1 && ok.texts().front().contains(companion, Qt::CaseInsensitive),
+                                 qPrintable(what + QStringLiteral(": ") + ok.texts().join(QLatin1Char('|'))));
+                        QCOMPARE(ok.captions().front(), QStringLiteral("Tipvault"));
                     }
                 }
             }
@@ -113,7 +113,7 @@ private slots:
     {
         BaseFolder bases;
         scribbleBlobPointers(QDir(bases.path()).filePath(QStringLiteral("Filesd32.db")), "Comments");
-        BoxAnswerer ok({QMessageBox::Ok});
+        ModalAnswerer ok{QMessageBox::Ok};
         Program p(bases.path());
         QVERIFY(tv::app::basePresent(4));
         p.show();
@@ -126,8 +126,8 @@ private slots:
         auto step = [&](const char* what, const std::function<void()>& fn) {
             fn();
             QTest::qWait(60);
-            QVERIFY2(ok.texts.size() - seen <= 1, qPrintable(QString::fromLatin1(what) + QStringLiteral(": ") + ok.texts.join(QLatin1Char('|'))));
-            seen = ok.texts.size();
+            QVERIFY2(ok.texts().size() - seen <= 1, qPrintable(QString::fromLatin1(what) + QStringLiteral(": ") + ok.texts().join(QLatin1Char('|'))));
+            seen = ok.texts().size();
             QVERIFY(form.isVisible());
         };
         auto* forum = control(&form, "rgpDelphi")->findChild<QButtonGroup*>();
@@ -165,8 +165,8 @@ private slots:
         for (auto* w : QApplication::topLevelWidgets())
             if (qobject_cast<tv::report::PreviewWindow*>(w))
                 w->close();
-        QVERIFY(!ok.texts.isEmpty());
-        for (const QString& t : ok.texts)
+        QVERIFY(!ok.texts().isEmpty());
+        for (const QString& t : ok.texts())
             QVERIFY2(t.contains(QStringLiteral("Filesd32.mb"), Qt::CaseInsensitive) || t.contains(QStringLiteral("No match"), Qt::CaseInsensitive) ||
                          t.contains(QStringLiteral("done"), Qt::CaseInsensitive),
                      qPrintable(t));

@@ -246,9 +246,9 @@ private slots:
         s.w("wwDBGrid1")->setFocus();
         QTRY_VERIFY(s.w("wwDBGrid1")->hasFocus());
         {
-            BoxAnswerer ok({QMessageBox::Ok});
+            ModalAnswerer ok{QMessageBox::Ok};
             tv::msg::information(QStringLiteral("in front"), &s.form());
-            QCOMPARE(ok.texts.size(), 1);
+            QCOMPARE(ok.texts().size(), 1);
         }
         s.form().activateWindow();
         QTRY_VERIFY(s.form().isActiveWindow());
@@ -268,10 +268,10 @@ private slots:
         nothing.value = "no topic reads like this";
         t1->setFilter({nothing});
         QCOMPARE(t1->recordCount(), 0);
-        BoxAnswerer none({QMessageBox::Ok});
+        ModalAnswerer none{QMessageBox::Ok};
         s.click("btnSetBookmark");
         QTest::qWait(100);
-        QVERIFY(none.texts.isEmpty());
+        QVERIFY(none.texts().isEmpty());
         QVERIFY(!s.form().BookmarkSet() && !s.w("btnGotoBookmark")->isEnabled());
         t1->clearFilter();
     }
@@ -357,13 +357,13 @@ private slots:
 
         // Delete answered No leaves the record and the buttons alone.
         {
-            BoxAnswerer no({QMessageBox::No});
+            ModalAnswerer no{QMessageBox::No};
             s.click("btnDelete");
-            QCOMPARE(no.texts, QStringList{QStringLiteral("Are you sure to delete this record?")});
+            QCOMPARE(no.texts(), QStringList{QStringLiteral("Are you sure to delete this record?")});
         }
         QCOMPARE(t9->recordCount(), before + 1);
         {
-            BoxAnswerer yes({QMessageBox::Yes});
+            ModalAnswerer yes{QMessageBox::Yes};
             s.click("btnDelete");
         }
         QCOMPARE(t9->recordCount(), before);
@@ -372,10 +372,10 @@ private slots:
         s.click("btnInsert");
         t9->setInteger(0, maxId);
         {
-            BoxAnswerer ok({QMessageBox::Ok});
+            ModalAnswerer ok{QMessageBox::Ok};
             s.click("btnPostRecord");
-            QCOMPARE(ok.texts.size(), 1);
-            QCOMPARE(ok.captions.front(), QStringLiteral("Tipvault"));
+            QCOMPARE(ok.texts().size(), 1);
+            QCOMPARE(ok.captions().front(), QStringLiteral("Tipvault"));
         }
         QCOMPARE(t9->state(), tv::TableState::Insert);
         QVERIFY(s.w("btnPostRecord")->isEnabled() && s.w("btnCancelEdit")->isEnabled());
