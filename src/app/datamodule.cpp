@@ -1,6 +1,5 @@
 #include "app/datamodule.h"
 
-#include "app/pagetable.h"
 #include "data/dm1.h"
 
 #include <memory>
@@ -40,20 +39,6 @@ Table* baseTable(int n)
 DataSource* baseDataSource(int n)
 {
     return DM1 ? DM1->dataSource(n) : nullptr;
-}
-
-void closeAllBases()
-{
-    if (!DM1)
-        return;
-    for (int n : kCloseOrder)
-        if (basePresent(n))
-            if (Table* t = baseTable(n))
-                t->close();
-    if (databaseOpened()) {
-        DM1->DBC->Close();
-        DM1->DBC->KeepConnection = false;
-    }
 }
 
 } // namespace tv::app

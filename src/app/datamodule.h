@@ -22,7 +22,5 @@ bool databaseOpened();
 // The table and data source of base n, or nullptr when there is none.
 tv::Table* baseTable(int n);
 tv::DataSource* baseDataSource(int n);
-// Closes the table of every opened base (1, 2, 3, 4, 5, 6, 7, 9, 40) and then the database.
-void closeAllBases();
 
 } // namespace tv::app

@@ -2,6 +2,7 @@
 
 #include "app/datamodule.h"
 #include "app/widgets.h"
+#include "data/catalogue.h"
 #include "controls/winsplit.h"
 #include "dbaware/dbcontrols.h"
 #include "dbaware/dbgrid.h"
@@ -9,6 +10,11 @@
 namespace tv::app {
 
 namespace {
+
+QString latin1(std::string_view s)
+{
+    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
+}
 
 template <class Control>
 Control* bound(QWidget* parent, const char* objectName, int base, const char* field)
@@ -40,15 +46,17 @@ void bind(QWidget* w, DataSource* source)
 
 } // namespace
 
-DBGrid* makeGrid(QWidget* parent, const char* objectName, int base, const ColumnSpec* begin, const ColumnSpec* end,
-                 bool readOnly)
+DBGrid* makeGrid(QWidget* parent, const char* objectName, int base, bool readOnly)
 {
     auto* g = new DBGrid(parent);
     name(g, objectName, base);
     g->setProperty("DataBase", base);
     QList<GridColumn> cols;
-    for (const ColumnSpec* c = begin; c != end; ++c)
-        cols.push_back({QString::fromLatin1(c->field), c->widthChars, QString::fromLatin1(c->title)});
+    // The list stays when a page rebinds the grid to another base (the forum page).
+    if (const data::BaseDecl* decl = data::baseByNumber(base))
+        for (const data::FieldDecl& f : decl->fields)
+            if (f.visible)
+                cols.push_back({latin1(f.name), f.displayWidth, latin1(data::displayLabel(f))});
     g->setColumns(cols);
     g->setReadOnly(readOnly);
     g->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -56,7 +64,7 @@ DBGrid* makeGrid(QWidget* parent, const char* objectName, int base, const Column
     return g;
 }
 
-QWidget* makeDbEdit(QWidget* parent, const char* objectName, int base, const char* field, int width, bool readOnly,
+DBEdit* makeDbEdit(QWidget* parent, const char* objectName, int base, const char* field, int width, bool readOnly,
                     int maxLength)
 {
     auto* e = bound<DBEdit>(parent, objectName, base, field);
@@ -85,7 +93,7 @@ QWidget* makeDbCombo(QWidget* parent, const char* objectName, int base, const ch
     return c;
 }
 
-QWidget* makeDbDateEdit(QWidget* parent, const char* objectName, int base, const char* field, QSize size)
+DBComboDlg* makeDbDateEdit(QWidget* parent, const char* objectName, int base, const char* field, QSize size)
 {
     auto* d = bound<DBComboDlg>(parent, objectName, base, field);
     d->resize(size);

@@ -10,26 +10,23 @@
 class QWidget;
 
 namespace tv {
+class DBComboDlg;
+class DBEdit;
 class DBGrid;
 class DBMemo;
 }
 
 namespace tv::app {
 
-struct ColumnSpec {
-    const char* field;
-    int widthChars;
-    const char* title;
-};
-
-DBGrid* makeGrid(QWidget* parent, const char* objectName, int base, const ColumnSpec* begin, const ColumnSpec* end,
-                 bool readOnly);
-QWidget* makeDbEdit(QWidget* parent, const char* objectName, int base, const char* field, int width, bool readOnly,
+// A record grid with one column for every visible field the catalogue declares for the base,
+// with the catalogue's label and width.
+DBGrid* makeGrid(QWidget* parent, const char* objectName, int base, bool readOnly);
+tv::DBEdit* makeDbEdit(QWidget* parent, const char* objectName, int base, const char* field, int width, bool readOnly,
                     int maxLength = 0);
 DBMemo* makeDbMemo(QWidget* parent, const char* objectName, int base, const char* field, bool readOnly);
 QWidget* makeDbCombo(QWidget* parent, const char* objectName, int base, const char* field, int width, int maxLength,
                      const QStringList& items);
-QWidget* makeDbDateEdit(QWidget* parent, const char* objectName, int base, const char* field, QSize size);
+tv::DBComboDlg* makeDbDateEdit(QWidget* parent, const char* objectName, int base, const char* field, QSize size);
 QWidget* makeDbText(QWidget* parent, const char* objectName, int base, const char* field);
 QWidget* makeDbImage(QWidget* parent, const char* objectName, int base, const char* field);
 

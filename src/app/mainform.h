@@ -1,35 +1,37 @@
 #pragma once
 // The program's main window: toolbar, record-tool row, menus, the eleven pages and the status
 // bar. The implementation is split by concern:
-//   mainform_layout.cpp   button rows, menus, status bar, page control
-//   mainform_pages.cpp    the base pages (credit strips, grids, record panes, notices)
-//   mainform_sweep.cpp    the search page and the Info page
+//   mainform_life.cpp         creation, hints, help, the two ways out
+//   mainform_layout.cpp       button rows, menus, status bar, page control, focus watching
+//   mainform_pages.cpp        the base pages (credit strips, grids, record panes, notices)
+//   mainform_sweep.cpp        building the search page and the Info page
 //   mainform_sweepsearch.cpp  the search across the bases (the go button)
-//   mainform_ordering.cpp the index chooser, title-click ordering and title colours
-//   mainform_life.cpp     creation, hints, help, exit
-//   mainform_paging.cpp   page switching, record tools, notices, grid/record view
-//   mainform_records.cpp  navigation, editing and bookmarks
-//   mainform_filtering.cpp filter, search and locate
-//   mainform_hooks.cpp    commands served by other modules (reports, dialogs, filters, ...)
+//   mainform_paging.cpp       page switching, record tools, notices, grid/record view
+//   mainform_records.cpp      navigation, editing, bookmarks and the forum choice
+//   mainform_filtering.cpp    filter, search and locate
+//   mainform_ordering.cpp     the index chooser, title-click ordering and title colours
+//   mainform_aids.cpp         clipboard, book ratings, the date box's calendar, tips, about box
+//   mainform_reports.cpp      the report holders, preview/print and printer setup
+//   mainform_hooks.cpp        the hidden file-open button, memo panes switching the clipboard tools
+// Every control a handler acts on is held by a typed member set while the window is built;
+// the objectNames stay for the tests.
 
 #include "app/datamodule.h"
 #include "app/pagetable.h"
+#include "app/sweeptable.h"
+#include "engine/dataset/table.h"
 
 #include <QMainWindow>
-#include <QPointer>
 
 #include <array>
-#include <functional>
-#include <optional>
+#include <utility>
 
 class QAction;
 class QButtonGroup;
-class QLineEdit;
-class QMenu;
-class QTabWidget;
-class QAbstractButton;
 class QGroupBox;
-class QFrame;
+class QLineEdit;
+class QPlainTextEdit;
+class QTabWidget;
 
 namespace tv::reports {
 class ReportCommand;
@@ -37,20 +39,44 @@ class ReportCommand;
 
 namespace tv {
 class DBComboDlg;
+class DBGrid;
 class FilterDialog;
 class LocateDialog;
 class SearchDialog;
+class TExplorerButton;
+class TStatus;
 class TTips;
 class TdbIndex;
-class DBGrid;
-class TStatus;
 }
-
-#include "engine/dataset/table.h"
 
 namespace tv::app {
 
-class PageCanvas;
+// The buttons of the toolbar and of the record-tool row, in the order they stand.
+enum class Tool {
+    Open, Exit, PrintSetup, Report, Print, Preview, Cut, Copy, Paste, GridSwitch, DBIndex, Filter,
+    NoFilter, Search, Locate, LocateFirst, LocateNext, About, HelpIndex, Help, Tip,
+    SetBookmark, GotoBookmark, ClearBookmark, First, Rewind, Prior, Next, Forward, Last,
+    Insert, Delete, EditRecord, PostRecord, CancelEdit, RefreshRecord,
+    Count
+};
+
+// The Tag numbers of the record tools (buttons and the Records menu): the bookmark handler and
+// the navigation/editing handler act on the Tag of the control that called them.
+enum RecordTag : int {
+    tagSetBookmark = 3, tagGotoBookmark, tagClearBookmark,
+    tagFirst, tagRewind, tagPrior, tagNext, tagForward, tagLast,
+    tagInsert, tagDelete, tagEdit, tagPost, tagCancel, tagRefresh,
+};
+
+// The controls of one page that page switching, the view switch and the clipboard act on
+// (nullptr where the page has none).
+struct PageView {
+    tv::DBGrid* grid = nullptr;
+    QWidget* recordPane = nullptr;
+    QWidget* missingA = nullptr;
+    QWidget* missingB = nullptr;
+    QPlainTextEdit* clipboardMemo = nullptr;
+};
 
 class TMainForm : public QMainWindow {
     Q_OBJECT
@@ -78,12 +104,7 @@ public:
     void btnSetBookmarkClick(QObject* sender);
     void rgpDelphiClick();
 
-    // --- Commands served by other modules (mainform_hooks.cpp)
-    void btnPreviewClick(QObject* sender);
-    void mnuPrintSetupClick();
-    void ClipboardClick(QObject* sender);
-    void About1Click();
-    void btnTipClick();
+    // --- Small commands (mainform_hooks.cpp)
     void btnOpenClick();
     void DBMemo1Enter();
     void DBMemo1Exit();
@@ -97,22 +118,27 @@ public:
     void btnLocateNextClick();
     // The filter component of base n (wwFilterDialogN), the search window and the locate dialog.
     tv::FilterDialog* filterDialog(int base) const;
-    tv::SearchDialog* searchDialog() const;
-    tv::LocateDialog* locateDialog() const;
+    tv::SearchDialog* searchDialog() const { return m_search; }
+    tv::LocateDialog* locateDialog() const { return m_locate; }
 
-    // --- Editing aids (mainform_aids.cpp): book ratings, the private date box
+    // --- Editing aids (mainform_aids.cpp): clipboard, book ratings, the private date box,
+    // tip of the day and about box
+    void ClipboardClick(QObject* sender);
     void DBEdit5Change();
     void DBEdit6Change();
     void DBEdit7Change();
     void DBEdit8Change();
     void EditLevelChange();
     void wwDBComboDlg1CustomDlg(tv::DBComboDlg* box);
+    void About1Click();
+    void btnTipClick();
+    tv::TTips* Tips1() const { return m_tips; }
 
     // --- Reports (mainform_reports.cpp)
     // Creates the fourteen report holders (start-up, after the main window) and the command.
     void createReportHolders();
-    tv::reports::ReportCommand* reportCommand() const { return m_reports; }
-    tv::TTips* Tips1() const { return m_tips; }
+    void btnPreviewClick(QObject* sender);
+    void mnuPrintSetupClick();
 
     // --- Search across the bases (mainform_sweepsearch.cpp)
     void btnGOClick();
@@ -124,7 +150,6 @@ public:
 
     // --- State shared with the other modules
     int activePage() const;
-    const PageEntry& activeEntry() const { return kPages[static_cast<size_t>(activePage())]; }
     // Base shown on a page now (page 4 follows the forum choice); 0 when none.
     int pageBase(int tab) const;
     // Table shown on a page now, or nullptr.
@@ -133,8 +158,6 @@ public:
     bool BookmarkSet() const { return m_bookmarkSet; }
     bool gridVisible(int tab) const;
     TdbIndex* indexChooser() const { return m_indexChooser; }
-    QWidget* control(const char* name) const;   // any named child widget
-    QAction* action(const char* name) const;    // any named menu entry
 
     // The data side of leaving the program: post a pending private note and save every
     // change of the private base not yet on disk, then release the bookmark, close the opened
@@ -163,15 +186,16 @@ private:
     void buildBasePages();
     void buildSweepPage(QWidget* sheet);
     void buildInfoPage(QWidget* sheet);
-    QWidget* buildRecordPane(int tab, QWidget* parent);
+    void buildRecordPane(int tab, QWidget* parent);
     void bindCommands();
 
     // Paging helpers (mainform_paging.cpp)
+    TExplorerButton* button(Tool t) const { return m_buttons[static_cast<size_t>(t)]; }
     void setRecordTools(RecordToolSet set);
     void centreHorizontally(QWidget* w) const;
     void centrePanel(QWidget* w) const;
     void releaseBookmark();
-    void setButtonsEnabled(std::initializer_list<const char*> names, bool enabled);
+    void setButtonsEnabled(std::initializer_list<Tool> tools, bool enabled);
 
     // Records (mainform_records.cpp)
     void updateBackTrio(bool atBeginning);
@@ -184,10 +208,28 @@ private:
 
     // Editing aids (mainform_aids.cpp)
     void bindEditingAids();
-    void showRating(const char* field, int firstImage);
+    void showRating(const char* field, int row);
 
     QTabWidget* m_pages = nullptr;
+    QWidget* m_speedPanel = nullptr;
     TStatus* m_status = nullptr;
+    std::array<TExplorerButton*, static_cast<size_t>(Tool::Count)> m_buttons{};
+    std::array<QAction*, 3> m_clipboardEntries{};   // Edit menu: Cut, Copy, Paste
+    std::array<PageView, kPageCount> m_views{};
+    QButtonGroup* m_forumChoice = nullptr;          // page 4: "Delphi" (0) or "Delphi32" (1)
+    BooksView m_books;
+    tv::DBComboDlg* m_dateBox = nullptr;            // the private base's date box
+    // The search page: the field choice of every base (as kSweepBases), the search type, the word.
+    std::array<QGroupBox*, kSweepBaseCount> m_sweepGroups{};
+    std::array<QButtonGroup*, kSweepBaseCount> m_sweepChoices{};
+    QButtonGroup* m_searchType = nullptr;
+    QLineEdit* m_sweepWord = nullptr;
+    QWidget* m_sweepPanel = nullptr;
+    QWidget* m_infoPanel = nullptr;
+    std::array<std::pair<int, tv::FilterDialog*>, 10> m_filters{};   // base, its filter component
+    tv::SearchDialog* m_search = nullptr;
+    tv::LocateDialog* m_locate = nullptr;
+
     TdbIndex* m_indexChooser = nullptr;
     TTips* m_tips = nullptr;
     tv::reports::ReportCommand* m_reports = nullptr;
@@ -197,7 +239,6 @@ private:
     tv::Bookmark m_bookmark;
     bool m_wasActivated = false;
     bool m_closing = false;
-    int m_lastPage = 0;
 };
 
 } // namespace tv::app

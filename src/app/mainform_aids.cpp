@@ -6,7 +6,7 @@
 
 #include "dbaware/dbcontrols.h"
 #include "dbaware/engineguard.h"
-#include "dbaware/msg.h"
+#include "platform/msg.h"
 #include "dialogs/aboutbox.h"
 #include "dialogs/calendar.h"
 #include "dialogs/maintips.h"
@@ -26,21 +26,18 @@ namespace {
 // Operation codes of the clipboard controls.
 enum ClipboardOp { opNone = 0, opCut = 1, opCopy = 2, opPaste = 3 };
 
-int clipboardOperation(QObject* sender)
+// The Edit menu entries (Cut, Copy, Paste) carry no code of their own; they act like the
+// toolbar buttons.
+int clipboardOperation(QObject* sender, const std::array<QAction*, 3>& entries)
 {
     if (!sender)
         return opNone;
     const int tag = sender->property("Tag").toInt();
     if (tag != opNone)
         return tag;
-    // The Edit menu entries carry no code of their own; they act like the toolbar buttons.
-    const QString name = sender->objectName();
-    if (name == QLatin1String("mnuCut"))
-        return opCut;
-    if (name == QLatin1String("MnuCopy"))
-        return opCopy;
-    if (name == QLatin1String("MnuPaste"))
-        return opPaste;
+    for (int i = 0; i < 3; ++i)
+        if (sender == entries[static_cast<size_t>(i)])
+            return opCut + i;
     return opNone;
 }
 
@@ -48,10 +45,7 @@ int clipboardOperation(QObject* sender)
 
 void TMainForm::ClipboardClick(QObject* sender)
 {
-    const char* paneName = activeEntry().clipboardMemo;
-    if (!paneName)
-        return;
-    auto* pane = findChild<QPlainTextEdit*>(QString::fromLatin1(paneName));
+    QPlainTextEdit* pane = m_views[static_cast<size_t>(activePage())].clipboardMemo;
     if (!pane)
         return;
     // The Edit menu and its keys (Ctrl+C, ...) act where the user works: on the memo pane of
@@ -62,7 +56,7 @@ void TMainForm::ClipboardClick(QObject* sender)
             pane = focused;
     }
     try {
-        switch (clipboardOperation(sender)) {
+        switch (clipboardOperation(sender, m_clipboardEntries)) {
         case opCut:
             pane->cut();
             break;
@@ -84,24 +78,21 @@ void TMainForm::bindEditingAids()
 {
     m_tips = createTips1(this);
 
-    const std::pair<const char*, void (TMainForm::*)()> changeSources[] = {
-        {"DBEdit5", &TMainForm::DBEdit5Change}, {"DBEdit6", &TMainForm::DBEdit6Change},
-        {"DBEdit7", &TMainForm::DBEdit7Change}, {"DBEdit8", &TMainForm::DBEdit8Change},
-        {"EditLevel", &TMainForm::EditLevelChange}};
-    for (const auto& [boxName, handler] : changeSources) {
-        if (auto* box = findChild<QLineEdit*>(QString::fromLatin1(boxName))) {
-            connect(box, &QLineEdit::textChanged, this, handler);
-            // The boxes were filled before they were connected: that first filling counts.
-            (this->*handler)();
-        }
+    const std::pair<QLineEdit*, void (TMainForm::*)()> changeSources[] = {
+        {m_books.ratings[0], &TMainForm::DBEdit5Change}, {m_books.ratings[1], &TMainForm::DBEdit6Change},
+        {m_books.ratings[2], &TMainForm::DBEdit7Change}, {m_books.ratings[3], &TMainForm::DBEdit8Change},
+        {m_books.level, &TMainForm::EditLevelChange}};
+    for (const auto& [box, handler] : changeSources) {
+        connect(box, &QLineEdit::textChanged, this, handler);
+        // The boxes were filled before they were connected: that first filling counts.
+        (this->*handler)();
     }
-    if (auto* dateBox = findChild<DBComboDlg*>(QStringLiteral("wwDBComboDlg1")))
-        connect(dateBox, &DBComboDlg::customDlg, this, &TMainForm::wwDBComboDlg1CustomDlg);
+    connect(m_dateBox, &DBComboDlg::customDlg, this, &TMainForm::wwDBComboDlg1CustomDlg);
 }
 
 // One star row: ratings 1 to 5 show that many stars; anything else (none, 0, 6, ...) shows
 // an empty row rather than the stars of the book seen before.
-void TMainForm::showRating(const char* field, int firstImage)
+void TMainForm::showRating(const char* field, int row)
 {
     Table* books = pageTable(7);
     if (!books || !books->isOpen())
@@ -110,16 +101,14 @@ void TMainForm::showRating(const char* field, int firstImage)
     guarded([&] { v = books->asInteger(field); });
     if (v < 1 || v > 5)
         v = 0;
-    for (int i = 0; i < 5; ++i) {
-        if (QWidget* cell = control(("Image" + std::to_string(firstImage + i)).c_str()))
-            cell->setVisible(i < v);
-    }
+    for (int i = 0; i < 5; ++i)
+        m_books.stars[static_cast<size_t>(row * 5 + i)]->setVisible(i < v);
 }
 
-void TMainForm::DBEdit5Change() { showRating("TechnicalContentsQuality", 1); }
-void TMainForm::DBEdit6Change() { showRating("QualityOfWriting", 6); }
-void TMainForm::DBEdit7Change() { showRating("ValueForMoney", 11); }
-void TMainForm::DBEdit8Change() { showRating("OverallAssessment", 16); }
+void TMainForm::DBEdit5Change() { showRating("TechnicalContentsQuality", 0); }
+void TMainForm::DBEdit6Change() { showRating("QualityOfWriting", 1); }
+void TMainForm::DBEdit7Change() { showRating("ValueForMoney", 2); }
+void TMainForm::DBEdit8Change() { showRating("OverallAssessment", 3); }
 
 void TMainForm::EditLevelChange()
 {
@@ -130,8 +119,7 @@ void TMainForm::EditLevelChange()
     int64_t level = 0;
     guarded([&] { level = books->asInteger("Level"); });
     const bool known = level >= 1 && level <= 3;
-    if (auto* label = findChild<QLabel*>(QStringLiteral("Label45")))
-        label->setText(known ? QString::fromLatin1(words[level - 1]) : QString());
+    m_books.levelWord->setText(known ? QString::fromLatin1(words[level - 1]) : QString());
 }
 
 void TMainForm::wwDBComboDlg1CustomDlg(DBComboDlg* box)

@@ -8,7 +8,7 @@
 #include "app/mainform.h"
 #include "dbaware/filterdialog.h"
 #include "dbaware/locatedialog.h"
-#include "dbaware/msg.h"
+#include "platform/msg.h"
 #include "dbaware/searchdialog.h"
 
 #include <QString>
@@ -29,8 +29,10 @@ QString filterName(int base)
 
 void TMainForm::createFilterTools()
 {
-    for (int base : kFilterBases) {
+    for (size_t i = 0; i < std::size(kFilterBases); ++i) {
+        const int base = kFilterBases[i];
         auto* f = new FilterDialog(this);
+        m_filters[i] = {base, f};
         f->setObjectName(filterName(base));
         f->sortBy = fdSortByFieldNo;
         f->filterMethod = fdByFilter;
@@ -39,7 +41,7 @@ void TMainForm::createFilterTools()
         f->defaultCaseSensitive = false;
         f->setDataSource(base == 8 ? nullptr : baseDataSource(base));
     }
-    auto* search = new SearchDialog(this);
+    auto* search = m_search = new SearchDialog(this);
     search->setObjectName(QStringLiteral("wwSearchDialog1"));
     search->caption = QStringLiteral("Search");
     search->maxHeight = 209;
@@ -49,7 +51,7 @@ void TMainForm::createFilterTools()
     lookup->setObjectName(QStringLiteral("wwLookupDialog1"));
     lookup->setLookupTable(baseTable(1));
 
-    auto* locate = new LocateDialog(this);
+    auto* locate = m_locate = new LocateDialog(this);
     locate->setObjectName(QStringLiteral("wwLocateDialog1"));
     locate->matchType = fdMatchStart;
     locate->caseSensitive = false;
@@ -64,17 +66,10 @@ int TMainForm::toolBase() const
 
 FilterDialog* TMainForm::filterDialog(int base) const
 {
-    return findChild<FilterDialog*>(filterName(base), Qt::FindDirectChildrenOnly);
-}
-
-SearchDialog* TMainForm::searchDialog() const
-{
-    return findChild<SearchDialog*>(QStringLiteral("wwSearchDialog1"), Qt::FindDirectChildrenOnly);
-}
-
-LocateDialog* TMainForm::locateDialog() const
-{
-    return findChild<LocateDialog*>(QStringLiteral("wwLocateDialog1"), Qt::FindDirectChildrenOnly);
+    for (const auto& [b, f] : m_filters)
+        if (b == base)
+            return f;
+    return nullptr;
 }
 
 void TMainForm::btnFilterClick()
@@ -110,7 +105,7 @@ void TMainForm::btnLocateClick()
     LocateDialog* l = locateDialog();
     l->setDataSource(baseDataSource(toolBase()));
     l->execute(this);
-    setButtonsEnabled({"btnLocateFirst", "btnLocateNext"}, true);
+    setButtonsEnabled({Tool::LocateFirst, Tool::LocateNext}, true);
 }
 
 void TMainForm::btnLocateFirstClick()

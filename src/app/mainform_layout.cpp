@@ -18,41 +18,68 @@
 #include <QTabBar>
 #include <QTabWidget>
 
+#include <span>
+
 namespace tv::app {
 
 namespace {
 
+using F = TMainForm;
+// A command: a handler that takes the sender gets it (Tag dispatch).
+using Command = void (*)(F*, QObject*);
+
+// How page switching treats a button (see setRecordTools).
+enum class ToolRole {
+    Other,      // not a record tool: left as it is
+    Browse,     // on for every page with its base present
+    ViewSwitch, // on where the page has a record view to switch to
+    Later,      // off on every page change; the command before it turns it on
+    Editing,    // on for the private base only
+};
+
 struct ButtonSpec {
+    Tool id;
     const char* name;
     int x;
     int tag;
     const char* hint;
     enum { Enabled, Disabled, Hidden } state;
+    ToolRole role;
+    Command click;
 };
 
+constexpr Command kPreview = [](F* f, QObject* s) { f->btnPreviewClick(s); };
+constexpr Command kClipboard = [](F* f, QObject* s) { f->ClipboardClick(s); };
+constexpr Command kBookmark = [](F* f, QObject* s) { f->btnSetBookmarkClick(s); };
+constexpr Command kRecord = [](F* f, QObject* s) { f->btnFirstClick(s); };
+template <void (F::*handler)()>
+constexpr Command kCall = [](F* f, QObject*) { (f->*handler)(); };
+
+using R = ToolRole;
+using B = ButtonSpec;
 // clang-format off
 constexpr ButtonSpec kToolbar[] = {
-    {"btnOpen",        5,   0, "Open File",      ButtonSpec::Hidden},
-    {"btnExit",        30,  0, "Exit",           ButtonSpec::Enabled},
-    {"btnPrintSetup",  61,  0, "Create Report",  ButtonSpec::Hidden},
-    {"btnReport",      86,  0, "Create Report",  ButtonSpec::Disabled},
-    {"btnPrint",       111, 2, "Print Report",   ButtonSpec::Disabled},
-    {"btnPreview",     136, 1, "Preview Report", ButtonSpec::Enabled},
-    {"BtnCut",         167, 1, "Cut",            ButtonSpec::Enabled},
-    {"BtnCopy",        192, 2, "Copy",           ButtonSpec::Enabled},
-    {"btnPaste",       217, 3, "Paste",          ButtonSpec::Enabled},
-    {"btnGridSwitch",  248, 0, "Toggle View",    ButtonSpec::Enabled},
-    {"btnDBIndex",     279, 0, "Select Index ",  ButtonSpec::Enabled},
-    {"btnFilter",      304, 0, "Filter",         ButtonSpec::Enabled},
-    {"btnNoFilter",    328, 0, "Cancel Filter",  ButtonSpec::Enabled},
-    {"btnSearch",      353, 0, "Search",         ButtonSpec::Enabled},
-    {"btnLocate",      378, 0, "Locate",         ButtonSpec::Enabled},
-    {"btnLocateFirst", 403, 0, "Locate First",   ButtonSpec::Enabled},
-    {"btnLocateNext",  428, 0, "Locate Next",    ButtonSpec::Enabled},
-    {"btnAbout",       459, 0, "About... ",      ButtonSpec::Enabled},
-    {"btnHelpIndex",   484, 0, "Help Index",     ButtonSpec::Enabled},
-    {"btnHelp",        509, 0, "Help",           ButtonSpec::Enabled},
-    {"btnTip",         534, 0, "Tip of the Day", ButtonSpec::Enabled},
+    {Tool::Open,        "btnOpen",        5,   0, "Open File",      B::Hidden,   R::Other,      kCall<&F::btnOpenClick>},
+    {Tool::Exit,        "btnExit",        30,  0, "Exit",           B::Enabled,  R::Other,      kCall<&F::ExitItemClick>},
+    {Tool::PrintSetup,  "btnPrintSetup",  61,  0, "Create Report",  B::Hidden,   R::Other,      nullptr},
+    {Tool::Report,      "btnReport",      86,  0, "Create Report",  B::Disabled, R::Other,      nullptr},
+    {Tool::Print,       "btnPrint",       111, 2, "Print Report",   B::Disabled, R::Browse,     kPreview},
+    {Tool::Preview,     "btnPreview",     136, 1, "Preview Report", B::Enabled,  R::Browse,     kPreview},
+    {Tool::Cut,         "BtnCut",         167, 1, "Cut",            B::Enabled,  R::Other,      kClipboard},
+    {Tool::Copy,        "BtnCopy",        192, 2, "Copy",           B::Enabled,  R::Other,      kClipboard},
+    {Tool::Paste,       "btnPaste",       217, 3, "Paste",          B::Enabled,  R::Other,      kClipboard},
+    {Tool::GridSwitch,  "btnGridSwitch",  248, 0, "Toggle View",    B::Enabled,  R::ViewSwitch, kCall<&F::btnGridSwitchClick>},
+    {Tool::DBIndex,     "btnDBIndex",     279, 0, "Select Index ",  B::Enabled,  R::Browse,     kCall<&F::btnDBIndexClick>},
+    {Tool::Filter,      "btnFilter",      304, 0, "Filter",         B::Enabled,  R::Browse,     kCall<&F::btnFilterClick>},
+    {Tool::NoFilter,    "btnNoFilter",    328, 0, "Cancel Filter",  B::Enabled,  R::Browse,     kCall<&F::btnNoFilterClick>},
+    {Tool::Search,      "btnSearch",      353, 0, "Search",         B::Enabled,  R::Browse,     kCall<&F::Find1Click>},
+    {Tool::Locate,      "btnLocate",      378, 0, "Locate",         B::Enabled,  R::Browse,     kCall<&F::btnLocateClick>},
+    {Tool::LocateFirst, "btnLocateFirst", 403, 0, "Locate First",   B::Enabled,  R::Later,      kCall<&F::btnLocateFirstClick>},
+    {Tool::LocateNext,  "btnLocateNext",  428, 0, "Locate Next",    B::Enabled,  R::Later,      kCall<&F::btnLocateNextClick>},
+    {Tool::About,       "btnAbout",       459, 0, "About... ",      B::Enabled,  R::Other,      kCall<&F::About1Click>},
+    {Tool::HelpIndex,   "btnHelpIndex",   484, 0, "Help Index",     B::Enabled,  R::Other,      kCall<&F::btnHelpIndexClick>},
+    {Tool::Help,        "btnHelp",        509, 0, "Help",           B::Enabled,  R::Other,      kCall<&F::btnHelpClick>},
+    {Tool::Tip,         "btnTip",         534, 0, "Tip of the Day", B::Enabled,  R::Other,      kCall<&F::btnTipClick>},
 };
 // The window's size when it is not maximized.
 constexpr QSize kDesignedSize(640, 480);
@@ -60,35 +87,58 @@ constexpr QSize kDesignedSize(640, 480);
 constexpr int kToolbarSeparators[] = {57, 163, 244, 275, 455};
 
 constexpr ButtonSpec kRecordRow[] = {
-    {"btnSetBookmark",   86,  3,  "Set Bookmark",            ButtonSpec::Enabled},
-    {"btnGotoBookmark",  111, 4,  "Go to Bookmark",          ButtonSpec::Disabled},
-    {"BtnClearBookmark", 136, 5,  "Clear Bookmark",          ButtonSpec::Disabled},
-    {"btnFirst",         167, 6,  "First Record",            ButtonSpec::Enabled},
-    {"btnRewind",        192, 7,  "Move back 10 Records",    ButtonSpec::Enabled},
-    {"btnPrior",         217, 8,  "Prior Record",            ButtonSpec::Enabled},
-    {"btnNext",          242, 9,  "Next Record",             ButtonSpec::Enabled},
-    {"btnForward",       267, 10, "Move forward 10 Records", ButtonSpec::Enabled},
-    {"btnLast",          292, 11, "Last Record",             ButtonSpec::Enabled},
-    {"btnInsert",        323, 12, "Append Record",           ButtonSpec::Enabled},
-    {"btnDelete",        348, 13, "Delete Record",           ButtonSpec::Enabled},
-    {"btnEditRecord",    373, 14, "Edit Record",             ButtonSpec::Enabled},
-    {"btnPostRecord",    398, 15, "Post Record",             ButtonSpec::Disabled},
-    {"btnCancelEdit",    423, 16, "Cancel Edit",             ButtonSpec::Disabled},
-    {"btnRefreshRecord", 448, 17, "Refresh Records",         ButtonSpec::Enabled},
+    {Tool::SetBookmark,   "btnSetBookmark",   86,  tagSetBookmark,   "Set Bookmark",            B::Enabled,  R::Browse,  kBookmark},
+    {Tool::GotoBookmark,  "btnGotoBookmark",  111, tagGotoBookmark,  "Go to Bookmark",          B::Disabled, R::Later,   kBookmark},
+    {Tool::ClearBookmark, "BtnClearBookmark", 136, tagClearBookmark, "Clear Bookmark",          B::Disabled, R::Later,   kBookmark},
+    {Tool::First,         "btnFirst",         167, tagFirst,         "First Record",            B::Enabled,  R::Browse,  kRecord},
+    {Tool::Rewind,        "btnRewind",        192, tagRewind,        "Move back 10 Records",    B::Enabled,  R::Browse,  kRecord},
+    {Tool::Prior,         "btnPrior",         217, tagPrior,         "Prior Record",            B::Enabled,  R::Browse,  kRecord},
+    {Tool::Next,          "btnNext",          242, tagNext,          "Next Record",             B::Enabled,  R::Browse,  kRecord},
+    {Tool::Forward,       "btnForward",       267, tagForward,       "Move forward 10 Records", B::Enabled,  R::Browse,  kRecord},
+    {Tool::Last,          "btnLast",          292, tagLast,          "Last Record",             B::Enabled,  R::Browse,  kRecord},
+    {Tool::Insert,        "btnInsert",        323, tagInsert,        "Append Record",           B::Enabled,  R::Editing, kRecord},
+    {Tool::Delete,        "btnDelete",        348, tagDelete,        "Delete Record",           B::Enabled,  R::Editing, kRecord},
+    {Tool::EditRecord,    "btnEditRecord",    373, tagEdit,          "Edit Record",             B::Enabled,  R::Editing, kRecord},
+    {Tool::PostRecord,    "btnPostRecord",    398, tagPost,          "Post Record",             B::Disabled, R::Editing, kRecord},
+    {Tool::CancelEdit,    "btnCancelEdit",    423, tagCancel,        "Cancel Edit",             B::Disabled, R::Editing, kRecord},
+    {Tool::RefreshRecord, "btnRefreshRecord", 448, tagRefresh,       "Refresh Records",         B::Enabled,  R::Editing, kRecord},
 };
 // clang-format on
 
-void buildRow(QWidget* row, const ButtonSpec* begin, const ButtonSpec* end)
+// Whether a record tool is on when a page with that tool set becomes active.
+bool toolOn(RecordToolSet set, ToolRole role)
 {
-    for (const ButtonSpec* b = begin; b != end; ++b) {
-        TExplorerButton* btn = flatButton(row, b->name, b->x, b->tag, QString::fromLatin1(b->hint));
-        btn->setEnabled(b->state != ButtonSpec::Disabled);
-        if (b->state == ButtonSpec::Hidden)
-            btn->hide();
+    if (set == RecordToolSet::None)
+        return false;
+    switch (role) {
+    case ToolRole::ViewSwitch: return set != RecordToolSet::BrowseGrid;
+    case ToolRole::Later: return false;
+    case ToolRole::Editing: return set == RecordToolSet::Edit;
+    default: return true;
     }
 }
 
+// Calls `command` with the sender on a click of a button or a pick of a menu entry. Every
+// command goes through the engine guard: a value it cannot read never ends the program.
+void onClick(TExplorerButton* b, F* form, Command command)
+{
+    QObject::connect(b, &TExplorerButton::OnClick, form, [form, command, b] { guarded([&] { command(form, b); }); });
+}
+
+void onClick(QAction* a, F* form, Command command)
+{
+    QObject::connect(a, &QAction::triggered, form, [form, command, a] { guarded([&] { command(form, a); }); });
+}
+
 } // namespace
+
+void TMainForm::setRecordTools(RecordToolSet set)
+{
+    for (const std::span<const ButtonSpec> row : {std::span<const ButtonSpec>(kToolbar), std::span<const ButtonSpec>(kRecordRow)})
+        for (const ButtonSpec& b : row)
+            if (b.role != ToolRole::Other)
+                button(b.id)->setEnabled(toolOn(set, b.role));
+}
 
 void TMainForm::buildButtonRows(QWidget* central)
 {
@@ -96,23 +146,37 @@ void TMainForm::buildButtonRows(QWidget* central)
     // It holds the focus at start, but a click on one of its buttons must not take the focus
     // from the memo pane the clipboard buttons act on.
     speed->setFocusPolicy(Qt::TabFocus);
-    buildRow(speed, std::begin(kToolbar), std::end(kToolbar));
+    m_speedPanel = speed;
+    auto buildRow = [this](QWidget* row, const auto& specs) {
+        for (const ButtonSpec& b : specs) {
+            TExplorerButton* btn = flatButton(row, b.name, b.x, b.tag, QString::fromLatin1(b.hint));
+            btn->setEnabled(b.state != ButtonSpec::Disabled);
+            if (b.state == ButtonSpec::Hidden)
+                btn->hide();
+            if (b.click)
+                onClick(btn, this, b.click);
+            m_buttons[static_cast<size_t>(b.id)] = btn;
+        }
+    };
+    buildRow(speed, kToolbar);
     for (int x : kToolbarSeparators)
         separator(speed, x);
 
     TPanel* row = dockedPanel(central, "Panel9", alTop, 29, bvRaised);
-    buildRow(row, std::begin(kRecordRow), std::end(kRecordRow));
+    buildRow(row, kRecordRow);
     separator(row, 163, "Panel29");
     separator(row, 319, "Panel30");
 }
 
 namespace {
 
-QAction* entry(QMenu* menu, const char* objectName, const QString& text, int tag = 0)
+QAction* entry(QMenu* menu, const char* objectName, const QString& text, F* form, Command command, int tag = 0)
 {
     QAction* a = menu->addAction(text);
     if (objectName)
         name(a, objectName, tag);
+    if (command)
+        onClick(a, form, command);
     return a;
 }
 
@@ -124,38 +188,41 @@ void TMainForm::buildMenus()
     bar->setObjectName(QStringLiteral("MainMenu1"));
 
     QMenu* file = bar->addMenu(QStringLiteral("File"));
-    entry(file, "mnuPrint", QStringLiteral("Print"));
-    entry(file, "mnuPrintSetup", QStringLiteral("Print Setup"));
+    entry(file, "mnuPrint", QStringLiteral("Print"), this, kPreview);
+    entry(file, "mnuPrintSetup", QStringLiteral("Print Setup"), this, kCall<&F::mnuPrintSetupClick>);
     file->addSeparator();
-    entry(file, "mnuExit", QStringLiteral("Exit"));
+    entry(file, "mnuExit", QStringLiteral("Exit"), this, kCall<&F::ExitItemClick>);
 
     QMenu* edit = bar->addMenu(QStringLiteral("Edit"));
     edit->setObjectName(QStringLiteral("mnuEdit"));
-    entry(edit, "MnuCopy", QStringLiteral("&Copy"))->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
-    entry(edit, "mnuCut", QStringLiteral("Cu&t"))->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_X));
-    entry(edit, "MnuPaste", QStringLiteral("&Paste"))->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_V));
+    m_clipboardEntries[1] = entry(edit, "MnuCopy", QStringLiteral("&Copy"), this, kClipboard);
+    m_clipboardEntries[0] = entry(edit, "mnuCut", QStringLiteral("Cu&t"), this, kClipboard);
+    m_clipboardEntries[2] = entry(edit, "MnuPaste", QStringLiteral("&Paste"), this, kClipboard);
+    m_clipboardEntries[0]->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_X));
+    m_clipboardEntries[1]->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
+    m_clipboardEntries[2]->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_V));
 
     QMenu* db = bar->addMenu(QStringLiteral("Database"));
-    entry(db, "mnuSearch", QStringLiteral("Search"));
-    entry(db, "mnuLocate", QStringLiteral("Locate"));
-    entry(db, "mnuFilter", QStringLiteral("Filter"));
-    entry(db, "mnuNoFilter", QStringLiteral("Cancel Filter"));
-    entry(db, "mnuSort", QStringLiteral("Sort"));
+    entry(db, "mnuSearch", QStringLiteral("Search"), this, kCall<&F::Find1Click>);
+    entry(db, "mnuLocate", QStringLiteral("Locate"), this, kCall<&F::btnLocateClick>);
+    entry(db, "mnuFilter", QStringLiteral("Filter"), this, kCall<&F::btnFilterClick>);
+    entry(db, "mnuNoFilter", QStringLiteral("Cancel Filter"), this, kCall<&F::btnNoFilterClick>);
+    entry(db, "mnuSort", QStringLiteral("Sort"), this, kCall<&F::btnDBIndexClick>);
 
     QMenu* records = bar->addMenu(QStringLiteral("Records"));
-    entry(records, "mnuSetBookmark", QStringLiteral("Set Bookmark"), 3);
-    entry(records, "mnuGotoBookmark", QStringLiteral("Goto Bookmark"), 4);
-    entry(records, "mnuClearBookmark", QStringLiteral("Clear Bookmark"), 5);
+    entry(records, "mnuSetBookmark", QStringLiteral("Set Bookmark"), this, kBookmark, tagSetBookmark);
+    entry(records, "mnuGotoBookmark", QStringLiteral("Goto Bookmark"), this, kBookmark, tagGotoBookmark);
+    entry(records, "mnuClearBookmark", QStringLiteral("Clear Bookmark"), this, kBookmark, tagClearBookmark);
 
     QMenu* reports = bar->addMenu(QStringLiteral("Reports"));
-    entry(reports, "mnuPreview", QStringLiteral("Preview"));
-    entry(reports, nullptr, QStringLiteral("Create"))->setEnabled(false);
+    entry(reports, "mnuPreview", QStringLiteral("Preview"), this, kPreview);
+    entry(reports, nullptr, QStringLiteral("Create"), this, nullptr)->setEnabled(false);
 
     QMenu* help = bar->addMenu(QStringLiteral("Help"));
-    entry(help, "mnuHelp", QStringLiteral("Help"));
-    entry(help, "mnuHelpIndex", QStringLiteral("Help Index"));
+    entry(help, "mnuHelp", QStringLiteral("Help"), this, kCall<&F::btnHelpClick>);
+    entry(help, "mnuHelpIndex", QStringLiteral("Help Index"), this, kCall<&F::btnHelpIndexClick>);
     help->addSeparator();
-    entry(help, "mnuAbout", QStringLiteral("About..."));
+    entry(help, "mnuAbout", QStringLiteral("About..."), this, kCall<&F::About1Click>);
 }
 
 void TMainForm::buildPageControl(QWidget* central)
@@ -203,82 +270,8 @@ void TMainForm::buildStatusBar(QWidget* central)
     m_status->setCaption(QString(144, QLatin1Char(' ')));
 }
 
-namespace {
-
-// Every command goes through the engine guard: a value it cannot read never ends the program.
-template <typename Slot>
-void onClick(QObject* o, TMainForm* form, Slot slot)
-{
-    if (auto* e = qobject_cast<TExplorerButton*>(o))
-        QObject::connect(e, &TExplorerButton::OnClick, form, [form, slot, e] { guarded([&] { slot(form, e); }); });
-    else if (auto* b = qobject_cast<QAbstractButton*>(o))
-        QObject::connect(b, &QAbstractButton::clicked, form, [form, slot, b] { guarded([&] { slot(form, b); }); });
-    else if (auto* a = qobject_cast<QAction*>(o))
-        QObject::connect(a, &QAction::triggered, form, [form, slot, a] { guarded([&] { slot(form, a); }); });
-}
-
-} // namespace
-
 void TMainForm::bindCommands()
 {
-    using F = TMainForm;
-    // name -> handler; a handler that takes the sender gets it (Tag dispatch).
-    const std::initializer_list<std::pair<const char*, void (*)(F*, QObject*)>> table = {
-        {"btnOpen", [](F* f, QObject*) { f->btnOpenClick(); }},
-        {"btnExit", [](F* f, QObject*) { f->ExitItemClick(); }},
-        {"mnuExit", [](F* f, QObject*) { f->ExitItemClick(); }},
-        {"btnPrint", [](F* f, QObject* s) { f->btnPreviewClick(s); }},
-        {"btnPreview", [](F* f, QObject* s) { f->btnPreviewClick(s); }},
-        {"mnuPrint", [](F* f, QObject* s) { f->btnPreviewClick(s); }},
-        {"mnuPreview", [](F* f, QObject* s) { f->btnPreviewClick(s); }},
-        {"mnuPrintSetup", [](F* f, QObject*) { f->mnuPrintSetupClick(); }},
-        {"BtnCut", [](F* f, QObject* s) { f->ClipboardClick(s); }},
-        {"BtnCopy", [](F* f, QObject* s) { f->ClipboardClick(s); }},
-        {"btnPaste", [](F* f, QObject* s) { f->ClipboardClick(s); }},
-        {"mnuCut", [](F* f, QObject* s) { f->ClipboardClick(s); }},
-        {"MnuCopy", [](F* f, QObject* s) { f->ClipboardClick(s); }},
-        {"MnuPaste", [](F* f, QObject* s) { f->ClipboardClick(s); }},
-        {"btnGridSwitch", [](F* f, QObject*) { f->btnGridSwitchClick(); }},
-        {"btnDBIndex", [](F* f, QObject*) { f->btnDBIndexClick(); }},
-        {"mnuSort", [](F* f, QObject*) { f->btnDBIndexClick(); }},
-        {"btnFilter", [](F* f, QObject*) { f->btnFilterClick(); }},
-        {"mnuFilter", [](F* f, QObject*) { f->btnFilterClick(); }},
-        {"btnNoFilter", [](F* f, QObject*) { f->btnNoFilterClick(); }},
-        {"mnuNoFilter", [](F* f, QObject*) { f->btnNoFilterClick(); }},
-        {"btnSearch", [](F* f, QObject*) { f->Find1Click(); }},
-        {"mnuSearch", [](F* f, QObject*) { f->Find1Click(); }},
-        {"btnLocate", [](F* f, QObject*) { f->btnLocateClick(); }},
-        {"mnuLocate", [](F* f, QObject*) { f->btnLocateClick(); }},
-        {"btnLocateFirst", [](F* f, QObject*) { f->btnLocateFirstClick(); }},
-        {"btnLocateNext", [](F* f, QObject*) { f->btnLocateNextClick(); }},
-        {"btnAbout", [](F* f, QObject*) { f->About1Click(); }},
-        {"mnuAbout", [](F* f, QObject*) { f->About1Click(); }},
-        {"btnHelpIndex", [](F* f, QObject*) { f->btnHelpIndexClick(); }},
-        {"mnuHelpIndex", [](F* f, QObject*) { f->btnHelpIndexClick(); }},
-        {"btnHelp", [](F* f, QObject*) { f->btnHelpClick(); }},
-        {"mnuHelp", [](F* f, QObject*) { f->btnHelpClick(); }},
-        {"btnTip", [](F* f, QObject*) { f->btnTipClick(); }},
-        {"btnGO", [](F* f, QObject*) { f->btnGOClick(); }},
-    };
-    for (const auto& [objName, slot] : table) {
-        const QString n = QString::fromLatin1(objName);
-        if (QObject* o = findChild<QWidget*>(n))
-            onClick(o, this, slot);
-        else if (QObject* a = findChild<QAction*>(n))
-            onClick(a, this, slot);
-    }
-    for (const char* n : {"btnSetBookmark", "btnGotoBookmark", "BtnClearBookmark", "mnuSetBookmark",
-                          "mnuGotoBookmark", "mnuClearBookmark"}) {
-        QObject* o = findChild<QWidget*>(QString::fromLatin1(n));
-        if (!o)
-            o = findChild<QAction*>(QString::fromLatin1(n));
-        onClick(o, this, [](F* f, QObject* s) { f->btnSetBookmarkClick(s); });
-    }
-    for (const char* n : {"btnFirst", "btnRewind", "btnPrior", "btnNext", "btnForward", "btnLast", "btnInsert",
-                          "btnDelete", "btnEditRecord", "btnPostRecord", "btnCancelEdit", "btnRefreshRecord"})
-        onClick(findChild<QWidget*>(QString::fromLatin1(n)), this,
-                [](F* f, QObject* s) { f->btnFirstClick(s); });
-
     connect(m_pages, &QTabWidget::currentChanged, this, [this] {
         guarded([this] {
             PageControl1Changing();

@@ -6,7 +6,7 @@
 #include "data/dm1.h"
 #include "controls/dbindex.h"
 #include "controls/status.h"
-#include "dbaware/msg.h"
+#include "platform/msg.h"
 #include "app/pagetable.h"
 #include "app/widgets.h"
 #include "platform/platform.h"
@@ -47,7 +47,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent)
     bindEditingAids();
     createFilterTools();
     FormCreate();
-    control("SpeedPanel")->setFocus();
+    m_speedPanel->setFocus();
     qApp->installEventFilter(this);
 }
 
@@ -62,16 +62,6 @@ TMainForm::~TMainForm()
     }
     for (QObject* child : findChildren<QObject*>())
         disconnect(child, nullptr, this, nullptr);
-}
-
-QWidget* TMainForm::control(const char* n) const
-{
-    return findChild<QWidget*>(QString::fromLatin1(n));
-}
-
-QAction* TMainForm::action(const char* n) const
-{
-    return findChild<QAction*>(QString::fromLatin1(n));
 }
 
 void TMainForm::FormCreate()
@@ -98,10 +88,9 @@ bool TMainForm::event(QEvent* e)
 
 void TMainForm::SetClipboardTools(bool enabled)
 {
-    for (const char* n : {"BtnCut", "BtnCopy", "btnPaste"})
-        control(n)->setEnabled(enabled);
-    for (const char* n : {"mnuCut", "MnuCopy", "MnuPaste"})
-        action(n)->setEnabled(enabled);
+    setButtonsEnabled({Tool::Cut, Tool::Copy, Tool::Paste}, enabled);
+    for (QAction* a : m_clipboardEntries)
+        a->setEnabled(enabled);
 }
 
 void TMainForm::btnHelpClick()
@@ -189,7 +178,8 @@ bool TMainForm::shutdownData()
     if (!settlePrivateBase())
         return false;
     releaseBookmark();
-    closeAllBases();
+    if (DM1)
+        DM1->closeAll();
     return true;
 }
 

@@ -3,8 +3,9 @@
 
 #include "app/mainform.h"
 #include "controls/dbindex.h"
+#include "controls/explbtn.h"
 #include "dbaware/dbgrid.h"
-#include "dbaware/msg.h"
+#include "platform/msg.h"
 
 #include <QApplication>
 
@@ -93,8 +94,8 @@ void TMainForm::btnDBIndexClick()
     // last base page.
     if (isBasePage(tab))
         m_indexChooser->setDataSource(indexSource(pageBase(tab)));
-    QWidget* button = control("btnDBIndex");
-    const QPoint corner(button->x(), button->y() + button->height());
+    const QWidget* b = button(Tool::DBIndex);
+    const QPoint corner(b->x(), b->y() + b->height());
     m_indexChooser->Popup(centralWidget()->mapToGlobal(corner));
 }
 

@@ -3,6 +3,8 @@
 
 #include "app/mainform.h"
 #include "app/sweeptable.h"
+#include "controls/explbtn.h"
+#include "dbaware/dbgrid.h"
 #include "platform/platform.h"
 
 #include <QAbstractButton>
@@ -14,32 +16,6 @@
 
 namespace tv::app {
 
-namespace {
-
-// The 25 record tools, in the order of the table of tool states below.
-constexpr const char* kRecordTools[] = {
-    "btnPrint",  "btnPreview",     "btnGridSwitch",   "btnDBIndex",     "btnFilter",
-    "btnNoFilter", "btnSearch",    "btnLocate",       "btnLocateFirst", "btnLocateNext",
-    "btnSetBookmark", "btnGotoBookmark", "BtnClearBookmark", "btnFirst", "btnRewind",
-    "btnPrior",  "btnNext",        "btnForward",      "btnLast",        "btnInsert",
-    "btnDelete", "btnEditRecord",  "btnPostRecord",   "btnCancelEdit",  "btnRefreshRecord",
-};
-
-bool toolOn(RecordToolSet set, int i)
-{
-    if (set == RecordToolSet::None)
-        return false;
-    if (i == 2)   // grid switch
-        return set != RecordToolSet::BrowseGrid;
-    if (i == 8 || i == 9 || i == 11 || i == 12)   // locate first/next, go to/clear bookmark
-        return false;
-    if (i >= 19)  // editing buttons
-        return set == RecordToolSet::Edit;
-    return true;
-}
-
-} // namespace
-
 int TMainForm::activePage() const
 {
     return m_pages->currentIndex();
@@ -50,8 +26,7 @@ int TMainForm::pageBase(int tab) const
     const PageEntry& e = kPages[static_cast<size_t>(tab)];
     if (e.altBase == 0)
         return e.base;
-    auto* group = findChild<QButtonGroup*>(QStringLiteral("rgpDelphiItems"));
-    return group && group->checkedId() == 1 ? e.base : e.altBase;
+    return m_forumChoice && m_forumChoice->checkedId() == 1 ? e.base : e.altBase;
 }
 
 tv::Table* TMainForm::pageTable(int tab) const
@@ -63,9 +38,8 @@ tv::Table* TMainForm::pageTable(int tab) const
 
 bool TMainForm::gridVisible(int tab) const
 {
-    const char* g = kPages[static_cast<size_t>(tab)].grid;
-    QWidget* w = g ? control(g) : nullptr;
-    return w && !w->isHidden();
+    const QWidget* grid = m_views[static_cast<size_t>(tab)].grid;
+    return grid && !grid->isHidden();
 }
 
 void TMainForm::DisableRecordTools()
@@ -73,16 +47,10 @@ void TMainForm::DisableRecordTools()
     setRecordTools(RecordToolSet::None);
 }
 
-void TMainForm::setRecordTools(RecordToolSet set)
+void TMainForm::setButtonsEnabled(std::initializer_list<Tool> tools, bool enabled)
 {
-    for (int i = 0; i < static_cast<int>(std::size(kRecordTools)); ++i)
-        control(kRecordTools[i])->setEnabled(toolOn(set, i));
-}
-
-void TMainForm::setButtonsEnabled(std::initializer_list<const char*> names, bool enabled)
-{
-    for (const char* n : names)
-        control(n)->setEnabled(enabled);
+    for (Tool t : tools)
+        button(t)->setEnabled(enabled);
 }
 
 void TMainForm::centreHorizontally(QWidget* w) const
@@ -125,26 +93,26 @@ void TMainForm::PageControl1Exit()
         return;
     releaseBookmark();
     // The tools of a bookmark that is gone do nothing any more.
-    setButtonsEnabled({"btnGotoBookmark", "BtnClearBookmark"}, false);
+    setButtonsEnabled({Tool::GotoBookmark, Tool::ClearBookmark}, false);
 }
 
 void TMainForm::PageControl1Change()
 {
     const int tab = activePage();
     const PageEntry& e = kPages[static_cast<size_t>(tab)];
-    m_lastPage = tab;
+    const PageView& v = m_views[static_cast<size_t>(tab)];
 
     if (tab == kSweepPage) {
         DisableRecordTools();
-        centrePanel(control("Panel24"));
-        for (const SweepBase& b : kSweepBases)
-            if (!basePresent(b.base))
-                control(b.group)->setEnabled(false);
+        centrePanel(m_sweepPanel);
+        for (size_t i = 0; i < kSweepBases.size(); ++i)
+            if (!basePresent(kSweepBases[i].base))
+                m_sweepGroups[i]->setEnabled(false);
         return;
     }
     if (tab == kInfoPage) {
         DisableRecordTools();
-        QWidget* info = control("Panel39");
+        QWidget* info = m_infoPanel;
         centrePanel(info);
         // On a low screen the centring lifts the panel above the page, and its heading with
         // it: the panel then starts at the page's top.
@@ -155,13 +123,12 @@ void TMainForm::PageControl1Change()
     // The presence test of a page is on its own base (base 4 on page 4, whatever the forum).
     if (!basePresent(e.base)) {
         DisableRecordTools();
-        if (e.grid)
-            control(e.grid)->hide();
-        if (e.recordPane)
-            control(e.recordPane)->hide();
-        for (const char* n : {e.missingA, e.missingB})
-            if (n)
-                centreHorizontally(control(n));
+        for (QWidget* w : {static_cast<QWidget*>(v.grid), v.recordPane})
+            if (w)
+                w->hide();
+        for (QWidget* notice : {v.missingA, v.missingB})
+            if (notice)
+                centreHorizontally(notice);
         return;
     }
     setRecordTools(e.tools);
@@ -170,11 +137,11 @@ void TMainForm::PageControl1Change()
 
 void TMainForm::btnGridSwitchClick()
 {
-    const PageEntry& e = activeEntry();
-    if (!e.grid || !e.recordPane)
+    const PageView& v = m_views[static_cast<size_t>(activePage())];
+    if (!v.grid || !v.recordPane)
         return;
-    QWidget* pane = control(e.recordPane);
-    QWidget* grid = control(e.grid);
+    QWidget* pane = v.recordPane;
+    QWidget* grid = v.grid;
     pane->setVisible(pane->isHidden());
     grid->setVisible(grid->isHidden());
 }

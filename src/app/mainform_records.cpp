@@ -4,11 +4,12 @@
 #include "app/dbwidgets.h"
 #include "app/mainform.h"
 
+#include "controls/explbtn.h"
 #include "dbaware/datasource.h"
-#include "dbaware/msg.h"
+#include "dbaware/dbgrid.h"
+#include "platform/msg.h"
 
 #include <QAbstractButton>
-#include <QMessageBox>
 #include <QTabWidget>
 #include <QVariant>
 
@@ -25,37 +26,37 @@ int tagOf(QObject* sender)
 
 void TMainForm::updateBackTrio(bool atBeginning)
 {
-    setButtonsEnabled({"btnPrior", "btnRewind", "btnFirst"}, !atBeginning);
+    setButtonsEnabled({Tool::Prior, Tool::Rewind, Tool::First}, !atBeginning);
 }
 
 void TMainForm::updateForwardTrio(bool atEnd)
 {
-    setButtonsEnabled({"btnNext", "btnForward", "btnLast"}, !atEnd);
+    setButtonsEnabled({Tool::Next, Tool::Forward, Tool::Last}, !atEnd);
 }
 
 void TMainForm::setEditButtons(bool editing)
 {
-    setButtonsEnabled({"btnInsert", "btnDelete", "btnEditRecord", "btnRefreshRecord"}, !editing);
-    setButtonsEnabled({"btnPostRecord", "btnCancelEdit"}, editing);
+    setButtonsEnabled({Tool::Insert, Tool::Delete, Tool::EditRecord, Tool::RefreshRecord}, !editing);
+    setButtonsEnabled({Tool::PostRecord, Tool::CancelEdit}, editing);
 }
 
 void TMainForm::btnFirstClick(QObject* sender)
 {
     const int tag = tagOf(sender);
     try {
-        if (tag >= 6 && tag <= 11) {
+        if (tag >= tagFirst && tag <= tagLast) {
             Table* t = m_currentTable;
             if (!t || !t->isOpen())
                 throw EngineError("Cannot perform this operation on a closed dataset");
             switch (tag) {
-            case 6: t->first(); break;
-            case 7: t->moveBy(-10); break;
-            case 8: t->moveBy(-1); break;
-            case 9: t->moveBy(1); break;
-            case 10: t->moveBy(10); break;
+            case tagFirst: t->first(); break;
+            case tagRewind: t->moveBy(-10); break;
+            case tagPrior: t->moveBy(-1); break;
+            case tagNext: t->moveBy(1); break;
+            case tagForward: t->moveBy(10); break;
             default: t->last(); break;
             }
-            if (tag <= 8) {
+            if (tag <= tagPrior) {
                 updateForwardTrio(false);
                 updateBackTrio(t->atBeginning());
             } else {
@@ -65,15 +66,15 @@ void TMainForm::btnFirstClick(QObject* sender)
             return;
         }
         Table* t9 = baseTable(9);
-        if (tag >= 12 && tag <= 17 && (!t9 || !t9->isOpen()))
+        if (tag >= tagInsert && tag <= tagRefresh && (!t9 || !t9->isOpen()))
             throw EngineError("Cannot perform this operation on a closed dataset");
         switch (tag) {
-        case 12: {   // Append Record
+        case tagInsert: {
             releaseBookmark();   // to the table it was taken from
-            QWidget* pane = control("Panel34");
-            if (pane->isHidden()) {
-                pane->show();
-                control("wwDBGrid9")->hide();
+            const PageView& notes = m_views[kPrivatePage];
+            if (notes.recordPane->isHidden()) {
+                notes.recordPane->show();
+                notes.grid->hide();
             }
             setEditButtons(true);
             t9->setIndexName(std::string());
@@ -85,29 +86,27 @@ void TMainForm::btnFirstClick(QObject* sender)
             t9->setInteger(0, id + 1);
             break;
         }
-        case 13: {   // Delete Record
-            const auto answer = QMessageBox::information(this, QStringLiteral("Information"),
-                                                         QStringLiteral("Are you sure to delete this record?"),
-                                                         QMessageBox::Yes | QMessageBox::No);
-            if (answer == QMessageBox::Yes)
+        case tagDelete: {
+            if (msg::ask(msg::Icon::Information, QStringLiteral("Information"),
+                         QStringLiteral("Are you sure to delete this record?"), this))
                 t9->remove();
             break;
         }
-        case 14:
+        case tagEdit:
             t9->edit();
             setEditButtons(true);
             break;
-        case 15:
+        case tagPost:
             // Through the data source: text still held by a bound box (a date being typed)
             // goes into the record first, so it is posted or refused, never dropped.
             baseDataSource(9)->post();
             setEditButtons(false);
             break;
-        case 16:
+        case tagCancel:
             t9->cancel();
             setEditButtons(false);
             break;
-        case 17:
+        case tagRefresh:
             t9->refresh();
             break;
         default:
@@ -125,7 +124,7 @@ void TMainForm::btnSetBookmarkClick(QObject* sender)
         t = nullptr;
     try {
         switch (tagOf(sender)) {
-        case 3:
+        case tagSetBookmark:
             // With no current record (an empty table or set) there is nothing to mark.
             if (t && !t->currentId())
                 break;
@@ -137,15 +136,15 @@ void TMainForm::btnSetBookmarkClick(QObject* sender)
                 m_bookmarkTable = t;
             }
             m_bookmarkSet = true;
-            setButtonsEnabled({"btnGotoBookmark", "BtnClearBookmark"}, true);
+            setButtonsEnabled({Tool::GotoBookmark, Tool::ClearBookmark}, true);
             break;
-        case 4:
+        case tagGotoBookmark:
             if (m_bookmarkSet && t && m_bookmarkTable == t && m_bookmark)
                 t->gotoBookmark(m_bookmark);
             break;
-        case 5:
+        case tagClearBookmark:
             releaseBookmark();
-            setButtonsEnabled({"btnGotoBookmark", "BtnClearBookmark"}, false);
+            setButtonsEnabled({Tool::GotoBookmark, Tool::ClearBookmark}, false);
             break;
         default:
             break;

@@ -2,7 +2,9 @@
 
 #include "app/glyphs.h"
 #include "app/mainform.h"
+#include "app/sweeptable.h"
 #include "app/widgets.h"
+#include "dbaware/engineguard.h"
 
 #include <QButtonGroup>
 #include <QGroupBox>
@@ -12,23 +14,22 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <numeric>
+
 namespace tv::app {
 
 namespace {
 
-struct GroupSpec {
-    const char* label;
-    const char* labelName;
-    int labelX, labelY;
-    const char* group;
-    int x;
-    std::initializer_list<const char*> items;
+struct RadioGroup {
+    QGroupBox* box;
+    QButtonGroup* items;
 };
 
 // A radio group: a group box holding one radio button per item, the chosen item in a button
 // group named <group>Items (item index = button id).
-QGroupBox* radioGroup(QWidget* parent, const char* objectName, const QString& caption,
-                      std::initializer_list<const char*> items, int chosen)
+template <typename Items>
+RadioGroup radioGroup(QWidget* parent, const char* objectName, const QString& caption, const Items& items, int chosen)
 {
     auto* box = new QGroupBox(caption, parent);
     name(box, objectName);
@@ -39,6 +40,8 @@ QGroupBox* radioGroup(QWidget* parent, const char* objectName, const QString& ca
     group->setObjectName(QString::fromLatin1(objectName) + QStringLiteral("Items"));
     int i = 0;
     for (const char* item : items) {
+        if (!item)
+            break;
         auto* rb = new QRadioButton(QString::fromLatin1(item), box);
         rb->setStyleSheet(QStringLiteral("QRadioButton { spacing: 2px; }"));
         rb->setFont(arialPx(11));
@@ -46,65 +49,70 @@ QGroupBox* radioGroup(QWidget* parent, const char* objectName, const QString& ca
         group->addButton(rb, i++);
     }
     group->button(chosen)->setChecked(true);
-    return box;
+    return {box, group};
+}
+
+// The raised panel holding a page's content (centred on the page when it becomes active).
+QFrame* raisedPanel(QWidget* sheet, const char* objectName, const QRect& geometry)
+{
+    auto* p = new QFrame(sheet);
+    name(p, objectName);
+    p->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    p->setGeometry(geometry);
+    return p;
 }
 
 } // namespace
 
 void TMainForm::buildSweepPage(QWidget* sheet)
 {
-    auto* p = new QFrame(sheet);
-    name(p, "Panel24");
-    p->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    p->setGeometry(1, 1, 620, 324);
+    QFrame* p = raisedPanel(sheet, "Panel24", QRect(1, 1, 620, 324));
+    m_sweepPanel = p;
     p->setFont(arialPx(12, true));
 
-    // clang-format off
-    const GroupSpec groups[] = {
-        {"DTopics",     "Label50", 38,  28, "rgpDTopics", 20,  {"Nothing", "Topic", "Category", "Keywords", "Description", "Delphi"}},
-        {"DKB",         "lblDKB",  128, 28, "rgpDKB",     103, {"Nothing", "Topic", "Category", "Keywords", "Description", "Delphi"}},
-        {"Delphi News", "Label56", 196, 28, "rgpDNews",   187, {"Nothing", "Topic", "Keywords", "Description", "Name"}},
-        {"CompuServe",  "Label52", 275, 28, "rgpCSI",     271, {"Nothing", "Title", "Keywords", "Comments", "Name"}},
-        {"DSP",         "Label53", 382, 28, "rgpDSP",     354, {"Nothing", "File", "Category", "Description", "Delphi", "Name"}},
-        {"SWAG",        "Label54", 456, 28, "rgpSWAG",    438, {"Nothing", "Subject", "Library", "Name"}},
-        {"Private",     "Label32", 544, 29, "rgpPrivate", 522, {"Nothing", "Topic", "Category", "Keywords", "Description", "Delphi", "Name"}},
-    };
-    // clang-format on
-    for (const GroupSpec& g : groups) {
-        auto* l = new QLabel(QString::fromLatin1(g.label), p);
-        name(l, g.labelName);
-        l->move(g.labelX, g.labelY);
+    // The groups are made left to right (their tab order), whatever the order of the search.
+    std::array<size_t, kSweepBaseCount> leftToRight;
+    std::iota(leftToRight.begin(), leftToRight.end(), size_t(0));
+    std::sort(leftToRight.begin(), leftToRight.end(),
+              [](size_t a, size_t b) { return kSweepBases[a].x < kSweepBases[b].x; });
+    for (size_t i : leftToRight) {
+        const SweepBase& g = kSweepBases[i];
+        auto* l = new QLabel(QString::fromLatin1(g.caption), p);
+        name(l, g.captionName);
+        l->move(g.captionX, g.captionY);
         l->adjustSize();
-        QGroupBox* box = radioGroup(p, g.group, QString(), g.items, 0);
-        box->setFont(arialPx(11));
-        box->setGeometry(g.x, 43, 85, 168);
+        const RadioGroup group = radioGroup(p, g.group, QString(), g.items, 0);
+        group.box->setFont(arialPx(11));
+        group.box->setGeometry(g.x, 43, 85, 168);
+        m_sweepGroups[i] = group.box;
+        m_sweepChoices[i] = group.items;
     }
 
     auto* look = new QLabel(QStringLiteral("You're looking for:"), p);
     name(look, "Label46");
     look->move(88, 226);
     look->adjustSize();
-    auto* ed = new QLineEdit(p);
-    name(ed, "edSweep");
-    ed->setGeometry(88, 245, 146, 23);
+    m_sweepWord = new QLineEdit(p);
+    name(m_sweepWord, "edSweep");
+    m_sweepWord->setGeometry(88, 245, 146, 23);
 
-    QGroupBox* type = radioGroup(p, "rgpSearch", QStringLiteral("Search Type"),
-                                 {"Exact Match", "Partial match at Beginning", "Partial match Anywhere"}, 2);
-    type->setFont(arialPx(11));
-    type->setGeometry(253, 219, 160, 82);
+    const char* const searchTypes[] = {"Exact Match", "Partial match at Beginning", "Partial match Anywhere"};
+    const RadioGroup type = radioGroup(p, "rgpSearch", QStringLiteral("Search Type"), searchTypes, 2);
+    type.box->setFont(arialPx(11));
+    type.box->setGeometry(253, 219, 160, 82);
+    m_searchType = type.items;
 
     auto* go = new QPushButton(QStringLiteral("  GO!!!"), p);
     name(go, "btnGO");
     go->setIcon(buttonGlyph(QStringLiteral("btnGO")));
     go->setGeometry(433, 245, 73, 25);
+    connect(go, &QPushButton::clicked, this, [this] { guarded([this] { btnGOClick(); }); });
 }
 
 void TMainForm::buildInfoPage(QWidget* sheet)
 {
-    auto* p = new QFrame(sheet);
-    name(p, "Panel39");
-    p->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    p->setGeometry(10, 8, 600, 317);
+    QFrame* p = raisedPanel(sheet, "Panel39", QRect(10, 8, 600, 317));
+    m_infoPanel = p;
     // A face a shade darker than the page, so that the lit edges of the raised frame show.
     QPalette face = p->palette();
     face.setColor(QPalette::Window, face.color(QPalette::Button).darker(108));

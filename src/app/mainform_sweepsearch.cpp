@@ -4,7 +4,7 @@
 
 #include "app/mainform.h"
 #include "app/sweeptable.h"
-#include "dbaware/msg.h"
+#include "platform/msg.h"
 
 #include <QButtonGroup>
 #include <QLineEdit>
@@ -15,16 +15,14 @@ namespace tv::app {
 
 namespace {
 
-
 // Items of "Search Type": "Exact Match", "Partial match at Beginning", "Partial match Anywhere".
 constexpr FilterMatchType kSearchTypes[] = {fdMatchExact, fdMatchStart, fdMatchAny};
 
 const QString kDone = QStringLiteral("             I am done               ");
 
 // The field a group's chosen item searches, or nullptr for "Nothing" (or no valid choice).
-const char* chosenField(const TMainForm& form, const SweepBase& b)
+const char* chosenField(const SweepBase& b, const QButtonGroup* items)
 {
-    const auto* items = form.findChild<QButtonGroup*>(QString::fromLatin1(b.group) + QStringLiteral("Items"));
     const int item = items ? items->checkedId() : 0;
     if (item < 1 || item > static_cast<int>(b.fields.size()))
         return nullptr;
@@ -35,14 +33,13 @@ const char* chosenField(const TMainForm& form, const SweepBase& b)
 
 void TMainForm::btnGOClick()
 {
-    const auto* types = findChild<QButtonGroup*>(QStringLiteral("rgpSearchItems"));
-    const int type = types ? types->checkedId() : 2;
+    const int type = m_searchType->checkedId();
     const FilterMatchType match = kSearchTypes[type >= 0 && type < 3 ? type : 2];
-    const auto* word = findChild<QLineEdit*>(QStringLiteral("edSweep"));
-    const std::string value = word ? word->text().toStdString() : std::string();
+    const std::string value = m_sweepWord->text().toStdString();
 
-    for (const SweepBase& b : kSweepBases) {
-        const char* field = chosenField(*this, b);
+    for (size_t i = 0; i < kSweepBases.size(); ++i) {
+        const SweepBase& b = kSweepBases[i];
+        const char* field = chosenField(b, m_sweepChoices[i]);
         if (!field || !basePresent(b.base))
             continue;
         Table* table = baseTable(b.base);

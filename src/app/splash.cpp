@@ -1,6 +1,7 @@
 #include "app/splash.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QEvent>
 #include <QFrame>
 #include <QLabel>
@@ -104,11 +105,19 @@ QPixmap TSplash::picture()
 
 void TSplash::FormDeactivate()
 {
-    if (m_ending)
-        return;
-    m_ending = true;
-    QApplication::restoreOverrideCursor();
-    hide();
+    if (!m_ending) {
+        m_ending = true;
+        QApplication::restoreOverrideCursor();
+        hide();
+    }
+    // A box opened over the splash while starting (an engine error) belongs to it: the splash
+    // waits for the answer and goes once the box has closed.
+    for (QDialog* d : findChildren<QDialog*>(Qt::FindDirectChildrenOnly))
+        if (d->isVisible()) {
+            connect(d, &QDialog::finished, this, &TSplash::FormDeactivate,
+                    Qt::ConnectionType(Qt::QueuedConnection | Qt::UniqueConnection));
+            return;
+        }
     deleteLater();
 }
 

@@ -12,7 +12,7 @@ public:
     // The 358 x 445 picture the window shows.
     static QPixmap picture();
     // Ends the splash: the screen cursor goes back to the arrow and the window is destroyed
-    // once the current event is handled. Runs when the window first loses activation (or the
+    // once the current event is handled (or, while a box it owns is open, once that closes). Runs when the window first loses activation (or the
     // main window first becomes active, for platforms that never activate the splash).
     void FormDeactivate();
 

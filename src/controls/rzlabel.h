@@ -47,7 +47,6 @@ public:
     void setColor(const QColor& c);
     QColor FontColor() const;
     void setFontColor(const QColor& c);
-    QWidget* FocusControl() const { return buddy(); }
     void setFocusControl(QWidget* w) { setBuddy(w); }
 
     QColor ShadowColor() const;

@@ -4,9 +4,7 @@
 #include "controls/gauge.h"
 
 #include <QEvent>
-#include <QCoreApplication>
 #include <QFontMetrics>
-#include <QKeyEvent>
 #include <QLocale>
 #include <QTimer>
 
@@ -38,33 +36,7 @@ QString longTimeFormat(const QLocale& locale)
     return out.trimmed();
 }
 
-// Sees each key press once, where it first arrives: at the window.
-class InsertKeyTracker : public QObject {
-public:
-    using QObject::QObject;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (event->type() == QEvent::KeyPress && watched->isWindowType()) {
-            const auto* key = static_cast<QKeyEvent*>(event);
-            if (key->key() == Qt::Key_Insert && !key->isAutoRepeat())
-                platform::noteInsertKeyPress();
-        }
-        return false;
-    }
-};
-
 } // namespace
-
-void TStatus::InstallInsertKeyTracker()
-{
-    auto* app = QCoreApplication::instance();
-    if (!app || app->property("_tv_insert_tracker").toBool())
-        return;
-    app->setProperty("_tv_insert_tracker", true);
-    app->installEventFilter(new InsertKeyTracker(app));
-}
 
 TStatus::TStatus(QWidget* owner)
     : TPanel(owner)

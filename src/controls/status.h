@@ -4,9 +4,8 @@
 // Caps Lock, Num Lock and Insert keys. An inner timer refreshes everything twice a second; the
 // owner only sets Caption.
 //
-// Insert has no system toggle on every platform: call TStatus::InstallInsertKeyTracker() once
-// (e.g. in main()) so every Insert key press reaches tv::platform::noteInsertKeyPress(), or
-// report the presses yourself.
+// Insert has no system toggle on every platform: the owner reports every Insert key press to
+// tv::platform::noteInsertKeyPress().
 
 #include "controls/panel.h"
 #include "platform/platform.h"
@@ -74,10 +73,6 @@ public:
     TPanel* MessagePanel() const { return m_message; }
     TGauge* Gauge() const { return m_gauge; }
     QTimer* Timer() const { return m_timer; }
-
-    // Installs (once) an application-wide watcher that reports every Insert key press to
-    // tv::platform::noteInsertKeyPress(). Needs a QGuiApplication.
-    static void InstallInsertKeyTracker();
 
     // Colour of the memory bar for a gauge value: green from 50, yellow from 20, red below.
     static QColor GaugeColor(int value);

@@ -2,7 +2,7 @@
 
 #include "data/datafolders.h"
 
-#include "dbaware/msg.h"
+#include "platform/msg.h"
 #include "platform/platform.h"
 
 #include <QCoreApplication>
@@ -259,11 +259,14 @@ const data::BaseDecl* TDM1::baseOf(const Table* table) const
 
 void TDM1::closeAll()
 {
-    for (Slot& s : slots_)
-        if (BasePresent[s.decl->number])
-            s.table->close();
-    if (DatabaseOpened)
+    for (int n : {1, 2, 3, 4, 5, 6, 7, 9, 40})
+        if (BasePresent[n])
+            if (Table* t = table(n))
+                t->close();
+    if (DatabaseOpened) {
         DBC->Close();
+        DBC->KeepConnection = false;
+    }
 }
 
 } // namespace tv

@@ -110,7 +110,7 @@ public:
     // The catalogue entry behind a table (nullptr when not one of ours).
     const data::BaseDecl* baseOf(const Table* table) const;
 
-    // Closes every opened base, then the database (the end of the program).
+    // Closes every opened base (1 to 7, 9, then 40), then the database: the end of the program.
     void closeAll();
 
 private:
@@ -120,7 +120,6 @@ private:
         DataSource* source;
     };
     const Slot* slotOf(int base) const;
-    void openBase(Slot& slot);
 
     QString dataDirectory_;
     QString privateDirectory_;

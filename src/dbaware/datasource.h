@@ -25,7 +25,6 @@ public:
 
 protected:
     void linkTo(DataSource* source);
-    DataSource* linkedSource() const { return source_; }
 
 private:
     friend class DataSource;

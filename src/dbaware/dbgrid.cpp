@@ -2,7 +2,7 @@
 
 #include "dbaware/dbcontrols.h"
 #include "dbaware/engineguard.h"
-#include "dbaware/msg.h"
+#include "platform/msg.h"
 
 #include <QEvent>
 #include <QMouseEvent>

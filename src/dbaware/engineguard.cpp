@@ -1,6 +1,6 @@
 #include "engineguard.h"
 
-#include "dbaware/msg.h"
+#include "platform/msg.h"
 
 #include <QPointer>
 #include <QSet>

@@ -1,7 +1,7 @@
 #include "fieldlink.h"
 
 #include "dbaware/engineguard.h"
-#include "dbaware/msg.h"
+#include "platform/msg.h"
 
 #include <QWidget>
 

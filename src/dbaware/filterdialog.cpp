@@ -1,6 +1,6 @@
 #include "dbaware/filterdialog.h"
 
-#include "dbaware/msg.h"
+#include "platform/msg.h"
 #include "engine/dataset/fieldtext.h"
 
 #include <QButtonGroup>
@@ -158,6 +158,13 @@ QPushButton* button(const QString& text, const char* name, QWidget* parent)
     return b;
 }
 
+QLineEdit* lineEdit(const char* name, QWidget* parent)
+{
+    auto* e = new QLineEdit(parent);
+    e->setObjectName(QLatin1String(name));
+    return e;
+}
+
 QLabel* buddyLabel(const QString& text, QWidget* buddy, QWidget* parent)
 {
     auto* l = new QLabel(text, parent);
@@ -204,8 +211,35 @@ FilterDialogForm::FilterDialogForm(FilterDialog& owner, Table& table, QWidget* p
 void FilterDialogForm::build()
 {
     auto* top = new QGridLayout(this);
-
     // Left: the field order, the All/Searched tabs and the field list.
+    top->addLayout(buildFieldChooser(), 0, 0, 2, 1);
+    // Right: by value / by range.
+    pages_ = new QTabWidget(this);
+    pages_->setObjectName(QStringLiteral("pgcMatch"));
+    pages_->addTab(buildValuePage(), QStringLiteral("By &Value"));
+    pages_->addTab(buildRangePage(), QStringLiteral("By &Range"));
+    top->addWidget(pages_, 0, 1);
+    // Bottom right: the commands.
+    top->addLayout(buildCommands(), 1, 1, Qt::AlignBottom);
+    top->setColumnStretch(1, 1);
+    connect(rbAlphabetic_, &QRadioButton::toggled, this, [this] { fillList(); });
+    connect(fieldSet_, &QTabBar::currentChanged, this, [this] { fillList(); });
+    connect(fields_, &QListWidget::currentRowChanged, this, [this] { onFieldChanged(); });
+
+    // With conditions in place, open on the searched fields and show the first of them.
+    loading_ = true;
+    bool any = false;
+    for (const Entry& e : work_)
+        any = any || e.field >= 0;
+    fieldSet_->setCurrentIndex(any ? 1 : 0);
+    loading_ = false;
+    fillList();
+    updateButtons();
+    resize(520, 340);
+}
+
+QLayout* FilterDialogForm::buildFieldChooser()
+{
     auto* order = new QGroupBox(QStringLiteral("Field Order"), this);
     order->setObjectName(QStringLiteral("grpFieldOrder"));
     auto* oh = new QHBoxLayout(order);
@@ -229,15 +263,14 @@ void FilterDialogForm::build()
     fields_->setObjectName(QStringLiteral("lstFields"));
     fields_->setMinimumWidth(160);
     left->addWidget(fields_, 1);
-    top->addLayout(left, 0, 0, 2, 1);
+    return left;
+}
 
-    // Right: by value / by range.
-    pages_ = new QTabWidget(this);
-    pages_->setObjectName(QStringLiteral("pgcMatch"));
+QWidget* FilterDialogForm::buildValuePage()
+{
     auto* byValue = new QWidget(pages_);
     auto* vv = new QVBoxLayout(byValue);
-    value_ = new QLineEdit(byValue);
-    value_->setObjectName(QStringLiteral("edValue"));
+    value_ = lineEdit("edValue", byValue);
     vv->addWidget(buddyLabel(QStringLiteral("Field &Value"), value_, byValue));
     auto* clearRow = new QHBoxLayout;
     clearRow->addWidget(value_, 1);
@@ -266,23 +299,25 @@ void FilterDialogForm::build()
     showDefaultMatch();
     vv->addWidget(case_);
     vv->addStretch(1);
-    pages_->addTab(byValue, QStringLiteral("By &Value"));
+    return byValue;
+}
 
+QWidget* FilterDialogForm::buildRangePage()
+{
     auto* byRange = new QWidget(pages_);
     auto* rv = new QVBoxLayout(byRange);
-    from_ = new QLineEdit(byRange);
-    from_->setObjectName(QStringLiteral("edRangeFrom"));
-    to_ = new QLineEdit(byRange);
-    to_->setObjectName(QStringLiteral("edRangeTo"));
+    from_ = lineEdit("edRangeFrom", byRange);
+    to_ = lineEdit("edRangeTo", byRange);
     rv->addWidget(buddyLabel(QStringLiteral("&Starting Range"), from_, byRange));
     rv->addWidget(clearable(from_, QStringLiteral("Clear"), "btnClearFrom", byRange));
     rv->addWidget(buddyLabel(QStringLiteral("En&ding Range"), to_, byRange));
     rv->addWidget(clearable(to_, QStringLiteral("Clear"), "btnClearTo", byRange));
     rv->addStretch(1);
-    pages_->addTab(byRange, QStringLiteral("By &Range"));
-    top->addWidget(pages_, 0, 1);
+    return byRange;
+}
 
-    // Bottom right: the commands.
+QLayout* FilterDialogForm::buildCommands()
+{
     auto* commands = new QHBoxLayout;
     newSearch_ = button(QStringLiteral("&New Search"), "btnNewSearch", this);
     QPushButton* summary = button(QStringLiteral("View Su&mmary"), "btnViewSummary", this);
@@ -293,27 +328,11 @@ void FilterDialogForm::build()
     box->button(QDialogButtonBox::Ok)->setObjectName(QStringLiteral("btnOK"));
     box->button(QDialogButtonBox::Cancel)->setObjectName(QStringLiteral("btnCancel"));
     commands->addWidget(box);
-    top->addLayout(commands, 1, 1, Qt::AlignBottom);
-    top->setColumnStretch(1, 1);
-
     connect(box, &QDialogButtonBox::accepted, this, &FilterDialogForm::accept);
     connect(box, &QDialogButtonBox::rejected, this, &FilterDialogForm::reject);
     connect(newSearch_, &QPushButton::clicked, this, &FilterDialogForm::newSearch);
     connect(summary, &QPushButton::clicked, this, &FilterDialogForm::viewSummary);
-    connect(rbAlphabetic_, &QRadioButton::toggled, this, [this] { fillList(); });
-    connect(fieldSet_, &QTabBar::currentChanged, this, [this] { fillList(); });
-    connect(fields_, &QListWidget::currentRowChanged, this, [this] { onFieldChanged(); });
-
-    // With conditions in place, open on the searched fields and show the first of them.
-    loading_ = true;
-    bool any = false;
-    for (const Entry& e : work_)
-        any = any || e.field >= 0;
-    fieldSet_->setCurrentIndex(any ? 1 : 0);
-    loading_ = false;
-    fillList();
-    updateButtons();
-    resize(520, 340);
+    return commands;
 }
 
 int FilterDialogForm::entryOf(int field) const

@@ -17,6 +17,7 @@
 
 class QButtonGroup;
 class QCheckBox;
+class QLayout;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
@@ -91,8 +92,6 @@ public:
 
     // The working copy as it stands (the entries of the selected field taken in).
     FilterConditions conditions();
-    // Conditions as they were when the dialog opened (labels resolved).
-    const FilterConditions& initialConditions() const { return initial_; }
     // Selects a field of the list by its display label; false when it is not listed.
     bool selectField(const QString& label);
     // Display label of the selected field (empty when none).
@@ -111,6 +110,11 @@ private:
         int field;   // -1: belongs to no field of the table (kept as it is)
     };
     void build();
+    // The parts of the form, made in tab order.
+    QLayout* buildFieldChooser();
+    QWidget* buildValuePage();
+    QWidget* buildRangePage();
+    QLayout* buildCommands();
     void fillList();
     void onFieldChanged();
     void showField(int field);

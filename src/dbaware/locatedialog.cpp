@@ -1,6 +1,6 @@
 #include "dbaware/locatedialog.h"
 
-#include "dbaware/msg.h"
+#include "platform/msg.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>

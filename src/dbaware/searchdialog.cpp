@@ -3,7 +3,7 @@
 #include "dbaware/datasource.h"
 #include "dbaware/dbgrid.h"
 #include "dbaware/engineguard.h"
-#include "dbaware/msg.h"
+#include "platform/msg.h"
 
 #include <QComboBox>
 #include <QCoreApplication>

@@ -4,7 +4,7 @@
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QMessageBox>
+#include "platform/msg.h"
 #include <QCoreApplication>
 #include <QPainter>
 #include <QPainterPath>
@@ -35,7 +35,7 @@ uint16_t TTips::TipsCount() const
 bool TTips::Execute(QWidget* parent)
 {
     if (tips_.size() > 0xFFFF) {
-        QMessageBox::critical(parent, QCoreApplication::applicationName(), QStringLiteral("Range check error"));
+        msg::notify(msg::Icon::Critical, QCoreApplication::applicationName(), QStringLiteral("Range check error"), parent);
         return false;
     }
     TTipForm form(parent);

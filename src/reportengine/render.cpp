@@ -1,5 +1,6 @@
 #include "render.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFontMetricsF>
 #include <QPainter>
@@ -146,7 +147,7 @@ bool writePdf(const Document& doc, const QString& fileName, QString* error)
     QPdfWriter writer(&file);
     writer.setResolution(1200);
     writer.setTitle(doc.title);
-    writer.setCreator(QStringLiteral("Tipvault"));
+    writer.setCreator(QCoreApplication::applicationName());
     setupPaper(writer, doc);
     QPainter painter;
     if (!painter.begin(&writer)) {

@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QMessageBox>
+#include <QCoreApplication>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -21,6 +22,17 @@
 #include <memory>
 
 namespace tv::report {
+
+namespace {
+
+// The captions of the report windows and the name of the PDF file written when there is no
+// printer carry the program's name, as the program has given it to the application.
+QString programName()
+{
+    return QCoreApplication::applicationName();
+}
+
+} // namespace
 
 QPrinter& currentPrinter()
 {
@@ -52,7 +64,7 @@ std::unique_ptr<QProgressDialog> progressWindow(QWidget* parent, const QString& 
 
 void showError(QWidget* parent, const QString& text)
 {
-    QMessageBox::critical(parent, QStringLiteral("Tipvault"), text);
+    QMessageBox::critical(parent, programName(), text);
 }
 
 } // namespace
@@ -107,9 +119,9 @@ static QString noPrinterFileName()
     QString dir = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     if (dir.isEmpty() || !QDir().mkpath(dir))
         dir = QDir::homePath();
-    QString name = QDir(dir).filePath(QStringLiteral("Tipvault report.pdf"));
+    QString name = QDir(dir).filePath(programName() + QStringLiteral(" report.pdf"));
     for (int n = 2; QFileInfo::exists(name); ++n)
-        name = QDir(dir).filePath(QStringLiteral("Tipvault report (%1).pdf").arg(n));
+        name = QDir(dir).filePath(programName() + QStringLiteral(" report (%1).pdf").arg(n));
     return name;
 }
 
@@ -154,11 +166,11 @@ bool printWithProgress(const Document& doc, QWidget* parent)
             text += QStringLiteral(" The unfinished file \"%1\" was removed.").arg(QDir::toNativeSeparators(pdfFile));
         else if (pdfFile.isEmpty())
             text += QStringLiteral(" The pages already sent may still come out of the printer.");
-        QMessageBox::information(parent, QStringLiteral("Tipvault"), text);
+        QMessageBox::information(parent, programName(), text);
         return false;
     }
     if (!toFile.isEmpty())
-        QMessageBox::information(parent, QStringLiteral("Tipvault"),
+        QMessageBox::information(parent, programName(),
                                  QStringLiteral("No printer is installed. The report was written to \"%1\".").arg(QDir::toNativeSeparators(toFile)));
     return true;
 }
@@ -175,7 +187,7 @@ bool printSetup(QWidget* owner, const QString& dialogName)
 {
     if (QPrinterInfo::availablePrinters().isEmpty()) {
         // An empty printer list would only print nothing: say so, and offer a PDF file.
-        QMessageBox box(QMessageBox::Information, QStringLiteral("Tipvault"), QStringLiteral("No printer is installed."),
+        QMessageBox box(QMessageBox::Information, programName(), QStringLiteral("No printer is installed."),
                         QMessageBox::NoButton, owner);
         box.setObjectName(dialogName);
         box.setInformativeText(QStringLiteral("Reports can be printed to a PDF file instead."));

@@ -5,7 +5,7 @@
 #include "reportengine/previewwindow.h"
 #include "reportengine/reportrun.h"
 
-#include <QMessageBox>
+#include "platform/msg.h"
 
 namespace tv::reports {
 
@@ -76,7 +76,7 @@ void ReportCommand::btnPreviewClick(const ActivePage& active, int operation)
 {
     ReportHolder* holder = chooseReport(active);
     if (!holder) {
-        QMessageBox::information(mainWindow_, kCaption, QStringLiteral("There is no report for this page."));
+        msg::notify(msg::Icon::Information, kCaption, QStringLiteral("There is no report for this page."), mainWindow_);
         return;
     }
     run(holder, operation);
@@ -88,7 +88,8 @@ void ReportCommand::run(ReportHolder* holder, int operation)
         return;
     const Table* table = holder->boundTable();
     if (!table || !table->isOpen()) {
-        QMessageBox::critical(mainWindow_, kCaption, QStringLiteral("Cannot perform this operation on a closed dataset"));
+        msg::notify(msg::Icon::Critical, kCaption, QStringLiteral("Cannot perform this operation on a closed dataset"),
+                    mainWindow_);
         return;
     }
     report::GenerateOptions options;
@@ -102,7 +103,7 @@ void ReportCommand::run(ReportHolder* holder, int operation)
             report::printLayout(holder->layout(), mainWindow_, options);
         }
     } catch (const EngineError& e) {
-        QMessageBox::critical(mainWindow_, kCaption, QString::fromStdString(e.what()));
+        msg::notify(msg::Icon::Critical, kCaption, QString::fromStdString(e.what()), mainWindow_);
     }
 }
 

@@ -2,11 +2,13 @@
 // and level word, the private base's date box with its calendar, the tip and about windows.
 
 #include "apptest.h"
+#include "support/modalhelper.h"
 
 #include "dbaware/dbcontrols.h"
 #include "dialogs/aboutbox.h"
 #include "dialogs/calendar.h"
 #include "dialogs/tips.h"
+#include "platform/platform.h"
 
 #include <QAction>
 #include <QApplication>
@@ -22,24 +24,6 @@
 using namespace apptest;
 
 namespace {
-
-// Runs `act` on the next modal window (polling for it).
-void onModal(std::function<void(QWidget*)> act)
-{
-    auto* timer = new QTimer;
-    auto tries = std::make_shared<int>(300);
-    QObject::connect(timer, &QTimer::timeout, [timer, act, tries] {
-        if (QWidget* w = QApplication::activeModalWidget()) {
-            timer->deleteLater();
-            timer->stop();
-            act(w);
-        } else if (--*tries == 0) {
-            timer->deleteLater();
-            timer->stop();
-        }
-    });
-    timer->start(10);
-}
 
 // Gives a pane the keyboard focus inside the (activated) main window.
 void focusPane(Session& s, QWidget* pane)
@@ -117,8 +101,16 @@ private slots:
         focusPane(s, memo);
         memo->selectAll();
         QApplication::clipboard()->clear();
-        s.form().action("MnuCopy")->trigger();
+        s.action("MnuCopy")->trigger();
         QCOMPARE(QApplication::clipboard()->text(), memo->toPlainText());
+
+        // Every Insert press on a control of the window flips the status bar's toggle once.
+        tv::platform::resetInsertState();
+        QTest::keyClick(memo, Qt::Key_Insert);
+        QVERIFY(tv::platform::insertOn());
+        QTest::keyClick(memo, Qt::Key_Insert);
+        QTest::keyClick(memo, Qt::Key_A);
+        QVERIFY(!tv::platform::insertOn());
     }
 
     void answerPaneServesTheQuestionPaneToo()
@@ -148,11 +140,15 @@ private slots:
         // focus going on to another control takes them away.
         s.form().menuBar()->setFocus(Qt::MenuBarFocusReason);
         QTRY_VERIFY(s.form().menuBar()->hasFocus());
-        for (const char* n : {"mnuCut", "MnuCopy", "MnuPaste"})
-            QVERIFY(s.form().action(n)->isEnabled());
+        QCOMPARE(s.clipboardToolsOn(), 6);
         s.w("SpeedPanel")->setFocus();
-        QTRY_VERIFY(!s.form().action("MnuCopy")->isEnabled());
-        QVERIFY(!s.w("BtnCopy")->isEnabled());
+        QTRY_COMPARE(s.clipboardToolsOn(), 0);
+        // So does the focus going to a control of another page.
+        question->setFocus();
+        QTRY_COMPARE(s.clipboardToolsOn(), 6);
+        s.showPage(6);
+        s.w("wwDBGrid6")->setFocus();
+        QTRY_COMPARE(s.clipboardToolsOn(), 0);
     }
 
     void pasteIntoThePrivateMemoStartsAnEditKeptUntilPost()
@@ -215,7 +211,7 @@ private slots:
         QVERIFY(box);
         const QString before = box->text();
         QDate opened;
-        onModal([&](QWidget* w) {
+        whenModal([&](QWidget* w) {
             auto* cal = qobject_cast<tv::TMyCalendar*>(w);
             QVERIFY(cal);
             opened = cal->Calendar1->selectedDate();
@@ -232,7 +228,7 @@ private slots:
         QCOMPARE(notes->state(), tv::TableState::Browse);
 
         // Esc leaves the date alone; the record stays in editing all the same.
-        onModal([](QWidget* w) { QTest::keyClick(w, Qt::Key_Escape); });
+        whenModal([](QWidget* w) { QTest::keyClick(w, Qt::Key_Escape); });
         box->clickButton();
         QCOMPARE(QString::fromStdString(notes->displayText("Date")), QString("7/4/1998"));
         QCOMPARE(notes->state(), tv::TableState::Edit);
@@ -253,10 +249,10 @@ private slots:
         box->selectAll();
         QTest::keyClicks(box, "12/25/9");
         QCOMPARE(notes->state(), tv::TableState::Edit);
-        BoxAnswerer ok({QMessageBox::Ok});
+        ModalAnswerer ok{QMessageBox::Ok};
         s.click("btnPostRecord");
-        QCOMPARE(ok.texts.size(), 1);
-        QVERIFY2(ok.texts.first().contains("Date"), qPrintable(ok.texts.first()));
+        QCOMPARE(ok.texts().size(), 1);
+        QVERIFY2(ok.texts().first().contains("Date"), qPrintable(ok.texts().first()));
         QCOMPARE(notes->state(), tv::TableState::Edit);
         // Completed, the same date posts.
         QTest::keyClicks(box, "8");
@@ -273,7 +269,7 @@ private slots:
         QVERIFY(s.form().Tips1());
         QCOMPARE(s.form().Tips1()->TipsCount(), uint16_t(10));
         QString tipCaption;
-        onModal([&](QWidget* w) {
+        whenModal([&](QWidget* w) {
             tipCaption = w->windowTitle();
             qobject_cast<tv::TTipForm*>(w)->Ok->click();
         });
@@ -281,7 +277,7 @@ private slots:
         QCOMPARE(tipCaption, QString("Tip of the Day"));
 
         QString aboutCaption;
-        onModal([&](QWidget* w) {
+        whenModal([&](QWidget* w) {
             aboutCaption = w->windowTitle();
             qobject_cast<tv::TAboutBoxForm*>(w)->BitBtn1->click();
         });

@@ -5,7 +5,6 @@
 #include "controls/syscolors.h"
 #include "writeset.h"
 
-#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -64,32 +63,6 @@ void BaseFolder::damage(const QString& file) const
     }
 }
 
-BoxAnswerer::BoxAnswerer(std::vector<QMessageBox::StandardButton> answers) : m_answers(std::move(answers))
-{
-    m_timer = startTimer(20);
-}
-
-BoxAnswerer::~BoxAnswerer()
-{
-    killTimer(m_timer);
-}
-
-void BoxAnswerer::poll()
-{
-    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-    if (!box || !box->isVisible() || m_answers.empty())
-        return;
-    const QMessageBox::StandardButton answer = m_answers.front();
-    QAbstractButton* b = box->button(answer);
-    if (!b)
-        return;
-    texts << box->text();
-    captions << box->windowTitle();
-    if (m_answers.size() > 1)
-        m_answers.erase(m_answers.begin());
-    b->click();
-}
-
 Session::Session(const QString& folder)
 {
     tv::app::createDataModule(folder);
@@ -107,9 +80,34 @@ Session::~Session()
     tv::app::destroyDataModule();
 }
 
+QWidget* control(const QWidget* window, const char* name)
+{
+    return window->findChild<QWidget*>(QString::fromLatin1(name));
+}
+
+QAction* action(const QWidget* window, const char* name)
+{
+    return window->findChild<QAction*>(QString::fromLatin1(name));
+}
+
 QWidget* Session::w(const char* name) const
 {
-    return m_form->control(name);
+    return control(m_form.get(), name);
+}
+
+QAction* Session::action(const char* name) const
+{
+    return apptest::action(m_form.get(), name);
+}
+
+int Session::clipboardToolsOn() const
+{
+    int on = 0;
+    for (const char* n : {"BtnCut", "BtnCopy", "btnPaste"})
+        on += w(n)->isEnabled();
+    for (const char* n : {"mnuCut", "MnuCopy", "MnuPaste"})
+        on += action(n)->isEnabled();
+    return on;
 }
 
 void Session::click(const char* name) const

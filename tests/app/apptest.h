@@ -3,8 +3,9 @@
 // window over a chosen set of them, clicks on named controls and answers to modal boxes.
 
 #include "app/mainform.h"
+#include "support/modalanswerer.h"
 
-#include <QMessageBox>
+#include <QAction>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -30,27 +31,15 @@ private:
     QTemporaryDir m_dir;
 };
 
+// A named control or menu entry of a window (nullptr when there is none).
+QWidget* control(const QWidget* window, const char* name);
+QAction* action(const QWidget* window, const char* name);
+
 // Every base file name of the sample set.
 QStringList allBaseFiles();
 
-// Answers the next modal box(es): polls QApplication::activeModalWidget() and presses the
-// button with the given role/text. Keeps the texts of the boxes it answered.
-class BoxAnswerer : public QObject {
-public:
-    // Each answer is used for one box, in order; the last one repeats.
-    explicit BoxAnswerer(std::vector<QMessageBox::StandardButton> answers);
-    ~BoxAnswerer() override;
-    QStringList texts;      // the text of every box answered
-    QStringList captions;   // its window caption
-
-private:
-    void poll();
-    std::vector<QMessageBox::StandardButton> m_answers;
-    int m_timer = 0;
-
-protected:
-    void timerEvent(QTimerEvent*) override { poll(); }
-};
+// Answers modal boxes and keeps what they said.
+using tvtest::ModalAnswerer;
 
 // The data module over `folder` and a main window on it, shown.
 class Session {
@@ -59,6 +48,9 @@ public:
     ~Session();
     tv::app::TMainForm& form() { return *m_form; }
     QWidget* w(const char* name) const;
+    QAction* action(const char* name) const;
+    // How many of the six clipboard tools (three buttons, three Edit menu entries) are on.
+    int clipboardToolsOn() const;
     // A real mouse click on a named button (must be visible and enabled to act).
     void click(const char* name) const;
     void showPage(int tab) const;

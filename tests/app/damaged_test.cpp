@@ -3,7 +3,7 @@
 
 #include "apptest.h"
 
-#include "../dbaware/support/modalscript.h"
+#include "support/modalscript.h"
 #include "app/datamodule.h"
 #include "app/program.h"
 #include "dbaware/engineguard.h"
@@ -91,16 +91,16 @@ private slots:
                         QFile::remove(path);
                         QFile::copy(QDir(all.path()).filePath(companion), path);
                     });
-                    BoxAnswerer ok({QMessageBox::Ok});
+                    ModalAnswerer ok{QMessageBox::Ok};
                     Program p(bases.path());
                     QVERIFY2(!p.terminating(), qPrintable(what));
                     for (int n : kAllBases)
                         QVERIFY2(n == base || tv::app::basePresent(n), qPrintable(what));
-                    QVERIFY2(ok.texts.size() <= 1, qPrintable(what));
+                    QVERIFY2(ok.texts().size() <= 1, qPrintable(what));
                     if (!tv::app::basePresent(base)) {
-                        QVERIFY2(ok.texts.size() == 1 && ok.texts.front().contains(companion, Qt::CaseInsensitive),
-                                 qPrintable(what + QStringLiteral(": ") + ok.texts.join(QLatin1Char('|'))));
-                        QCOMPARE(ok.captions.front(), QStringLiteral("Tipvault"));
+                        QVERIFY2(ok.texts().size() == 1 && ok.texts().front().contains(companion, Qt::CaseInsensitive),
+                                 qPrintable(what + QStringLiteral(": ") + ok.texts().join(QLatin1Char('|'))));
+                        QCOMPARE(ok.captions().front(), QStringLiteral("Tipvault"));
                     }
                 }
             }
@@ -113,24 +113,24 @@ private slots:
     {
         BaseFolder bases;
         scribbleBlobPointers(QDir(bases.path()).filePath(QStringLiteral("Filesd32.db")), "Comments");
-        BoxAnswerer ok({QMessageBox::Ok});
+        ModalAnswerer ok{QMessageBox::Ok};
         Program p(bases.path());
         QVERIFY(tv::app::basePresent(4));
         p.show();
         tv::app::TMainForm& form = *p.mainForm();
         auto click = [&](const char* name) {
-            QWidget* b = form.control(name);
+            QWidget* b = control(&form, name);
             QTest::mouseClick(b, Qt::LeftButton, {}, b->rect().center());
         };
         qsizetype seen = 0;
         auto step = [&](const char* what, const std::function<void()>& fn) {
             fn();
             QTest::qWait(60);
-            QVERIFY2(ok.texts.size() - seen <= 1, qPrintable(QString::fromLatin1(what) + QStringLiteral(": ") + ok.texts.join(QLatin1Char('|'))));
-            seen = ok.texts.size();
+            QVERIFY2(ok.texts().size() - seen <= 1, qPrintable(QString::fromLatin1(what) + QStringLiteral(": ") + ok.texts().join(QLatin1Char('|'))));
+            seen = ok.texts().size();
             QVERIFY(form.isVisible());
         };
-        auto* forum = form.control("rgpDelphi")->findChild<QButtonGroup*>();
+        auto* forum = control(&form, "rgpDelphi")->findChild<QButtonGroup*>();
         step("page", [&] { form.findChild<QTabWidget*>(QStringLiteral("PageControl1"))->setCurrentIndex(4); });
         step("view", [&] { click("btnGridSwitch"); });
         step("forum Delphi", [&] { forum->button(0)->click(); });
@@ -138,8 +138,8 @@ private slots:
         for (const char* b : {"btnLast", "btnFirst", "btnForward", "btnForward", "btnForward"})
             step(b, [&] { click(b); });
         step("sweep", [&] {
-            form.control("rgpCSI")->findChild<QButtonGroup*>()->button(3)->setChecked(true);   // "Comments"
-            auto* word = static_cast<QLineEdit*>(form.control("edSweep"));
+            control(&form, "rgpCSI")->findChild<QButtonGroup*>()->button(3)->setChecked(true);   // "Comments"
+            auto* word = static_cast<QLineEdit*>(control(&form, "edSweep"));
             word->setText(QStringLiteral("zzz"));
             click("btnGO");
         });
@@ -165,8 +165,8 @@ private slots:
         for (auto* w : QApplication::topLevelWidgets())
             if (qobject_cast<tv::report::PreviewWindow*>(w))
                 w->close();
-        QVERIFY(!ok.texts.isEmpty());
-        for (const QString& t : ok.texts)
+        QVERIFY(!ok.texts().isEmpty());
+        for (const QString& t : ok.texts())
             QVERIFY2(t.contains(QStringLiteral("Filesd32.mb"), Qt::CaseInsensitive) || t.contains(QStringLiteral("No match"), Qt::CaseInsensitive) ||
                          t.contains(QStringLiteral("done"), Qt::CaseInsensitive),
                      qPrintable(t));

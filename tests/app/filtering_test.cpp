@@ -4,7 +4,7 @@
 
 #include "apptest.h"
 
-#include "../dbaware/support/modalscript.h"
+#include "support/modalscript.h"
 #include "app/datamodule.h"
 #include "dbaware/dbgrid.h"
 #include "dbaware/filterdialog.h"
@@ -144,11 +144,11 @@ private slots:
             f->reject();
         });
         s.showPage(0);
-        s.form().action("mnuFilter")->trigger();
+        s.action("mnuFilter")->trigger();
         QCOMPARE(opened, s.form().filterDialog(9));
         for (int tab : {0, 8, 10}) {
             s.showPage(tab);
-            s.form().action("mnuNoFilter")->trigger();
+            s.action("mnuNoFilter")->trigger();
             QCOMPARE(t9->filterConditions(), conditions9);
         }
 
@@ -159,7 +159,7 @@ private slots:
                 searched = s.form().searchDialog()->searchTable();
                 f->reject();
             });
-            s.form().action("mnuSearch")->trigger();
+            s.action("mnuSearch")->trigger();
             return searched;
         };
         QCOMPARE(searchOn(2), tv::app::baseTable(2));
@@ -182,7 +182,7 @@ private slots:
 
         script.on<tv::LocateDialogForm>([](tv::LocateDialogForm* f) { f->reject(); });
         s.showPage(10);
-        s.form().action("mnuLocate")->trigger();
+        s.action("mnuLocate")->trigger();
         QVERIFY(script.done());
         QCOMPARE(s.form().locateDialog()->dataSource(), tv::app::baseDataSource(9));
     }
@@ -239,9 +239,9 @@ private slots:
         s.showPage(1);
         ModalScript script;
         script.answer().answer().answer().answer();
-        s.form().action("mnuFilter")->trigger();
-        s.form().action("mnuSearch")->trigger();
-        s.form().action("mnuLocate")->trigger();
+        s.action("mnuFilter")->trigger();
+        s.action("mnuSearch")->trigger();
+        s.action("mnuLocate")->trigger();
         s.form().btnLocateNextClick();
         QVERIFY(script.done());
         QCOMPARE(script.texts,
@@ -254,7 +254,7 @@ private slots:
                                            QMessageBox::Warning}));
         QCOMPARE(script.captions.value(0), QStringLiteral("Tipvault"));
         // Cancel Filter on the page of a missing base changes nothing and says nothing.
-        s.form().action("mnuNoFilter")->trigger();
+        s.action("mnuNoFilter")->trigger();
         QVERIFY(tv::app::baseTable(1)->filterConditions().empty());
     }
 };

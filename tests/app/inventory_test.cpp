@@ -3,7 +3,7 @@
 
 #include "apptest.h"
 
-#include "app/pagecontent.h"
+#include "data/catalogue.h"
 #include "controls/explbtn.h"
 #include "controls/rzlabel.h"
 #include "controls/status.h"
@@ -146,7 +146,7 @@ private slots:
             {"Help", "mnuAbout", "About...", 0, {}},
         };
         for (const E& e : entries) {
-            QAction* a = m_s->form().action(e.name);
+            QAction* a = m_s->action(e.name);
             QVERIFY2(a, e.name);
             QCOMPARE(a->text(), QString::fromLatin1(e.text));
             QCOMPARE(a->property("Tag").toInt(), e.tag);
@@ -183,31 +183,32 @@ private slots:
         QVERIFY(pc->tabBar()->font().bold());
         QCOMPARE(pc->tabBar()->font().pixelSize(), 12);
 
-        for (const tv::app::PageContent& c : tv::app::pageContents()) {
-            const auto& e = tv::app::kPages[static_cast<size_t>(c.tab)];
+        for (const auto& e : tv::app::kPages) {
+            if (!tv::app::isBasePage(e.tab))
+                continue;
             auto* grid = qobject_cast<tv::DBGrid*>(m_s->w(e.grid));
             QVERIFY2(grid, e.grid);
-            QVERIFY(grid->parentWidget() == pc->widget(c.tab));
+            QVERIFY(grid->parentWidget() == pc->widget(e.tab));
             QCOMPARE(grid->property("Tag").toInt(), e.base);
             QVERIFY(!grid->isHidden());
-            QCOMPARE(grid->isReadOnly(), c.tab != tv::app::kPrivatePage);
+            QCOMPARE(grid->isReadOnly(), e.tab != tv::app::kPrivatePage);
             QVERIFY(grid->dataSource() != nullptr);
-            // Every listed column whose field the table has shows with its title and width.
+            // Every visible field of the base shows, in the catalogue's order, with its label and width.
             tv::GridModel* model = grid->gridModel();
             int col = 0;
-            for (const tv::app::ColumnSpec& spec : c.columns) {
-                if (c.tab == 5 && QByteArray(spec.field) == "VERSION")
-                    continue;   // names no field of the base: no column
-                QCOMPARE(model->fieldNameOf(col).toUpper(), QString::fromLatin1(spec.field).toUpper());
-                QCOMPARE(model->headerData(col, Qt::Horizontal).toString(), QString::fromLatin1(spec.title));
-                QCOMPARE(model->widthOf(col), spec.widthChars);
+            for (const tv::data::FieldDecl& f : tv::data::baseByNumber(e.base)->fields) {
+                if (!f.visible)
+                    continue;
+                const QString title = QString::fromLatin1(tv::data::displayLabel(f));
+                QCOMPARE(model->fieldNameOf(col).toUpper(), QString::fromLatin1(f.name).toUpper());
+                QCOMPARE(model->headerData(col, Qt::Horizontal).toString(), title);
+                QCOMPARE(model->widthOf(col), f.displayWidth);
                 // Real values as long as the declared width, and the title, show unelided.
                 const int room = grid->columnWidth(col) - 1;   // less the grid line
-                QVERIFY(QFontMetrics(grid->horizontalHeader()->font())
-                                .horizontalAdvance(QString::fromLatin1(spec.title)) + 6 <= room);
+                QVERIFY(QFontMetrics(grid->horizontalHeader()->font()).horizontalAdvance(title) + 6 <= room);
                 for (int row = 0; row < std::min(model->rowCount(), 400); ++row) {
                     const QModelIndex cell = model->index(row, col);
-                    if (cell.data().toString().size() <= spec.widthChars)
+                    if (cell.data().toString().size() <= f.displayWidth)
                         QVERIFY2(grid->sizeHintForIndex(cell).width() <= room,
                                  qPrintable(e.grid + QStringLiteral(": ") + cell.data().toString()));
                 }
@@ -307,11 +308,12 @@ private slots:
 
     void missingBaseNoticesCarryTheirTexts()
     {
-        for (const tv::app::PageContent& c : tv::app::pageContents()) {
-            const auto& e = tv::app::kPages[static_cast<size_t>(c.tab)];
-            auto* a = qobject_cast<tv::TRzLabel*>(m_s->w(e.missingA));
-            auto* b = qobject_cast<tv::TRzLabel*>(m_s->w(e.missingB));
-            QVERIFY2(a && b, e.missingA);
+        for (const auto& c : tv::app::kPages) {
+            if (!tv::app::isBasePage(c.tab))
+                continue;
+            auto* a = qobject_cast<tv::TRzLabel*>(m_s->w(c.missingA));
+            auto* b = qobject_cast<tv::TRzLabel*>(m_s->w(c.missingB));
+            QVERIFY2(a && b, c.missingA);
             QCOMPARE(a->Caption(), QString::fromUtf8(c.noticeA));
             QCOMPARE(b->Caption(), QString::fromUtf8(c.noticeB));
             QCOMPARE(a->geometry(), QRect(147, 59, 360, 63));

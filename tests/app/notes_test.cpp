@@ -115,12 +115,12 @@ private slots:
             shape();
             const auto onDisk = notesOnDisk(bases.path());
             const int64_t expected = onDisk.empty() ? 1 : onDisk.rbegin()->first + 1;
-            BoxAnswerer ok({QMessageBox::Ok});
+            ModalAnswerer ok{QMessageBox::Ok};
             s.click("btnInsert");
             QCOMPARE(t9->asInteger(0), expected);
             t9->setText("Topic", topic);
             s.click("btnPostRecord");
-            QCOMPARE(ok.texts, QStringList());
+            QCOMPARE(ok.texts(), QStringList());
             QCOMPARE(notesOnDisk(bases.path()).at(expected), std::string(topic));
         }
     }
@@ -137,7 +137,7 @@ private slots:
         {
             WritesFail full;
             {
-                BoxAnswerer boxes({QMessageBox::Ok, QMessageBox::Yes, QMessageBox::Ok});
+                ModalAnswerer boxes{QMessageBox::Ok, QMessageBox::Yes, QMessageBox::Ok};
                 s.click("btnInsert");
                 noteA = t9->asInteger(0);
                 t9->setText("Topic", "Posted while the disk is full");
@@ -145,16 +145,16 @@ private slots:
                 QCOMPARE(t9->state(), tv::TableState::Browse);
                 t9->first();
                 s.click("btnDelete");
-                QCOMPARE(boxes.texts.size(), 3);
-                QVERIFY(boxes.texts[0].contains(QStringLiteral("not on disk yet")));
+                QCOMPARE(boxes.texts().size(), 3);
+                QVERIFY(boxes.texts()[0].contains(QStringLiteral("not on disk yet")));
                 QVERIFY(t9->hasUnsavedChanges());
             }
 
             // Exit asks; trying again fails again and asks again; staying keeps everything.
-            BoxAnswerer exit({QMessageBox::Yes, QMessageBox::Retry, QMessageBox::Cancel});
+            ModalAnswerer exit{QMessageBox::Yes, QMessageBox::Retry, QMessageBox::Cancel};
             s.form().ExitItemClick();
-            QCOMPARE(exit.texts.size(), 3);
-            QVERIFY(exit.texts[1].contains(QStringLiteral("not on disk")));
+            QCOMPARE(exit.texts().size(), 3);
+            QVERIFY(exit.texts()[1].contains(QStringLiteral("not on disk")));
             QVERIFY(t9->isOpen() && t9->hasUnsavedChanges());
             QCOMPARE(notesOnDisk(bases.path()), original);
         }
@@ -172,20 +172,20 @@ private slots:
         // saved.
         {
             WritesFail full;
-            BoxAnswerer ok({QMessageBox::Ok});
+            ModalAnswerer ok{QMessageBox::Ok};
             s.click("btnEditRecord");
             t9->setText("Topic", "Edited while the disk is full");
             s.click("btnPostRecord");
-            QCOMPARE(ok.texts.size(), 1);
+            QCOMPARE(ok.texts().size(), 1);
         }
         const int64_t edited = t9->asInteger(0);
         s.click("btnInsert");
         t9->setInteger(0, noteA);
         {
-            BoxAnswerer leave({QMessageBox::Yes, QMessageBox::Discard});
+            ModalAnswerer leave{QMessageBox::Yes, QMessageBox::Discard};
             s.form().ExitItemClick();
-            QCOMPARE(leave.texts.size(), 2);
-            QVERIFY(leave.texts[1].contains(QStringLiteral("Key violation")));
+            QCOMPARE(leave.texts().size(), 2);
+            QVERIFY(leave.texts()[1].contains(QStringLiteral("Key violation")));
         }
         QVERIFY(!t9->isOpen());
         onDisk = notesOnDisk(bases.path());
@@ -204,10 +204,10 @@ private slots:
         const std::string typed = "Tea \u2615 at the caf\u00e9 \u65e5\u672c \u2615";
         t9->setText("Topic", typed);
         {
-            BoxAnswerer ok({QMessageBox::Ok});
+            ModalAnswerer ok{QMessageBox::Ok};
             s.click("btnPostRecord");
-            QCOMPARE(ok.texts.size(), 1);
-            const QString text = ok.texts.front();
+            QCOMPARE(ok.texts().size(), 1);
+            const QString text = ok.texts().front();
             QVERIFY2(text.contains(QStringLiteral("'Topic'")) && text.count(QString::fromUtf8("\u2615")) == 1
                          && text.contains(QStringLiteral("U+2615")) && text.contains(QString::fromUtf8("\u65e5"))
                          && text.contains(QString::fromUtf8("\u672c")) && !text.contains(QString::fromUtf8("\u00e9")),

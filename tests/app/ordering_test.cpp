@@ -129,7 +129,7 @@ private slots:
         const QStringList qa = captions(popUpIndexMenu(s));
         QVERIFY(qa.contains(QStringLiteral("ByCategory")) && qa.front() == QStringLiteral("Number"));
         s.showPage(0);
-        s.form().action("mnuSort")->trigger();
+        s.action("mnuSort")->trigger();
         menu->hide();
         QCOMPARE(captions(menu), qa);
         // Page 4 lists the indexes of the forum list on view.
@@ -150,7 +150,7 @@ private slots:
         QWidget* b = s.w("btnDBIndex");
         for (bool fromMenu : {false, true}) {
             if (fromMenu)
-                s.form().action("mnuSort")->trigger();
+                s.action("mnuSort")->trigger();
             else
                 s.click("btnDBIndex");
             QMenu* menu = s.form().indexChooser()->Menu();
@@ -266,7 +266,7 @@ private slots:
         Session s(bases.path());
         QMenu* menu = s.form().indexChooser()->Menu();
         auto attempt = [&](bool expectMenu) {
-            s.form().action("mnuSort")->trigger();
+            s.action("mnuSort")->trigger();
             QCOMPARE(menu->isVisible(), expectMenu);
             QCOMPARE(QApplication::activePopupWidget() != nullptr, expectMenu);
             menu->hide();
@@ -296,7 +296,7 @@ private slots:
         const QStringList swag = captions(popUpIndexMenu(s));
         QVERIFY(swag.contains(QStringLiteral("BySubject")));
         s.showPage(1);   // base 1 is missing: the entries are not rebuilt
-        s.form().action("mnuSort")->trigger();
+        s.action("mnuSort")->trigger();
         QMenu* menu = s.form().indexChooser()->Menu();
         menu->hide();
         QCOMPARE(captions(menu), swag);

@@ -7,7 +7,7 @@
 #include "app/datamodule.h"
 #include "dbaware/datasource.h"
 #include "dbaware/dbgrid.h"
-#include "dbaware/msg.h"
+#include "platform/msg.h"
 #include "platform/platform.h"
 
 #include <QButtonGroup>
@@ -94,7 +94,7 @@ private slots:
             for (const char* n : {"BtnCut", "BtnCopy", "btnPaste"})
                 QVERIFY(!s.w(n)->isEnabled());
             for (const char* n : {"mnuFilter", "mnuSetBookmark", "mnuSort", "mnuPreview"})
-                QVERIFY(s.form().action(n)->isEnabled());
+                QVERIFY(s.action(n)->isEnabled());
             if (tv::app::isBasePage(tab))
                 QVERIFY(s.form().CurrentTable() == tv::app::baseTable(e.base));
         }
@@ -211,26 +211,6 @@ private slots:
         QVERIFY(s.form().CurrentTable() == tv::app::baseTable(40));
     }
 
-    void clipboardToolsFollowTheMemoFocus()
-    {
-        BaseFolder bases;
-        Session s(bases.path());
-        s.showPage(1);
-        s.click("btnGridSwitch");
-        QWidget* memo = s.w("DBMemo1");
-        memo->setFocus();
-        QTRY_VERIFY(memo->hasFocus());
-        for (const char* n : {"BtnCut", "BtnCopy", "btnPaste"})
-            QVERIFY(s.w(n)->isEnabled());
-        for (const char* n : {"mnuCut", "MnuCopy", "MnuPaste"})
-            QVERIFY(s.form().action(n)->isEnabled());
-        // Page changes leave them alone; leaving the memo disables all six.
-        s.showPage(6);
-        s.w("wwDBGrid6")->setFocus();
-        QTRY_VERIFY(!s.w("BtnCopy")->isEnabled());
-        QVERIFY(!s.form().action("MnuPaste")->isEnabled());
-    }
-
     void bookmarksAreGivenUpOnLeavingAPage()
     {
         BaseFolder bases;
@@ -256,7 +236,7 @@ private slots:
         QVERIFY(!s.w("btnGotoBookmark")->isEnabled());
         // The menu entry does nothing without a bookmark.
         t1->first();
-        s.form().action("mnuGotoBookmark")->trigger();
+        s.action("mnuGotoBookmark")->trigger();
         QCOMPARE(t1->recNo(), 0);
 
         // A dialog or message box in front is no leaving: the bookmark is still there after it.
@@ -266,9 +246,9 @@ private slots:
         s.w("wwDBGrid1")->setFocus();
         QTRY_VERIFY(s.w("wwDBGrid1")->hasFocus());
         {
-            BoxAnswerer ok({QMessageBox::Ok});
+            ModalAnswerer ok{QMessageBox::Ok};
             tv::msg::information(QStringLiteral("in front"), &s.form());
-            QCOMPARE(ok.texts.size(), 1);
+            QCOMPARE(ok.texts().size(), 1);
         }
         s.form().activateWindow();
         QTRY_VERIFY(s.form().isActiveWindow());
@@ -288,10 +268,10 @@ private slots:
         nothing.value = "no topic reads like this";
         t1->setFilter({nothing});
         QCOMPARE(t1->recordCount(), 0);
-        BoxAnswerer none({QMessageBox::Ok});
+        ModalAnswerer none{QMessageBox::Ok};
         s.click("btnSetBookmark");
         QTest::qWait(100);
-        QVERIFY(none.texts.isEmpty());
+        QVERIFY(none.texts().isEmpty());
         QVERIFY(!s.form().BookmarkSet() && !s.w("btnGotoBookmark")->isEnabled());
         t1->clearFilter();
     }
@@ -377,13 +357,13 @@ private slots:
 
         // Delete answered No leaves the record and the buttons alone.
         {
-            BoxAnswerer no({QMessageBox::No});
+            ModalAnswerer no{QMessageBox::No};
             s.click("btnDelete");
-            QCOMPARE(no.texts, QStringList{QStringLiteral("Are you sure to delete this record?")});
+            QCOMPARE(no.texts(), QStringList{QStringLiteral("Are you sure to delete this record?")});
         }
         QCOMPARE(t9->recordCount(), before + 1);
         {
-            BoxAnswerer yes({QMessageBox::Yes});
+            ModalAnswerer yes{QMessageBox::Yes};
             s.click("btnDelete");
         }
         QCOMPARE(t9->recordCount(), before);
@@ -392,10 +372,10 @@ private slots:
         s.click("btnInsert");
         t9->setInteger(0, maxId);
         {
-            BoxAnswerer ok({QMessageBox::Ok});
+            ModalAnswerer ok{QMessageBox::Ok};
             s.click("btnPostRecord");
-            QCOMPARE(ok.texts.size(), 1);
-            QCOMPARE(ok.captions.front(), QStringLiteral("Tipvault"));
+            QCOMPARE(ok.texts().size(), 1);
+            QCOMPARE(ok.captions().front(), QStringLiteral("Tipvault"));
         }
         QCOMPARE(t9->state(), tv::TableState::Insert);
         QVERIFY(s.w("btnPostRecord")->isEnabled() && s.w("btnCancelEdit")->isEnabled());

@@ -8,12 +8,14 @@
 #include "reports/holders.h"
 #include "app/splash.h"
 #include "data/dm1.h"
+#include "platform/msg.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
 
 using namespace apptest;
 using tv::app::Program;
@@ -40,9 +42,10 @@ private slots:
     void startWithEveryBase()
     {
         BaseFolder bases;
-        BoxAnswerer unexpected({QMessageBox::Ok});
+        auto unexpected = std::make_unique<ModalAnswerer>(QMessageBox::Ok);   // gone before the exit questions
         Program p(bases.path());
-        QVERIFY(unexpected.texts.isEmpty());
+        QVERIFY(unexpected->texts().isEmpty());
+        unexpected.reset();
         QVERIFY(!p.terminating());
         for (int n : kAllBases)
             QVERIFY2(tv::app::basePresent(n), qPrintable(QString::number(n)));
@@ -93,17 +96,17 @@ private slots:
         tv::Table* t1 = tv::app::baseTable(1);
         t1->moveBy(4);
         {
-            BoxAnswerer no({QMessageBox::No});
+            ModalAnswerer no{QMessageBox::No};
             p.mainForm()->ExitItemClick();
-            QCOMPARE(no.texts, QStringList{QStringLiteral("Terminate the application?")});
-            QCOMPARE(no.captions, QStringList{QStringLiteral("Confirm")});
+            QCOMPARE(no.texts(), QStringList{QStringLiteral("Terminate the application?")});
+            QCOMPARE(no.captions(), QStringList{QStringLiteral("Confirm")});
         }
         QVERIFY(t1->isOpen());
         QCOMPARE(t1->recNo(), 4);
         {
-            BoxAnswerer yes({QMessageBox::Yes});
+            ModalAnswerer yes{QMessageBox::Yes};
             p.mainForm()->ExitItemClick();
-            QCOMPARE(yes.texts.size(), 1);
+            QCOMPARE(yes.texts().size(), 1);
         }
         QVERIFY(!anyTableOpen());
         QVERIFY(!tv::DM1->DBC->Connected());
@@ -112,9 +115,9 @@ private slots:
     void startWithOnlyThePrivateBase()
     {
         BaseFolder bases({"private.db"});
-        BoxAnswerer unexpected({QMessageBox::Ok});
+        ModalAnswerer unexpected{QMessageBox::Ok};
         Program p(bases.path());
-        QVERIFY(unexpected.texts.isEmpty());
+        QVERIFY(unexpected.texts().isEmpty());
         QVERIFY(!p.terminating());
         QVERIFY(tv::app::basePresent(9));
         for (int n : {1, 2, 3, 4, 5, 6, 7, 40})
@@ -122,12 +125,12 @@ private slots:
         p.show();
         auto* pc = p.mainForm()->findChild<QTabWidget*>(QStringLiteral("PageControl1"));
         pc->setCurrentIndex(3);
-        QVERIFY(p.mainForm()->control("wwDBGrid3")->isHidden());
-        QVERIFY(p.mainForm()->control("Missing3a")->isVisible());
+        QVERIFY(apptest::control(p.mainForm(), "wwDBGrid3")->isHidden());
+        QVERIFY(apptest::control(p.mainForm(), "Missing3a")->isVisible());
         pc->setCurrentIndex(9);
-        QVERIFY(p.mainForm()->control("wwDBGrid9")->isVisible());
+        QVERIFY(apptest::control(p.mainForm(), "wwDBGrid9")->isVisible());
         // Ending closes only the one opened base (and never touches the missing ones).
-        BoxAnswerer yes({QMessageBox::Yes});
+        ModalAnswerer yes{QMessageBox::Yes};
         p.mainForm()->ExitItemClick();
         QVERIFY(!tv::app::baseTable(9)->isOpen());
     }
@@ -135,9 +138,9 @@ private slots:
     void startWithNoBaseEndsAfterTheMessage()
     {
         QTemporaryDir empty;
-        BoxAnswerer ok({QMessageBox::Ok});
+        ModalAnswerer ok{QMessageBox::Ok};
         Program p(empty.path());
-        QCOMPARE(ok.texts,
+        QCOMPARE(ok.texts(),
                  QStringList{QStringLiteral("Sorry, no databases available. Please see \"Readme.txt\" file to see how "
                                             "to get the databases. We have to terminate the application")});
         QVERIFY(p.terminating());
@@ -152,19 +155,33 @@ private slots:
     {
         BaseFolder bases;
         bases.damage(QStringLiteral("QA.DB"));
-        BoxAnswerer ok({QMessageBox::Ok});
+        ModalAnswerer ok{QMessageBox::Ok};
         Program p(bases.path());
-        QCOMPARE(ok.texts.size(), 1);
-        QCOMPARE(ok.captions.front(), QStringLiteral("Tipvault"));
-        QVERIFY(!ok.texts.front().isEmpty());
+        QCOMPARE(ok.texts().size(), 1);
+        QCOMPARE(ok.captions().front(), QStringLiteral("Tipvault"));
+        QVERIFY(!ok.texts().front().isEmpty());
         QVERIFY(!p.terminating());
         QVERIFY(!tv::app::basePresent(2));
         for (int n : {1, 3, 4, 5, 6, 7, 9, 40})
             QVERIFY2(tv::app::basePresent(n), qPrintable(QString::number(n)));
         p.show();
         p.mainForm()->findChild<QTabWidget*>(QStringLiteral("PageControl1"))->setCurrentIndex(2);
-        QVERIFY(p.mainForm()->control("wwDBGrid2")->isHidden());
-        QVERIFY(!p.mainForm()->control("btnFirst")->isEnabled());
+        QVERIFY(apptest::control(p.mainForm(), "wwDBGrid2")->isHidden());
+        QVERIFY(!apptest::control(p.mainForm(), "btnFirst")->isEnabled());
+    }
+
+    // An error box over the splash (the active window while starting) stays until answered
+    // even when the splash ends meanwhile; the splash goes after it.
+    void anErrorBoxOutlivesTheSplashEnding()
+    {
+        BaseFolder bases({"private.db"});
+        Program p(bases.path());
+        ModalAnswerer ok;
+        QTimer::singleShot(0, qApp, [] { tv::app::Splash()->FormDeactivate(); });   // runs inside the box
+        tv::msg::error(QStringLiteral("Damaged memo"), tv::app::Splash());
+        QCOMPARE(ok.texts(), QStringList{QStringLiteral("Damaged memo")});
+        QTRY_VERIFY(!tv::app::Splash());
+        QVERIFY(QApplication::overrideCursor() == nullptr);
     }
 
     void closeBoxAsksItsOwnQuestion()
@@ -173,14 +190,14 @@ private slots:
         Program p(bases.path());
         p.show();
         {
-            BoxAnswerer no({QMessageBox::No});
+            ModalAnswerer no{QMessageBox::No};
             QVERIFY(!p.mainForm()->close());
-            QCOMPARE(no.texts, QStringList{QStringLiteral("Ternminate the application?")});
+            QCOMPARE(no.texts(), QStringList{QStringLiteral("Ternminate the application?")});
         }
         QVERIFY(p.mainForm()->isVisible());
         QVERIFY(tv::app::baseTable(1)->isOpen());
         {
-            BoxAnswerer yes({QMessageBox::Yes});
+            ModalAnswerer yes{QMessageBox::Yes};
             QVERIFY(p.mainForm()->close());
         }
         QVERIFY(!p.mainForm()->isVisible());
@@ -197,7 +214,7 @@ private slots:
             tv::Table* t9 = tv::app::baseTable(9);
             t9->edit();
             t9->setText("Topic", text.toStdString());
-            BoxAnswerer yes({QMessageBox::Yes});
+            ModalAnswerer yes{QMessageBox::Yes};
             p.mainForm()->ExitItemClick();
             QVERIFY(!t9->isOpen());
         }
@@ -218,10 +235,10 @@ private slots:
         const int64_t taken = std::get<int64_t>(t9->valueAt(0, 0));
         t9->append();
         t9->setInteger(0, taken);   // the key is in use: the post fails
-        BoxAnswerer answers({QMessageBox::Yes, QMessageBox::Cancel});   // asked: stay
+        ModalAnswerer answers{QMessageBox::Yes, QMessageBox::Cancel};   // asked: stay
         p.mainForm()->ExitItemClick();
-        QCOMPARE(answers.texts.size(), 2);
-        QCOMPARE(answers.captions.at(1), QStringLiteral("Tipvault"));
+        QCOMPARE(answers.texts().size(), 2);
+        QCOMPARE(answers.captions().at(1), QStringLiteral("Tipvault"));
         QVERIFY(t9->isOpen());
         QVERIFY(tv::app::baseTable(1)->isOpen());
         QCOMPARE(t9->state(), tv::TableState::Insert);
@@ -234,10 +251,10 @@ private slots:
         Program p(bases.path());
         p.show();
         for (const char* n : {"mnuHelp", "mnuHelpIndex"}) {
-            BoxAnswerer ok({QMessageBox::Ok});
-            p.mainForm()->action(n)->trigger();
-            QCOMPARE(ok.texts.size(), 1);   // no help file here: the platform says so
-            QVERIFY(ok.texts.front().contains(QStringLiteral("Tipvault.hlp")));
+            ModalAnswerer ok{QMessageBox::Ok};
+            apptest::action(p.mainForm(), n)->trigger();
+            QCOMPARE(ok.texts().size(), 1);   // no help file here: the platform says so
+            QVERIFY(ok.texts().front().contains(QStringLiteral("Tipvault.hlp")));
         }
     }
 };

@@ -54,9 +54,9 @@ void typeWord(Session& s, const QString& word)
 // Presses the go button and answers the closing message; returns the texts of every box.
 QStringList go(Session& s)
 {
-    BoxAnswerer ok({QMessageBox::Ok});
+    ModalAnswerer ok{QMessageBox::Ok};
     s.click("btnGO");
-    return ok.texts;
+    return ok.texts();
 }
 
 std::string fold(std::string t)
@@ -312,11 +312,11 @@ private slots:
         notes->setInteger(notes->fieldIndex("ID"), taken);   // a key that another note has
         choose(s, "rgpPrivate", 1);
         typeWord(s, QStringLiteral("TForm"));
-        BoxAnswerer ok({QMessageBox::Ok});
+        ModalAnswerer ok{QMessageBox::Ok};
         s.click("btnGO");
-        QCOMPARE(ok.texts.size(), 1);
-        QVERIFY(ok.texts.front() != kDone);
-        QCOMPARE(ok.captions.front(), QStringLiteral("Tipvault"));   // the standard error box
+        QCOMPARE(ok.texts().size(), 1);
+        QVERIFY(ok.texts().front() != kDone);
+        QCOMPARE(ok.captions().front(), QStringLiteral("Tipvault"));   // the standard error box
         QCOMPARE(notes->state(), tv::TableState::Edit);
         QVERIFY(notes->filterConditions() == before);
         notes->cancel();

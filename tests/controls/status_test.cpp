@@ -213,28 +213,6 @@ private slots:
         QCOMPARE(bar->Gauge()->Progress(), 70);
     }
 
-    // Every Insert press flips the toggle once, however deep the focused widget sits.
-    void insertKeyTracking()
-    {
-        TStatus::InstallInsertKeyTracker();
-        TStatus::InstallInsertKeyTracker();  // a second call adds nothing
-        platform::resetInsertState();
-        QWidget form;
-        auto* inner = new QWidget(&form);
-        auto* deeper = new QWidget(inner);
-        deeper->setFocusPolicy(Qt::StrongFocus);
-        form.show();
-        form.activateWindow();
-        deeper->setFocus();
-        QTRY_VERIFY(deeper->hasFocus());
-        QTest::keyClick(form.windowHandle(), Qt::Key_Insert);
-        QVERIFY(platform::insertOn());
-        QTest::keyClick(form.windowHandle(), Qt::Key_Insert);
-        QVERIFY(!platform::insertOn());
-        QTest::keyClick(form.windowHandle(), Qt::Key_A);
-        QVERIFY(!platform::insertOn());
-    }
-
     void timerDrivesTheRefresh()
     {
         QWidget form;

@@ -1,7 +1,7 @@
 // Bound controls: edit, date box, memo, drop-down box, text label and picture.
 
 #include "dbaware/dbcontrols.h"
-#include "dbaware/msg.h"
+#include "platform/msg.h"
 #include "support/modalanswerer.h"
 #include "support/testtables.h"
 

@@ -1,6 +1,6 @@
 #include "controls/banner.h"
 #include "dialogs/aboutbox.h"
-#include "modalhelper.h"
+#include "support/modalhelper.h"
 
 #include <QLabel>
 #include <QPushButton>

@@ -1,5 +1,5 @@
 #include "dialogs/calendar.h"
-#include "modalhelper.h"
+#include "support/modalhelper.h"
 
 #include <QCalendarWidget>
 #include <QComboBox>

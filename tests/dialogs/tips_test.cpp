@@ -1,5 +1,5 @@
 #include "dialogs/maintips.h"
-#include "modalhelper.h"
+#include "support/modalhelper.h"
 
 #include <QCheckBox>
 #include <QLabel>

@@ -2,7 +2,8 @@
 // memos, child bands), the texts of the system items, PDF and printer output, and the preview.
 
 #include "fakedata.h"
-#include "testtools.h"
+#include "support/pdftools.h"
+#include "support/modalanswerer.h"
 #include "reportengine/generator.h"
 #include "reportengine/previewwindow.h"
 #include "reportengine/render.h"
@@ -679,10 +680,10 @@ void ReportEngineTest::printingFailuresAndTheMissingPrinter()
         QSKIP("a printer is installed here");
     // Without any printer, printing writes a PDF file and says where.
     QStandardPaths::setTestModeEnabled(true);
-    BoxAnswerer answer;
+    tvtest::ModalAnswerer answer;
     QVERIFY(currentPrinter().outputFileName().isEmpty());
     QVERIFY(printWithProgress(doc, nullptr));
-    const QString notice = answer.text;
+    const QString notice = answer.lastText();
     const QRegularExpression named("written to \"(.+)\"\\.$");
     const auto m = named.match(notice);
     QVERIFY2(m.hasMatch(), qPrintable(notice));
@@ -702,12 +703,13 @@ void ReportEngineTest::printingFailuresAndTheMissingPrinter()
             dlg->cancel();
     });
     canceller.start();
-    answer.text.clear();
+    const size_t boxesBefore = answer.seen().size();
     QVERIFY(!printWithProgress(longDoc, nullptr));
     canceller.stop();
+    QVERIFY(answer.seen().size() > boxesBefore);
     const auto cancelled = QRegularExpression("^Printing was cancelled after \\d+ of 30 pages\\. The unfinished file \"(.+)\" was removed\\.$")
-                               .match(answer.text);
-    QVERIFY2(cancelled.hasMatch(), qPrintable(answer.text));
+                               .match(answer.lastText());
+    QVERIFY2(cancelled.hasMatch(), qPrintable(answer.lastText()));
     QVERIFY(!QFile::exists(cancelled.captured(1)));
     QVERIFY(QDir(QFileInfo(cancelled.captured(1)).path()).entryList({"*.pdf"}).isEmpty());
 }

@@ -13,7 +13,8 @@
 #include "reports/holders.h"
 #include "reports/layouts.h"
 #include "reports/reportcommand.h"
-#include "../reportengine/testtools.h"
+#include "support/modalanswerer.h"
+#include "support/pdftools.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -553,24 +554,22 @@ void ReportsTest::noReportForThisPage()
     QWidget owner;
     createHolders(&owner, b.lookup());
     ReportCommand cmd(&owner, b.lookup());
-    BoxAnswerer boxes;
-    QString& seen = boxes.text;
+    tvtest::ModalAnswerer boxes;
     cmd.btnPreviewClick({10, false, 1}, opPreview);
-    QCOMPARE(seen, QStringLiteral("There is no report for this page."));
+    QCOMPARE(boxes.lastText(), QStringLiteral("There is no report for this page."));
     QVERIFY(!cmd.CurrentReport());
     QVERIFY(!cmd.lastPreview());
     // A base page with its table missing or closed: the engine's closed-dataset message.
-    seen.clear();
     cmd.btnPreviewClick({3, false, 1}, opPreview);
-    QCOMPARE(seen, QStringLiteral("Cannot perform this operation on a closed dataset"));
+    QCOMPARE(boxes.lastText(), QStringLiteral("Cannot perform this operation on a closed dataset"));
     QVERIFY(!cmd.lastPreview());
     // Once chosen, a page without a report previews the report chosen before.
-    seen.clear();
+    const size_t boxesBefore = boxes.seen().size();
     cmd.btnPreviewClick({7, true, 1}, opNone);  // choose only
     QCOMPARE(cmd.CurrentReport()->objectName(), QStringLiteral("BooksForm1"));
     QVERIFY(!cmd.lastPreview());
     cmd.btnPreviewClick({0, false, 1}, opPreview);
-    QVERIFY(seen.isEmpty());
+    QCOMPARE(boxes.seen().size(), boxesBefore);
     QVERIFY(cmd.lastPreview());
     QVERIFY(cmd.lastPreview()->document().pages[0].findText("Tipvault- Books Database "));
     cmd.lastPreview()->close();

@@ -134,7 +134,6 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     registerFontSubstitutes();
-    TStatus::InstallInsertKeyTracker();
     // The classic 3-D colours: grey face, white highlight, dark grey shadow.
     QPalette pal = QApplication::palette();
     for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {

@@ -4,22 +4,19 @@
 
 namespace mkbases {
 
-using tv::FieldDef;
-using tv::FieldType;
 using tv::IndexDef;
 
 namespace {
 
-FieldDef alpha(const char* name, int size) { return {name, FieldType::Alpha, size, 0}; }
-FieldDef autoInc(const char* name) { return {name, FieldType::AutoInc, 4, 0}; }
-FieldDef long32(const char* name) { return {name, FieldType::Long, 4, 0}; }
-FieldDef short16(const char* name) { return {name, FieldType::Short, 2, 0}; }
-FieldDef number(const char* name) { return {name, FieldType::Number, 8, 0}; }
-FieldDef money(const char* name) { return {name, FieldType::Money, 8, 0}; }
-FieldDef date(const char* name) { return {name, FieldType::Date, 4, 0}; }
-FieldDef memo(const char* name, int leader) { return {name, FieldType::Memo, blobFieldSize(leader), 0}; }
-// The cover pictures are Windows bitmaps (BMP files, 24 bits per pixel) kept whole in the blob.
-FieldDef graphic(const char* name) { return {name, FieldType::Graphic, blobFieldSize(0), 0}; }
+// The fields of a base exactly as the program's catalogue declares them; the key and the
+// indexes are the sample files' own.
+BaseDef declared(Base base, int keyFields)
+{
+    const tv::data::BaseDecl& decl = *tv::data::baseByNumber(static_cast<int>(base));
+    BaseDef d{base, std::string(decl.fileName), decl.format, tv::data::tableSpecFor(decl)};
+    d.spec.primaryKeyFields = keyFields;
+    return d;
+}
 
 // A case-insensitive index over one text column, the order a user picks by clicking a title.
 IndexDef byText(const char* name, const char* field)
@@ -53,11 +50,7 @@ IndexDef tag(const char* field)
 
 BaseDef topics()
 {
-    BaseDef d{Base::Topics, "DTOPICS.DB", Format::Paradox, {}};
-    d.spec.fields = {autoInc("ID"), alpha("CATEGORY", 8), alpha("TOPIC", 30), alpha("KEYWORDS", 30),
-                     alpha("SOURCE", 4), alpha("CLASS", 8), alpha("TYPE", 8), alpha("RELEASE", 8),
-                     date("LASTCHANGED"), memo("DESCRIPTION", 10)};
-    d.spec.primaryKeyFields = 1;
+    BaseDef d = declared(Base::Topics, 1);
     // SOURCE, CLASS and TYPE stay without an index.
     d.spec.secondary = {byText("ByTopic", "TOPIC"), byText("ByCategory", "CATEGORY"),
                         byText("ByKeywords", "KEYWORDS"), byText("ByRelease", "RELEASE"),
@@ -67,10 +60,7 @@ BaseDef topics()
 
 BaseDef qa()
 {
-    BaseDef d{Base::QA, "QA.DB", Format::Paradox, {}};
-    d.spec.fields = {long32("Number"), alpha("Topic", 80), alpha("Category", 15), alpha("Keywords", 125),
-                     alpha("Ver", 5), memo("Q", 240), memo("A", 240)};
-    d.spec.primaryKeyFields = 1;
+    BaseDef d = declared(Base::QA, 1);
     // "Ver" stays without an index.
     d.spec.secondary = {byText("ByTopic", "Topic"), byText("ByCategory", "Category"),
                         byText("ByKeywords", "Keywords")};
@@ -79,11 +69,7 @@ BaseDef qa()
 
 BaseDef news()
 {
-    BaseDef d{Base::News, "DELPNEWS.DBF", Format::Dbase, {}};
-    // Message numbers are whole numbers kept in a numeric column (dBASE III+ has no F type).
-    d.spec.fields = {{"NO", FieldType::DbNumeric, 10, 0}, {"AUTHOR", FieldType::DbChar, 60, 0},
-                     {"SUBJECT", FieldType::DbChar, 80, 0}, {"KEYLIST", FieldType::DbChar, 80, 0},
-                     {"INFO", FieldType::DbMemo, 10, 0}};
+    BaseDef d = declared(Base::News, 0);
     // NO and KEYLIST stay without a tag.
     d.spec.secondary = {tag("SUBJECT"), tag("AUTHOR")};
     return d;
@@ -91,11 +77,7 @@ BaseDef news()
 
 BaseDef forum32()
 {
-    BaseDef d{Base::Forum32, "Filesd32.db", Format::Paradox, {}};
-    d.spec.fields = {short16("Section"), alpha("Title", 70), alpha("File Name", 12), alpha("Keywords", 70),
-                     alpha("CIS Name", 25), alpha("CIS ID", 12), alpha("File Type", 6), number("File Size"),
-                     number("DL Count"), date("UL Date"), date("Update"), alpha("Forum", 8), memo("Comments", 60)};
-    d.spec.primaryKeyFields = 3;
+    BaseDef d = declared(Base::Forum32, 3);
     // CIS ID, File Type, File Size, DL Count and Update stay without an index.
     d.spec.secondary = {byText("ByTitle", "Title"), byText("ByFileName", "File Name"),
                         byText("ByCISName", "CIS Name"), byText("ByKeywords", "Keywords"), byValue("UL Date")};
@@ -104,11 +86,7 @@ BaseDef forum32()
 
 BaseDef forumDelphi()
 {
-    BaseDef d{Base::ForumDelphi, "Filesdel.db", Format::Paradox, {}};
-    d.spec.fields = {alpha("Forum", 8), short16("Section"), alpha("File Name", 12), alpha("CIS ID", 12),
-                     alpha("CIS Name", 25), alpha("File Type", 6), number("File Size"), number("DL Count"),
-                     date("UL Date"), date("Update"), alpha("Title", 70), alpha("Keywords", 70), memo("Comments", 60)};
-    d.spec.primaryKeyFields = 3;
+    BaseDef d = declared(Base::ForumDelphi, 3);
     d.spec.secondary = {byText("ByTitle", "Title"), byText("ByFileName", "File Name"),
                         byText("ByCISName", "CIS Name"), byValue("UL Date")};
     return d;
@@ -116,11 +94,7 @@ BaseDef forumDelphi()
 
 BaseDef dsp()
 {
-    BaseDef d{Base::Dsp, "DSP.db", Format::Paradox, {}};
-    d.spec.fields = {alpha("Delphi Version", 10), alpha("Category", 35), alpha("File", 20), long32("Size"),
-                     alpha("Ware", 1), alpha("Name", 50), date("Date"), alpha("Comments", 50),
-                     memo("Description", 1), alpha("Keywords", 50)};
-    d.spec.primaryKeyFields = 3;
+    BaseDef d = declared(Base::Dsp, 3);
     // Size, Ware and Comments stay without an index.
     d.spec.secondary = {byText("ByCategory", "Category"), byText("ByFile", "File"), byText("ByName", "Name"),
                         byValue("Date")};
@@ -129,10 +103,7 @@ BaseDef dsp()
 
 BaseDef swag()
 {
-    BaseDef d{Base::Swag, "SWAG.db", Format::Paradox, {}};
-    d.spec.fields = {long32("ID"), alpha("SWAG Library", 25), long32("Snippet ID"), alpha("Subject", 60),
-                     alpha("Contributor", 40), long32("Size"), date("Date")};
-    d.spec.primaryKeyFields = 1;
+    BaseDef d = declared(Base::Swag, 1);
     // Snippet ID, Size and Date stay without an index.
     d.spec.secondary = {byText("BySubject", "Subject"), byText("ByLibrary", "SWAG Library"),
                         byText("ByContributor", "Contributor")};
@@ -141,12 +112,7 @@ BaseDef swag()
 
 BaseDef books()
 {
-    BaseDef d{Base::Books, "DELBOOKS.DB", Format::Paradox, {}};
-    d.spec.fields = {alpha("ISBN", 16), alpha("Author", 64), alpha("Title", 64), alpha("Publisher", 32),
-                     money("Price"), alpha("Code", 7), short16("Level"), short16("TechnicalContentsQuality"),
-                     short16("QualityOfWriting"), short16("ValueForMoney"), short16("OverallAssessment"),
-                     memo("Comments", 10), graphic("Cover")};
-    d.spec.primaryKeyFields = 1;
+    BaseDef d = declared(Base::Books, 1);
     // Price, Code, Level and the four ratings stay without an index.
     d.spec.secondary = {byText("ByAuthor", "Author"), byText("ByTitle", "Title"),
                         byText("ByPublisher", "Publisher")};
@@ -155,10 +121,7 @@ BaseDef books()
 
 BaseDef privateNotes()
 {
-    BaseDef d{Base::Private, "private.db", Format::Paradox, {}};
-    d.spec.fields = {autoInc("ID"), alpha("Source", 30), alpha("Topic", 50), alpha("Keywords", 30),
-                     alpha("Category", 20), alpha("Delphi", 10), date("Date"), memo("Description", 2)};
-    d.spec.primaryKeyFields = 1;
+    BaseDef d = declared(Base::Private, 1);
     // Source, Keywords and Delphi stay without an index.
     d.spec.secondary = {byText("ByTopic", "Topic"), byText("ByCategory", "Category"), byValue("Date")};
     return d;

@@ -1,8 +1,10 @@
 #pragma once
-// The nine knowledge-base files that ship beside the program: file names, field layouts and
-// the indexes each one carries. Both the sample content and the scale generator write
-// through these definitions, so the two can never disagree on a layout.
+// The nine knowledge-base files that ship beside the program: file names and field layouts
+// from the program's catalogue, and the key and indexes each one carries. Both the sample
+// content and the scale generator write through these definitions, so the two can never
+// disagree on a layout.
 
+#include "data/catalogue.h"
 #include "engine/tablefile.h"
 
 #include <string>
@@ -10,7 +12,7 @@
 
 namespace mkbases {
 
-enum class Format { Paradox, Dbase };
+using Format = tv::data::Format;
 
 // Base numbers as the program knows them (40 is the second forum list).
 enum class Base { Topics = 1, QA = 2, News = 3, Forum32 = 4, ForumDelphi = 40, Dsp = 5, Swag = 6, Books = 7, Private = 9 };
@@ -28,8 +30,5 @@ const BaseDef& baseDef(Base b);
 
 // Position of a field in a base's layout; throws std::out_of_range for an unknown name.
 int fieldIndex(const BaseDef& def, const std::string& name);
-
-// Paradox stores a memo's or graphic's size as the part kept in the record plus 10.
-inline int blobFieldSize(int leader) { return leader + 10; }
 
 } // namespace mkbases

@@ -171,10 +171,12 @@ TextColumn TextColumn::build(const TableFile& file, const std::vector<RecordId>&
         for (size_t i = begin; i < end; ++i) {
             const std::string_view t = texts[i];
             char* to = c.bytes.data() + c.start[i];
-            std::memcpy(to, t.data(), t.size());
-            to[t.size()] = '\0';
             uint64_t h = 0;
-            std::memcpy(&h, t.data(), std::min<size_t>(t.size(), 8));
+            if (!t.empty()) {   // an empty text may have no storage at all
+                std::memcpy(to, t.data(), t.size());
+                std::memcpy(&h, t.data(), std::min<size_t>(t.size(), 8));
+            }
+            to[t.size()] = '\0';
             c.head[i] = h;
         }
     });

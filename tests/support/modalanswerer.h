@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QTimer>
 
+#include <initializer_list>
 #include <vector>
 
 namespace tvtest {
@@ -27,10 +28,22 @@ public:
         timer_.start();
     }
 
+    // The answers to give, in order; the last one also answers every later box.
+    ModalAnswerer(std::initializer_list<QMessageBox::StandardButton> answers)
+        : ModalAnswerer(answers.size() ? *(answers.end() - 1) : QMessageBox::Ok)
+    {
+        queued_.assign(answers.begin(), answers.end());
+    }
+
     // The answers to give, in order; after the last one, the default answer is used.
     void queue(QMessageBox::StandardButton b) { queued_.push_back(b); }
 
     const std::vector<SeenBox>& seen() const { return seen_; }
+    // The text of the last box answered; empty when none was.
+    QString lastText() const { return seen_.empty() ? QString() : seen_.back().text; }
+    // The text, or the caption, of every box answered.
+    QStringList texts() const { return collect(&SeenBox::text); }
+    QStringList captions() const { return collect(&SeenBox::caption); }
 
 private:
     void poll()
@@ -54,6 +67,14 @@ private:
             button = box->buttons().first();
         if (button)
             QMetaObject::invokeMethod(button, &QAbstractButton::click, Qt::QueuedConnection);
+    }
+
+    QStringList collect(QString SeenBox::*part) const
+    {
+        QStringList all;
+        for (const SeenBox& s : seen_)
+            all << s.*part;
+        return all;
     }
 
     QTimer timer_;

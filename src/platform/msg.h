@@ -10,6 +10,13 @@ class QWidget;
 
 namespace tv::msg {
 
+enum class Icon { Information, Warning, Critical, Question };
+
+// A box with its own caption and OK.
+void notify(Icon icon, const QString& caption, const QString& text, QWidget* parent = nullptr);
+// A box with its own caption, Yes and No (Yes the default). Returns true for Yes.
+bool ask(Icon icon, const QString& caption, const QString& text, QWidget* parent = nullptr);
+
 // "Confirm", question icon, Yes and No. Returns true for Yes.
 bool confirm(const QString& text, QWidget* parent = nullptr);
 // "Information", information icon, OK.
@@ -17,6 +24,7 @@ void information(const QString& text, QWidget* parent = nullptr);
 // "Warning", warning icon, OK.
 void warning(const QString& text, QWidget* parent = nullptr);
 // The standard error box: captioned with the application's title, error icon, OK.
+// Also for the program's own failures reported the same way (a tip file too long).
 void error(const QString& text, QWidget* parent = nullptr);
 
 // The caption of the standard error box (the application's title).

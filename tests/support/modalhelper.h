@@ -1,12 +1,13 @@
 #pragma once
-// Answers modal windows in tests: polls for the active modal widget and hands it to a callback.
+// Hands the next modal window to a callback: polls for the active modal widget (`tries` times,
+// 10 ms apart), then gives up.
 #include <QApplication>
 #include <QTimer>
 #include <QWidget>
 
 #include <functional>
 
-inline void whenModal(std::function<void(QWidget*)> act, int tries = 200)
+inline void whenModal(std::function<void(QWidget*)> act, int tries = 300)
 {
     auto* timer = new QTimer;
     timer->setInterval(10);
