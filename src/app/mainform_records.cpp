@@ -76,14 +76,14 @@ void TMainForm::btnFirstClick(QObject* sender)
                 notes.recordPane->show();
                 notes.grid->hide();
             }
-            setEditButtons(true);
             t9->setIndexName(std::string());
             t9->last();
-            // One more than the largest ID of the whole table: a filter hiding the top IDs
-            // must not hand out one that is taken.
-            const int64_t id = t9->largestInteger(0);
+            // The new note's ID is worked out once append() has read again files another
+            // program rewrote: one more than the largest ID of the whole table, as a filter
+            // hiding the top IDs must not hand out one that is taken.
             t9->append();
-            t9->setInteger(0, id + 1);
+            setEditButtons(true);
+            t9->setInteger(0, t9->largestInteger(0) + 1);
             break;
         }
         case tagDelete: {

@@ -186,6 +186,10 @@ void TDM1::wwTable9AfterPost()
     if (!failure.isEmpty() && reportSaveFailures)
         msg::error(failure + QStringLiteral("\n\nThis change is not on disk yet. Tipvault keeps it and saves it "
                                             "again with the next post or delete, and at exit."));
+    // A new note given another ID because another program took its own meanwhile.
+    for (const std::string& notice : wwTable9->takeNotices())
+        if (reportSaveFailures)
+            msg::information(QString::fromUtf8(notice));
     // What a save that succeeded could not carry over as it was (an older note's damaged memo).
     if (TableFile* file = wwTable9->file())
         for (const std::string& notice : file->takeNotices())

@@ -141,6 +141,9 @@ public:
     // still there keep their ids. Throws EngineError, changing nothing, when the table cannot
     // be read or a kept change cannot be placed.
     virtual void reload() {}
+    // True when another program rewrote the files in place since they were read here: reads
+    // fail until the table is read again (reload() on a writable table).
+    virtual bool needsReload() const { return false; }
     // Things a flush that succeeded wants the user to know (a damaged value that could not be
     // carried over as it was), handed out once.
     virtual std::vector<std::string> takeNotices() { return {}; }

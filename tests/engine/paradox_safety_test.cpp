@@ -37,6 +37,15 @@ std::string makeNotes(const ScratchDir& dir, const std::string& name, int count)
     return path;
 }
 
+// Another program writes its own version of the table p.db over the one in `dir`, keeping the files.
+void rewriteInPlace(const ScratchDir& dir, const ScratchDir& from)
+{
+    for (const char* ext : {"db", "mb", "px"}) {
+        std::ofstream out(dir.file(std::string("p.") + ext), std::ios::binary | std::ios::in | std::ios::out | std::ios::trunc);
+        out << readBytes(from.file(std::string("p.") + ext));
+    }
+}
+
 std::string expectSaveFails(TableFile& t, const char* why)
 {
     try {
@@ -56,16 +65,55 @@ TEST(ParadoxOtherPrograms, AFileRewrittenInPlaceIsNotOverwritten)
     ScratchDir dir, elsewhere;
     const std::string path = makeNotes(dir, "p.db", 2);
     const auto mine = openTableFile(path, OpenMode::ReadWrite);
-    // Another program writes its own version of the table over ours, keeping the file.
-    const std::string theirs = makeNotes(elsewhere, "p.db", 3);
-    for (const char* ext : {"db", "mb", "px"}) {
-        std::ofstream out(dir.file(std::string("p.") + ext), std::ios::binary | std::ios::in | std::ios::out | std::ios::trunc);
-        out << readBytes(elsewhere.file(std::string("p.") + ext));
-    }
+    makeNotes(elsewhere, "p.db", 3);
+    rewriteInPlace(dir, elsewhere);
     mine->insert(noteFor(7));
     const std::string message = expectSaveFails(*mine, "the file was rewritten by another program");
     EXPECT_NE(message.find("changed by another program"), std::string::npos) << message;
     EXPECT_EQ(notesIn(path).size(), 3u);
+}
+
+TEST(ParadoxOtherPrograms, ANoteBeingEnteredIsPostedOverAFileRewrittenInPlace)
+{
+    ScratchDir dir, elsewhere;
+    const std::string path = makeNotes(dir, "p.db", 2);
+    Table mine;
+    mine.open(path, OpenMode::ReadWrite);
+    auto enter = [&](const std::string& seq) {
+        mine.append();
+        mine.setValue(0, mine.largestInteger(0) + 1);
+        mine.setValue(1, seq);
+    };
+    // The other program's notes take the ID the new note was given.
+    enter("mine");
+    makeNotes(elsewhere, "p.db", 3);
+    rewriteInPlace(dir, elsewhere);
+    mine.post();
+    const auto notices = mine.takeNotices();
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_NE(notices[0].find("Id 4"), std::string::npos) << notices[0];
+    mine.saveChanges();
+    EXPECT_EQ(notesIn(path), (std::map<int64_t, std::string>{{1, "1900"}, {2, "2900"}, {3, "3900"}, {4, "mine"}}));
+
+    // A note being edited that the other program deleted is kept as a new note.
+    mine.last();
+    mine.edit();
+    mine.setValue(1, std::string("edited"));
+    makeNotes(elsewhere, "p.db", 1);
+    rewriteInPlace(dir, elsewhere);
+    mine.post();
+    mine.saveChanges();
+    EXPECT_EQ(notesIn(path), (std::map<int64_t, std::string>{{1, "1900"}, {4, "edited"}}));
+
+    // A note started after a rewrite is numbered after the other program's notes.
+    makeNotes(elsewhere, "p.db", 5);
+    rewriteInPlace(dir, elsewhere);
+    enter("later");
+    mine.post();
+    EXPECT_TRUE(mine.takeNotices().empty());
+    mine.saveChanges();
+    EXPECT_EQ(notesIn(path).at(6), "later");
+    EXPECT_EQ(notesIn(path).size(), 6u);
 }
 
 TEST(ParadoxOtherPrograms, AFileCutShortWhileOpenGivesAnErrorNotACrash)

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <unordered_map>
+#include <utility>
 
 namespace tv {
 
@@ -271,6 +272,39 @@ struct Table::Impl {
     }
 
     Value valueOf(RecordId id, int f) const { return file->value(id, f); }
+
+    // Reads the file again as another program may have left it, keeping the changes not yet
+    // saved here (see TableFile::reload), and works out the records, orders and filter anew.
+    void reread()
+    {
+        file->reload();
+        indexes = file->indexes();
+        if (currentIndex >= int(indexes.size()))
+            currentIndex = -1;
+        loadRecords();
+        computeFilter();
+        buildVisible();
+    }
+
+    // True when a record other than the one being edited holds the buffer's primary key.
+    bool keyTaken() const
+    {
+        const int keyFields = file->primaryKeyFields();
+        if (keyFields == 0)
+            return false;
+        for (RecordId other : file->recordIds()) {
+            if (state == TableState::Edit && other == editId)
+                continue;
+            bool same = true;
+            for (int k = 0; k < keyFields && same; ++k)
+                same = compareValues(file->value(other, k), buffer[size_t(k)], false) == 0;
+            if (same)
+                return true;
+        }
+        return false;
+    }
+
+    std::vector<std::string> notices;
 };
 
 Table::Table() : d(std::make_unique<Impl>()) {}
@@ -651,6 +685,10 @@ void Table::append()
 {
     checkBrowseMode(*this, *d);
     requireWritable(*d);
+    // Files another program rewrote in place are read again first, so that the new record
+    // is worked out against what they hold now.
+    if (d->file->needsReload())
+        refresh();
     d->beforeInsert = d->current();
     d->startBuffer(Record(d->fields().size()));
     d->editId = 0;
@@ -728,19 +766,34 @@ void Table::post()
                               std::to_string(d->file->codePage()) + "): " + bad +
                               "\nChange them, then post again.");
     }
-    // Primary key uniqueness.
-    const int keyFields = d->file->primaryKeyFields();
-    if (keyFields > 0) {
-        for (RecordId other : d->file->recordIds()) {
-            if (d->state == TableState::Edit && other == d->editId)
-                continue;
-            bool same = true;
-            for (int k = 0; k < keyFields && same; ++k)
-                same = compareValues(d->file->value(other, k), d->buffer[size_t(k)], false) == 0;
-            if (same)
-                throw EngineError("Key violation");
+    // Files another program rewrote in place are read again, keeping the record being entered
+    // and the changes posted earlier. A new record whose single number key the other program
+    // has taken meanwhile gets the next free number; a record being edited that the other
+    // program deleted is stored as a new record.
+    const bool reread = d->file->writable() && d->file->needsReload();
+    std::string renumbered;
+    if (reread) {
+        d->reread();
+        if (d->state == TableState::Edit && !d->posOf(d->editId)) {
+            d->editId = 0;
+            d->setState(TableState::Insert);
+        }
+        d->placeOn(d->state == TableState::Edit ? std::optional<RecordId>(d->editId) : d->beforeInsert, d->row);
+        d->dataChanged(DataChange::Reset);
+        d->currentChanged();
+        if (d->state == TableState::Insert && d->file->primaryKeyFields() == 1 && kindOf(fields[0].type) == FieldKind::Integer &&
+            d->keyTaken()) {
+            const int64_t taken = integerOf(d->buffer[0]);
+            const int64_t next = largestInteger(0) + 1;
+            d->buffer[0] = Value(next);
+            d->entered[0].reset();
+            d->changed[0] = 1;
+            renumbered = d->file->path() + ": another program saved a record with " + fields[0].name + " " + std::to_string(taken) +
+                         " while this one was entered here; this one was given " + fields[0].name + " " + std::to_string(next) + ".";
         }
     }
+    if (d->keyTaken())
+        throw EngineError("Key violation");
     const bool inserting = d->state == TableState::Insert;
     RecordId id = d->editId;
     if (inserting)
@@ -759,8 +812,10 @@ void Table::post()
     d->entered.clear();
     d->beforeInsert.reset();
     d->setState(TableState::Browse);
-    d->dataChanged(inserting ? DataChange::RowsAdded : DataChange::Values);
+    d->dataChanged(reread ? DataChange::Reset : inserting ? DataChange::RowsAdded : DataChange::Values);
     d->currentChanged();
+    if (!renumbered.empty())
+        d->notices.push_back(std::move(renumbered));
     d->afterPost();
 }
 
@@ -814,13 +869,7 @@ void Table::refresh()
 {
     checkBrowseMode(*this, *d);
     const auto id = d->current();
-    d->file->reload();
-    d->indexes = d->file->indexes();
-    if (d->currentIndex >= int(d->indexes.size()))
-        d->currentIndex = -1;
-    d->loadRecords();
-    d->computeFilter();
-    d->buildVisible();
+    d->reread();
     d->placeOn(id, d->row);
     if (d->visible.empty())
         d->bof = d->eof = true;
@@ -839,6 +888,8 @@ bool Table::hasUnsavedChanges() const
 {
     return d->file && d->file->hasUnsavedChanges();
 }
+
+std::vector<std::string> Table::takeNotices() { return std::exchange(d->notices, {}); }
 
 // ---- Bookmarks -------------------------------------------------------------------------
 

@@ -184,7 +184,8 @@ public:
     int insertRow() const;
 
     // ---- Editing ------------------------------------------------------------------------
-    // Starts an insertion of an empty record (state Insert), shown after the last row.
+    // Starts an insertion of an empty record (state Insert), shown after the last row. Files
+    // another program rewrote in place are read again first (refresh()).
     void append();
     // Starts editing the current record. Throws when the table is read-only or empty.
     void edit();
@@ -192,6 +193,10 @@ public:
     // on a duplicate primary key ("Key violation"), on a picture-mask mismatch, on text the
     // table's code page cannot hold (naming the field and the characters; nothing typed is
     // ever changed to fit), or when the file refuses the write. After success: state Browse, after-post listeners run.
+    // Files another program rewrote in place are read again first (as refresh() does, the
+    // pending change kept): a new record whose single number key was taken meanwhile gets the
+    // largest number + 1 (said in takeNotices()), and an edited record the other program
+    // deleted is stored as a new record.
     void post();
     // Drops the pending insertion or change (nothing happens in browse state).
     void cancel();
@@ -207,6 +212,9 @@ public:
     void saveChanges();
     // True while a posted or deleted change is not yet on disk (its save failed).
     bool hasUnsavedChanges() const;
+    // Things a post that succeeded wants the user to know (a new record given another key
+    // than the one it was entered with), handed out once.
+    std::vector<std::string> takeNotices();
 
     // ---- Bookmarks ----------------------------------------------------------------------
     // A bookmark of the current record (throws when there is none).

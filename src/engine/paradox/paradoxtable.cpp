@@ -478,9 +478,14 @@ std::string_view ParadoxTable::blobBytes(RecordId id, int field) const
     return b ? *b : std::string_view();
 }
 
+bool ParadoxTable::needsReload() const
+{
+    return !db_.intact() || (haveMb_ && !mb_.intact()) || (!head_.empty() && std::memcmp(db_.data(), head_.data(), head_.size()) != 0);
+}
+
 void ParadoxTable::checkMapped() const
 {
-    if (db_.intact() && (!haveMb_ || mb_.intact()) && (head_.empty() || std::memcmp(db_.data(), head_.data(), head_.size()) == 0))
+    if (!needsReload())
         return;
     throw EngineError(path_ + ": the file was changed by another program while it was open here; it has to be read again");
 }

@@ -52,6 +52,7 @@ public:
     void flush() override;
     bool hasUnsavedChanges() const override { return dirty_; }
     void reload() override;
+    bool needsReload() const override;
     std::vector<std::string> takeNotices() override;
 
     // The exact decimal text of a BCD field ("" when NULL, "?" when the stored digits are not
