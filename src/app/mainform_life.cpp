@@ -11,12 +11,10 @@
 #include "app/widgets.h"
 #include "platform/platform.h"
 
-#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
-#include <QMessageBox>
 #include <QStatusTipEvent>
 #include <QTabWidget>
 #include <QVariant>
@@ -107,23 +105,12 @@ void TMainForm::btnHelpIndexClick()
 
 namespace {
 
-enum class ExitChoice { TryAgain, GoOn, Stay };
-
-ExitChoice askAtExit(const QString& what, const QString& failure, QWidget* parent)
+// The question at exit about something not yet on disk: try again, leave without it, or stay.
+msg::Retry askAtExit(const QString& what, const QString& failure, QWidget* parent)
 {
-    QMessageBox box(QMessageBox::Warning, msg::applicationTitle(),
-                    what + QStringLiteral("\n\n") + failure, QMessageBox::Retry | QMessageBox::Discard | QMessageBox::Cancel,
-                    parent);
-    box.button(QMessageBox::Retry)->setText(QStringLiteral("Try Again"));
-    box.button(QMessageBox::Discard)->setText(QStringLiteral("Exit Without Saving"));
-    box.button(QMessageBox::Cancel)->setText(QStringLiteral("Stay"));
-    box.setDefaultButton(QMessageBox::Retry);
-    box.setEscapeButton(QMessageBox::Cancel);
-    switch (box.exec()) {
-    case QMessageBox::Retry: return ExitChoice::TryAgain;
-    case QMessageBox::Discard: return ExitChoice::GoOn;
-    default: return ExitChoice::Stay;
-    }
+    return msg::askRetry(msg::Icon::Warning, msg::applicationTitle(), what + QStringLiteral("\n\n") + failure,
+                         QStringLiteral("Try Again"), QStringLiteral("Exit Without Saving"), QStringLiteral("Stay"),
+                         parent);
 }
 
 } // namespace
@@ -149,9 +136,9 @@ bool TMainForm::settlePrivateBase()
             switch (askAtExit(QStringLiteral("The note being edited cannot be posted; leaving now would lose "
                                              "what you typed."),
                               QString::fromUtf8(err.what()), this)) {
-            case ExitChoice::TryAgain: continue;
-            case ExitChoice::GoOn: t9->cancel(); break;
-            case ExitChoice::Stay: return false;
+            case msg::Retry::TryAgain: continue;
+            case msg::Retry::GiveUp: t9->cancel(); break;
+            case msg::Retry::Stay: return false;
             }
         }
     }
@@ -165,9 +152,9 @@ bool TMainForm::settlePrivateBase()
         switch (askAtExit(QStringLiteral("Changes to your private notes are not on disk; leaving now would "
                                          "lose them."),
                           failure, this)) {
-        case ExitChoice::TryAgain: continue;
-        case ExitChoice::GoOn: return true;
-        case ExitChoice::Stay: return false;
+        case msg::Retry::TryAgain: continue;
+        case msg::Retry::GiveUp: return true;
+        case msg::Retry::Stay: return false;
         }
     }
     return true;
