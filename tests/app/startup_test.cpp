@@ -34,11 +34,9 @@ bool anyTableOpen()
 
 } // namespace
 
-class StartupTest : public QObject {
+class StartupTest : public WindowTest {
     Q_OBJECT
 private slots:
-    void initTestCase() { initApplication(); }
-
     void startWithEveryBase()
     {
         BaseFolder bases;
