@@ -94,7 +94,7 @@ void TMainForm::bindEditingAids()
 // an empty row rather than the stars of the book seen before.
 void TMainForm::showRating(const char* field, int row)
 {
-    Table* books = pageTable(7);
+    Table* books = pageTable(kBooksPage);
     if (!books || !books->isOpen())
         return;
     int64_t v = 0;   // stays 0 (an empty row) when the rating cannot be read
@@ -112,7 +112,7 @@ void TMainForm::DBEdit8Change() { showRating("OverallAssessment", 3); }
 
 void TMainForm::EditLevelChange()
 {
-    Table* books = pageTable(7);
+    Table* books = pageTable(kBooksPage);
     if (!books || !books->isOpen())
         return;
     static const char* const words[] = {"Beginer", "Intermediate", "Advanced"};

@@ -61,7 +61,7 @@ void TMainForm::createFilterTools()
 int TMainForm::toolBase() const
 {
     const int tab = activePage();
-    return isBasePage(tab) ? pageBase(tab) : 9;
+    return isBasePage(tab) ? pageBase(tab) : kPrivateBase;
 }
 
 FilterDialog* TMainForm::filterDialog(int base) const

@@ -117,8 +117,8 @@ msg::Retry askAtExit(const QString& what, const QString& failure, QWidget* paren
 
 bool TMainForm::settlePrivateBase()
 {
-    Table* t9 = baseTable(9);
-    if (!t9 || !basePresent(9) || !t9->isOpen() || !DM1)
+    Table* t9 = baseTable(kPrivateBase);
+    if (!t9 || !basePresent(kPrivateBase) || !t9->isOpen() || !DM1)
         return true;
     // Only the question below speaks of a failure here, not the save's own error box.
     const bool report = DM1->reportSaveFailures;
@@ -131,7 +131,7 @@ bool TMainForm::settlePrivateBase()
     // A note typed and not yet posted is posted first (its save follows the post).
     while (t9->state() == TableState::Edit || t9->state() == TableState::Insert) {
         try {
-            baseDataSource(9)->post();
+            baseDataSource(kPrivateBase)->post();
         } catch (const EngineError& err) {
             switch (askAtExit(QStringLiteral("The note being edited cannot be posted; leaving now would lose "
                                              "what you typed."),

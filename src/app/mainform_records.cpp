@@ -65,7 +65,7 @@ void TMainForm::btnFirstClick(QObject* sender)
             }
             return;
         }
-        Table* t9 = baseTable(9);
+        Table* t9 = baseTable(kPrivateBase);
         if (tag >= tagInsert && tag <= tagRefresh && (!t9 || !t9->isOpen()))
             throw EngineError("Cannot perform this operation on a closed dataset");
         switch (tag) {
@@ -99,7 +99,7 @@ void TMainForm::btnFirstClick(QObject* sender)
         case tagPost:
             // Through the data source: text still held by a bound box (a date being typed)
             // goes into the record first, so it is posted or refused, never dropped.
-            baseDataSource(9)->post();
+            baseDataSource(kPrivateBase)->post();
             setEditButtons(false);
             break;
         case tagCancel:
