@@ -3,6 +3,7 @@
 // of the column the base is ordered by.
 
 #include "apptest.h"
+#include "support/menus.h"
 
 #include "app/datamodule.h"
 #include "controls/dbindex.h"
@@ -17,6 +18,7 @@
 #include <QTest>
 
 using namespace apptest;
+using tvtest::captions;
 
 namespace {
 
@@ -28,14 +30,6 @@ QMenu* popUpIndexMenu(Session& s)
     QMenu* menu = s.form().indexChooser()->Menu();
     menu->hide();
     return menu;
-}
-
-QStringList captions(const QMenu* menu)
-{
-    QStringList list;
-    for (const QAction* a : menu->actions())
-        list << a->text();
-    return list;
 }
 
 QStringList checkedEntries(const QMenu* menu)
