@@ -55,7 +55,7 @@ void TMainForm::ClipboardClick(QObject* sender)
         if (focused && m_pages->currentWidget()->isAncestorOf(focused))
             pane = focused;
     }
-    try {
+    guardedCommand(this, [&] {
         switch (clipboardOperation(sender, m_clipboardEntries)) {
         case opCut:
             pane->cut();
@@ -69,9 +69,7 @@ void TMainForm::ClipboardClick(QObject* sender)
         default:
             break;
         }
-    } catch (const EngineError& e) {
-        msg::error(QString::fromStdString(e.what()), this);
-    }
+    });
 }
 
 void TMainForm::bindEditingAids()
@@ -128,11 +126,7 @@ void TMainForm::wwDBComboDlg1CustomDlg(DBComboDlg* box)
     target.widget = box;
     target.text = [box] { return box->text(); };
     target.writeField = [this, box](const QString& text) {
-        try {
-            box->setFieldText(text);
-        } catch (const EngineError& e) {
-            msg::error(QString::fromStdString(e.what()), this);
-        }
+        guardedCommand(this, [&] { box->setFieldText(text); });
     };
     ShowCalendarFor(target);
 }

@@ -3,6 +3,7 @@
 
 #include "app/dbwidgets.h"
 #include "app/mainform.h"
+#include "dbaware/engineguard.h"
 
 #include "controls/explbtn.h"
 #include "dbaware/datasource.h"
@@ -43,7 +44,7 @@ void TMainForm::setEditButtons(bool editing)
 void TMainForm::btnFirstClick(QObject* sender)
 {
     const int tag = tagOf(sender);
-    try {
+    guardedCommand(this, [&] {
         if (tag >= tagFirst && tag <= tagLast) {
             Table* t = m_currentTable;
             if (!t || !t->isOpen())
@@ -112,9 +113,7 @@ void TMainForm::btnFirstClick(QObject* sender)
         default:
             break;
         }
-    } catch (const EngineError& err) {
-        msg::error(QString::fromUtf8(err.what()), this);
-    }
+    });
 }
 
 void TMainForm::btnSetBookmarkClick(QObject* sender)
@@ -122,7 +121,7 @@ void TMainForm::btnSetBookmarkClick(QObject* sender)
     Table* t = pageTable(activePage());
     if (t && !t->isOpen())
         t = nullptr;
-    try {
+    guardedCommand(this, [&] {
         switch (tagOf(sender)) {
         case tagSetBookmark:
             // With no current record (an empty table or set) there is nothing to mark.
@@ -149,9 +148,7 @@ void TMainForm::btnSetBookmarkClick(QObject* sender)
         default:
             break;
         }
-    } catch (const EngineError& err) {
-        msg::error(QString::fromUtf8(err.what()), this);
-    }
+    });
 }
 
 void TMainForm::rgpDelphiClick()
