@@ -29,7 +29,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent)
     QFont base(QStringLiteral("System"));
     base.setPixelSize(13);
     setFont(base);
-    resize(640, 480);
+    resize(kDesignedSize);
 
     auto* central = new QWidget(this);
     setCentralWidget(central);

@@ -153,11 +153,12 @@ void TMainForm::btnSetBookmarkClick(QObject* sender)
 
 void TMainForm::rgpDelphiClick()
 {
-    const bool delphi32 = pageBase(kForumPage) == 4;
+    // The forum's controls follow the base now on view.
+    const PageEntry& forum = kPages[kForumPage];
+    const int shown = pageBase(kForumPage);
     releaseBookmark();
-    QWidget* sheet = m_pages->widget(kForumPage);
-    rebindControls(sheet, delphi32 ? 40 : 4, delphi32 ? 4 : 40);
-    m_currentTable = baseTable(delphi32 ? 4 : 40);
+    rebindControls(m_pages->widget(kForumPage), shown == forum.base ? forum.altBase : forum.base, shown);
+    m_currentTable = baseTable(shown);
 }
 
 } // namespace tv::app
