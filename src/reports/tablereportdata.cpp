@@ -3,8 +3,11 @@
 #include "dbaware/engineguard.h"
 #include "engine/dataset/fieldtext.h"
 #include "engine/dataset/table.h"
+#include "engine/mappedfile.h"
 
 #include <QLocale>
+
+#include <atomic>
 
 #include <vector>
 
@@ -12,12 +15,31 @@ namespace tv::reports {
 
 namespace {
 
+// A report reads its table through the file mappings, and every page of the files it passes
+// would stay in the program's resident memory (a memo report over a large base passes all of
+// its memo file). The pages are let go every so many values read: they stay in the system's
+// file cache, so reading them again costs no disk access.
+void countRead(size_t bytes)
+{
+    constexpr int kReads = 1024;
+    constexpr size_t kBytes = size_t(8) << 20;
+    static std::atomic<int> reads{0};
+    static std::atomic<size_t> read{0};
+    if (reads.fetch_add(1, std::memory_order_relaxed) + 1 < kReads && read.fetch_add(bytes, std::memory_order_relaxed) + bytes < kBytes)
+        return;
+    reads.store(0, std::memory_order_relaxed);
+    read.store(0, std::memory_order_relaxed);
+    MappedFile::releaseResidentPages();
+}
+
 // A value that cannot be read prints as the marker, and the report goes on.
 template <typename Read>
 QString readText(Read read)
 {
     try {
-        return QString::fromStdString(read());
+        const std::string text = read();
+        countRead(text.size());
+        return QString::fromStdString(text);
     } catch (const EngineError& e) {
         reportEngineError(e);
         return damagedMarker();
