@@ -17,19 +17,27 @@ namespace {
 
 // A report reads its table through the file mappings, and every page of the files it passes
 // would stay in the program's resident memory (a memo report over a large base passes all of
-// its memo file). The pages are let go every so many values read: they stay in the system's
-// file cache, so reading them again costs no disk access.
+// its memo file). The pages are let go every so many values read, and when a report is done
+// with its rows: they stay in the system's file cache, so reading them again costs no disk
+// access. (The call lets go of every file mapping of the program; those still in use come
+// back on their next read.)
+std::atomic<int> g_reads{0};
+std::atomic<size_t> g_bytes{0};
+
+void letGoOfPages()
+{
+    g_reads.store(0, std::memory_order_relaxed);
+    g_bytes.store(0, std::memory_order_relaxed);
+    MappedFile::releaseResidentPages();
+}
+
 void countRead(size_t bytes)
 {
     constexpr int kReads = 1024;
     constexpr size_t kBytes = size_t(8) << 20;
-    static std::atomic<int> reads{0};
-    static std::atomic<size_t> read{0};
-    if (reads.fetch_add(1, std::memory_order_relaxed) + 1 < kReads && read.fetch_add(bytes, std::memory_order_relaxed) + bytes < kBytes)
-        return;
-    reads.store(0, std::memory_order_relaxed);
-    read.store(0, std::memory_order_relaxed);
-    MappedFile::releaseResidentPages();
+    if (g_reads.fetch_add(1, std::memory_order_relaxed) + 1 >= kReads
+        || g_bytes.fetch_add(bytes, std::memory_order_relaxed) + bytes >= kBytes)
+        letGoOfPages();
 }
 
 // A value that cannot be read prints as the marker, and the report goes on.
@@ -63,6 +71,9 @@ public:
         if (fmt_.currency.empty())
             fmt_.currency = "$";
     }
+
+    ReadOnlyRows(const ReadOnlyRows&) = default;
+    ~ReadOnlyRows() override { letGoOfPages(); }
 
     int rowCount() const override { return int(ids_.size()); }
 
@@ -129,6 +140,7 @@ public:
         for (int row = 0; row < rows_; ++row)
             for (int f : columns)
                 cells_.push_back(store(readText([&] { return table.displayTextAt(row, f); }).toStdString()));
+        letGoOfPages();
     }
 
     int rowCount() const override { return rows_; }
