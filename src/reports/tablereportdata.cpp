@@ -8,7 +8,6 @@
 #include <QLocale>
 
 #include <atomic>
-
 #include <vector>
 
 namespace tv::reports {
