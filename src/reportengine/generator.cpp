@@ -338,6 +338,16 @@ struct PagePlan {
 } // namespace
 
 struct LaidOut {
+    ~LaidOut()
+    {
+        // The plans of a long report are many small blocks of the heap.
+        const bool large = pages.size() > 100;
+        pages = {};
+        data.reset();
+        if (large)
+            giveBackFreedMemory();
+    }
+
     Layout layout;  // its data pointer is not used: `data` is read instead
     std::shared_ptr<const ReportData> data;
     GenerateOptions options;

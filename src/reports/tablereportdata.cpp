@@ -39,18 +39,24 @@ void countRead(size_t bytes)
         letGoOfPages();
 }
 
-// A value that cannot be read prints as the marker, and the report goes on.
+// A value that cannot be read prints as the marker, and the report goes on. As UTF-8.
+template <typename Read>
+std::string readUtf8(Read read)
+{
+    try {
+        std::string text = read();
+        countRead(text.size());
+        return text;
+    } catch (const EngineError& e) {
+        reportEngineError(e);
+        return damagedMarker().toStdString();
+    }
+}
+
 template <typename Read>
 QString readText(Read read)
 {
-    try {
-        const std::string text = read();
-        countRead(text.size());
-        return QString::fromStdString(text);
-    } catch (const EngineError& e) {
-        reportEngineError(e);
-        return damagedMarker();
-    }
+    return QString::fromStdString(readUtf8(read));
 }
 
 bool isValueKind(FieldKind k)
@@ -138,8 +144,15 @@ public:
         cells_.reserve(size_t(rows_) * width_);
         for (int row = 0; row < rows_; ++row)
             for (int f : columns)
-                cells_.push_back(store(readText([&] { return table.displayTextAt(row, f); }).toStdString()));
+                cells_.push_back(store(readUtf8([&] { return table.displayTextAt(row, f); })));
         letGoOfPages();
+    }
+    CopiedRows(const CopiedRows&) = default;
+    ~CopiedRows() override
+    {
+        blocks_.clear();
+        cells_ = {};
+        report::giveBackFreedMemory();
     }
 
     int rowCount() const override { return rows_; }

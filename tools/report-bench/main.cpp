@@ -8,7 +8,8 @@
 // list report to a PDF file:
 //   report-bench --bases DIR [--pdf FILE] [--maps]
 // --maps also writes to stderr, after each step, how much of each base file is resident in
-// the process ("resident<TAB>step<TAB>file<TAB>MB"): what opening and each report touched.
+// the process ("resident<TAB>step<TAB>file<TAB>MB", and the anonymous memory): what opening
+// and each report touched.
 // With --render, writes every layout over the bases of a folder as PDF files instead:
 //   report-bench --render BASES_DIR OUT_DIR
 // and --preview opens the preview window of one layout (to look at it):
@@ -121,6 +122,7 @@ void residentFiles(const QString& dir, const char* step)
     for (const auto& [name, size] : mb)
         if (size > 0)
             std::fprintf(stderr, "resident\t%s\t%s\t%.1f\n", step, name.constData(), size);
+    std::fprintf(stderr, "resident\t%s\t(anonymous)\t%.1f\n", step, statusMb("RssAnon:"));
 }
 
 // Processor time of this process in seconds: unlike the clock on the wall, it does not grow
