@@ -21,7 +21,7 @@ namespace {
 // shaping it, so short texts are measured once.
 class Measure {
 public:
-    explicit Measure(const FontSpec& font) : fm(font.toFont()) {}
+    explicit Measure(const FontSpec& font) : fm(font.toFont()) { std::fill(std::begin(chars_), std::end(chars_), -1.0); }
 
     qreal advance(QStringView text)
     {
@@ -40,9 +40,27 @@ public:
         return w;
     }
 
+    // The sum of the widths of the characters of `text`, an estimate of its width that
+    // leaves out what the characters do to each other (kerning). -1 when a character has no
+    // width of its own (outside the Latin range, or a control character).
+    qreal summed(QStringView text)
+    {
+        qreal w = 0;
+        for (const QChar c : text) {
+            const char16_t u = c.unicode();
+            if (u >= std::size(chars_) || u < 0x20 || (u >= 0x7f && u < 0xa0))
+                return -1;
+            if (chars_[u] < 0)
+                chars_[u] = fm.horizontalAdvance(c);
+            w += chars_[u];
+        }
+        return w;
+    }
+
     const QFontMetricsF fm;
 
 private:
+    qreal chars_[0x250];   // widths of the Latin characters, -1 until measured
     struct Hash {
         using is_transparent = void;
         size_t operator()(std::u16string_view v) const { return std::hash<std::u16string_view>{}(v); }
@@ -199,10 +217,10 @@ namespace {
 // word wider than the box is shown alone and cut by the box.
 //
 // Measuring a text means shaping it, and long texts (titles, keywords) are rarely alike, so
-// a text is first measured by its words, which repeat and are measured once (a list of
-// keywords by its parts): the widths of the words and blanks before a blank add up to the
-// width of the text up to there, give or take the kerning between neighbours measured
-// apart. Only a sum within that margin of the box's edge is decided by measuring the text.
+// a text is first measured by its characters (or, outside the Latin ones, by its words,
+// which repeat and are measured once): the widths before a blank add up to the width of the
+// text up to there, give or take the kerning between neighbours measured apart. Only a sum
+// within that margin of the box's edge is decided by measuring the text.
 QString fitFirstLine(const QString& text, Measure& m, qreal width, bool* wider)
 {
     qsizetype end = 0;
@@ -213,8 +231,11 @@ QString fitFirstLine(const QString& text, Measure& m, qreal width, bool* wider)
         para.replace(QLatin1Char('\t'), QLatin1String("    "));
     const QStringView view(para);
     const auto margin = [](qreal sum) { return 1.0 + sum * 0.03; };
-    // A word as the sum of its parts up to each ';' or ',' (lists of keywords are words).
+    // A word by its characters, or as the sum of its parts up to each ';' or ',' (lists of
+    // keywords are words).
     const auto summed = [&m](QStringView word) {
+        if (const qreal byChars = m.summed(word); byChars >= 0)
+            return byChars;
         qreal w = 0;
         qsizetype from = 0;
         for (qsizetype i = 0; i < word.size(); ++i)
