@@ -42,13 +42,13 @@ public:
 
     // The sum of the widths of the characters of `text`, an estimate of its width that
     // leaves out what the characters do to each other (kerning). -1 when a character has no
-    // width of its own (outside the Latin range, or a control character).
+    // width of its own (outside the Latin range, a control character, a soft hyphen).
     qreal summed(QStringView text)
     {
         qreal w = 0;
         for (const QChar c : text) {
             const char16_t u = c.unicode();
-            if (u >= std::size(chars_) || u < 0x20 || (u >= 0x7f && u < 0xa0))
+            if (u >= std::size(chars_) || u < 0x20 || (u >= 0x7f && u < 0xa0) || u == 0xad)
                 return -1;
             if (chars_[u] < 0)
                 chars_[u] = fm.horizontalAdvance(c);
