@@ -299,7 +299,8 @@ void ReportEngineTest::dataItemsAreCutAtTheirBox()
 
     // The line is fitted by the widths of its words first; it must come out as measuring the
     // text whole at every blank would have it: the longest start up to a blank that fits, or
-    // the first word alone. Kerned pairs, keyword lists and runs of blanks, at many widths.
+    // the first word alone. Kerned pairs, keyword lists, runs of blanks, soft hyphens and
+    // letters outside the Latin ones, at many widths.
     const FontSpec font;
     const QFontMetricsF fm(font.toFont());
     const auto exact = [&](const QString& text, qreal width) {
@@ -323,7 +324,8 @@ void ReportEngineTest::dataItemsAreCutAtTheirBox()
     };
     for (const QString& text : {QStringLiteral("AVAVAV To Ty Yo Wa LT AV. Ty, We Yo AVAVAV To Ty Yo Wa"), words(30),
                                 QStringLiteral("ONCHANGE;PARADOX;FAST;TSTREAM BOOKMARK;TSTREAM;RESIZE;AS TList"),
-                                QStringLiteral("   indented  words   with   runs of    blanks   "), QStringLiteral("a  b   c    d     e")})
+                                QStringLiteral("   indented  words   with   runs of    blanks   "), QStringLiteral("a  b   c    d     e"),
+                                QString::fromUtf8("co\u00adoper\u00adation with soft\u00adhy\u00adphens, \u00e9t\u00e9 \u0444\u043e\u0440\u043c\u0430")})
         for (qreal width = 8; width < 420; width += 3.5)
             QCOMPARE(firstLine(text, font, width), exact(text, width));
 }
