@@ -703,6 +703,10 @@ void Table::edit()
     if (d->state == TableState::Edit || d->state == TableState::Insert)
         return;
     requireWritable(*d);
+    // Files another program changed in place are read again first, so that the record is
+    // edited as they hold it now.
+    if (d->file->needsReload())
+        refresh();
     const auto id = d->current();
     if (!id)
         throw EngineError("Cannot edit: the dataset has no current record");
@@ -848,6 +852,8 @@ void Table::remove()
     if (d->state == TableState::Edit)
         cancel();
     requireWritable(*d);
+    if (d->file->needsReload())
+        refresh();
     const auto id = d->current();
     if (!id)
         throw EngineError("Cannot delete: the dataset has no current record");

@@ -340,8 +340,15 @@ constexpr size_t kSmallLimit = 2048;               // larger values get blocks o
 static_assert(kSlotArea <= 0x150);
 } // namespace
 
-MemoFileWriter::MemoFileWriter(Sink& out) : out_(out)
+MemoFileWriter::MemoFileWriter(Sink& out, bool header, SmallBlock small) : out_(out)
 {
+    if (!header) {
+        smallOffset_ = small.offset;
+        small_ = std::move(small.image);
+        nextSlot_ = small_.empty() ? -1 : small.nextSlot;
+        nextChunk_ = small.nextChunk;
+        return;
+    }
     std::string h(kMbBlock, '\0');
     h[0] = 0;        // header block
     put16(h, 1, 1);  // one 4 KiB unit
@@ -414,6 +421,51 @@ void MemoFileWriter::store(std::string_view data, uint8_t* field, int width)
     put32(ptr, uint32_t(offset) | 0xFF);
 }
 
+void MemoFileWriter::storeValue(std::string_view value, FieldType type, uint8_t* field, int width)
+{
+    if (type != FieldType::Graphic || value.empty()) {
+        store(value, field, width);
+        return;
+    }
+    std::string data(kGraphicPrefix, '\0');
+    data[0] = 1;
+    data[3] = 1;
+    put32(data, 4, uint32_t(value.size()));
+    data.append(value);
+    store(data, field, width);
+}
+
 void MemoFileWriter::finish() { closeSmallBlock(); }
+
+MemoFileWriter::SmallBlock MemoFileWriter::keepSmallBlock()
+{
+    if (nextSlot_ < 0 || small_.empty())
+        return {};
+    out_.patch(smallOffset_, small_.data(), small_.size());
+    return {smallOffset_, small_, nextSlot_, nextChunk_};
+}
+
+void ExtendingSink::patch(uint64_t offset, const void* data, size_t n)
+{
+    const char* p = static_cast<const char*>(data);
+    if (offset >= base_) {
+        tail_.replace(size_t(offset - base_), n, p, n);
+        return;
+    }
+    for (auto& w : patches_)
+        if (w.first == offset && w.second.size() == n) {
+            w.second.assign(p, n);
+            return;
+        }
+    patches_.emplace_back(offset, std::string(p, n));
+}
+
+std::vector<std::pair<uint64_t, std::string>> ExtendingSink::take()
+{
+    std::vector<std::pair<uint64_t, std::string>> out = std::move(patches_);
+    if (!tail_.empty())
+        out.emplace_back(base_, std::move(tail_));
+    return out;
+}
 
 } // namespace tv::px

@@ -1,0 +1,248 @@
+// Saves that change a keyed table in place: every file stays a sound Paradox file (block
+// chain, primary index, secondary index entries and their block numbers), the records read
+// back as the changes left them, and the save log brings the files up to date after a crash.
+#include "engine/formats.h"
+#include "engine/paradox/pxbytes.h"
+#include "engine/paradox/pxheader.h"
+#include "engine/paradox/pxprimary.h"
+#include "paradox_testutil.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <random>
+#include <sys/stat.h>
+
+namespace tv {
+namespace {
+
+using namespace pxtest;
+
+TableSpec spec()
+{
+    TableSpec s;
+    s.fields = {FieldDef{"Id", FieldType::Long, 4, 0}, FieldDef{"Name", FieldType::Alpha, 40, 0}, FieldDef{"Body", FieldType::Memo, 12, 0},
+                FieldDef{"Num", FieldType::Long, 4, 0}};
+    s.primaryKeyFields = 1;
+    IndexDef byName, folded, down;
+    byName.name = "Name";
+    byName.fields = {"Name"};
+    folded.name = "Folded";
+    folded.fields = {"Name", "Num"};
+    folded.caseInsensitive = true;
+    down.name = "Down";
+    down.fields = {"Num"};
+    down.descending = true;
+    s.secondary = {byName, folded, down};
+    return s;
+}
+
+Record recordFor(int64_t id, std::mt19937& rng)
+{
+    static const char* const names[] = {"alpha", "Beta", "GAMMA", "delta", "Alpha"};
+    std::string body(rng() % 3 == 0 ? rng() % 6000 : rng() % 300, 'x');
+    for (auto& c : body)
+        c = char('a' + rng() % 26);
+    return {id, std::string(names[rng() % 5]) + std::to_string(rng() % 50), body, int64_t(rng() % 100)};
+}
+
+uint64_t inode(const std::string& path)
+{
+    struct stat st {};
+    ::stat(path.c_str(), &st);
+    return st.st_ino;
+}
+
+// The records of a data or index file in block chain order, and the block each sits in.
+std::vector<std::pair<std::string, uint16_t>> chainRecords(const std::string& path)
+{
+    const std::string bytes = readBytes(path);
+    const auto* p = reinterpret_cast<const uint8_t*>(bytes.data());
+    const px::Header h = px::parseHeader(p, bytes.size(), path);
+    std::vector<std::pair<std::string, uint16_t>> out;
+    for (size_t b = h.firstBlock, guard = 0; b != 0 && guard < 70000; ++guard) {
+        const uint8_t* block = p + h.headerSize + (b - 1) * h.blockSize();
+        const int16_t last = int16_t(px::le16(block + 4));
+        for (int r = 0; last >= 0 && r <= last / h.recordSize; ++r)
+            out.emplace_back(std::string(reinterpret_cast<const char*>(block) + 6 + r * h.recordSize, h.recordSize), uint16_t(b));
+        b = px::le16(block);
+    }
+    EXPECT_EQ(out.size(), h.numRecords) << path;
+    return out;
+}
+
+// Checks the files of the table at `path` against each other: the primary index lists the
+// data blocks, and every secondary index holds one entry per record, in order, naming the
+// block the record is in.
+void checkFiles(const ScratchDir& dir, size_t records)
+{
+    const auto data = chainRecords(dir.file("t.db"));
+    ASSERT_EQ(data.size(), records);
+    std::map<std::string, uint16_t> blockOfKey;
+    for (const auto& [rec, block] : data)
+        blockOfKey[rec.substr(0, 4)] = block;
+    ASSERT_EQ(blockOfKey.size(), records) << "keys repeat or go missing";
+    {
+        const std::string db = readBytes(dir.file("t.db")), px = readBytes(dir.file("t.px"));
+        const auto* d = reinterpret_cast<const uint8_t*>(db.data());
+        const px::Header h = px::parseHeader(d, db.size(), "t.db");
+        const auto listed = px::blocksFromPrimaryIndex(reinterpret_cast<const uint8_t*>(px.data()), px.size(), h,
+                                                       (db.size() - h.headerSize) / h.blockSize());
+        ASSERT_TRUE(listed.has_value()) << "the primary index does not stand for the data blocks";
+        size_t at = 0;
+        for (const auto& b : *listed) {
+            ASSERT_EQ(data[at].second, b.block);
+            at += b.count;
+        }
+        EXPECT_EQ(at, records);
+    }
+    // Entry layouts: Name(40)+Id(4)+Blk; Name(40)+Num(4)+Id(4)+Blk (upper-cased); Num(4)+Id(4)+Blk.
+    const struct {
+        const char* file;
+        size_t keyAt, sortBytes;
+        bool descending;
+    } indexes[] = {{"t.x02", 40, 44, false}, {"t.xg0", 44, 48, false}, {"t.xg1", 4, 8, true}};
+    for (const auto& ix : indexes) {
+        const auto entries = chainRecords(dir.file(ix.file));
+        ASSERT_EQ(entries.size(), records) << ix.file;
+        for (size_t i = 0; i < entries.size(); ++i) {
+            const std::string& e = entries[i].first;
+            const auto found = blockOfKey.find(e.substr(ix.keyAt, 4));
+            ASSERT_NE(found, blockOfKey.end()) << ix.file << ": an entry for a record that is not there";
+            EXPECT_EQ(px::decodeInt(reinterpret_cast<const uint8_t*>(e.data()) + ix.keyAt + 4, 2), found->second)
+                << ix.file << ": entry " << i << " names the wrong block";
+            if (i > 0) {
+                const int c = entries[i - 1].first.compare(0, ix.sortBytes, e, 0, ix.sortBytes);
+                EXPECT_TRUE(ix.descending ? c > 0 : c < 0) << ix.file << ": entries out of order at " << i;
+            }
+        }
+    }
+}
+
+std::string dumpOf(const std::string& path)
+{
+    return dump(*openParadoxTable(path, OpenMode::ReadOnly));
+}
+
+TEST(ParadoxInPlace, ChangesRewriteOnlyWhatTheyTouchAndEveryFileStaysSound)
+{
+    ScratchDir dir;
+    const std::string path = dir.file("t.db");
+    std::mt19937 rng(7);
+    std::map<int64_t, Record> model;
+    {
+        auto t = createParadoxTable(path, spec());
+        for (int64_t id = 2; id <= 3000; id += 2)
+            t->insert(model[id] = recordFor(id, rng));
+        t->flush();
+    }
+    const uint64_t before = inode(path);
+    auto t = openParadoxTable(path, OpenMode::ReadWrite);
+    auto idOf = [&](int64_t key) {
+        for (RecordId id : t->recordIds())
+            if (std::get<int64_t>(t->value(id, 0)) == key)
+                return id;
+        ADD_FAILURE() << "no record " << key;
+        return RecordId(0);
+    };
+    auto randomKey = [&] {
+        auto it = model.begin();
+        std::advance(it, rng() % model.size());
+        return it->first;
+    };
+    for (int round = 0; round < 40; ++round) {
+        for (int k = 0; k < 30; ++k) {
+            const unsigned what = rng() % 10;
+            if (what < 4) {   // insert: in a gap, or after the last key
+                int64_t key = what == 0 ? model.rbegin()->first + 1 : int64_t(rng() % 4000) * 2 + 1;
+                if (model.count(key))
+                    continue;
+                t->insert(model[key] = recordFor(key, rng));
+            } else if (what < 7) {   // edit, now and then giving the record another key
+                const int64_t key = randomKey();
+                int64_t to = key;
+                if (what == 6 && !model.count(key + 100001))
+                    to = key + 100001;
+                Record r = recordFor(to, rng);
+                t->update(idOf(key), r);
+                model.erase(key);
+                model[to] = r;
+            } else if (model.size() > 1) {
+                const int64_t key = randomKey();
+                t->remove(idOf(key));
+                model.erase(key);
+            }
+        }
+        t->flush();
+        ASSERT_EQ(inode(path), before) << "round " << round << " rewrote the whole table";
+        if (round % 8 == 7 || round == 39) {
+            checkFiles(dir, model.size());
+            auto fresh = createParadoxTable(dir.file("expected.db"), spec());
+            for (const auto& [key, r] : model)
+                fresh->insert(r);
+            fresh->flush();
+            const std::string expected = dumpOf(dir.file("expected.db"));
+            EXPECT_EQ(compareDumps(expected, dumpOf(path)), "") << "round " << round;
+        }
+    }
+}
+
+TEST(ParadoxInPlace, TheSaveLogBringsTheFilesUpToDateOrIsSetAside)
+{
+    ScratchDir dir, kept;
+    const std::string path = dir.file("t.db");
+    std::mt19937 rng(3);
+    {
+        auto t = createParadoxTable(path, spec());
+        for (int64_t id = 1; id <= 400; ++id)
+            t->insert(recordFor(id, rng));
+        t->flush();
+    }
+    const std::vector<std::string> names = {"t.db", "t.mb", "t.px", "t.x02", "t.y02", "t.xg0", "t.yg0", "t.xg1", "t.yg1"};
+    auto copyAll = [&](const ScratchDir& from, const ScratchDir& to) {
+        for (const auto& n : names)
+            writeBytes(to.file(n), readBytes(from.file(n)));
+    };
+    copyAll(dir, kept);
+    const std::string oldDump = dumpOf(path);
+    std::string log, newDump;
+    {
+        auto t = openParadoxTable(path, OpenMode::ReadWrite);
+        t->remove(t->recordIds()[10]);
+        t->update(t->recordIds()[20], recordFor(999, rng));
+        for (int64_t id = 1000; id < 1100; ++id)
+            t->insert(recordFor(id, rng));
+        t->flush();
+        log = readBytes(path + ".tvlog");
+        ASSERT_FALSE(log.empty());
+        newDump = dump(*t);
+    }
+    EXPECT_EQ(readBytes(path + ".tvlog"), "") << "closing the table puts the log into the files";
+
+    // A crash after the log was synced and before the files were written.
+    copyAll(kept, dir);
+    writeBytes(path + ".tvlog", log);
+    EXPECT_EQ(dumpOf(path), newDump);
+    EXPECT_EQ(readBytes(path + ".tvlog"), "");
+    checkFiles(dir, 499);
+
+    // A crash while the log was being written: the files were never touched.
+    copyAll(kept, dir);
+    writeBytes(path + ".tvlog", log.substr(0, log.size() - 9));
+    EXPECT_EQ(dumpOf(path), oldDump);
+
+    // A log that belongs to other files is not applied to these.
+    copyAll(kept, dir);
+    {
+        auto t = openParadoxTable(path, OpenMode::ReadWrite);
+        t->remove(t->recordIds()[0]);
+        t->flush();
+    }
+    const std::string otherDump = dumpOf(path);
+    writeBytes(path + ".tvlog", log);
+    EXPECT_EQ(dumpOf(path), otherDump);
+    EXPECT_EQ(readBytes(path + ".tvlog.stale"), log);
+}
+
+} // namespace
+} // namespace tv
