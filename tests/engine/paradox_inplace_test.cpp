@@ -2,6 +2,7 @@
 // chain, primary index, secondary index entries and their block numbers), the records read
 // back as the changes left them, and the save log brings the files up to date after a crash.
 #include "engine/formats.h"
+#include "engine/paradox/pxwal.h"
 #include "paradox_testutil.h"
 
 #include <gtest/gtest.h>
@@ -113,6 +114,7 @@ TEST(ParadoxInPlace, ChangesRewriteOnlyWhatTheyTouchAndEveryFileStaysSound)
         }
         t->flush();
         ASSERT_EQ(inode(path), before) << "round " << round << " rewrote the whole table";
+        ASSERT_EQ(tableFileProblems(path), "") << "round " << round;
         if (round % 8 == 7 || round == 39) {
             checkFiles(dir, model.size());
             auto fresh = createParadoxTable(dir.file("expected.db"), spec());
@@ -156,6 +158,7 @@ TEST(ParadoxInPlace, TheSaveLogBringsTheFilesUpToDateOrIsSetAside)
         newDump = dump(*t);
     }
     EXPECT_EQ(readBytes(path + ".tvlog"), "") << "closing the table puts the log into the files";
+    EXPECT_EQ(px::crc32("123456789", 9), 0xCBF43926u);   // the standard check value
 
     // A crash after the log was synced and before the files were written.
     copyAll(kept, dir);

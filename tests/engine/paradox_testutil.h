@@ -168,6 +168,8 @@ inline std::string tableFileProblems(const std::string& path)
         blockOfKey[rec.substr(0, keyBytes)] = block;
     if (blockOfKey.size() != records.size())
         return "keys repeat in the data file";
+    if (records.empty())
+        return {};
     const std::string pxBytes = readBytes(px::companionPath(path, "PX"));
     const auto listed = px::blocksFromPrimaryIndex(reinterpret_cast<const uint8_t*>(pxBytes.data()), pxBytes.size(), h,
                                                    (db.size() - h.headerSize) / h.blockSize());

@@ -52,6 +52,7 @@ public:
 
     bool writable() const override { return writable_; }
     RecordId insert(const Record& values) override;
+    std::optional<bool> keyInUse(const Record& values, RecordId ignore) const override;
     void update(RecordId id, const Record& values) override;
     void remove(RecordId id) override;
     void flush() override;

@@ -3,7 +3,9 @@
 #include "pxbytes.h"
 
 #include <algorithm>
+#include "pxwriter.h"
 #include <cstring>
+#include <map>
 
 namespace tv::px {
 
@@ -79,35 +81,41 @@ std::optional<SortedBlocks::Plan> SortedBlocks::plan(std::vector<Op> ops, const 
 
     Plan p;
     SortedBlocks& a = p.after;
-    a = *this;
-    a.blocks_.clear();
-    a.counts_.clear();
-    a.keys_.clear();
-    a.records_ = 0;
+    a.free_ = free_;
+    a.fileBlocks_ = fileBlocks_;
+    a.headerSize_ = headerSize_;
+    a.blockSize_ = blockSize_;
+    a.recordSize_ = recordSize_;
+    a.keyBytes_ = keyBytes_;
+    a.perBlock_ = perBlock_;
+    a.descending_ = descending_;
+    a.blocks_.reserve(blocks_.size() + 4);
+    a.counts_.reserve(blocks_.size() + 4);
+    a.keys_.reserve(keys_.size() + 4 * keyBytes_);
+    int64_t records = records_;
     struct Content {
         uint16_t block;
         std::string records;
         std::vector<uint16_t> from;
     };
     std::vector<Content> contents;
-    std::vector<bool> rewritten(size_t(fileBlocks_) + 1, false);
+    std::vector<size_t> seams;   // chain positions (in `a`) where blocks were unlinked
+    // The blocks not touched are taken over as they are, a stretch at a time.
+    auto keep = [&](size_t from, size_t to) {
+        a.blocks_.insert(a.blocks_.end(), blocks_.begin() + std::ptrdiff_t(from), blocks_.begin() + std::ptrdiff_t(to));
+        a.counts_.insert(a.counts_.end(), counts_.begin() + std::ptrdiff_t(from), counts_.begin() + std::ptrdiff_t(to));
+        a.keys_.append(keys_, from * keyBytes_, (to - from) * keyBytes_);
+    };
 
-    size_t j = 0;
-    for (size_t pos = 0; pos < blocks_.size(); ++pos) {
+    size_t kept = 0;
+    for (size_t j = 0; j < ops.size();) {
+        const size_t pos = blockFor(ops[j].key.data());
+        size_t until = j + 1;
+        while (until < ops.size() && (pos + 1 == blocks_.size() || compare(ops[until].key.data(), keys_.data() + (pos + 1) * keyBytes_) < 0))
+            ++until;
+        keep(kept, pos);
+        kept = pos + 1;
         const uint16_t block = blocks_[pos];
-        size_t until = j;
-        if (pos + 1 == blocks_.size())
-            until = ops.size();
-        else
-            while (until < ops.size() && blockFor(ops[until].key.data()) == pos)
-                ++until;
-        if (until == j) {
-            a.blocks_.push_back(block);
-            a.counts_.push_back(counts_[pos]);
-            a.keys_.append(keys_, pos * keyBytes_, keyBytes_);
-            a.records_ += counts_[pos];
-            continue;
-        }
         // Merge the block's records with its changes.
         const uint64_t at = blockOffset(block) + 6;
         if (at + uint64_t(counts_[pos]) * recordSize_ > size)
@@ -135,13 +143,17 @@ std::optional<SortedBlocks::Plan> SortedBlocks::plan(std::vector<Op> ops, const 
             ++j;
         }
         const size_t n = c.from.size();
+        records += int64_t(n) - int64_t(counts_[pos]);
         if (n == 0) {
             a.free_.push_back(block);
+            seams.push_back(a.blocks_.size());
+            p.reshaped = true;
             continue;
         }
         // An overflowing block is split: evenly in the middle of the chain, and at its end
         // filled up, since records added at the end mostly keep coming there.
         const size_t pieces = (n + perBlock_ - 1) / perBlock_;
+        p.reshaped = p.reshaped || pieces > 1;
         const bool last = pos + 1 == blocks_.size();
         size_t start = 0;
         for (size_t k = 0; k < pieces; ++k) {
@@ -155,7 +167,6 @@ std::optional<SortedBlocks::Plan> SortedBlocks::plan(std::vector<Op> ops, const 
                     if (a.fileBlocks_ == 0xFFFF)
                         return std::nullopt;
                     number = ++a.fileBlocks_;
-                    rewritten.resize(size_t(number) + 1, false);
                 }
             }
             Content piece{number, c.records.substr(start * recordSize_, count * recordSize_),
@@ -163,38 +174,59 @@ std::optional<SortedBlocks::Plan> SortedBlocks::plan(std::vector<Op> ops, const 
             a.blocks_.push_back(number);
             a.counts_.push_back(uint16_t(count));
             a.keys_.append(piece.records, 0, keyBytes_);
-            a.records_ += uint32_t(count);
-            rewritten[number] = true;
+            p.rewritten.push_back(a.blocks_.size() - 1);
             contents.push_back(std::move(piece));
             start += count;
         }
     }
+    keep(kept, blocks_.size());
+    a.records_ = uint32_t(records);
     if (a.blocks_.empty())
         return std::nullopt;
 
-    // The links as they were and as they are to be.
-    std::vector<uint32_t> oldLinks(size_t(a.fileBlocks_) + 1, 0), newLinks(size_t(a.fileBlocks_) + 1, 0);
-    for (size_t k = 0; k < blocks_.size(); ++k)
-        oldLinks[blocks_[k]] = uint32_t(k + 1 < blocks_.size() ? blocks_[k + 1] : 0) | uint32_t(k > 0 ? blocks_[k - 1] : 0) << 16;
-    for (size_t k = 0; k < a.blocks_.size(); ++k)
-        newLinks[a.blocks_[k]] = uint32_t(k + 1 < a.blocks_.size() ? a.blocks_[k + 1] : 0) | uint32_t(k > 0 ? a.blocks_[k - 1] : 0) << 16;
+    // Each block's links: the rewritten ones get theirs in their new image; a block beside a
+    // rewritten or unlinked one gets its links written when they changed.
+    auto linksAt = [&](size_t k) {
+        return uint32_t(k + 1 < a.blocks_.size() ? a.blocks_[k + 1] : 0) | uint32_t(k > 0 ? a.blocks_[k - 1] : 0) << 16;
+    };
     std::vector<size_t> imageOf(contents.size());
     for (size_t k = 0; k < contents.size(); ++k) {
         const Content& c = contents[k];
+        const uint32_t links = linksAt(p.rewritten[k]);
         std::string img(blockSize_, '\0');
-        put16(img, 0, newLinks[c.block] & 0xFFFF);
-        put16(img, 2, newLinks[c.block] >> 16);
+        put16(img, 0, links & 0xFFFF);
+        put16(img, 2, links >> 16);
         put16(img, 4, uint32_t((c.from.size() - 1) * recordSize_));
         std::memcpy(img.data() + 6, c.records.data(), c.records.size());
         imageOf[k] = p.writes.size();
         p.writes.emplace_back(blockOffset(c.block), std::move(img));
     }
-    for (uint16_t b : a.blocks_)
-        if (!rewritten[b] && newLinks[b] != oldLinks[b]) {
+    std::vector<size_t> beside;
+    for (size_t k : p.rewritten) {
+        if (k > 0)
+            beside.push_back(k - 1);
+        beside.push_back(k + 1);
+    }
+    for (size_t k : seams) {
+        if (k > 0)
+            beside.push_back(k - 1);
+        beside.push_back(k);
+    }
+    std::sort(beside.begin(), beside.end());
+    beside.erase(std::unique(beside.begin(), beside.end()), beside.end());
+    for (size_t k : beside) {
+        if (k >= a.blocks_.size() || std::binary_search(p.rewritten.begin(), p.rewritten.end(), k))
+            continue;
+        const uint64_t at = blockOffset(a.blocks_[k]);
+        if (at + 4 > size)
+            return std::nullopt;
+        const uint32_t links = linksAt(k);
+        if (le32(data + at) != links) {
             std::string link(4, '\0');
-            put32(link, 0, newLinks[b]);
-            p.writes.emplace_back(blockOffset(b), std::move(link));
+            put32(link, 0, links);
+            p.writes.emplace_back(at, std::move(link));
         }
+    }
     for (size_t k = 0; k < contents.size(); ++k) {
         const std::string& img = p.writes[imageOf[k]].second;
         for (size_t r = 0; r < contents[k].from.size(); ++r)
@@ -206,12 +238,97 @@ std::optional<SortedBlocks::Plan> SortedBlocks::plan(std::vector<Op> ops, const 
 
 void SortedBlocks::adopt(Plan&& p) { *this = std::move(p.after); }
 
-std::vector<BlockEntry> SortedBlocks::leaves() const
+TreeImage::Update TreeImage::update(const SortedBlocks& blocks, const std::vector<size_t>& changed, bool reshaped) const
 {
-    std::vector<BlockEntry> out(blocks_.size());
-    for (size_t k = 0; k < blocks_.size(); ++k)
-        out[k] = {keys_.substr(k * keyBytes_, keyBytes_), blocks_[k], counts_[k]};
-    return out;
+    size_t keyBytes = 0;
+    for (const auto& f : keyFields_)
+        keyBytes += size_t(f.width);
+    const size_t entrySize = keyBytes + 6, blockSize = size_t(blockKiB_) * 1024;
+    const size_t per = (blockSize - 6) / entrySize;
+    const size_t n = blocks.blockCount();
+    const auto* old = reinterpret_cast<const uint8_t*>(image_.data());
+    const size_t headerSize = image_.size() >= 0x58 ? le16(old + 2) : 0;
+    // The levels as laid out: blocks per level, bottom up, numbered one level after another;
+    // each level has an entry per block of the level below (the first, one per data block).
+    std::vector<size_t> levelBlocks;
+    for (size_t entries = n; entries > 0 && per >= 2;) {
+        levelBlocks.push_back((entries + per - 1) / per);
+        if (levelBlocks.back() == 1)
+            break;
+        entries = levelBlocks.back();
+    }
+    size_t blocksNow = 0, entriesNow = n;
+    for (size_t k = 0; k < levelBlocks.size(); ++k) {
+        blocksNow += levelBlocks[k];
+        if (k + 1 < levelBlocks.size())
+            entriesNow += levelBlocks[k];
+    }
+    Update u;
+    if (reshaped || !laidOut_ || headerSize == 0 || levelBlocks.empty() || le32(old + 6) != entriesNow || image_.size() != headerSize + blocksNow * blockSize) {
+        StringSink out;
+        writeTreeFile(out, fileType_, blockKiB_, keyFields_, fileName_, blocks.leafLevel());
+        u.writes = changedRanges(image_, out.bytes, le16(reinterpret_cast<const uint8_t*>(out.bytes.data()) + 2), blockSize);
+        u.size = out.bytes.size();
+        u.whole = std::move(out.bytes);
+        return u;
+    }
+    // Tree blocks (0-based) being changed, copied from the image on first touch.
+    std::map<size_t, std::string> dirty;
+    auto entryAt = [&](size_t levelStart, size_t j, bool writing) -> uint8_t* {
+        const size_t b = levelStart + j / per;
+        auto it = dirty.find(b);
+        if (it == dirty.end()) {
+            if (!writing)
+                return const_cast<uint8_t*>(old) + headerSize + b * blockSize + 6 + (j % per) * entrySize;
+            it = dirty.emplace(b, image_.substr(headerSize + b * blockSize, blockSize)).first;
+        }
+        return reinterpret_cast<uint8_t*>(it->second.data()) + 6 + (j % per) * entrySize;
+    };
+    std::vector<size_t> touched(changed);
+    size_t levelStart = 0;
+    for (size_t level = 0; level < levelBlocks.size(); ++level) {
+        std::sort(touched.begin(), touched.end());
+        touched.erase(std::unique(touched.begin(), touched.end()), touched.end());
+        std::vector<size_t> above;
+        for (size_t j : touched) {
+            uint8_t* e = entryAt(levelStart, j, true);
+            if (level == 0) {
+                const BlockEntry leaf = blocks.leaf(j);
+                std::memcpy(e, leaf.firstKey.data(), keyBytes);
+                encodeInt(e + keyBytes, 2, leaf.block);
+                encodeInt(e + keyBytes + 2, 2, leaf.count);
+            } else {
+                // Entry j stands for block j of the level below: its first key and its count.
+                const size_t below = levelStart - levelBlocks[level - 1];
+                const size_t entriesBelow = level == 1 ? n : levelBlocks[level - 2];
+                const size_t first = j * per, last = std::min(first + per, entriesBelow);
+                std::memcpy(e, entryAt(below, first, false), keyBytes);
+                uint32_t count = 0;
+                for (size_t i = first; i < last; ++i)
+                    count += uint32_t(decodeInt(entryAt(below, i, false) + keyBytes + 2, 2));
+                encodeInt(e + keyBytes + 2, 2, std::min<uint32_t>(count, 0x7FFF));
+            }
+            above.push_back(j / per);
+        }
+        touched = std::move(above);
+        levelStart += levelBlocks[level];
+    }
+    for (auto& [b, bytes] : dirty)
+        if (image_.compare(headerSize + b * blockSize, blockSize, bytes) != 0)
+            u.writes.emplace_back(headerSize + b * blockSize, std::move(bytes));
+    u.size = image_.size();
+    return u;
+}
+
+void TreeImage::adopt(const Update& u)
+{
+    if (u.whole) {
+        image_ = *u.whole;
+    } else {
+        for (const auto& [offset, bytes] : u.writes)
+            image_.replace(size_t(offset), bytes.size(), bytes);
+    }
+    laidOut_ = true;
 }
 
 std::string countedHeader(std::string head, const SortedBlocks& b)

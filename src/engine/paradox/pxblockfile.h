@@ -47,7 +47,9 @@ public:
     uint16_t firstBlock() const { return blocks_.empty() ? 0 : blocks_.front(); }
     uint16_t lastBlock() const { return blocks_.empty() ? 0 : blocks_.back(); }
     // The level above the blocks, as the tree file lists it.
-    std::vector<BlockEntry> leaves() const;
+    TreeLevel leafLevel() const { return {keys_, blocks_, counts_}; }
+    size_t blockCount() const { return blocks_.size(); }
+    BlockEntry leaf(size_t pos) const { return {keys_.substr(pos * keyBytes_, keyBytes_), blocks_[pos], counts_[pos]}; }
     uint64_t blockOffset(uint16_t block) const { return headerSize_ + uint64_t(block - 1) * blockSize_; }
 
 private:
@@ -67,6 +69,40 @@ struct SortedBlocks::Plan {
     SortedBlocks after;
     std::vector<std::pair<uint64_t, std::string>> writes;   // file offset, new bytes
     std::vector<Placed> placed;
+    std::vector<size_t> rewritten;   // chain positions (in `after`) of the blocks rewritten
+    bool reshaped = false;           // blocks were split off or unlinked: positions moved
+};
+
+// A tree file (.PX, .Ynn/.YGn) over a data file's blocks, as writeTreeFile lays it out, kept
+// in memory and brought up to date with the blocks after each change.
+class TreeImage {
+public:
+    TreeImage(uint8_t fileType, uint8_t blockKiB, std::vector<FieldDesc> keyFields, std::string fileName)
+        : fileType_(fileType), blockKiB_(blockKiB), keyFields_(std::move(keyFields)), fileName_(std::move(fileName))
+    {
+    }
+    // The file as it is on disk.
+    void setFile(std::string bytes) { image_ = std::move(bytes), laidOut_ = false; }
+    // What brings the file in line with `blocks`, whose chain positions `changed` are all
+    // that changed since the last update (unless `reshaped`). When the blocks kept their
+    // places and the file
+    // is laid out as writeTreeFile lays it out, only the entries of those blocks and the
+    // entries above them change; otherwise the tree is laid out anew (`whole`).
+    struct Update {
+        std::vector<std::pair<uint64_t, std::string>> writes;
+        std::optional<std::string> whole;
+        uint64_t size = 0;
+    };
+    Update update(const SortedBlocks& blocks, const std::vector<size_t>& changed, bool reshaped) const;
+    // Takes an update over once it is in the file.
+    void adopt(const Update& u);
+
+private:
+    uint8_t fileType_, blockKiB_;
+    std::vector<FieldDesc> keyFields_;
+    std::string fileName_;
+    std::string image_;
+    bool laidOut_ = false;
 };
 
 // The header of a data file with its counts set to what `b` holds (a copy of `head`, the

@@ -82,12 +82,13 @@ private:
 
 struct ParadoxTable::InPlace {
     SortedBlocks db;
-    std::string pxImage;   // the primary index as the files hold it
+    std::string pxPath;
+    std::optional<TreeImage> px;   // the primary index as the files hold it
     struct Index {
         SecondaryLayout layout;
         std::string xPath, yPath;
         SortedBlocks x;
-        std::string yImage;
+        std::optional<TreeImage> y;
     };
     std::vector<Index> indexes;
     uint64_t mbEnd = 0;
@@ -130,8 +131,13 @@ ParadoxTable::InPlacePtr ParadoxTable::prepareInPlace() const
         return nullptr;
     bool havePx = false;
     const std::string pxPath = companionPath(store_, "PX", &havePx);
-    if (!havePx || !readWhole(pxPath, ip->pxImage))
+    std::string image;
+    if (!havePx || !readWhole(pxPath, image))
         return nullptr;
+    ip->px.emplace(kPrimaryIndex, header_.blockKiB, std::vector<FieldDesc>(header_.fields.begin(), header_.fields.begin() + header_.keyFields),
+                   nameOf(pxPath));
+    ip->px->setFile(std::move(image));
+    ip->pxPath = pxPath;
     const bool blobs = blobFields_ > 0;
     if (blobs) {
         if (!haveMb_)
@@ -161,7 +167,7 @@ ParadoxTable::InPlacePtr ParadoxTable::prepareInPlace() const
         bool haveX = false, haveY = false;
         ix.xPath = companionPath(store_, s.xExt, &haveX);
         ix.yPath = companionPath(store_, s.yExt, &haveY);
-        if (!haveX || !haveY || !readWhole(ix.yPath, ix.yImage))
+        if (!haveX || !haveY || !readWhole(ix.yPath, image))
             return nullptr;
         try {
             const MappedFile x(ix.xPath);
@@ -173,6 +179,8 @@ ParadoxTable::InPlacePtr ParadoxTable::prepareInPlace() const
         } catch (const EngineError&) {
             return nullptr;
         }
+        ix.y.emplace(s.treeType(), s.xl.blockKiB, s.treeKey(), nameOf(ix.yPath));
+        ix.y->setFile(std::move(image));
         ix.layout = std::move(s);
         ip->indexes.push_back(std::move(ix));
     }
@@ -321,7 +329,7 @@ bool ParadoxTable::saveInPlace(std::vector<std::string>& notices)
     // The transaction: the data file's header first, so that another program reading the
     // table sees at once that it changed.
     LogTransaction t;
-    t.files.push_back({"DB", 0});
+    t.files.push_back({"DB", 0, store_});
     const std::string head(reinterpret_cast<const char*>(db_.data()), kLogHeadBytes);
     t.headBefore = head;
     std::string newHead = countedHeader(head, dbPlan->after);
@@ -333,39 +341,31 @@ bool ParadoxTable::saveInPlace(std::vector<std::string>& notices)
         t.writes.push_back({0, offset, std::move(bytes)});
     t.files[0].finalSize = std::max<uint64_t>(sizeOf(store_), dbPlan->after.blockOffset(uint16_t(dbPlan->after.fileBlocks() + 1)));
     if (blobFields_ > 0) {
-        const uint16_t mb = t.fileIndex("MB");
+        const uint16_t mb = t.fileIndex("MB", mbPath_);
         for (auto& [offset, bytes] : mbSink.take())
             t.writes.push_back({mb, offset, std::move(bytes)});
         t.files[mb].finalSize = std::max(sizeOf(mbPath_), mbEnd);
     }
-    auto addTree = [&](const std::string& ext, const std::string& old, const std::string& now) {
-        const uint16_t f = t.fileIndex(ext);
-        const size_t headerSize = now.size() >= 4 ? le16(reinterpret_cast<const uint8_t*>(now.data()) + 2) : now.size();
-        const size_t blockSize = size_t(uint8_t(now[5])) * 1024;
-        for (auto& [offset, bytes] : changedRanges(old, now, headerSize, blockSize ? blockSize : 4096))
-            t.writes.push_back({f, offset, std::move(bytes)});
-        t.files[f].finalSize = now.size();
+    auto addTree = [&](const std::string& ext, const std::string& path, const TreeImage::Update& u) {
+        const uint16_t f = t.fileIndex(ext, path);
+        for (const auto& [offset, bytes] : u.writes)
+            t.writes.push_back({f, offset, bytes});
+        t.files[f].finalSize = u.size;
     };
-    StringSink px;
-    {
-        const std::vector<FieldDesc> key(header_.fields.begin(), header_.fields.begin() + header_.keyFields);
-        writeTreeFile(px, kPrimaryIndex, header_.blockKiB, key, nameOf(companionPath(store_, "PX")), dbPlan->after.leaves());
-        addTree("PX", ip.pxImage, px.bytes);
-    }
-    std::vector<std::string> yImages;
+    const TreeImage::Update pxUpdate = ip.px->update(dbPlan->after, dbPlan->rewritten, dbPlan->reshaped);
+    addTree("PX", ip.pxPath, pxUpdate);
+    std::vector<TreeImage::Update> yUpdates;
     for (size_t i = 0; i < ip.indexes.size(); ++i) {
         const auto& ix = ip.indexes[i];
         SortedBlocks::Plan& xp = *xPlans[i];
-        const uint16_t f = t.fileIndex(ix.layout.xExt);
+        const uint16_t f = t.fileIndex(ix.layout.xExt, ix.xPath);
         const std::string xHead(reinterpret_cast<const char*>(xMaps[i].data()), std::min<size_t>(xMaps[i].size(), kLogHeadBytes));
         t.writes.push_back({f, 0, countedHeader(xHead, xp.after)});
         for (auto& [offset, bytes] : xp.writes)
             t.writes.push_back({f, offset, std::move(bytes)});
         t.files[f].finalSize = std::max<uint64_t>(xMaps[i].size(), xp.after.blockOffset(uint16_t(xp.after.fileBlocks() + 1)));
-        StringSink y;
-        writeTreeFile(y, ix.layout.treeType(), ix.layout.xl.blockKiB, ix.layout.treeKey(), nameOf(ix.yPath), xp.after.leaves());
-        addTree(ix.layout.yExt, ix.yImage, y.bytes);
-        yImages.push_back(std::move(y.bytes));
+        yUpdates.push_back(ix.y->update(xp.after, xp.rewritten, xp.reshaped));
+        addTree(ix.layout.yExt, ix.yPath, yUpdates.back());
     }
     xMaps.clear();
 
@@ -385,9 +385,9 @@ bool ParadoxTable::saveInPlace(std::vector<std::string>& notices)
     ip.db.adopt(std::move(*dbPlan));
     for (size_t i = 0; i < ip.indexes.size(); ++i) {
         ip.indexes[i].x.adopt(std::move(*xPlans[i]));
-        ip.indexes[i].yImage = std::move(yImages[i]);
+        ip.indexes[i].y->adopt(yUpdates[i]);
     }
-    ip.pxImage = std::move(px.bytes);
+    ip.px->adopt(pxUpdate);
     ip.mbEnd = mbEnd;
     ip.small = small;
     const int fd = ::open(store_.c_str(), O_RDONLY | O_CLOEXEC);

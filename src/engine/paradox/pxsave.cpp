@@ -261,6 +261,19 @@ size_t ParadoxTable::findKeySlot(const Row& row, bool& duplicate, RecordId ignor
     return lo;
 }
 
+std::optional<bool> ParadoxTable::keyInUse(const Record& values, RecordId ignore) const
+{
+    if (header_.keyFields == 0)
+        return false;
+    try {
+        bool duplicate = false;
+        findKeySlot(encodeRecord(values, nullptr), duplicate, ignore);
+        return duplicate;
+    } catch (const EngineError&) {
+        return std::nullopt;   // values the file cannot hold: a record-by-record look decides
+    }
+}
+
 RecordId ParadoxTable::insert(const Record& values)
 {
     if (!writable_)

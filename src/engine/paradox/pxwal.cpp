@@ -203,7 +203,7 @@ struct FileSet {
     FileSet(const std::string& tablePath, const LogTransaction& t)
     {
         for (const auto& f : t.files) {
-            paths.push_back(pathOf(tablePath, f.ext));
+            paths.push_back(f.path.empty() ? pathOf(tablePath, f.ext) : f.path);
             try {
                 fds.push_back(openFile(paths.back(), tablePath));
             } catch (...) {
@@ -277,29 +277,38 @@ LogTransaction merged(const std::vector<LogTransaction>& ts)
 
 uint32_t crc32(const void* data, size_t n, uint32_t crc)
 {
-    static const std::array<uint32_t, 256> table = [] {
-        std::array<uint32_t, 256> t{};
+    // Eight bytes a step, through eight tables derived from the one of the plain algorithm.
+    static const auto tables = [] {
+        std::array<std::array<uint32_t, 256>, 8> t{};
         for (uint32_t i = 0; i < 256; ++i) {
             uint32_t c = i;
             for (int k = 0; k < 8; ++k)
                 c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-            t[i] = c;
+            t[0][i] = c;
         }
+        for (uint32_t i = 0; i < 256; ++i)
+            for (size_t k = 1; k < 8; ++k)
+                t[k][i] = (t[k - 1][i] >> 8) ^ t[0][t[k - 1][i] & 0xFF];
         return t;
     }();
     const auto* p = static_cast<const uint8_t*>(data);
     crc = ~crc;
-    for (size_t i = 0; i < n; ++i)
-        crc = table[(crc ^ p[i]) & 0xFF] ^ (crc >> 8);
+    for (; n >= 8; n -= 8, p += 8) {
+        const uint32_t lo = (uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24) ^ crc;
+        crc = tables[7][lo & 0xFF] ^ tables[6][(lo >> 8) & 0xFF] ^ tables[5][(lo >> 16) & 0xFF] ^ tables[4][lo >> 24] ^ tables[3][p[4]] ^
+              tables[2][p[5]] ^ tables[1][p[6]] ^ tables[0][p[7]];
+    }
+    for (; n > 0; --n, ++p)
+        crc = tables[0][(crc ^ *p) & 0xFF] ^ (crc >> 8);
     return ~crc;
 }
 
-uint16_t LogTransaction::fileIndex(const std::string& ext)
+uint16_t LogTransaction::fileIndex(const std::string& ext, const std::string& path)
 {
     for (size_t i = 0; i < files.size(); ++i)
         if (files[i].ext == ext)
             return uint16_t(i);
-    files.push_back({ext, 0});
+    files.push_back({ext, 0, path});
     return uint16_t(files.size() - 1);
 }
 
@@ -341,7 +350,7 @@ void logCommit(const std::string& tablePath, const LogTransaction& t)
 void logReserve(const std::string& tablePath, const LogTransaction& t)
 {
     for (const auto& f : t.files) {
-        const std::string path = pathOf(tablePath, f.ext);
+        const std::string path = f.path.empty() ? pathOf(tablePath, f.ext) : f.path;
         struct stat st {};
         if (::lstat(path.c_str(), &st) != 0)
             throw EngineError(sysText(tablePath + ": cannot save, " + path + " cannot be found", errno));

@@ -20,6 +20,7 @@ namespace tv::px {
 struct LogFile {
     std::string ext;
     uint64_t finalSize = 0;
+    std::string path;   // where the file is, when known already (not logged)
 };
 
 struct LogWrite {
@@ -32,7 +33,7 @@ struct LogTransaction {
     std::vector<LogFile> files;   // files[0] is the data file
     std::string headBefore;       // the data file's fixed header before the save
     std::vector<LogWrite> writes;
-    uint16_t fileIndex(const std::string& ext);
+    uint16_t fileIndex(const std::string& ext, const std::string& path = {});
 };
 
 // The data file's fixed header: what tells one version of the table from another.

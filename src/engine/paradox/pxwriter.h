@@ -102,7 +102,16 @@ private:
 // 65,535 blocks a Paradox header can count; 32 when even that is not enough.
 uint8_t blockKiBFor(size_t records, size_t recordSize, uint8_t atLeast);
 
+// One level of a B-tree: the first key (key bytes each, one after another), number and record
+// count of every block below.
+struct TreeLevel {
+    std::string keys;
+    std::vector<uint16_t> blocks, counts;
+};
+
 // Writes the B-tree file over the blocks of a data file. `keyFields` describe the key bytes.
+void writeTreeFile(Sink& out, uint8_t fileType, uint8_t blockKiB, const std::vector<FieldDesc>& keyFields, const std::string& tableName,
+                   TreeLevel leaves);
 void writeTreeFile(Sink& out, uint8_t fileType, uint8_t blockKiB, const std::vector<FieldDesc>& keyFields,
                    const std::string& tableName, const std::vector<BlockEntry>& leaves);
 
