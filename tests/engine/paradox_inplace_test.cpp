@@ -127,6 +127,29 @@ TEST(ParadoxInPlace, ChangesRewriteOnlyWhatTheyTouchAndEveryFileStaysSound)
     }
 }
 
+TEST(ParadoxInPlace, MemoSpaceGivenUpIsTakenBackByAWholeRewrite)
+{
+    ScratchDir dir;
+    const std::string path = dir.file("t.db");
+    std::mt19937 rng(5);
+    {
+        auto t = createParadoxTable(path, spec());
+        for (int64_t id = 1; id <= 50; ++id)
+            t->insert(recordFor(id, rng));
+        t->flush();
+    }
+    auto t = openParadoxTable(path, OpenMode::ReadWrite);
+    Record r = recordFor(7, rng);
+    for (int k = 0; k < 600; ++k) {
+        r[2] = std::string(64 * 1024, char('a' + k % 26));
+        t->update(t->recordIds()[6], r);
+        t->flush();
+    }
+    EXPECT_LT(fs::file_size(dir.file("t.mb")), 24u << 20) << "replaced memos are never given back";
+    EXPECT_EQ(std::get<std::string>(openParadoxTable(path, OpenMode::ReadOnly)->value(t->recordIds()[6], 2)), std::get<std::string>(r[2]));
+    EXPECT_EQ(tableFileProblems(path), "");
+}
+
 TEST(ParadoxInPlace, TheSaveLogBringsTheFilesUpToDateOrIsSetAside)
 {
     ScratchDir dir, kept;
