@@ -29,6 +29,8 @@ namespace {
 
 // The log is emptied into the files once it holds this much.
 constexpr uint64_t kCheckpointBytes = 8u << 20;
+// Unused memo bytes (and at least half of the memo file) that make the next save a whole one.
+constexpr uint64_t kCompactBytes = 16u << 20;
 
 bool isBlobField(FieldType t)
 {
@@ -93,6 +95,7 @@ struct ParadoxTable::InPlace {
     std::vector<Index> indexes;
     uint64_t mbEnd = 0;
     MemoSmallBlock small;
+    uint64_t mbGarbage = 0;   // memo bytes replaced or deleted since the table was opened or written whole
 };
 
 ParadoxTable::~ParadoxTable()
@@ -216,6 +219,15 @@ bool ParadoxTable::saveInPlace(std::vector<std::string>& notices)
                                  [&](RecordId id) { return id >= rows_.size() || !rows_[id] || rows_[id]->pending == Pending::None; }),
                   pending.end());
 
+    // Memo values replaced or deleted leave their old place unused; once that is most of a
+    // memo file of some size, the table is written whole, which packs it again.
+    uint64_t garbage = 0;
+    auto drop = [&](const std::string& original, const FieldDesc& d) {
+        const BlobPointer ptr = blobPointer(reinterpret_cast<const uint8_t*>(original.data()) + d.offset, d.width);
+        if ((ptr.offsetIndex & 0xFFFFFF00u) != 0)
+            garbage += ptr.length;
+    };
+
     // New memo values go at the end of the memo file.
     ExtendingSink mbSink(ip.mbEnd);
     MemoFileWriter mbw(mbSink, false, ip.small);
@@ -225,6 +237,9 @@ bool ParadoxTable::saveInPlace(std::vector<std::string>& notices)
         const Row& row = *rows_[id];
         if (row.pending == Pending::Removed) {
             dbOps.put(keyOf(row.original), {});
+            for (const FieldDesc& d : header_.fields)
+                if (isBlobField(d.type))
+                    drop(row.original, d);
             continue;
         }
         std::string rec = row.raw;
@@ -245,6 +260,7 @@ bool ParadoxTable::saveInPlace(std::vector<std::string>& notices)
                     }
                 } catch (const EngineError&) {
                 }
+                drop(row.original, d);
             }
             mbw.storeValue(blob, d.type, p, d.width);
         }
@@ -256,6 +272,8 @@ bool ParadoxTable::saveInPlace(std::vector<std::string>& notices)
         std::string key = keyOf(rec);
         dbOps.put(std::move(key), std::move(rec));
     }
+    if (ip.mbGarbage + garbage > std::max<uint64_t>(kCompactBytes, ip.mbEnd / 2))
+        return false;
     const MemoSmallBlock small = mbw.keepSmallBlock();
     const uint64_t mbEnd = mbSink.size();
 
@@ -390,6 +408,7 @@ bool ParadoxTable::saveInPlace(std::vector<std::string>& notices)
     ip.px->adopt(pxUpdate);
     ip.mbEnd = mbEnd;
     ip.small = small;
+    ip.mbGarbage += garbage;
     const int fd = ::open(store_.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd >= 0) {
         try {
