@@ -397,7 +397,7 @@ TEST(DatasetFilter, MemoScanInTheFilesAgreesWithRecordByRecord)
     std::mt19937 rng(5);
     const std::string alphabet = "edlnEDLN ";
     std::vector<std::string> bodies;
-    for (size_t i = 0; i < 700; ++i) {   // more than two runs of records
+    for (size_t i = 0; i < 2500; ++i) {   // more than two runs of records (1024 each)
         const size_t kind = rng() % 10;
         const size_t length = kind < 3 ? rng() % 12 : kind < 8 ? rng() % 300 : kind < 9 ? 2000 + rng() % 3000 : 100 + rng() % 40;
         std::string body(length, ' ');

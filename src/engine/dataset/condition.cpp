@@ -328,7 +328,7 @@ namespace {
 // texts[j] is the text of `field` of record all[at[j]]. The texts of a run are fetched in one
 // call (the file reads ahead within a run) and handed on while their memory is still in the
 // caches.
-constexpr size_t kRun = 256;
+constexpr size_t kRun = 1024;
 
 template <class Fn>
 void forPassingRuns(const TableFile& file, const std::vector<RecordId>& all, const std::vector<uint8_t>& pass, int field, Fn&& fn)
