@@ -317,7 +317,7 @@ void ConditionTest::narrowColumn(const TextColumn& column, std::vector<uint8_t>&
     // "Anywhere": one scan over the whole column marks the records the word occurs in; then
     // only marked records keep what they had.
     std::vector<uint8_t> found(n, 0);
-    s.markTexts(column.bytes, column.start.data(), column.blockRecord.data(), found.data());
+    s.markTexts({column.bytes.data(), column.bytes.size()}, column.start.data(), column.blockRecord.data(), found.data());
     uint8_t* out = pass.data();
     for (size_t i = 0; i < n; ++i)
         out[i] &= found[i];
