@@ -120,13 +120,6 @@ void MappedFile::map(int fd, const std::string& path)
         data_ = static_cast<const uint8_t*>(p);
         size_ = size_t(st.st_size);
         owned_ = true;
-#ifdef MADV_HUGEPAGE
-        // Pages read from disk for this mapping come into the page cache in huge pages where
-        // the system offers them, and are then mapped a huge page at a time: scanning a large
-        // file later takes one fault per 2 MiB instead of one every few pages. Advice only.
-        if (size_ >= (size_t(2) << 20))
-            ::madvise(p, size_, MADV_HUGEPAGE);
-#endif
         guard_ = guard(data_, size_);
         if (guard_ < 0) {
             release();
