@@ -2,6 +2,7 @@
 // The main window's view of the data module: which bases are present, their tables and data
 // sources, and the start and end of the data module's life.
 
+#include "data/catalogue.h"
 #include "engine/dataset/table.h"
 
 #include <QString>
@@ -16,6 +17,9 @@ namespace tv::app {
 // Returns false when it found no base and asked for the end of the program.
 bool createDataModule(const QString& dataDir);
 void destroyDataModule();
+
+// The number of the private notes base.
+using data::kPrivateBase;
 
 bool basePresent(int n);
 bool databaseOpened();

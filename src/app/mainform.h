@@ -51,6 +51,9 @@ class TdbIndex;
 
 namespace tv::app {
 
+// The window's size when it is not maximized.
+inline constexpr QSize kDesignedSize(640, 480);
+
 // The buttons of the toolbar and of the record-tool row, in the order they stand.
 enum class Tool {
     Open, Exit, PrintSetup, Report, Print, Preview, Cut, Copy, Paste, GridSwitch, DBIndex, Filter,

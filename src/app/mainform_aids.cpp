@@ -55,7 +55,7 @@ void TMainForm::ClipboardClick(QObject* sender)
         if (focused && m_pages->currentWidget()->isAncestorOf(focused))
             pane = focused;
     }
-    try {
+    guardedCommand(this, [&] {
         switch (clipboardOperation(sender, m_clipboardEntries)) {
         case opCut:
             pane->cut();
@@ -69,9 +69,7 @@ void TMainForm::ClipboardClick(QObject* sender)
         default:
             break;
         }
-    } catch (const EngineError& e) {
-        msg::error(QString::fromStdString(e.what()), this);
-    }
+    });
 }
 
 void TMainForm::bindEditingAids()
@@ -94,7 +92,7 @@ void TMainForm::bindEditingAids()
 // an empty row rather than the stars of the book seen before.
 void TMainForm::showRating(const char* field, int row)
 {
-    Table* books = pageTable(7);
+    Table* books = pageTable(kBooksPage);
     if (!books || !books->isOpen())
         return;
     int64_t v = 0;   // stays 0 (an empty row) when the rating cannot be read
@@ -112,7 +110,7 @@ void TMainForm::DBEdit8Change() { showRating("OverallAssessment", 3); }
 
 void TMainForm::EditLevelChange()
 {
-    Table* books = pageTable(7);
+    Table* books = pageTable(kBooksPage);
     if (!books || !books->isOpen())
         return;
     static const char* const words[] = {"Beginer", "Intermediate", "Advanced"};
@@ -128,11 +126,7 @@ void TMainForm::wwDBComboDlg1CustomDlg(DBComboDlg* box)
     target.widget = box;
     target.text = [box] { return box->text(); };
     target.writeField = [this, box](const QString& text) {
-        try {
-            box->setFieldText(text);
-        } catch (const EngineError& e) {
-            msg::error(QString::fromStdString(e.what()), this);
-        }
+        guardedCommand(this, [&] { box->setFieldText(text); });
     };
     ShowCalendarFor(target);
 }

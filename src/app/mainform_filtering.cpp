@@ -6,6 +6,7 @@
 // only through the menu, act on the private base.
 
 #include "app/mainform.h"
+#include "dbaware/engineguard.h"
 #include "dbaware/filterdialog.h"
 #include "dbaware/locatedialog.h"
 #include "platform/msg.h"
@@ -61,7 +62,7 @@ void TMainForm::createFilterTools()
 int TMainForm::toolBase() const
 {
     const int tab = activePage();
-    return isBasePage(tab) ? pageBase(tab) : 9;
+    return isBasePage(tab) ? pageBase(tab) : kPrivateBase;
 }
 
 FilterDialog* TMainForm::filterDialog(int base) const
@@ -83,11 +84,7 @@ void TMainForm::btnNoFilterClick()
     if (!isBasePage(activePage()))
         return;
     if (FilterDialog* f = filterDialog(toolBase())) {
-        try {
-            f->clearFilter();
-        } catch (const EngineError& e) {
-            msg::error(QString::fromStdString(e.what()), this);
-        }
+        guardedCommand(this, [&] { f->clearFilter(); });
     }
 }
 

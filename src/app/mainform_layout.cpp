@@ -81,9 +81,6 @@ constexpr ButtonSpec kToolbar[] = {
     {Tool::Help,        "btnHelp",        509, 0, "Help",           B::Enabled,  R::Other,      kCall<&F::btnHelpClick>},
     {Tool::Tip,         "btnTip",         534, 0, "Tip of the Day", B::Enabled,  R::Other,      kCall<&F::btnTipClick>},
 };
-// The window's size when it is not maximized.
-constexpr QSize kDesignedSize(640, 480);
-
 constexpr int kToolbarSeparators[] = {57, 163, 244, 275, 455};
 
 constexpr ButtonSpec kRecordRow[] = {

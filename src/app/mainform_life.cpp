@@ -11,12 +11,10 @@
 #include "app/widgets.h"
 #include "platform/platform.h"
 
-#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
-#include <QMessageBox>
 #include <QStatusTipEvent>
 #include <QTabWidget>
 #include <QVariant>
@@ -31,7 +29,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent)
     QFont base(QStringLiteral("System"));
     base.setPixelSize(13);
     setFont(base);
-    resize(640, 480);
+    resize(kDesignedSize);
 
     auto* central = new QWidget(this);
     setCentralWidget(central);
@@ -107,31 +105,20 @@ void TMainForm::btnHelpIndexClick()
 
 namespace {
 
-enum class ExitChoice { TryAgain, GoOn, Stay };
-
-ExitChoice askAtExit(const QString& what, const QString& failure, QWidget* parent)
+// The question at exit about something not yet on disk: try again, leave without it, or stay.
+msg::Retry askAtExit(const QString& what, const QString& failure, QWidget* parent)
 {
-    QMessageBox box(QMessageBox::Warning, msg::applicationTitle(),
-                    what + QStringLiteral("\n\n") + failure, QMessageBox::Retry | QMessageBox::Discard | QMessageBox::Cancel,
-                    parent);
-    box.button(QMessageBox::Retry)->setText(QStringLiteral("Try Again"));
-    box.button(QMessageBox::Discard)->setText(QStringLiteral("Exit Without Saving"));
-    box.button(QMessageBox::Cancel)->setText(QStringLiteral("Stay"));
-    box.setDefaultButton(QMessageBox::Retry);
-    box.setEscapeButton(QMessageBox::Cancel);
-    switch (box.exec()) {
-    case QMessageBox::Retry: return ExitChoice::TryAgain;
-    case QMessageBox::Discard: return ExitChoice::GoOn;
-    default: return ExitChoice::Stay;
-    }
+    return msg::askRetry(msg::Icon::Warning, msg::applicationTitle(), what + QStringLiteral("\n\n") + failure,
+                         QStringLiteral("Try Again"), QStringLiteral("Exit Without Saving"), QStringLiteral("Stay"),
+                         parent);
 }
 
 } // namespace
 
 bool TMainForm::settlePrivateBase()
 {
-    Table* t9 = baseTable(9);
-    if (!t9 || !basePresent(9) || !t9->isOpen() || !DM1)
+    Table* t9 = baseTable(kPrivateBase);
+    if (!t9 || !basePresent(kPrivateBase) || !t9->isOpen() || !DM1)
         return true;
     // Only the question below speaks of a failure here, not the save's own error box.
     const bool report = DM1->reportSaveFailures;
@@ -144,14 +131,14 @@ bool TMainForm::settlePrivateBase()
     // A note typed and not yet posted is posted first (its save follows the post).
     while (t9->state() == TableState::Edit || t9->state() == TableState::Insert) {
         try {
-            baseDataSource(9)->post();
+            baseDataSource(kPrivateBase)->post();
         } catch (const EngineError& err) {
             switch (askAtExit(QStringLiteral("The note being edited cannot be posted; leaving now would lose "
                                              "what you typed."),
                               QString::fromUtf8(err.what()), this)) {
-            case ExitChoice::TryAgain: continue;
-            case ExitChoice::GoOn: t9->cancel(); break;
-            case ExitChoice::Stay: return false;
+            case msg::Retry::TryAgain: continue;
+            case msg::Retry::GiveUp: t9->cancel(); break;
+            case msg::Retry::Stay: return false;
             }
         }
     }
@@ -165,9 +152,9 @@ bool TMainForm::settlePrivateBase()
         switch (askAtExit(QStringLiteral("Changes to your private notes are not on disk; leaving now would "
                                          "lose them."),
                           failure, this)) {
-        case ExitChoice::TryAgain: continue;
-        case ExitChoice::GoOn: return true;
-        case ExitChoice::Stay: return false;
+        case msg::Retry::TryAgain: continue;
+        case msg::Retry::GiveUp: return true;
+        case msg::Retry::Stay: return false;
         }
     }
     return true;

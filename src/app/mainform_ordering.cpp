@@ -2,6 +2,7 @@
 // click on a grid's column title, and the yellow title that marks the column of the order.
 
 #include "app/mainform.h"
+#include "dbaware/engineguard.h"
 #include "controls/dbindex.h"
 #include "controls/explbtn.h"
 #include "dbaware/dbgrid.h"
@@ -55,11 +56,7 @@ public:
         Table* t = baseTable(m_base);
         if (!t || !t->isOpen())
             return;
-        try {
-            t->setIndexName(name.toStdString());
-        } catch (const EngineError& err) {
-            msg::error(QString::fromUtf8(err.what()), QApplication::activeWindow());
-        }
+        guardedCommand(QApplication::activeWindow(), [&] { t->setIndexName(name.toStdString()); });
     }
 
 private:
@@ -104,16 +101,14 @@ void TMainForm::wwDBGrid1TitleButtonClick(DBGrid* grid, const QString& fieldName
     Table* table = baseTable(gridBase(grid, pageBase(kForumPage)));
     if (!table || !table->isOpen())
         return;
-    try {
+    guardedCommand(this, [&] {
         if (table->indexDefs().empty())
             table->refreshIndexDefs();
         const int n = table->indexForField(fieldName.toStdString());
         if (n < 0 || n == table->currentIndex())
             return;
         table->setIndexName(table->indexDefs()[static_cast<size_t>(n)].name);
-    } catch (const EngineError& err) {
-        msg::error(QString::fromUtf8(err.what()), this);
-    }
+    });
 }
 
 void TMainForm::wwDBGrid1CalcTitleAttributes(DBGrid* grid, const QString& fieldName, QColor& background)

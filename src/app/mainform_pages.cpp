@@ -69,7 +69,7 @@ void TMainForm::buildRecordPane(int tab, QWidget* parent)
     pane->hide();
     m_views[static_cast<size_t>(tab)].recordPane = pane;
     m_views[static_cast<size_t>(tab)].clipboardMemo = parts.memo;
-    if (tab == 7)
+    if (tab == kBooksPage)
         m_books = parts.books;
     if (parts.dateBox)
         m_dateBox = parts.dateBox;

@@ -3,6 +3,7 @@
 
 #include "app/dbwidgets.h"
 #include "app/mainform.h"
+#include "dbaware/engineguard.h"
 
 #include "controls/explbtn.h"
 #include "dbaware/datasource.h"
@@ -43,7 +44,7 @@ void TMainForm::setEditButtons(bool editing)
 void TMainForm::btnFirstClick(QObject* sender)
 {
     const int tag = tagOf(sender);
-    try {
+    guardedCommand(this, [&] {
         if (tag >= tagFirst && tag <= tagLast) {
             Table* t = m_currentTable;
             if (!t || !t->isOpen())
@@ -65,7 +66,7 @@ void TMainForm::btnFirstClick(QObject* sender)
             }
             return;
         }
-        Table* t9 = baseTable(9);
+        Table* t9 = baseTable(kPrivateBase);
         if (tag >= tagInsert && tag <= tagRefresh && (!t9 || !t9->isOpen()))
             throw EngineError("Cannot perform this operation on a closed dataset");
         switch (tag) {
@@ -99,7 +100,7 @@ void TMainForm::btnFirstClick(QObject* sender)
         case tagPost:
             // Through the data source: text still held by a bound box (a date being typed)
             // goes into the record first, so it is posted or refused, never dropped.
-            baseDataSource(9)->post();
+            baseDataSource(kPrivateBase)->post();
             setEditButtons(false);
             break;
         case tagCancel:
@@ -112,9 +113,7 @@ void TMainForm::btnFirstClick(QObject* sender)
         default:
             break;
         }
-    } catch (const EngineError& err) {
-        msg::error(QString::fromUtf8(err.what()), this);
-    }
+    });
 }
 
 void TMainForm::btnSetBookmarkClick(QObject* sender)
@@ -122,7 +121,7 @@ void TMainForm::btnSetBookmarkClick(QObject* sender)
     Table* t = pageTable(activePage());
     if (t && !t->isOpen())
         t = nullptr;
-    try {
+    guardedCommand(this, [&] {
         switch (tagOf(sender)) {
         case tagSetBookmark:
             // With no current record (an empty table or set) there is nothing to mark.
@@ -149,18 +148,17 @@ void TMainForm::btnSetBookmarkClick(QObject* sender)
         default:
             break;
         }
-    } catch (const EngineError& err) {
-        msg::error(QString::fromUtf8(err.what()), this);
-    }
+    });
 }
 
 void TMainForm::rgpDelphiClick()
 {
-    const bool delphi32 = pageBase(kForumPage) == 4;
+    // The forum's controls follow the base now on view.
+    const PageEntry& forum = kPages[kForumPage];
+    const int shown = pageBase(kForumPage);
     releaseBookmark();
-    QWidget* sheet = m_pages->widget(kForumPage);
-    rebindControls(sheet, delphi32 ? 40 : 4, delphi32 ? 4 : 40);
-    m_currentTable = baseTable(delphi32 ? 4 : 40);
+    rebindControls(m_pages->widget(kForumPage), shown == forum.base ? forum.altBase : forum.base, shown);
+    m_currentTable = baseTable(shown);
 }
 
 } // namespace tv::app

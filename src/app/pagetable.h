@@ -53,6 +53,7 @@ struct PageEntry {
 inline constexpr int kPageCount = 11;
 inline constexpr int kSweepPage = 0;
 inline constexpr int kForumPage = 4;
+inline constexpr int kBooksPage = 7;
 inline constexpr int kPlaceholderPage = 8;
 inline constexpr int kPrivatePage = 9;
 inline constexpr int kInfoPage = 10;

@@ -165,25 +165,25 @@ void forumFieldPanel(QWidget* p)
 }
 
 // Returns the date box.
-DBComboDlg* privateFieldPanel(QWidget* p)
+DBComboDlg* privateFieldPanel(QWidget* p, int base)
 {
     const int lr = 62;
-    QWidget* number = makeDbText(p, "DBText1", 9, "ID");
+    QWidget* number = makeDbText(p, "DBText1", base, "ID");
     field(p, lr, 8, QStringLiteral("Number:"), number);
     number->resize(60, 21);
-    field(p, lr, 30, QStringLiteral("Topic:"), makeDbEdit(p, "DBEdit9", 9, "Topic", 220, false, 50));
+    field(p, lr, 30, QStringLiteral("Topic:"), makeDbEdit(p, "DBEdit9", base, "Topic", 220, false, 50));
     field(p, lr, 52, QStringLiteral("Category:"),
-          makeDbCombo(p, "wwDBComboBox1", 9, "Category", 180, 20,
+          makeDbCombo(p, "wwDBComboBox1", base, "Category", 180, 20,
                       {"Non Tech -General", "From Borland", "Installation", "Delphi IDE", "Object Pascal",
                        "General Components", "Win95 Components", "Report Components", "DB Aware Components",
                        "Local DB/DBF issues", "C/S DB Issues", "Components Design", "OLE/OLE Automation",
                        "OCX Controls", "Win32 API", "Porting Issues", "Deployment Issues", "Jobs/Resumes",
                        "3rd Party Products"}));
     field(p, lr, 74, QStringLiteral("Delphi:"),
-          makeDbCombo(p, "wwDBComboBox2", 9, "Delphi", 90, 10, {"1.0", "2.0", "3.0", "General"}));
-    field(p, lr, 96, QStringLiteral("Keywords:"), makeDbEdit(p, "DBEdit10", 9, "Keywords", 220, false, 30));
-    field(p, lr, 118, QStringLiteral("Source:"), makeDbEdit(p, "DBEdit11", 9, "Source", 220, false, 30));
-    DBComboDlg* date = makeDbDateEdit(p, "wwDBComboDlg1", 9, "Date", QSize(121, 23));
+          makeDbCombo(p, "wwDBComboBox2", base, "Delphi", 90, 10, {"1.0", "2.0", "3.0", "General"}));
+    field(p, lr, 96, QStringLiteral("Keywords:"), makeDbEdit(p, "DBEdit10", base, "Keywords", 220, false, 30));
+    field(p, lr, 118, QStringLiteral("Source:"), makeDbEdit(p, "DBEdit11", base, "Source", 220, false, 30));
+    DBComboDlg* date = makeDbDateEdit(p, "wwDBComboDlg1", base, "Date", QSize(121, 23));
     field(p, lr, 140, QStringLiteral("Date:"), date);
     return date;
 }
@@ -274,7 +274,7 @@ RecordPaneParts booksPane(TPanel* pane, int /*tab*/, int base)
 RecordPaneParts notesPane(TPanel* pane, int /*tab*/, int base)
 {
     TPanel* fp = panel(pane, "Panel35", alLeft, 296);
-    DBComboDlg* dateBox = privateFieldPanel(fp);
+    DBComboDlg* dateBox = privateFieldPanel(fp, base);
     RecordPaneParts parts = fieldsBesideMemo(pane, fp, "WinSplit8", "DBMemo9", base, "Description", false);
     parts.dateBox = dateBox;
     return parts;

@@ -66,14 +66,12 @@ void TExplorerButton::setBevelStyle(TBevelStyle v)
 
 void TExplorerButton::setLayout(TExplorerButtonLayout v)
 {
-    if (assignIfChanged(m_layout, v))
-        repaint();
+    assignIfChanged(m_layout, v, [this] { repaint(); });
 }
 
 void TExplorerButton::setShowDownPattern(bool v)
 {
-    if (assignIfChanged(m_showDownPattern, v))
-        repaint();
+    assignIfChanged(m_showDownPattern, v, [this] { repaint(); });
 }
 
 QColor TExplorerButton::UnselectedFontColor() const
@@ -91,8 +89,7 @@ void TExplorerButton::setUnselectedFontColor(const QColor& c)
 
 void TExplorerButton::setWordWrap(bool v)
 {
-    if (assignIfChanged(m_wordWrap, v))
-        repaint();
+    assignIfChanged(m_wordWrap, v, [this] { repaint(); });
 }
 
 void TExplorerButton::regenerateMuted()

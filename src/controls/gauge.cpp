@@ -45,26 +45,22 @@ void TGauge::setProgress(int v)
 
 void TGauge::setForeColor(const QColor& c)
 {
-    if (assignIfChanged(m_fore, c))
-        update();
+    assignIfChanged(m_fore, c, [this] { update(); });
 }
 
 void TGauge::setBackColor(const QColor& c)
 {
-    if (assignIfChanged(m_back, c))
-        update();
+    assignIfChanged(m_back, c, [this] { update(); });
 }
 
 void TGauge::setBorderStyle(TBorderStyle v)
 {
-    if (assignIfChanged(m_border, v))
-        update();
+    assignIfChanged(m_border, v, [this] { update(); });
 }
 
 void TGauge::setShowText(bool v)
 {
-    if (assignIfChanged(m_showText, v))
-        update();
+    assignIfChanged(m_showText, v, [this] { update(); });
 }
 
 int TGauge::PercentDone() const

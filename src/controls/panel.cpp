@@ -31,14 +31,12 @@ TPanel::TPanel(QWidget* parent)
 
 void TPanel::setBevelInner(TBevelCut v)
 {
-    if (assignIfChanged(m_bevelInner, v))
-        frameChanged();
+    assignIfChanged(m_bevelInner, v, [this] { frameChanged(); });
 }
 
 void TPanel::setBevelOuter(TBevelCut v)
 {
-    if (assignIfChanged(m_bevelOuter, v))
-        frameChanged();
+    assignIfChanged(m_bevelOuter, v, [this] { frameChanged(); });
 }
 
 void TPanel::setBevelWidth(int v)
@@ -61,20 +59,17 @@ void TPanel::setBorderWidth(int v)
 
 void TPanel::setBorderStyle(TBorderStyle v)
 {
-    if (assignIfChanged(m_borderStyle, v))
-        frameChanged();
+    assignIfChanged(m_borderStyle, v, [this] { frameChanged(); });
 }
 
 void TPanel::setAlignment(TAlignment v)
 {
-    if (assignIfChanged(m_alignment, v))
-        update();
+    assignIfChanged(m_alignment, v, [this] { update(); });
 }
 
 void TPanel::setCaption(const QString& v)
 {
-    if (assignIfChanged(m_caption, v))
-        update();
+    assignIfChanged(m_caption, v, [this] { update(); });
 }
 
 QColor TPanel::Color() const

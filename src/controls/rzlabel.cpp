@@ -47,8 +47,7 @@ void TRzLabel::setAlignment(TAlignment v)
 
 void TRzLabel::setAutoSize(bool v)
 {
-    if (assignIfChanged(m_autoSize, v))
-        adjustBounds();
+    assignIfChanged(m_autoSize, v, [this] { adjustBounds(); });
 }
 
 void TRzLabel::setWordWrap(bool v)
@@ -62,8 +61,7 @@ void TRzLabel::setWordWrap(bool v)
 
 void TRzLabel::setTransparent(bool v)
 {
-    if (assignIfChanged(m_transparent, v))
-        update();
+    assignIfChanged(m_transparent, v, [this] { update(); });
 }
 
 void TRzLabel::setShowAccelChar(bool v)
@@ -108,20 +106,17 @@ QColor TRzLabel::ShadowColor() const
 
 void TRzLabel::setShadowColor(const QColor& c)
 {
-    if (assignIfChanged(m_shadowColor, c))
-        update();
+    assignIfChanged(m_shadowColor, c, [this] { update(); });
 }
 
 void TRzLabel::setShadowDepth(int v)
 {
-    if (assignIfChanged(m_shadowDepth, v))
-        update();
+    assignIfChanged(m_shadowDepth, v, [this] { update(); });
 }
 
 void TRzLabel::setTextStyle(TTextStyle v)
 {
-    if (assignIfChanged(m_textStyle, v))
-        update();
+    assignIfChanged(m_textStyle, v, [this] { update(); });
 }
 
 QString TRzLabel::PaintedText() const

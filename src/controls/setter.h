@@ -13,4 +13,12 @@ bool assignIfChanged(T& member, const U& value)
     return true;
 }
 
+// The same, running `then` (a repaint, a new layout) only when the value changed.
+template <class T, class U, class Then>
+void assignIfChanged(T& member, const U& value, Then&& then)
+{
+    if (assignIfChanged(member, value))
+        then();
+}
+
 } // namespace tv

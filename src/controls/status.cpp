@@ -99,27 +99,9 @@ int TStatus::textWidth(const QString& s) const
     return QFontMetrics(font()).horizontalAdvance(s);
 }
 
-void TStatus::setShowDate(bool v)
+void TStatus::showPart(bool& part, bool v)
 {
-    m_showDate = v;
-    m_layoutPending = true;
-}
-
-void TStatus::setShowKeys(bool v)
-{
-    m_showKeys = v;
-    m_layoutPending = true;
-}
-
-void TStatus::setShowTime(bool v)
-{
-    m_showTime = v;
-    m_layoutPending = true;
-}
-
-void TStatus::setShowResources(bool v)
-{
-    m_showResources = v;
+    part = v;
     m_layoutPending = true;
 }
 

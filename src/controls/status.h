@@ -36,13 +36,13 @@ public:
     ~TStatus() override;
 
     bool ShowDate() const { return m_showDate; }
-    void setShowDate(bool v);
+    void setShowDate(bool v) { showPart(m_showDate, v); }
     bool ShowKeys() const { return m_showKeys; }
-    void setShowKeys(bool v);
+    void setShowKeys(bool v) { showPart(m_showKeys, v); }
     bool ShowTime() const { return m_showTime; }
-    void setShowTime(bool v);
+    void setShowTime(bool v) { showPart(m_showTime, v); }
     bool ShowResources() const { return m_showResources; }
-    void setShowResources(bool v);
+    void setShowResources(bool v) { showPart(m_showResources, v); }
 
     // The message panel's text. Setting puts one blank before the text; reading returns the
     // panel's text as it stands (with that blank).
@@ -85,6 +85,8 @@ protected:
 private:
     TPanel* makePanel(const QString& sample, TAlign align);
     int textWidth(const QString& s) const;
+    // Shows or hides one of the panels; their widths are set again by the next Refresh().
+    void showPart(bool& part, bool v);
 
     bool m_showDate = true;
     bool m_showKeys = true;

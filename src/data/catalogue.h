@@ -44,6 +44,8 @@ struct BaseDecl {
 
 // Base numbers that can be present: 1..7, 9 and 40 (8 is reserved, never present).
 constexpr int kMaxBaseNumber = 40;
+// The private notes base, the one base the user writes.
+constexpr int kPrivateBase = 9;
 
 // Every known base, in catalogue order (1, 2, 3, 4, 40, 5, 6, 7, 9): also the order in
 // which the data module opens them.

@@ -10,8 +10,6 @@ namespace tv::data {
 
 namespace {
 
-constexpr int kPrivateBase = 9;
-
 QString fileNameOf(const BaseDecl& decl)
 {
     return QString::fromLatin1(decl.fileName.data(), qsizetype(decl.fileName.size()));

@@ -41,12 +41,6 @@ DBEdit::DBEdit(QWidget* parent) : BoundControl(parent)
     updateModifiable();
 }
 
-void DBEdit::setReadOnly(bool readOnly)
-{
-    readOnly_ = readOnly;
-    updateModifiable();
-}
-
 void DBEdit::updateModifiable()
 {
     QLineEdit::setReadOnly(readOnly_ || !link_->canModify());
@@ -172,12 +166,6 @@ DBMemo::DBMemo(QWidget* parent) : BoundControl(parent)
     updateModifiable();
 }
 
-void DBMemo::setReadOnly(bool readOnly)
-{
-    readOnly_ = readOnly;
-    updateModifiable();
-}
-
 void DBMemo::updateModifiable()
 {
     QPlainTextEdit::setReadOnly(readOnly_ || !link_->canModify());
@@ -245,12 +233,6 @@ DBComboBox::DBComboBox(QWidget* parent) : BoundControl(parent)
 }
 
 void DBComboBox::setMaxLength(int length) { lineEdit()->setMaxLength(length); }
-
-void DBComboBox::setReadOnly(bool readOnly)
-{
-    readOnly_ = readOnly;
-    updateModifiable();
-}
 
 void DBComboBox::updateModifiable()
 {

@@ -29,9 +29,18 @@ public:
     QString dataField() const { return link_->dataField(); }
     FieldLink* link() const { return link_; }
     // Read-only by choice; a control is also read-only whenever its field cannot be modified.
+    void setReadOnly(bool readOnly)
+    {
+        readOnly_ = readOnly;
+        updateModifiable();
+    }
     bool readOnlyByChoice() const { return readOnly_; }
 
 protected:
+    // Makes the control read-only, or not, by choice and by what its field allows now (a
+    // control that only shows its field has nothing to change).
+    virtual void updateModifiable() {}
+
     FieldLink* link_;
     bool readOnly_ = false;
 };
@@ -55,8 +64,6 @@ class DBEdit : public BoundControl<QLineEdit> {
 public:
     explicit DBEdit(QWidget* parent = nullptr);
 
-
-    void setReadOnly(bool readOnly);
     // Writes text into the bound field (starting an edit when needed), as a dialog of the box
     // does; throws EngineError when the table refuses it. A box bound to no field takes the
     // text itself.
@@ -66,7 +73,7 @@ protected:
     virtual void showField();
 
 private:
-    void updateModifiable();
+    void updateModifiable() override;
     void onTextEdited(const QString& text);
 
     static constexpr int kDefaultMaxLength = 32767;   // QLineEdit's own default
@@ -99,8 +106,6 @@ class DBMemo : public BoundControl<QPlainTextEdit> {
 public:
     explicit DBMemo(QWidget* parent = nullptr);
 
-    void setReadOnly(bool readOnly);
-
 signals:
     void entered();
     void exited();
@@ -111,7 +116,7 @@ protected:
 
 private:
     void showField();
-    void updateModifiable();
+    void updateModifiable() override;
     void onTextChanged();
 
     bool loading_ = false;
@@ -124,11 +129,10 @@ public:
     explicit DBComboBox(QWidget* parent = nullptr);
 
     void setMaxLength(int length);
-    void setReadOnly(bool readOnly);
 
 private:
     void showField();
-    void updateModifiable();
+    void updateModifiable() override;
     void userText(const QString& text);
 
     bool loading_ = false;

@@ -7,6 +7,7 @@
 // report, and a text already shown is not shown again.
 
 #include "engine/engineerror.h"
+#include "platform/msg.h"
 
 #include <QApplication>
 #include <QString>
@@ -29,6 +30,20 @@ bool guarded(Fn&& fn)
         return true;
     } catch (const EngineError& e) {
         reportEngineError(e);
+        return false;
+    }
+}
+
+// Runs fn for a command the user gave; an EngineError is shown at once in the standard error
+// box over `parent` (the command's own answer) and false returned.
+template <class Fn>
+bool guardedCommand(QWidget* parent, Fn&& fn)
+{
+    try {
+        fn();
+        return true;
+    } catch (const EngineError& e) {
+        msg::error(QString::fromUtf8(e.what()), parent);
         return false;
     }
 }

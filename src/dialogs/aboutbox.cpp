@@ -1,6 +1,7 @@
 #include "aboutbox.h"
 
 #include "controls/banner.h"
+#include "dialogs/dialoglook.h"
 #include "platform/platform.h"
 #include "programicon.h"
 
@@ -88,15 +89,7 @@ TAboutBoxForm::TAboutBoxForm(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("AboutBox"));
     setWindowTitle(QStringLiteral("About"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                   | Qt::WindowCloseButtonHint);
-    setFixedSize(321, 257);
-    QFont f(QStringLiteral("MS Sans Serif"));
-    f.setPointSize(8);
-    setFont(f);
-    QPalette pal = palette();
-    pal.setColor(QPalette::WindowText, Qt::black);
-    setPalette(pal);
+    setFixedDialogLook(this, QSize(321, 257));
 
     Panel1 = new QFrame(this);
     Panel1->setObjectName(QStringLiteral("Panel1"));

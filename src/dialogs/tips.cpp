@@ -1,5 +1,7 @@
 #include "tips.h"
 
+#include "dialogs/dialoglook.h"
+
 #include <QCheckBox>
 #include <QFrame>
 #include <QKeyEvent>
@@ -52,27 +54,10 @@ bool TTips::Execute(QWidget* parent)
     return result == QDialog::Accepted;
 }
 
-namespace {
-
-QFont sansSerif8()
-{
-    QFont f(QStringLiteral("MS Sans Serif"));
-    f.setPointSize(8);
-    return f;
-}
-
-} // namespace
-
 TTipForm::TTipForm(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("TipForm"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                   | Qt::WindowCloseButtonHint);
-    setFixedSize(443, 251);
-    setFont(sansSerif8());
-    QPalette pal = palette();
-    pal.setColor(QPalette::WindowText, Qt::black);
-    setPalette(pal);
+    setFixedDialogLook(this, QSize(443, 251));
 
     TipHeader = new QLabel(this);
     TipHeader->setObjectName(QStringLiteral("TipHeader"));

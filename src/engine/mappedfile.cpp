@@ -130,6 +130,20 @@ void MappedFile::map(int fd, const std::string& path)
 
 bool MappedFile::intact() const { return guard_ < 0 || !g_guarded[guard_].cut.load(std::memory_order_acquire); }
 
+void MappedFile::releaseResidentPages()
+{
+    // Under the lock no mapping can be unmapped (release() leaves the guarded ones first), so
+    // the ranges stay ours while they are advised. A part mended after a cut is anonymous and
+    // private: its pages come back as the zeros they were.
+    const std::lock_guard<std::mutex> lock(g_guardMutex);
+    for (const Guarded& g : g_guarded) {
+        const uintptr_t start = g.start.load(std::memory_order_acquire);
+        const size_t length = g.length.load(std::memory_order_acquire);
+        if (start != 0 && length != 0)
+            ::madvise(reinterpret_cast<void*>(start), length, MADV_DONTNEED);   // advice only
+    }
+}
+
 MappedFile& MappedFile::operator=(MappedFile&& o) noexcept
 {
     if (this != &o) {

@@ -37,6 +37,13 @@ public:
     // False once a read found part of the file gone (the file was cut short on disk).
     bool intact() const;
 
+    // Takes the pages of every file mapped so far out of this process's resident set. They
+    // stay in the system's file cache, so the next read of one maps it again without reading
+    // the disk; the mappings are read-only and shared, so nothing is lost. For long reads
+    // through files (a report over a whole table) that would otherwise keep every page they
+    // passed.
+    static void releaseResidentPages();
+
 private:
     void map(int fd, const std::string& path);
     void release();

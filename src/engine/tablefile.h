@@ -127,6 +127,14 @@ public:
     // Writing. Read-only tables throw EngineError.
     virtual bool writable() const { return false; }
     virtual RecordId insert(const Record& values);
+    // Whether a record other than `ignore` has the primary key `values` hold (a whole record),
+    // when the file can tell without reading every record; nullopt otherwise.
+    virtual std::optional<bool> keyInUse(const Record& values, RecordId ignore) const
+    {
+        (void)values;
+        (void)ignore;
+        return std::nullopt;
+    }
     virtual void update(RecordId id, const Record& values);
     virtual void remove(RecordId id);
     // Makes every change so far durable: when it returns, the change is on disk, and a crash

@@ -1,8 +1,11 @@
 #include "platform/msg.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
 #include <QPointer>
+
+#include <initializer_list>
 
 namespace tv::msg {
 
@@ -19,14 +22,25 @@ QMessageBox::Icon qtIcon(Icon icon)
     return QMessageBox::NoIcon;
 }
 
+// A button given a text of its own.
+struct Label {
+    QMessageBox::StandardButton button;
+    QString text;
+};
+
 QMessageBox::StandardButton run(Icon icon, const QString& caption, const QString& text,
                                 QMessageBox::StandardButtons buttons, QMessageBox::StandardButton def,
-                                QWidget* parent)
+                                QWidget* parent, std::initializer_list<Label> labels = {},
+                                QMessageBox::StandardButton escape = QMessageBox::NoButton)
 {
     // On the heap: a parent destroyed while the box is open (a window closing itself from the
     // box's own event loop) takes the box with it, and exec() then answers NoButton.
     QPointer<QMessageBox> box = new QMessageBox(qtIcon(icon), caption, text, buttons, parent);
     box->setDefaultButton(def);
+    if (escape != QMessageBox::NoButton)
+        box->setEscapeButton(escape);
+    for (const Label& l : labels)
+        box->button(l.button)->setText(l.text);
     box->setTextFormat(Qt::PlainText);
     const auto answer = QMessageBox::StandardButton(box->exec());
     delete box.data();
@@ -43,6 +57,19 @@ void notify(Icon icon, const QString& caption, const QString& text, QWidget* par
 bool ask(Icon icon, const QString& caption, const QString& text, QWidget* parent)
 {
     return run(icon, caption, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes, parent) == QMessageBox::Yes;
+}
+
+Retry askRetry(Icon icon, const QString& caption, const QString& text, const QString& tryAgain,
+               const QString& giveUp, const QString& stay, QWidget* parent)
+{
+    switch (run(icon, caption, text, QMessageBox::Retry | QMessageBox::Discard | QMessageBox::Cancel,
+                QMessageBox::Retry, parent,
+                {{QMessageBox::Retry, tryAgain}, {QMessageBox::Discard, giveUp}, {QMessageBox::Cancel, stay}},
+                QMessageBox::Cancel)) {
+    case QMessageBox::Retry: return Retry::TryAgain;
+    case QMessageBox::Discard: return Retry::GiveUp;
+    default: return Retry::Stay;
+    }
 }
 
 bool confirm(const QString& text, QWidget* parent)

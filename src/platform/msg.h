@@ -17,6 +17,13 @@ void notify(Icon icon, const QString& caption, const QString& text, QWidget* par
 // A box with its own caption, Yes and No (Yes the default). Returns true for Yes.
 bool ask(Icon icon, const QString& caption, const QString& text, QWidget* parent = nullptr);
 
+// The answers to a question about something that failed.
+enum class Retry { TryAgain, GiveUp, Stay };
+// A box with its own caption and three buttons with texts of their own: try again (the
+// default), give up and go on, stay (Escape; also the answer of a box that goes unanswered).
+Retry askRetry(Icon icon, const QString& caption, const QString& text, const QString& tryAgain,
+               const QString& giveUp, const QString& stay, QWidget* parent = nullptr);
+
 // "Confirm", question icon, Yes and No. Returns true for Yes.
 bool confirm(const QString& text, QWidget* parent = nullptr);
 // "Information", information icon, OK.

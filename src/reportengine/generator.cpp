@@ -21,7 +21,7 @@ namespace {
 // shaping it, so short texts are measured once.
 class Measure {
 public:
-    explicit Measure(const FontSpec& font) : fm(font.toFont()) {}
+    explicit Measure(const FontSpec& font) : fm(font.toFont()) { std::fill(std::begin(chars_), std::end(chars_), -1.0); }
 
     qreal advance(QStringView text)
     {
@@ -40,9 +40,27 @@ public:
         return w;
     }
 
+    // The sum of the widths of the characters of `text`, an estimate of its width that
+    // leaves out what the characters do to each other (kerning). -1 when a character has no
+    // width of its own (outside the Latin range, a control character, a soft hyphen).
+    qreal summed(QStringView text)
+    {
+        qreal w = 0;
+        for (const QChar c : text) {
+            const char16_t u = c.unicode();
+            if (u >= std::size(chars_) || u < 0x20 || (u >= 0x7f && u < 0xa0) || u == 0xad)
+                return -1;
+            if (chars_[u] < 0)
+                chars_[u] = fm.horizontalAdvance(c);
+            w += chars_[u];
+        }
+        return w;
+    }
+
     const QFontMetricsF fm;
 
 private:
+    qreal chars_[0x250];   // widths of the Latin characters, -1 until measured
     struct Hash {
         using is_transparent = void;
         size_t operator()(std::u16string_view v) const { return std::hash<std::u16string_view>{}(v); }
@@ -191,27 +209,86 @@ qreal lineHeight(const FontSpec& font)
     return std::ceil(measure(font).fm.height());
 }
 
-QString firstLine(const QString& text, const FontSpec& font, qreal width)
+namespace {
+
+// The first line of `text` in a one-line box `width` pixels wide; `wider` tells whether it is
+// wider than the box (a single word can be).
+// Lines break at blanks only, as in a one-line box of the system's text drawing: a first
+// word wider than the box is shown alone and cut by the box.
+//
+// Measuring a text means shaping it, and long texts (titles, keywords) are rarely alike, so
+// a text is first measured by its characters (or, outside the Latin ones, by its words,
+// which repeat and are measured once): the widths before a blank add up to the width of the
+// text up to there, give or take the kerning between neighbours measured apart. Only a sum
+// within that margin of the box's edge is decided by measuring the text.
+QString fitFirstLine(const QString& text, Measure& m, qreal width, bool* wider)
 {
-    // Lines break at blanks only, as in a one-line box of the system's text drawing: a first
-    // word wider than the box is shown alone and cut by the box.
     qsizetype end = 0;
     while (end < text.size() && text.at(end) != QLatin1Char('\r') && text.at(end) != QLatin1Char('\n'))
         ++end;
     QString para = text.left(end);
     if (para.contains(QLatin1Char('\t')))
         para.replace(QLatin1Char('\t'), QLatin1String("    "));
-    Measure& m = measure(font);
     const QStringView view(para);
-    if (m.advance(view) <= width)
-        return stripRight(view).toString();
-    qsizetype best = -1;
-    for (qsizetype i = view.indexOf(QLatin1Char(' ')); i >= 0; i = view.indexOf(QLatin1Char(' '), i + 1)) {
-        if (m.advance(view.left(i)) > width)
+    const auto margin = [](qreal sum) { return 1.0 + sum * 0.03; };
+    // A word by its characters, or as the sum of its parts up to each ';' or ',' (lists of
+    // keywords are words).
+    const auto summed = [&m](QStringView word) {
+        if (const qreal byChars = m.summed(word); byChars >= 0)
+            return byChars;
+        qreal w = 0;
+        qsizetype from = 0;
+        for (qsizetype i = 0; i < word.size(); ++i)
+            if (word.at(i) == QLatin1Char(';') || word.at(i) == QLatin1Char(',')) {
+                w += m.advance(word.mid(from, i + 1 - from));
+                from = i + 1;
+            }
+        return from < word.size() ? w + m.advance(word.mid(from)) : w;
+    };
+
+    // The blanks up to a little past the box's edge, with the summed widths before them.
+    struct Blank {
+        qsizetype at;
+        qreal before;
+    };
+    std::vector<Blank> blanks;
+    const qreal blank = m.advance(u" ");
+    qreal sum = 0;
+    bool all = true;
+    for (qsizetype i = 0; i < view.size();) {
+        const qsizetype from = i;
+        while (i < view.size() && view.at(i) != QLatin1Char(' '))
+            ++i;
+        sum += summed(view.mid(from, i - from));
+        while (i < view.size() && view.at(i) == QLatin1Char(' ')) {
+            blanks.push_back({i, sum});
+            sum += blank;
+            ++i;
+        }
+        if (sum > width + margin(sum) && i < view.size()) {
+            all = false;   // what follows cannot be on the line
             break;
-        best = i;
+        }
     }
-    QStringView line = best > 0 ? stripRight(view.left(best)) : QStringView();
+    // Exact when the sum is too close to call.
+    const auto fits = [&](QStringView part, qreal estimate) {
+        if (estimate <= width - margin(estimate))
+            return true;
+        if (estimate > width + margin(estimate))
+            return false;
+        return m.advance(part) <= width;
+    };
+    *wider = false;
+    if (all && fits(view, sum))
+        return stripRight(view).toString();
+    // The line ends at the last blank before which the text fits.
+    QStringView line;
+    for (const Blank& b : blanks) {
+        if (!fits(view.left(b.at), b.before))
+            break;
+        if (b.at > 0)
+            line = stripRight(view.left(b.at));
+    }
     if (line.trimmed().isEmpty()) {
         // The first word, with any blanks before it.
         qsizetype start = 0;
@@ -219,8 +296,17 @@ QString firstLine(const QString& text, const FontSpec& font, qreal width)
             ++start;
         const qsizetype stop = view.indexOf(QLatin1Char(' '), start);
         line = stop < 0 ? view : view.left(stop);
+        *wider = !fits(line, summed(line));
     }
     return line.toString();
+}
+
+} // namespace
+
+QString firstLine(const QString& text, const FontSpec& font, qreal width)
+{
+    bool wider = false;
+    return fitFirstLine(text, measure(font), width, &wider);
 }
 
 QStringList wrapLines(const QString& text, const FontSpec& font, qreal width)
@@ -273,6 +359,16 @@ struct PagePlan {
 } // namespace
 
 struct LaidOut {
+    ~LaidOut()
+    {
+        // The plans of a long report are many small blocks of the heap.
+        const bool large = pages.size() > 100;
+        pages = {};
+        data.reset();
+        if (large)
+            giveBackFreedMemory();
+    }
+
     Layout layout;  // its data pointer is not used: `data` is read instead
     std::shared_ptr<const ReportData> data;
     GenerateOptions options;
@@ -378,23 +474,27 @@ BandInstance instance(const Band& band, const ReportData* data, int row)
             // read as other values when cut: they are shown whole, on one line, and one wider
             // than its box is condensed to fit. Texts are cut at the box.
             const bool whole = (it.align & Qt::AlignRight) || data->wholeValue(it.field);
+            Measure& m = measure(it.font);
             QString text;
+            qreal wide = 0;
+            bool wider = false;
             if (whole) {
                 qsizetype end = 0;
                 while (end < raw.size() && raw.at(end) != QLatin1Char('\r') && raw.at(end) != QLatin1Char('\n'))
                     ++end;
                 text = stripRight(QStringView(raw).left(end)).toString();
+                wide = m.advance(text);
+                wider = wide > it.width;
             } else {
-                text = firstLine(raw, it.font, it.width);
+                text = fitFirstLine(raw, m, it.width, &wider);
             }
             if (text.isEmpty())
                 break;
             Primitive p = textPrim(QRectF(it.left, it.top, it.width, it.height), text, it);
-            const qreal wide = measure(it.font).advance(text);
-            if (whole && wide > it.width && it.width > 0)
+            if (whole && wider && it.width > 0)
                 p.stretch = (it.width - 0.5) / wide;
             else
-                p.clipped = wide > it.width;
+                p.clipped = wider;
             bi.content.push_back(p);
             break;
         }

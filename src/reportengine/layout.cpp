@@ -12,7 +12,10 @@ QFont FontSpec::toFont() const
     f.setPixelSize(pixelSize);
     f.setBold(bold);
     f.setItalic(italic);
-    f.setStyleStrategy(QFont::PreferAntialias);
+    // Report texts are drawn as the system's plain text output draws them, without kerning or
+    // ligatures; scripts that cannot be read without shaping are still shaped. Shaping every
+    // text was a fifth of the time a printed page takes.
+    f.setStyleStrategy(QFont::StyleStrategy(QFont::PreferAntialias | QFont::PreferNoShaping));
     return f;
 }
 

@@ -4,6 +4,10 @@
 
 #include <vector>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 namespace tv::report {
 
 namespace {
@@ -52,6 +56,13 @@ private:
 std::shared_ptr<const ReportData> ReportData::snapshot(const QStringList& fields) const
 {
     return std::make_shared<CopiedData>(*this, fields);
+}
+
+void giveBackFreedMemory()
+{
+#ifdef __GLIBC__
+    malloc_trim(0);
+#endif
 }
 
 } // namespace tv::report

@@ -29,4 +29,9 @@ public:
     virtual std::shared_ptr<const ReportData> snapshot(const QStringList& fields) const;
 };
 
+// Hands memory freed by a large report (its rows, its page plans) back to the system. The
+// allocator keeps what is freed in its heap, and a closed report should leave the program
+// as small as it found it.
+void giveBackFreedMemory();
+
 } // namespace tv::report

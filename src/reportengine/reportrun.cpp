@@ -47,8 +47,11 @@ QPrinter& currentPrinter()
 
 namespace {
 
-// How many rows are laid out between two looks at the event loop.
+// How many rows are laid out between two looks at the clock, and how often the progress
+// window is brought up to date: rows take microseconds, and an update of the window takes
+// longer than many of them.
 constexpr int kRowsPerUpdate = 64;
+constexpr int kUpdateMs = 40;
 
 std::unique_ptr<QProgressDialog> progressWindow(QWidget* parent, const QString& label, int maximum)
 {
@@ -72,7 +75,7 @@ void showError(QWidget* parent, const QString& text)
 bool finishWithProgress(Generation& generation, QWidget* parent, int showAfterMs)
 {
     std::unique_ptr<QProgressDialog> dlg;
-    QElapsedTimer clock;
+    QElapsedTimer clock, updated;
     clock.start();
     while (generation.step(kRowsPerUpdate)) {
         const int done = generation.rowsDone(), total = generation.rowCount();
@@ -80,7 +83,8 @@ bool finishWithProgress(Generation& generation, QWidget* parent, int showAfterMs
             dlg = progressWindow(parent, QString(), total);
             dlg->setMinimumDuration(0);
         }
-        if (dlg) {
+        if (dlg && (!updated.isValid() || updated.elapsed() >= kUpdateMs)) {
+            updated.start();
             dlg->setLabelText(QStringLiteral("Preparing record %1 of %2").arg(done).arg(total));
             dlg->setValue(done);  // a modal progress window also lets the event loop run
             QApplication::processEvents();

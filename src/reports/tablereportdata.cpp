@@ -3,25 +3,60 @@
 #include "dbaware/engineguard.h"
 #include "engine/dataset/fieldtext.h"
 #include "engine/dataset/table.h"
+#include "engine/mappedfile.h"
 
 #include <QLocale>
 
+#include <atomic>
 #include <vector>
 
 namespace tv::reports {
 
 namespace {
 
-// A value that cannot be read prints as the marker, and the report goes on.
+// A report reads its table through the file mappings, and every page of the files it passes
+// would stay in the program's resident memory (a memo report over a large base passes all of
+// its memo file). The pages are let go every so many values read, and when a report is done
+// with its rows: they stay in the system's file cache, so reading them again costs no disk
+// access. (The call lets go of every file mapping of the program; those still in use come
+// back on their next read.)
+std::atomic<int> g_reads{0};
+std::atomic<size_t> g_bytes{0};
+
+void letGoOfPages()
+{
+    g_reads.store(0, std::memory_order_relaxed);
+    g_bytes.store(0, std::memory_order_relaxed);
+    MappedFile::releaseResidentPages();
+}
+
+void countRead(size_t bytes)
+{
+    constexpr int kReads = 1024;
+    constexpr size_t kBytes = size_t(8) << 20;
+    if (g_reads.fetch_add(1, std::memory_order_relaxed) + 1 >= kReads
+        || g_bytes.fetch_add(bytes, std::memory_order_relaxed) + bytes >= kBytes)
+        letGoOfPages();
+}
+
+// A value that cannot be read prints as the marker, and the report goes on. As UTF-8.
+template <typename Read>
+std::string readUtf8(Read read)
+{
+    try {
+        std::string text = read();
+        countRead(text.size());
+        return text;
+    } catch (const EngineError& e) {
+        reportEngineError(e);
+        return damagedMarker().toStdString();
+    }
+}
+
 template <typename Read>
 QString readText(Read read)
 {
-    try {
-        return QString::fromStdString(read());
-    } catch (const EngineError& e) {
-        reportEngineError(e);
-        return damagedMarker();
-    }
+    return QString::fromStdString(readUtf8(read));
 }
 
 bool isValueKind(FieldKind k)
@@ -41,6 +76,9 @@ public:
         if (fmt_.currency.empty())
             fmt_.currency = "$";
     }
+
+    ReadOnlyRows(const ReadOnlyRows&) = default;
+    ~ReadOnlyRows() override { letGoOfPages(); }
 
     int rowCount() const override { return int(ids_.size()); }
 
@@ -106,7 +144,15 @@ public:
         cells_.reserve(size_t(rows_) * width_);
         for (int row = 0; row < rows_; ++row)
             for (int f : columns)
-                cells_.push_back(store(readText([&] { return table.displayTextAt(row, f); }).toStdString()));
+                cells_.push_back(store(readUtf8([&] { return table.displayTextAt(row, f); })));
+        letGoOfPages();
+    }
+    CopiedRows(const CopiedRows&) = default;
+    ~CopiedRows() override
+    {
+        blocks_.clear();
+        cells_ = {};
+        report::giveBackFreedMemory();
     }
 
     int rowCount() const override { return rows_; }

@@ -59,16 +59,13 @@ bool allRated(const std::array<int, 4>& r)
 
 } // namespace
 
-class AidsTest : public QObject {
+class AidsTest : public WindowTest {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { initApplication(); }
-
     void copyTakesExactlyTheSelectionAndReadOnlyPanesRefuseCutAndPaste()
     {
-        BaseFolder bases;
-        Session s(bases.path());
+        SampleSession s;
         s.showPage(1);
         s.click("btnGridSwitch");
         auto* memo = qobject_cast<QPlainTextEdit*>(s.w("DBMemo1"));
@@ -93,8 +90,7 @@ private slots:
 
     void editMenuEntriesActLikeTheButtons()
     {
-        BaseFolder bases;
-        Session s(bases.path());
+        SampleSession s;
         s.showPage(3);
         s.click("btnGridSwitch");
         auto* memo = qobject_cast<QPlainTextEdit*>(s.w("DBMemo3"));
@@ -115,8 +111,7 @@ private slots:
 
     void answerPaneServesTheQuestionPaneToo()
     {
-        BaseFolder bases;
-        Session s(bases.path());
+        SampleSession s;
         s.showPage(2);
         s.click("btnGridSwitch");
         auto* question = qobject_cast<QPlainTextEdit*>(s.w("DBMemo2a"));
@@ -153,8 +148,7 @@ private slots:
 
     void pasteIntoThePrivateMemoStartsAnEditKeptUntilPost()
     {
-        BaseFolder bases;
-        Session s(bases.path());
+        SampleSession s;
         s.showPage(9);
         s.click("btnGridSwitch");
         tv::Table* notes = tv::app::baseTable(9);
@@ -172,8 +166,7 @@ private slots:
 
     void ratingRowsShowAsManyStarsAsTheRatingAndLevelWords()
     {
-        BaseFolder bases;
-        Session s(bases.path());
+        SampleSession s;
         s.showPage(7);
         s.click("btnGridSwitch");
         tv::Table* books = tv::app::baseTable(7);
@@ -201,8 +194,7 @@ private slots:
 
     void calendarWritesTheDateIntoThePrivateRecord()
     {
-        BaseFolder bases;
-        Session s(bases.path());
+        SampleSession s;
         s.showPage(9);
         s.click("btnGridSwitch");
         tv::Table* notes = tv::app::baseTable(9);
@@ -237,8 +229,7 @@ private slots:
 
     void aDateStillBeingTypedIsRefusedAtPostNeverDropped()
     {
-        BaseFolder bases;
-        Session s(bases.path());
+        SampleSession s;
         s.showPage(9);
         s.click("btnGridSwitch");
         tv::Table* notes = tv::app::baseTable(9);
@@ -264,8 +255,7 @@ private slots:
 
     void tipAndAboutOpenFromTheToolbar()
     {
-        BaseFolder bases;
-        Session s(bases.path());
+        SampleSession s;
         QVERIFY(s.form().Tips1());
         QCOMPARE(s.form().Tips1()->TipsCount(), uint16_t(10));
         QString tipCaption;

@@ -6,6 +6,7 @@
 #include "support/modalanswerer.h"
 
 #include <QAction>
+#include <QObject>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -17,6 +18,13 @@ namespace apptest {
 
 // Pins the locale and registers the font substitutes (call from initTestCase).
 void initApplication();
+
+// The main window tests' common base: the application set up before the first test.
+class WindowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { initApplication(); }
+};
 
 // A folder holding the listed base files (with their companions) of the sample set; all
 // nine when `files` is empty.
@@ -57,6 +65,13 @@ public:
 
 private:
     std::unique_ptr<tv::app::TMainForm> m_form;
+};
+
+// A session over a folder of its own holding the listed sample bases (all nine when none
+// are listed).
+class SampleSession : public BaseFolder, public Session {
+public:
+    explicit SampleSession(const QStringList& files = {}) : BaseFolder(files), Session(path()) {}
 };
 
 } // namespace apptest

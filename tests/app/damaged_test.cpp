@@ -64,11 +64,9 @@ void scribbleBlobPointers(const QString& path, const char* field)
 
 } // namespace
 
-class DamagedTest : public QObject {
+class DamagedTest : public WindowTest {
     Q_OBJECT
 private slots:
-    void initTestCase() { initApplication(); }
-
     // Each companion file of each base, removed and then overwritten at its start.
     void everyCompanionFileMissingOrDamaged()
     {

@@ -55,15 +55,12 @@ void filterOn(tv::Table& t, const char* field, const std::string& word)
 
 } // namespace
 
-class FilteringTest : public QObject {
+class FilteringTest : public WindowTest {
     Q_OBJECT
 private slots:
-    void initTestCase() { initApplication(); }
-
     void theWindowOwnsTheComponents()
     {
-        BaseFolder bases;
-        Session s(bases.path());
+        SampleSession s;
         for (int n : {1, 2, 3, 4, 5, 6, 7, 9, 40}) {
             tv::FilterDialog* f = s.form().filterDialog(n);
             QVERIFY2(f, qPrintable(QStringLiteral("wwFilterDialog%1").arg(n)));
@@ -88,8 +85,7 @@ private slots:
     // of base 1 again and leaves the filter of another base alone.
     void filterAndCancelFilterOnAPage()
     {
-        BaseFolder bases;
-        Session s(bases.path());
+        SampleSession s;
         tv::Table& t1 = *tv::app::baseTable(1);
         tv::Table& t2 = *tv::app::baseTable(2);
         const int all1 = t1.recordCount();
@@ -129,8 +125,7 @@ private slots:
     // The forum page acts on the forum on view.
     void pagesWithoutABaseUseThePrivateBase()
     {
-        BaseFolder bases;
-        Session s(bases.path());
+        SampleSession s;
         tv::Table* t9 = tv::app::baseTable(9);
         filterOn(*t9, "Topic", leadingWord(*t9, "Topic"));
         const auto conditions9 = t9->filterConditions();
@@ -191,8 +186,7 @@ private slots:
     // with the message; a page change disables both again.
     void locateThenRepeat()
     {
-        BaseFolder bases;
-        Session s(bases.path());
+        SampleSession s;
         tv::Table& t5 = *tv::app::baseTable(5);
         const std::string word = leadingWord(t5, "CATEGORY");
         const auto expected = idsStartingWith(t5, "CATEGORY", word);
@@ -234,8 +228,7 @@ private slots:
     {
         QStringList files = allBaseFiles();
         files.removeAll(QStringLiteral("DTOPICS.DB"));
-        BaseFolder bases(files);
-        Session s(bases.path());
+        SampleSession s(files);
         s.showPage(1);
         ModalScript script;
         script.answer().answer().answer().answer();

@@ -32,14 +32,9 @@ private slots:
     void initTestCase()
     {
         initApplication();
-        m_bases = std::make_unique<BaseFolder>();
-        m_s = std::make_unique<Session>(m_bases->path());
+        m_s = std::make_unique<SampleSession>();
     }
-    void cleanupTestCase()
-    {
-        m_s.reset();
-        m_bases.reset();
-    }
+    void cleanupTestCase() { m_s.reset(); }
 
     void buttonRowsHaveTheirPlacesTagsHintsAndStartStates()
     {
@@ -407,8 +402,7 @@ private slots:
     }
 
 private:
-    std::unique_ptr<BaseFolder> m_bases;
-    std::unique_ptr<Session> m_s;
+    std::unique_ptr<SampleSession> m_s;
 };
 
 QTEST_MAIN(InventoryTest)

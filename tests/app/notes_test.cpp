@@ -70,11 +70,9 @@ int deleteAndWait(int argc, char** argv)
 
 } // namespace
 
-class NotesTest : public QObject {
+class NotesTest : public WindowTest {
     Q_OBJECT
 private slots:
-    void initTestCase() { initApplication(); }
-
     void aDeleteSurvivesAKillRightAfterIt()
     {
         BaseFolder bases({"private.db"});
@@ -98,11 +96,10 @@ private slots:
 
     void appendTakesAFreeIdWhateverTheFilterShows()
     {
-        BaseFolder bases({"private.db"});
-        Session s(bases.path());
+        SampleSession s({"private.db"});
         s.showPage(9);
         tv::Table* t9 = tv::app::baseTable(9);
-        const int64_t top = notesOnDisk(bases.path()).rbegin()->first;
+        const int64_t top = notesOnDisk(s.path()).rbegin()->first;
         const std::pair<const char*, std::function<void()>> shapes[] = {
             {"the top ID hidden", [&] { t9->setFilter({{"ID", "", tv::fdMatchRange, "", "", std::to_string(top - 1)}}); }},
             {"nothing shown", [&] { t9->setFilter({{"Topic", "", tv::fdMatchExact, "no note is called this", "", ""}}); }},
@@ -113,7 +110,7 @@ private slots:
              }}};
         for (const auto& [topic, shape] : shapes) {
             shape();
-            const auto onDisk = notesOnDisk(bases.path());
+            const auto onDisk = notesOnDisk(s.path());
             const int64_t expected = onDisk.empty() ? 1 : onDisk.rbegin()->first + 1;
             ModalAnswerer ok{QMessageBox::Ok};
             s.click("btnInsert");
@@ -121,17 +118,16 @@ private slots:
             t9->setText("Topic", topic);
             s.click("btnPostRecord");
             QCOMPARE(ok.texts(), QStringList());
-            QCOMPARE(notesOnDisk(bases.path()).at(expected), std::string(topic));
+            QCOMPARE(notesOnDisk(s.path()).at(expected), std::string(topic));
         }
     }
 
     void aFailedSaveIsKeptRetriedAndAskedAboutAtExit()
     {
-        BaseFolder bases({"private.db"});
-        Session s(bases.path());
+        SampleSession s({"private.db"});
         s.showPage(9);
         tv::Table* t9 = tv::app::baseTable(9);
-        const auto original = notesOnDisk(bases.path());
+        const auto original = notesOnDisk(s.path());
         const int64_t doomed = original.begin()->first;
         int64_t noteA = 0;
         {
@@ -156,7 +152,7 @@ private slots:
             QCOMPARE(exit.texts().size(), 3);
             QVERIFY(exit.texts()[1].contains(QStringLiteral("not on disk")));
             QVERIFY(t9->isOpen() && t9->hasUnsavedChanges());
-            QCOMPARE(notesOnDisk(bases.path()), original);
+            QCOMPARE(notesOnDisk(s.path()), original);
         }
         // The next post writes the earlier changes too.
         s.click("btnInsert");
@@ -164,7 +160,7 @@ private slots:
         t9->setText("Topic", "Posted once the disk has room");
         s.click("btnPostRecord");
         QVERIFY(!t9->hasUnsavedChanges());
-        auto onDisk = notesOnDisk(bases.path());
+        auto onDisk = notesOnDisk(s.path());
         QVERIFY(onDisk.count(noteA) && onDisk.count(noteB) && !onDisk.count(doomed));
 
         // An edit whose save failed, then a pending note that cannot be posted (its ID is
@@ -188,15 +184,14 @@ private slots:
             QVERIFY(leave.texts()[1].contains(QStringLiteral("Key violation")));
         }
         QVERIFY(!t9->isOpen());
-        onDisk = notesOnDisk(bases.path());
+        onDisk = notesOnDisk(s.path());
         QCOMPARE(onDisk.at(edited), std::string("Edited while the disk is full"));
         QVERIFY(onDisk.count(noteA) && onDisk.count(noteB) && !onDisk.count(doomed));
     }
 
     void textTheBaseCannotStoreIsRefusedNotAltered()
     {
-        BaseFolder bases({"private.db"});
-        Session s(bases.path());
+        SampleSession s({"private.db"});
         s.showPage(9);
         tv::Table* t9 = tv::app::baseTable(9);
         s.click("btnInsert");
@@ -215,12 +210,12 @@ private slots:
         }
         QCOMPARE(t9->state(), tv::TableState::Insert);
         QCOMPARE(t9->displayText("Topic"), typed);
-        QVERIFY(!notesOnDisk(bases.path()).count(id));
+        QVERIFY(!notesOnDisk(s.path()).count(id));
 
         t9->setText("Topic", "Tea at the caf\u00e9");
         s.click("btnPostRecord");
         QCOMPARE(t9->state(), tv::TableState::Browse);
-        QCOMPARE(notesOnDisk(bases.path()).at(id), std::string("Tea at the caf\u00e9"));
+        QCOMPARE(notesOnDisk(s.path()).at(id), std::string("Tea at the caf\u00e9"));
     }
 };
 

@@ -3,6 +3,7 @@
 // of the column the base is ordered by.
 
 #include "apptest.h"
+#include "support/menus.h"
 
 #include "app/datamodule.h"
 #include "controls/dbindex.h"
@@ -17,6 +18,7 @@
 #include <QTest>
 
 using namespace apptest;
+using tvtest::captions;
 
 namespace {
 
@@ -28,14 +30,6 @@ QMenu* popUpIndexMenu(Session& s)
     QMenu* menu = s.form().indexChooser()->Menu();
     menu->hide();
     return menu;
-}
-
-QStringList captions(const QMenu* menu)
-{
-    QStringList list;
-    for (const QAction* a : menu->actions())
-        list << a->text();
-    return list;
 }
 
 QStringList checkedEntries(const QMenu* menu)
@@ -102,15 +96,12 @@ bool sortedByText(tv::Table* t, const char* field)
 
 } // namespace
 
-class OrderingTest : public QObject {
+class OrderingTest : public WindowTest {
     Q_OBJECT
 private slots:
-    void initTestCase() { initApplication(); }
-
     void indexMenuListsTheIndexesOfThePage()
     {
-        BaseFolder bases;
-        Session s(bases.path());
+        SampleSession s;
         s.showPage(1);
         tv::Table* t = tv::app::baseTable(1);
         QMenu* menu = popUpIndexMenu(s);
@@ -144,8 +135,7 @@ private slots:
 
     void menuOpensBelowTheIndexButton()
     {
-        BaseFolder bases;
-        Session s(bases.path());
+        SampleSession s;
         s.showPage(1);
         QWidget* b = s.w("btnDBIndex");
         for (bool fromMenu : {false, true}) {
@@ -162,8 +152,7 @@ private slots:
 
     void choosingAnIndexKeepsTheRecord()
     {
-        BaseFolder bases;
-        Session s(bases.path());
+        SampleSession s;
         s.showPage(1);
         tv::Table* t = tv::app::baseTable(1);
         QVERIFY(t->recordCount() > 6);
@@ -186,8 +175,7 @@ private slots:
 
     void titleClickOrdersByAnIndexOfThatField()
     {
-        BaseFolder bases;
-        Session s(bases.path());
+        SampleSession s;
         s.showPage(1);
         tv::Table* t = tv::app::baseTable(1);
         tv::DBGrid* g = grid(s, "wwDBGrid1");
@@ -220,8 +208,7 @@ private slots:
     {
         // The dBASE news base starts in its natural order: no title is marked, until a title
         // with a tag is clicked.
-        BaseFolder bases;
-        Session s(bases.path());
+        SampleSession s;
         s.showPage(3);
         tv::Table* t = tv::app::baseTable(3);
         tv::DBGrid* g = grid(s, "wwDBGrid3");
@@ -239,8 +226,7 @@ private slots:
     {
         // With the forum "Delphi" on view a title click orders base 40, and the yellow title
         // marks base 40's order: the marks always speak of the list on view.
-        BaseFolder bases;
-        Session s(bases.path());
+        SampleSession s;
         s.showPage(4);
         s.w("rgpDelphi")->findChild<QButtonGroup*>()->button(0)->click();
         tv::Table* t4 = tv::app::baseTable(4);
@@ -262,8 +248,7 @@ private slots:
     {
         QStringList files = allBaseFiles();
         files.removeAll(QStringLiteral("Filesdel.db"));
-        BaseFolder bases(files);
-        Session s(bases.path());
+        SampleSession s(files);
         QMenu* menu = s.form().indexChooser()->Menu();
         auto attempt = [&](bool expectMenu) {
             s.action("mnuSort")->trigger();
@@ -290,8 +275,7 @@ private slots:
 
     void missingBasePageKeepsTheLastMenu()
     {
-        BaseFolder bases({"QA.DB", "SWAG.db"});
-        Session s(bases.path());
+        SampleSession s({"QA.DB", "SWAG.db"});
         s.showPage(6);
         const QStringList swag = captions(popUpIndexMenu(s));
         QVERIFY(swag.contains(QStringLiteral("BySubject")));

@@ -44,11 +44,9 @@ QPoint panelPlace(QPoint designed)
 
 } // namespace
 
-class PagingTest : public QObject {
+class PagingTest : public WindowTest {
     Q_OBJECT
 private slots:
-    void initTestCase() { initApplication(); }
-
     void theFormulasMatchTheWorkedExamples()
     {
         // The worked figures for the two common screens, then the formula for any other.
@@ -68,8 +66,7 @@ private slots:
 
     void recordToolsAndCurrentTableFollowThePage()
     {
-        BaseFolder bases;
-        Session s(bases.path());
+        SampleSession s;
         QVERIFY(s.form().CurrentTable() == nullptr);
         for (int tab : {1, 2, 3, 4, 5, 6, 7, 9, 0, 8, 10, 1}) {
             s.showPage(tab);
@@ -112,8 +109,7 @@ private slots:
 
     void missingBasesShowCentredNotices()
     {
-        BaseFolder bases({"private.db", "Filesdel.db"});
-        Session s(bases.path());
+        SampleSession s({"private.db", "Filesdel.db"});
         // Before any page change the search page is at its designed place, all groups enabled.
         QCOMPARE(s.w("Panel24")->pos(), QPoint(1, 1));
         for (const char* g : {"rgpDTopics", "rgpDKB", "rgpDNews", "rgpCSI", "rgpDSP", "rgpSWAG", "rgpPrivate"})
@@ -157,8 +153,7 @@ private slots:
 
     void eachPageKeepsItsView()
     {
-        BaseFolder bases;
-        Session s(bases.path());
+        SampleSession s;
         s.showPage(1);
         tv::Table* t1 = tv::app::baseTable(1);
         t1->moveBy(3);
@@ -213,8 +208,7 @@ private slots:
 
     void bookmarksAreGivenUpOnLeavingAPage()
     {
-        BaseFolder bases;
-        Session s(bases.path());
+        SampleSession s;
         s.showPage(1);
         tv::Table* t1 = tv::app::baseTable(1);
         t1->moveBy(11);
@@ -278,8 +272,7 @@ private slots:
 
     void restoringFromMaximizedGivesTheDesignedSizeCentred()
     {
-        BaseFolder bases({"QA.DB"});
-        Session s(bases.path());
+        SampleSession s({"QA.DB"});
         QWidget& w = s.form();
         w.showMaximized();
         QTRY_VERIFY(w.isMaximized());
@@ -293,8 +286,7 @@ private slots:
 
     void navigationMovesTheCurrentTable()
     {
-        BaseFolder bases;
-        Session s(bases.path());
+        SampleSession s;
         s.showPage(1);
         tv::Table* t = tv::app::baseTable(1);
         QVERIFY(t->recordCount() > 12);
@@ -325,8 +317,7 @@ private slots:
 
     void privateBaseEditing()
     {
-        BaseFolder bases;
-        Session s(bases.path());
+        SampleSession s;
         s.showPage(9);
         tv::Table* t9 = tv::app::baseTable(9);
         for (const char* n : {"btnInsert", "btnDelete", "btnEditRecord", "btnPostRecord", "btnCancelEdit",

@@ -34,11 +34,9 @@ bool anyTableOpen()
 
 } // namespace
 
-class StartupTest : public QObject {
+class StartupTest : public WindowTest {
     Q_OBJECT
 private slots:
-    void initTestCase() { initApplication(); }
-
     void startWithEveryBase()
     {
         BaseFolder bases;
@@ -235,10 +233,16 @@ private slots:
         const int64_t taken = std::get<int64_t>(t9->valueAt(0, 0));
         t9->append();
         t9->setInteger(0, taken);   // the key is in use: the post fails
-        ModalAnswerer answers{QMessageBox::Yes, QMessageBox::Cancel};   // asked: stay
+        ModalAnswerer answers{QMessageBox::Yes, QMessageBox::Escape};   // asked: Escape stays
         p.mainForm()->ExitItemClick();
         QCOMPARE(answers.texts().size(), 2);
-        QCOMPARE(answers.captions().at(1), QStringLiteral("Tipvault"));
+        const tvtest::SeenBox& asked = answers.seen()[1];
+        QCOMPARE(asked.caption, QStringLiteral("Tipvault"));
+        QCOMPARE(asked.icon, QMessageBox::Warning);
+        QCOMPARE(asked.label(QMessageBox::Retry), QStringLiteral("Try Again"));
+        QCOMPARE(asked.label(QMessageBox::Discard), QStringLiteral("Exit Without Saving"));
+        QCOMPARE(asked.label(QMessageBox::Cancel), QStringLiteral("Stay"));
+        QCOMPARE(asked.defaultButton, QMessageBox::Retry);
         QVERIFY(t9->isOpen());
         QVERIFY(tv::app::baseTable(1)->isOpen());
         QCOMPARE(t9->state(), tv::TableState::Insert);

@@ -102,18 +102,15 @@ std::set<tv::RecordId> visible(tv::Table* t)
 
 } // namespace
 
-class SweepTest : public QObject {
+class SweepTest : public WindowTest {
     Q_OBJECT
 private slots:
-    void initTestCase() { initApplication(); }
-
     void everyChoiceNamesAFieldOfItsBase()
     {
         // Each item of each group, alone, searched with a word: the condition names a field the
         // base has, and the few choices whose field differs from the item's text go where the
         // catalogue of searches says.
-        BaseFolder bases;
-        Session s(bases.path());
+        SampleSession s;
         typeWord(s, QStringLiteral("x"));
         for (const Group& g : kGroups) {
             tv::Table* t = tv::app::baseTable(g.base);
@@ -146,8 +143,7 @@ private slots:
 
     void wordAnywhereInSeveralBases()
     {
-        BaseFolder bases;
-        Session s(bases.path());
+        SampleSession s;
         // A filter the user set earlier on a base left at "Nothing" stays.
         tv::Table* dsp = tv::app::baseTable(5);
         dsp->setFilter({tv::FieldCondition{"File", "", tv::fdMatchStart, "Z", "", "", false}});
@@ -199,8 +195,7 @@ private slots:
 
     void searchTypesAndWordsReplaceEachOther()
     {
-        BaseFolder bases;
-        Session s(bases.path());
+        SampleSession s;
         tv::Table* t = tv::app::baseTable(1);
         choose(s, "rgpDTopics", 3);   // "Keywords"
         const tv::FilterMatchType types[] = {tv::fdMatchExact, tv::fdMatchStart, tv::fdMatchAny};
@@ -237,8 +232,7 @@ private slots:
 
     void emptyWordFindsNothingAnywhere()
     {
-        BaseFolder bases;
-        Session s(bases.path());
+        SampleSession s;
         tv::Table* topics = tv::app::baseTable(1);
         tv::Table* notes = tv::app::baseTable(9);
         QVERIFY(topics->recordCount() > 0 && notes->recordCount() > 0);
@@ -260,8 +254,7 @@ private slots:
 
     void nothingChosenOnlySaysDone()
     {
-        BaseFolder bases;
-        Session s(bases.path());
+        SampleSession s;
         tv::Table* t = tv::app::baseTable(2);
         t->setFilter({tv::FieldCondition{"Topic", "", tv::fdMatchAny, "form", "", "", false}});
         const int rows = t->recordCount();
@@ -277,8 +270,7 @@ private slots:
 
     void missingBasesAreSkippedSilently()
     {
-        BaseFolder bases({"DTOPICS.DB", "DELPNEWS.DBF", "Filesdel.db", "DSP.db", "private.db"});
-        Session s(bases.path());
+        SampleSession s({"DTOPICS.DB", "DELPNEWS.DBF", "Filesdel.db", "DSP.db", "private.db"});
         QVERIFY(!tv::app::basePresent(2) && !tv::app::basePresent(4) && !tv::app::basePresent(6));
         // Before any page change every group can be chosen, missing bases too.
         for (const Group& g : kGroups) {
@@ -299,8 +291,7 @@ private slots:
     {
         // Filtering the private base posts a pending change first. When that fails, the engine's
         // text is shown, the note stays in its edit with the filter it had, and the search ends.
-        BaseFolder bases;
-        Session s(bases.path());
+        SampleSession s;
         tv::Table* notes = tv::app::baseTable(9);
         QVERIFY(notes->recordCount() > 1);
         notes->setFilter({tv::FieldCondition{"Topic", "", tv::fdMatchAny, "a", "", "", false}});
@@ -324,8 +315,7 @@ private slots:
 
     void compuServeMeansBase4WhateverTheForum()
     {
-        BaseFolder bases;
-        Session s(bases.path());
+        SampleSession s;
         s.showPage(4);
         s.w("rgpDelphi")->findChild<QButtonGroup*>()->button(0)->click();   // "Delphi": base 40 on view
         QVERIFY(s.form().CurrentTable() == tv::app::baseTable(40));

@@ -1,4 +1,5 @@
 #include "controls/dbindex.h"
+#include "support/menus.h"
 
 #include <QAction>
 #include <QApplication>
@@ -7,6 +8,7 @@
 #include <QTest>
 
 using namespace tv;
+using tvtest::captions;
 using I = TdbIndex;
 
 namespace {
@@ -44,14 +46,6 @@ FakeTable topics()
               {QStringLiteral("Category"), QStringLiteral("Category;Topic"), false, false, false},
               {QStringLiteral("Expr"), QString(), false, false, true}};
     return t;
-}
-
-QStringList captions(const QMenu* m)
-{
-    QStringList out;
-    for (const QAction* a : m->actions())
-        out << a->text();
-    return out;
 }
 
 QList<bool> checks(const QMenu* m)

@@ -27,6 +27,16 @@ std::unique_ptr<MemoryTable> mixedCase()
     f->insert(note(6, "ALPHABET", "y"));
     return f;
 }
+
+IndexDef fieldIndex(const char* name, std::vector<std::string> fields, bool caseInsensitive, bool descending)
+{
+    IndexDef ix;
+    ix.name = name;
+    ix.fields = std::move(fields);
+    ix.caseInsensitive = caseInsensitive;
+    ix.descending = descending;
+    return ix;
+}
 } // namespace
 
 TEST(DatasetIndexes, DefinitionsAndTheCurrentIndex)
@@ -50,11 +60,7 @@ TEST(DatasetIndexes, DefinitionsAndTheCurrentIndex)
 TEST(DatasetIndexes, CaseInsensitiveMultiFieldAndDescendingOrders)
 {
     auto file = mixedCase();
-    IndexDef desc;
-    desc.name = "TopicDesc";
-    desc.fields = {"Topic"};
-    desc.descending = true;
-    file->addIndex(desc);
+    file->addIndex(fieldIndex("TopicDesc", {"Topic"}, false, true));
     Table t;
     t.open(std::move(file));
     t.setIndexName("ByTopic");   // case-insensitive; equal keys keep file order; null first
@@ -81,6 +87,24 @@ TEST(DatasetIndexes, LongTextKeysBeyondThePrefixStillSort)
     EXPECT_EQ(column(t, 0), (std::vector<std::string>{"3", "2", "4", "1"}));
 }
 
+// An index that begins with a binary field (a damaged or foreign index file may name one)
+// orders by its bytes and still lists every record once.
+TEST(DatasetIndexes, AnIndexOnABinaryFieldListsEveryRecordOnce)
+{
+    tv::TableSpec spec;
+    spec.fields = {fld("ID", tv::FieldType::Long), fld("Data", tv::FieldType::Bytes, 4)};
+    spec.primaryKeyFields = 1;
+    spec.secondary = {fieldIndex("ByData", {"Data"}, false, false)};
+    auto file = std::make_unique<MemoryTable>(spec, "bytes");
+    int64_t id = 0;
+    for (const char* bytes : {"c", "a", "d", "b"})
+        file->insert({Value(++id), Value(Blob{bytes})});
+    Table t;
+    t.open(std::move(file));
+    t.setIndexName("ByData");
+    EXPECT_EQ(column(t, 0), (std::vector<std::string>{"2", "4", "1", "3"}));
+}
+
 TEST(DatasetIndexes, SwitchingOrderKeepsTheCurrentRecord)
 {
     Table t;
@@ -100,11 +124,7 @@ TEST(DatasetIndexes, SwitchingOrderKeepsTheCurrentRecord)
 TEST(DatasetIndexes, OrderByFieldPrefersCaseInsensitiveAndNeedsTheFirstField)
 {
     auto file = mixedCase();
-    IndexDef catCi;
-    catCi.name = "CatCI";
-    catCi.fields = {"Category"};
-    catCi.caseInsensitive = true;
-    file->addIndex(catCi);
+    file->addIndex(fieldIndex("CatCI", {"Category"}, true, false));
     Table t;
     t.open(std::move(file));
     // "Category" begins CatTopic (case-sensitive, earlier) and CatCI (case-insensitive, later).
@@ -170,10 +190,7 @@ TEST(DatasetIndexes, KeyedParadoxTableUsesItsStoredKeyOrder)
     tv::TableSpec spec;
     spec.fields = {tvtest::fld("Code", tv::FieldType::Alpha, 10), tvtest::fld("N", tv::FieldType::Long)};
     spec.primaryKeyFields = 1;
-    tv::IndexDef byN;
-    byN.name = "ByN";
-    byN.fields = {"N"};
-    spec.secondary = {byN};
+    spec.secondary = {fieldIndex("ByN", {"N"}, false, false)};
     {
         auto f = tv::createParadoxTable(path, spec);
         int n = 0;

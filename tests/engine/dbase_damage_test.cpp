@@ -35,10 +35,33 @@ void expectRefused(const std::string& path, const std::string& words, const std:
     }
 }
 
+// A table of one memo field, TEXT, whose one record names memo block `block`.
+DbfBuilder memoTable(uint8_t version, const std::string& block)
+{
+    DbfBuilder b;
+    b.version = version;
+    b.fields = {{"TEXT", 'M', 10}};
+    b.addRecord({block});
+    return b;
+}
+
 void patch(std::string& bytes, size_t off, std::initializer_list<uint8_t> values)
 {
     for (uint8_t v : values)
         bytes[off++] = char(v);
+}
+
+// With the memo file `good` record 1 reads "hello"; the same file naming a next free block far
+// past its end is refused. Leaves `good` in place.
+void expectHelloAndFreeBlockChecked(const std::string& path, const std::string& dbt, const std::string& good)
+{
+    writeFile(dbt, good);
+    EXPECT_EQ(std::get<std::string>(openTableFile(path)->value(0, 0)), "hello");
+    std::string farFree = good;
+    patch(farFree, 0, {0xFF, 0xFF, 0xFF, 0xFF});
+    writeFile(dbt, farFree);
+    expectRefused(path, "next free block 4294967295 lies past the end", dbt);
+    writeFile(dbt, good);
 }
 
 // Opens `path` and reads every value; any EngineError is fine, anything else fails the test.
@@ -148,22 +171,11 @@ TEST(DbaseDamage, BrokenMemosAreRefused)
     TempDir dir;
     const std::string path = dir.file("m.dbf");
     const std::string dbt = dir.file("m.dbt");
-    DbfBuilder b;
-    b.version = 0x83;
-    b.fields = {{"TEXT", 'M', 10}};
-    b.addRecord({"         1"});
+    DbfBuilder b = memoTable(0x83, "         1");
     writeFile(path, b.bytes());
     expectRefused(path, "memo file m.dbt is missing");
 
-    std::string memo(512, '\0');
-    memo += "hello\x1A\x1A";
-    writeFile(dbt, memo);
-    EXPECT_EQ(std::get<std::string>(openTableFile(path)->value(0, 0)), "hello");
-    std::string farFree = memo;
-    patch(farFree, 0, {0xFF, 0xFF, 0xFF, 0xFF});  // the next free block far past the end
-    writeFile(dbt, farFree);
-    expectRefused(path, "next free block 4294967295 lies past the end", dbt);
-    writeFile(dbt, memo);
+    expectHelloAndFreeBlockChecked(path, dbt, std::string(512, '\0') + "hello\x1A\x1A");
 
     b.records.clear();
     b.addRecord({"         7"});
@@ -187,11 +199,7 @@ TEST(DbaseDamage, BrokenDbase4MemosAreRefused)
     TempDir dir;
     const std::string path = dir.file("m4.dbf");
     const std::string dbt = dir.file("m4.dbt");
-    DbfBuilder b;
-    b.version = 0x8B;
-    b.fields = {{"TEXT", 'M', 10}};
-    b.addRecord({"1"});
-    writeFile(path, b.bytes());
+    writeFile(path, memoTable(0x8B, "1").bytes());
 
     writeFile(dbt, std::string(10, '\0'));
     expectRefused(path, "memo file is too short", dbt);
@@ -199,13 +207,7 @@ TEST(DbaseDamage, BrokenDbase4MemosAreRefused)
     std::string memo(512, '\0');
     memo[0x15] = 2;  // block size 512
     const std::string good = memo + std::string("\xFF\xFF\x08\x00\x0D\0\0\0hello", 13);
-    writeFile(dbt, good);
-    EXPECT_EQ(std::get<std::string>(openTableFile(path)->value(0, 0)), "hello");
-    std::string farFree = memo;
-    patch(farFree, 0, {0xFF, 0xFF, 0xFF, 0xFF});  // the next free block far past the end
-    writeFile(dbt, farFree);
-    expectRefused(path, "next free block 4294967295 lies past the end", dbt);
-    writeFile(dbt, memo);
+    expectHelloAndFreeBlockChecked(path, dbt, good);
 
     std::string bad = good;
     bad[512] = 'x';

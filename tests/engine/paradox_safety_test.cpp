@@ -167,9 +167,6 @@ TEST(ParadoxOtherPrograms, TheLosingProgramCatchesUpAfterRefresh)
     Table second;
     second.open(path, OpenMode::ReadWrite);
 
-    first->insert(noteFor(41, int64_t(4)));
-    first->flush();
-
     // The second program edits note 1, deletes note 2 and adds its own note 4.
     second.first();
     second.edit();
@@ -183,6 +180,10 @@ TEST(ParadoxOtherPrograms, TheLosingProgramCatchesUpAfterRefresh)
     second.setValue(0, top + 1);
     second.setValue(1, std::string("mine"));
     second.post();
+
+    // Meanwhile the first saves a note 4 of its own.
+    first->insert(noteFor(41, int64_t(4)));
+    first->flush();
     EXPECT_THROW(second.saveChanges(), EngineError);
     ASSERT_TRUE(second.hasUnsavedChanges());
 
@@ -195,6 +196,17 @@ TEST(ParadoxOtherPrograms, TheLosingProgramCatchesUpAfterRefresh)
     const std::map<int64_t, std::string> expected{{1, "edited"}, {3, "3900"}, {4, "41"}, {5, "mine"}};
     EXPECT_EQ(notes, expected);
     EXPECT_EQ(dynamic_cast<ParadoxTable&>(*openTableFile(path)).autoIncrement(), 5u);
+
+    // After a save made in place, the other program's next edit reads the table again first.
+    first->reload();
+    first->update(first->recordIds()[0], noteFor(77, int64_t(1)));
+    first->flush();
+    second.first();
+    second.edit();
+    second.setValue(1, std::string("again"));
+    second.post();
+    second.saveChanges();
+    EXPECT_EQ(notesIn(path).at(1), "again");
 }
 
 TEST(ParadoxSave, ADamagedMemoInAnOlderNoteDoesNotBlockLaterSaves)
@@ -209,6 +221,9 @@ TEST(ParadoxSave, ADamagedMemoInAnOlderNoteDoesNotBlockLaterSaves)
     db[pointer + 1] = db[pointer + 2] = db[pointer + 3] = char(0x7F);
     writeBytes(path, db);
     const std::string leader = bodyFor(2900).substr(0, 10);
+    // A save in place leaves note 2 as it is; without its primary index the table is written
+    // whole, and so is every memo.
+    fs::remove(dir.file("p.px"));
 
     const auto t = openTableFile(path, OpenMode::ReadWrite);
     EXPECT_THROW(t->value(t->recordIds()[1], 2), EngineError);

@@ -1,6 +1,10 @@
 #pragma once
 // Helpers of the Paradox tests: temporary folders, file bytes, dump comparison.
 #include "dump.h"
+#include "engine/paradox/pxbytes.h"
+#include "engine/paradox/pxheader.h"
+#include "engine/paradox/pxlock.h"
+#include "engine/paradox/pxprimary.h"
 #include "engine/tablefile.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <unistd.h>
@@ -126,6 +131,79 @@ inline std::string compareDumps(const std::string& expected, const std::string& 
 }
 
 inline std::string samples() { return TV_SAMPLES_DIR; }
+
+// The records of a Paradox data or index file in block chain order, with the block each is in.
+inline std::vector<std::pair<std::string, uint16_t>> chainRecords(const std::string& bytes, const px::Header& h)
+{
+    const auto* p = reinterpret_cast<const uint8_t*>(bytes.data());
+    std::vector<std::pair<std::string, uint16_t>> out;
+    for (size_t b = h.firstBlock, guard = 0; b != 0 && guard <= h.fileBlocks; ++guard) {
+        if (h.headerSize + b * h.blockSize() > bytes.size())
+            break;
+        const uint8_t* block = p + h.headerSize + (b - 1) * h.blockSize();
+        const int16_t last = int16_t(px::le16(block + 4));
+        for (int r = 0; last >= 0 && r <= last / h.recordSize; ++r)
+            out.emplace_back(std::string(reinterpret_cast<const char*>(block) + 6 + r * h.recordSize, h.recordSize), uint16_t(b));
+        b = px::le16(block);
+    }
+    return out;
+}
+
+// What is wrong between the files of the keyed table at `path` ("" when nothing): its block
+// chain and header count, its primary index (which must list the data blocks), and each
+// secondary index, which must hold one entry per record, in order, naming the block the
+// record is in.
+inline std::string tableFileProblems(const std::string& path)
+{
+    const std::string db = readBytes(path);
+    const px::Header h = px::parseHeader(reinterpret_cast<const uint8_t*>(db.data()), db.size(), path);
+    const auto records = chainRecords(db, h);
+    if (records.size() != h.numRecords)
+        return "the data file's chain holds " + std::to_string(records.size()) + " records, its header " + std::to_string(h.numRecords);
+    size_t keyBytes = 0;
+    for (int i = 0; i < h.keyFields; ++i)
+        keyBytes += size_t(h.fields[size_t(i)].width);
+    std::map<std::string, uint16_t> blockOfKey;
+    for (const auto& [rec, block] : records)
+        blockOfKey[rec.substr(0, keyBytes)] = block;
+    if (blockOfKey.size() != records.size())
+        return "keys repeat in the data file";
+    if (records.empty())
+        return {};
+    const std::string pxBytes = readBytes(px::companionPath(path, "PX"));
+    const auto listed = px::blocksFromPrimaryIndex(reinterpret_cast<const uint8_t*>(pxBytes.data()), pxBytes.size(), h,
+                                                   (db.size() - h.headerSize) / h.blockSize());
+    if (!listed)
+        return "the primary index does not stand for the data blocks";
+    size_t at = 0;
+    for (const auto& b : *listed) {
+        if (at >= records.size() || records[at].second != b.block)
+            return "the primary index lists the blocks out of chain order";
+        at += b.count;
+    }
+    auto isIndex = [](const std::string& ext) { return ext.size() == 3 && ext[0] == 'X'; };
+    for (const auto& file : px::companionFiles(path, isIndex)) {
+        const std::string x = readBytes(file);
+        const px::Header xh = px::parseHeader(reinterpret_cast<const uint8_t*>(x.data()), x.size(), file);
+        const auto entries = chainRecords(x, xh);
+        if (entries.size() != records.size())
+            return file + " holds " + std::to_string(entries.size()) + " entries for " + std::to_string(records.size()) + " records";
+        const size_t sortBytes = xh.recordSize - 2;   // all but the block number
+        const bool descending = (xh.options & 0x10) != 0;
+        for (size_t i = 0; i < entries.size(); ++i) {
+            const std::string& e = entries[i].first;
+            const auto found = blockOfKey.find(e.substr(sortBytes - keyBytes, keyBytes));
+            if (found == blockOfKey.end())
+                return file + ": entry " + std::to_string(i) + " is for a record that is not there";
+            if (px::decodeInt(reinterpret_cast<const uint8_t*>(e.data()) + sortBytes, 2) != found->second)
+                return file + ": entry " + std::to_string(i) + " names the wrong block";
+            const int c = i == 0 ? (descending ? 1 : -1) : entries[i - 1].first.compare(0, sortBytes, e, 0, sortBytes);
+            if (descending ? c <= 0 : c >= 0)
+                return file + ": entries out of order at " + std::to_string(i);
+        }
+    }
+    return {};
+}
 
 // A table shaped like the private notes base: an autoincrement key, a text, a memo and a
 // check value.

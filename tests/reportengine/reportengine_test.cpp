@@ -296,6 +296,38 @@ void ReportEngineTest::dataItemsAreCutAtTheirBox()
     QVERIFY(inkIn(row.left(), row.right()));          // drawn
     QVERIFY(inkIn(row.left(), row.left() + 8));       // from its first character on
     QVERIFY(!inkIn(int(m) + 206, row.left() - 1));    // and nothing spills left of the box
+
+    // The line is fitted by the widths of its words first; it must come out as measuring the
+    // text whole at every blank would have it: the longest start up to a blank that fits, or
+    // the first word alone. Kerned pairs, keyword lists, runs of blanks, soft hyphens and
+    // letters outside the Latin ones, at many widths.
+    const FontSpec font;
+    const QFontMetricsF fm(font.toFont());
+    const auto exact = [&](const QString& text, qreal width) {
+        const auto right = [](QString t) {
+            while (t.endsWith(' '))
+                t.chop(1);
+            return t;
+        };
+        if (fm.horizontalAdvance(text) <= width)
+            return right(text);
+        QString best;
+        for (qsizetype i = text.indexOf(' '); i >= 0 && fm.horizontalAdvance(text.left(i)) <= width; i = text.indexOf(' ', i + 1))
+            best = right(text.left(i));
+        if (!best.trimmed().isEmpty())
+            return best;
+        qsizetype start = 0;
+        while (start < text.size() && text.at(start) == ' ')
+            ++start;
+        const qsizetype stop = text.indexOf(' ', start);
+        return stop < 0 ? text : text.left(stop);
+    };
+    for (const QString& text : {QStringLiteral("AVAVAV To Ty Yo Wa LT AV. Ty, We Yo AVAVAV To Ty Yo Wa"), words(30),
+                                QStringLiteral("ONCHANGE;PARADOX;FAST;TSTREAM BOOKMARK;TSTREAM;RESIZE;AS TList"),
+                                QStringLiteral("   indented  words   with   runs of    blanks   "), QStringLiteral("a  b   c    d     e"),
+                                QString::fromUtf8("co\u00adoper\u00adation with soft\u00adhy\u00adphens, \u00e9t\u00e9 \u0444\u043e\u0440\u043c\u0430")})
+        for (qreal width = 8; width < 420; width += 3.5)
+            QCOMPARE(firstLine(text, font, width), exact(text, width));
 }
 
 namespace {

@@ -17,6 +17,8 @@
 #include "support/pdftools.h"
 
 #include <QApplication>
+#include <QFile>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPrinter>
 #include <QProcess>
@@ -64,16 +66,11 @@ QString sample(int base, const char* field, int n)
     return name.isEmpty() ? num : name + ' ' + num;
 }
 
-// A base's table in memory with the declared fields, filled with `rows` records whose text
-// fields read "<field> <n>" and whose numbers are n.
-std::unique_ptr<Table> makeBase(int base, int rows, const std::function<void(Row&, int)>& tweak = {},
-                                const std::vector<IndexDef>& indexes = {}, bool writable = true)
+// Fills a table of a base with `rows` records whose text fields read "<field> <n>" and whose
+// numbers are n.
+void fillBase(TableFile& file, int base, int rows, const std::function<void(Row&, int)>& tweak = {})
 {
-    const data::BaseDecl* decl = data::baseByNumber(base);
-    auto file = std::make_unique<MemoryTable>(data::tableSpecFor(*decl));
-    for (const IndexDef& index : indexes)
-        file->addIndex(index);
-    const auto& fields = file->fields();
+    const auto& fields = file.fields();
     for (int n = 1; n <= rows; ++n) {
         Record r(fields.size());
         for (size_t f = 0; f < fields.size(); ++f) {
@@ -101,8 +98,18 @@ std::unique_ptr<Table> makeBase(int base, int rows, const std::function<void(Row
             Row row{r, fields};
             tweak(row, n);
         }
-        file->insert(r);
+        file.insert(r);
     }
+}
+
+// A base's table in memory with the declared fields, filled by fillBase.
+std::unique_ptr<Table> makeBase(int base, int rows, const std::function<void(Row&, int)>& tweak = {},
+                                const std::vector<IndexDef>& indexes = {}, bool writable = true)
+{
+    auto file = std::make_unique<MemoryTable>(data::tableSpecFor(*data::baseByNumber(base)));
+    for (const IndexDef& index : indexes)
+        file->addIndex(index);
+    fillBase(*file, base, rows, tweak);
     file->setWritable(writable);
     auto t = std::make_unique<Table>();
     t->open(std::move(file));
@@ -165,6 +172,7 @@ private slots:
     void noReportForThisPage();
     void previewAndPrintFromTheCommand();
     void numbersAndDatesAreNeverCut();
+    void filePagesAreLetGo();
 };
 
 void ReportsTest::holdersAreCreatedInOrderAndBound()
@@ -674,6 +682,65 @@ void ReportsTest::numbersAndDatesAreNeverCut()
         }
     }
     QLocale::setDefault(before);
+}
+
+// Kilobytes of a file's mapping resident in this process.
+qint64 residentKb(const QString& file)
+{
+    QFile smaps("/proc/self/smaps");
+    if (!smaps.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray path = QFile::encodeName(QFileInfo(file).canonicalFilePath());
+    qint64 kb = 0;
+    bool ours = false;
+    for (const QByteArray& line : smaps.readAll().split('\n')) {
+        const qsizetype blank = line.indexOf(' ');
+        if (blank > 0 && line.left(blank).contains('-'))   // a mapping's first line: its range, ..., its file
+            ours = line.endsWith(" " + path);
+        else if (ours && line.startsWith("Rss:"))
+            kb += line.mid(4).trimmed().split(' ').value(0).toLongLong();
+    }
+    return kb;
+}
+
+void ReportsTest::filePagesAreLetGo()
+{
+    // A memo report reads every memo of its base to lay its pages out. Read through the
+    // file's mapping, every page of the memo file would stay in the program: they are let go
+    // as the report goes (they stay in the system's file cache), and read again for a page.
+    QTemporaryDir dir;
+    const QString db = dir.filePath("DTOPICS.DB");
+    const int rows = 3000;
+    const auto memo = [](int n) {
+        std::string text;
+        while (text.size() < 8000)
+            text += "memo " + std::to_string(n) + " line of words ";
+        return text;
+    };
+    {
+        auto file = createParadoxTable(db.toStdString(), data::tableSpecFor(*data::baseByNumber(1)));
+        fillBase(*file, 1, rows, [&](Row& r, int n) { r.set("DESCRIPTION", memo(n)); });
+        file->flush();
+    }
+    Table table;
+    table.open(db.toStdString(), OpenMode::ReadOnly);
+    QWidget owner;
+    createHolders(&owner, [&](int) { return &table; });
+    const Document doc = generateFixed(findHolder(&owner, "DTopicsMemoForm"));
+    const qint64 memoKb = QFileInfo(dir.filePath("DTOPICS.MB")).size() / 1024;
+    QVERIFY(memoKb > 20000);
+    const qint64 resident = residentKb(dir.filePath("DTOPICS.MB"));
+    QVERIFY2(resident >= 0 && resident < memoKb / 2, qPrintable(QString("%1 of %2 KB").arg(resident).arg(memoKb)));
+    // The last record, read again from the file for its pages.
+    bool topic = false, memoShown = false;
+    for (size_t i = doc.pages.size() - 2; i < doc.pages.size(); ++i) {
+        const Page page = doc.pages[i];
+        for (const Primitive* t : page.texts()) {
+            topic = topic || t->text == sample(1, "TOPIC", rows);
+            memoShown = memoShown || t->text.contains(QString("memo %1 line").arg(rows));
+        }
+    }
+    QVERIFY(topic && memoShown);
 }
 
 QTEST_MAIN(ReportsTest)

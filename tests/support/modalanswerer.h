@@ -1,10 +1,13 @@
 #pragma once
 // Answers modal message boxes in tests: polls QApplication::activeModalWidget() on a short
-// timer, records what each box said and presses the requested button.
+// timer, records what each box said and presses the requested button (QMessageBox::Escape:
+// the Escape key).
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
 #include <QTimer>
 
 #include <initializer_list>
@@ -17,6 +20,11 @@ struct SeenBox {
     QString text;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QList<QMessageBox::StandardButton> buttons;
+    QStringList labels;   // the buttons' texts, in the order of `buttons`
+    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+    QMessageBox::StandardButton escapeButton = QMessageBox::NoButton;
+
+    QString label(QMessageBox::StandardButton b) const { return labels.value(buttons.indexOf(b)); }
 };
 
 class ModalAnswerer : public QObject {
@@ -56,12 +64,20 @@ private:
         s.caption = box->windowTitle();
         s.text = box->text();
         s.icon = box->icon();
-        for (QAbstractButton* b : box->buttons())
+        for (QAbstractButton* b : box->buttons()) {
             s.buttons.push_back(box->standardButton(b));
+            s.labels.push_back(b->text());
+        }
+        s.defaultButton = box->standardButton(box->defaultButton());
+        s.escapeButton = box->standardButton(box->escapeButton());
         seen_.push_back(s);
         QMessageBox::StandardButton want = answer_;
         if (next_ < queued_.size())
             want = queued_[next_++];
+        if (want == QMessageBox::Escape) {
+            QTimer::singleShot(0, box, [box] { QTest::keyClick(box, Qt::Key_Escape); });
+            return;
+        }
         QAbstractButton* button = box->button(want);
         if (!button && !box->buttons().isEmpty())
             button = box->buttons().first();

@@ -6,7 +6,10 @@
 // for: the first page of the topics previews, the whole topics memo report (time per record
 // and peak memory, and the memory left once its preview is closed), and printing the topics
 // list report to a PDF file:
-//   report-bench --bases DIR [--pdf FILE]
+//   report-bench --bases DIR [--pdf FILE] [--maps]
+// --maps also writes to stderr, after each step, how much of each base file is resident in
+// the process ("resident<TAB>step<TAB>file<TAB>MB", and the anonymous memory): what opening
+// and each report touched.
 // With --render, writes every layout over the bases of a folder as PDF files instead:
 //   report-bench --render BASES_DIR OUT_DIR
 // and --preview opens the preview window of one layout (to look at it):
@@ -33,6 +36,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <map>
 #include <memory>
 
 namespace {
@@ -95,6 +99,31 @@ double statusMb(const char* key)
     return 0;
 }
 double peakRssMb() { return statusMb("VmHWM:"); }
+
+// With --maps: the megabytes of each file of `dir` mapped and resident in this process.
+bool g_maps = false;
+void residentFiles(const QString& dir, const char* step)
+{
+    QFile smaps(QStringLiteral("/proc/self/smaps"));
+    if (!g_maps || !smaps.open(QIODevice::ReadOnly))
+        return;
+    const QByteArray prefix = QFile::encodeName(QDir(dir).canonicalPath()) + '/';
+    std::map<QByteArray, double> mb;
+    QByteArray file;
+    for (const QByteArray& line : smaps.readAll().split('\n')) {
+        const qsizetype blank = line.indexOf(' ');
+        if (blank > 0 && line.left(blank).contains('-')) {   // a mapping's first line ends with its file
+            const qsizetype at = line.indexOf(prefix);
+            file = at < 0 ? QByteArray() : line.mid(at + prefix.size());
+        } else if (!file.isEmpty() && line.startsWith("Rss:")) {
+            mb[file] += line.mid(4).trimmed().split(' ').value(0).toDouble() / 1024.0;
+        }
+    }
+    for (const auto& [name, size] : mb)
+        if (size > 0)
+            std::fprintf(stderr, "resident\t%s\t%s\t%.1f\n", step, name.constData(), size);
+    std::fprintf(stderr, "resident\t%s\t(anonymous)\t%.1f\n", step, statusMb("RssAnon:"));
+}
 
 // Processor time of this process in seconds: unlike the clock on the wall, it does not grow
 // when other programs share the processors.
@@ -174,6 +203,7 @@ int overBases(const QString& basesDir, const QString& pdf)
     report("report.records", records, "records");
     report("report.bases_open.rss", statusMb("VmRSS:"), "MB");
     report("report.bases_open.rss_anon", statusMb("RssAnon:"), "MB");
+    residentFiles(basesDir, "open");
 
     // The first page of each preview: from the command until the window shows it.
     double firstPage = 0;
@@ -188,6 +218,8 @@ int overBases(const QString& basesDir, const QString& pdf)
         delete w;
     }
     report("report.first_page.seconds", firstPage, "s");
+    report("report.first_page.peak_rss", peakRssMb(), "MB");
+    residentFiles(basesDir, "first_pages");
 
     // The whole memo report, laid out as its preview does, then the preview closed.
     {
@@ -205,6 +237,7 @@ int overBases(const QString& basesDir, const QString& pdf)
         report("report.memo_100k.peak_rss", peakRssMb(), "MB");
         report("report.memo_100k.rss_open", statusMb("VmRSS:"), "MB");
         report("report.memo_100k.rss_anon_open", statusMb("RssAnon:"), "MB");
+        residentFiles(basesDir, "memo_100k");
         w->close();
         delete w;
         QApplication::processEvents();
@@ -229,6 +262,8 @@ int overBases(const QString& basesDir, const QString& pdf)
     report("report.print.pages", doc.pageCount(), "pages");
     report("report.print.pages_per_second", doc.pageCount() / std::max(1e-9, sec), "pages/s");
     report("report.print.pages_per_cpu_second", doc.pageCount() / std::max(1e-9, cpuSeconds() - cpu0), "pages/s");
+    report("report.print.peak_rss", peakRssMb(), "MB");
+    residentFiles(basesDir, "print");
     return 0;
 }
 
@@ -256,6 +291,7 @@ int main(int argc, char** argv)
             pdf = args[++i];
     }
 
+    g_maps = args.contains(QLatin1String("--maps"));
     for (int i = 1; i + 1 < args.size(); ++i)
         if (args[i] == QLatin1String("--bases"))
             return overBases(args[i + 1], pdf);

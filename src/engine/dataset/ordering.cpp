@@ -150,6 +150,147 @@ void radixSort(std::vector<Key>& keys)
     }
 }
 
+// The radix keys of the first key field, one a record.
+struct FirstKeys {
+    std::vector<Key> keys;
+    std::string text;              // a text field's (folded) texts, one after another
+    std::vector<uint32_t> start;   // where each record's text starts in `text`; one more for the end
+    bool isText = false;
+    bool isBlob = false;
+
+    std::string_view textOf(uint32_t p) const { return std::string_view(text.data() + start[p], start[p + 1] - start[p]); }
+
+    // Text folded into one block (so ties read neighbouring memory, not the records), with its
+    // first sixteen bytes as the radix key. False when there is too much text to order in memory.
+    bool readText(const TableFile& file, const std::vector<RecordId>& all, int field, bool ci)
+    {
+        isText = true;
+        const size_t n = all.size();
+        keys.resize(n);
+        start.reserve(n + 1);
+        const int size = file.fields()[size_t(field)].size;
+        text.reserve(n * size_t(size > 0 && size <= 255 ? size : 32));
+        for (size_t i = 0; i < n; ++i) {
+            const std::string_view s = file.rawText(all[i], field);
+            start.push_back(uint32_t(text.size()));
+            const size_t at = text.size();
+            text.append(s);
+            char* p = text.data() + at;
+            if (ci)
+                for (size_t k = 0; k < s.size(); ++k)
+                    p[k] = char(fold(static_cast<unsigned char>(p[k])));
+            const std::string_view f(p, s.size());
+            keys[i] = Key{packBytes(f, 0, false), packBytes(f, 8, false), uint32_t(i)};
+            if (text.size() > UINT32_MAX)
+                return false;
+        }
+        start.push_back(uint32_t(text.size()));
+        return true;
+    }
+
+    // Other types as an order-preserving integer image (0 = null). A binary field gets no
+    // image: the full comparison orders it.
+    void readValues(const TableFile& file, const std::vector<RecordId>& all, int field, bool blob)
+    {
+        isBlob = blob;
+        const size_t n = all.size();
+        keys.resize(n);
+        if (blob) {
+            for (size_t i = 0; i < n; ++i)
+                keys[i] = Key{0, 0, uint32_t(i)};
+            return;
+        }
+        for (size_t i = 0; i < n; ++i) {
+            const Value v = file.value(all[i], field);
+            keys[i] = Key{isNull(v) ? 0u : std::max<uint64_t>(1, orderBits(v)), 0, uint32_t(i)};
+        }
+    }
+
+    // Descending: the radix sort then puts the greatest first.
+    void invert()
+    {
+        for (Key& k : keys) {
+            k.k0 = ~k.k0;
+            k.k1 = ~k.k1;
+        }
+    }
+};
+
+// What the sixteen bytes of the radix key do not decide: the rest of the first field, then
+// the further fields of the key. Ascending; the caller turns it round for a descending index.
+class TieBreak {
+public:
+    TieBreak(const TableFile& file, const std::vector<RecordId>& all, const std::vector<int>& keyFields,
+             const FirstKeys& first, bool ci)
+        : file_(file), all_(all), keyFields_(keyFields), first_(first), ci_(ci)
+    {
+    }
+
+    // Whether records with equal radix keys can still differ.
+    bool matters() const { return first_.isText || first_.isBlob || keyFields_.size() > 1; }
+
+    int operator()(uint32_t a, uint32_t b) const
+    {
+        if (first_.isText) {
+            const int c = compareBytes(first_.textOf(a), first_.textOf(b), 16, false);
+            if (c)
+                return c;
+        } else if (first_.isBlob) {
+            const int f = keyFields_[0];
+            const int c = compareValues(file_.value(all_[a], f), file_.value(all_[b], f), ci_);
+            if (c)
+                return c;
+        }
+        const auto& fields = file_.fields();
+        for (size_t k = 1; k < keyFields_.size(); ++k) {
+            const int f = keyFields_[k];
+            int c;
+            if (isTextual(fields[size_t(f)]))
+                c = compareBytes(file_.rawText(all_[a], f), file_.rawText(all_[b], f), 0, ci_);
+            else
+                c = compareValues(file_.value(all_[a], f), file_.value(all_[b], f), ci_);
+            if (c)
+                return c;
+        }
+        return 0;
+    }
+
+private:
+    const TableFile& file_;
+    const std::vector<RecordId>& all_;
+    const std::vector<int>& keyFields_;
+    const FirstKeys& first_;
+    bool ci_;
+};
+
+// Whether the keys already stand in order, so that nothing need be sorted: ascending, and no
+// two alike where equal radix keys leave the order to the full comparison.
+bool inKeyOrder(const std::vector<Key>& keys, bool tiesMatter)
+{
+    for (size_t i = 1; i < keys.size(); ++i) {
+        const Key& a = keys[i - 1];
+        const Key& b = keys[i];
+        if (!(a.k0 < b.k0 || (a.k0 == b.k0 && (a.k1 < b.k1 || (a.k1 == b.k1 && !tiesMatter)))))
+            return false;
+    }
+    return true;
+}
+
+// Radix-sorted keys: each run of equal sixteen-byte keys ordered by `less`.
+template <typename Less>
+void sortRuns(std::vector<Key>& keys, Less less)
+{
+    const size_t n = keys.size();
+    for (size_t i = 0; i < n;) {
+        size_t j = i + 1;
+        while (j < n && keys[j].k0 == keys[i].k0 && keys[j].k1 == keys[i].k1)
+            ++j;
+        if (j - i > 1)
+            std::sort(keys.begin() + long(i), keys.begin() + long(j), less);
+        i = j;
+    }
+}
+
 } // namespace
 
 std::vector<int> indexKeyFields(const TableFile& file, const IndexDef& index, bool* foldCase)
@@ -196,104 +337,31 @@ std::vector<uint32_t> computeOrder(const TableFile& file, const std::vector<Reco
         return order;
     const bool ci = index.caseInsensitive || exprFold;
     const bool desc = index.descending;
-    const auto& fields = file.fields();
-    const int first = keyFields[0];
-    const bool firstText = isTextual(fields[size_t(first)]);
-    const bool firstBlob = kindOf(fields[size_t(first)].type) == FieldKind::Blob;
-    const size_t n = all.size();
+    const FieldDef& first = file.fields()[size_t(keyFields[0])];
 
-    // The first field's key: text folded into one block (so ties read neighbouring memory,
-    // not the records), with its first eight bytes as the radix key; other types as an
-    // order-preserving integer image (0 = null).
-    std::vector<Key> keys(n);
-    std::string folded;
-    std::vector<uint32_t> start;
-    if (firstText) {
-        start.reserve(n + 1);
-        const int size = fields[size_t(first)].size;
-        folded.reserve(n * size_t(size > 0 && size <= 255 ? size : 32));
-        for (size_t i = 0; i < n; ++i) {
-            const std::string_view s = file.rawText(all[i], first);
-            start.push_back(uint32_t(folded.size()));
-            const size_t at = folded.size();
-            folded.append(s);
-            char* p = folded.data() + at;
-            if (ci)
-                for (size_t k = 0; k < s.size(); ++k)
-                    p[k] = char(fold(static_cast<unsigned char>(p[k])));
-            const std::string_view f(p, s.size());
-            keys[i] = Key{packBytes(f, 0, false), packBytes(f, 8, false), uint32_t(i)};
-            if (folded.size() > UINT32_MAX)
-                return order;   // too much text to order in memory: keep file order
-        }
-        start.push_back(uint32_t(folded.size()));
-    } else if (!firstBlob) {
-        for (size_t i = 0; i < n; ++i) {
-            const Value v = file.value(all[i], first);
-            keys[i] = Key{isNull(v) ? 0u : std::max<uint64_t>(1, orderBits(v)), 0, uint32_t(i)};
-        }
+    FirstKeys keys;
+    if (isTextual(first)) {
+        if (!keys.readText(file, all, keyFields[0], ci))
+            return order;   // too much text to order in memory: keep file order
+    } else {
+        keys.readValues(file, all, keyFields[0], kindOf(first.type) == FieldKind::Blob);
     }
     if (desc)
-        for (Key& k : keys) {
-            k.k0 = ~k.k0;
-            k.k1 = ~k.k1;
-        }
+        keys.invert();
 
-    // What the sixteen bytes do not decide: the rest of the first field, then the further
-    // fields of the key.
-    auto textOf = [&](uint32_t p) {
-        return std::string_view(folded.data() + start[p], start[p + 1] - start[p]);
-    };
-    auto tie = [&](uint32_t a, uint32_t b) -> int {
-        if (firstText) {
-            const int c = compareBytes(textOf(a), textOf(b), 16, false);
-            if (c)
-                return c;
-        } else if (firstBlob) {
-            const int c = compareValues(file.value(all[a], first), file.value(all[b], first), ci);
-            if (c)
-                return c;
-        }
-        for (size_t k = 1; k < keyFields.size(); ++k) {
-            const int f = keyFields[k];
-            int c;
-            if (isTextual(fields[size_t(f)]))
-                c = compareBytes(file.rawText(all[a], f), file.rawText(all[b], f), 0, ci);
-            else
-                c = compareValues(file.value(all[a], f), file.value(all[b], f), ci);
-            if (c)
-                return c;
-        }
-        return 0;
-    };
-    const bool tiesMatter = firstText || firstBlob || keyFields.size() > 1;
-
-    bool sorted = true;
-    for (size_t i = 1; i < n && sorted; ++i)
-        sorted = keys[i - 1].k0 < keys[i].k0 ||
-                 (keys[i - 1].k0 == keys[i].k0 && (keys[i - 1].k1 < keys[i].k1 || (keys[i - 1].k1 == keys[i].k1 && !tiesMatter)));
-    if (!sorted) {
-        radixSort(keys);
-        if (tiesMatter) {
-            // Equal sixteen-byte keys form runs; each run is ordered by the full key.
-            auto runLess = [&](const Key& a, const Key& b) {
+    const TieBreak tie{file, all, keyFields, keys, ci};
+    if (!inKeyOrder(keys.keys, tie.matters())) {
+        radixSort(keys.keys);
+        if (tie.matters())
+            sortRuns(keys.keys, [&](const Key& a, const Key& b) {
                 const int c = tie(a.pos, b.pos);
                 if (c)
                     return (c < 0) != desc;
                 return a.pos < b.pos;
-            };
-            for (size_t i = 0; i < n;) {
-                size_t j = i + 1;
-                while (j < n && keys[j].k0 == keys[i].k0 && keys[j].k1 == keys[i].k1)
-                    ++j;
-                if (j - i > 1)
-                    std::sort(keys.begin() + long(i), keys.begin() + long(j), runLess);
-                i = j;
-            }
-        }
+            });
     }
-    for (size_t i = 0; i < n; ++i)
-        order[i] = keys[i].pos;
+    for (size_t i = 0; i < keys.keys.size(); ++i)
+        order[i] = keys.keys[i].pos;
     return order;
 }
 

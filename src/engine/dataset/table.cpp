@@ -205,6 +205,56 @@ struct Table::Impl {
         }
     }
 
+    // After the file gained, changed or lost the record `id`: positions, orders, the filter
+    // and the visible set worked out again, then `id` (or the row `fallbackRow`) made current.
+    // Records shown in file order without a filter are updated in place; anything else is
+    // worked out anew.
+    void recordChanged(std::optional<RecordId> id, int fallbackRow)
+    {
+        const auto& now = file->recordIds();
+        const bool fileOrder = currentIndex < 0 || (indexes[size_t(currentIndex)].primary && file->recordsInKeyOrder());
+        const bool plain = fileOrder && !sparseIds && !(filterApplied && !conditions.empty()) && visible.size() == all.size();
+        if (plain && (now.size() == all.size() + 1 || now.size() + 1 == all.size())) {
+            const bool added = now.size() > all.size();
+            const auto& longer = added ? now : all;
+            const auto& shorter = added ? all : now;
+            const size_t p = size_t(std::mismatch(shorter.begin(), shorter.end(), longer.begin()).first - shorter.begin());
+            const RecordId changed = longer[p];
+            if (std::equal(shorter.begin() + std::ptrdiff_t(p), shorter.end(), longer.begin() + std::ptrdiff_t(p) + 1) &&
+                (!added || uint64_t(changed) <= uint64_t(now.size()) * 4 + (1u << 20))) {
+                orders.clear();
+                columns.clear();
+                if (added) {
+                    all.insert(all.begin() + std::ptrdiff_t(p), changed);
+                    visible.insert(visible.begin() + std::ptrdiff_t(p), changed);
+                    if (changed >= posById.size())
+                        posById.resize(size_t(changed) + 1, 0);
+                } else {
+                    all.erase(all.begin() + std::ptrdiff_t(p));
+                    visible.erase(visible.begin() + std::ptrdiff_t(p));
+                    posById[changed] = 0;
+                }
+                for (size_t k = p; k < all.size(); ++k)
+                    posById[all[k]] = uint32_t(k + 1);
+                const auto pos = id ? posOf(*id) : std::nullopt;
+                row = pos ? int(*pos) : std::min(fallbackRow, int(visible.size()) - 1);
+                if (row < 0 && !visible.empty())
+                    row = 0;
+                return;
+            }
+        }
+        if (plain && now == all && id && posOf(*id)) {
+            orders.clear();
+            columns.clear();
+            row = int(*posOf(*id));
+            return;
+        }
+        loadRecords();
+        computeFilter();
+        buildVisible();
+        placeOn(id, fallbackRow);
+    }
+
     int rowOf(RecordId id) const
     {
         for (size_t i = 0; i < visible.size(); ++i)
@@ -292,6 +342,8 @@ struct Table::Impl {
         const int keyFields = file->primaryKeyFields();
         if (keyFields == 0)
             return false;
+        if (const auto inUse = file->keyInUse(buffer, state == TableState::Edit ? editId : RecordId(-1)))
+            return *inUse;
         for (RecordId other : file->recordIds()) {
             if (state == TableState::Edit && other == editId)
                 continue;
@@ -514,6 +566,9 @@ int64_t Table::largestInteger(int field) const
     const auto& ids = d->file->recordIds();
     if (ids.empty())
         return 0;
+    // A number that is the whole key of a table kept in key order is largest in the last record.
+    if (field == 0 && d->file->primaryKeyFields() == 1 && d->file->recordsInKeyOrder() && kindOf(d->fields()[0].type) == FieldKind::Integer)
+        return integerOf(d->valueOf(ids.back(), 0));
     int64_t largest = INT64_MIN;
     for (RecordId id : ids)
         largest = std::max(largest, integerOf(d->valueOf(id, field)));
@@ -703,6 +758,10 @@ void Table::edit()
     if (d->state == TableState::Edit || d->state == TableState::Insert)
         return;
     requireWritable(*d);
+    // Files another program changed in place are read again first, so that the record is
+    // edited as they hold it now.
+    if (d->file->needsReload())
+        refresh();
     const auto id = d->current();
     if (!id)
         throw EngineError("Cannot edit: the dataset has no current record");
@@ -802,10 +861,7 @@ void Table::post()
         d->file->update(id, d->buffer);
     // The file changed: orders and the filter result are worked out again.
     const int oldRow = inserting ? int(d->visible.size()) : d->row;
-    d->loadRecords();
-    d->computeFilter();
-    d->buildVisible();
-    d->placeOn(id, oldRow);
+    d->recordChanged(id, oldRow);
     d->bof = d->eof = false;
     d->buffer.clear();
     d->changed.clear();
@@ -848,15 +904,14 @@ void Table::remove()
     if (d->state == TableState::Edit)
         cancel();
     requireWritable(*d);
+    if (d->file->needsReload())
+        refresh();
     const auto id = d->current();
     if (!id)
         throw EngineError("Cannot delete: the dataset has no current record");
     const int oldRow = d->row;
     d->file->remove(*id);
-    d->loadRecords();
-    d->computeFilter();
-    d->buildVisible();
-    d->placeOn(std::nullopt, oldRow);
+    d->recordChanged(std::nullopt, oldRow);
     d->bof = d->eof = false;
     if (d->visible.empty())
         d->bof = d->eof = true;

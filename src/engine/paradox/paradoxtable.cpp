@@ -7,6 +7,7 @@
 #include "pxbytes.h"
 #include "pxfield.h"
 #include "pxprimary.h"
+#include "pxwal.h"
 
 #include <algorithm>
 #include <cctype>
@@ -137,8 +138,6 @@ void ParadoxTable::loadIndexDefinitions()
 // ---------------------------------------------------------------------------------------------
 // Opening
 
-ParadoxTable::~ParadoxTable() = default;
-
 void ParadoxTable::load(const uint8_t* db, size_t dbSize, const std::string& dbName)
 {
     Files f;
@@ -250,7 +249,7 @@ static std::string followLink(const std::string& path)
 
 void ParadoxTable::recoverAndLockShared()
 {
-    if (saveNeedsRecovery(store_)) {
+    if (saveNeedsRecovery(store_) || logSize(store_) > 0) {
         try {
             lock_->lockExclusive();
         } catch (const EngineError&) {
@@ -258,6 +257,7 @@ void ParadoxTable::recoverAndLockShared()
         }
         try {
             recoverSave(store_);
+            logRecover(store_);
         } catch (...) {
             lock_->unlock();
             throw;

@@ -22,6 +22,11 @@
 
 namespace tv {
 
+namespace px {
+class TempFileSet;
+struct SecondaryLayout;
+}
+
 class ParadoxTable : public TableFile {
 public:
     static std::unique_ptr<ParadoxTable> open(const std::string& path, OpenMode mode);
@@ -47,6 +52,7 @@ public:
 
     bool writable() const override { return writable_; }
     RecordId insert(const Record& values) override;
+    std::optional<bool> keyInUse(const Record& values, RecordId ignore) const override;
     void update(RecordId id, const Record& values) override;
     void remove(RecordId id) override;
     void flush() override;
@@ -99,7 +105,19 @@ private:
     std::string recordName(RecordId id) const;
     std::string salvageBlob(RecordId id, int field, const std::string& why, std::vector<std::string>& notices) const;
     std::vector<px::FileChange> buildFiles(std::vector<std::string>& notices) const;
+    void writeSecondary(px::TempFileSet& files, const px::SecondaryLayout& s, const std::vector<uint16_t>& blockOf,
+                        const std::vector<uint32_t>& slotOf) const;
     void adoptSavedFiles(const std::vector<int>& fds, bool hasBlobs);
+    // Saving in place (pxinplace.cpp): false, with nothing written, when the table or the
+    // changes are not of a kind it handles.
+    struct InPlace;
+    struct DropInPlace {
+        void operator()(InPlace* p) const;
+    };
+    using InPlacePtr = std::unique_ptr<InPlace, DropInPlace>;
+    bool saveInPlace(std::vector<std::string>& notices);
+    InPlacePtr prepareInPlace() const;
+    void noteTouched(RecordId id);
     void setRow(RecordId id, Row&& row);
     void checkIndexSpec(const IndexDef& def) const;
     void openForWriting();
@@ -149,6 +167,11 @@ private:
     px::FileVersion version_;
     uint16_t changeCount_ = 1;
     std::vector<std::string> notices_;
+    // What saving in place keeps between saves: the files' block chains and trees.
+    InPlacePtr inPlace_;
+    std::vector<RecordId> touched_;   // records changed since the last save (may repeat)
+    bool touchedKnown_ = true;        // false when touched_ may miss some
+    std::string saveBroken_;          // why no save can be made until the table is opened again
 };
 
 // The primary index of a table whose first `keyFields` fields form the key.

@@ -6,6 +6,8 @@
 #include "pxblob.h"
 #include "pxbytes.h"
 #include "pxfield.h"
+#include "pxsecondary.h"
+#include "pxwal.h"
 #include "pxwriter.h"
 
 #include <algorithm>
@@ -38,12 +40,9 @@ std::string fileNameOf(const std::string& path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-std::string hexDigits(unsigned v, int width)
-{
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "%0*X", width, v);
-    return buf;
-}
+} // namespace
+
+namespace px {
 
 // The new files of a save, written straight to their temporaries; removed again unless the
 // save takes them over.
@@ -94,7 +93,7 @@ private:
     bool kept_ = false;
 };
 
-} // namespace
+} // namespace px
 
 // ---------------------------------------------------------------------------------------------
 // Creating
@@ -262,6 +261,19 @@ size_t ParadoxTable::findKeySlot(const Row& row, bool& duplicate, RecordId ignor
     return lo;
 }
 
+std::optional<bool> ParadoxTable::keyInUse(const Record& values, RecordId ignore) const
+{
+    if (header_.keyFields == 0)
+        return false;
+    try {
+        bool duplicate = false;
+        findKeySlot(encodeRecord(values, nullptr), duplicate, ignore);
+        return duplicate;
+    } catch (const EngineError&) {
+        return std::nullopt;   // values the file cannot hold: a record-by-record look decides
+    }
+}
+
 RecordId ParadoxTable::insert(const Record& values)
 {
     if (!writable_)
@@ -300,6 +312,7 @@ RecordId ParadoxTable::insert(const Record& values)
     ids_.insert(ids_.begin() + std::ptrdiff_t(pos), id);
     header_.autoInc = counter;
     dirty_ = true;
+    noteTouched(id);
     return id;
 }
 
@@ -328,6 +341,7 @@ void ParadoxTable::update(RecordId id, const Record& values)
     }
     header_.autoInc = counter;
     dirty_ = true;
+    noteTouched(id);
 }
 
 void ParadoxTable::remove(RecordId id)
@@ -338,6 +352,7 @@ void ParadoxTable::remove(RecordId id)
     ids_.erase(std::find(ids_.begin(), ids_.end(), id));
     setRow(id, Row());   // not live
     dirty_ = true;
+    noteTouched(id);
 }
 
 // Puts the new content of record `id` in memory, remembering how it differs from the files.
@@ -356,6 +371,40 @@ void ParadoxTable::setRow(RecordId id, Row&& row)
 
 // ---------------------------------------------------------------------------------------------
 // Saving
+
+// Writes one secondary index of the table, whose records sit in the data blocks `blockOf`
+// (and slots `slotOf`) by record id.
+void ParadoxTable::writeSecondary(TempFileSet& files, const SecondaryLayout& s, const std::vector<uint16_t>& blockOf,
+                                  const std::vector<uint32_t>& slotOf) const
+{
+    // The entries one after another, and beside them their sort keys.
+    const size_t n = ids_.size();
+    std::string xrecs(n * s.entrySize, '\0');
+    std::string keys(n * s.treeBytes, '\0');
+    for (size_t r = 0; r < n; ++r) {
+        const RecordId id = ids_[r];
+        char* x = xrecs.data() + r * s.entrySize;
+        s.entry(recordBytes(id), header_.fields, blockOf[id], uint32_t(r + 1), uint16_t(slotOf[id]), x);
+        std::memcpy(keys.data() + r * s.treeBytes, x, s.treeBytes);
+    }
+    std::vector<uint32_t> order(n);
+    std::iota(order.begin(), order.end(), 0u);
+    std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+        const int c = std::memcmp(keys.data() + size_t(a) * s.treeBytes, keys.data() + size_t(b) * s.treeBytes, s.treeBytes);
+        return s.descending ? c > 0 : c < 0;
+    });
+    std::string().swap(keys);
+
+    FileSink& xs = files.open(companionPath(store_, s.xExt));
+    DataFileWriter xw(xs, s.xl, s.treeBytes);
+    for (uint32_t r : order)
+        xw.add(reinterpret_cast<const uint8_t*>(xrecs.data() + size_t(r) * s.entrySize));
+    xw.finish(0);
+    files.close(xs);
+    FileSink& ys = files.open(companionPath(store_, s.yExt));
+    writeTreeFile(ys, s.treeType(), s.xl.blockKiB, s.treeKey(), fileNameOf(companionPath(store_, s.yExt)), xw.blocks());
+    files.close(ys);
+}
 
 std::vector<FileChange> ParadoxTable::buildFiles(std::vector<std::string>& notices) const
 {
@@ -402,16 +451,7 @@ std::vector<FileChange> ParadoxTable::buildFiles(std::vector<std::string>& notic
                 salvaged = salvageBlob(id, int(f), e.what(), notices);
                 blob = salvaged;
             }
-            if (d.type == FieldType::Graphic && !blob.empty()) {
-                std::string data(kGraphicPrefix, '\0');
-                data[0] = 1;
-                data[3] = 1;
-                put32(data, 4, uint32_t(blob.size()));
-                data.append(blob);
-                mbw.store(data, p, d.width);
-            } else {
-                mbw.store(blob, p, d.width);
-            }
+            mbw.storeValue(blob, d.type, p, d.width);
         }
         slotOf[id] = uint32_t(dbw.inBlock());
         blockOf[id] = dbw.add(reinterpret_cast<const uint8_t*>(rec.data()));
@@ -429,146 +469,8 @@ std::vector<FileChange> ParadoxTable::buildFiles(std::vector<std::string>& notic
     }
 
     // Secondary indexes: a sorted copy of the indexed fields (.Xnn/.XGn) and its tree (.Ynn/.YGn).
-    int composite = 0;
-    for (const auto& def : indexes_) {
-        if (def.primary)
-            continue;
-        std::vector<size_t> cols;
-        for (const auto& name : def.fields)
-            for (size_t f = 0; f < fields_.size(); ++f)
-                if (fields_[f].name == name) {
-                    cols.push_back(f);
-                    break;
-                }
-        if (cols.size() != def.fields.size())
-            throw EngineError(path_ + ": cannot save, the index \"" + def.name + "\" refers to a field the table does not have");
-        const std::string singleExt = std::string(1, 'X').append(hexDigits(unsigned(cols[0] + 1), 2));
-        // A second index of the same plain kind on one field becomes a named one.
-        const bool single = cols.size() == 1 && !def.caseInsensitive && !def.descending && def.name == fields_[cols[0]].name &&
-                            !files.has(companionPath(store_, singleExt));
-        const bool keyed = header_.keyFields > 0;
-        std::string xExt, yExt;
-        if (single) {
-            xExt = singleExt;
-            yExt = std::string(1, 'Y').append(hexDigits(unsigned(cols[0] + 1), 2));
-        } else {
-            if (composite > 15)
-                throw EngineError(path_ + ": cannot save, a Paradox table holds at most 16 composite or named indexes");
-            xExt = std::string("XG").append(hexDigits(unsigned(composite), 1));
-            yExt = std::string("YG").append(hexDigits(unsigned(composite), 1));
-            ++composite;
-        }
-        FileLayout xl;
-        xl.fileType = single ? (keyed ? kSecondaryIncr : kSecondaryNonIncr) : (keyed ? kCompositeIncr : kCompositeNonIncr);
-        xl.blockKiB = blockKiB;
-        xl.codePage = layout.codePage;
-        xl.changeCount = changeCount_;
-        xl.indexName = single ? std::string() : encodeText(codePage_, def.name);
-        xl.indexFieldNumber = uint8_t(cols[0] + 1);
-        xl.options = uint8_t((def.descending ? 0x10 : 0) | (!single && def.caseInsensitive ? 0x01 : 0));
-        for (size_t c : cols) {
-            xl.fields.push_back(header_.fields[c]);
-            xl.fieldNames.push_back(header_.fieldNames[c]);
-            xl.fieldNumbers.push_back(uint16_t((c + 1) | (def.descending ? 0x8000 : 0)));
-        }
-        auto helper = [&](FieldType type, const char* name) {
-            FieldDesc d;
-            d.type = type;
-            d.code = fieldCodeOf(type);
-            d.size = type == FieldType::Short ? 2 : 4;
-            d.width = d.size;
-            xl.fields.push_back(d);
-            xl.fieldNames.emplace_back(name);
-            xl.fieldNumbers.push_back(uint16_t(xl.fields.size()));
-        };
-        if (keyed) {
-            for (int k = 0; k < header_.keyFields; ++k) {
-                xl.fields.push_back(header_.fields[size_t(k)]);
-                xl.fieldNames.push_back(header_.fieldNames[size_t(k)]);
-                xl.fieldNumbers.push_back(uint16_t(xl.fields.size()));
-            }
-            helper(FieldType::Short, "Blk Num");
-            xl.keyFields = uint16_t(cols.size() + size_t(header_.keyFields));
-        } else {
-            helper(FieldType::Long, "Tup No");
-            helper(FieldType::Short, "Blk Num");
-            helper(FieldType::Short, "Tup Offset");
-            xl.keyFields = uint16_t(cols.size() + 2);
-        }
-        int offset = 0;
-        for (auto& d : xl.fields) {
-            d.offset = offset;
-            offset += d.width;
-        }
-        const size_t xSize = size_t(offset);
-        if (xSize + 6 > xl.blockSize())
-            throw EngineError(path_ + ": cannot save, the entries of the index \"" + def.name + "\" are too long for the table's blocks");
-        xl.tableName = fileNameOf(companionPath(store_, xExt));
-        const size_t treeFields = keyed ? xl.fields.size() - 1 : cols.size() + 1;
-        size_t treeBytes = 0;
-        for (size_t i = 0; i < treeFields; ++i)
-            treeBytes += size_t(xl.fields[i].width);
-
-        // The index records one after another, and beside them their sort keys: the tree
-        // fields as stored.
-        const size_t n = ids_.size();
-        std::string xrecs(n * xSize, '\0');
-        std::string keys(n * treeBytes, '\0');
-        uint32_t tupNo = 0;
-        for (size_t r = 0; r < n; ++r) {
-            const RecordId id = ids_[r];
-            const uint8_t* rec = recordBytes(id);
-            char* x = xrecs.data() + r * xSize;
-            size_t at = 0;
-            for (size_t c : cols) {
-                const FieldDesc& d = header_.fields[c];
-                std::memcpy(x + at, rec + d.offset, size_t(d.width));
-                at += size_t(d.width);
-            }
-            uint8_t* p = reinterpret_cast<uint8_t*>(x);
-            if (keyed) {
-                std::memcpy(x + at, rec, keyBytes);
-                encodeInt(p + at + keyBytes, 2, blockOf[id]);
-            } else {
-                encodeInt(p + at, 4, ++tupNo);
-                encodeInt(p + at + 4, 2, blockOf[id]);
-                encodeInt(p + at + 6, 2, slotOf[id]);
-            }
-            // A case-insensitive index stores its alpha keys upper-cased, as Paradox does
-            // (readers compare them as stored).
-            if (def.caseInsensitive) {
-                size_t kat = 0;
-                for (size_t c : cols) {
-                    const FieldDesc& d = header_.fields[c];
-                    if (d.type == FieldType::Alpha)
-                        for (size_t i = kat; i < kat + size_t(d.width); ++i)
-                            if (x[i] >= 'a' && x[i] <= 'z')
-                                x[i] = char(x[i] - 32);
-                    kat += size_t(d.width);
-                }
-            }
-            std::memcpy(keys.data() + r * treeBytes, x, treeBytes);
-        }
-        std::vector<uint32_t> order(n);
-        for (size_t i = 0; i < n; ++i)
-            order[i] = uint32_t(i);
-        std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
-            const int c = std::memcmp(keys.data() + size_t(a) * treeBytes, keys.data() + size_t(b) * treeBytes, treeBytes);
-            return def.descending ? c > 0 : c < 0;
-        });
-        std::string().swap(keys);
-
-        FileSink& xs = files.open(companionPath(store_, xExt));
-        DataFileWriter xw(xs, xl, treeBytes);
-        for (uint32_t r : order)
-            xw.add(reinterpret_cast<const uint8_t*>(xrecs.data() + size_t(r) * xSize));
-        xw.finish(0);
-        files.close(xs);
-        FileSink& ys = files.open(companionPath(store_, yExt));
-        const std::vector<FieldDesc> treeKey(xl.fields.begin(), xl.fields.begin() + std::ptrdiff_t(treeFields));
-        writeTreeFile(ys, single ? kSecondaryTree : kCompositeTree, blockKiB, treeKey, fileNameOf(companionPath(store_, yExt)), xw.blocks());
-        files.close(ys);
-    }
+    for (const SecondaryLayout& s : secondaryLayouts(indexes_, fields_, header_, codePage_, blockKiB, changeCount_, path_))
+        writeSecondary(files, s, blockOf, slotOf);
 
     // Companions of an older version of the table that the new one no longer has.
     std::vector<FileChange> removals;
@@ -592,17 +494,33 @@ void ParadoxTable::flush()
                                       "and keeps them; the next save then stores them too");
         checkMapped();
         settleAutoIncrement();
+        if (!saveBroken_.empty())
+            throw EngineError(saveBroken_);
         ++changeCount_;
         std::vector<std::string> notices;
-        const std::vector<FileChange> changes = buildFiles(notices);
-        checkMapped();   // everything carried over was read from intact files
-        const std::vector<int> fds = commitSave(store_, changes);
-        version_.rememberFd(fds.front());
-        dirty_ = false;
+        bool saved = false;
+        try {
+            saved = saveInPlace(notices);
+        } catch (...) {
+            --changeCount_;
+            throw;
+        }
+        if (!saved) {
+            // The whole rewrite replaces the files the log writes into: it is emptied first.
+            logCheckpoint(store_);
+            inPlace_.reset();
+            const std::vector<FileChange> changes = buildFiles(notices);
+            checkMapped();   // everything carried over was read from intact files
+            const std::vector<int> fds = commitSave(store_, changes);
+            version_.rememberFd(fds.front());
+            dirty_ = false;
+            touched_.clear();
+            touchedKnown_ = true;
+            adoptSavedFiles(fds, std::any_of(header_.fields.begin(), header_.fields.end(), [](const FieldDesc& d) { return isBlob(d.type); }));
+            for (int fd : fds)
+                ::close(fd);
+        }
         notices_.insert(notices_.end(), notices.begin(), notices.end());
-        adoptSavedFiles(fds, std::any_of(header_.fields.begin(), header_.fields.end(), [](const FieldDesc& d) { return isBlob(d.type); }));
-        for (int fd : fds)
-            ::close(fd);
     } catch (...) {
         lock_->unlock();
         throw;
@@ -840,6 +758,8 @@ void ParadoxTable::reload()
     mbPath_ = f.mbPath;
     head_.assign(reinterpret_cast<const char*>(db_.data()), std::min<size_t>(db_.size(), 0x30));
     version_ = std::move(seen);
+    inPlace_.reset();
+    touchedKnown_ = false;
     if (keyed)
         std::stable_sort(ids_.begin(), ids_.end(), [this](RecordId a, RecordId b) { return compareKeys(recordBytes(a), recordBytes(b)) < 0; });
     dirty_ = std::any_of(rows_.begin(), rows_.end(), [](const std::unique_ptr<Row>& r) { return r && r->pending != Pending::None; });

@@ -269,6 +269,22 @@ void writeTreeFile(Sink& out, uint8_t fileType, uint8_t blockKiB, const std::vec
     size_t keyBytes = 0;
     for (const auto& f : keyFields)
         keyBytes += size_t(f.width);
+    TreeLevel level;
+    level.keys.assign(leaves.size() * keyBytes, '\0');
+    for (size_t i = 0; i < leaves.size(); ++i) {
+        std::memcpy(level.keys.data() + i * keyBytes, leaves[i].firstKey.data(), std::min(keyBytes, leaves[i].firstKey.size()));
+        level.blocks.push_back(leaves[i].block);
+        level.counts.push_back(leaves[i].count);
+    }
+    writeTreeFile(out, fileType, blockKiB, keyFields, tableName, std::move(level));
+}
+
+void writeTreeFile(Sink& out, uint8_t fileType, uint8_t blockKiB, const std::vector<FieldDesc>& keyFields,
+                   const std::string& tableName, TreeLevel level)
+{
+    size_t keyBytes = 0;
+    for (const auto& f : keyFields)
+        keyBytes += size_t(f.width);
     const size_t entrySize = keyBytes + 6;
     const size_t blockSize = size_t(blockKiB) * 1024;
     const size_t perBlock = (blockSize - 6) / entrySize;
@@ -276,48 +292,51 @@ void writeTreeFile(Sink& out, uint8_t fileType, uint8_t blockKiB, const std::vec
         throw EngineError(tableName + ": the key is too long for an index block");
 
     // Build the levels bottom-up; every level's blocks are numbered after the previous level's.
-    std::vector<std::string> blocks;
-    std::vector<BlockEntry> level = leaves;
+    std::string blocks;
+    size_t blockCount = 0;
     uint32_t entries = 0;
     int levels = 0;
-    while (!level.empty()) {
+    while (!level.blocks.empty()) {
         ++levels;
-        std::vector<BlockEntry> above;
-        for (size_t i = 0; i < level.size(); i += perBlock) {
-            const size_t n = std::min(perBlock, level.size() - i);
-            std::string b(blockSize, '\0');
-            const size_t number = blocks.size() + 1;
+        TreeLevel above;
+        const size_t n = level.blocks.size();
+        for (size_t i = 0; i < n; i += perBlock) {
+            const size_t m = std::min(perBlock, n - i);
+            const size_t number = blockCount + 1;
+            if (blockCount >= 0xFFFF)
+                throw EngineError(tableName + ": the index is too large for the block size");
+            blocks.append(blockSize, '\0');
+            uint8_t* b = reinterpret_cast<uint8_t*>(blocks.data()) + blockCount * blockSize;
+            ++blockCount;
             // All blocks form one chain in file order, so that readers walking the chain from the
             // first block see every entry the header counts; the last link is cut below.
-            put16(b, 0, uint32_t(number + 1));
-            put16(b, 2, uint32_t(number - 1));
-            put16(b, 4, uint32_t((n - 1) * entrySize));
+            put16(b, uint32_t(number + 1));
+            put16(b + 2, uint32_t(number - 1));
+            put16(b + 4, uint32_t((m - 1) * entrySize));
             uint32_t below = 0;
-            for (size_t j = 0; j < n; ++j) {
-                const BlockEntry& e = level[i + j];
-                uint8_t* p = reinterpret_cast<uint8_t*>(b.data()) + 6 + j * entrySize;
-                std::memcpy(p, e.firstKey.data(), std::min(keyBytes, e.firstKey.size()));
-                encodeInt(p + keyBytes, 2, e.block);
-                encodeInt(p + keyBytes + 2, 2, e.count);
+            for (size_t j = 0; j < m; ++j) {
+                uint8_t* p = b + 6 + j * entrySize;
+                std::memcpy(p, level.keys.data() + (i + j) * keyBytes, keyBytes);
+                encodeInt(p + keyBytes, 2, level.blocks[i + j]);
+                encodeInt(p + keyBytes + 2, 2, level.counts[i + j]);
                 encodeInt(p + keyBytes + 4, 2, 0);
-                below += e.count;
+                below += level.counts[i + j];
             }
-            entries += uint32_t(n);
-            if (blocks.size() >= 0xFFFF)
-                throw EngineError(tableName + ": the index is too large for the block size");
-            blocks.push_back(std::move(b));
-            above.push_back({level[i].firstKey, uint16_t(number), uint16_t(std::min<uint32_t>(below, 0x7FFF))});
+            entries += uint32_t(m);
+            above.keys.append(level.keys, i * keyBytes, keyBytes);
+            above.blocks.push_back(uint16_t(number));
+            above.counts.push_back(uint16_t(std::min<uint32_t>(below, 0x7FFF)));
         }
-        if (above.size() == 1)
+        if (above.blocks.size() == 1)
             break;
         level = std::move(above);
     }
 
-    if (!blocks.empty())
-        put16(blocks.back(), 0, 0);
-    std::string h = fixedHeader(uint16_t(entrySize), fileType, blockKiB, entries, uint16_t(blocks.size()), uint16_t(keyFields.size()), 0);
-    put16(h, 0x1E, uint32_t(blocks.size()));  // the root is the last block written
-    h[0x20] = char(blocks.empty() ? 0 : levels);
+    if (blockCount > 0)
+        put16(reinterpret_cast<uint8_t*>(blocks.data()) + (blockCount - 1) * blockSize, 0);
+    std::string h = fixedHeader(uint16_t(entrySize), fileType, blockKiB, entries, uint16_t(blockCount), uint16_t(keyFields.size()), 0);
+    put16(h, 0x1E, uint32_t(blockCount));  // the root is the last block written
+    h[0x20] = char(blockCount == 0 ? 0 : levels);
     putFieldList(h, keyFields);
     h.append(4, '\0');
     h += paddedName(tableName);
@@ -325,8 +344,7 @@ void writeTreeFile(Sink& out, uint8_t fileType, uint8_t blockKiB, const std::vec
     put16(h, 0x02, uint16_t(size));
     h.resize(size, '\0');
     out.append(h.data(), h.size());
-    for (const auto& b : blocks)
-        out.append(b.data(), b.size());
+    out.append(blocks.data(), blocks.size());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -340,8 +358,15 @@ constexpr size_t kSmallLimit = 2048;               // larger values get blocks o
 static_assert(kSlotArea <= 0x150);
 } // namespace
 
-MemoFileWriter::MemoFileWriter(Sink& out) : out_(out)
+MemoFileWriter::MemoFileWriter(Sink& out, bool header, SmallBlock small) : out_(out)
 {
+    if (!header) {
+        smallOffset_ = small.offset;
+        small_ = std::move(small.image);
+        nextSlot_ = small_.empty() ? -1 : small.nextSlot;
+        nextChunk_ = small.nextChunk;
+        return;
+    }
     std::string h(kMbBlock, '\0');
     h[0] = 0;        // header block
     put16(h, 1, 1);  // one 4 KiB unit
@@ -414,6 +439,51 @@ void MemoFileWriter::store(std::string_view data, uint8_t* field, int width)
     put32(ptr, uint32_t(offset) | 0xFF);
 }
 
+void MemoFileWriter::storeValue(std::string_view value, FieldType type, uint8_t* field, int width)
+{
+    if (type != FieldType::Graphic || value.empty()) {
+        store(value, field, width);
+        return;
+    }
+    std::string data(kGraphicPrefix, '\0');
+    data[0] = 1;
+    data[3] = 1;
+    put32(data, 4, uint32_t(value.size()));
+    data.append(value);
+    store(data, field, width);
+}
+
 void MemoFileWriter::finish() { closeSmallBlock(); }
+
+MemoFileWriter::SmallBlock MemoFileWriter::keepSmallBlock()
+{
+    if (nextSlot_ < 0 || small_.empty())
+        return {};
+    out_.patch(smallOffset_, small_.data(), small_.size());
+    return {smallOffset_, small_, nextSlot_, nextChunk_};
+}
+
+void ExtendingSink::patch(uint64_t offset, const void* data, size_t n)
+{
+    const char* p = static_cast<const char*>(data);
+    if (offset >= base_) {
+        tail_.replace(size_t(offset - base_), n, p, n);
+        return;
+    }
+    for (auto& w : patches_)
+        if (w.first == offset && w.second.size() == n) {
+            w.second.assign(p, n);
+            return;
+        }
+    patches_.emplace_back(offset, std::string(p, n));
+}
+
+std::vector<std::pair<uint64_t, std::string>> ExtendingSink::take()
+{
+    std::vector<std::pair<uint64_t, std::string>> out = std::move(patches_);
+    if (!tail_.empty())
+        out.emplace_back(base_, std::move(tail_));
+    return out;
+}
 
 } // namespace tv::px

@@ -102,18 +102,43 @@ private:
 // 65,535 blocks a Paradox header can count; 32 when even that is not enough.
 uint8_t blockKiBFor(size_t records, size_t recordSize, uint8_t atLeast);
 
+// One level of a B-tree: the first key (key bytes each, one after another), number and record
+// count of every block below.
+struct TreeLevel {
+    std::string keys;
+    std::vector<uint16_t> blocks, counts;
+};
+
 // Writes the B-tree file over the blocks of a data file. `keyFields` describe the key bytes.
+void writeTreeFile(Sink& out, uint8_t fileType, uint8_t blockKiB, const std::vector<FieldDesc>& keyFields, const std::string& tableName,
+                   TreeLevel leaves);
 void writeTreeFile(Sink& out, uint8_t fileType, uint8_t blockKiB, const std::vector<FieldDesc>& keyFields,
                    const std::string& tableName, const std::vector<BlockEntry>& leaves);
 
 // Streams memo and blob values into an .MB file and returns the 10-byte pointers for records.
+// The sub-allocated block of a memo file being filled, which a later save to the same file may
+// go on with.
+struct MemoSmallBlock {
+    uint64_t offset = 0;
+    std::string image;
+    int nextSlot = -1;
+    size_t nextChunk = 0;
+};
+
 class MemoFileWriter {
 public:
-    explicit MemoFileWriter(Sink& out);
+    using SmallBlock = MemoSmallBlock;
+    // Starts a new memo file with its header block; `header` false adds to an existing one
+    // (the sink then stands for its end) and, when given, goes on filling `small`.
+    explicit MemoFileWriter(Sink& out, bool header = true, SmallBlock small = {});
     // Stores `data` (already carrying any graphic prefix) and fills the record's field (leader
     // and pointer) of `width` bytes.
     void store(std::string_view data, uint8_t* field, int width);
+    // The same for the value of a field of type `type` (a graphic gets its prefix here).
+    void storeValue(std::string_view value, FieldType type, uint8_t* field, int width);
     void finish();
+    // Writes the small block being filled as it stands and returns it, still open.
+    SmallBlock keepSmallBlock();
 
 private:
     void closeSmallBlock();
@@ -122,6 +147,23 @@ private:
     uint64_t smallOffset_ = 0;
     int nextSlot_ = -1;
     size_t nextChunk_ = 0;
+};
+
+// Stands for the end of an existing file: appended bytes are gathered, and patches of bytes
+// before `base` are kept as writes of their own.
+class ExtendingSink : public Sink {
+public:
+    explicit ExtendingSink(uint64_t base) : base_(base) {}
+    void append(const void* data, size_t n) override { tail_.append(static_cast<const char*>(data), n); }
+    uint64_t size() const override { return base_ + tail_.size(); }
+    void patch(uint64_t offset, const void* data, size_t n) override;
+    // Every write, the appended bytes last.
+    std::vector<std::pair<uint64_t, std::string>> take();
+
+private:
+    uint64_t base_;
+    std::string tail_;
+    std::vector<std::pair<uint64_t, std::string>> patches_;
 };
 
 // Headers for a file layout (exposed for tests).

@@ -1,0 +1,67 @@
+#pragma once
+// The write-ahead log of saves made in place.
+//
+// A save that changes a table's files where they lie first appends the new content of every
+// byte range it is going to overwrite, and the size each file must end with, to the table's
+// log as one checksummed transaction, and syncs the log: that single sync makes the save
+// durable. Only then are the files written, without waiting for the disk. A checkpoint syncs
+// the files and empties the log. Opening the table after a crash replays the complete
+// transactions of the log onto the files (each one rewrites whole ranges, so replaying twice
+// is harmless) and drops a transaction cut off by the crash, which had not touched the files.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tv::px {
+
+// One file of a transaction, named by its upper-cased extension ("DB", "MB", "PX", "X03",
+// "YG0"...): the log never names a file outside the table's own set.
+struct LogFile {
+    std::string ext;
+    uint64_t finalSize = 0;
+    std::string path;   // where the file is, when known already (not logged)
+};
+
+struct LogWrite {
+    uint16_t file = 0;          // index into LogTransaction::files
+    uint64_t offset = 0;
+    std::string bytes;
+};
+
+struct LogTransaction {
+    std::vector<LogFile> files;   // files[0] is the data file
+    std::string headBefore;       // the data file's fixed header before the save
+    std::vector<LogWrite> writes;
+    uint16_t fileIndex(const std::string& ext, const std::string& path = {});
+};
+
+// The data file's fixed header: what tells one version of the table from another.
+constexpr size_t kLogHeadBytes = 0x78;
+
+std::string logPathFor(const std::string& tablePath);
+
+// Appends `t` to the log of `tablePath` and syncs it. On failure the log is cut back to what
+// it held before and EngineError is thrown; the table's files are untouched.
+void logCommit(const std::string& tablePath, const LogTransaction& t);
+// Gives each file of the transaction that grows its new size ahead (zeros, where the file
+// system allocates space up front), so that writing it later cannot fail for space. Throws
+// EngineError when the space is not there.
+void logReserve(const std::string& tablePath, const LogTransaction& t);
+// Writes the transaction's ranges into the files and sets their sizes; with `onlyChanged`,
+// ranges the files already hold are not written again (a replay then leaves files that are
+// up to date untouched, modification time included). Throws EngineError.
+void logApply(const std::string& tablePath, const LogTransaction& t, bool onlyChanged = false);
+// Syncs the table's files named by the log and empties it. Throws EngineError.
+void logCheckpoint(const std::string& tablePath);
+// Bytes in the log (0 when there is none).
+uint64_t logSize(const std::string& tablePath);
+// Replays the complete transactions of the log onto the files, then checkpoints. A log whose
+// transactions do not follow on from the data file as it is (the files were replaced since)
+// is set aside, not applied. Needs the exclusive lock.
+void logRecover(const std::string& tablePath);
+
+// A CRC-32 (the common polynomial), used for the log's checksums.
+uint32_t crc32(const void* data, size_t n, uint32_t crc = 0);
+
+} // namespace tv::px

@@ -1,0 +1,189 @@
+// Saves that change a keyed table in place: every file stays a sound Paradox file (block
+// chain, primary index, secondary index entries and their block numbers), the records read
+// back as the changes left them, and the save log brings the files up to date after a crash.
+#include "engine/formats.h"
+#include "engine/paradox/pxwal.h"
+#include "paradox_testutil.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <random>
+#include <sys/stat.h>
+
+namespace tv {
+namespace {
+
+using namespace pxtest;
+
+TableSpec spec()
+{
+    TableSpec s;
+    s.fields = {FieldDef{"Id", FieldType::Long, 4, 0}, FieldDef{"Name", FieldType::Alpha, 40, 0}, FieldDef{"Body", FieldType::Memo, 12, 0},
+                FieldDef{"Num", FieldType::Long, 4, 0}};
+    s.primaryKeyFields = 1;
+    IndexDef byName, folded, down;
+    byName.name = "Name";
+    byName.fields = {"Name"};
+    folded.name = "Folded";
+    folded.fields = {"Name", "Num"};
+    folded.caseInsensitive = true;
+    down.name = "Down";
+    down.fields = {"Num"};
+    down.descending = true;
+    s.secondary = {byName, folded, down};
+    return s;
+}
+
+Record recordFor(int64_t id, std::mt19937& rng)
+{
+    static const char* const names[] = {"alpha", "Beta", "GAMMA", "delta", "Alpha"};
+    std::string body(rng() % 3 == 0 ? rng() % 6000 : rng() % 300, 'x');
+    for (auto& c : body)
+        c = char('a' + rng() % 26);
+    return {id, std::string(names[rng() % 5]) + std::to_string(rng() % 50), body, int64_t(rng() % 100)};
+}
+
+uint64_t inode(const std::string& path)
+{
+    struct stat st {};
+    ::stat(path.c_str(), &st);
+    return st.st_ino;
+}
+
+// The files of the table agree with each other (see tableFileProblems), for `records` records.
+void checkFiles(const ScratchDir& dir, size_t records)
+{
+    EXPECT_EQ(tableFileProblems(dir.file("t.db")), "");
+    EXPECT_EQ(openParadoxTable(dir.file("t.db"), OpenMode::ReadOnly)->recordIds().size(), records);
+}
+
+std::string dumpOf(const std::string& path)
+{
+    return dump(*openParadoxTable(path, OpenMode::ReadOnly));
+}
+
+TEST(ParadoxInPlace, ChangesRewriteOnlyWhatTheyTouchAndEveryFileStaysSound)
+{
+    ScratchDir dir;
+    const std::string path = dir.file("t.db");
+    std::mt19937 rng(7);
+    std::map<int64_t, Record> model;
+    {
+        auto t = createParadoxTable(path, spec());
+        for (int64_t id = 2; id <= 3000; id += 2)
+            t->insert(model[id] = recordFor(id, rng));
+        t->flush();
+    }
+    const uint64_t before = inode(path);
+    auto t = openParadoxTable(path, OpenMode::ReadWrite);
+    auto idOf = [&](int64_t key) {
+        for (RecordId id : t->recordIds())
+            if (std::get<int64_t>(t->value(id, 0)) == key)
+                return id;
+        ADD_FAILURE() << "no record " << key;
+        return RecordId(0);
+    };
+    auto randomKey = [&] {
+        auto it = model.begin();
+        std::advance(it, rng() % model.size());
+        return it->first;
+    };
+    for (int round = 0; round < 40; ++round) {
+        for (int k = 0; k < 30; ++k) {
+            const unsigned what = rng() % 10;
+            if (what < 4) {   // insert: in a gap, or after the last key
+                int64_t key = what == 0 ? model.rbegin()->first + 1 : int64_t(rng() % 4000) * 2 + 1;
+                if (model.count(key))
+                    continue;
+                t->insert(model[key] = recordFor(key, rng));
+            } else if (what < 7) {   // edit, now and then giving the record another key
+                const int64_t key = randomKey();
+                int64_t to = key;
+                if (what == 6 && !model.count(key + 100001))
+                    to = key + 100001;
+                Record r = recordFor(to, rng);
+                t->update(idOf(key), r);
+                model.erase(key);
+                model[to] = r;
+            } else if (model.size() > 1) {
+                const int64_t key = randomKey();
+                t->remove(idOf(key));
+                model.erase(key);
+            }
+        }
+        t->flush();
+        ASSERT_EQ(inode(path), before) << "round " << round << " rewrote the whole table";
+        ASSERT_EQ(tableFileProblems(path), "") << "round " << round;
+        if (round % 8 == 7 || round == 39) {
+            checkFiles(dir, model.size());
+            auto fresh = createParadoxTable(dir.file("expected.db"), spec());
+            for (const auto& [key, r] : model)
+                fresh->insert(r);
+            fresh->flush();
+            const std::string expected = dumpOf(dir.file("expected.db"));
+            EXPECT_EQ(compareDumps(expected, dumpOf(path)), "") << "round " << round;
+        }
+    }
+}
+
+TEST(ParadoxInPlace, TheSaveLogBringsTheFilesUpToDateOrIsSetAside)
+{
+    ScratchDir dir, kept;
+    const std::string path = dir.file("t.db");
+    std::mt19937 rng(3);
+    {
+        auto t = createParadoxTable(path, spec());
+        for (int64_t id = 1; id <= 400; ++id)
+            t->insert(recordFor(id, rng));
+        t->flush();
+    }
+    const std::vector<std::string> names = {"t.db", "t.mb", "t.px", "t.x02", "t.y02", "t.xg0", "t.yg0", "t.xg1", "t.yg1"};
+    auto copyAll = [&](const ScratchDir& from, const ScratchDir& to) {
+        for (const auto& n : names)
+            writeBytes(to.file(n), readBytes(from.file(n)));
+    };
+    copyAll(dir, kept);
+    const std::string oldDump = dumpOf(path);
+    std::string log, newDump;
+    {
+        auto t = openParadoxTable(path, OpenMode::ReadWrite);
+        t->remove(t->recordIds()[10]);
+        t->update(t->recordIds()[20], recordFor(999, rng));
+        for (int64_t id = 1000; id < 1100; ++id)
+            t->insert(recordFor(id, rng));
+        t->flush();
+        log = readBytes(path + ".tvlog");
+        ASSERT_FALSE(log.empty());
+        newDump = dump(*t);
+    }
+    EXPECT_EQ(readBytes(path + ".tvlog"), "") << "closing the table puts the log into the files";
+    EXPECT_EQ(px::crc32("123456789", 9), 0xCBF43926u);   // the standard check value
+
+    // A crash after the log was synced and before the files were written.
+    copyAll(kept, dir);
+    writeBytes(path + ".tvlog", log);
+    EXPECT_EQ(dumpOf(path), newDump);
+    EXPECT_EQ(readBytes(path + ".tvlog"), "");
+    checkFiles(dir, 499);
+
+    // A crash while the log was being written: the files were never touched.
+    copyAll(kept, dir);
+    writeBytes(path + ".tvlog", log.substr(0, log.size() - 9));
+    EXPECT_EQ(dumpOf(path), oldDump);
+
+    // A log that belongs to other files is not applied to these.
+    copyAll(kept, dir);
+    {
+        auto t = openParadoxTable(path, OpenMode::ReadWrite);
+        t->remove(t->recordIds()[0]);
+        t->flush();
+    }
+    const std::string otherDump = dumpOf(path);
+    writeBytes(path + ".tvlog", log);
+    EXPECT_EQ(dumpOf(path), otherDump);
+    EXPECT_EQ(readBytes(path + ".tvlog.stale"), log);
+}
+
+} // namespace
+} // namespace tv
