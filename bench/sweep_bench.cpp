@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -155,7 +156,11 @@ std::vector<std::string> runChild(const std::string& args)
     return fields;
 }
 
-// Reads the files of the Sweep's bases once, so that the warm figures start from the page cache.
+// Brings the files of the Sweep's bases into the page cache as a reader leaves them there: each
+// file is let go from the cache and read back once from start to end. A file written a moment
+// ago (the scale set is written by this program when missing) sits in the cache in the small
+// pieces it was written in, mapped a small page at a time, and the figure would depend on
+// whether the set was written in this run or read back since.
 void warm(const std::string& dir)
 {
     std::vector<char> buf(size_t(1) << 20);
@@ -164,11 +169,16 @@ void warm(const std::string& dir)
         bool wanted = false;
         for (const SweepField& s : kSweep)
             wanted = wanted || strcasecmp(fs::path(s.file).stem().string().c_str(), stem.c_str()) == 0;
-        if (!wanted)
+        if (!wanted || !e.is_regular_file())
             continue;
-        std::ifstream in(e.path(), std::ios::binary);
-        while (in.read(buf.data(), std::streamsize(buf.size())) || in.gcount() > 0) {
+        const int fd = ::open(e.path().c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        ::fdatasync(fd);   // pages not yet on disk cannot be let go
+        ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+        while (::read(fd, buf.data(), buf.size()) > 0) {
         }
+        ::close(fd);
     }
 }
 

@@ -240,9 +240,16 @@ TEST(DatasetTextScan, AgreesWithAPlainSearchOnRandomText)
         std::string text(rng() % 200, ' ');
         for (char& c : text)
             c = alphabet[rng() % alphabet.size()];
-        std::string word(1 + rng() % 4, ' ');
+        std::string word(1 + rng() % (round % 8 == 0 ? 12 : 4), ' ');   // some longer than eight bytes
         for (char& c : word)
             c = alphabet[rng() % alphabet.size()];
+        if (round % 3 == 0 && text.size() > word.size()) {
+            // Planted, with one byte changed now and then: near misses as well as hits.
+            std::string planted = word;
+            if (rng() % 2)
+                planted[rng() % planted.size()] = alphabet[rng() % alphabet.size()];
+            text.replace(rng() % (text.size() - word.size() + 1), word.size(), planted);
+        }
         const bool cs = rng() % 2;
         const TextScanner s(word, cs);
         const std::string h = cs ? text : fold(text);
@@ -378,4 +385,64 @@ TEST(DatasetFilter, DamageMetByAnyPartOfALargeFilterIsReported)
     }
     t.clearFilter();
     EXPECT_EQ(t.recordCount(), int(n));   // the table is still there to browse
+}
+
+// Memo filters on real files scan the texts where the files keep them, stretches of
+// neighbouring texts at a time: the answer must be that of testing record by record, with
+// texts in the record itself, in shared memo blocks and in blocks of their own, occurrences
+// at the edges of texts, split over two neighbouring texts and over the 32767-character limit.
+TEST(DatasetFilter, MemoScanInTheFilesAgreesWithRecordByRecord)
+{
+    ScratchDir dir;
+    std::mt19937 rng(5);
+    const std::string alphabet = "edlnEDLN ";
+    std::vector<std::string> bodies;
+    for (size_t i = 0; i < 2500; ++i) {   // more than two runs of records (1024 each)
+        const size_t kind = rng() % 10;
+        const size_t length = kind < 3 ? rng() % 12 : kind < 8 ? rng() % 300 : kind < 9 ? 2000 + rng() % 3000 : 100 + rng() % 40;
+        std::string body(length, ' ');
+        for (char& c : body)
+            c = alphabet[rng() % alphabet.size()];
+        if (body.size() >= 6 && rng() % 4 == 0) {
+            const size_t where = rng() % 3;   // at the start, at the end, anywhere
+            body.replace(where == 0 ? 0 : where == 1 ? body.size() - 6 : rng() % (body.size() - 5), 6, rng() % 2 ? "needle" : "NeeDle");
+        }
+        if (i % 50 == 7)
+            body = "xxxxxxxxxxxx nee";   // whole chunks of a shared block: the next text starts "dle"
+        if (i % 50 == 8)
+            body = "dle xxxxxxxxxxxx";
+        bodies.push_back(body);
+    }
+    bodies[300] = std::string(32767 - 3, 'x') + "needle";   // over the limit
+    bodies[301] = std::string(32767 - 6, 'x') + "needle";   // ends at it
+    TableSpec spec;
+    spec.fields = {fld("ID", FieldType::Long), fld("Body", FieldType::Memo, 20)};
+    spec.primaryKeyFields = 1;
+    TableSpec dbaseSpec;
+    dbaseSpec.fields = {fld("ID", FieldType::DbNumeric, 8), fld("Body", FieldType::DbMemo, 10)};
+    for (const std::string& name : {std::string("m.db"), std::string("m.dbf")}) {
+        const bool paradox = name == "m.db";
+        {
+            const auto w = paradox ? createParadoxTable(dir.file(name), spec) : createDbaseTable(dir.file(name), dbaseSpec);
+            for (size_t i = 0; i < bodies.size(); ++i)
+                w->insert({Value(paradox ? Value(int64_t(i)) : Value(double(i))), bodies[i].empty() ? Value() : Value(bodies[i])});
+            w->flush();
+        }
+        const auto file = openTableFile(dir.file(name));
+        ASSERT_TRUE(file->textsMapped());
+        const std::vector<RecordId> all = file->recordIds();
+        const TextFormat fmt;
+        for (const char* word : {"needle", "NEEDLE", "e", "dle", "N nee", "needlex"}) {
+            for (bool cs : {false, true}) {
+                const ConditionTest test(*file, cond("Body", fdMatchAny, word, cs), fmt);
+                std::vector<uint8_t> pass(all.size(), 1);
+                pass[5] = 0;   // records already out stay out
+                test.narrow(all, pass);
+                for (size_t i = 0; i < all.size(); ++i)
+                    ASSERT_EQ(bool(pass[i]), i != 5 && test.test(all[i])) << name << " '" << word << "' " << cs << " record " << i;
+            }
+        }
+        EXPECT_FALSE(ConditionTest(*file, cond("Body", fdMatchAny, "needle"), fmt).test(all[300]));
+        EXPECT_TRUE(ConditionTest(*file, cond("Body", fdMatchAny, "needle"), fmt).test(all[301]));
+    }
 }

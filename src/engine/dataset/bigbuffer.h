@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <new>
+#include <utility>
 
 namespace tv {
 
@@ -12,6 +13,9 @@ namespace tv {
 void* allocateBig(size_t bytes);
 void freeBig(void* p) noexcept;
 
+// Elements a container makes without a value (resize(n)) are left as they are, not zeroed:
+// every buffer built with it is written in full before it is read, and zeroing hundreds of
+// megabytes first would cost a pass over them.
 template <class T>
 struct BigAllocator {
     using value_type = T;
@@ -27,6 +31,14 @@ struct BigAllocator {
         return static_cast<T*>(allocateBig(n * sizeof(T)));
     }
     void deallocate(T* p, size_t) noexcept { freeBig(p); }
+    template <class U, class... Args>
+    void construct(U* p, Args&&... args)
+    {
+        if constexpr (sizeof...(Args) == 0)
+            ::new (static_cast<void*>(p)) U;
+        else
+            ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
     template <class U>
     bool operator==(const BigAllocator<U>&) const noexcept
     {

@@ -317,20 +317,23 @@ void ConditionTest::narrowColumn(const TextColumn& column, std::vector<uint8_t>&
     // "Anywhere": one scan over the whole column marks the records the word occurs in; then
     // only marked records keep what they had.
     std::vector<uint8_t> found(n, 0);
-    s.markTexts(column.bytes, column.start.data(), column.blockRecord.data(), found.data());
+    s.markTexts({column.bytes.data(), column.bytes.size()}, column.start.data(), column.blockRecord.data(), found.data());
     uint8_t* out = pass.data();
     for (size_t i = 0; i < n; ++i)
         out[i] &= found[i];
 }
 
 namespace {
-// Calls fn(i, text) for every record all[i] that has pass[i] set, on all cores: the texts of
-// `field` are fetched a run of records at a time (the file reads ahead within a run).
+// Calls fn(at, texts, k) for runs of the records all[i] that have pass[i] set, on all cores:
+// texts[j] is the text of `field` of record all[at[j]]. The texts of a run are fetched in one
+// call (the file reads ahead within a run) and handed on while their memory is still in the
+// caches.
+constexpr size_t kRun = 1024;
+
 template <class Fn>
-void forPassingTexts(const TableFile& file, const std::vector<RecordId>& all, const std::vector<uint8_t>& pass, int field, Fn&& fn)
+void forPassingRuns(const TableFile& file, const std::vector<RecordId>& all, const std::vector<uint8_t>& pass, int field, Fn&& fn)
 {
     inParts(all.size(), kRecordsPerPart, [&](size_t begin, size_t end) {
-        constexpr size_t kRun = 256;
         RecordId ids[kRun];
         uint32_t at[kRun];
         std::string_view texts[kRun];
@@ -342,21 +345,30 @@ void forPassingTexts(const TableFile& file, const std::vector<RecordId>& all, co
                     at[k++] = uint32_t(i);
                 }
             file.rawTexts(ids, k, field, texts);
-            for (size_t j = 0; j < k; ++j)
-                fn(size_t(at[j]), texts[j]);
+            fn(at, texts, k);
         }
+    });
+}
+
+// The same, text by text: fn(i, text).
+template <class Fn>
+void forPassingTexts(const TableFile& file, const std::vector<RecordId>& all, const std::vector<uint8_t>& pass, int field, Fn&& fn)
+{
+    forPassingRuns(file, all, pass, field, [&](const uint32_t* at, const std::string_view* texts, size_t k) {
+        for (size_t j = 0; j < k; ++j)
+            fn(size_t(at[j]), texts[j]);
     });
 }
 } // namespace
 
-// "Anywhere" in a memo field, scanning the texts where the file keeps them. The texts are
-// looked up first (on all cores, without reading them); then texts of consecutive records
-// that follow one another closely in memory form a stretch that is scanned in one piece
-// (files keep their memos mostly in record order, so memory is read nearly straight
-// through, once). An occurrence counts for the text it lies in completely (within the
-// matched part of a memo); one over a gap or across two texts counts for none. The bytes
-// between two texts of a stretch are always readable: both ends lie on the same or on
-// neighbouring memory pages.
+// "Anywhere" in a memo field, scanning the texts where the file keeps them, a run of records
+// at a time: the texts of the run are looked up (without reading them), then texts of
+// consecutive records that follow one another closely in memory form a stretch that is
+// scanned in one piece (files keep their memos mostly in record order, so memory is read
+// nearly straight through, once). An occurrence counts for the text it lies in completely
+// (within the matched part of a memo); one over a gap or across two texts counts for none.
+// The bytes between two texts of a stretch are always readable: both ends lie on the same or
+// on neighbouring memory pages.
 void ConditionTest::narrowInPlace(const std::vector<RecordId>& all, std::vector<uint8_t>& pass) const
 {
     // Texts closer than this are scanned as one stretch, the bytes between them included: a
@@ -364,42 +376,44 @@ void ConditionTest::narrowInPlace(const std::vector<RecordId>& all, std::vector<
     // unused bytes of memo blocks (or another field's memos) in between costs less. Below a
     // page, so that the bytes between are on the pages of the texts themselves.
     constexpr size_t kGap = 4096;
-    const size_t n = all.size();
-    std::vector<std::string_view> texts(n);
-    forPassingTexts(file_, all, pass, field_, [&](size_t i, std::string_view t) { texts[i] = t.substr(0, kMemoMatchLimit); });
-    // The records whose text can hold the word.
-    std::vector<uint32_t> order;
-    order.reserve(n);
-    for (size_t i = 0; i < n; ++i)
-        if (pass[i] && texts[i].size() >= scanner_->word().size())
-            order.push_back(uint32_t(i));
-        else
-            pass[i] = 0;
     const TextScanner& s = *scanner_;
     const size_t wordLen = s.word().size();
-    inParts(order.size(), kRecordsPerPart, [&](size_t begin, size_t end) {
-        size_t j = begin;
-        while (j < end) {
+    uint8_t* out = pass.data();
+    forPassingRuns(file_, all, pass, field_, [&](const uint32_t* at, const std::string_view* found, size_t k) {
+        // The texts that can hold the word, in run order.
+        std::string_view texts[kRun];
+        uint32_t whose[kRun];
+        size_t m = 0;
+        for (size_t j = 0; j < k; ++j) {
+            const std::string_view t = found[j].substr(0, kMemoMatchLimit);
+            if (t.size() < wordLen) {
+                out[at[j]] = 0;
+                continue;
+            }
+            texts[m] = t;
+            whose[m++] = at[j];
+        }
+        size_t j = 0;
+        while (j < m) {
             // The stretch: texts j .. last, each starting at or after the end of the one before
             // and less than kGap bytes after it.
             size_t last = j;
-            while (last + 1 < end) {
-                const std::string_view a = texts[order[last]], b = texts[order[last + 1]];
+            while (last + 1 < m) {
+                const std::string_view a = texts[last], b = texts[last + 1];
                 if (b.data() < a.data() + a.size() || size_t(b.data() - (a.data() + a.size())) >= kGap)
                     break;
                 ++last;
             }
-            const char* from = texts[order[j]].data();
-            const std::string_view lastText = texts[order[last]];
-            const char* stop = lastText.data() + lastText.size();
+            const char* from = texts[j].data();
+            const char* stop = texts[last].data() + texts[last].size();
             size_t t = j;   // the text being looked at
             for (size_t x = s.find({from, size_t(stop - from)}); x != std::string_view::npos;) {
                 const char* hit = from + x;
-                while (t <= last && texts[order[t]].data() + texts[order[t]].size() <= hit)
-                    pass[order[t++]] = 0;
+                while (t <= last && texts[t].data() + texts[t].size() <= hit)
+                    out[whose[t++]] = 0;
                 if (t > last)
                     break;
-                const std::string_view text = texts[order[t]];
+                const std::string_view text = texts[t];
                 const char* next = hit + 1;
                 if (hit >= text.data() && hit + wordLen <= text.data() + text.size()) {
                     ++t;   // found: this text passes, the scan goes on after it
@@ -411,7 +425,7 @@ void ConditionTest::narrowInPlace(const std::vector<RecordId>& all, std::vector<
                 x = s.find({from, size_t(stop - from)});
             }
             for (; t <= last; ++t)
-                pass[order[t]] = 0;
+                out[whose[t]] = 0;
             j = last + 1;
         }
     });

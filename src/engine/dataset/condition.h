@@ -25,7 +25,7 @@ constexpr size_t kRecordsPerPart = 16384;
 // a NUL byte: record i is bytes[start[i] .. start[i + 1] - 1). Scanning one block of memory
 // instead of one small text per record is what makes short-field filters fast.
 struct TextColumn {
-    std::basic_string<char, std::char_traits<char>, BigAllocator<char>> bytes;
+    std::vector<char, BigAllocator<char>> bytes;
     std::vector<uint32_t, BigAllocator<uint32_t>> start;   // records + 1 entries
     std::vector<uint64_t, BigAllocator<uint64_t>> head;    // each record's first eight bytes, zero-padded (in memory order)
     // For every 64 bytes of `bytes`, the record its first byte belongs to; then the last

@@ -39,11 +39,29 @@ inline bool verifyAt(const ScanArgs& a, const char* p)
     return a.fold ? equalFolded(p, a.word, a.wordLen) : std::memcmp(p, a.word, a.wordLen) == 0;
 }
 
-// Whether the first and the last byte of the word stand where they would if it began at i.
+// Whether the word stands at `at`: its first eight bytes in one piece where the text has them.
+inline bool sameAt(const ScanArgs& a, size_t at)
+{
+    if (at + 8 > a.len)
+        return verifyAt(a, a.text + at);
+    uint64_t v;
+    std::memcpy(&v, a.text + at, 8);
+    if (a.fold)
+        v = foldEight(v);
+    if (((v ^ a.p.head) & a.p.headMask) != 0)
+        return false;
+    if (a.wordLen <= 8)
+        return true;
+    const char* p = a.text + at + 8;
+    const char* w = a.word + 8;
+    return a.fold ? equalFolded(p, w, a.wordLen - 8) : std::memcmp(p, w, a.wordLen - 8) == 0;
+}
+
+// Whether the two probed bytes of the word stand where they would if it began at i.
 inline bool isCandidate(const ScanArgs& a, size_t i)
 {
-    return (static_cast<unsigned char>(a.text[i]) | a.p.firstMask) == a.p.firstByte &&
-           (static_cast<unsigned char>(a.text[i + a.wordLen - 1]) | a.p.lastMask) == a.p.lastByte;
+    return (static_cast<unsigned char>(a.text[i + a.p.firstAt]) | a.p.firstMask) == a.p.firstByte &&
+           (static_cast<unsigned char>(a.text[i + a.p.lastAt]) | a.p.lastMask) == a.p.lastByte;
 }
 
 // Byte by byte from `i` on: the short tail of a vector scan, or the whole scan elsewhere.
@@ -51,7 +69,7 @@ size_t scanFrom(const ScanArgs& a, size_t i)
 {
     const size_t stop = a.len - a.wordLen + 1;
     for (; i < stop; ++i)
-        if (isCandidate(a, i) && verifyAt(a, a.text + i))
+        if (isCandidate(a, i) && sameAt(a, i))
             return i;
     return std::string_view::npos;
 }
@@ -69,32 +87,33 @@ inline bool samePage(const void* p, size_t width)
 
 struct Avx2Probe {
     __m256i fm, fb, lm, lb;
+    size_t firstAt, lastAt;
 };
 
 TV_AVX2 inline Avx2Probe probeOf(const ScanArgs& a)
 {
     return {_mm256_set1_epi8(char(a.p.firstMask)), _mm256_set1_epi8(char(a.p.firstByte)), _mm256_set1_epi8(char(a.p.lastMask)),
-            _mm256_set1_epi8(char(a.p.lastByte))};
+            _mm256_set1_epi8(char(a.p.lastByte)), a.p.firstAt, a.p.lastAt};
 }
 
-// Byte i all ones: the first byte matches at p[i] and the last byte at p[i + last].
-TV_AVX2 inline __m256i candidateBytes(const Avx2Probe& k, const char* p, size_t last)
+// Byte i all ones: the word may begin at p[i] (both probed bytes match).
+TV_AVX2 inline __m256i candidateBytes(const Avx2Probe& k, const char* p)
 {
-    const __m256i f = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-    const __m256i l = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + last));
+    const __m256i f = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + k.firstAt));
+    const __m256i l = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + k.lastAt));
     return _mm256_and_si256(_mm256_cmpeq_epi8(_mm256_or_si256(f, k.fm), k.fb),
                             _mm256_cmpeq_epi8(_mm256_or_si256(l, k.lm), k.lb));
 }
 
 // The same as bits: bit i for byte i.
-TV_AVX2 inline uint32_t candidates32(const Avx2Probe& k, const char* p, size_t last)
+TV_AVX2 inline uint32_t candidates32(const Avx2Probe& k, const char* p)
 {
-    return uint32_t(_mm256_movemask_epi8(candidateBytes(k, p, last)));
+    return uint32_t(_mm256_movemask_epi8(candidateBytes(k, p)));
 }
 
-TV_AVX2 inline uint64_t candidates64(const Avx2Probe& k, const char* p, size_t last)
+TV_AVX2 inline uint64_t candidates64(const Avx2Probe& k, const char* p)
 {
-    return candidates32(k, p, last) | (uint64_t(candidates32(k, p + 32, last)) << 32);
+    return candidates32(k, p) | (uint64_t(candidates32(k, p + 32)) << 32);
 }
 
 template <class Bits>
@@ -102,7 +121,7 @@ inline size_t firstVerified(const ScanArgs& a, size_t base, Bits bits)
 {
     while (bits) {
         const size_t at = base + size_t(__builtin_ctzll(uint64_t(bits)));
-        if (verifyAt(a, a.text + at))
+        if (sameAt(a, at))
             return at;
         bits &= bits - 1;
     }
@@ -119,7 +138,6 @@ __attribute__((noinline)) size_t verifyCandidates(const ScanArgs& a, size_t base
 TV_AVX2 size_t scanAvx2(const ScanArgs& a)
 {
     const Avx2Probe k = probeOf(a);
-    const size_t last = a.wordLen - 1;
     const size_t stop = a.len - a.wordLen + 1;   // candidate starts are < stop
     size_t i = 0;
     // Four blocks a round with one test for all of them: the loop holds no call, so the
@@ -128,7 +146,7 @@ TV_AVX2 size_t scanAvx2(const ScanArgs& a)
         const char* p = a.text + i;
         __m256i e[4];
         for (int b = 0; b < 4; ++b)
-            e[b] = candidateBytes(k, p + 32 * b, last);
+            e[b] = candidateBytes(k, p + 32 * b);
         const __m256i any = _mm256_or_si256(_mm256_or_si256(e[0], e[1]), _mm256_or_si256(e[2], e[3]));
         if (!_mm256_testz_si256(any, any)) {
             const uint64_t lo = uint32_t(_mm256_movemask_epi8(e[0])) | (uint64_t(uint32_t(_mm256_movemask_epi8(e[1]))) << 32);
@@ -140,7 +158,7 @@ TV_AVX2 size_t scanAvx2(const ScanArgs& a)
         i += 128;
     }
     for (; i + 32 <= stop; i += 32) {
-        const uint32_t bits = candidates32(k, a.text + i, last);
+        const uint32_t bits = candidates32(k, a.text + i);
         if (bits) {
             const size_t at = firstVerified(a, i, bits);
             if (at != std::string_view::npos)
@@ -152,12 +170,12 @@ TV_AVX2 size_t scanAvx2(const ScanArgs& a)
     const size_t rest = stop - i;   // 1..31 candidate starts left
     if (stop >= 32) {
         // One more block ending at the last start; the starts already seen are masked off.
-        const uint32_t bits = candidates32(k, a.text + stop - 32, last) >> (32 - rest);
+        const uint32_t bits = candidates32(k, a.text + stop - 32) >> (32 - rest);
         return bits ? firstVerified(a, i, bits) : std::string_view::npos;
     }
-    if (samePage(a.text, 32) && samePage(a.text + last, 32)) {
+    if (samePage(a.text + k.firstAt, 32) && samePage(a.text + k.lastAt, 32)) {
         // A short text: one block read past its end within the page, extra bits masked off.
-        const uint32_t bits = candidates32(k, a.text, last) & ((1u << rest) - 1);
+        const uint32_t bits = candidates32(k, a.text) & ((1u << rest) - 1);
         return bits ? firstVerified(a, 0, bits) : std::string_view::npos;
     }
     return scanFrom(a, i);
@@ -173,18 +191,6 @@ struct MarkArgs {
     const uint32_t* blockRecord;
     uint8_t* found;
 };
-
-// Whether the word stands at `at`.
-TV_AVX2 inline bool sameAt(const ScanArgs& a, size_t at)
-{
-    if (a.wordLen > 8 || at + 8 > a.len)
-        return verifyAt(a, a.text + at);
-    uint64_t v;
-    std::memcpy(&v, a.text + at, 8);
-    if (a.fold)
-        v = foldEight(v);
-    return ((v ^ a.p.head) & a.p.headMask) == 0;
-}
 
 // How many NULs the block at `base` holds before `at`.
 TV_AVX2 inline size_t nulsBefore(const ScanArgs& a, size_t base, size_t at)
@@ -216,7 +222,6 @@ TV_AVX2 inline void markBlock(const MarkArgs& m, size_t base, uint64_t bits)
 TV_AVX2 void markTextsAvx2(const ScanArgs& a, const uint32_t* blockRecord, uint8_t* found)
 {
     const Avx2Probe k = probeOf(a);
-    const size_t last = a.wordLen - 1;
     const size_t stop = a.len - a.wordLen + 1;
     const MarkArgs m{a, blockRecord, found};
     constexpr size_t kStretch = 256;   // blocks scanned before their candidates are checked
@@ -226,7 +231,7 @@ TV_AVX2 void markTextsAvx2(const ScanArgs& a, const uint32_t* blockRecord, uint8
     while (i + 64 <= stop) {
         size_t noted = 0;
         for (size_t b = 0; b < kStretch && i + 64 <= stop; ++b, i += 64) {
-            const uint64_t bits = candidates64(k, a.text + i, last);
+            const uint64_t bits = candidates64(k, a.text + i);
             blockAt[noted] = uint32_t(i >> 6);
             blockBits[noted] = bits;
             noted += bits != 0;
@@ -245,12 +250,11 @@ size_t scanSse2(const ScanArgs& a)
 {
     const __m128i fm = _mm_set1_epi8(char(a.p.firstMask)), fb = _mm_set1_epi8(char(a.p.firstByte));
     const __m128i lm = _mm_set1_epi8(char(a.p.lastMask)), lb = _mm_set1_epi8(char(a.p.lastByte));
-    const size_t last = a.wordLen - 1;
     const size_t stop = a.len - a.wordLen + 1;
     size_t i = 0;
     for (; i + 16 <= stop; i += 16) {
-        const __m128i f0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a.text + i));
-        const __m128i l0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a.text + i + last));
+        const __m128i f0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a.text + i + a.p.firstAt));
+        const __m128i l0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a.text + i + a.p.lastAt));
         const __m128i e0 = _mm_and_si128(_mm_cmpeq_epi8(_mm_or_si128(f0, fm), fb),
                                          _mm_cmpeq_epi8(_mm_or_si128(l0, lm), lb));
         const uint32_t bits = uint32_t(_mm_movemask_epi8(e0));
@@ -269,6 +273,30 @@ bool haveAvx2()
     return yes;
 }
 #endif
+
+// How often a byte turns up in the texts of a knowledge base, roughly (English prose and
+// program code, in parts per thousand): the scan probes the word's two rarest bytes, so that
+// few places need a full comparison.
+int commonness(unsigned char c, bool fold)
+{
+    static constexpr unsigned char kLetter[26] = {62, 11, 24, 30, 95, 18, 15, 40, 55, 1, 5, 32, 20,
+                                                  55, 60, 16, 1, 48, 50, 70, 22, 8, 14, 2, 13, 1};
+    if (isAsciiLetter(c)) {
+        const int lower = kLetter[(c | 0x20) - 'a'];
+        if (fold)
+            return lower + lower / 8 + 1;   // both cases meet
+        return c >= 'a' ? lower : lower / 8 + 1;
+    }
+    if (c == ' ')
+        return 170;
+    if (c == '\0')
+        return 30;   // padding between stored texts
+    if (c == '\r' || c == '\n' || c == '.' || c == ',')
+        return 12;
+    if (c >= '0' && c <= '9')
+        return 5;
+    return c >= 0x80 ? 1 : 3;
+}
 
 } // namespace
 
@@ -289,8 +317,21 @@ TextScanner::TextScanner(std::string_view word, bool caseSensitive) : fold_(!cas
             target = c;
         }
     };
-    const unsigned char f = word_.empty() ? 0 : static_cast<unsigned char>(word_.front());
-    const unsigned char l = word_.empty() ? 0 : static_cast<unsigned char>(word_.back());
+    // The two rarest bytes at different places (the earlier one first on a tie).
+    size_t rare = 0, second = word_.size() > 1 ? 1 : 0;
+    auto score = [&](size_t i) { return commonness(static_cast<unsigned char>(word_[i]), fold_); };
+    for (size_t i = 1; i < word_.size(); ++i) {
+        if (score(i) < score(rare)) {
+            second = rare;
+            rare = i;
+        } else if (i != rare && (second == rare || score(i) < score(second))) {
+            second = i;
+        }
+    }
+    probe_.firstAt = uint32_t(std::min(rare, second));
+    probe_.lastAt = uint32_t(std::max(rare, second));
+    const unsigned char f = word_.empty() ? 0 : static_cast<unsigned char>(word_[probe_.firstAt]);
+    const unsigned char l = word_.empty() ? 0 : static_cast<unsigned char>(word_[probe_.lastAt]);
     setup(f, probe_.firstMask, probe_.firstByte);
     setup(l, probe_.lastMask, probe_.lastByte);
     const size_t head = std::min<size_t>(word_.size(), 8);

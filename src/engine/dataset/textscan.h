@@ -1,8 +1,8 @@
 #pragma once
 // Fast matching of one search word against many texts in a single-byte code page, with the
 // filter's folding (only a-z/A-Z are folded). The "anywhere" search is a two-byte vector
-// scan: positions where both the first and the last byte of the word occur at the right
-// distance are candidates, and only those are compared in full.
+// scan: positions where two bytes of the word (the two rarest in ordinary text) occur at the
+// right distance are candidates, and only those are compared in full.
 
 #include <cstddef>
 #include <cstdint>
@@ -48,11 +48,14 @@ public:
     const std::string& word() const { return word_; }
     bool folds() const { return fold_; }
 
-    // What the scan tests first. A byte b can be the word's first byte when
-    // (b | firstMask) == firstByte, likewise for the last; `head` holds the word's first (up
-    // to) eight bytes in memory order, `headMask` the bytes of it that count.
+    // What the scan tests first: two bytes of the word, the two least common in text (the
+    // first and the last when nothing is known of them). A byte b can be the word's byte at
+    // `firstAt` when (b | firstMask) == firstByte, likewise at `lastAt` (firstAt <= lastAt);
+    // `head` holds the word's first (up to) eight bytes in memory order, `headMask` the bytes
+    // of it that count.
     struct Probe {
         unsigned char firstMask = 0, firstByte = 0, lastMask = 0, lastByte = 0;
+        uint32_t firstAt = 0, lastAt = 0;
         uint64_t head = 0, headMask = 0;
     };
     const Probe& probe() const { return probe_; }

@@ -219,6 +219,19 @@ std::string_view DbaseTable::rawText(RecordId id, int field) const
     }
 }
 
+// The cells of the records a little ahead are asked for before they are read: a scan of a
+// whole field would otherwise wait for every record's cell in turn.
+void DbaseTable::rawTexts(const RecordId* ids, size_t n, int field, std::string_view* out) const
+{
+    constexpr size_t kAhead = 16;
+    const size_t at = layout_.headerLength + (field >= 0 && size_t(field) < layout_.offsets.size() ? layout_.offsets[size_t(field)] : 0);
+    for (size_t i = 0; i < n; ++i) {
+        if (i + kAhead < n && ids[i + kAhead] < layout_.recordCount)
+            __builtin_prefetch(dbf_.data() + at + size_t(ids[i + kAhead]) * layout_.recordLength);
+        out[i] = rawText(ids[i], field);
+    }
+}
+
 void DbaseTable::refreshViews()
 {
     dbf_ = dbfImage_;

@@ -27,6 +27,7 @@ public:
     const std::vector<RecordId>& recordIds() const override { return ids_; }
     Value value(RecordId id, int field) const override;
     std::string_view rawText(RecordId id, int field) const override;
+    void rawTexts(const RecordId* ids, size_t n, int field, std::string_view* out) const override;
     bool textsMapped() const override { return !writable_; }
 
     bool writable() const override { return writable_; }
