@@ -218,7 +218,12 @@ struct Table::Impl {
             const bool added = now.size() > all.size();
             const auto& longer = added ? now : all;
             const auto& shorter = added ? all : now;
-            const size_t p = size_t(std::mismatch(shorter.begin(), shorter.end(), longer.begin()).first - shorter.begin());
+            // The first place they differ, a stretch at a time.
+            size_t p = 0;
+            constexpr size_t kStretch = 1024;
+            while (p + kStretch <= shorter.size() && std::memcmp(shorter.data() + p, longer.data() + p, kStretch * sizeof(RecordId)) == 0)
+                p += kStretch;
+            p = size_t(std::mismatch(shorter.begin() + std::ptrdiff_t(p), shorter.end(), longer.begin() + std::ptrdiff_t(p)).first - shorter.begin());
             const RecordId changed = longer[p];
             if (std::equal(shorter.begin() + std::ptrdiff_t(p), shorter.end(), longer.begin() + std::ptrdiff_t(p) + 1) &&
                 (!added || uint64_t(changed) <= uint64_t(now.size()) * 4 + (1u << 20))) {

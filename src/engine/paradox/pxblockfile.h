@@ -96,6 +96,7 @@ public:
     Update update(const SortedBlocks& blocks, const std::vector<size_t>& changed, bool reshaped) const;
     // Takes an update over once it is in the file.
     void adopt(const Update& u);
+    const std::string& image() const { return image_; }
 
 private:
     uint8_t fileType_, blockKiB_;

@@ -385,6 +385,41 @@ bool ParadoxTable::saveInPlace(std::vector<std::string>& notices)
         yUpdates.push_back(ix.y->update(xp.after, xp.rewritten, xp.reshaped));
         addTree(ix.layout.yExt, ix.yPath, yUpdates.back());
     }
+    // Each write is cut down to the bytes that differ from what the file holds now: a record
+    // added to a block changes its header and one record, not the whole block.
+    std::vector<std::string_view> held(t.files.size());
+    held[0] = db_.bytes();
+    for (size_t f = 1; f < t.files.size(); ++f) {
+        const std::string& ext = t.files[f].ext;
+        if (ext == "MB")
+            held[f] = mb_.bytes();
+        else if (ext == "PX")
+            held[f] = ip.px->image();
+        for (size_t i = 0; i < ip.indexes.size(); ++i)
+            if (ext == ip.indexes[i].layout.xExt)
+                held[f] = xMaps[i].bytes();
+            else if (ext == ip.indexes[i].layout.yExt)
+                held[f] = ip.indexes[i].y->image();
+    }
+    std::vector<LogWrite> needed;
+    needed.reserve(t.writes.size());
+    for (auto& w : t.writes) {
+        const std::string_view old = held[w.file];
+        // The data file's header stays whole: it tells a replay which files the log is for.
+        if ((w.file == 0 && w.offset == 0) || w.offset + w.bytes.size() > old.size()) {
+            needed.push_back(std::move(w));
+            continue;
+        }
+        const char* was = old.data() + w.offset;
+        size_t first = 0, last = w.bytes.size();
+        while (first < last && w.bytes[first] == was[first])
+            ++first;
+        while (last > first && w.bytes[last - 1] == was[last - 1])
+            --last;
+        if (first < last)
+            needed.push_back({w.file, w.offset + first, w.bytes.substr(first, last - first)});
+    }
+    t.writes = std::move(needed);
     xMaps.clear();
 
     // Durable with the log; only then are the files touched.

@@ -396,7 +396,10 @@ void ParadoxTable::writeSecondary(TempFileSet& files, const SecondaryLayout& s, 
     std::string().swap(keys);
 
     FileSink& xs = files.open(companionPath(store_, s.xExt));
-    DataFileWriter xw(xs, s.xl, s.treeBytes);
+    // Entries of records added later go anywhere in the index: its blocks keep a fifth free
+    // for them, so that a save in place seldom has to split one.
+    const size_t roomy = std::max<size_t>(1, (s.xl.blockSize() - 6) / s.entrySize * 80 / 100);
+    DataFileWriter xw(xs, s.xl, s.treeBytes, (n + roomy - 1) / roomy <= 0xFFFF ? 80 : 100);
     for (uint32_t r : order)
         xw.add(reinterpret_cast<const uint8_t*>(xrecs.data() + size_t(r) * s.entrySize));
     xw.finish(0);

@@ -206,11 +206,11 @@ uint8_t blockKiBFor(size_t records, size_t recordSize, uint8_t atLeast)
     return kib;
 }
 
-DataFileWriter::DataFileWriter(Sink& out, FileLayout layout, size_t keyBytes)
+DataFileWriter::DataFileWriter(Sink& out, FileLayout layout, size_t keyBytes, unsigned fillPercent)
     : out_(out), layout_(std::move(layout)), recordSize_(size_t(layout_.recordSize())), blockSize_(size_t(layout_.blockKiB) * 1024),
       keyBytes_(keyBytes)
 {
-    perBlock_ = (blockSize_ - 6) / recordSize_;
+    perBlock_ = std::max<size_t>(1, (blockSize_ - 6) / recordSize_ * std::min(fillPercent, 100u) / 100);
     const std::string h = dataFileHeader(layout_, 0, 0, 0);
     out_.append(h.data(), h.size());
 }

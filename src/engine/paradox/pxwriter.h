@@ -72,10 +72,11 @@ struct BlockEntry {
     uint16_t count = 0;
 };
 
-// Streams records into a data file. Records must arrive in their final order.
+// Streams records into a data file. Records must arrive in their final order. Blocks are
+// filled to `fillPercent` of what they can hold, leaving room for records added later.
 class DataFileWriter {
 public:
-    DataFileWriter(Sink& out, FileLayout layout, size_t keyBytes);
+    DataFileWriter(Sink& out, FileLayout layout, size_t keyBytes, unsigned fillPercent = 100);
     // Returns the number of the block that received the record.
     uint16_t add(const uint8_t* record);
     void finish(uint32_t autoInc);
