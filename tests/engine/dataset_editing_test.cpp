@@ -283,3 +283,40 @@ TEST(DatasetEditing, MemoryTableRefusesABadRecordWithoutChange)
     EXPECT_THROW(file->value(first, 0), EngineError);
     EXPECT_EQ(file->recordIds().size(), 1u);
 }
+
+// Posts and deletes update the positions in place when the records show in file order without
+// a filter: every row, bookmark and record number must stay as a fresh look at the file has it.
+TEST(DatasetEditing, PostsAndDeletesKeepEveryPositionRight)
+{
+    auto file = numberedNotes(50);
+    MemoryTable* raw = file.get();
+    Table t;
+    t.open(std::move(file));
+    t.moveTo(40);
+    const Bookmark late = t.getBookmark();   // ID 41
+    for (int k = 0; k < 12; ++k) {
+        if (k % 3 == 2) {
+            t.moveTo(k * 2);
+            t.remove();
+        } else {
+            t.append();
+            t.setValue(0, int64_t(100 + k));
+            t.setText("Topic", "added " + std::to_string(k));
+            t.post();
+            EXPECT_EQ(currentId(t), 100 + k);
+            t.edit();
+            t.setText("Topic", "edited " + std::to_string(k));
+            t.post();
+            EXPECT_EQ(currentId(t), 100 + k);
+        }
+        const auto& ids = raw->recordIds();
+        ASSERT_EQ(t.recordCount(), int(ids.size()));
+        for (int row = 0; row < t.recordCount(); row += 7) {
+            t.moveTo(row);
+            EXPECT_EQ(*t.currentId(), ids[size_t(row)]) << "row " << row << " after step " << k;
+        }
+        t.gotoBookmark(late);
+        EXPECT_EQ(currentId(t), 41);
+        EXPECT_EQ(*t.currentId(), ids[size_t(t.recNo())]);
+    }
+}

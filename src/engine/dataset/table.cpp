@@ -42,7 +42,8 @@ struct Table::Impl {
 
     // The records of the file (positions are "dense" indexes) and the way back from an id.
     std::vector<RecordId> all;
-    std::vector<uint32_t> posById;                     // id -> position + 1 (0 = none)
+    mutable std::vector<uint32_t> posById;             // id -> position + 1 (0 = none)
+    mutable size_t posStaleFrom = SIZE_MAX;            // posById is right only for positions before this
     std::unordered_map<RecordId, uint32_t> posByIdMap; // when ids are too sparse for a vector
     bool sparseIds = false;
 
@@ -130,6 +131,7 @@ struct Table::Impl {
             for (size_t i = 0; i < all.size(); ++i)
                 posByIdMap[all[i]] = uint32_t(i);
         } else {
+            posStaleFrom = SIZE_MAX;
             posById.assign(size_t(maxId) + 1, 0);
             for (size_t i = 0; i < all.size(); ++i)
                 posById[all[i]] = uint32_t(i + 1);
@@ -143,6 +145,12 @@ struct Table::Impl {
             if (it == posByIdMap.end())
                 return std::nullopt;
             return it->second;
+        }
+        // Positions moved by a record added or removed in place are put right on first need.
+        if (posStaleFrom < all.size()) {
+            for (size_t k = posStaleFrom; k < all.size(); ++k)
+                posById[all[k]] = uint32_t(k + 1);
+            posStaleFrom = SIZE_MAX;
         }
         if (id >= posById.size() || posById[id] == 0)
             return std::nullopt;
@@ -209,7 +217,7 @@ struct Table::Impl {
     // and the visible set worked out again, then `id` (or the row `fallbackRow`) made current.
     // Records shown in file order without a filter are updated in place; anything else is
     // worked out anew.
-    void recordChanged(std::optional<RecordId> id, int fallbackRow)
+    void recordChanged(std::optional<RecordId> id, int fallbackRow, std::optional<RecordId> removed = std::nullopt)
     {
         const auto& now = file->recordIds();
         const bool fileOrder = currentIndex < 0 || (indexes[size_t(currentIndex)].primary && file->recordsInKeyOrder());
@@ -218,15 +226,26 @@ struct Table::Impl {
             const bool added = now.size() > all.size();
             const auto& longer = added ? now : all;
             const auto& shorter = added ? all : now;
-            // The first place they differ, a stretch at a time.
-            size_t p = 0;
-            constexpr size_t kStretch = 1024;
-            while (p + kStretch <= shorter.size() && std::memcmp(shorter.data() + p, longer.data() + p, kStretch * sizeof(RecordId)) == 0)
-                p += kStretch;
-            p = size_t(std::mismatch(shorter.begin() + std::ptrdiff_t(p), shorter.end(), longer.begin() + std::ptrdiff_t(p)).first - shorter.begin());
+            // Where the record came or went: first where it is expected (a record added at the
+            // end, the row deleted), checked against its neighbours; else the first place the
+            // lists differ, a stretch at a time, with the rest checked whole.
+            auto fits = [&](size_t p) {
+                return p < longer.size() && (p == 0 || longer[p - 1] == shorter[p - 1]) && (p == shorter.size() || longer[p + 1] == shorter[p]) &&
+                       longer[p] == (added ? id.value_or(RecordId(-1)) : removed.value_or(RecordId(-1)));
+            };
+            size_t p = added ? now.size() - 1 : size_t(std::max(fallbackRow, 0));
+            bool found = fits(p);
+            if (!found) {
+                p = 0;
+                constexpr size_t kStretch = 1024;
+                while (p + kStretch <= shorter.size() && std::memcmp(shorter.data() + p, longer.data() + p, kStretch * sizeof(RecordId)) == 0)
+                    p += kStretch;
+                p = size_t(std::mismatch(shorter.begin() + std::ptrdiff_t(p), shorter.end(), longer.begin() + std::ptrdiff_t(p)).first -
+                           shorter.begin());
+                found = std::equal(shorter.begin() + std::ptrdiff_t(p), shorter.end(), longer.begin() + std::ptrdiff_t(p) + 1);
+            }
             const RecordId changed = longer[p];
-            if (std::equal(shorter.begin() + std::ptrdiff_t(p), shorter.end(), longer.begin() + std::ptrdiff_t(p) + 1) &&
-                (!added || uint64_t(changed) <= uint64_t(now.size()) * 4 + (1u << 20))) {
+            if (found && (!added || uint64_t(changed) <= uint64_t(now.size()) * 4 + (1u << 20))) {
                 orders.clear();
                 columns.clear();
                 if (added) {
@@ -239,8 +258,7 @@ struct Table::Impl {
                     visible.erase(visible.begin() + std::ptrdiff_t(p));
                     posById[changed] = 0;
                 }
-                for (size_t k = p; k < all.size(); ++k)
-                    posById[all[k]] = uint32_t(k + 1);
+                posStaleFrom = std::min(posStaleFrom, p);
                 const auto pos = id ? posOf(*id) : std::nullopt;
                 row = pos ? int(*pos) : std::min(fallbackRow, int(visible.size()) - 1);
                 if (row < 0 && !visible.empty())
@@ -248,7 +266,9 @@ struct Table::Impl {
                 return;
             }
         }
-        if (plain && now == all && id && posOf(*id)) {
+        const bool inPlace = plain && id && now.size() == all.size() && fallbackRow >= 0 && size_t(fallbackRow) < all.size() &&
+                             all[size_t(fallbackRow)] == *id && now[size_t(fallbackRow)] == *id;
+        if (inPlace || (plain && now == all && id && posOf(*id))) {
             orders.clear();
             columns.clear();
             row = int(*posOf(*id));
@@ -410,6 +430,7 @@ void Table::close()
     d->file.reset();
     d->all.clear();
     d->posById.clear();
+    d->posStaleFrom = SIZE_MAX;
     d->posByIdMap.clear();
     d->orders.clear();
     d->columns.clear();
@@ -916,7 +937,7 @@ void Table::remove()
         throw EngineError("Cannot delete: the dataset has no current record");
     const int oldRow = d->row;
     d->file->remove(*id);
-    d->recordChanged(std::nullopt, oldRow);
+    d->recordChanged(std::nullopt, oldRow, *id);
     d->bof = d->eof = false;
     if (d->visible.empty())
         d->bof = d->eof = true;

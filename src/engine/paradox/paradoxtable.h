@@ -128,6 +128,7 @@ private:
     Row encodeRecord(const Record& values, const uint8_t* old) const;
     int compareKeys(const uint8_t* a, const uint8_t* b) const;
     size_t findKeySlot(const Row& row, bool& duplicate, RecordId ignore) const;
+    size_t positionOf(RecordId id) const;
     std::string fieldName(int field) const { return fields_[size_t(field)].name; }
     void checkId(RecordId id) const;
     void numberBlobFields();

@@ -261,6 +261,26 @@ size_t ParadoxTable::findKeySlot(const Row& row, bool& duplicate, RecordId ignor
     return lo;
 }
 
+// Where record `id` is in ids_: found by its key in a keyed table, one by one otherwise.
+size_t ParadoxTable::positionOf(RecordId id) const
+{
+    if (header_.keyFields > 0) {
+        const uint8_t* key = recordBytes(id);
+        size_t lo = 0, hi = ids_.size();
+        while (lo < hi) {
+            const size_t mid = (lo + hi) / 2;
+            if (compareKeys(recordBytes(ids_[mid]), key) < 0)
+                lo = mid + 1;
+            else
+                hi = mid;
+        }
+        for (size_t i = lo; i < ids_.size() && compareKeys(recordBytes(ids_[i]), key) == 0; ++i)
+            if (ids_[i] == id)
+                return i;
+    }
+    return size_t(std::find(ids_.begin(), ids_.end(), id) - ids_.begin());
+}
+
 std::optional<bool> ParadoxTable::keyInUse(const Record& values, RecordId ignore) const
 {
     if (header_.keyFields == 0)
@@ -332,7 +352,7 @@ void ParadoxTable::update(RecordId id, const Record& values)
         findKeySlot(row, duplicate, id);
         if (duplicate)
             throw EngineError(path_ + ": Key violation");
-        ids_.erase(std::find(ids_.begin(), ids_.end(), id));
+        ids_.erase(ids_.begin() + std::ptrdiff_t(positionOf(id)));
         setRow(id, std::move(row));
         const size_t pos = findKeySlot(*rows_[id], duplicate, id);
         ids_.insert(ids_.begin() + std::ptrdiff_t(pos), id);
@@ -349,7 +369,7 @@ void ParadoxTable::remove(RecordId id)
     if (!writable_)
         return TableFile::remove(id);
     checkId(id);
-    ids_.erase(std::find(ids_.begin(), ids_.end(), id));
+    ids_.erase(ids_.begin() + std::ptrdiff_t(positionOf(id)));
     setRow(id, Row());   // not live
     dirty_ = true;
     noteTouched(id);

@@ -40,7 +40,7 @@ public:
     void close();
 
 private:
-    void drain();
+    void drain(size_t bytes);
     std::string path_;
     int fd_ = -1;
     uint64_t written_ = 0;
