@@ -134,9 +134,7 @@ double timeChanges(Workspace& w, long records, bool deleting)
     tv::Table t;
     t.open(w.paradox(records), tv::OpenMode::ReadWrite);
     std::vector<double> times;
-    const int runs = std::getenv("TVB_RUNS") && records > 1000 ? std::atoi(std::getenv("TVB_RUNS")) : runsFor(records);
-    if (std::getenv("TVB_RUNS") && records > 1000) std::fprintf(stderr, "START\n");
-    for (int k = 0; k < runs; ++k) {
+    for (int k = 0; k < runsFor(records); ++k) {
         if (deleting) {
             t.moveTo(t.recordCount() / 2);
             tvbench::Stopwatch sw;
@@ -151,10 +149,8 @@ double timeChanges(Workspace& w, long records, bool deleting)
             for (size_t f = 0; f < note.size(); ++f)
                 t.setValue(int(f), note[f]);
             t.post();
-            const double a = sw.seconds();
             t.saveChanges();
             times.push_back(sw.seconds());
-            if (std::getenv("TVB_RUNS")) std::fprintf(stderr, "post %.4f save %.4f\n", a, sw.seconds() - a);
         }
     }
     return median(times);
@@ -209,9 +205,7 @@ public:
     double timeChanges(long records, bool deleting)
     {
         std::vector<double> times;
-        const int runs = std::getenv("TVB_RUNS") && records > 1000 ? std::atoi(std::getenv("TVB_RUNS")) : runsFor(records);
-    if (std::getenv("TVB_RUNS") && records > 1000) std::fprintf(stderr, "START\n");
-    for (int k = 0; k < runs; ++k) {
+        for (int k = 0; k < runsFor(records); ++k) {
             const tv::Record note = mkbases::synthRecord(privateDef(), kSeed, uint64_t(records + k));
             tvbench::Stopwatch sw;
             exec("BEGIN");
