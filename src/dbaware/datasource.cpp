@@ -2,6 +2,8 @@
 
 #include "dbaware/engineguard.h"
 
+#include <QTimer>
+
 #include <algorithm>
 
 namespace tv {
@@ -71,6 +73,23 @@ bool DataSource::active() const { return table_ && table_->isOpen(); }
 bool DataSource::writable() const { return active() && !table_->readOnly(); }
 
 TableState DataSource::state() const { return table_ ? table_->state() : TableState::Inactive; }
+
+bool DataSource::readAgainLater()
+{
+    if (!table_ || table_->state() != TableState::Browse || !table_->changedElsewhere())
+        return false;
+    if (!rereadQueued_) {
+        rereadQueued_ = true;
+        QTimer::singleShot(0, this, [this] {
+            rereadQueued_ = false;
+            guarded([this] {
+                if (table_ && table_->state() == TableState::Browse && table_->changedElsewhere())
+                    table_->refresh();
+            });
+        });
+    }
+    return true;
+}
 
 void DataSource::edit()
 {

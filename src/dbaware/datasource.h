@@ -56,6 +56,11 @@ public:
     void updateRecord();
     // updateRecord(), then the table's post().
     void post();
+    // When a value could not be read because another program changed the bound table's files
+    // in place: the table is read again once the current event is over (the views then show
+    // it anew), and true is returned; the caller shows nothing for now and reports nothing.
+    // False for any other cause.
+    bool readAgainLater();
 
 signals:
     void currentChanged();
@@ -72,6 +77,7 @@ private:
 
     Table* table_ = nullptr;
     std::vector<ListenerId> listeners_;
+    bool rereadQueued_ = false;
     std::vector<DataLink*> links_;
 };
 

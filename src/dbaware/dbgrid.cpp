@@ -138,6 +138,8 @@ QVariant GridModel::data(const QModelIndex& index, int role) const
         try {
             return oneLine(t->displayTextAt(index.row(), f));
         } catch (const EngineError& e) {
+            if (source_->readAgainLater())
+                return QString();
             reportEngineError(e);
             return damagedMarker();
         }

@@ -97,6 +97,8 @@ QString FieldLink::displayText() const
     try {
         return QString::fromStdString(t->displayText(f));
     } catch (const EngineError& e) {
+        if (source_ && source_->readAgainLater())
+            return {};
         damaged_ = true;
         reportEngineError(e);
         return damagedMarker();
@@ -112,6 +114,8 @@ Value FieldLink::value() const
     try {
         return table()->value(f);
     } catch (const EngineError& e) {
+        if (source_ && source_->readAgainLater())
+            return {};
         damaged_ = true;
         reportEngineError(e);
         return {};

@@ -4,9 +4,11 @@
 #include "dbaware/dbcontrols.h"
 #include "dbaware/dbgrid.h"
 #include "dbaware/engineguard.h"
+#include "engine/tablefile.h"
 #include "support/modalanswerer.h"
 #include "support/testtables.h"
 
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <set>
@@ -118,6 +120,49 @@ private slots:
 
         QVERIFY(!guarded([] { throw EngineError("guard.db: no such record"); }));
         QTRY_COMPARE(boxes.seen().size(), size_t(2));
+    }
+
+    // Another program saves a writable table in place (a second copy of the program on the
+    // private base): the views read it again and show its new content, with no box and no
+    // marker.
+    void aTableChangedElsewhereIsReadAgain()
+    {
+        ModalAnswerer boxes;
+        QTemporaryDir dir;
+        const std::string path = dir.filePath(QStringLiteral("notes.db")).toStdString();
+        TableSpec spec;
+        spec.fields = {FieldDef{"Id", FieldType::Long, 4, 0}, FieldDef{"Name", FieldType::Alpha, 20, 0}};
+        spec.primaryKeyFields = 1;
+        auto name = [](int i) { return "name " + std::to_string(i); };
+        {
+            const auto t = createParadoxTable(path, spec);
+            for (int i = 1; i <= 30; ++i)
+                t->insert({int64_t(i), name(i)});
+            t->flush();
+        }
+        Table table;
+        table.open(path, OpenMode::ReadWrite);
+        DataSource source{&table};
+        DBGrid grid;
+        grid.setDataSource(&source);
+        grid.setColumns({{"Name", 10, {}}});
+        grid.resize(300, 600);
+        grid.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&grid));
+        auto cell = [&](int row) { return grid.model()->index(row, 0).data().toString(); };
+        QCOMPARE(cell(0), QStringLiteral("name 1"));
+        {
+            const auto other = openTableFile(path, OpenMode::ReadWrite);
+            other->remove(other->recordIds().front());
+            other->insert({int64_t(31), name(31)});
+            other->flush();
+        }
+        QVERIFY(table.changedElsewhere());
+        QVERIFY(cell(0) != damagedMarker());
+        QTRY_COMPARE(cell(0), QStringLiteral("name 2"));
+        QCOMPARE(cell(29), QStringLiteral("name 31"));
+        QTest::qWait(50);
+        QVERIFY(boxes.seen().empty());
     }
 };
 

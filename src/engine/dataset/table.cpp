@@ -965,6 +965,8 @@ void Table::saveChanges()
         d->file->flush();
 }
 
+bool Table::changedElsewhere() const { return d->file && d->file->writable() && d->file->needsReload(); }
+
 bool Table::hasUnsavedChanges() const
 {
     return d->file && d->file->hasUnsavedChanges();

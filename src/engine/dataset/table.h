@@ -212,6 +212,9 @@ public:
     void saveChanges();
     // True while a posted or deleted change is not yet on disk (its save failed).
     bool hasUnsavedChanges() const;
+    // True when another program changed the files of this writable table where they lie since
+    // they were read here: its values cannot be read until refresh().
+    bool changedElsewhere() const;
     // Things a post that succeeded wants the user to know (a new record given another key
     // than the one it was entered with), handed out once.
     std::vector<std::string> takeNotices();
