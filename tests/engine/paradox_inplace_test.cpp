@@ -153,6 +153,24 @@ TEST(ParadoxInPlace, MemoSpaceGivenUpIsTakenBackByAWholeRewrite)
     EXPECT_EQ(tableFileProblems(path), "");
 }
 
+TEST(ParadoxInPlace, AnotherProgramsSaveInPlaceIsReadAgainWhole)
+{
+    ScratchDir dir;
+    const std::string path = dir.file("t.db");
+    std::mt19937 rng(9);
+    makeTable(path, 1, 300, 1, rng);
+    auto reader = openParadoxTable(path, OpenMode::ReadWrite);   // offsets from the primary index
+    {
+        auto writer = openParadoxTable(path, OpenMode::ReadWrite);
+        writer->insert(recordFor(301, rng));
+        writer->remove(writer->recordIds()[5]);
+        writer->flush();
+    }
+    ASSERT_TRUE(reader->needsReload());
+    reader->reload();
+    EXPECT_EQ(compareDumps(dumpOf(path), dump(*reader)), "");
+}
+
 TEST(ParadoxInPlace, TheSaveLogBringsTheFilesUpToDateOrIsSetAside)
 {
     ScratchDir dir, kept;

@@ -779,6 +779,7 @@ void ParadoxTable::reload()
     mb_ = std::move(f.mb);
     haveMb_ = f.haveMb;
     mbPath_ = f.mbPath;
+    listed_ = std::move(f.listed);   // what the new files' primary index says of their blocks
     head_.assign(reinterpret_cast<const char*>(db_.data()), std::min<size_t>(db_.size(), 0x30));
     version_ = std::move(seen);
     inPlace_.reset();
