@@ -313,6 +313,25 @@ private slots:
         notes->cancel();
     }
 
+    void aBaseSavedByAnotherCopyIsSearchedAsItIsNow()
+    {
+        // Another copy of the program saves a note into the private base, in place.
+        SampleSession s;
+        tv::Table* notes = tv::app::baseTable(9);
+        {
+            const auto other = tv::openTableFile((s.path() + QStringLiteral("/private.db")).toStdString(), tv::OpenMode::ReadWrite);
+            tv::Record note(other->fields().size());
+            note[2] = std::string("Zyzzyva in a note of the other copy");
+            other->insert(note);
+            other->flush();
+        }
+        QVERIFY(notes->changedElsewhere());
+        choose(s, "rgpPrivate", 1);
+        typeWord(s, QStringLiteral("Zyzzyva"));
+        QCOMPARE(go(s), QStringList{kDone});
+        QCOMPARE(notes->recordCount(), 1);
+    }
+
     void compuServeMeansBase4WhateverTheForum()
     {
         SampleSession s;
