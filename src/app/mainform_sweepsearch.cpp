@@ -52,9 +52,6 @@ void TMainForm::btnGOClick()
         // The earlier conditions go, whoever set them: searches never narrow each other.
         const FilterConditions before = table->filterConditions();
         try {
-            // A base another copy of the program saved meanwhile is searched as it is now.
-            if (table->state() == TableState::Browse && table->changedElsewhere())
-                table->refresh();
             table->setFilter({condition});
         } catch (const EngineError& err) {
             // A pending change of the private base that cannot be posted: the base keeps its

@@ -762,14 +762,20 @@ static void requireWritable(const Table::Impl& d)
         throw EngineError("Cannot modify a read-only dataset");
 }
 
+// Files another program changed in place since they were read are read again before the
+// dataset works with them, so that a new record, an edit, a deletion or a filter is worked out
+// against what they hold now.
+static void catchUp(Table& t, const Table::Impl& d)
+{
+    if (d.state == TableState::Browse && t.changedElsewhere())
+        t.refresh();
+}
+
 void Table::append()
 {
     checkBrowseMode(*this, *d);
     requireWritable(*d);
-    // Files another program rewrote in place are read again first, so that the new record
-    // is worked out against what they hold now.
-    if (d->file->needsReload())
-        refresh();
+    catchUp(*this, *d);
     d->beforeInsert = d->current();
     d->startBuffer(Record(d->fields().size()));
     d->editId = 0;
@@ -784,10 +790,7 @@ void Table::edit()
     if (d->state == TableState::Edit || d->state == TableState::Insert)
         return;
     requireWritable(*d);
-    // Files another program changed in place are read again first, so that the record is
-    // edited as they hold it now.
-    if (d->file->needsReload())
-        refresh();
+    catchUp(*this, *d);
     const auto id = d->current();
     if (!id)
         throw EngineError("Cannot edit: the dataset has no current record");
@@ -930,8 +933,7 @@ void Table::remove()
     if (d->state == TableState::Edit)
         cancel();
     requireWritable(*d);
-    if (d->file->needsReload())
-        refresh();
+    catchUp(*this, *d);
     const auto id = d->current();
     if (!id)
         throw EngineError("Cannot delete: the dataset has no current record");
@@ -1125,6 +1127,7 @@ void Table::applyFilter()
     if (!d->file)
         return;   // kept for when the table is open; nothing to show now
     checkBrowseMode(*this, *d);
+    catchUp(*this, *d);
     d->filterApplied = !d->conditions.empty();
     d->computeFilter();
     d->buildVisible();

@@ -4,7 +4,7 @@
 // tables hold their files in memory and append new records to disk on flush().
 #include "dbfformat.h"
 #include "dbtmemo.h"
-#include "fileio.h"
+#include "engine/fileio.h"
 
 #include "engine/tablefile.h"
 

@@ -24,20 +24,6 @@ using namespace px;
 
 namespace {
 
-bool isBlobType(FieldType t)
-{
-    switch (t) {
-    case FieldType::Memo:
-    case FieldType::FmtMemo:
-    case FieldType::Graphic:
-    case FieldType::Ole:
-    case FieldType::Binary:
-        return true;
-    default:
-        return false;
-    }
-}
-
 bool isIndexExtension(const std::string& ext)
 {
     if (ext.size() != 3 || ext[0] != 'X')
@@ -47,15 +33,9 @@ bool isIndexExtension(const std::string& ext)
     return std::isxdigit(static_cast<unsigned char>(ext[1])) && std::isxdigit(static_cast<unsigned char>(ext[2]));
 }
 
-std::string baseName(const std::string& path)
-{
-    const auto slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 std::string upperExtension(const std::string& path)
 {
-    const std::string name = baseName(path);
+    const std::string name = fileNameOf(path);
     const auto dot = name.find_last_of('.');
     std::string ext = dot == std::string::npos ? std::string() : name.substr(dot + 1);
     for (auto& c : ext)

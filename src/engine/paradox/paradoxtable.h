@@ -115,7 +115,7 @@ private:
         void operator()(InPlace* p) const;
     };
     using InPlacePtr = std::unique_ptr<InPlace, DropInPlace>;
-    bool saveInPlace(std::vector<std::string>& notices);
+    bool saveInPlace();
     InPlacePtr prepareInPlace() const;
     void noteTouched(RecordId id);
     void setRow(RecordId id, Row&& row);

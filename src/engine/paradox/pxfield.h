@@ -9,6 +9,12 @@
 
 namespace tv::px {
 
+// Memo and blob fields: their values live in the .MB file, behind a pointer in the record.
+inline bool isBlobType(FieldType t)
+{
+    return t == FieldType::Memo || t == FieldType::FmtMemo || t == FieldType::Graphic || t == FieldType::Ole || t == FieldType::Binary;
+}
+
 // Alpha text as stored: up to the first NUL, trailing blanks removed.
 std::string_view alphaBytes(const uint8_t* p, int width);
 

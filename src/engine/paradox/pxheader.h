@@ -69,6 +69,14 @@ struct Header {
     std::string indexName;
 
     size_t blockSize() const { return size_t(blockKiB) * 1024; }
+    // Bytes of the primary key at the start of each record (0 without a key).
+    size_t keyBytes() const
+    {
+        size_t n = 0;
+        for (size_t i = 0; i < keyFields && i < fields.size(); ++i)
+            n += size_t(fields[i].width);
+        return n;
+    }
     bool isTable() const { return fileType == kKeyedTable || fileType == kUnkeyedTable; }
     bool hasFieldNames() const { return fileType != kPrimaryIndex && fileType != kSecondaryTree && fileType != kCompositeTree; }
     bool hasDataHeader() const { return version >= 5 && hasFieldNames(); }

@@ -5,9 +5,11 @@
 #include "paradoxtable.h"
 
 #include "engine/engineerror.h"
+#include "engine/fileio.h"
 #include "pxblob.h"
 #include "pxblockfile.h"
 #include "pxbytes.h"
+#include "pxfield.h"
 #include "pxlock.h"
 #include "pxsecondary.h"
 #include "pxwal.h"
@@ -31,28 +33,6 @@ namespace {
 constexpr uint64_t kCheckpointBytes = 8u << 20;
 // Unused memo bytes (and at least half of the memo file) that make the next save a whole one.
 constexpr uint64_t kCompactBytes = 16u << 20;
-
-bool isBlobField(FieldType t)
-{
-    return t == FieldType::Memo || t == FieldType::FmtMemo || t == FieldType::Graphic || t == FieldType::Ole || t == FieldType::Binary;
-}
-
-std::string nameOf(const std::string& path)
-{
-    const auto slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-bool readWhole(const std::string& path, std::string& out)
-{
-    try {
-        const MappedFile m(path);
-        out.assign(m.bytes());
-        return true;
-    } catch (const EngineError&) {
-        return false;
-    }
-}
 
 uint64_t sizeOf(const std::string& path)
 {
@@ -123,76 +103,53 @@ void ParadoxTable::DropInPlace::operator()(InPlace* p) const { delete p; }
 ParadoxTable::InPlacePtr ParadoxTable::prepareInPlace() const
 {
     if (!writable_ || !imageDb_.empty() || path_.empty() || header_.keyFields == 0 || !header_.hasDataHeader() ||
-        header_.headerSize < kLogHeadBytes || db_.size() < header_.headerSize)
+        header_.headerSize < kLogHeadBytes || db_.size() < header_.headerSize || (blobFields_ > 0 && !haveMb_))
         return nullptr;
-    InPlacePtr ip(new InPlace);
-    const Header disk = parseHeader(db_.data(), db_.size(), path_);
-    size_t keyBytes = 0;
-    for (int i = 0; i < header_.keyFields; ++i)
-        keyBytes += size_t(header_.fields[size_t(i)].width);
-    if (!ip->db.load(db_.data(), db_.size(), disk, keyBytes, false))
-        return nullptr;
-    bool havePx = false;
-    const std::string pxPath = companionPath(store_, "PX", &havePx);
-    std::string image;
-    if (!havePx || !readWhole(pxPath, image))
-        return nullptr;
-    ip->px.emplace(kPrimaryIndex, header_.blockKiB, std::vector<FieldDesc>(header_.fields.begin(), header_.fields.begin() + header_.keyFields),
-                   nameOf(pxPath));
-    ip->px->setFile(std::move(image));
-    ip->pxPath = pxPath;
-    const bool blobs = blobFields_ > 0;
-    if (blobs) {
-        if (!haveMb_)
-            return nullptr;
-        ip->mbEnd = (sizeOf(mbPath_) + kMbBlock - 1) / kMbBlock * kMbBlock;
-    }
-    // The secondary indexes must be the files a whole save would write, and no others.
-    std::vector<SecondaryLayout> layouts;
+    // Files that cannot be read or do not look as expected are left to a whole rewrite.
     try {
-        layouts = secondaryLayouts(indexes_, fields_, header_, codePage_, header_.blockKiB, changeCount_, path_);
-    } catch (const EngineError&) {
-        return nullptr;
-    }
-    auto isIndexFile = [](const std::string& ext) { return ext.size() == 3 && (ext[0] == 'X' || ext[0] == 'Y'); };
-    size_t onDisk = 0;
-    for (const auto& f : companionFiles(store_, isSavedCompanion)) {
-        const auto dot = f.find_last_of('.');
-        std::string ext = f.substr(dot + 1);
-        for (auto& c : ext)
-            c = char(std::toupper(static_cast<unsigned char>(c)));
-        onDisk += isIndexFile(ext) ? 1 : 0;
-    }
-    if (onDisk != 2 * layouts.size())
-        return nullptr;
-    for (auto& s : layouts) {
-        InPlace::Index ix;
-        bool haveX = false, haveY = false;
-        ix.xPath = companionPath(store_, s.xExt, &haveX);
-        ix.yPath = companionPath(store_, s.yExt, &haveY);
-        if (!haveX || !haveY || !readWhole(ix.yPath, image))
+        InPlacePtr ip(new InPlace);
+        const Header disk = parseHeader(db_.data(), db_.size(), path_);
+        bool havePx = false;
+        ip->pxPath = companionPath(store_, "PX", &havePx);
+        if (!havePx || !ip->db.load(db_.data(), db_.size(), disk, header_.keyBytes(), false))
             return nullptr;
-        try {
+        ip->px.emplace(kPrimaryIndex, header_.blockKiB, std::vector<FieldDesc>(header_.fields.begin(), header_.fields.begin() + header_.keyFields),
+                       fileNameOf(ip->pxPath));
+        ip->px->setFile(readWholeFile(ip->pxPath));
+        if (blobFields_ > 0)
+            ip->mbEnd = (sizeOf(mbPath_) + kMbBlock - 1) / kMbBlock * kMbBlock;
+
+        // The secondary indexes must be the files a whole save would write, and no others.
+        std::vector<SecondaryLayout> layouts = secondaryLayouts(indexes_, fields_, header_, codePage_, header_.blockKiB, changeCount_, path_);
+        const auto indexFile = [](const std::string& ext) { return isSavedCompanion(ext) && (ext[0] == 'X' || ext[0] == 'Y'); };
+        if (companionFiles(store_, indexFile).size() != 2 * layouts.size())
+            return nullptr;
+        for (auto& s : layouts) {
+            InPlace::Index ix;
+            bool haveX = false, haveY = false;
+            ix.xPath = companionPath(store_, s.xExt, &haveX);
+            ix.yPath = companionPath(store_, s.yExt, &haveY);
+            if (!haveX || !haveY)
+                return nullptr;
             const MappedFile x(ix.xPath);
             const Header xh = parseHeader(x.data(), x.size(), ix.xPath);
             if (xh.fileType != s.xl.fileType || xh.recordSize != s.entrySize || xh.numRecords != disk.numRecords ||
                 !ix.x.load(x.data(), x.size(), xh, s.treeBytes, s.descending))
                 return nullptr;
             s.xl.blockKiB = xh.blockKiB;
-        } catch (const EngineError&) {
-            return nullptr;
+            ix.y.emplace(s.treeType(), s.xl.blockKiB, s.treeKey(), fileNameOf(ix.yPath));
+            ix.y->setFile(readWholeFile(ix.yPath));
+            ix.layout = std::move(s);
+            ip->indexes.push_back(std::move(ix));
         }
-        ix.y.emplace(s.treeType(), s.xl.blockKiB, s.treeKey(), nameOf(ix.yPath));
-        ix.y->setFile(std::move(image));
-        ix.layout = std::move(s);
-        ip->indexes.push_back(std::move(ix));
+        return ip;
+    } catch (const EngineError&) {
+        return nullptr;
     }
-    return ip;
 }
 
-bool ParadoxTable::saveInPlace(std::vector<std::string>& notices)
+bool ParadoxTable::saveInPlace()
 {
-    (void)notices;
     if (blockKiBFor(ids_.size(), size_t(header_.recordSize), header_.blockKiB) != header_.blockKiB)
         return false;
     if (!inPlace_)
@@ -201,9 +158,7 @@ bool ParadoxTable::saveInPlace(std::vector<std::string>& notices)
         return false;
     InPlace& ip = *inPlace_;
     const size_t recordSize = header_.recordSize;
-    size_t keyBytes = 0;
-    for (int i = 0; i < header_.keyFields; ++i)
-        keyBytes += size_t(header_.fields[size_t(i)].width);
+    const size_t keyBytes = header_.keyBytes();
     auto keyOf = [&](const std::string& rec) { return rec.substr(0, keyBytes); };
 
     if (!touchedKnown_) {
@@ -238,14 +193,14 @@ bool ParadoxTable::saveInPlace(std::vector<std::string>& notices)
         if (row.pending == Pending::Removed) {
             dbOps.put(keyOf(row.original), {});
             for (const FieldDesc& d : header_.fields)
-                if (isBlobField(d.type))
+                if (isBlobType(d.type))
                     drop(row.original, d);
             continue;
         }
         std::string rec = row.raw;
         for (size_t f = 0; f < header_.fields.size(); ++f) {
             const FieldDesc& d = header_.fields[f];
-            if (!isBlobField(d.type))
+            if (!isBlobType(d.type))
                 continue;
             uint8_t* p = reinterpret_cast<uint8_t*>(rec.data()) + d.offset;
             const std::string& blob = row.blobs[size_t(blobSlot_[f])];

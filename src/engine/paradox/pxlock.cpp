@@ -464,6 +464,12 @@ bool saveNeedsRecovery(const std::string& tablePath)
     return false;
 }
 
+std::string fileNameOf(const std::string& path)
+{
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 std::string companionPath(const std::string& tablePath, const std::string& ext, bool* exists)
 {
     std::string dir, name;

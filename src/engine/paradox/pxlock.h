@@ -98,6 +98,9 @@ std::string journalText(const std::vector<JournalEntry>& entries);
 // .PX, .Xnn/.Ynn, .XGn/.YGn).
 bool isSavedCompanion(const std::string& upperExt);
 
+// The last part of a path.
+std::string fileNameOf(const std::string& path);
+
 // Case-insensitive lookup of a companion file ("X.DB" -> "X.MB"/"x.mb"); returns the
 // existing path, or the path with the extension in the same case as the table's when there is
 // none.

@@ -29,16 +29,6 @@ using namespace px;
 
 namespace {
 
-bool isBlob(FieldType t)
-{
-    return t == FieldType::Memo || t == FieldType::FmtMemo || t == FieldType::Graphic || t == FieldType::Ole || t == FieldType::Binary;
-}
-
-std::string fileNameOf(const std::string& path)
-{
-    const auto slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 } // namespace
 
@@ -198,7 +188,7 @@ ParadoxTable::Row ParadoxTable::encodeRecord(const Record& values, const uint8_t
         uint8_t* p = reinterpret_cast<uint8_t*>(row.raw.data()) + d.offset;
         const Value& v = values[i];
         const std::string what = path_ + ": field \"" + fields_[i].name + "\"";
-        if (isBlob(d.type)) {
+        if (isBlobType(d.type)) {
             if (isNull(v))
                 continue;
             std::string bytes;
@@ -232,10 +222,7 @@ ParadoxTable::Row ParadoxTable::encodeRecord(const Record& values, const uint8_t
 
 int ParadoxTable::compareKeys(const uint8_t* a, const uint8_t* b) const
 {
-    size_t keyBytes = 0;
-    for (int i = 0; i < header_.keyFields; ++i)
-        keyBytes += size_t(header_.fields[size_t(i)].width);
-    return std::memcmp(a, b, keyBytes);
+    return std::memcmp(a, b, header_.keyBytes());
 }
 
 size_t ParadoxTable::findKeySlot(const Row& row, bool& duplicate, RecordId ignore) const
@@ -432,7 +419,7 @@ void ParadoxTable::writeSecondary(TempFileSet& files, const SecondaryLayout& s, 
 std::vector<FileChange> ParadoxTable::buildFiles(std::vector<std::string>& notices) const
 {
     TempFileSet files(path_);
-    const bool hasBlobs = std::any_of(header_.fields.begin(), header_.fields.end(), [](const FieldDesc& d) { return isBlob(d.type); });
+    const bool hasBlobs = std::any_of(header_.fields.begin(), header_.fields.end(), [](const FieldDesc& d) { return isBlobType(d.type); });
 
     // A table that has grown past what its block size can count is written with larger blocks.
     const uint8_t blockKiB = blockKiBFor(ids_.size(), size_t(header_.recordSize), header_.blockKiB);
@@ -445,9 +432,7 @@ std::vector<FileChange> ParadoxTable::buildFiles(std::vector<std::string>& notic
     layout.codePage = uint16_t(codePage_ == kCodePageRoman8 ? 0 : codePage_);
     layout.tableName = fileNameOf(store_);
     layout.changeCount = changeCount_;
-    size_t keyBytes = 0;
-    for (int i = 0; i < header_.keyFields; ++i)
-        keyBytes += size_t(header_.fields[size_t(i)].width);
+    const size_t keyBytes = header_.keyBytes();
 
     FileSink& db = files.open(store_);
     StringSink noMemos;
@@ -461,7 +446,7 @@ std::vector<FileChange> ParadoxTable::buildFiles(std::vector<std::string>& notic
         rec.assign(reinterpret_cast<const char*>(recordBytes(id)), header_.recordSize);
         for (size_t f = 0; f < header_.fields.size(); ++f) {
             const FieldDesc& d = header_.fields[f];
-            if (!isBlob(d.type))
+            if (!isBlobType(d.type))
                 continue;
             uint8_t* p = reinterpret_cast<uint8_t*>(rec.data()) + d.offset;
             std::string_view blob;
@@ -523,7 +508,7 @@ void ParadoxTable::flush()
         std::vector<std::string> notices;
         bool saved = false;
         try {
-            saved = saveInPlace(notices);
+            saved = saveInPlace();
         } catch (...) {
             --changeCount_;
             throw;
@@ -539,7 +524,7 @@ void ParadoxTable::flush()
             dirty_ = false;
             touched_.clear();
             touchedKnown_ = true;
-            adoptSavedFiles(fds, std::any_of(header_.fields.begin(), header_.fields.end(), [](const FieldDesc& d) { return isBlob(d.type); }));
+            adoptSavedFiles(fds, std::any_of(header_.fields.begin(), header_.fields.end(), [](const FieldDesc& d) { return isBlobType(d.type); }));
             for (int fd : fds)
                 ::close(fd);
         }
@@ -666,12 +651,7 @@ void ParadoxTable::reload()
 
     // Records are matched by their key (the whole record in a table without one).
     const bool keyed = header_.keyFields > 0;
-    size_t keyBytes = header_.recordSize;
-    if (keyed) {
-        keyBytes = 0;
-        for (int i = 0; i < header_.keyFields; ++i)
-            keyBytes += size_t(header_.fields[size_t(i)].width);
-    }
+    const size_t keyBytes = keyed ? header_.keyBytes() : header_.recordSize;
     auto keyOf = [&](const void* rec) { return std::string_view(static_cast<const char*>(rec), keyBytes); };
     std::unordered_multimap<std::string_view, RecordId> unchanged, pendingByOriginal;
     for (RecordId id : ids_)

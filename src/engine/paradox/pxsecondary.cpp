@@ -21,12 +21,6 @@ std::string hexDigits(unsigned v, int width)
     return buf;
 }
 
-std::string fileNameOf(const std::string& path)
-{
-    const auto slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 } // namespace
 
 void SecondaryLayout::entry(const uint8_t* rec, const std::vector<FieldDesc>& tableFields, uint16_t block, uint32_t tupNo, uint16_t slot,
@@ -68,9 +62,7 @@ std::vector<SecondaryLayout> secondaryLayouts(const std::vector<IndexDef>& index
     std::vector<SecondaryLayout> out;
     std::vector<std::string> taken;
     int composite = 0;
-    size_t keyBytes = 0;
-    for (int i = 0; i < h.keyFields; ++i)
-        keyBytes += size_t(h.fields[size_t(i)].width);
+    const size_t keyBytes = h.keyBytes();
     for (const auto& def : indexes) {
         if (def.primary)
             continue;

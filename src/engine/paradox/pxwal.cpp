@@ -1,6 +1,7 @@
 #include "pxwal.h"
 
 #include "engine/engineerror.h"
+#include "engine/fileio.h"
 #include "pxlock.h"
 
 #include <array>
@@ -148,54 +149,6 @@ int openFile(const std::string& path, const std::string& tablePath)
     return fd;
 }
 
-void writeAll(int fd, const void* data, size_t n, uint64_t offset, const std::string& path)
-{
-    const char* p = static_cast<const char*>(data);
-    while (n > 0) {
-        const ssize_t w = ::pwrite(fd, p, n, off_t(offset));
-        if (w < 0 && errno == EINTR)
-            continue;
-        if (w <= 0)
-            throw EngineError(sysText(path + ": writing failed", w < 0 ? errno : ENOSPC));
-        p += w;
-        n -= size_t(w);
-        offset += uint64_t(w);
-    }
-}
-
-bool readAll(const std::string& path, std::string& out)
-{
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    struct stat st {};
-    ::fstat(fd, &st);
-    out.assign(size_t(st.st_size), '\0');
-    size_t got = 0;
-    while (got < out.size()) {
-        const ssize_t n = ::pread(fd, out.data() + got, out.size() - got, off_t(got));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        got += size_t(n);
-    }
-    out.resize(got);
-    ::close(fd);
-    return true;
-}
-
-void syncFolderOf(const std::string& path)
-{
-    const auto slash = path.find_last_of('/');
-    const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-    const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-}
-
 // Open descriptors of a transaction's files, closed at the end.
 struct FileSet {
     std::vector<int> fds;
@@ -331,8 +284,10 @@ void logCommit(const std::string& tablePath, const LogTransaction& t)
     ::fstat(fd, &st);
     const off_t before = st.st_size;
     try {
+        if (created)
+            syncFolderOf(path);   // the log's name is on disk before anything relies on it
         const std::string bytes = encode(t);
-        writeAll(fd, bytes.data(), bytes.size(), uint64_t(before), path);
+        writeAllAt(fd, path, uint64_t(before), bytes);
         if (::fdatasync(fd) != 0)
             throw EngineError(sysText(path + ": syncing failed", errno));
     } catch (const EngineError& e) {
@@ -343,8 +298,6 @@ void logCommit(const std::string& tablePath, const LogTransaction& t)
         throw EngineError(tablePath + ": cannot save (" + e.what() + ")");
     }
     ::close(fd);
-    if (created)
-        syncFolderOf(path);
 }
 
 void logReserve(const std::string& tablePath, const LogTransaction& t)
@@ -384,7 +337,7 @@ void logApply(const std::string& tablePath, const LogTransaction& t, bool onlyCh
             if (::pread(files.fds[w.file], held.data(), held.size(), off_t(w.offset)) == ssize_t(held.size()) && held == w.bytes)
                 continue;
         }
-        writeAll(files.fds[w.file], w.bytes.data(), w.bytes.size(), w.offset, files.paths[w.file]);
+        writeAllAt(files.fds[w.file], files.paths[w.file], w.offset, w.bytes);
     }
     for (size_t i = 0; i < t.files.size(); ++i) {
         struct stat st {};
@@ -435,8 +388,10 @@ uint64_t logSize(const std::string& tablePath)
 void logRecover(const std::string& tablePath)
 {
     const std::string path = logPathFor(tablePath);
-    std::string log;
-    if (!readAll(path, log) || log.empty())
+    if (!fileExists(path))
+        return;
+    const std::string log = readWholeFile(path);
+    if (log.empty())
         return;
     const std::vector<LogTransaction> ts = decode(log);
     if (!ts.empty()) {

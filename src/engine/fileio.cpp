@@ -17,20 +17,6 @@ namespace {
 
 std::string systemError() { return std::strerror(errno); }
 
-void writeAllAt(int fd, const std::string& path, uint64_t offset, std::string_view bytes)
-{
-    while (!bytes.empty()) {
-        const ssize_t n = ::pwrite(fd, bytes.data(), bytes.size(), off_t(offset));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            throw EngineError(path + ": cannot write: " + systemError());
-        }
-        bytes.remove_prefix(size_t(n));
-        offset += uint64_t(n);
-    }
-}
-
 void syncFd(int fd, const std::string& path)
 {
     if (::fsync(fd) != 0)
@@ -48,6 +34,20 @@ std::string folderOf(const std::string& path)
 }
 
 } // namespace
+
+void writeAllAt(int fd, const std::string& path, uint64_t offset, std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        const ssize_t n = ::pwrite(fd, bytes.data(), bytes.size(), off_t(offset));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            throw EngineError(path + ": cannot write: " + systemError());
+        }
+        bytes.remove_prefix(size_t(n));
+        offset += uint64_t(n);
+    }
+}
 
 bool fileExists(const std::string& path)
 {

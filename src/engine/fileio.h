@@ -1,5 +1,5 @@
 #pragma once
-// File access of the dBASE tables: whole-file reads and durable writes (and the shared
+// File access shared by the table formats: whole-file reads and durable writes (and the shared
 // read-only memory maps).
 #include "engine/mappedfile.h"
 
@@ -12,6 +12,8 @@ namespace tv {
 
 bool fileExists(const std::string& path);
 std::string readWholeFile(const std::string& path);
+// Writes all of `bytes` at `offset` of the open file `fd` (`path` names it in errors).
+void writeAllAt(int fd, const std::string& path, uint64_t offset, std::string_view bytes);
 // Replaces `path` by `bytes` so that a crash leaves either the old or the new file: writes a
 // temporary next to it, syncs it and renames it over the old one.
 void replaceFileDurably(const std::string& path, std::string_view bytes);
