@@ -168,4 +168,12 @@ void TableFile::rawTexts(const RecordId* ids, size_t n, int field, std::string_v
         out[i] = rawText(ids[i], field);
 }
 
+void TableFile::placeTexts(const RecordId* ids, size_t n, int field, size_t limit, TextPlace* out) const
+{
+    (void)ids;
+    (void)field;
+    (void)limit;
+    std::fill(out, out + n, TextPlace{});
+}
+
 } // namespace tv

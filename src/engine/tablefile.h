@@ -124,6 +124,25 @@ public:
     // the bytes between two texts a little apart can be read too.
     virtual bool textsMapped() const { return false; }
 
+    // Where the texts of a memo field lie in the mapped memo file, told from the records alone
+    // (the memo file itself is not read): the first `limit` bytes of the text of ids[i] lie
+    // within memoFileBytes()[out[i].from, out[i].to). Used to scan the memo file straight
+    // through and then look only at the texts around what the scan found. A text that lies
+    // elsewhere (in the record itself, or changed since opening) or whose pointer does not look
+    // sound is marked kLookUp: the caller reads it with rawText, which names any damage. A
+    // text kept in the record itself may be given as it is (kHere).
+    struct TextPlace {
+        static constexpr uint64_t kNone = ~uint64_t(0);       // `from`: the record has no text
+        static constexpr uint64_t kLookUp = ~uint64_t(0) - 1; // `from`: read the text itself
+        static constexpr uint64_t kHere = ~uint64_t(0) - 2;   // `from`: the whole text is `here`
+        uint64_t from = kLookUp;
+        uint64_t to = 0;
+        std::string_view here;
+    };
+    // The mapped memo file the places refer to; empty when the table cannot tell places.
+    virtual std::string_view memoFileBytes() const { return {}; }
+    virtual void placeTexts(const RecordId* ids, size_t n, int field, size_t limit, TextPlace* out) const;
+
     // Writing. Read-only tables throw EngineError.
     virtual bool writable() const { return false; }
     virtual RecordId insert(const Record& values);

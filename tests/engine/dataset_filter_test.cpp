@@ -387,10 +387,11 @@ TEST(DatasetFilter, DamageMetByAnyPartOfALargeFilterIsReported)
     EXPECT_EQ(t.recordCount(), int(n));   // the table is still there to browse
 }
 
-// Memo filters on real files scan the texts where the files keep them, stretches of
-// neighbouring texts at a time: the answer must be that of testing record by record, with
-// texts in the record itself, in shared memo blocks and in blocks of their own, occurrences
-// at the edges of texts, split over two neighbouring texts and over the 32767-character limit.
+// Memo filters on real files scan the memo file straight through, a piece at a time, and
+// then look at the texts around what they found: the answer must be that of testing record by
+// record, with texts in the record itself, in shared memo blocks and in blocks of their own,
+// occurrences at the edges of texts, split over two neighbouring texts, over the 32767-character
+// limit and over the edge between two pieces of the scan (at 2 MiB into the memo file).
 TEST(DatasetFilter, MemoScanInTheFilesAgreesWithRecordByRecord)
 {
     ScratchDir dir;
@@ -399,7 +400,7 @@ TEST(DatasetFilter, MemoScanInTheFilesAgreesWithRecordByRecord)
     std::vector<std::string> bodies;
     for (size_t i = 0; i < 2500; ++i) {   // more than two runs of records (1024 each)
         const size_t kind = rng() % 10;
-        const size_t length = kind < 3 ? rng() % 12 : kind < 8 ? rng() % 300 : kind < 9 ? 2000 + rng() % 3000 : 100 + rng() % 40;
+        const size_t length = kind < 3 ? rng() % 12 : kind < 7 ? rng() % 300 : kind < 9 ? 2000 + rng() % 4000 : 100 + rng() % 40;
         std::string body(length, ' ');
         for (char& c : body)
             c = alphabet[rng() % alphabet.size()];
@@ -413,6 +414,8 @@ TEST(DatasetFilter, MemoScanInTheFilesAgreesWithRecordByRecord)
             body = "dle xxxxxxxxxxxx";
         bodies.push_back(body);
     }
+    for (size_t i = 800; i < 1200; ++i)   // blobs of several blocks, over the first edges
+        bodies[i] = std::string(20000 + i, 'l');
     bodies[300] = std::string(32767 - 3, 'x') + "needle";   // over the limit
     bodies[301] = std::string(32767 - 6, 'x') + "needle";   // ends at it
     TableSpec spec;
@@ -420,16 +423,38 @@ TEST(DatasetFilter, MemoScanInTheFilesAgreesWithRecordByRecord)
     spec.primaryKeyFields = 1;
     TableSpec dbaseSpec;
     dbaseSpec.fields = {fld("ID", FieldType::DbNumeric, 8), fld("Body", FieldType::DbMemo, 10)};
-    for (const std::string& name : {std::string("m.db"), std::string("m.dbf")}) {
-        const bool paradox = name == "m.db";
-        {
-            const auto w = paradox ? createParadoxTable(dir.file(name), spec) : createDbaseTable(dir.file(name), dbaseSpec);
-            for (size_t i = 0; i < bodies.size(); ++i)
-                w->insert({Value(paradox ? Value(int64_t(i)) : Value(double(i))), bodies[i].empty() ? Value() : Value(bodies[i])});
+    constexpr size_t kEdge = size_t(2) << 20;
+    for (const std::string ext : {".db", ".dbf"}) {
+        const bool paradox = ext == ".db";
+        auto write = [&](const std::string& name, const std::vector<std::string>& texts) {
+            const auto w = paradox ? createParadoxTable(dir.file(name + ext), spec) : createDbaseTable(dir.file(name + ext), dbaseSpec);
+            for (size_t i = 0; i < texts.size(); ++i)
+                w->insert({Value(paradox ? Value(int64_t(i)) : Value(double(i))), texts[i].empty() ? Value() : Value(texts[i])});
             w->flush();
+        };
+        // The text that lies over the edge gets the word there, and nowhere else; the texts
+        // keep their lengths, so the second file is laid out as the first.
+        write("first", bodies);
+        std::vector<std::string> texts = bodies;
+        std::vector<size_t> edges;
+        {
+            const auto first = openTableFile(dir.file("first" + ext));
+            const char* base = first->memoFileBytes().data();
+            for (size_t i = 0; i < texts.size(); ++i) {
+                const std::string_view t = first->rawText(first->recordIds()[i], 1);
+                const size_t at = size_t(t.data() - base), edge = (at + 3 + kEdge - 1) / kEdge * kEdge;
+                if (!t.empty() && edge + 3 <= at + t.size()) {
+                    texts[i] = std::string(t.size(), 'x').replace(edge - 3 - at, 6, "needle");
+                    edges.push_back(edge);
+                }
+            }
+            ASSERT_FALSE(edges.empty());
         }
-        const auto file = openTableFile(dir.file(name));
+        write("m", texts);
+        const auto file = openTableFile(dir.file("m" + ext));
         ASSERT_TRUE(file->textsMapped());
+        for (size_t edge : edges)
+            ASSERT_EQ(std::string_view(file->memoFileBytes().data() + edge - 3, 6), "needle");
         const std::vector<RecordId> all = file->recordIds();
         const TextFormat fmt;
         for (const char* word : {"needle", "NEEDLE", "e", "dle", "N nee", "needlex"}) {
@@ -439,7 +464,7 @@ TEST(DatasetFilter, MemoScanInTheFilesAgreesWithRecordByRecord)
                 pass[5] = 0;   // records already out stay out
                 test.narrow(all, pass);
                 for (size_t i = 0; i < all.size(); ++i)
-                    ASSERT_EQ(bool(pass[i]), i != 5 && test.test(all[i])) << name << " '" << word << "' " << cs << " record " << i;
+                    ASSERT_EQ(bool(pass[i]), i != 5 && test.test(all[i])) << ext << " '" << word << "' " << cs << " record " << i;
             }
         }
         EXPECT_FALSE(ConditionTest(*file, cond("Body", fdMatchAny, "needle"), fmt).test(all[300]));

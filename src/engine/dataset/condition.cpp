@@ -6,6 +6,8 @@
 #include <atomic>
 #include <cstring>
 #include <exception>
+#include <memory>
+#include <mutex>
 #include <system_error>
 #include <thread>
 #include <type_traits>
@@ -151,44 +153,61 @@ void inParts(size_t n, size_t minPart, Fn&& fn)
 
 TextColumn TextColumn::build(const TableFile& file, const std::vector<RecordId>& all, int field)
 {
-    // The texts are found on all cores, then copied into place on all cores.
+    // Two passes over fixed parts of the records, each on all cores: the first finds the texts
+    // and adds up each part's bytes; the second, with every part knowing where its bytes go,
+    // copies the texts into place and fills in the starts, the heads and the block records.
     const size_t n = all.size();
-    std::vector<std::string_view> texts(n);
-    inParts(n, kRecordsPerPart, [&](size_t begin, size_t end) { file.rawTexts(all.data() + begin, end - begin, field, texts.data() + begin); });
-    TextColumn c;
-    c.start.resize(n + 1);
-    uint64_t total = 0;
-    for (size_t i = 0; i < n; ++i) {
-        c.start[i] = uint32_t(total);
-        total += texts[i].size() + 1;
-        if (total > UINT32_MAX)
-            throw EngineError(file.path() + ": too much text in one field to filter it in memory");
-    }
-    c.start[n] = uint32_t(total);
-    c.bytes.resize(size_t(total));
-    c.head.resize(n);
-    inParts(n, kRecordsPerPart, [&](size_t begin, size_t end) {
-        for (size_t i = begin; i < end; ++i) {
-            const std::string_view t = texts[i];
-            char* to = c.bytes.data() + c.start[i];
-            uint64_t h = 0;
-            if (!t.empty()) {   // an empty text may have no storage at all
-                std::memcpy(to, t.data(), t.size());
-                std::memcpy(&h, t.data(), std::min<size_t>(t.size(), 8));
-            }
-            to[t.size()] = '\0';
-            c.head[i] = h;
+    const size_t parts = (n + kRecordsPerPart - 1) / kRecordsPerPart;
+    auto partOf = [&](size_t p) { return std::pair(p * kRecordsPerPart, std::min(n, (p + 1) * kRecordsPerPart)); };
+    std::vector<std::string_view, BigAllocator<std::string_view>> texts(n);
+    std::vector<uint64_t> partStart(parts + 1, 0);
+    inParts(parts, 1, [&](size_t begin, size_t end) {
+        for (size_t p = begin; p < end; ++p) {
+            const auto [from, to] = partOf(p);
+            file.rawTexts(all.data() + from, to - from, field, texts.data() + from);
+            uint64_t bytes = 0;
+            for (size_t i = from; i < to; ++i)
+                bytes += texts[i].size() + 1;
+            partStart[p + 1] = bytes;
         }
     });
-    c.blockRecord.reserve((c.bytes.size() >> TextColumn::kBlockShift) + 2);
-    uint32_t r = 0;
-    for (size_t pos = 0; pos < c.bytes.size(); pos += size_t(1) << TextColumn::kBlockShift) {
-        while (c.start[r + 1] <= pos)
-            ++r;
-        c.blockRecord.push_back(r);
-    }
+    for (size_t p = 0; p < parts; ++p)
+        partStart[p + 1] += partStart[p];
+    const uint64_t total = partStart[parts];
+    if (total > UINT32_MAX)
+        throw EngineError(file.path() + ": too much text in one field to filter it in memory");
+    const size_t blocks = size_t((total + 63) >> TextColumn::kBlockShift);
+    TextColumn c;
+    c.start.resize(n + 1);
+    c.bytes.resize(size_t(total));
+    c.head.resize(n);
+    c.blockRecord.resize(blocks + (n != 0 ? 1 : 0));
+    inParts(parts, 1, [&](size_t begin, size_t end) {
+        for (size_t p = begin; p < end; ++p) {
+            const auto [from, to] = partOf(p);
+            uint64_t at = partStart[p];
+            for (size_t i = from; i < to; ++i) {
+                const std::string_view t = texts[i];
+                char* out = c.bytes.data() + at;
+                uint64_t h = 0;
+                if (!t.empty()) {   // an empty text may have no storage at all
+                    std::memcpy(out, t.data(), t.size());
+                    std::memcpy(&h, t.data(), std::min<size_t>(t.size(), 8));
+                }
+                out[t.size()] = '\0';
+                c.head[i] = h;
+                c.start[i] = uint32_t(at);
+                // The blocks of 64 bytes that begin within this text (or its NUL).
+                const uint64_t next = at + t.size() + 1;
+                for (uint64_t b = (at + 63) >> TextColumn::kBlockShift; b << TextColumn::kBlockShift < next; ++b)
+                    c.blockRecord[size_t(b)] = uint32_t(i);
+                at = next;
+            }
+        }
+    });
+    c.start[n] = uint32_t(total);
     if (n != 0)
-        c.blockRecord.push_back(uint32_t(n - 1));
+        c.blockRecord[blocks] = uint32_t(n - 1);
     return c;
 }
 
@@ -330,6 +349,19 @@ namespace {
 // caches.
 constexpr size_t kRun = 1024;
 
+// The next run of up to kRun records all[i] with pass[i] set, from i on (before `end`): their
+// ids and positions. Leaves i after the last one looked at.
+size_t gatherRun(const std::vector<RecordId>& all, const uint8_t* pass, size_t& i, size_t end, RecordId* ids, uint32_t* at)
+{
+    size_t k = 0;
+    for (; i < end && k < kRun; ++i)
+        if (pass[i]) {
+            ids[k] = all[i];
+            at[k++] = uint32_t(i);
+        }
+    return k;
+}
+
 template <class Fn>
 void forPassingRuns(const TableFile& file, const std::vector<RecordId>& all, const std::vector<uint8_t>& pass, int field, Fn&& fn)
 {
@@ -338,12 +370,7 @@ void forPassingRuns(const TableFile& file, const std::vector<RecordId>& all, con
         uint32_t at[kRun];
         std::string_view texts[kRun];
         for (size_t i = begin; i < end;) {
-            size_t k = 0;
-            for (; i < end && k < kRun; ++i)
-                if (pass[i]) {
-                    ids[k] = all[i];
-                    at[k++] = uint32_t(i);
-                }
+            const size_t k = gatherRun(all, pass.data(), i, end, ids, at);
             file.rawTexts(ids, k, field, texts);
             fn(at, texts, k);
         }
@@ -431,6 +458,131 @@ void ConditionTest::narrowInPlace(const std::vector<RecordId>& all, std::vector<
     });
 }
 
+// "Anywhere" in a memo field, the memo file scanned straight through first: each record's
+// text is placed in the file from its record alone, the parts of the file that hold the texts
+// are scanned on all cores, marking every granule of the file where the word starts, and only
+// records whose place holds a marked granule have their texts looked at (by narrowInPlace,
+// which gives the exact answer and names any damage). Records whose text could not be placed
+// are looked at too. A word found almost everywhere makes the scan give up early: then every
+// record is looked at anyway.
+void ConditionTest::narrowFromMemoFile(const std::vector<RecordId>& all, std::vector<uint8_t>& pass) const
+{
+    using Place = TableFile::TextPlace;
+    constexpr unsigned kGranuleShift = 8;
+    constexpr uint64_t kKeep = ~uint64_t(0);   // look at the text whatever the scan finds
+    constexpr size_t kGap = 4096;              // places this close are scanned as one stretch
+    constexpr size_t kPiece = size_t(1) << 21; // the scan's share of work
+    const std::string_view bytes = file_.memoFileBytes();
+    const TextScanner& s = *scanner_;
+    const size_t wordLen = s.word().size();
+    const size_t n = all.size();
+    uint8_t* out = pass.data();
+
+    // Each record's granules [first, last] where the word can start in its text, packed in one
+    // value; and the stretches of the file those places make up.
+    std::vector<uint64_t, BigAllocator<uint64_t>> granules(n);
+    std::vector<std::pair<uint64_t, uint64_t>> stretches;
+    std::mutex lock;
+    inParts(n, kRecordsPerPart, [&](size_t begin, size_t end) {
+        RecordId ids[kRun];
+        uint32_t at[kRun];
+        Place places[kRun];
+        std::vector<std::pair<uint64_t, uint64_t>> mine;
+        for (size_t i = begin; i < end;) {
+            const size_t k = gatherRun(all, out, i, end, ids, at);
+            file_.placeTexts(ids, k, field_, kMemoMatchLimit, places);
+            for (size_t j = 0; j < k; ++j) {
+                const Place& p = places[j];
+                if (p.from == Place::kHere) {
+                    out[at[j]] = s.contains(p.here.substr(0, kMemoMatchLimit));
+                    granules[at[j]] = kKeep;   // the few that pass are read once more below
+                    continue;
+                }
+                if (p.from == Place::kLookUp) {
+                    granules[at[j]] = kKeep;
+                    continue;
+                }
+                if (p.from == Place::kNone || p.to - p.from < wordLen) {
+                    out[at[j]] = 0;
+                    continue;
+                }
+                granules[at[j]] = (p.from >> kGranuleShift) << 32 | ((p.to - wordLen) >> kGranuleShift);
+                if (!mine.empty() && p.from >= mine.back().first && p.from <= mine.back().second + kGap)
+                    mine.back().second = std::max(mine.back().second, p.to);
+                else
+                    mine.emplace_back(p.from, p.to);
+            }
+        }
+        const std::lock_guard<std::mutex> hold(lock);
+        stretches.insert(stretches.end(), mine.begin(), mine.end());
+    });
+    if (bytes.size() >> kGranuleShift >= (uint64_t(1) << 32)) {
+        narrowInPlace(all, pass);   // a memo file too large for the packed granule numbers
+        return;
+    }
+    std::sort(stretches.begin(), stretches.end());
+    std::vector<std::pair<uint64_t, uint64_t>> pieces;   // the stretches cut into pieces
+    for (size_t i = 0; i < stretches.size();) {
+        uint64_t from = stretches[i].first, to = stretches[i].second;
+        for (++i; i < stretches.size() && stretches[i].first <= to + kGap; ++i)
+            to = std::max(to, stretches[i].second);
+        for (uint64_t a = from; a < to;) {
+            const uint64_t b = std::min(to, (a / kPiece + 1) * kPiece);
+            pieces.emplace_back(a, b);
+            a = b;
+        }
+    }
+
+    // The scan. A piece's occurrences are those that start in it (they may end in the next).
+    const size_t words = (bytes.size() >> kGranuleShift) / 64 + 1;
+    std::unique_ptr<std::atomic<uint64_t>[]> marked(new std::atomic<uint64_t>[words]());
+    std::atomic<size_t> marks{0};
+    std::atomic<bool> dense{false};
+    const size_t tooMany = std::max<size_t>(1024, n / 8);
+    std::vector<uint64_t> pieceEnds;
+    for (size_t i = 0; i < pieces.size(); ++i)
+        pieceEnds.push_back(i + 1 < pieces.size() && pieces[i + 1].first == pieces[i].second ? pieces[i + 1].second : pieces[i].second);
+    inParts(pieces.size(), 1, [&](size_t begin, size_t end) {
+        for (size_t i = begin; i < end && !dense.load(std::memory_order_relaxed); ++i) {
+            const uint64_t from = pieces[i].first, to = pieces[i].second;
+            const uint64_t stop = std::min<uint64_t>(pieceEnds[i], to + wordLen - 1);
+            size_t found = 0;
+            for (uint64_t pos = from; pos < to;) {
+                const size_t x = s.find(bytes.substr(pos, stop - pos));
+                if (x == std::string_view::npos || pos + x >= to)
+                    break;
+                const uint64_t g = (pos + x) >> kGranuleShift;
+                marked[g / 64].fetch_or(uint64_t(1) << (g % 64), std::memory_order_relaxed);
+                ++found;
+                pos = (g + 1) << kGranuleShift;   // the rest of this granule is marked already
+            }
+            if (found && marks.fetch_add(found, std::memory_order_relaxed) + found > tooMany)
+                dense.store(true, std::memory_order_relaxed);
+        }
+    });
+    if (!dense.load()) {
+        // Records whose place holds no marked granule fail.
+        inParts(n, kRecordsPerPart, [&](size_t begin, size_t end) {
+            for (size_t i = begin; i < end; ++i) {
+                if (!out[i] || granules[i] == kKeep)
+                    continue;
+                const uint64_t first = granules[i] >> 32, last = granules[i] & 0xFFFFFFFFu;
+                bool any = false;
+                for (uint64_t w = first / 64; w <= last / 64 && !any; ++w) {
+                    uint64_t bits = marked[w].load(std::memory_order_relaxed);
+                    if (w == first / 64)
+                        bits &= ~uint64_t(0) << (first % 64);
+                    if (w == last / 64 && last % 64 != 63)
+                        bits &= (uint64_t(1) << (last % 64 + 1)) - 1;
+                    any = bits != 0;
+                }
+                out[i] = any;
+            }
+        });
+    }
+    narrowInPlace(all, pass);
+}
+
 void ConditionTest::narrow(const std::vector<RecordId>& all, std::vector<uint8_t>& pass, const TextColumn* column) const
 {
     const size_t n = all.size();
@@ -443,7 +595,10 @@ void ConditionTest::narrow(const std::vector<RecordId>& all, std::vector<uint8_t
         return;
     }
     if (mode_ == Mode::Raw && type_ == fdMatchAny && limit_ && file_.textsMapped()) {
-        narrowInPlace(all, pass);
+        if (!file_.memoFileBytes().empty())
+            narrowFromMemoFile(all, pass);
+        else
+            narrowInPlace(all, pass);
         return;
     }
     if (mode_ == Mode::Raw) {

@@ -80,6 +80,7 @@ private:
     bool testText(std::string_view text) const;
     void narrowColumn(const TextColumn& column, std::vector<uint8_t>& pass) const;
     void narrowInPlace(const std::vector<RecordId>& all, std::vector<uint8_t>& pass) const;
+    void narrowFromMemoFile(const std::vector<RecordId>& all, std::vector<uint8_t>& pass) const;
 
     const TableFile& file_;
     const TextFormat& fmt_;

@@ -232,6 +232,31 @@ void DbaseTable::rawTexts(const RecordId* ids, size_t n, int field, std::string_
     }
 }
 
+// A memo's length is in the memo file (or where its end mark is), so the place given is the
+// most its first `limit` bytes can take.
+void DbaseTable::placeTexts(const RecordId* ids, size_t n, int field, size_t limit, TextPlace* out) const
+{
+    if (writable_ || field < 0 || size_t(field) >= layout_.fields.size() || layout_.fields[size_t(field)].type != FieldType::DbMemo) {
+        TableFile::placeTexts(ids, n, field, limit, out);
+        return;
+    }
+    constexpr size_t kAhead = 16;
+    const size_t at = layout_.headerLength + layout_.offsets[size_t(field)];
+    for (size_t i = 0; i < n; ++i) {
+        if (i + kAhead < n && ids[i + kAhead] < layout_.recordCount)
+            __builtin_prefetch(dbf_.data() + at + size_t(ids[i + kAhead]) * layout_.recordLength);
+        TextPlace& p = out[i];
+        p = TextPlace{};
+        uint64_t block = 0;
+        if (!memoBlockOfCell(cell(ids[i], field), block))
+            continue;   // rawText names the damage
+        if (block == 0)
+            p.from = TextPlace::kNone;
+        else
+            memo_.span(block, limit, p.from, p.to);
+    }
+}
+
 void DbaseTable::refreshViews()
 {
     dbf_ = dbfImage_;

@@ -29,6 +29,8 @@ public:
     std::string_view rawText(RecordId id, int field) const override;
     void rawTexts(const RecordId* ids, size_t n, int field, std::string_view* out) const override;
     bool textsMapped() const override { return !writable_; }
+    std::string_view memoFileBytes() const override { return writable_ ? std::string_view() : memo_.bytes(); }
+    void placeTexts(const RecordId* ids, size_t n, int field, size_t limit, TextPlace* out) const override;
 
     bool writable() const override { return writable_; }
     RecordId insert(const Record& values) override;

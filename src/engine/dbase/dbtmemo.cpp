@@ -57,6 +57,17 @@ bool MemoFile::tryText(uint64_t block, std::string_view& out) const
     return true;
 }
 
+bool MemoFile::span(uint64_t block, size_t limit, uint64_t& from, uint64_t& to) const
+{
+    const uint64_t offset = block * blockSize_;
+    const uint64_t lead = layout_ == MemoLayout::Dbase4 ? kMemo4LeadSize : 0;
+    if (block == 0 || offset + lead >= bytes_.size())
+        return false;
+    from = offset + lead;
+    to = std::min<uint64_t>(bytes_.size(), from + limit);
+    return true;
+}
+
 std::string_view MemoFile::text(uint64_t block, const std::string& where) const
 {
     const uint64_t offset = block * blockSize_;  // block < 10^10, blockSize < 2^16: no overflow

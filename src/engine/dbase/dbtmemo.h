@@ -21,6 +21,10 @@ public:
     uint32_t blockSize() const { return blockSize_; }
     MemoLayout layout() const { return layout_; }
     void setBytes(std::string_view bytes) { bytes_ = bytes; }
+    std::string_view bytes() const { return bytes_; }
+    // Where the first `limit` bytes of the memo at `block` lie at most, told without reading the
+    // memo file: [from, to) within bytes(). False when the block lies outside the file.
+    bool span(uint64_t block, size_t limit, uint64_t& from, uint64_t& to) const;
     // The memo stored at `block` (block > 0). Throws EngineError naming the file, the block
     // and `where` (the record and field) when it lies outside the file or is damaged.
     std::string_view text(uint64_t block, const std::string& where) const;

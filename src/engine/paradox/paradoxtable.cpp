@@ -380,11 +380,16 @@ void ParadoxTable::checkId(RecordId id) const
 
 const uint8_t* ParadoxTable::recordBytes(RecordId id) const
 {
+    uint64_t lo = 0, hi = 0;
+    return recordBytes(id, lo, hi);
+}
+
+const uint8_t* ParadoxTable::recordBytes(RecordId id, uint64_t& checkedFrom, uint64_t& checkedTo) const
+{
     checkId(id);
     if (writable_ && rows_[id])
         return reinterpret_cast<const uint8_t*>(rows_[id]->raw.data());
-    if (listed_)
-        checkBlockOf(id);
+    checkBlockOf(id, checkedFrom, checkedTo);
     return db_.data() + offsets_[id];
 }
 
@@ -537,6 +542,7 @@ void ParadoxTable::rawTexts(const RecordId* ids, size_t n, int field, std::strin
         return db_.data() + offsets_[id];
     };
     const bool ahead = memo && haveMb_;
+    uint64_t checkedFrom = 0, checkedTo = 0;
     try {
         for (size_t i = 0; i < n; ++i) {
             if (ahead && i + kAhead < n)
@@ -552,7 +558,7 @@ void ParadoxTable::rawTexts(const RecordId* ids, size_t n, int field, std::strin
                         __builtin_prefetch(block + 12 + 5 * (p.offsetIndex & 0x3F));
                     }
                 }
-            const uint8_t* rec = recordBytes(ids[i]);
+            const uint8_t* rec = recordBytes(ids[i], checkedFrom, checkedTo);
             out[i] = memo ? blobBytes(ids[i], field) : alphaBytes(rec + d.offset, d.width);
         }
     } catch (const EngineError&) {
@@ -560,6 +566,67 @@ void ParadoxTable::rawTexts(const RecordId* ids, size_t n, int field, std::strin
         throw;
     }
     checkMapped();   // once for the whole run: what was read is sound only if the files still are
+}
+
+std::string_view ParadoxTable::memoFileBytes() const
+{
+    return haveMb_ ? std::string_view(reinterpret_cast<const char*>(mb_.data()), mb_.size()) : std::string_view();
+}
+
+// A blob of its own starts after its block's 9-byte header and its length is in the pointer.
+// A blob in a shared block lies somewhere after the block's slot table; where exactly only the
+// slot says, and reading it would mean reading the memo file, so the whole block is given.
+void ParadoxTable::placeTexts(const RecordId* ids, size_t n, int field, size_t limit, TextPlace* out) const
+{
+    if (field < 0 || size_t(field) >= fields_.size())
+        throw EngineError(path_ + ": there is no field " + std::to_string(field));
+    const FieldDesc& d = header_.fields[size_t(field)];
+    if ((d.type != FieldType::Memo && d.type != FieldType::FmtMemo) || !haveMb_) {
+        TableFile::placeTexts(ids, n, field, limit, out);
+        return;
+    }
+    constexpr size_t kAhead = 32;
+    constexpr size_t kSlotTable = 12 + 64 * 5;
+    const size_t pointerAt = size_t(d.offset + d.width - 10);
+    const size_t records = offsets_.size();
+    const uint64_t mbSize = mb_.size();
+    const uint32_t leader = uint32_t(d.width - 10);
+    uint64_t checkedFrom = 0, checkedTo = 0;
+    auto stored = [&](RecordId id) { return id < records && !(writable_ && rows_[id]); };
+    try {
+        for (size_t i = 0; i < n; ++i) {
+            if (i + kAhead < n && stored(ids[i + kAhead]))
+                __builtin_prefetch(db_.data() + offsets_[ids[i + kAhead]] + pointerAt);
+            TextPlace& p = out[i];
+            p = TextPlace{};
+            if (!stored(ids[i]))
+                continue;
+            checkBlockOf(ids[i], checkedFrom, checkedTo);
+            const uint8_t* field = db_.data() + offsets_[ids[i]] + d.offset;
+            const px::BlobPointer b = px::blobPointer(field, d.width);
+            const uint64_t at = b.offsetIndex & 0xFFFFFF00u, slot = b.offsetIndex & 0xFFu;
+            if (b.length == 0) {
+                p.from = TextPlace::kNone;
+            } else if (at == 0) {
+                if (b.length <= leader) {   // all of it in the record (rawText names a longer one as damaged)
+                    p.from = TextPlace::kHere;
+                    p.here = std::string_view(reinterpret_cast<const char*>(field), b.length);
+                }
+            } else if (at % kMbBlock != 0) {
+                // A pointer rawText will name as damaged.
+            } else if (slot == 0xFF) {
+                const uint64_t end = at + 9 + std::min<uint64_t>(b.length, limit);
+                if (end <= mbSize)
+                    p = TextPlace{at + 9, end, {}};
+            } else if (slot < 64 && at + kMbBlock <= mbSize) {
+                p = TextPlace{at + kSlotTable, at + kMbBlock, {}};
+            }
+        }
+    } catch (const EngineError&) {
+        checkMapped();   // a file cut short is the cause to name
+        throw;
+    }
+    checkMapped();
 }
 
 // Records changed since opening are held in memory of their own; until then every text is in

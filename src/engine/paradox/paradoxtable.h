@@ -49,6 +49,8 @@ public:
     std::string_view rawText(RecordId id, int field) const override;
     void rawTexts(const RecordId* ids, size_t n, int field, std::string_view* out) const override;
     bool textsMapped() const override;
+    std::string_view memoFileBytes() const override;
+    void placeTexts(const RecordId* ids, size_t n, int field, size_t limit, TextPlace* out) const override;
 
     bool writable() const override { return writable_; }
     RecordId insert(const Record& values) override;
@@ -97,6 +99,16 @@ private:
     std::vector<uint64_t> walkBlocks(const px::Header& h, const uint8_t* db, size_t dbSize, const std::string& dbName) const;
     bool blocksFromIndex(Files& f) const;
     void checkBlockOf(RecordId id) const;
+    // checkBlockOf for records read in a row: [lo, hi) is the block checked last.
+    void checkBlockOf(RecordId id, uint64_t& lo, uint64_t& hi) const
+    {
+        if (!listed_ || (offsets_[id] >= lo && offsets_[id] < hi))
+            return;
+        checkBlockOf(id);
+        const uint64_t size = header_.blockSize();
+        lo = header_.headerSize + (offsets_[id] - header_.headerSize) / size * size;
+        hi = lo + size;
+    }
     void loadIndexDefinitions();
     void recoverAndLockShared();
     Files readFiles(int fd) const;
@@ -124,6 +136,7 @@ private:
     uint32_t highestAutoIncrement() const;
     void settleAutoIncrement();
     const uint8_t* recordBytes(RecordId id) const;
+    const uint8_t* recordBytes(RecordId id, uint64_t& checkedFrom, uint64_t& checkedTo) const;
     std::string_view blobBytes(RecordId id, int field) const;
     Row encodeRecord(const Record& values, const uint8_t* old) const;
     int compareKeys(const uint8_t* a, const uint8_t* b) const;
