@@ -367,24 +367,30 @@ TEST(DatasetFilter, DamageMetByAnyPartOfALargeFilterIsReported)
         }
         w->flush();
     }
-    // The blob pointer after the leader of a record in the last part points past the memo file.
-    std::string db = readBytes(path);
+    // The blob pointer after the leader of a record in the last part points past the memo
+    // file, or names its shared block as a block of its own.
+    const std::string sound = readBytes(path);
     char lead[16];
     std::snprintf(lead, sizeof lead, "R%08zu:", n - 5);
-    const size_t at = db.find(std::string(lead, 10));
+    const size_t at = sound.find(std::string(lead, 10));
     ASSERT_NE(at, std::string::npos);
-    px::put32(db, at + 10, 0x7FFFFF00u);
-    writeBytes(path, db);
-    Table t;
-    t.open(path);
-    try {
-        t.setFilter({cond("Body", fdMatchAny, "needle")});
-        ADD_FAILURE() << "the damaged blob pointer went unnoticed";
-    } catch (const EngineError& e) {
-        EXPECT_NE(std::string(e.what()).find("outside the memo file"), std::string::npos) << e.what();
+    const std::pair<uint32_t, const char*> damages[] = {{0x7FFFFF00u, "outside the memo file"},
+                                                        {px::le32(reinterpret_cast<const uint8_t*>(sound.data()) + at + 10) | 0xFFu, "does not point to a blob block"}};
+    for (const auto& [pointer, message] : damages) {
+        std::string db = sound;
+        px::put32(db, at + 10, pointer);
+        writeBytes(path, db);
+        Table t;
+        t.open(path);
+        try {
+            t.setFilter({cond("Body", fdMatchAny, "needle")});
+            ADD_FAILURE() << "the damaged blob pointer went unnoticed: " << message;
+        } catch (const EngineError& e) {
+            EXPECT_NE(std::string(e.what()).find(message), std::string::npos) << e.what();
+        }
+        t.clearFilter();
+        EXPECT_EQ(t.recordCount(), int(n));   // the table is still there to browse
     }
-    t.clearFilter();
-    EXPECT_EQ(t.recordCount(), int(n));   // the table is still there to browse
 }
 
 // Memo filters on real files scan the memo file straight through, a piece at a time, and

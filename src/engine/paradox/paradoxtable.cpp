@@ -597,6 +597,11 @@ void ParadoxTable::placeTexts(const RecordId* ids, size_t n, int field, size_t l
         for (size_t i = 0; i < n; ++i) {
             if (i + kAhead < n && stored(ids[i + kAhead]))
                 __builtin_prefetch(db_.data() + offsets_[ids[i + kAhead]] + pointerAt);
+            if (i + kAhead / 2 < n && stored(ids[i + kAhead / 2])) {
+                const uint64_t ahead = le32(db_.data() + offsets_[ids[i + kAhead / 2]] + pointerAt) & 0xFFFFFF00u;
+                if (ahead != 0 && ahead < mbSize)
+                    __builtin_prefetch(mb_.data() + ahead);
+            }
             TextPlace& p = out[i];
             p = TextPlace{};
             if (!stored(ids[i]))
@@ -612,8 +617,10 @@ void ParadoxTable::placeTexts(const RecordId* ids, size_t n, int field, size_t l
                     p.from = TextPlace::kHere;
                     p.here = std::string_view(reinterpret_cast<const char*>(field), b.length);
                 }
-            } else if (at % kMbBlock != 0) {
-                // A pointer rawText will name as damaged.
+            } else if (at % kMbBlock != 0 || at >= mbSize || mb_.data()[at] != (slot == 0xFF ? 2 : 3)) {
+                // A pointer rawText will name as damaged: its block is no blob's. (The block's
+                // first byte is all that is checked here; a damaged slot in a shared block is
+                // named when the text is read.)
             } else if (slot == 0xFF) {
                 const uint64_t end = at + 9 + std::min<uint64_t>(b.length, limit);
                 if (end <= mbSize)
