@@ -2,6 +2,7 @@
 
 #include "engine/engineerror.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -90,13 +91,13 @@ void unguard(int i)
 
 } // namespace
 
-MappedFile::MappedFile(const std::string& path)
+MappedFile::MappedFile(const std::string& path, Reading reading)
 {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         throw EngineError(path + ": cannot open: " + std::strerror(errno));
     try {
-        map(fd, path);
+        map(fd, path, reading);
     } catch (...) {
         ::close(fd);
         throw;
@@ -106,7 +107,7 @@ MappedFile::MappedFile(const std::string& path)
 
 MappedFile::MappedFile(int fd, const std::string& path) { map(fd, path); }
 
-void MappedFile::map(int fd, const std::string& path)
+void MappedFile::map(int fd, const std::string& path, Reading reading)
 {
     struct stat st {};
     if (::fstat(fd, &st) != 0)
@@ -117,6 +118,8 @@ void MappedFile::map(int fd, const std::string& path)
         void* p = ::mmap(nullptr, size_t(st.st_size), PROT_READ, MAP_SHARED, fd, 0);
         if (p == MAP_FAILED)
             throw EngineError(path + ": cannot read: " + std::strerror(errno));
+        if (reading == Reading::Touched)
+            ::madvise(p, size_t(st.st_size), MADV_RANDOM);   // advice only: a refusal changes nothing
         data_ = static_cast<const uint8_t*>(p);
         size_ = size_t(st.st_size);
         owned_ = true;
@@ -126,6 +129,14 @@ void MappedFile::map(int fd, const std::string& path)
             throw EngineError(path + ": cannot read: too many files are open");
         }
     }
+}
+
+void MappedFile::readTouchedOnly(size_t length)
+{
+    const size_t page = size_t(::sysconf(_SC_PAGESIZE));
+    length = std::min(length, size_) & ~(page - 1);   // whole pages only: the rest reads as before
+    if (owned_ && length > 0)
+        ::madvise(const_cast<uint8_t*>(data_), length, MADV_RANDOM);   // advice only
 }
 
 bool MappedFile::intact() const { return guard_ < 0 || !g_guarded[guard_].cut.load(std::memory_order_acquire); }

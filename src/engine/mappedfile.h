@@ -15,10 +15,17 @@ namespace tv {
 
 class MappedFile {
 public:
+    // How the mapping is going to be read. `Around`: the first touch of a page reads a large
+    // stretch of the file around it (megabytes), which suits reading much of the file.
+    // `Touched`: only the pages touched are read, for a file of which a few places are looked
+    // at (the definitions in an index file's header): on a cold cache, reading around them
+    // would read megabytes from the disk for a few hundred bytes.
+    enum class Reading { Around, Touched };
+
     MappedFile() = default;
     // Maps the file; throws EngineError naming the file when it cannot be opened or mapped.
     // An empty file maps to an empty view.
-    explicit MappedFile(const std::string& path);
+    explicit MappedFile(const std::string& path, Reading reading = Reading::Around);
     // Maps the file open at `fd` (the descriptor stays the caller's); `path` names it in errors.
     MappedFile(int fd, const std::string& path);
     // Wraps bytes owned by somebody else (used for in-memory images).
@@ -34,6 +41,13 @@ public:
     std::string_view bytes() const { return {reinterpret_cast<const char*>(data_), size_}; }
     bool contains(uint64_t offset, uint64_t length) const { return offset <= size_ && length <= size_ - offset; }
     std::string_view view(size_t offset, size_t length) const { return {reinterpret_cast<const char*>(data_) + offset, length}; }
+    // What a table's first screen reads at the start of its files: the header and the first
+    // records, the memo file's header and the first records' memos.
+    static constexpr size_t kOpeningBytes = 64 * 1024;
+    // The first `length` bytes are read as with `Reading::Touched`, the rest as before: opening a
+    // table looks at a few pages there, where reading around the first of them would read
+    // megabytes from a cold disk.
+    void readTouchedOnly(size_t length = kOpeningBytes);
     // False once a read found part of the file gone (the file was cut short on disk).
     bool intact() const;
 
@@ -45,7 +59,7 @@ public:
     static void releaseResidentPages();
 
 private:
-    void map(int fd, const std::string& path);
+    void map(int fd, const std::string& path, Reading reading = Reading::Around);
     void release();
     const uint8_t* data_ = nullptr;
     size_t size_ = 0;

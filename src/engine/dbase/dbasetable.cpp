@@ -78,6 +78,7 @@ void DbaseTable::load(OpenMode mode)
             memoBytes = memoImage_;
         } else {
             memoMap_ = MappedFile(memoPath_);
+            memoMap_.readTouchedOnly();
             memoBytes = memoMap_.bytes();
         }
         memo_ = MemoFile(memoBytes, memoLayout, memoPath_);
@@ -86,7 +87,7 @@ void DbaseTable::load(OpenMode mode)
     if (layout_.productionIndex) {
         mdxPath_ = findCompanion(path_, "mdx");
         if (!mdxPath_.empty()) {
-            const MappedFile mdx(mdxPath_);
+            const MappedFile mdx(mdxPath_, MappedFile::Reading::Touched);   // the tag table and the tags' headers
             indexes_ = readMdxTags(mdx.bytes(), mdxPath_, layout_.fields, layout_.codePage);
         }
     }

@@ -110,7 +110,7 @@ void ParadoxTable::loadIndexDefinitions()
         return std::stoul(ea.substr(ga ? 2 : 1), nullptr, 16) < std::stoul(eb.substr(gb ? 2 : 1), nullptr, 16);
     });
     for (const auto& f : files) {
-        const MappedFile m(f);
+        const MappedFile m(f, MappedFile::Reading::Touched);   // only its header is read
         indexes_.push_back(indexDefinition(m.data(), m.size(), f, fields_, header_.keyFields));
     }
 }
@@ -251,6 +251,7 @@ ParadoxTable::Files ParadoxTable::readFiles(int fd) const
 {
     Files f;
     f.db = MappedFile(fd, path_);
+    f.db.readTouchedOnly();
     f.header = parseHeader(f.db.data(), f.db.size(), path_);
     if (!f.header.isTable())
         throw EngineError(path_ + ": not a Paradox table (this is an index file)");
@@ -264,6 +265,7 @@ ParadoxTable::Files ParadoxTable::readFiles(int fd) const
         if (!haveMb)
             throw EngineError(f.mbPath + ": the memo file is missing");
         f.mb = MappedFile(f.mbPath);
+        f.mb.readTouchedOnly();
         checkMemoHeader(f.mb.data(), f.mb.size(), f.mbPath);
         f.haveMb = true;
     }
