@@ -139,6 +139,17 @@ void MappedFile::readTouchedOnly(size_t length)
         ::madvise(const_cast<uint8_t*>(data_), length, MADV_RANDOM);   // advice only
 }
 
+void MappedFile::readInLargePieces() const
+{
+    if (!owned_ || size_ == 0)
+        return;
+    void* p = const_cast<uint8_t*>(data_);
+#ifdef MADV_HUGEPAGE
+    ::madvise(p, size_, MADV_HUGEPAGE);   // advice only: a refusal changes nothing
+#endif
+    ::madvise(p, size_, MADV_WILLNEED);
+}
+
 bool MappedFile::intact() const { return guard_ < 0 || !g_guarded[guard_].cut.load(std::memory_order_acquire); }
 
 void MappedFile::releaseResidentPages()

@@ -48,6 +48,10 @@ public:
     // table looks at a few pages there, where reading around the first of them would read
     // megabytes from a cold disk.
     void readTouchedOnly(size_t length = kOpeningBytes);
+    // The whole file is about to be read through: what is not in memory yet is asked for at
+    // once, and read in pieces of 2 MiB, which the kernel then maps in one step each, for this
+    // reader and every later one (pieces of a few pages take a fault per 64 KiB every time).
+    void readInLargePieces() const;
     // False once a read found part of the file gone (the file was cut short on disk).
     bool intact() const;
 

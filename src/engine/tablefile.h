@@ -141,6 +141,8 @@ public:
     };
     // The mapped memo file the places refer to; empty when the table cannot tell places.
     virtual std::string_view memoFileBytes() const { return {}; }
+    // Most of the memo file is about to be read through (see MappedFile::readInLargePieces).
+    virtual void expectMemoScan() const {}
     virtual void placeTexts(const RecordId* ids, size_t n, int field, size_t limit, TextPlace* out) const;
 
     // Writing. Read-only tables throw EngineError.

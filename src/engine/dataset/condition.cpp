@@ -476,6 +476,8 @@ void ConditionTest::narrowFromMemoFile(const std::vector<RecordId>& all, std::ve
     const TextScanner& s = *scanner_;
     const size_t wordLen = s.word().size();
     const size_t n = all.size();
+    if (size_t(std::count(pass.begin(), pass.end(), 1)) >= n / 2)
+        file_.expectMemoScan();
     uint8_t* out = pass.data();
 
     // Each record's granules [first, last] where the word can start in its text, packed in one

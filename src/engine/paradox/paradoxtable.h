@@ -50,6 +50,7 @@ public:
     void rawTexts(const RecordId* ids, size_t n, int field, std::string_view* out) const override;
     bool textsMapped() const override;
     std::string_view memoFileBytes() const override;
+    void expectMemoScan() const override { mb_.readInLargePieces(); }
     void placeTexts(const RecordId* ids, size_t n, int field, size_t limit, TextPlace* out) const override;
 
     bool writable() const override { return writable_; }
