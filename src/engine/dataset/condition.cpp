@@ -458,16 +458,17 @@ void ConditionTest::narrowInPlace(const std::vector<RecordId>& all, std::vector<
     });
 }
 
-// "Anywhere" in a memo field, the memo file scanned straight through first: each record's
-// text is placed in the file from its record alone, the parts of the file that hold the texts
-// are scanned on all cores, marking every granule of the file where the word starts, and only
-// records whose place holds a marked granule have their texts looked at (by narrowInPlace,
-// which gives the exact answer and names any damage). Records whose text could not be placed
-// are looked at too. A word found almost everywhere makes the scan give up early: then every
-// record is looked at anyway.
+// "Anywhere" in a memo field, the memo file scanned straight through: each record's text is
+// placed in the file from its record alone, the file (or, when few records are still in, the
+// parts of it their places make up) is scanned on all cores, marking every granule of the file
+// where the word starts, and only records whose place holds a marked granule have their texts
+// looked at (by narrowInPlace, which gives the exact answer and names any damage). Records
+// whose text could not be placed are looked at too. A word found almost everywhere makes the
+// scan give up early: then every record is looked at anyway.
 void ConditionTest::narrowFromMemoFile(const std::vector<RecordId>& all, std::vector<uint8_t>& pass) const
 {
     using Place = TableFile::TextPlace;
+    using Span = std::pair<uint64_t, uint64_t>;
     constexpr unsigned kGranuleShift = 8;
     constexpr uint64_t kKeep = ~uint64_t(0);   // look at the text whatever the scan finds
     constexpr size_t kGap = 4096;              // places this close are scanned as one stretch
@@ -476,20 +477,26 @@ void ConditionTest::narrowFromMemoFile(const std::vector<RecordId>& all, std::ve
     const TextScanner& s = *scanner_;
     const size_t wordLen = s.word().size();
     const size_t n = all.size();
-    if (size_t(std::count(pass.begin(), pass.end(), 1)) >= n / 2)
-        file_.expectMemoScan();
     uint8_t* out = pass.data();
+    if (bytes.size() >> kGranuleShift >= (uint64_t(1) << 32)) {
+        narrowInPlace(all, pass);   // a memo file too large for the packed granule numbers
+        return;
+    }
+    // With most records still in, the whole file is scanned while the records are placed.
+    const bool whole = size_t(std::count(pass.begin(), pass.end(), 1)) >= n / 2;
+    if (whole)
+        file_.expectMemoScan();
 
-    // Each record's granules [first, last] where the word can start in its text, packed in one
-    // value; and the stretches of the file those places make up.
+    // Places: each record's granules [first, last] where the word can start in its text, packed
+    // in one value; and the stretches of the file those places make up (when not all is scanned).
     std::vector<uint64_t, BigAllocator<uint64_t>> granules(n);
-    std::vector<std::pair<uint64_t, uint64_t>> stretches;
+    std::vector<Span> stretches;
     std::mutex lock;
-    inParts(n, kRecordsPerPart, [&](size_t begin, size_t end) {
+    auto place = [&](size_t begin, size_t end) {
         RecordId ids[kRun];
         uint32_t at[kRun];
         Place places[kRun];
-        std::vector<std::pair<uint64_t, uint64_t>> mine;
+        std::vector<Span> mine;
         for (size_t i = begin; i < end;) {
             const size_t k = gatherRun(all, out, i, end, ids, at);
             file_.placeTexts(ids, k, field_, kMemoMatchLimit, places);
@@ -509,6 +516,8 @@ void ConditionTest::narrowFromMemoFile(const std::vector<RecordId>& all, std::ve
                     continue;
                 }
                 granules[at[j]] = (p.from >> kGranuleShift) << 32 | ((p.to - wordLen) >> kGranuleShift);
+                if (whole)
+                    continue;
                 if (!mine.empty() && p.from >= mine.back().first && p.from <= mine.back().second + kGap)
                     mine.back().second = std::max(mine.back().second, p.to);
                 else
@@ -517,51 +526,73 @@ void ConditionTest::narrowFromMemoFile(const std::vector<RecordId>& all, std::ve
         }
         const std::lock_guard<std::mutex> hold(lock);
         stretches.insert(stretches.end(), mine.begin(), mine.end());
-    });
-    if (bytes.size() >> kGranuleShift >= (uint64_t(1) << 32)) {
-        narrowInPlace(all, pass);   // a memo file too large for the packed granule numbers
-        return;
-    }
-    std::sort(stretches.begin(), stretches.end());
-    std::vector<std::pair<uint64_t, uint64_t>> pieces;   // the stretches cut into pieces
-    for (size_t i = 0; i < stretches.size();) {
-        uint64_t from = stretches[i].first, to = stretches[i].second;
-        for (++i; i < stretches.size() && stretches[i].first <= to + kGap; ++i)
-            to = std::max(to, stretches[i].second);
+    };
+
+    // The scan, in pieces; a piece's occurrences are those that start in it (they may end in
+    // the next piece, when that one follows on).
+    std::vector<Span> pieces;
+    auto cut = [&](uint64_t from, uint64_t to) {
         for (uint64_t a = from; a < to;) {
             const uint64_t b = std::min(to, (a / kPiece + 1) * kPiece);
             pieces.emplace_back(a, b);
             a = b;
         }
-    }
-
-    // The scan. A piece's occurrences are those that start in it (they may end in the next).
+    };
     const size_t words = (bytes.size() >> kGranuleShift) / 64 + 1;
     std::unique_ptr<std::atomic<uint64_t>[]> marked(new std::atomic<uint64_t>[words]());
     std::atomic<size_t> marks{0};
     std::atomic<bool> dense{false};
     const size_t tooMany = std::max<size_t>(1024, n / 8);
-    std::vector<uint64_t> pieceEnds;
-    for (size_t i = 0; i < pieces.size(); ++i)
-        pieceEnds.push_back(i + 1 < pieces.size() && pieces[i + 1].first == pieces[i].second ? pieces[i + 1].second : pieces[i].second);
-    inParts(pieces.size(), 1, [&](size_t begin, size_t end) {
-        for (size_t i = begin; i < end && !dense.load(std::memory_order_relaxed); ++i) {
-            const uint64_t from = pieces[i].first, to = pieces[i].second;
-            const uint64_t stop = std::min<uint64_t>(pieceEnds[i], to + wordLen - 1);
-            size_t found = 0;
-            for (uint64_t pos = from; pos < to;) {
-                const size_t x = s.find(bytes.substr(pos, stop - pos));
-                if (x == std::string_view::npos || pos + x >= to)
-                    break;
-                const uint64_t g = (pos + x) >> kGranuleShift;
-                marked[g / 64].fetch_or(uint64_t(1) << (g % 64), std::memory_order_relaxed);
-                ++found;
-                pos = (g + 1) << kGranuleShift;   // the rest of this granule is marked already
-            }
-            if (found && marks.fetch_add(found, std::memory_order_relaxed) + found > tooMany)
-                dense.store(true, std::memory_order_relaxed);
+    auto scan = [&](size_t i) {
+        if (dense.load(std::memory_order_relaxed))
+            return;
+        const auto [from, to] = pieces[i];
+        const bool followed = i + 1 < pieces.size() && pieces[i + 1].first == to;
+        const uint64_t stop = std::min<uint64_t>(followed ? pieces[i + 1].second : to, to + wordLen - 1);
+        size_t found = 0;
+        for (uint64_t pos = from; pos < to;) {
+            const size_t x = s.find(bytes.substr(pos, stop - pos));
+            if (x == std::string_view::npos || pos + x >= to)
+                break;
+            const uint64_t g = (pos + x) >> kGranuleShift;
+            marked[g / 64].fetch_or(uint64_t(1) << (g % 64), std::memory_order_relaxed);
+            ++found;
+            pos = (g + 1) << kGranuleShift;   // the rest of this granule is marked already
         }
-    });
+        if (found && marks.fetch_add(found, std::memory_order_relaxed) + found > tooMany)
+            dense.store(true, std::memory_order_relaxed);
+    };
+
+    const size_t parts = (n + kRecordsPerPart - 1) / kRecordsPerPart;
+    if (whole) {
+        // Placing reads one record after another (waiting on memory), the scan reads the memo
+        // file straight through (as fast as memory goes): handed out mixed, so that the cores
+        // do both at once.
+        cut(0, bytes.size());
+        const size_t items = parts + pieces.size();
+        inParts(items, 1, [&](size_t begin, size_t end) {
+            for (size_t k = begin; k < end; ++k) {
+                const size_t placedBefore = k * parts / items, placedThrough = (k + 1) * parts / items;
+                if (placedThrough != placedBefore)
+                    place(placedBefore * kRecordsPerPart, std::min(n, placedThrough * kRecordsPerPart));
+                else
+                    scan(k - placedThrough);
+            }
+        });
+    } else {
+        inParts(n, kRecordsPerPart, place);
+        std::sort(stretches.begin(), stretches.end());
+        for (size_t i = 0; i < stretches.size();) {
+            uint64_t from = stretches[i].first, to = stretches[i].second;
+            for (++i; i < stretches.size() && stretches[i].first <= to + kGap; ++i)
+                to = std::max(to, stretches[i].second);
+            cut(from, to);
+        }
+        inParts(pieces.size(), 1, [&](size_t begin, size_t end) {
+            for (size_t i = begin; i < end; ++i)
+                scan(i);
+        });
+    }
     if (!dense.load()) {
         // Records whose place holds no marked granule fail.
         inParts(n, kRecordsPerPart, [&](size_t begin, size_t end) {
