@@ -124,13 +124,13 @@ public:
     // the bytes between two texts a little apart can be read too.
     virtual bool textsMapped() const { return false; }
 
-    // Where the texts of a memo field lie in the mapped memo file, told from the records alone
-    // (the memo file itself is not read): the first `limit` bytes of the text of ids[i] lie
-    // within memoFileBytes()[out[i].from, out[i].to). Used to scan the memo file straight
-    // through and then look only at the texts around what the scan found. A text that lies
-    // elsewhere (in the record itself, or changed since opening) or whose pointer does not look
-    // sound is marked kLookUp: the caller reads it with rawText, which names any damage. A
-    // text kept in the record itself may be given as it is (kHere).
+    // Where the texts of a field lie in a mapped file of the table, told from the records
+    // alone (the texts are not read): the first `limit` bytes of the text of ids[i] lie within
+    // placedBytes(field)[out[i].from, out[i].to). Used to scan the file straight through and
+    // then look only at the texts around what the scan found. A text that lies elsewhere
+    // (changed since opening, say) or whose pointer does not look sound is marked kLookUp: the
+    // caller reads it with rawText, which names any damage. A memo kept in the record itself
+    // may be given as it is (kHere).
     struct TextPlace {
         static constexpr uint64_t kNone = ~uint64_t(0);       // `from`: the record has no text
         static constexpr uint64_t kLookUp = ~uint64_t(0) - 1; // `from`: read the text itself
@@ -139,10 +139,15 @@ public:
         uint64_t to = 0;
         std::string_view here;
     };
-    // The mapped memo file the places refer to; empty when the table cannot tell places.
-    virtual std::string_view memoFileBytes() const { return {}; }
-    // Most of the memo file is about to be read through (see MappedFile::readInLargePieces).
-    virtual void expectMemoScan() const {}
+    // The mapped file the places of `field` refer to (the memo file for a memo field, the
+    // table itself for a short text field); empty when the table cannot place them.
+    virtual std::string_view placedBytes(int field) const
+    {
+        (void)field;
+        return {};
+    }
+    // Most of placedBytes(field) is about to be read through (see MappedFile::readInLargePieces).
+    virtual void expectScan(int field) const { (void)field; }
     virtual void placeTexts(const RecordId* ids, size_t n, int field, size_t limit, TextPlace* out) const;
 
     // Writing. Read-only tables throw EngineError.

@@ -425,17 +425,18 @@ TEST(DatasetFilter, MemoScanInTheFilesAgreesWithRecordByRecord)
     bodies[300] = std::string(32767 - 3, 'x') + "needle";   // over the limit
     bodies[301] = std::string(32767 - 6, 'x') + "needle";   // ends at it
     TableSpec spec;
-    spec.fields = {fld("ID", FieldType::Long), fld("Body", FieldType::Memo, 20)};
+    spec.fields = {fld("ID", FieldType::Long), fld("Body", FieldType::Memo, 20), fld("Title", FieldType::Alpha, 24)};
     spec.primaryKeyFields = 1;
     TableSpec dbaseSpec;
-    dbaseSpec.fields = {fld("ID", FieldType::DbNumeric, 8), fld("Body", FieldType::DbMemo, 10)};
+    dbaseSpec.fields = {fld("ID", FieldType::DbNumeric, 8), fld("Body", FieldType::DbMemo, 10), fld("Title", FieldType::DbChar, 24)};
     constexpr size_t kEdge = size_t(2) << 20;
     for (const std::string ext : {".db", ".dbf"}) {
         const bool paradox = ext == ".db";
         auto write = [&](const std::string& name, const std::vector<std::string>& texts) {
             const auto w = paradox ? createParadoxTable(dir.file(name + ext), spec) : createDbaseTable(dir.file(name + ext), dbaseSpec);
             for (size_t i = 0; i < texts.size(); ++i)
-                w->insert({Value(paradox ? Value(int64_t(i)) : Value(double(i))), texts[i].empty() ? Value() : Value(texts[i])});
+                w->insert({Value(paradox ? Value(int64_t(i)) : Value(double(i))), texts[i].empty() ? Value() : Value(texts[i]),
+                           texts[i].size() <= i % 7 ? Value() : Value(texts[i].substr(i % 7, 24))});   // a short text too
             w->flush();
         };
         // The text that lies over the edge gets the word there, and nowhere else; the texts
@@ -445,7 +446,7 @@ TEST(DatasetFilter, MemoScanInTheFilesAgreesWithRecordByRecord)
         std::vector<size_t> edges;
         {
             const auto first = openTableFile(dir.file("first" + ext));
-            const char* base = first->memoFileBytes().data();
+            const char* base = first->placedBytes(1).data();
             for (size_t i = 0; i < texts.size(); ++i) {
                 const std::string_view t = first->rawText(first->recordIds()[i], 1);
                 const size_t at = size_t(t.data() - base), edge = (at + 3 + kEdge - 1) / kEdge * kEdge;
@@ -460,12 +461,12 @@ TEST(DatasetFilter, MemoScanInTheFilesAgreesWithRecordByRecord)
         const auto file = openTableFile(dir.file("m" + ext));
         ASSERT_TRUE(file->textsMapped());
         for (size_t edge : edges)
-            ASSERT_EQ(std::string_view(file->memoFileBytes().data() + edge - 3, 6), "needle");
+            ASSERT_EQ(std::string_view(file->placedBytes(1).data() + edge - 3, 6), "needle");
         const std::vector<RecordId> all = file->recordIds();
         const TextFormat fmt;
         for (const char* word : {"needle", "NEEDLE", "e", "dle", "N nee", "needlex"}) {
-            for (bool cs : {false, true}) {
-                const ConditionTest test(*file, cond("Body", fdMatchAny, word, cs), fmt);
+            for (const auto& [field, cs] : {std::pair("Body", false), std::pair("Body", true), std::pair("Title", false)}) {
+                const ConditionTest test(*file, cond(field, fdMatchAny, word, cs), fmt);
                 // Records already out stay out: one of them, or all but every third (then
                 // only the parts of the file that hold the others are scanned).
                 for (const size_t every : {size_t(1), size_t(3)}) {
@@ -475,7 +476,7 @@ TEST(DatasetFilter, MemoScanInTheFilesAgreesWithRecordByRecord)
                     const std::vector<uint8_t> before = pass;
                     test.narrow(all, pass);
                     for (size_t i = 0; i < all.size(); ++i)
-                        ASSERT_EQ(bool(pass[i]), before[i] && test.test(all[i])) << ext << " '" << word << "' " << cs << " 1/" << every << " record " << i;
+                        ASSERT_EQ(bool(pass[i]), before[i] && test.test(all[i])) << ext << " " << field << " '" << word << "' " << cs << " 1/" << every << " record " << i;
                 }
             }
         }

@@ -458,14 +458,15 @@ void ConditionTest::narrowInPlace(const std::vector<RecordId>& all, std::vector<
     });
 }
 
-// "Anywhere" in a memo field, the memo file scanned straight through: each record's text is
+// "Anywhere" in a text or memo field, the file that holds the texts (the memo file, or the
+// table itself for a short text field) scanned straight through: each record's text is
 // placed in the file from its record alone, the file (or, when few records are still in, the
 // parts of it their places make up) is scanned on all cores, marking every granule of the file
 // where the word starts, and only records whose place holds a marked granule have their texts
 // looked at (by narrowInPlace, which gives the exact answer and names any damage). Records
 // whose text could not be placed are looked at too. A word found almost everywhere makes the
 // scan give up early: then every record is looked at anyway.
-void ConditionTest::narrowFromMemoFile(const std::vector<RecordId>& all, std::vector<uint8_t>& pass) const
+void ConditionTest::narrowFromFile(const std::vector<RecordId>& all, std::vector<uint8_t>& pass) const
 {
     using Place = TableFile::TextPlace;
     using Span = std::pair<uint64_t, uint64_t>;
@@ -473,7 +474,7 @@ void ConditionTest::narrowFromMemoFile(const std::vector<RecordId>& all, std::ve
     constexpr uint64_t kKeep = ~uint64_t(0);   // look at the text whatever the scan finds
     constexpr size_t kGap = 4096;              // places this close are scanned as one stretch
     constexpr size_t kPiece = size_t(1) << 21; // the scan's share of work
-    const std::string_view bytes = file_.memoFileBytes();
+    const std::string_view bytes = file_.placedBytes(field_);
     const TextScanner& s = *scanner_;
     const size_t wordLen = s.word().size();
     const size_t n = all.size();
@@ -485,7 +486,7 @@ void ConditionTest::narrowFromMemoFile(const std::vector<RecordId>& all, std::ve
     // With most records still in, the whole file is scanned while the records are placed.
     const bool whole = size_t(std::count(pass.begin(), pass.end(), 1)) >= n / 2;
     if (whole)
-        file_.expectMemoScan();
+        file_.expectScan(field_);
 
     // Places: each record's granules [first, last] where the word can start in its text, packed
     // in one value; and the stretches of the file those places make up (when not all is scanned).
@@ -627,11 +628,12 @@ void ConditionTest::narrow(const std::vector<RecordId>& all, std::vector<uint8_t
         narrowColumn(*column, pass);
         return;
     }
+    if (mode_ == Mode::Raw && type_ == fdMatchAny && file_.textsMapped() && !file_.placedBytes(field_).empty()) {
+        narrowFromFile(all, pass);
+        return;
+    }
     if (mode_ == Mode::Raw && type_ == fdMatchAny && limit_ && file_.textsMapped()) {
-        if (!file_.memoFileBytes().empty())
-            narrowFromMemoFile(all, pass);
-        else
-            narrowInPlace(all, pass);
+        narrowInPlace(all, pass);
         return;
     }
     if (mode_ == Mode::Raw) {
@@ -666,7 +668,10 @@ std::vector<uint8_t> evaluateConditions(const TableFile& file, const std::vector
     for (const auto& c : conditions) {
         const ConditionTest test(file, c, fmt);
         const int f = test.columnField();
-        test.narrow(all, pass, f >= 0 && columns ? columns(f) : nullptr);
+        // "Anywhere" in a table that can place its texts scans the table's file as it is:
+        // faster than building the column first, so a column is used only when one is there.
+        const bool inPlace = c.matchType == fdMatchAny && file.textsMapped() && !file.placedBytes(f).empty();
+        test.narrow(all, pass, f >= 0 && columns ? columns(f, !inPlace) : nullptr);
     }
     return pass;
 }

@@ -59,8 +59,9 @@ void forEachSetFlag(const uint8_t* flags, size_t n, Fn&& fn)
             fn(i);
 }
 
-// Gives the text column of a field, or nullptr to read record by record.
-using TextColumnSource = std::function<const TextColumn*(int field)>;
+// Gives the text column of a field, or nullptr to read record by record; `build`: make the
+// column when there is none yet (otherwise only one made before is given).
+using TextColumnSource = std::function<const TextColumn*(int field, bool build)>;
 
 class ConditionTest {
 public:
@@ -80,7 +81,7 @@ private:
     bool testText(std::string_view text) const;
     void narrowColumn(const TextColumn& column, std::vector<uint8_t>& pass) const;
     void narrowInPlace(const std::vector<RecordId>& all, std::vector<uint8_t>& pass) const;
-    void narrowFromMemoFile(const std::vector<RecordId>& all, std::vector<uint8_t>& pass) const;
+    void narrowFromFile(const std::vector<RecordId>& all, std::vector<uint8_t>& pass) const;
 
     const TableFile& file_;
     const TextFormat& fmt_;

@@ -175,10 +175,13 @@ struct Table::Impl {
     {
         pass.clear();
         if (filterApplied && !conditions.empty())
-            pass = evaluateConditions(*file, all, conditions, fmt, [this](int field) {
+            pass = evaluateConditions(*file, all, conditions, fmt, [this](int field, bool build) -> const TextColumn* {
                 auto it = columns.find(field);
-                if (it == columns.end())
+                if (it == columns.end()) {
+                    if (!build)
+                        return nullptr;
                     it = columns.emplace(field, TextColumn::build(*file, all, field)).first;
+                }
                 return &it->second;
             });
     }

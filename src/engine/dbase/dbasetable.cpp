@@ -233,6 +233,19 @@ void DbaseTable::rawTexts(const RecordId* ids, size_t n, int field, std::string_
     }
 }
 
+// Memo fields only: short texts are read from their records.
+std::string_view DbaseTable::placedBytes(int field) const
+{
+    const bool memo = field >= 0 && size_t(field) < layout_.fields.size() && layout_.fields[size_t(field)].type == FieldType::DbMemo;
+    return memo && !writable_ ? memo_.bytes() : std::string_view();
+}
+
+void DbaseTable::expectScan(int field) const
+{
+    if (!placedBytes(field).empty())
+        memoMap_.readInLargePieces();
+}
+
 // A memo's length is in the memo file (or where its end mark is), so the place given is the
 // most its first `limit` bytes can take.
 void DbaseTable::placeTexts(const RecordId* ids, size_t n, int field, size_t limit, TextPlace* out) const

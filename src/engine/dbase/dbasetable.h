@@ -29,8 +29,8 @@ public:
     std::string_view rawText(RecordId id, int field) const override;
     void rawTexts(const RecordId* ids, size_t n, int field, std::string_view* out) const override;
     bool textsMapped() const override { return !writable_; }
-    std::string_view memoFileBytes() const override { return writable_ ? std::string_view() : memo_.bytes(); }
-    void expectMemoScan() const override { memoMap_.readInLargePieces(); }
+    std::string_view placedBytes(int field) const override;
+    void expectScan(int field) const override;
     void placeTexts(const RecordId* ids, size_t n, int field, size_t limit, TextPlace* out) const override;
 
     bool writable() const override { return writable_; }

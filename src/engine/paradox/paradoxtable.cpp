@@ -570,31 +570,60 @@ void ParadoxTable::rawTexts(const RecordId* ids, size_t n, int field, std::strin
     checkMapped();   // once for the whole run: what was read is sound only if the files still are
 }
 
-std::string_view ParadoxTable::memoFileBytes() const
+// A memo field's texts are placed in the memo file, an alpha field's in the table's own file.
+std::string_view ParadoxTable::placedBytes(int field) const
 {
-    return haveMb_ ? std::string_view(reinterpret_cast<const char*>(mb_.data()), mb_.size()) : std::string_view();
+    if (field < 0 || size_t(field) >= fields_.size())
+        return {};
+    const FieldType type = header_.fields[size_t(field)].type;
+    const MappedFile* file = type == FieldType::Alpha ? &db_ : (type == FieldType::Memo || type == FieldType::FmtMemo) && haveMb_ ? &mb_ : nullptr;
+    return file ? std::string_view(reinterpret_cast<const char*>(file->data()), file->size()) : std::string_view();
 }
 
-// A blob of its own starts after its block's 9-byte header and its length is in the pointer.
-// A blob in a shared block lies somewhere after the block's slot table; where exactly only the
-// slot says, and reading it would mean reading the memo file, so the whole block is given.
+void ParadoxTable::expectScan(int field) const
+{
+    if (!placedBytes(field).empty())
+        (header_.fields[size_t(field)].type == FieldType::Alpha ? db_ : mb_).readInLargePieces();
+}
+
+// An alpha text is its field in the record. A blob of its own starts after its block's 9-byte
+// header and its length is in the pointer. A blob in a shared block lies somewhere after the
+// block's slot table; where exactly only the slot says, and reading it would mean reading the
+// memo file, so the whole block is given.
 void ParadoxTable::placeTexts(const RecordId* ids, size_t n, int field, size_t limit, TextPlace* out) const
 {
     if (field < 0 || size_t(field) >= fields_.size())
         throw EngineError(path_ + ": there is no field " + std::to_string(field));
     const FieldDesc& d = header_.fields[size_t(field)];
-    if ((d.type != FieldType::Memo && d.type != FieldType::FmtMemo) || !haveMb_) {
+    if (placedBytes(field).empty()) {
         TableFile::placeTexts(ids, n, field, limit, out);
+        return;
+    }
+    const size_t records = offsets_.size();
+    uint64_t checkedFrom = 0, checkedTo = 0;
+    auto stored = [&](RecordId id) { return id < records && !(writable_ && rows_[id]); };
+    if (d.type == FieldType::Alpha) {
+        try {
+            for (size_t i = 0; i < n; ++i) {
+                out[i] = TextPlace{};
+                if (!stored(ids[i]))
+                    continue;
+                checkBlockOf(ids[i], checkedFrom, checkedTo);
+                const uint64_t at = offsets_[ids[i]] + d.offset;
+                out[i] = TextPlace{at, at + d.width, {}};
+            }
+        } catch (const EngineError&) {
+            checkMapped();
+            throw;
+        }
+        checkMapped();
         return;
     }
     constexpr size_t kAhead = 32;
     constexpr size_t kSlotTable = 12 + 64 * 5;
     const size_t pointerAt = size_t(d.offset + d.width - 10);
-    const size_t records = offsets_.size();
     const uint64_t mbSize = mb_.size();
     const uint32_t leader = uint32_t(d.width - 10);
-    uint64_t checkedFrom = 0, checkedTo = 0;
-    auto stored = [&](RecordId id) { return id < records && !(writable_ && rows_[id]); };
     try {
         for (size_t i = 0; i < n; ++i) {
             if (i + kAhead < n && stored(ids[i + kAhead]))

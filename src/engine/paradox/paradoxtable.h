@@ -49,8 +49,8 @@ public:
     std::string_view rawText(RecordId id, int field) const override;
     void rawTexts(const RecordId* ids, size_t n, int field, std::string_view* out) const override;
     bool textsMapped() const override;
-    std::string_view memoFileBytes() const override;
-    void expectMemoScan() const override { mb_.readInLargePieces(); }
+    std::string_view placedBytes(int field) const override;
+    void expectScan(int field) const override;
     void placeTexts(const RecordId* ids, size_t n, int field, size_t limit, TextPlace* out) const override;
 
     bool writable() const override { return writable_; }
