@@ -667,11 +667,12 @@ void ParadoxTable::placeTexts(const RecordId* ids, size_t n, int field, size_t l
     checkMapped();
 }
 
-// Records changed since opening are held in memory of their own; until then every text is in
-// the mappings of the files.
+// Records changed and not yet saved are held in memory of their own; until then (and once
+// saved) every text is in the mappings of the files. What is kept of a deleted record holds no
+// text anyone reads.
 bool ParadoxTable::textsMapped() const
 {
-    return imageDb_.empty() && std::none_of(rows_.begin(), rows_.end(), [](const std::unique_ptr<Row>& r) { return bool(r); });
+    return imageDb_.empty() && std::none_of(rows_.begin(), rows_.end(), [](const std::unique_ptr<Row>& r) { return r && r->live; });
 }
 
 std::string ParadoxTable::bcdText(RecordId id, int field) const
