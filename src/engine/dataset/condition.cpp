@@ -289,6 +289,11 @@ void headTest(const HeadTest& h, uint8_t* out)
 
 } // namespace
 
+bool ConditionTest::scansFile() const
+{
+    return mode_ == Mode::Raw && type_ == fdMatchAny && file_.textsMapped() && !file_.placedBytes(field_).empty();
+}
+
 int ConditionTest::columnField() const
 {
     if (mode_ != Mode::Raw || limit_ || kindOf(file_.fields()[size_t(field_)].type) != FieldKind::Text)
@@ -628,7 +633,7 @@ void ConditionTest::narrow(const std::vector<RecordId>& all, std::vector<uint8_t
         narrowColumn(*column, pass);
         return;
     }
-    if (mode_ == Mode::Raw && type_ == fdMatchAny && file_.textsMapped() && !file_.placedBytes(field_).empty()) {
+    if (scansFile()) {
         narrowFromFile(all, pass);
         return;
     }
@@ -668,10 +673,9 @@ std::vector<uint8_t> evaluateConditions(const TableFile& file, const std::vector
     for (const auto& c : conditions) {
         const ConditionTest test(file, c, fmt);
         const int f = test.columnField();
-        // "Anywhere" in a table that can place its texts scans the table's file as it is:
-        // faster than building the column first, so a column is used only when one is there.
-        const bool inPlace = c.matchType == fdMatchAny && file.textsMapped() && !file.placedBytes(f).empty();
-        test.narrow(all, pass, f >= 0 && columns ? columns(f, !inPlace) : nullptr);
+        // A scan of the file as it is beats building the column first, so then a column is
+        // used only when one is there already.
+        test.narrow(all, pass, f >= 0 && columns ? columns(f, !test.scansFile()) : nullptr);
     }
     return pass;
 }

@@ -73,6 +73,9 @@ public:
     void narrow(const std::vector<RecordId>& all, std::vector<uint8_t>& pass, const TextColumn* column = nullptr) const;
     // The field whose text column would speed this condition up (-1: none).
     int columnField() const;
+    // Whether narrow() (without a column) scans the file that holds the field's texts straight
+    // through ("anywhere" in a table that can place its texts).
+    bool scansFile() const;
 
     int field() const { return field_; }
 

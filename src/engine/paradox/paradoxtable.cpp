@@ -602,33 +602,17 @@ void ParadoxTable::placeTexts(const RecordId* ids, size_t n, int field, size_t l
     const size_t records = offsets_.size();
     uint64_t checkedFrom = 0, checkedTo = 0;
     auto stored = [&](RecordId id) { return id < records && !(writable_ && rows_[id]); };
-    if (d.type == FieldType::Alpha) {
-        try {
-            for (size_t i = 0; i < n; ++i) {
-                out[i] = TextPlace{};
-                if (!stored(ids[i]))
-                    continue;
-                checkBlockOf(ids[i], checkedFrom, checkedTo);
-                const uint64_t at = offsets_[ids[i]] + d.offset;
-                out[i] = TextPlace{at, at + d.width, {}};
-            }
-        } catch (const EngineError&) {
-            checkMapped();
-            throw;
-        }
-        checkMapped();
-        return;
-    }
     constexpr size_t kAhead = 32;
     constexpr size_t kSlotTable = 12 + 64 * 5;
+    const bool alpha = d.type == FieldType::Alpha;
     const size_t pointerAt = size_t(d.offset + d.width - 10);
     const uint64_t mbSize = mb_.size();
     const uint32_t leader = uint32_t(d.width - 10);
     try {
         for (size_t i = 0; i < n; ++i) {
-            if (i + kAhead < n && stored(ids[i + kAhead]))
+            if (!alpha && i + kAhead < n && stored(ids[i + kAhead]))
                 __builtin_prefetch(db_.data() + offsets_[ids[i + kAhead]] + pointerAt);
-            if (i + kAhead / 2 < n && stored(ids[i + kAhead / 2])) {
+            if (!alpha && i + kAhead / 2 < n && stored(ids[i + kAhead / 2])) {
                 const uint64_t ahead = le32(db_.data() + offsets_[ids[i + kAhead / 2]] + pointerAt) & 0xFFFFFF00u;
                 if (ahead != 0 && ahead < mbSize)
                     __builtin_prefetch(mb_.data() + ahead);
@@ -638,6 +622,11 @@ void ParadoxTable::placeTexts(const RecordId* ids, size_t n, int field, size_t l
             if (!stored(ids[i]))
                 continue;
             checkBlockOf(ids[i], checkedFrom, checkedTo);
+            if (alpha) {
+                const uint64_t at = offsets_[ids[i]] + d.offset;
+                p = TextPlace{at, at + d.width, {}};
+                continue;
+            }
             const uint8_t* field = db_.data() + offsets_[ids[i]] + d.offset;
             const px::BlobPointer b = px::blobPointer(field, d.width);
             const uint64_t at = b.offsetIndex & 0xFFFFFF00u, slot = b.offsetIndex & 0xFFu;
