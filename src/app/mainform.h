@@ -204,6 +204,11 @@ private:
     void updateBackTrio(bool atBeginning);
     void updateForwardTrio(bool atEnd);
     void setEditButtons(bool editing);
+    // The editing buttons follow the private base's state on page 9, however an edit
+    // started or ended (a button, typing, a paste, the date box, a move that posted).
+    void privateStateChanged(tv::TableState state);
+    // After Append and Edit: the keyboard goes to the note's first field, cursor at its start.
+    void focusFirstNoteField();
 
     // Filter, search and locate (mainform_filtering.cpp)
     void createFilterTools();
@@ -222,6 +227,7 @@ private:
     QButtonGroup* m_forumChoice = nullptr;          // page 4: "Delphi" (0) or "Delphi32" (1)
     BooksView m_books;
     tv::DBComboDlg* m_dateBox = nullptr;            // the private base's date box
+    QLineEdit* m_noteTopic = nullptr;               // the private base's first field box
     // The search page: the field choice of every base (as kSweepBases), the search type, the word.
     std::array<QGroupBox*, kSweepBaseCount> m_sweepGroups{};
     std::array<QButtonGroup*, kSweepBaseCount> m_sweepChoices{};

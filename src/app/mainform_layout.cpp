@@ -269,6 +269,8 @@ void TMainForm::buildStatusBar(QWidget* central)
 
 void TMainForm::bindCommands()
 {
+    if (DataSource* notes = baseDataSource(kPrivateBase))
+        connect(notes, &DataSource::stateChanged, this, &TMainForm::privateStateChanged);
     connect(m_pages, &QTabWidget::currentChanged, this, [this] {
         guarded([this] {
             PageControl1Changing();

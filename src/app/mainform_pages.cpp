@@ -73,6 +73,8 @@ void TMainForm::buildRecordPane(int tab, QWidget* parent)
         m_books = parts.books;
     if (parts.dateBox)
         m_dateBox = parts.dateBox;
+    if (parts.firstField)
+        m_noteTopic = parts.firstField;
 }
 
 void TMainForm::buildBasePages()

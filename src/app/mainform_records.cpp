@@ -11,6 +11,8 @@
 #include "platform/msg.h"
 
 #include <QAbstractButton>
+#include <QApplication>
+#include <QLineEdit>
 #include <QTabWidget>
 #include <QVariant>
 
@@ -39,6 +41,41 @@ void TMainForm::setEditButtons(bool editing)
 {
     setButtonsEnabled({Tool::Insert, Tool::Delete, Tool::EditRecord, Tool::RefreshRecord}, !editing);
     setButtonsEnabled({Tool::PostRecord, Tool::CancelEdit}, editing);
+}
+
+void TMainForm::privateStateChanged(TableState state)
+{
+    // Elsewhere the editing buttons stay off; page 9 sets them again when it is entered.
+    if (activePage() != kPrivatePage || !basePresent(kPrivateBase))
+        return;
+    setEditButtons(state == TableState::Edit || state == TableState::Insert);
+}
+
+void TMainForm::focusFirstNoteField()
+{
+    const PageView& notes = m_views[kPrivatePage];
+    if (!notes.recordPane->isHidden() && m_noteTopic) {
+        m_noteTopic->setFocus(Qt::OtherFocusReason);
+        m_noteTopic->deselect();
+        m_noteTopic->setCursorPosition(0);
+        return;
+    }
+    // Grid view (Edit): the Topic cell of the current row, open for typing.
+    DBGrid* grid = notes.grid;
+    const QModelIndex row = grid->currentIndex();
+    grid->setFocus(Qt::OtherFocusReason);
+    for (int c = 0; c < grid->gridModel()->columnCount(); ++c)
+        if (grid->gridModel()->fieldNameOf(c).compare(QLatin1String("Topic"), Qt::CaseInsensitive) == 0
+            && row.isValid()) {
+            const QModelIndex cell = grid->gridModel()->index(row.row(), c);
+            grid->setCurrentIndex(cell);
+            static_cast<QAbstractItemView*>(grid)->edit(cell);
+            if (auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget())) {
+                editor->deselect();
+                editor->setCursorPosition(0);
+            }
+            break;
+        }
 }
 
 void TMainForm::btnFirstClick(QObject* sender)
@@ -85,6 +122,7 @@ void TMainForm::btnFirstClick(QObject* sender)
             t9->append();
             setEditButtons(true);
             t9->setInteger(0, t9->largestInteger(0) + 1);
+            focusFirstNoteField();
             break;
         }
         case tagDelete: {
@@ -96,6 +134,7 @@ void TMainForm::btnFirstClick(QObject* sender)
         case tagEdit:
             t9->edit();
             setEditButtons(true);
+            focusFirstNoteField();
             break;
         case tagPost:
             // Through the data source: text still held by a bound box (a date being typed)

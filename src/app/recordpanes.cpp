@@ -164,14 +164,15 @@ void forumFieldPanel(QWidget* p)
     edit("DBEdit1", "Keywords", 288)->move(8, 204);
 }
 
-// Returns the date box.
-DBComboDlg* privateFieldPanel(QWidget* p, int base)
+// Fills in the date box and the first field of the note.
+void privateFieldPanel(QWidget* p, int base, RecordPaneParts& parts)
 {
     const int lr = 62;
     QWidget* number = makeDbText(p, "DBText1", base, "ID");
     field(p, lr, 8, QStringLiteral("Number:"), number);
     number->resize(60, 21);
-    field(p, lr, 30, QStringLiteral("Topic:"), makeDbEdit(p, "DBEdit9", base, "Topic", 220, false, 50));
+    parts.firstField = makeDbEdit(p, "DBEdit9", base, "Topic", 220, false, 50);
+    field(p, lr, 30, QStringLiteral("Topic:"), parts.firstField);
     field(p, lr, 52, QStringLiteral("Category:"),
           makeDbCombo(p, "wwDBComboBox1", base, "Category", 180, 20,
                       {"Non Tech -General", "From Borland", "Installation", "Delphi IDE", "Object Pascal",
@@ -185,7 +186,7 @@ DBComboDlg* privateFieldPanel(QWidget* p, int base)
     field(p, lr, 118, QStringLiteral("Source:"), makeDbEdit(p, "DBEdit11", base, "Source", 220, false, 30));
     DBComboDlg* date = makeDbDateEdit(p, "wwDBComboDlg1", base, "Date", QSize(121, 23));
     field(p, lr, 140, QStringLiteral("Date:"), date);
-    return date;
+    parts.dateBox = date;
 }
 
 // The usual record view: a field panel docked left, a splitter, and a memo pane filling the rest.
@@ -274,9 +275,11 @@ RecordPaneParts booksPane(TPanel* pane, int /*tab*/, int base)
 RecordPaneParts notesPane(TPanel* pane, int /*tab*/, int base)
 {
     TPanel* fp = panel(pane, "Panel35", alLeft, 296);
-    DBComboDlg* dateBox = privateFieldPanel(fp, base);
+    RecordPaneParts fields;
+    privateFieldPanel(fp, base, fields);
     RecordPaneParts parts = fieldsBesideMemo(pane, fp, "WinSplit8", "DBMemo9", base, "Description", false);
-    parts.dateBox = dateBox;
+    parts.dateBox = fields.dateBox;
+    parts.firstField = fields.firstField;
     return parts;
 }
 

@@ -28,6 +28,7 @@ struct RecordPaneParts {
     tv::DBMemo* memo = nullptr;               // the memo pane the clipboard commands act on
     BooksView books;                          // Books page only
     tv::DBComboDlg* dateBox = nullptr;        // private page only
+    QLineEdit* firstField = nullptr;          // private page only: where typing a note starts
 };
 
 // Fills `pane` (docked client in its page) for page `tab` showing base `base`.

@@ -6,8 +6,12 @@
 #include "apptest.h"
 
 #include "app/datamodule.h"
+#include "dbaware/dbcontrols.h"
 
+#include <QClipboard>
 #include <QDir>
+#include <QLineEdit>
+#include <QTimer>
 #include <QProcess>
 #include <QTest>
 #include <QThread>
@@ -68,11 +72,86 @@ int deleteAndWait(int argc, char** argv)
     return 0;
 }
 
+// Which of the six editing buttons are on, as "Append Delete Edit Post Cancel Refresh" flags.
+QString editButtons(const Session& s)
+{
+    QString on;
+    for (const char* n : {"btnInsert", "btnDelete", "btnEditRecord", "btnPostRecord", "btnCancelEdit", "btnRefreshRecord"})
+        on += s.w(n)->isEnabled() ? QLatin1Char('1') : QLatin1Char('0');
+    return on;
+}
+
+const QString kBrowsing = QStringLiteral("111001");
+const QString kEditing = QStringLiteral("000110");
+
 } // namespace
 
 class NotesTest : public WindowTest {
     Q_OBJECT
 private slots:
+    // After Append and Edit the keyboard is in the Topic box, at its start; typing into a box
+    // of a browsed note (keys, a paste, the date box) shows the edit on the buttons, which
+    // then cancel or post it.
+    void typingANoteShowsWhereItGoesAndOnTheButtons()
+    {
+        SampleSession s({"private.db"});
+        s.showPage(9);
+        tv::Table* t9 = tv::app::baseTable(9);
+        auto* topic = qobject_cast<QLineEdit*>(s.w("DBEdit9"));
+        QCOMPARE(editButtons(s), QStringLiteral("111111"));
+
+        s.click("btnInsert");
+        QCOMPARE(QApplication::focusWidget(), topic);
+        QTest::keyClicks(QApplication::focusWidget(), "abc");
+        QCOMPARE(t9->displayText("Topic"), std::string("abc"));
+        QCOMPARE(editButtons(s), kEditing);
+        s.click("btnPostRecord");
+        const int64_t id = t9->asInteger(0);
+        QCOMPARE(notesOnDisk(s.path()).at(id), std::string("abc"));
+        QCOMPARE(editButtons(s), kBrowsing);
+
+        t9->first();
+        const std::string first = t9->displayText("Topic");
+        s.click("btnEditRecord");
+        QCOMPARE(QApplication::focusWidget(), topic);
+        QCOMPARE(topic->cursorPosition(), 0);
+        QVERIFY(!topic->hasSelectedText());
+        QTest::keyClicks(topic, "X");
+        QCOMPARE(t9->displayText("Topic"), "X" + first);
+        s.click("btnCancelEdit");
+
+        // Browsing: keys, a paste and the date box each start an edit the buttons show.
+        const std::function<void()> starts[] = {
+            [&] { QTest::keyClicks(topic, "Y"); },
+            [&] {
+                QApplication::clipboard()->setText(QStringLiteral("pasted"));
+                auto* keywords = qobject_cast<QLineEdit*>(s.w("DBEdit10"));
+                keywords->setFocus();
+                keywords->paste();
+            },
+            [&] {
+                QTimer::singleShot(100, [] {
+                    if (QWidget* cal = QApplication::activeModalWidget())
+                        cal->close();
+                });
+                qobject_cast<tv::DBComboDlg*>(s.w("wwDBComboDlg1"))->clickButton();
+            }};
+        for (const auto& start : starts) {
+            QCOMPARE(editButtons(s), kBrowsing);
+            start();
+            QCOMPARE(t9->state(), tv::TableState::Edit);
+            QCOMPARE(editButtons(s), kEditing);
+            s.click("btnCancelEdit");
+            QCOMPARE(t9->state(), tv::TableState::Browse);
+            QCOMPARE(t9->displayText("Topic"), first);
+        }
+        // A move posts the typed change, and the buttons say so.
+        QTest::keyClicks(topic, "Z");
+        QCOMPARE(editButtons(s), kEditing);
+        s.click("btnNext");
+        QCOMPARE(editButtons(s), kBrowsing);
+    }
+
     void aDeleteSurvivesAKillRightAfterIt()
     {
         BaseFolder bases({"private.db"});
