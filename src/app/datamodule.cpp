@@ -1,6 +1,7 @@
 #include "app/datamodule.h"
 
 #include "data/dm1.h"
+#include "dbaware/datasource.h"
 
 #include <memory>
 
@@ -19,6 +20,36 @@ bool createDataModule(const QString& dataDir)
 void destroyDataModule()
 {
     g_module.reset();
+}
+
+QString saveNotesWithoutAsking()
+{
+    Table* t9 = baseTable(kPrivateBase);
+    if (!DM1 || !t9 || !t9->isOpen())
+        return {};
+    const bool report = DM1->reportSaveFailures;
+    DM1->reportSaveFailures = false;
+    QString failure;
+    const auto editing = [t9] { return t9->state() == TableState::Edit || t9->state() == TableState::Insert; };
+    for (int attempt = 0; attempt < 2 && editing(); ++attempt) {
+        try {
+            if (attempt == 0)
+                baseDataSource(kPrivateBase)->post();   // with the text still held by the boxes
+            else
+                t9->post();                             // what the record took
+        } catch (const std::exception& e) {
+            failure = QString::fromUtf8(e.what());
+        }
+    }
+    if (!editing())
+        failure.clear();
+    if (t9->hasUnsavedChanges()) {
+        const QString saved = DM1->savePrivateBase();
+        if (t9->hasUnsavedChanges())
+            failure += (failure.isEmpty() ? QString() : QStringLiteral("\n")) + saved;
+    }
+    DM1->reportSaveFailures = report;
+    return failure;
 }
 
 bool basePresent(int n)

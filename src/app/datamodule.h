@@ -18,6 +18,12 @@ namespace tv::app {
 bool createDataModule(const QString& dataDir);
 void destroyDataModule();
 
+// For an end of the program with no one to ask (the session ending, the display gone): posts
+// the note being typed and saves every change of the private base not yet on disk, showing
+// nothing. A note that cannot be posted as typed is posted without the text its boxes could
+// not take (a half-typed date). Returns what could not be saved, empty when all is on disk.
+QString saveNotesWithoutAsking();
+
 // The number of the private notes base.
 using data::kPrivateBase;
 

@@ -168,6 +168,9 @@ public:
     // go on without it, or stay; false when they stay (nothing was closed).
     bool shutdownData();
     bool settlePrivateBase();
+    // The session is ending: the private base is saved without asking (saveNotesWithoutAsking)
+    // and the window then closes without asking. Returns what could not be saved.
+    QString endWithoutAsking();
 
 protected:
     bool event(QEvent* e) override;

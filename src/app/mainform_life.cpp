@@ -170,6 +170,14 @@ bool TMainForm::shutdownData()
     return true;
 }
 
+QString TMainForm::endWithoutAsking()
+{
+    const QString failure = saveNotesWithoutAsking();
+    releaseBookmark();
+    m_closing = true;
+    return failure;
+}
+
 void TMainForm::ExitItemClick()
 {
     if (!msg::confirm(QStringLiteral("Terminate the application?"), this))

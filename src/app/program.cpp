@@ -2,6 +2,8 @@
 
 #include "app/mainform.h"
 #include "app/splash.h"
+#include "app/datamodule.h"
+#include "platform/endsignals.h"
 
 #include <QApplication>
 #include <QScreen>
@@ -9,8 +11,22 @@
 
 namespace tv::app {
 
+namespace {
+
+// Nobody is there to read a box at these ends: what could not be saved goes to the error output.
+void reportUnsaved(const QString& failure)
+{
+    if (!failure.isEmpty())
+        qWarning("Tipvault: changes to the private notes could not be saved: %s", qUtf8Printable(failure));
+}
+
+} // namespace
+
 Program::Program(const QString& dataDir)
 {
+    // From the first box on (a start-up message), the session's end is a quit request.
+    m_endSignals = std::make_unique<QObject>();
+    tv::platform::onEndSignals(m_endSignals.get(), [this] { endWithoutAsking(); });
     QApplication::setOverrideCursor(Qt::WaitCursor);
     auto* splash = new TSplash;
     splash->show();
@@ -22,7 +38,8 @@ Program::Program(const QString& dataDir)
     QApplication::setApplicationName(QStringLiteral("Tipvault"));
     qApp->setProperty("HelpFile", QStringLiteral("Tipvault.hlp"));
 
-    m_terminate = !createDataModule(dataDir);
+    const bool found = createDataModule(dataDir);
+    m_terminate = m_terminate || !found;
 
     m_form = std::make_unique<TMainForm>();
     QObject::connect(m_form.get(), &TMainForm::firstActivated, [] {
@@ -57,16 +74,29 @@ void Program::show()
     });
 }
 
+void Program::endWithoutAsking()
+{
+    reportUnsaved(m_form ? m_form->endWithoutAsking() : saveNotesWithoutAsking());
+    m_terminate = true;
+    // Open boxes and dialogs give way too (one open while starting runs before the loop does).
+    QApplication::closeAllWindows();
+    QCoreApplication::quit();
+}
+
 int Program::exec()
 {
+    // The window system's plugin ends the program with exit() when the display goes.
+    tv::platform::setLastChance([] { reportUnsaved(saveNotesWithoutAsking()); });
     if (m_terminate) {
         if (TSplash* s = Splash())
             s->FormDeactivate();
         QTimer::singleShot(0, qApp, &QCoreApplication::quit);
-        return QApplication::exec();
+    } else {
+        show();
     }
-    show();
-    return QApplication::exec();
+    const int code = QApplication::exec();
+    tv::platform::clearLastChance();
+    return code;
 }
 
 } // namespace tv::app

@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+class QObject;
 class QWidget;
 
 namespace tv::app {
@@ -28,10 +29,15 @@ public:
     void show();
 
     TMainForm* mainForm() const { return m_form.get(); }
-    // True when the data module asked for the end of the program (no base at all).
+    // True when the data module asked for the end of the program (no base at all), or the
+    // session ended during start-up.
     bool terminating() const { return m_terminate; }
 
 private:
+    // SIGTERM or SIGHUP: save the notes without asking and end.
+    void endWithoutAsking();
+
+    std::unique_ptr<QObject> m_endSignals;   // lives as long as the signals are watched
     std::unique_ptr<TMainForm> m_form;
     bool m_terminate = false;
 };

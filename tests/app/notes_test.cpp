@@ -6,6 +6,7 @@
 #include "apptest.h"
 
 #include "app/datamodule.h"
+#include "app/program.h"
 #include "dbaware/dbcontrols.h"
 
 #include <QClipboard>
@@ -13,6 +14,7 @@
 #include <QLineEdit>
 #include <QTimer>
 #include <QProcess>
+#include <QTabWidget>
 #include <QTest>
 #include <QThread>
 
@@ -70,6 +72,32 @@ int deleteAndWait(int argc, char** argv)
     fflush(stdout);
     QThread::sleep(60);
     return 0;
+}
+
+const char* const kChildEnd = "TV_NOTES_CHILD_END";
+
+// The child of the session-end test: starts the program, types a note without posting it
+// (its date only half typed) and says so; then the session ends as the parent says: SIGTERM
+// from the parent, or "exit" as the window system's plugin does when the display is gone.
+int typeAndWait(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    initApplication();
+    tv::app::Program program(qEnvironmentVariable(kChildFolder));
+    program.show();
+    tv::app::TMainForm& form = *program.mainForm();
+    if (!QTest::qWaitForWindowActive(&form))
+        qWarning("main window not active");
+    form.findChild<QTabWidget*>(QStringLiteral("PageControl1"))->setCurrentIndex(9);
+    auto* append = form.findChild<QWidget*>(QStringLiteral("btnInsert"));
+    QTest::mouseClick(append, Qt::LeftButton, {}, append->rect().center());
+    QTest::keyClicks(QApplication::focusWidget(), "half-typed");
+    QTest::keyClicks(form.findChild<QWidget*>(QStringLiteral("wwDBComboDlg1")), "3/1");
+    printf("%lld\n", static_cast<long long>(tv::app::baseTable(9)->asInteger(0)));
+    fflush(stdout);
+    if (qEnvironmentVariable(kChildEnd) == QLatin1String("exit"))
+        QTimer::singleShot(100, [] { std::exit(1); });
+    return program.exec();
 }
 
 // Which of the six editing buttons are on, as "Append Delete Edit Post Cancel Refresh" flags.
@@ -171,6 +199,30 @@ private slots:
         QVERIFY(before.count(deleted) && !after.count(deleted));
         after[deleted] = before.at(deleted);
         QCOMPARE(after, before);
+    }
+
+    // The end of the session (SIGTERM at logout, SIGHUP) and the loss of the display leave no
+    // one to ask: the note being typed is posted and saved, and the program ends.
+    void aNoteBeingTypedSurvivesTheEndOfTheSession()
+    {
+        for (const char* end : {"term", "exit"}) {
+            BaseFolder bases({"private.db"});
+            QProcess child;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert(QString::fromLatin1(kChildFolder), bases.path());
+            env.insert(QString::fromLatin1(kChildEnd), QString::fromLatin1(end));
+            child.setProcessEnvironment(env);
+            child.start(QCoreApplication::applicationFilePath(), {});
+            QVERIFY(child.waitForReadyRead(30000));
+            const int64_t id = child.readLine().trimmed().toLongLong();
+            QVERIFY(!notesOnDisk(bases.path()).count(id));
+            if (QByteArray(end) == "term")
+                ::kill(pid_t(child.processId()), SIGTERM);
+            QVERIFY(child.waitForFinished(20000));
+            QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+            QCOMPARE(child.exitCode(), QByteArray(end) == "term" ? 0 : 1);
+            QCOMPARE(notesOnDisk(bases.path())[id], std::string("half-typed"));
+        }
     }
 
     void appendTakesAFreeIdWhateverTheFilterShows()
@@ -300,6 +352,8 @@ private slots:
 
 int main(int argc, char** argv)
 {
+    if (qEnvironmentVariableIsSet(kChildEnd))
+        return typeAndWait(argc, argv);
     if (qEnvironmentVariableIsSet(kChildFolder))
         return deleteAndWait(argc, argv);
     QApplication app(argc, argv);
