@@ -93,6 +93,14 @@ void DBEdit::showField()
     lastText_ = shown;
 }
 
+void DBEdit::focusInEvent(QFocusEvent* event)
+{
+    QLineEdit::focusInEvent(event);
+    const QString all = text();
+    if (!all.isEmpty() && selectedText() == all && cursorPosition() == all.size())
+        setSelection(int(all.size()), -int(all.size()));   // the same selection, the cursor at 0
+}
+
 void DBEdit::onTextEdited(const QString& typed)
 {
     if (isReadOnly())

@@ -71,6 +71,9 @@ public:
 
 protected:
     virtual void showField();
+    // A box that gets the focus with all its text selected (Tab, or the focused control going)
+    // keeps showing the text's start.
+    void focusInEvent(QFocusEvent* event) override;
 
 private:
     void updateModifiable() override;

@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QBuffer>
+#include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -47,8 +48,24 @@ private slots:
         QCOMPARE(edit.text(), QStringLiteral("Name 000010"));
         s.table->moveTo(4);
         QCOMPARE(edit.text(), QStringLiteral("Name 000006"));
-        // A value too long for the box shows its start, not its end.
+        // A value too long for the box shows its start, not its end, also when the box gets
+        // the focus by Tab (all of it selected) or when the control holding the focus goes.
         QCOMPARE(edit.cursorPosition(), 0);
+        QWidget window;
+        auto* before = new QLineEdit(&window);
+        edit.setParent(&window);
+        edit.resize(20, 21);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        for (auto focus : {+[](QWidget* w) { QTest::keyClick(w, Qt::Key_Tab); }, +[](QWidget* w) { w->hide(); }}) {
+            before->show();
+            before->setFocus();
+            focus(before);
+            QVERIFY(edit.hasFocus());
+            QCOMPARE(edit.cursorPosition(), 0);
+        }
+        QCOMPARE(edit.selectedText(), edit.text());
+        edit.setParent(nullptr);
         edit.setDataField(QStringLiteral("When"));
         QCOMPARE(edit.text(), QStringLiteral("1/6/1999"));
         s.table->close();
