@@ -13,7 +13,7 @@ void requireWritable(const Table::Impl& d)
 
 void catchUp(Table& t, const Table::Impl& d)
 {
-    if (d.state == TableState::Browse && t.changedElsewhere())
+    if (d.state == TableState::Browse && d.file->writable() && d.file->savedElsewhere())
         t.refresh();
 }
 
@@ -40,7 +40,8 @@ void Table::edit()
     const auto id = d->current();
     if (!id)
         throw EngineError("Cannot edit: the dataset has no current record");
-    d->startBuffer(d->recordValues(*id));
+    d->editOriginal = d->recordValues(*id);
+    d->startBuffer(d->editOriginal);
     d->editId = *id;
     d->setState(TableState::Edit);
 }
@@ -74,6 +75,65 @@ static std::string unstorableCharacters(int codePage, const std::string& text)
     return found;
 }
 
+bool Table::Impl::sameValues(const Record& a, const Record& b) const
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t f = 0; f < a.size(); ++f)
+        if (compareValues(a[f], b[f], false) != 0)
+            return false;
+    return true;
+}
+
+std::optional<RecordId> Table::Impl::findEdited() const
+{
+    const int keys = file->primaryKeyFields();
+    auto matches = [&](RecordId id) {
+        if (keys == 0)
+            return sameValues(recordValues(id), editOriginal);
+        for (int k = 0; k < keys; ++k)
+            if (compareValues(file->value(id, k), editOriginal[size_t(k)], false) != 0)
+                return false;
+        return true;
+    };
+    if (posOf(editId) && matches(editId))
+        return editId;
+    for (RecordId id : file->recordIds())
+        if (matches(id))
+            return id;
+    return std::nullopt;
+}
+
+std::string Table::Impl::describeEdited() const
+{
+    const int keys = file->primaryKeyFields();
+    if (keys == 0)
+        return "a record";
+    std::string out = "the record with";
+    for (int k = 0; k < keys; ++k)
+        out += std::string(k ? ", " : " ") + fields()[size_t(k)].name + " " + formatValue(fields()[size_t(k)], editOriginal[size_t(k)], fmt);
+    return out;
+}
+
+// The edit in hand is to be stored as a new record (`what` says why): a single number key
+// is given the next free number. Returns what the user is told.
+static std::string keepAsNewRecord(Table& t, Table::Impl& d, const std::string& what)
+{
+    std::string told = d.file->path() + ": " + d.describeEdited() + what + "; the edit was kept as a new record";
+    d.editId = 0;
+    d.setState(TableState::Insert);
+    const FieldDef& first = d.fields()[0];
+    if (d.file->primaryKeyFields() == 1 && kindOf(first.type) == FieldKind::Integer) {
+        // Never the number of the record the edit was made to: that one is gone or another's.
+        const int64_t next = std::max(t.largestInteger(0), integerOf(d.editOriginal[0])) + 1;
+        d.buffer[0] = Value(next);
+        d.entered[0].reset();
+        d.changed[0] = 1;
+        told += " with " + first.name + " " + std::to_string(next);
+    }
+    return told + ".";
+}
+
 void Table::post()
 {
     d->requireOpen();
@@ -101,30 +161,49 @@ void Table::post()
                               "\nChange them, then post again.");
     }
     // Files another program rewrote in place are read again, keeping the record being entered
-    // and the changes posted earlier. A new record whose single number key the other program
-    // has taken meanwhile gets the next free number; a record being edited that the other
-    // program deleted is stored as a new record.
-    const bool reread = d->file->writable() && d->file->needsReload();
+    // and the changes posted earlier. The record being edited is looked up by its key (record
+    // ids of a file rewritten in place may name other records after the re-read): deleted by the
+    // other program, the edit is stored as a new record; saved by it since the edit began, the
+    // conflict handler decides. A new record whose single number key the other program has taken
+    // meanwhile gets the next free number.
+    const bool reread = d->file->writable() && d->file->savedElsewhere();
     std::string renumbered;
     if (reread) {
         d->reread();
-        if (d->state == TableState::Edit && !d->posOf(d->editId)) {
-            d->editId = 0;
-            d->setState(TableState::Insert);
-        }
         d->placeOn(d->state == TableState::Edit ? std::optional<RecordId>(d->editId) : d->beforeInsert, d->row);
         d->dataChanged(DataChange::Reset);
         d->currentChanged();
-        if (d->state == TableState::Insert && d->file->primaryKeyFields() == 1 && kindOf(fields[0].type) == FieldKind::Integer &&
-            d->keyTaken()) {
-            const int64_t taken = integerOf(d->buffer[0]);
-            const int64_t next = largestInteger(0) + 1;
-            d->buffer[0] = Value(next);
-            d->entered[0].reset();
-            d->changed[0] = 1;
-            renumbered = d->file->path() + ": another program saved a record with " + fields[0].name + " " + std::to_string(taken) +
-                         " while this one was entered here; this one was given " + fields[0].name + " " + std::to_string(next) + ".";
+    }
+    if (d->state == TableState::Edit) {
+        const auto at = d->findEdited();
+        if (!at) {
+            renumbered = keepAsNewRecord(*this, *d, " was deleted by another program while it was edited here");
+        } else {
+            d->editId = *at;
+            if (reread)
+                d->placeOn(d->editId, d->row);
+            if (!d->sameValues(d->recordValues(*at), d->editOriginal)) {
+                const std::string what = d->file->path() + ": " + d->describeEdited() +
+                                         " was changed by another program since it was edited here.";
+                if (!d->conflictHandler)
+                    throw PostConflictError(what);
+                const PostConflict choice = d->conflictHandler(what);
+                if (choice == PostConflict::KeepTheirs) {
+                    cancel();
+                    return;
+                }
+                if (choice == PostConflict::KeepBoth)
+                    renumbered = keepAsNewRecord(*this, *d, " was changed by another program while it was edited here");
+            }
         }
+    } else if (reread && d->file->primaryKeyFields() == 1 && kindOf(fields[0].type) == FieldKind::Integer && d->keyTaken()) {
+        const int64_t taken = integerOf(d->buffer[0]);
+        const int64_t next = largestInteger(0) + 1;
+        d->buffer[0] = Value(next);
+        d->entered[0].reset();
+        d->changed[0] = 1;
+        renumbered = d->file->path() + ": another program saved a record with " + fields[0].name + " " + std::to_string(taken) +
+                     " while this one was entered here; this one was given " + fields[0].name + " " + std::to_string(next) + ".";
     }
     if (d->keyTaken())
         throw EngineError("Key violation");
@@ -142,6 +221,7 @@ void Table::post()
     d->changed.clear();
     d->entered.clear();
     d->beforeInsert.reset();
+    d->editOriginal.clear();
     d->setState(TableState::Browse);
     d->dataChanged(reread ? DataChange::Reset : inserting ? DataChange::RowsAdded : DataChange::Values);
     d->currentChanged();
@@ -149,6 +229,8 @@ void Table::post()
         d->notices.push_back(std::move(renumbered));
     d->afterPost();
 }
+
+void Table::setConflictHandler(std::function<PostConflict(const std::string&)> handler) { d->conflictHandler = std::move(handler); }
 
 void Table::cancel()
 {
@@ -158,6 +240,7 @@ void Table::cancel()
     d->buffer.clear();
     d->changed.clear();
     d->entered.clear();
+    d->editOriginal.clear();
     d->setState(TableState::Browse);
     if (inserting) {
         d->placeOn(d->beforeInsert, d->row);

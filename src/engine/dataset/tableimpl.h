@@ -65,6 +65,8 @@ struct Table::Impl {
     std::vector<uint8_t> changed;
     std::vector<std::optional<std::string>> entered;   // text typed into a field
     RecordId editId = 0;
+    Record editOriginal;   // the record as it was when the edit began
+    std::function<PostConflict(const std::string&)> conflictHandler;
     std::optional<RecordId> beforeInsert;
 
     std::unordered_map<uint64_t, RecordId> bookmarks;
@@ -382,6 +384,13 @@ struct Table::Impl {
         }
         return false;
     }
+
+    // The record being edited, found by the key it had when the edit began (by all its values
+    // in a table without a key); nullopt when it is no longer there.
+    std::optional<RecordId> findEdited() const;
+    bool sameValues(const Record& a, const Record& b) const;
+    // "the record with Id 7" (the key the edited record had), "a record" without a key.
+    std::string describeEdited() const;
 
     std::vector<std::string> notices;
 };
