@@ -178,6 +178,9 @@ public:
     // True when another program rewrote the files in place since they were read here: reads
     // fail until the table is read again (reload() on a writable table).
     virtual bool needsReload() const { return false; }
+    // True when another program saved the table since it was read here, in place or by putting
+    // new files in its place (a save here then fails until reload()).
+    virtual bool savedElsewhere() const { return needsReload(); }
     // Things a flush that succeeded wants the user to know (a damaged value that could not be
     // carried over as it was), handed out once.
     virtual std::vector<std::string> takeNotices() { return {}; }

@@ -95,7 +95,7 @@ TEST(ParadoxOtherPrograms, ANoteBeingEnteredIsPostedOverAFileRewrittenInPlace)
     mine.saveChanges();
     EXPECT_EQ(notesIn(path), (std::map<int64_t, std::string>{{1, "1900"}, {2, "2900"}, {3, "3900"}, {4, "mine"}}));
 
-    // A note being edited that the other program deleted is kept as a new note.
+    // A note being edited that the other program deleted is kept as a new note, under an ID of its own.
     mine.last();
     mine.edit();
     mine.setValue(1, std::string("edited"));
@@ -103,7 +103,8 @@ TEST(ParadoxOtherPrograms, ANoteBeingEnteredIsPostedOverAFileRewrittenInPlace)
     rewriteInPlace(dir, elsewhere);
     mine.post();
     mine.saveChanges();
-    EXPECT_EQ(notesIn(path), (std::map<int64_t, std::string>{{1, "1900"}, {4, "edited"}}));
+    EXPECT_EQ(notesIn(path), (std::map<int64_t, std::string>{{1, "1900"}, {5, "edited"}}));
+    EXPECT_EQ(mine.takeNotices().size(), 1u);
 
     // A note started after a rewrite is numbered after the other program's notes.
     makeNotes(elsewhere, "p.db", 5);
@@ -346,4 +347,132 @@ TEST(ParadoxSave, ReplacedFilesAreNotHeldAfterASave)
     for (std::string line; std::getline(maps, line);)
         EXPECT_FALSE(line.find(dir.path().string()) != std::string::npos && line.find("(deleted)") != std::string::npos) << line;
     EXPECT_EQ(std::get<std::string>(t->value(t->recordIds()[10], 2)), bodyFor(std::stoull(seqOf(*t, t->recordIds()[10]))));
+}
+
+// Two copies of the program on one private base: each saves at once after a post or a delete.
+namespace {
+
+struct TwoCopies {
+    ScratchDir dir;
+    std::string path;
+    Table a, b;
+    explicit TwoCopies(int notes) : path(makeNotes(dir, "p.db", notes))
+    {
+        a.open(path, OpenMode::ReadWrite);
+        b.open(path, OpenMode::ReadWrite);
+    }
+    static void change(Table& t, const std::string& seq)
+    {
+        t.edit();
+        t.setValue(1, seq);
+    }
+    static void post(Table& t)
+    {
+        t.post();
+        t.saveChanges();
+    }
+};
+
+std::map<int64_t, std::string> originalNotes(int count)
+{
+    std::map<int64_t, std::string> out;
+    for (int i = 1; i <= count; ++i)
+        out[i] = std::to_string(uint64_t(i) * 1000 + 900);
+    return out;
+}
+
+} // namespace
+
+TEST(ParadoxTwoCopies, AnEditOfANoteTheOtherCopyDeletedBecomesANewNoteAndNoOtherNoteIsTouched)
+{
+    for (const int count : {3, 3000}) {
+        for (const int deleted : {1, 2, 3}) {
+            SCOPED_TRACE("notes " + std::to_string(count) + ", note " + std::to_string(deleted));
+            TwoCopies two(count);
+            two.a.first();
+            two.a.moveBy(deleted - 1);
+            TwoCopies::change(two.a, "mine");
+            two.b.first();
+            two.b.moveBy(deleted - 1);
+            two.b.remove();
+            two.b.saveChanges();
+            TwoCopies::post(two.a);
+
+            auto expected = originalNotes(count);
+            expected.erase(deleted);
+            expected[count + 1] = "mine";
+            EXPECT_EQ(notesIn(two.path), expected);
+            const auto notices = two.a.takeNotices();
+            ASSERT_EQ(notices.size(), 1u);
+            EXPECT_NE(notices[0].find("Id " + std::to_string(count + 1)), std::string::npos) << notices[0];
+            EXPECT_EQ(two.a.asInteger(0), count + 1);
+            EXPECT_EQ(std::get<std::string>(two.a.value(1)), "mine");
+        }
+    }
+}
+
+TEST(ParadoxTwoCopies, AnEditOfANoteTheOtherCopySavedMeanwhileIsAConflictTheUserSettles)
+{
+    for (const int count : {3, 3000}) {
+        for (const PostConflict choice : {PostConflict::KeepMine, PostConflict::KeepTheirs, PostConflict::KeepBoth}) {
+            SCOPED_TRACE("notes " + std::to_string(count) + ", choice " + std::to_string(int(choice)));
+            TwoCopies two(count);
+            two.a.first();
+            TwoCopies::change(two.a, "mine");
+            two.b.first();
+            TwoCopies::change(two.b, "theirs");
+            TwoCopies::post(two.b);
+
+            // Never overwritten without a word: the post says so and changes nothing.
+            EXPECT_THROW(two.a.post(), PostConflictError);
+            EXPECT_EQ(two.a.state(), TableState::Edit);
+            EXPECT_EQ(std::get<std::string>(two.a.value(1)), "mine");
+            EXPECT_TRUE(two.a.takeNotices().empty());
+            EXPECT_EQ(notesIn(two.path).at(1), "theirs");
+
+            std::string asked;
+            two.a.setConflictHandler([&](const std::string& what) {
+                asked = what;
+                return choice;
+            });
+            TwoCopies::post(two.a);
+            EXPECT_NE(asked.find("Id 1"), std::string::npos) << asked;
+            EXPECT_EQ(two.a.state(), TableState::Browse);
+            auto expected = originalNotes(count);
+            expected[1] = choice == PostConflict::KeepMine ? "mine" : "theirs";
+            if (choice == PostConflict::KeepBoth)
+                expected[count + 1] = "mine";
+            EXPECT_EQ(notesIn(two.path), expected);
+        }
+    }
+    // An edit of a note nobody else changed is posted as it always was, whatever else changed.
+    TwoCopies two(3);
+    two.a.moveBy(1);
+    TwoCopies::change(two.a, "mine");
+    two.b.first();
+    TwoCopies::change(two.b, "theirs");
+    TwoCopies::post(two.b);
+    TwoCopies::post(two.a);
+    EXPECT_EQ(notesIn(two.path), (std::map<int64_t, std::string>{{1, "theirs"}, {2, "mine"}, {3, "3900"}}));
+
+    // The other copy's save put new files in place of the ones read here (a save that rewrites
+    // the whole table): the conflict is seen all the same.
+    ScratchDir elsewhere;
+    for (const char* ext : {"db", "mb", "px"}) {
+        std::ofstream out(elsewhere.file(std::string("p.") + ext), std::ios::binary);
+        out << readBytes(two.dir.file(std::string("p.") + ext));
+    }
+    two.a.first();
+    TwoCopies::change(two.a, "mine again");
+    {
+        Table other;
+        other.open(elsewhere.file("p.db"), OpenMode::ReadWrite);
+        TwoCopies::change(other, "theirs again");
+        TwoCopies::post(other);
+    }
+    for (const char* ext : {"db", "mb", "px"})
+        ASSERT_EQ(::rename(elsewhere.file(std::string("p.") + ext).c_str(), two.dir.file(std::string("p.") + ext).c_str()), 0);
+    EXPECT_THROW(two.a.post(), PostConflictError);
+    two.a.cancel();
+    EXPECT_EQ(notesIn(two.path).at(1), "theirs again");
 }

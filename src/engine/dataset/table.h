@@ -58,6 +58,20 @@ struct Bookmark {
 
 using ListenerId = uint64_t;
 
+// How a post settles an edit of a record that another program saved since the edit began.
+enum class PostConflict {
+    KeepMine,    // the edit is stored over the other program's version
+    KeepTheirs,  // the edit is dropped; the other program's version stays
+    KeepBoth,    // the edit is stored as a new record (a single number key gets the next number)
+};
+
+// Raised by post() when another program saved the record being edited since the edit began
+// and no conflict handler settles it; the table stays in edit state with the edit kept.
+class PostConflictError : public EngineError {
+public:
+    using EngineError::EngineError;
+};
+
 // Display attributes of one field, set by the data module. They are kept by field name, so
 // they survive closing and reopening the table.
 struct FieldDisplay {
@@ -198,6 +212,10 @@ public:
     // largest number + 1 (said in takeNotices()), and an edited record the other program
     // deleted is stored as a new record.
     void post();
+    // Asked by post() when the record being edited was saved by another program since edit()
+    // (its values on disk differ from those the edit began with), with a sentence naming the
+    // record. Without a handler post() raises PostConflictError instead.
+    void setConflictHandler(std::function<PostConflict(const std::string& what)> handler);
     // Drops the pending insertion or change (nothing happens in browse state).
     void cancel();
     // Deletes the current record (cancelling an insertion instead while inserting). After a

@@ -470,6 +470,8 @@ bool ParadoxTable::needsReload() const
     return !db_.intact() || (haveMb_ && !mb_.intact()) || (!head_.empty() && std::memcmp(db_.data(), head_.data(), head_.size()) != 0);
 }
 
+bool ParadoxTable::savedElsewhere() const { return needsReload() || (writable_ && !version_.unchanged(store_)); }
+
 void ParadoxTable::checkMapped() const
 {
     if (!needsReload())

@@ -62,6 +62,7 @@ public:
     bool hasUnsavedChanges() const override { return dirty_; }
     void reload() override;
     bool needsReload() const override;
+    bool savedElsewhere() const override;
     std::vector<std::string> takeNotices() override;
 
     // The exact decimal text of a BCD field ("" when NULL, "?" when the stored digits are not
