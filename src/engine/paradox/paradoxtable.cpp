@@ -1,5 +1,6 @@
 #include "paradoxtable.h"
 
+#include "engine/fileio.h"
 #include "engine/codepage.h"
 #include "engine/formats.h"
 #include "engine/readahead.h"
@@ -227,17 +228,28 @@ static std::string followLink(const std::string& path)
     return out;
 }
 
-void ParadoxTable::recoverAndLockShared()
+void ParadoxTable::recoverAndLockShared(bool recover)
 {
-    if (saveNeedsRecovery(store_) || logSize(store_) > 0) {
+    if (!recover) {
+        // A table opened for reading is never written: a journal or log beside it stays as it
+        // is, and the table is read as its files hold it.
+        if (saveNeedsRecovery(store_) || logPending(store_))
+            notices_.push_back(path_ + ": an unfinished save (a save journal or save log) lies beside the table; a table opened "
+                                       "only for reading is read as its files are and the journal or log is left alone.");
+        lock_->lockShared();
+        return;
+    }
+    if (saveNeedsRecovery(store_) || logPending(store_)) {
         try {
             lock_->lockExclusive();
         } catch (const EngineError&) {
             throw EngineError(path_ + ": an interrupted save must be completed, but the table cannot be locked");
         }
         try {
-            recoverSave(store_);
-            logRecover(store_);
+            for (auto& n : recoverSave(store_))
+                notices_.push_back(std::move(n));
+            for (auto& n : logRecover(store_))
+                notices_.push_back(std::move(n));
         } catch (...) {
             lock_->unlock();
             throw;
@@ -277,11 +289,11 @@ std::unique_ptr<ParadoxTable> ParadoxTable::open(const std::string& path, OpenMo
     std::unique_ptr<ParadoxTable> t(new ParadoxTable);
     t->path_ = path;
     t->store_ = followLink(path);
-    t->mbPath_ = companionPath(t->store_, "MB");
+    t->mbPath_ = px::companionPath(t->store_, "MB");
     t->lock_ = std::make_unique<TableLock>(t->store_);
-    t->recoverAndLockShared();
+    t->recoverAndLockShared(mode == OpenMode::ReadWrite);
     try {
-        const int fd = ::open(t->store_.c_str(), O_RDONLY | O_CLOEXEC);
+        const int fd = openPlainFile(t->store_, O_RDONLY);
         if (fd < 0)
             throw EngineError(path + ": cannot open: " + std::strerror(errno));
         try {

@@ -111,10 +111,12 @@ private:
         hi = lo + size;
     }
     void loadIndexDefinitions();
-    void recoverAndLockShared();
+    // Completes an interrupted save first when `recover` (a table opened for changes only).
+    void recoverAndLockShared(bool recover);
     Files readFiles(int fd) const;
     void adoptFiles(Files&& f);
     void checkMapped() const;
+    void checkMemoFile() const;
     std::string recordName(RecordId id) const;
     std::string salvageBlob(RecordId id, int field, const std::string& why, std::vector<std::string>& notices) const;
     std::vector<px::FileChange> buildFiles(std::vector<std::string>& notices) const;

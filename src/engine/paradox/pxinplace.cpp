@@ -399,7 +399,7 @@ bool ParadoxTable::saveInPlace()
     ip.mbEnd = mbEnd;
     ip.small = small;
     ip.mbGarbage += garbage;
-    const int fd = ::open(store_.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = openPlainFile(store_, O_RDONLY);
     if (fd >= 0) {
         try {
             struct stat st {};
