@@ -311,6 +311,21 @@ TEST(ParadoxSave, TheFileSystemsChoicesAreKept)
     linked->flush();
     EXPECT_TRUE(fs::is_symlink(link));
     EXPECT_EQ(notesIn(real).size(), 2u);
+
+    // Only the data file linked, its companions beside the link: they are found there, and
+    // a change is written through the link into the file it leads to.
+    const std::string lone = makeNotes(dir, "lone.db", 3);
+    fs::rename(lone, target.file("lone.db"));
+    fs::create_symlink(target.file("lone.db"), lone);
+    {
+        const auto t = openTableFile(lone, OpenMode::ReadWrite);
+        EXPECT_EQ(std::get<std::string>(t->value(t->recordIds()[2], 2)), bodyFor(3900));
+        t->insert(noteFor(5));
+        t->flush();
+    }
+    EXPECT_TRUE(fs::is_symlink(lone));
+    EXPECT_EQ(notesIn(lone).size(), 4u);
+    EXPECT_EQ(tableFileProblems(lone), "");
 }
 
 namespace {

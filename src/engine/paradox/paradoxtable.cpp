@@ -213,19 +213,16 @@ std::vector<uint64_t> ParadoxTable::walkBlocks(const Header& h, const uint8_t* d
     return offsets;
 }
 
-// The file at `path`, or where it leads when it is a symbolic link (a save replaces the file
-// the link points to, never the link).
-static std::string followLink(const std::string& path)
+// Where the table's files are taken from when `path` is a symbolic link: beside the file the
+// link leads to (a save then replaces that file, never the link), unless the companion files
+// lie beside the link alone, as the user arranged them; the link is then the table's name and
+// its data file is written through it.
+static std::string storeFor(const std::string& path)
 {
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
-        return path;
-    char* real = ::realpath(path.c_str(), nullptr);
-    if (!real)
-        return path;
-    std::string out = real;
-    std::free(real);
-    return out;
+    const std::string target = dataFileOf(path);
+    if (target == path || !companionFiles(target, isSavedCompanion).empty() || companionFiles(path, isSavedCompanion).empty())
+        return target;
+    return path;
 }
 
 void ParadoxTable::recoverAndLockShared(bool recover)
@@ -288,7 +285,7 @@ std::unique_ptr<ParadoxTable> ParadoxTable::open(const std::string& path, OpenMo
 {
     std::unique_ptr<ParadoxTable> t(new ParadoxTable);
     t->path_ = path;
-    t->store_ = followLink(path);
+    t->store_ = storeFor(path);
     t->mbPath_ = px::companionPath(t->store_, "MB");
     t->lock_ = std::make_unique<TableLock>(t->store_);
     t->recoverAndLockShared(mode == OpenMode::ReadWrite);

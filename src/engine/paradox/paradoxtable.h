@@ -150,7 +150,7 @@ private:
     void numberBlobFields();
 
     std::string path_;
-    std::string store_;               // where the files are: path_ with a symbolic link followed
+    std::string store_;               // where the files are: path_, or where its symbolic link leads (storeFor)
     std::string mbPath_;
     px::Header header_;
     int codePage_ = 437;

@@ -517,6 +517,10 @@ void ParadoxTable::flush()
             throw;
         }
         if (!saved) {
+            if (dataFileOf(store_) != store_)
+                throw EngineError(path_ + ": cannot save this change, which needs the table written anew: the table is a symbolic "
+                                          "link whose companion files lie beside the link, apart from the file it leads to. Put the "
+                                          "files together and save again; the change is kept until then");
             // The whole rewrite replaces the files the log writes into: it is emptied first.
             logCheckpoint(store_);
             inPlace_.reset();

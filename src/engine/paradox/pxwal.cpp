@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <iterator>
 #include <map>
@@ -152,7 +153,7 @@ std::string pathOf(const std::string& tablePath, const std::string& ext)
 {
     if (!ownExtension(ext))
         throw EngineError(tablePath + ": the save log names a file that is not the table's");
-    return ext == "DB" ? tablePath : companionPath(tablePath, ext);
+    return ext == "DB" ? dataFileOf(tablePath) : companionPath(tablePath, ext);
 }
 
 int openFile(const std::string& path, const std::string& tablePath)
@@ -373,6 +374,19 @@ uint16_t LogTransaction::fileIndex(const std::string& ext, const std::string& pa
 }
 
 std::string logPathFor(const std::string& tablePath) { return tablePath + kLogSuffix; }
+
+std::string dataFileOf(const std::string& tablePath)
+{
+    struct stat st {};
+    if (::lstat(tablePath.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+        return tablePath;
+    char* real = ::realpath(tablePath.c_str(), nullptr);
+    if (!real)
+        return tablePath;
+    std::string out = real;
+    std::free(real);
+    return out;
+}
 
 void logCommit(const std::string& tablePath, const LogTransaction& t)
 {

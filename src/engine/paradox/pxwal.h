@@ -40,6 +40,9 @@ struct LogTransaction {
 constexpr size_t kLogHeadBytes = 0x78;
 
 std::string logPathFor(const std::string& tablePath);
+// The data file itself: where `tablePath` leads when it is a symbolic link (a table reached
+// through a link keeps its companions and its log beside the link, see ParadoxTable::open).
+std::string dataFileOf(const std::string& tablePath);
 
 // Appends `t` to the log of `tablePath` and syncs it. On failure the log is cut back to what
 // it held before and EngineError is thrown; the table's files are untouched.
