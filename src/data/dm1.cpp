@@ -13,12 +13,24 @@
 #include <QLocale>
 
 #include <algorithm>
+#include <new>
 
 namespace tv {
 
 int BasePresent[data::kMaxBaseNumber + 1] = {};
 int DatabaseOpened = 0;
 TDM1* DM1 = nullptr;
+
+// The engine's own text of a failure; for anything else (memory running out on a huge
+// file) a plain sentence naming the file, never a library's exception text.
+static QString failureText(const std::exception& e, const QString& path)
+{
+    if (dynamic_cast<const EngineError*>(&e))
+        return QString::fromUtf8(e.what());
+    if (dynamic_cast<const std::bad_alloc*>(&e))
+        return path + QStringLiteral(": there is not enough memory to open or save it; close other programs and try again");
+    return path + QStringLiteral(": an unexpected failure stopped the work on this file");
+}
 
 // ---------------------------------------------------------------------------------------
 // TDatabase
@@ -158,12 +170,16 @@ void TDM1::DM1Create()
             data::checkDeclaredFields(*slot.decl, *slot.table->file());
             BasePresent[slot.decl->number] = 1;
             anyOpened = true;
+            // What opening found and left alone or set aside (an unfinished save beside a
+            // read-only base, a damaged save log): said once, now.
+            for (const std::string& notice : slot.table->file()->takeNotices())
+                msg::warning(QString::fromUtf8(notice));
         } catch (const std::exception& e) {
             // This base counts as missing; the others are still worth opening. (Engine
             // failures are EngineErrors; anything else, like running out of memory on a
             // huge file, is treated the same way rather than ending the program.)
             slot.table->close();
-            msg::error(QString::fromUtf8(e.what()));
+            msg::error(failureText(e, path));
             if (!DatabaseOpened)
                 break;  // the folder itself cannot be used
         }
@@ -209,8 +225,8 @@ QString TDM1::savePrivateBase()
     QString failure;
     try {
         wwTable9->saveChanges();
-    } catch (const EngineError& e) {
-        failure = QString::fromUtf8(e.what());
+    } catch (const std::exception& e) {
+        failure = failureText(e, QString::fromStdString(wwTable9->file() ? wwTable9->file()->path() : std::string()));
     }
     if (gui)
         QGuiApplication::restoreOverrideCursor();

@@ -55,6 +55,25 @@ bool fileExists(const std::string& path)
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+int openPlainFile(const std::string& path, int flags, unsigned mode)
+{
+    const int fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NONBLOCK, mode_t(mode));
+    struct stat st {};
+    const int err = errno;
+    if (fd < 0 ? ::lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)
+               : ::fstat(fd, &st) == 0 && !S_ISREG(st.st_mode)) {
+        if (fd >= 0)
+            ::close(fd);
+        throw EngineError(path + ": is not a file (a pipe, a device or a folder is in its place); it is left alone. "
+                                 "Move it away and put the file back");
+    }
+    if (fd < 0)
+        errno = err;
+    else
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
 std::string readWholeFile(const std::string& path)
 {
     MappedFile map(path);
@@ -64,7 +83,7 @@ std::string readWholeFile(const std::string& path)
 void replaceFileDurably(const std::string& path, std::string_view bytes)
 {
     const std::string tmp = path + ".tmp";
-    const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int fd = openPlainFile(tmp, O_WRONLY | O_CREAT | O_TRUNC);
     if (fd < 0)
         throw EngineError(path + ": cannot create: " + systemError());
     try {
@@ -104,7 +123,7 @@ void removeFileIfPresent(const std::string& path)
 
 WritableFile::WritableFile(const std::string& path) : path_(path)
 {
-    fd_ = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    fd_ = openPlainFile(path, O_RDWR);
     if (fd_ < 0)
         throw EngineError(path + ": cannot open for writing: " + systemError());
 }

@@ -11,6 +11,10 @@
 namespace tv {
 
 bool fileExists(const std::string& path);
+// Opens `path` (open(2) `flags`, O_CLOEXEC added) without ever waiting: a pipe, device or folder
+// in the place of a file is refused with EngineError naming it, rather than opened (opening a
+// pipe would wait for a writer for ever). Returns -1 with errno set when open(2) fails.
+int openPlainFile(const std::string& path, int flags, unsigned mode = 0644);
 std::string readWholeFile(const std::string& path);
 // Writes all of `bytes` at `offset` of the open file `fd` (`path` names it in errors).
 void writeAllAt(int fd, const std::string& path, uint64_t offset, std::string_view bytes);

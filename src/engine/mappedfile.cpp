@@ -93,7 +93,8 @@ void unguard(int i)
 
 MappedFile::MappedFile(const std::string& path, Reading reading)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without waiting: a pipe in the place of the file is refused below, not waited on.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         throw EngineError(path + ": cannot open: " + std::strerror(errno));
     try {
@@ -113,7 +114,7 @@ void MappedFile::map(int fd, const std::string& path, Reading reading)
     if (::fstat(fd, &st) != 0)
         throw EngineError(path + ": cannot open: " + std::strerror(errno));
     if (!S_ISREG(st.st_mode))
-        throw EngineError(path + ": is not a file");
+        throw EngineError(path + ": is not a file (a pipe, a device or a folder is in its place)");
     if (st.st_size > 0) {
         void* p = ::mmap(nullptr, size_t(st.st_size), PROT_READ, MAP_SHARED, fd, 0);
         if (p == MAP_FAILED)

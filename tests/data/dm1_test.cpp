@@ -2,6 +2,7 @@
 
 #include "data/dm1.h"
 #include "engine/dataset/memorytable.h"
+#include "engine/paradox/pxlock.h"
 #include "support/modalanswerer.h"
 
 #include <QApplication>
@@ -199,6 +200,47 @@ private slots:
         QCOMPARE(presentBases(), std::vector<int>({2, 9}));
         QVERIFY(!dm.wwTable1->isOpen());
         QVERIFY(!dm.terminateRequested());
+    }
+
+    void unfinishedSavesAreReportedOnceAndLeftAlone()
+    {
+        QTemporaryDir dir;
+        for (int n : {1, 9})
+            makeBase(dir.path(), n);
+        const QDir d(dir.path());
+        // A checksummed journal beside a read-only base that would remove its primary index,
+        // and a save log of the private base whose only transaction a crash cut off.
+        const QString journal = d.filePath(QStringLiteral("DTOPICS.DB.tvjournal"));
+        {
+            QFile f(journal);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(QByteArray::fromStdString(px::journalText({{'R', "DTOPICS.DB"}, {'D', "DTOPICS.PX"}})));
+        }
+        {
+            QFile f(d.filePath(QStringLiteral("private.db.tvlog")));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(QByteArray("TVL1\x40\0\0\0cut off", 15));
+        }
+        QVERIFY(QFile::exists(d.filePath(QStringLiteral("DTOPICS.PX"))));
+        {
+            ModalAnswerer answer;
+            TDM1 dm(nullptr, dir.path());
+            QCOMPARE(presentBases(), std::vector<int>({1, 9}));
+            QCOMPARE(answer.seen().size(), size_t(2));
+            QCOMPARE(answer.seen()[0].icon, QMessageBox::Warning);
+            QVERIFY(answer.seen()[0].text.contains(QStringLiteral("DTOPICS.DB")));
+            QVERIFY(answer.seen()[0].text.contains(QStringLiteral("left alone")));
+            QVERIFY(answer.seen()[1].text.contains(QStringLiteral("private.db.tvlog")));
+            QVERIFY(answer.seen()[1].text.contains(QStringLiteral("may be missing")));
+        }
+        QVERIFY(QFile::exists(d.filePath(QStringLiteral("DTOPICS.PX"))));
+        QVERIFY(QFile::exists(journal));
+        // Said once: the private base's log is empty now, the read-only base's journal is
+        // still there and is said again.
+        ModalAnswerer again;
+        TDM1 dm(nullptr, dir.path());
+        QCOMPARE(again.seen().size(), size_t(1));
+        QVERIFY(again.seen()[0].text.contains(QStringLiteral("DTOPICS.DB")));
     }
 
     void onlyADamagedBase()

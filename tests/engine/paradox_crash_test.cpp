@@ -92,7 +92,7 @@ std::string verify(const std::string& path, std::map<uint32_t, uint64_t>& saved,
 {
     std::map<uint32_t, uint64_t> found;
     try {
-        const auto t = openTableFile(path);
+        const auto t = openTableFile(path, OpenMode::ReadWrite);   // completes what the kill interrupted
         for (RecordId rid : t->recordIds()) {
             const auto id = uint32_t(std::get<int64_t>(t->value(rid, 0)));
             const uint64_t seq = std::stoull(std::get<std::string>(t->value(rid, 1)));

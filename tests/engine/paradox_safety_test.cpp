@@ -2,11 +2,15 @@
 #include "engine/dataset/table.h"
 #include "engine/paradox/paradoxtable.h"
 #include "engine/paradox/pxlock.h"
+#include "engine/paradox/pxwal.h"
 #include "paradox_testutil.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -308,19 +312,193 @@ TEST(ParadoxSave, TheFileSystemsChoicesAreKept)
     linked->flush();
     EXPECT_TRUE(fs::is_symlink(link));
     EXPECT_EQ(notesIn(real).size(), 2u);
+
+    // Only the data file linked, its companions beside the link: they are found there, and
+    // a change is written through the link into the file it leads to.
+    const std::string lone = makeNotes(dir, "lone.db", 3);
+    fs::rename(lone, target.file("lone.db"));
+    fs::create_symlink(target.file("lone.db"), lone);
+    {
+        const auto t = openTableFile(lone, OpenMode::ReadWrite);
+        EXPECT_EQ(std::get<std::string>(t->value(t->recordIds()[2], 2)), bodyFor(3900));
+        t->insert(noteFor(5));
+        t->flush();
+    }
+    EXPECT_TRUE(fs::is_symlink(lone));
+    EXPECT_EQ(notesIn(lone).size(), 4u);
+    EXPECT_EQ(tableFileProblems(lone), "");
 }
 
-TEST(ParadoxSave, RecoveryFollowsOnlyTheTablesOwnFiles)
+namespace {
+
+// Every file in `dir` by name, with its content.
+std::map<std::string, std::string> filesIn(const ScratchDir& dir)
+{
+    std::map<std::string, std::string> out;
+    for (const auto& e : fs::directory_iterator(dir.path()))
+        out[e.path().filename().string()] = fs::is_regular_file(e.path()) ? readBytes(e.path()) : std::string("(not a file)");
+    return out;
+}
+
+std::string allNotices(TableFile& t)
+{
+    std::string out;
+    for (const auto& n : t.takeNotices())
+        out += n + "\n";
+    return out;
+}
+
+// A correctly checksummed save log of `table` that leaves its data file's header as it is
+// and does what `change` adds.
+void plantLog(const std::string& table, const std::function<void(px::LogTransaction&)>& change)
+{
+    px::LogTransaction t;
+    t.files.push_back({"DB", fs::file_size(table), {}});
+    t.headBefore = readBytes(table).substr(0, px::kLogHeadBytes);
+    t.writes.push_back({0, 0, t.headBefore});
+    change(t);
+    px::logCommit(table, t);
+}
+
+} // namespace
+
+TEST(ParadoxSave, PlantedJournalsAndLogsWriteNothingWhereTheyMustNot)
 {
     ScratchDir dir;
     const std::string notes = makeNotes(dir, "private.db", 2);
     const std::string topics = makeNotes(dir, "DTOPICS.DB", 1);
-    // A correctly summed journal of the topics table that names the notes' files.
+    // A journal of the topics table naming the notes' files is not followed at all.
     writeBytes(topics + ".tvjournal", px::journalText({{'D', "private.db"}, {'D', "private.mb"}, {'R', "DTOPICS.MB"}}));
     writeBytes(dir.file("private.mb.tvnew"), "not the topics' own");
+    auto before = filesIn(dir);
     EXPECT_EQ(openTableFile(topics)->recordIds().size(), 1u);
-    EXPECT_TRUE(fs::exists(dir.file("private.mb.tvnew")));
+    EXPECT_EQ(filesIn(dir), before);
     EXPECT_EQ(notesIn(notes).size(), 2u);
+    fs::remove(topics + ".tvjournal");
+    fs::remove(dir.file("private.mb.tvnew"));
+
+    // A table opened only for reading is never written, whatever journal or log lies beside it.
+    writeBytes(topics + ".tvjournal", px::journalText({{'R', "DTOPICS.DB"}, {'D', "DTOPICS.PX"}, {'D', "DTOPICS.MB"}}));
+    plantLog(topics, [&](px::LogTransaction& t) {
+        t.writes.push_back({0, 0x100, std::string(64, 'Z')});
+        t.files.push_back({"MB", 0, {}});
+    });
+    before = filesIn(dir);
+    {
+        const auto t = openTableFile(topics);
+        EXPECT_EQ(t->recordIds().size(), 1u);
+        EXPECT_NE(allNotices(*t).find("left alone"), std::string::npos);
+    }
+    EXPECT_EQ(filesIn(dir), before);
+
+    // The private base, opened for changes: a journal that removes the files a keyed table with
+    // memos needs is set aside, not followed.
+    writeBytes(notes + ".tvjournal", px::journalText({{'R', "private.db"}, {'D', "private.px"}, {'D', "private.mb"}}));
+    const std::string px = readBytes(dir.file("private.px")), mb = readBytes(dir.file("private.mb"));
+    {
+        const auto t = openTableFile(notes, OpenMode::ReadWrite);
+        EXPECT_EQ(t->recordIds().size(), 2u);
+        EXPECT_NE(allNotices(*t).find("private.db.tvjournal.stale"), std::string::npos);
+    }
+    EXPECT_EQ(readBytes(dir.file("private.px")), px);
+    EXPECT_EQ(readBytes(dir.file("private.mb")), mb);
+
+    // Logs whose sizes or writes do not fit the files: the data file emptied, a write 1 TiB
+    // out, the memo file cut to its header, a file that is not there.
+    const std::vector<std::function<void(px::LogTransaction&)>> crafted = {
+        [](px::LogTransaction& t) { t.files[0].finalSize = 0; },
+        [](px::LogTransaction& t) { t.writes.push_back({0, uint64_t(1) << 40, "x"}); },
+        [](px::LogTransaction& t) { t.files.push_back({"MB", 4096, {}}); },
+        [](px::LogTransaction& t) { t.writes.push_back({t.fileIndex("X05"), 0, "x"}); },
+    };
+    const auto notesBefore = notesIn(notes);
+    for (size_t i = 0; i < crafted.size(); ++i) {
+        fs::remove(notes + ".tvlog.stale");
+        before = filesIn(dir);
+        plantLog(notes, crafted[i]);
+        const auto t = openTableFile(notes, OpenMode::ReadWrite);
+        EXPECT_NE(allNotices(*t).find("private.db.tvlog.stale"), std::string::npos) << i;
+        EXPECT_EQ(t->recordIds().size(), 2u) << i;
+        auto after = filesIn(dir);
+        EXPECT_TRUE(after.count("private.db.tvlog.stale")) << i;
+        after.erase("private.db.tvlog.stale");
+        before.erase("private.db.tvlog.stale");
+        EXPECT_EQ(after, before) << i;
+    }
+    EXPECT_EQ(notesIn(notes), notesBefore);
+}
+
+TEST(ParadoxSave, ALogThatIsNoFileOrFarTooLargeIsRefusedWithoutWaiting)
+{
+    ScratchDir dir;
+    const std::string notes = makeNotes(dir, "private.db", 2);
+    // A pipe in the log's place: neither opening the table nor saving waits for a writer.
+    ASSERT_EQ(::mkfifo((notes + ".tvlog").c_str(), 0644), 0);
+    {
+        const auto t = openTableFile(notes, OpenMode::ReadWrite);
+        EXPECT_NE(allNotices(*t).find("not a file"), std::string::npos);
+        t->insert(noteFor(77));
+        t->flush();
+    }
+    EXPECT_EQ(notesIn(notes).size(), 3u);
+    // One put there while the table is open: the save is refused with a message, not hung.
+    const auto t = openTableFile(notes, OpenMode::ReadWrite);
+    fs::remove(notes + ".tvlog");
+    ASSERT_EQ(::mkfifo((notes + ".tvlog").c_str(), 0644), 0);
+    t->insert(noteFor(78));
+    EXPECT_NE(expectSaveFails(*t, "the log is a pipe").find("not a file"), std::string::npos);
+    fs::remove(notes + ".tvlog");
+    t->flush();
+    EXPECT_EQ(notesIn(notes).size(), 4u);
+
+    // A 40 GB log (sparse) is set aside with its size named, not read into memory.
+    fs::remove(notes + ".tvlog.stale");
+    {
+        std::ofstream(notes + ".tvlog").put('x');
+    }
+    fs::resize_file(notes + ".tvlog", uint64_t(40) << 30);
+    const auto again = openTableFile(notes, OpenMode::ReadWrite);
+    EXPECT_NE(allNotices(*again).find("42949672960 bytes"), std::string::npos);
+    EXPECT_EQ(again->recordIds().size(), 4u);
+}
+
+TEST(ParadoxSave, AFailedSaveIsNotTakenForAnotherProgramsChange)
+{
+    ScratchDir dir;
+    const std::string notes = makeNotes(dir, "private.db", 3);
+    const auto t = openTableFile(notes, OpenMode::ReadWrite);
+    t->insert(noteFor(5));
+    t->flush();   // an in-place save from here on
+    // A size limit stands in for a full disk: the data file gets a new block, the memo file
+    // cannot grow.
+    for (int i = 0; i < 120; ++i)
+        t->insert(noteFor(uint64_t(i) * 1000 + 10));
+    Record big = noteFor(6);
+    big[2] = std::string(300000, 'm');
+    t->insert(big);
+    rlimit old {};
+    ::getrlimit(RLIMIT_FSIZE, &old);
+    rlimit tight = old;
+    tight.rlim_cur = fs::file_size(dir.file("private.mb")) + 1024;
+    auto* const previous = ::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &tight), 0);
+    const std::string why = expectSaveFails(*t, "the memo file cannot grow");
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    ::signal(SIGXFSZ, previous);
+    EXPECT_NE(why.find("cannot grow"), std::string::npos) << why;
+    // Space again: the next save stores every change kept.
+    t->flush();
+    EXPECT_EQ(notesIn(notes).size(), 125u);
+}
+
+TEST(ParadoxSave, AMemoFileCutShortByAnotherProgramStopsTheSave)
+{
+    ScratchDir dir;
+    const std::string notes = makeNotes(dir, "private.db", 20);
+    const auto t = openTableFile(notes, OpenMode::ReadWrite);
+    fs::resize_file(dir.file("private.mb"), 4096);
+    t->insert(noteFor(99));
+    EXPECT_NE(expectSaveFails(*t, "the memo file was cut short").find("private.mb"), std::string::npos);
 }
 
 TEST(ParadoxLock, SavingOneTableDoesNotHoldUpTheOthersInItsFolder)

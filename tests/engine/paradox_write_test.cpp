@@ -513,7 +513,7 @@ TEST(ParadoxSave, InterruptedSavesAreFinishedOrDiscardedOnOpen)
         h = (h ^ c) * 16777619u;
     writeBytes(dir.file("j.db.tvjournal"), body + "end " + std::to_string(h) + "\n");
     {
-        const auto t = openTableFile(path);
+        const auto t = openTableFile(path, OpenMode::ReadWrite);
         ASSERT_EQ(t->recordIds().size(), 2u);
         EXPECT_EQ(std::get<std::string>(t->value(t->recordIds()[1], 1)), std::string(700, 'b'));
     }
@@ -524,7 +524,7 @@ TEST(ParadoxSave, InterruptedSavesAreFinishedOrDiscardedOnOpen)
     writeBytes(dir.file("j.db.tvnew"), oldDb);
     writeBytes(dir.file("j.mb.tvnew"), "garbage");
     writeBytes(dir.file("j.db.tvjournal.tvnew"), "tipvault save journal 1\nR j.db\n");
-    EXPECT_EQ(openTableFile(path)->recordIds().size(), 2u);
+    EXPECT_EQ(openTableFile(path, OpenMode::ReadWrite)->recordIds().size(), 2u);
     for (const auto& e : fs::directory_iterator(dir.path()))
         EXPECT_EQ(e.path().string().find(".tvnew"), std::string::npos) << e.path();
     EXPECT_EQ(readBytes(path), newDb);

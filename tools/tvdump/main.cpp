@@ -81,6 +81,16 @@ int failure(const std::string& file, const std::string& msg)
     return 1;
 }
 
+// Opens a table for reading only (nothing beside it is applied or removed) and says on the
+// error stream what was found and left alone.
+std::unique_ptr<tv::TableFile> openForReading(const std::string& file)
+{
+    auto table = tv::openTableFile(file, tv::OpenMode::ReadOnly);
+    for (const auto& notice : table->takeNotices())
+        std::fprintf(stderr, "tvdump: note: %s\n", notice.c_str());
+    return table;
+}
+
 // "tvdump: FILE: 41% (410000 of 1000000 records)", redrawn in place on a terminal once a
 // conversion has run for a second.
 class Progress {
@@ -190,7 +200,7 @@ int convertText(Mode mode, const std::string& file, const std::string& output, t
     }
     std::string failedFile = file;
     try {
-        const auto table = tv::openTableFile(file, tv::OpenMode::ReadOnly);
+        const auto table = openForReading(file);
         Progress progress(file);
         options.progress = [&progress](size_t done, size_t total) { progress(done, total); };
         bool writeFailed = false;
@@ -238,7 +248,7 @@ int convertSqlite(const std::string& output, const std::vector<std::string>& fil
                 const std::string name = fs::path(file).stem().string();
                 if (!names.insert(tv::foldAsciiUpper(name)).second)
                     throw std::runtime_error("another table given is called \"" + name + "\" too");
-                const auto table = tv::openTableFile(file, tv::OpenMode::ReadOnly);
+                const auto table = openForReading(file);
                 Progress progress(file);
                 options.progress = [&progress](size_t done, size_t total) { progress(done, total); };
                 db.add(*table, name, options, replace);
@@ -271,7 +281,7 @@ void writeOut(std::string& out, void*)
 int dump(Mode mode, const std::string& file)
 {
     try {
-        const auto table = tv::openTableFile(file, tv::OpenMode::ReadOnly);
+        const auto table = openForReading(file);
         std::string out;
         if (mode == Mode::Indexes)
             out = tvdump::dumpIndexes(*table);

@@ -1,5 +1,6 @@
 #include "paradoxtable.h"
 
+#include "engine/fileio.h"
 #include "engine/codepage.h"
 #include "engine/formats.h"
 #include "engine/readahead.h"
@@ -212,32 +213,40 @@ std::vector<uint64_t> ParadoxTable::walkBlocks(const Header& h, const uint8_t* d
     return offsets;
 }
 
-// The file at `path`, or where it leads when it is a symbolic link (a save replaces the file
-// the link points to, never the link).
-static std::string followLink(const std::string& path)
+// Where the table's files are taken from when `path` is a symbolic link: beside the file the
+// link leads to (a save then replaces that file, never the link), unless the companion files
+// lie beside the link alone, as the user arranged them; the link is then the table's name and
+// its data file is written through it.
+static std::string storeFor(const std::string& path)
 {
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
-        return path;
-    char* real = ::realpath(path.c_str(), nullptr);
-    if (!real)
-        return path;
-    std::string out = real;
-    std::free(real);
-    return out;
+    const std::string target = dataFileOf(path);
+    if (target == path || !companionFiles(target, isSavedCompanion).empty() || companionFiles(path, isSavedCompanion).empty())
+        return target;
+    return path;
 }
 
-void ParadoxTable::recoverAndLockShared()
+void ParadoxTable::recoverAndLockShared(bool recover)
 {
-    if (saveNeedsRecovery(store_) || logSize(store_) > 0) {
+    if (!recover) {
+        // A table opened for reading is never written: a journal or log beside it stays as it
+        // is, and the table is read as its files hold it.
+        if (saveNeedsRecovery(store_) || logPending(store_))
+            notices_.push_back(path_ + ": an unfinished save (a save journal or save log) lies beside the table; a table opened "
+                                       "only for reading is read as its files are and the journal or log is left alone.");
+        lock_->lockShared();
+        return;
+    }
+    if (saveNeedsRecovery(store_) || logPending(store_)) {
         try {
             lock_->lockExclusive();
         } catch (const EngineError&) {
             throw EngineError(path_ + ": an interrupted save must be completed, but the table cannot be locked");
         }
         try {
-            recoverSave(store_);
-            logRecover(store_);
+            for (auto& n : recoverSave(store_))
+                notices_.push_back(std::move(n));
+            for (auto& n : logRecover(store_))
+                notices_.push_back(std::move(n));
         } catch (...) {
             lock_->unlock();
             throw;
@@ -276,12 +285,12 @@ std::unique_ptr<ParadoxTable> ParadoxTable::open(const std::string& path, OpenMo
 {
     std::unique_ptr<ParadoxTable> t(new ParadoxTable);
     t->path_ = path;
-    t->store_ = followLink(path);
-    t->mbPath_ = companionPath(t->store_, "MB");
+    t->store_ = storeFor(path);
+    t->mbPath_ = px::companionPath(t->store_, "MB");
     t->lock_ = std::make_unique<TableLock>(t->store_);
-    t->recoverAndLockShared();
+    t->recoverAndLockShared(mode == OpenMode::ReadWrite);
     try {
-        const int fd = ::open(t->store_.c_str(), O_RDONLY | O_CLOEXEC);
+        const int fd = openPlainFile(t->store_, O_RDONLY);
         if (fd < 0)
             throw EngineError(path + ": cannot open: " + std::strerror(errno));
         try {

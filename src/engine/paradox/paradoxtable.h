@@ -112,10 +112,12 @@ private:
         hi = lo + size;
     }
     void loadIndexDefinitions();
-    void recoverAndLockShared();
+    // Completes an interrupted save first when `recover` (a table opened for changes only).
+    void recoverAndLockShared(bool recover);
     Files readFiles(int fd) const;
     void adoptFiles(Files&& f);
     void checkMapped() const;
+    void checkMemoFile() const;
     std::string recordName(RecordId id) const;
     std::string salvageBlob(RecordId id, int field, const std::string& why, std::vector<std::string>& notices) const;
     std::vector<px::FileChange> buildFiles(std::vector<std::string>& notices) const;
@@ -149,7 +151,7 @@ private:
     void numberBlobFields();
 
     std::string path_;
-    std::string store_;               // where the files are: path_ with a symbolic link followed
+    std::string store_;               // where the files are: path_, or where its symbolic link leads (storeFor)
     std::string mbPath_;
     px::Header header_;
     int codePage_ = 437;

@@ -302,7 +302,7 @@ bool ParadoxTable::saveInPlace()
     // The transaction: the data file's header first, so that another program reading the
     // table sees at once that it changed.
     LogTransaction t;
-    t.files.push_back({"DB", 0, store_});
+    t.files.push_back({"DB", 0, dataFileOf(store_)});
     const std::string head(reinterpret_cast<const char*>(db_.data()), kLogHeadBytes);
     t.headBefore = head;
     std::string newHead = countedHeader(head, dbPlan->after);
@@ -399,7 +399,7 @@ bool ParadoxTable::saveInPlace()
     ip.mbEnd = mbEnd;
     ip.small = small;
     ip.mbGarbage += garbage;
-    const int fd = ::open(store_.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = openPlainFile(store_, O_RDONLY);
     if (fd >= 0) {
         try {
             struct stat st {};

@@ -1,6 +1,10 @@
 #include "pxlock.h"
 
 #include "engine/engineerror.h"
+#include "engine/fileio.h"
+#include "engine/mappedfile.h"
+#include "pxfield.h"
+#include "pxheader.h"
 
 #include <algorithm>
 #include <cctype>
@@ -77,7 +81,7 @@ void syncDir(const std::string& dir, const std::string& tablePath)
 // Writes a whole file and syncs it; returns the still open descriptor.
 int writeDurable(const std::string& path, const std::string& content, const std::string& tablePath)
 {
-    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int fd = openPlainFile(path, O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW);
     if (fd < 0)
         throw EngineError(sysError(tablePath + ": cannot save, the file " + path + " cannot be created", errno));
     size_t done = 0;
@@ -177,9 +181,65 @@ bool parseJournal(const std::string& text, const std::string& tableName, std::ve
     return true;
 }
 
+// Why the journal `entries` of a save of `tableName` must not be followed, or "": every save
+// replaces the data file, and none removes a file the new data file still needs (its memo
+// file, its primary index, an index whose two files are both there and not replaced).
+std::string journalMisfit(const std::string& dir, const std::string& tableName, const std::vector<JournalEntry>& entries)
+{
+    const auto replaced = [&](const std::string& name) {
+        return std::any_of(entries.begin(), entries.end(), [&](const JournalEntry& e) { return e.op == 'R' && upper(e.name) == upper(name); });
+    };
+    if (!replaced(tableName))
+        return "it does not replace the data file, as every save does";
+    const std::string table = joinPath(dir, tableName);
+    const std::string temp = table + kTempSuffix;
+    Header h;
+    try {
+        const MappedFile data(::access(temp.c_str(), F_OK) == 0 ? temp : table, MappedFile::Reading::Touched);
+        h = parseHeader(data.data(), data.size(), tableName);
+    } catch (const EngineError&) {
+        return "the data file it leaves cannot be read";
+    }
+    for (const auto& e : entries) {
+        if (e.op != 'D')
+            continue;
+        const auto dot = e.name.find_last_of('.');
+        const std::string ext = upper(e.name.substr(dot + 1));
+        bool needed = false;
+        if (ext == "MB")
+            needed = std::any_of(h.fields.begin(), h.fields.end(), [](const FieldDesc& d) { return isBlobType(d.type); });
+        else if (ext == "PX")
+            needed = h.keyFields > 0;
+        else {
+            // An index both of whose files are there and that lists as many records as the
+            // data file holds is the table's (a table created anew drops the old one's).
+            std::string xExt = ext, yExt = ext;
+            xExt[0] = 'X';
+            yExt[0] = 'Y';
+            bool haveX = false, haveY = false;
+            const std::string x = companionPath(table, xExt, &haveX), y = companionPath(table, yExt, &haveY);
+            if (haveX && haveY && !replaced(fileNameOf(x)) && !replaced(fileNameOf(y))) {
+                try {
+                    const MappedFile index(x, MappedFile::Reading::Touched);
+                    const Header xh = parseHeader(index.data(), index.size(), x);
+                    const auto fits = [&](unsigned n) { return n >= 1 && n <= h.fields.size(); };
+                    needed = xh.numRecords == h.numRecords &&
+                             (xh.fieldNumbers.empty() ? fits(xh.indexFieldNumber)
+                                                      : std::all_of(xh.fieldNumbers.begin(), xh.fieldNumbers.end(),
+                                                                    [&](uint16_t n) { return fits(n & 0x7FFFu); }));
+                } catch (const EngineError&) {
+                }
+            }
+        }
+        if (needed)
+            return "it removes " + e.name + ", which the table still needs";
+    }
+    return {};
+}
+
 bool readSmallFile(const std::string& path, std::string& out)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = openPlainFile(path, O_RDONLY | O_NOFOLLOW);
     if (fd < 0)
         return false;
     char buf[4096];
@@ -234,7 +294,7 @@ bool TableLock::acquire(int op)
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     for (;;) {
         bool onFolder = false;
-        int fd = ::open(tablePath_.c_str(), O_RDONLY | O_CLOEXEC);
+        int fd = openPlainFile(tablePath_, O_RDONLY);
         if (fd < 0 && errno == ENOENT) {
             fd = ::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
             onFolder = true;
@@ -302,7 +362,7 @@ FileVersion::Seen FileVersion::look(int fd)
 
 void FileVersion::remember(const std::string& path)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = openPlainFile(path, O_RDONLY);
     seen_ = look(fd);
     if (fd >= 0)
         ::close(fd);
@@ -310,9 +370,19 @@ void FileVersion::remember(const std::string& path)
 
 void FileVersion::rememberFd(int fd) { seen_ = look(fd); }
 
+void FileVersion::rememberIfSame(const std::string& path)
+{
+    const int fd = openPlainFile(path, O_RDONLY);
+    const Seen now = look(fd);
+    if (fd >= 0)
+        ::close(fd);
+    if (now.exists && seen_.exists && now.dev == seen_.dev && now.ino == seen_.ino && now.head == seen_.head)
+        seen_ = now;
+}
+
 bool FileVersion::unchanged(const std::string& path) const
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = openPlainFile(path, O_RDONLY);
     const Seen now = look(fd);
     if (fd >= 0)
         ::close(fd);
@@ -363,7 +433,7 @@ std::vector<int> commitSave(const std::string& tablePath, const std::vector<File
             }
             const std::string temp = c.path + kTempSuffix;
             temps.push_back(temp);
-            const int fd = c.prewritten ? ::open(temp.c_str(), O_RDONLY | O_CLOEXEC) : writeDurable(temp, c.content, tablePath);
+            const int fd = c.prewritten ? openPlainFile(temp, O_RDONLY | O_NOFOLLOW) : writeDurable(temp, c.content, tablePath);
             if (fd < 0)
                 throw EngineError(sysError(tablePath + ": cannot save, " + temp + " is gone", errno));
             fds.push_back(fd);
@@ -393,7 +463,8 @@ std::vector<int> commitSave(const std::string& tablePath, const std::vector<File
     }
     // From here on the save is decided; a failure below is finished by recoverSave().
     try {
-        recoverSave(tablePath);
+        if (const std::vector<std::string> refused = recoverSave(tablePath); !refused.empty())
+            throw EngineError(refused.front());
     } catch (...) {
         for (int fd : fds)
             ::close(fd);
@@ -402,12 +473,13 @@ std::vector<int> commitSave(const std::string& tablePath, const std::vector<File
     return fds;
 }
 
-void recoverSave(const std::string& tablePath)
+std::vector<std::string> recoverSave(const std::string& tablePath)
 {
     std::string dir, tableName;
     splitPath(tablePath, dir, tableName);
     const std::string journal = tablePath + kJournalSuffix;
     std::string text;
+    std::vector<std::string> notices;
     bool changed = false;
     int newTable = -1;   // the new data file, locked until the save is complete
     struct Closer {
@@ -421,13 +493,26 @@ void recoverSave(const std::string& tablePath)
     if (readSmallFile(journal, text)) {
         std::vector<JournalEntry> entries;
         if (parseJournal(text, tableName, entries)) {
+            if (const std::string why = journalMisfit(dir, tableName, entries); !why.empty()) {
+                // Not followed, and nothing of it removed: the files stay as they are.
+                std::string aside = journal + ".stale";
+                for (int i = 2; ::access(aside.c_str(), F_OK) == 0 && i < 1000; ++i)
+                    aside = journal + ".stale" + std::to_string(i);
+                if (::rename(journal.c_str(), aside.c_str()) != 0)
+                    throw EngineError(sysError(journal + ": a save journal that does not fit the table cannot be set aside", errno));
+                syncDir(dir, tablePath);
+                notices.push_back(journal + ": the save journal was not followed: " + why +
+                                  ". The table is used as its files are; the journal is kept as " + aside +
+                                  "; remove it once the notes are checked.");
+                return notices;
+            }
             for (const auto& e : entries) {
                 const std::string final = joinPath(dir, e.name);
                 if (e.op == 'R') {
                     const std::string temp = final + kTempSuffix;
                     if (e.name == tableName && newTable < 0) {
                         // Whoever opens the table next waits on the new file until we are done.
-                        newTable = ::open(temp.c_str(), O_RDONLY | O_CLOEXEC);
+                        newTable = openPlainFile(temp, O_RDONLY | O_NOFOLLOW);
                         if (newTable >= 0)
                             ::flock(newTable, LOCK_EX | LOCK_NB);
                     }
@@ -450,6 +535,7 @@ void recoverSave(const std::string& tablePath)
         }
     if (changed)
         syncDir(dir, tablePath);
+    return notices;
 }
 
 bool saveNeedsRecovery(const std::string& tablePath)

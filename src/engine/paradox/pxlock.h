@@ -40,6 +40,10 @@ class FileVersion {
 public:
     void remember(const std::string& path);
     void rememberFd(int fd);
+    // After a save of ours that failed: remembers `path` anew if it is still the same file with
+    // the same header (what the attempt changed, its time or a reserved size, is not another
+    // program's change).
+    void rememberIfSame(const std::string& path);
     // True while `path` is still the version remembered (or nothing was remembered and the
     // file does not exist).
     bool unchanged(const std::string& path) const;
@@ -81,8 +85,10 @@ std::vector<int> commitSave(const std::string& tablePath, const std::vector<File
 
 // Finishes a save that a crash interrupted after its journal was complete, and removes
 // temporaries of saves that never got that far. Needs the exclusive lock. A journal naming a
-// file that is not one of the table's own (in its own folder) is not followed at all.
-void recoverSave(const std::string& tablePath);
+// file that is not one of the table's own (in its own folder) is not followed at all; one that
+// no save could have written (not replacing the data file, or removing a file the table still
+// needs) is set aside untouched. Returns what the user is to be told of that.
+std::vector<std::string> recoverSave(const std::string& tablePath);
 // True when a journal or stray temporaries of `tablePath` are present.
 bool saveNeedsRecovery(const std::string& tablePath);
 

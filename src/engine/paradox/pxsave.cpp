@@ -2,6 +2,7 @@
 // files on flush().
 #include "paradoxtable.h"
 
+#include "engine/fileio.h"
 #include "engine/codepage.h"
 #include "pxblob.h"
 #include "pxbytes.h"
@@ -20,6 +21,7 @@
 #include <unordered_set>
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
 
@@ -402,7 +404,7 @@ void ParadoxTable::writeSecondary(TempFileSet& files, const SecondaryLayout& s, 
     });
     std::string().swap(keys);
 
-    FileSink& xs = files.open(companionPath(store_, s.xExt));
+    FileSink& xs = files.open(px::companionPath(store_, s.xExt));
     // Entries of records added later go anywhere in the index: its blocks keep a fifth free
     // for them, so that a save in place seldom has to split one.
     const size_t roomy = std::max<size_t>(1, (s.xl.blockSize() - 6) / s.entrySize * 80 / 100);
@@ -411,8 +413,8 @@ void ParadoxTable::writeSecondary(TempFileSet& files, const SecondaryLayout& s, 
         xw.add(reinterpret_cast<const uint8_t*>(xrecs.data() + size_t(r) * s.entrySize));
     xw.finish(0);
     files.close(xs);
-    FileSink& ys = files.open(companionPath(store_, s.yExt));
-    writeTreeFile(ys, s.treeType(), s.xl.blockKiB, s.treeKey(), fileNameOf(companionPath(store_, s.yExt)), xw.blocks());
+    FileSink& ys = files.open(px::companionPath(store_, s.yExt));
+    writeTreeFile(ys, s.treeType(), s.xl.blockKiB, s.treeKey(), fileNameOf(px::companionPath(store_, s.yExt)), xw.blocks());
     files.close(ys);
 }
 
@@ -436,7 +438,7 @@ std::vector<FileChange> ParadoxTable::buildFiles(std::vector<std::string>& notic
 
     FileSink& db = files.open(store_);
     StringSink noMemos;
-    Sink& mb = hasBlobs ? static_cast<Sink&>(files.open(companionPath(store_, "MB"))) : noMemos;
+    Sink& mb = hasBlobs ? static_cast<Sink&>(files.open(px::companionPath(store_, "MB"))) : noMemos;
     DataFileWriter dbw(db, layout, keyBytes);
     MemoFileWriter mbw(mb);
     std::vector<uint16_t> blockOf(rows_.size(), 0);
@@ -470,9 +472,9 @@ std::vector<FileChange> ParadoxTable::buildFiles(std::vector<std::string>& notic
     if (hasBlobs)
         files.close(static_cast<FileSink&>(mb));
     if (header_.keyFields > 0) {
-        FileSink& px = files.open(companionPath(store_, "PX"));
+        FileSink& px = files.open(px::companionPath(store_, "PX"));
         const std::vector<FieldDesc> key(header_.fields.begin(), header_.fields.begin() + header_.keyFields);
-        writeTreeFile(px, kPrimaryIndex, blockKiB, key, fileNameOf(companionPath(store_, "PX")), dbw.blocks());
+        writeTreeFile(px, kPrimaryIndex, blockKiB, key, fileNameOf(px::companionPath(store_, "PX")), dbw.blocks());
         files.close(px);
     }
 
@@ -501,6 +503,7 @@ void ParadoxTable::flush()
                                       "the changes made here are not saved yet. Refresh Records reads the table again "
                                       "and keeps them; the next save then stores them too");
         checkMapped();
+        checkMemoFile();
         settleAutoIncrement();
         if (!saveBroken_.empty())
             throw EngineError(saveBroken_);
@@ -514,6 +517,10 @@ void ParadoxTable::flush()
             throw;
         }
         if (!saved) {
+            if (dataFileOf(store_) != store_)
+                throw EngineError(path_ + ": cannot save this change, which needs the table written anew: the table is a symbolic "
+                                          "link whose companion files lie beside the link, apart from the file it leads to. Put the "
+                                          "files together and save again; the change is kept until then");
             // The whole rewrite replaces the files the log writes into: it is emptied first.
             logCheckpoint(store_);
             inPlace_.reset();
@@ -530,10 +537,34 @@ void ParadoxTable::flush()
         }
         notices_.insert(notices_.end(), notices.begin(), notices.end());
     } catch (...) {
+        // Nobody else saved while the lock was held: what the failed attempt left changed (a
+        // modification time, a size given back) must not read as another program's change.
+        if (saveBroken_.empty())
+            version_.rememberIfSame(store_);
         lock_->unlock();
         throw;
     }
     lock_->unlock();
+}
+
+// The memo file must still be the one the records point into: not cut short, replaced or
+// removed by another program since it was read (as the data file is checked above).
+void ParadoxTable::checkMemoFile() const
+{
+    if (!haveMb_)
+        return;
+    char head[16] = {};
+    const int fd = openPlainFile(mbPath_, O_RDONLY);
+    struct stat st {};
+    const bool ok = fd >= 0 && ::fstat(fd, &st) == 0 && uint64_t(st.st_size) >= mb_.size() &&
+                    ::pread(fd, head, sizeof head, 0) == ssize_t(std::min<size_t>(sizeof head, mb_.size())) &&
+                    std::memcmp(head, mb_.data(), std::min<size_t>(sizeof head, mb_.size())) == 0;
+    if (fd >= 0)
+        ::close(fd);
+    if (!ok)
+        throw EngineError(mbPath_ + ": the memo file was cut short, replaced or removed by another program after it was read here; "
+                                    "the changes made here are not saved yet. Put the memo file back as it was and save again, or "
+                                    "Refresh Records to read the table as it is now");
 }
 
 // After a save: the records are read from the new files from now on, and the replaced files
@@ -552,7 +583,7 @@ void ParadoxTable::adoptSavedFiles(const std::vector<int>& fds, bool hasBlobs)
         f.offsets = walkBlocks(f.header, f.db.data(), f.db.size(), path_);
         if (f.offsets.size() != ids_.size())
             return;
-        f.mbPath = companionPath(store_, "MB");
+        f.mbPath = px::companionPath(store_, "MB");
         if (hasBlobs && fds.size() > 1) {
             f.mb = MappedFile(fds[1], f.mbPath);
             f.haveMb = true;
@@ -623,11 +654,11 @@ void ParadoxTable::reload()
     // Read-only tables are not re-read: their record ids must keep meaning the same records.
     if (!writable_ || path_.empty())
         return;
-    recoverAndLockShared();
+    recoverAndLockShared(true);
     Files f;
     FileVersion seen;
     try {
-        const int fd = ::open(store_.c_str(), O_RDONLY | O_CLOEXEC);
+        const int fd = openPlainFile(store_, O_RDONLY);
         if (fd < 0)
             throw EngineError(path_ + ": cannot open: " + std::strerror(errno));
         try {

@@ -40,6 +40,9 @@ struct LogTransaction {
 constexpr size_t kLogHeadBytes = 0x78;
 
 std::string logPathFor(const std::string& tablePath);
+// The data file itself: where `tablePath` leads when it is a symbolic link (a table reached
+// through a link keeps its companions and its log beside the link, see ParadoxTable::open).
+std::string dataFileOf(const std::string& tablePath);
 
 // Appends `t` to the log of `tablePath` and syncs it. On failure the log is cut back to what
 // it held before and EngineError is thrown; the table's files are untouched.
@@ -54,12 +57,17 @@ void logReserve(const std::string& tablePath, const LogTransaction& t);
 void logApply(const std::string& tablePath, const LogTransaction& t, bool onlyChanged = false);
 // Syncs the table's files named by the log and empties it. Throws EngineError.
 void logCheckpoint(const std::string& tablePath);
+// True when the log holds something, or something else is in its place.
+bool logPending(const std::string& tablePath);
 // Bytes in the log (0 when there is none).
 uint64_t logSize(const std::string& tablePath);
-// Replays the complete transactions of the log onto the files, then checkpoints. A log whose
-// transactions do not follow on from the data file as it is (the files were replaced since)
-// is set aside, not applied. Needs the exclusive lock.
-void logRecover(const std::string& tablePath);
+// Replays the complete transactions of the log onto the files, then checkpoints. A log that
+// is not a file, is far too large, does not follow on from the data file as it is (the files
+// were replaced since) or does not fit the files (a write or a size past what the files and
+// their growth allow, a file cut below its counted blocks) is set aside, not applied; a log
+// whose end is damaged is applied as far as it checks out and kept beside the table. Returns
+// what the user is to be told of that. Needs the exclusive lock.
+std::vector<std::string> logRecover(const std::string& tablePath);
 
 // A CRC-32 (the common polynomial), used for the log's checksums.
 uint32_t crc32(const void* data, size_t n, uint32_t crc = 0);

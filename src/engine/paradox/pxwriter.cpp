@@ -1,5 +1,6 @@
 #include "pxwriter.h"
 
+#include "engine/fileio.h"
 #include "engine/engineerror.h"
 #include "pxblob.h"
 #include "pxbytes.h"
@@ -17,7 +18,7 @@ namespace tv::px {
 
 FileSink::FileSink(const std::string& path) : path_(path)
 {
-    fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    fd_ = openPlainFile(path, O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW);   // never through a link left in its place
     if (fd_ < 0)
         throw EngineError(path + ": cannot create the file (" + std::strerror(errno) + ")");
 }
