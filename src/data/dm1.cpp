@@ -1,6 +1,7 @@
 #include "dm1.h"
 
 #include "data/datafolders.h"
+#include "dbaware/currencytext.h"
 
 #include "platform/msg.h"
 #include "platform/platform.h"
@@ -74,7 +75,7 @@ TDM1::TDM1(QObject* parent, const QString& dataDirectory)
 
     // Dates and money are shown the way the system writes them.
     const std::string dateFormat = platform::shortDateFormat().toStdString();
-    const std::string currency = QLocale().currencySymbol().toStdString();
+    setSystemCurrencyFormat(currencyFormatOf(QLocale()));
     for (const data::BaseDecl& decl : data::bases()) {
         Slot slot{&decl, std::make_unique<Table>(), nullptr};
         Table& t = *slot.table;
@@ -88,8 +89,6 @@ TDM1::TDM1(QObject* parent, const QString& dataDirectory)
         for (const data::PictureDecl& p : decl.pictures)
             t.setPicture(p.field, std::string(p.mask), p.autoFill);
         t.setShortDateFormat(dateFormat);
-        if (!currency.empty())
-            t.setCurrencySymbol(currency);
         slot.source = new DataSource(slot.table.get(), this);
         slot.source->setObjectName(QString::fromLatin1(decl.dataSourceName.data(), qsizetype(decl.dataSourceName.size())));
         slots_.push_back(std::move(slot));

@@ -11,13 +11,16 @@
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QPainter>
+#include <QResizeEvent>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTimer>
 #include <QToolBar>
+#include <QToolButton>
 
 #include <algorithm>
 #include <cmath>
@@ -88,7 +91,7 @@ PreviewWindow::PreviewWindow(std::unique_ptr<Generation> generation, QWidget* ow
     if (generation->finished())
         return;
     generation_ = std::move(generation);
-    stop_->setVisible(true);
+    showStop(true);
     QTimer::singleShot(0, this, &PreviewWindow::layOutSlice);
     updateView();
 }
@@ -102,7 +105,7 @@ PreviewWindow::PreviewWindow(Document doc, QWidget* owner)
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(doc_.title);
 
-    QToolBar* bar = addToolBar(QStringLiteral("Preview"));
+    QToolBar* bar = bar_ = addToolBar(QStringLiteral("Preview"));
     bar->setObjectName(QStringLiteral("PreviewToolBar"));
     bar->setMovable(false);
     bar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
@@ -128,7 +131,8 @@ PreviewWindow::PreviewWindow(Document doc, QWidget* owner)
     prior_ = add("actPriorPage", QStringLiteral("Prior page"), std(QStyle::SP_MediaSeekBackward), QKeySequence(Qt::Key_PageUp), &PreviewWindow::priorPage);
     pageLabel_ = new QLabel(this);
     pageLabel_->setObjectName(QStringLiteral("lblPage"));
-    pageLabel_->setMinimumWidth(200);
+    // Wide enough for the longest text it shows, so that the toolbar keeps its width.
+    pageLabel_->setMinimumWidth(pageLabel_->fontMetrics().horizontalAdvance(QStringLiteral("Page 0000000 of 0000000 (preparing...)")));
     pageLabel_->setAlignment(Qt::AlignCenter);
     bar->addWidget(pageLabel_);
     next_ = add("actNextPage", QStringLiteral("Next page"), std(QStyle::SP_MediaSeekForward), QKeySequence(Qt::Key_PageDown), &PreviewWindow::nextPage);
@@ -149,7 +153,7 @@ PreviewWindow::PreviewWindow(Document doc, QWidget* owner)
     bar->addSeparator();
     stop_ = add("actStopLayout", QStringLiteral("Stop"), std(QStyle::SP_BrowserStop), QKeySequence(), &PreviewWindow::stopLayout);
     stop_->setToolTip(QStringLiteral("Stop preparing pages"));
-    stop_->setVisible(false);
+    showStop(false);
     add("actClose", QStringLiteral("Close"), std(QStyle::SP_DialogCloseButton), QKeySequence(Qt::Key_Escape), &QWidget::close);
 
     scroll_ = new QScrollArea(this);
@@ -162,6 +166,36 @@ PreviewWindow::PreviewWindow(Document doc, QWidget* owner)
     setCentralWidget(scroll_);
     resize(900, 700);
     updateView();
+    fitToolBar();
+}
+
+void PreviewWindow::fitToolBar()
+{
+    // Texts beside the icons as far as the window has room for them: first the page buttons
+    // lose theirs, then all buttons. Close must never end up behind the toolbar's overflow
+    // button, where the user would not find it.
+    const QList<QAction*> paging{first_, prior_, next_, last_};
+    for (int level = 0; level < 3; ++level) {
+        for (QAction* a : bar_->actions())
+            if (auto* b = qobject_cast<QToolButton*>(bar_->widgetForAction(a)))
+                b->setToolButtonStyle(level == 2 || (level == 1 && paging.contains(a)) ? Qt::ToolButtonIconOnly
+                                                                                        : Qt::ToolButtonTextBesideIcon);
+        bar_->layout()->invalidate();
+        if (bar_->sizeHint().width() <= width())
+            return;
+    }
+}
+
+void PreviewWindow::showStop(bool shown)
+{
+    stop_->setVisible(shown);
+    fitToolBar();
+}
+
+void PreviewWindow::resizeEvent(QResizeEvent* e)
+{
+    QMainWindow::resizeEvent(e);
+    fitToolBar();
 }
 
 qreal PreviewWindow::zoom() const
@@ -226,11 +260,19 @@ void PreviewWindow::zoomChosen(int index)
 
 void PreviewWindow::print()
 {
-    // Printing needs every page: the rest are laid out first, while a progress window shows.
+    // Printing needs every page, stopped or not: the rest are laid out first, while a progress
+    // window shows at once. Cancelled there, the preview keeps the pages it has, stopped, and
+    // the next Print carries on from there.
     if (generation_) {
         std::unique_ptr<Generation> g = std::move(generation_);
-        const bool done = finishWithProgress(*g, this);
-        stop_->setVisible(false);
+        showStop(false);
+        const bool done = finishWithProgress(*g, this, 0);
+        if (!done) {
+            generation_ = std::move(g);
+            stopped_ = true;
+        } else {
+            stopped_ = false;
+        }
         updateView();
         if (!done)
             return;
@@ -240,17 +282,17 @@ void PreviewWindow::print()
 
 void PreviewWindow::stopLayout()
 {
-    if (!generation_)
+    if (!generation_ || stopped_)
         return;
-    generation_->cancel();
-    generation_.reset();
-    stop_->setVisible(false);
+    // Only the laying out on view stops: what is left of it stays for a print.
+    stopped_ = true;
+    showStop(false);
     updateView();
 }
 
 void PreviewWindow::layOutSlice()
 {
-    if (!generation_)
+    if (!generation_ || stopped_)
         return;
     // A slice short enough that the window keeps answering the user.
     constexpr int kSliceMs = 40;
@@ -261,7 +303,7 @@ void PreviewWindow::layOutSlice()
         more = generation_->step(16);
     if (!more) {
         generation_.reset();
-        stop_->setVisible(false);
+        showStop(false);
     } else {
         QTimer::singleShot(0, this, &PreviewWindow::layOutSlice);
     }
@@ -298,9 +340,9 @@ void PreviewWindow::keyPressEvent(QKeyEvent* e)
 void PreviewWindow::updateView()
 {
     view_->show(page_, zoom());
-    if (generation_)
+    if (generation_ && !stopped_)
         pageLabel_->setText(QStringLiteral("Page %1 of %2 (preparing...)").arg(page_).arg(pageCount()));
-    else if (doc_.cancelled())
+    else if (stopped_ || doc_.cancelled())
         pageLabel_->setText(QStringLiteral("Page %1 of %2 (stopped)").arg(page_).arg(pageCount()));
     else
         pageLabel_->setText(QStringLiteral("Page %1 of %2").arg(page_).arg(pageCount()));

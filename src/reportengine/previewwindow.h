@@ -14,6 +14,7 @@ class QAction;
 class QComboBox;
 class QLabel;
 class QScrollArea;
+class QToolBar;
 
 namespace tv::report {
 
@@ -33,8 +34,8 @@ public:
     const Document& document() const { return doc_; }
     int currentPage() const { return page_; }  // 1-based
     int pageCount() const { return doc_.pageCount(); }  // laid out so far
-    // Whether pages are still being laid out.
-    bool layingOut() const { return bool(generation_); }
+    // Whether pages are still being laid out (not when stopped).
+    bool layingOut() const { return generation_ && !stopped_; }
     qreal zoom() const;  // screen pixels per report pixel
 
 public slots:
@@ -47,24 +48,30 @@ public slots:
     void setZoomMode(ZoomMode mode);
     void print();
     void printSetup();
-    // Stops laying out: the pages so far are the report.
+    // Stops laying out: the pages so far are on view, and no more are laid out unless the
+    // report is printed, which needs them all.
     void stopLayout();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
 
 private:
     void zoomChosen(int index);
     void updateView();
     void layOutSlice();
+    void fitToolBar();
+    void showStop(bool shown);
 
     Document doc_;
-    std::unique_ptr<Generation> generation_;
+    std::unique_ptr<Generation> generation_;  // what is left to lay out
+    bool stopped_ = false;                    // the user stopped laying out
     QAction* stop_ = nullptr;
     int page_ = 1;
     ZoomMode zoomMode_ = PageWidth;
     int percent_ = 100;
+    QToolBar* bar_ = nullptr;
     QScrollArea* scroll_ = nullptr;
     PageView* view_ = nullptr;
     QLabel* pageLabel_ = nullptr;

@@ -88,10 +88,8 @@ bool finishWithProgress(Generation& generation, QWidget* parent, int showAfterMs
             dlg->setLabelText(QStringLiteral("Preparing record %1 of %2").arg(done).arg(total));
             dlg->setValue(done);  // a modal progress window also lets the event loop run
             QApplication::processEvents();
-            if (dlg->wasCanceled()) {
-                generation.cancel();
+            if (dlg->wasCanceled())
                 return false;
-            }
         }
     }
     return true;

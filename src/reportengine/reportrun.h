@@ -25,7 +25,7 @@ std::optional<Document> generateWithProgress(const Layout& layout, QWidget* pare
                                              int showAfterMs = 300);
 
 // Lays out the rest of a generation while a progress window shows how far it got. Returns
-// false when the user cancels (the generation is then cancelled too).
+// false when the user cancels; the generation then stays where it got to, and may go on later.
 bool finishWithProgress(Generation& generation, QWidget* parent, int showAfterMs = 300);
 
 // Opens a new, maximised, non-modal preview window of the layout, owned by `owner`, as soon

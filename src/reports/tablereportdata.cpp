@@ -72,9 +72,6 @@ public:
         : table_(table), file_(table.file()), ids_(table.visibleIds())
     {
         fmt_.shortDate = table.shortDateFormat();
-        fmt_.currency = QLocale().currencySymbol().toStdString();
-        if (fmt_.currency.empty())
-            fmt_.currency = "$";
     }
 
     ReadOnlyRows(const ReadOnlyRows&) = default;

@@ -1,6 +1,7 @@
 // The data module: finding, opening and reporting the bases at start-up.
 
 #include "data/dm1.h"
+#include "engine/dataset/fieldtext.h"
 #include "engine/dataset/memorytable.h"
 #include "engine/paradox/pxlock.h"
 #include "support/modalanswerer.h"
@@ -157,6 +158,24 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(EngineError, dm.wwTable9->setText("Date", "1999-01-02"));
         QVERIFY_THROWS_EXCEPTION(EngineError, dm.wwTable9->setText("Date", "1/2/199"));
         dm.wwTable9->cancel();
+    }
+
+    void moneyAsTheLocaleWritesIt()
+    {
+        // Under Hungarian the forint follows the amount, after a comma and the fillér.
+        QTemporaryDir dir;
+        makeBase(dir.path(), 7);
+        const CurrencyFormat saved = systemCurrencyFormat();
+        QLocale::setDefault(QLocale(QLocale::Hungarian, QLocale::Hungary));
+        {
+            ModalAnswerer answer;
+            TDM1 dm(nullptr, dir.path());
+            dm.wwTable7->first();
+            QCOMPARE(QString::fromStdString(dm.wwTable7->displayText("Price")), QStringLiteral("1,00\u00A0Ft"));
+            dm.closeAll();
+        }
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        setSystemCurrencyFormat(saved);
     }
 
     void noBaseAtAll()

@@ -1,4 +1,5 @@
 #include "dataset_testutil.h"
+#include "engine/dataset/fieldtext.h"
 
 #include <gtest/gtest.h>
 
@@ -266,6 +267,52 @@ TEST(DatasetEditing, DisplayTextOfEachType)
     EXPECT_EQ(t.displayLabel(0), "Level");
     EXPECT_EQ(t.displayLabel(1), "N");
     EXPECT_FALSE(t.visible(6));
+}
+
+TEST(DatasetEditing, MoneyInTheSystemsCurrencyFormat)
+{
+    // As Hungarian writes forints: the symbol after the amount, a comma before the fillér,
+    // no-break blanks between the thousands and before the symbol.
+    CurrencyFormat hu;
+    hu.symbol = "Ft";
+    hu.before = "";
+    hu.after = "\u00A0Ft";
+    hu.negativeBefore = "-";
+    hu.negativeAfter = "\u00A0Ft";
+    hu.decimal = ",";
+    hu.group = "\u00A0";
+    const CurrencyFormat saved = systemCurrencyFormat();
+    setSystemCurrencyFormat(hu);
+    TableSpec spec;
+    spec.fields = {fld("M", FieldType::Money)};
+    auto file = std::make_unique<MemoryTable>(spec);
+    for (double v : {49.95, -1234.5, 1234567.0})
+        file->insert({Value(v)});
+    Table t;
+    t.open(std::move(file));
+    setSystemCurrencyFormat(saved);
+    EXPECT_EQ(t.displayTextAt(0, 0), "49,95\u00A0Ft");
+    EXPECT_EQ(t.displayTextAt(1, 0), "-1\u00A0234,50\u00A0Ft");
+    EXPECT_EQ(t.displayTextAt(2, 0), "1\u00A0234\u00A0567,00\u00A0Ft");
+
+    // Read back as written, and as typed with plain blanks, with or without the symbol.
+    TextFormat fmt;
+    fmt.currency = hu;
+    const FieldDef money = fld("M", FieldType::Money);
+    for (const char* typed : {"49,95\u00A0Ft", "49,95 Ft", "49,95", " 49,95Ft "})
+        EXPECT_EQ(std::get<double>(parseValue(money, typed, fmt)), 49.95) << typed;
+    EXPECT_EQ(std::get<double>(parseValue(money, "-1 234,50 Ft", fmt)), -1234.5);
+    EXPECT_EQ(std::get<double>(parseValue(money, "(1\u00A0234,50\u00A0Ft)", fmt)), -1234.5);
+    // Where the thousands go with a point, the point is no decimal sign.
+    CurrencyFormat de = hu;
+    de = std::string("\u20AC");
+    de.group = ".";
+    fmt.currency = de;
+    EXPECT_EQ(fmt.currency.after, "\u00A0\u20AC");
+    EXPECT_EQ(std::get<double>(parseValue(money, "1.234,50 \u20AC", fmt)), 1234.5);
+    EXPECT_EQ(formatValue(money, Value(1234.5), fmt), "1.234,50\u00A0\u20AC");
+    // A number field keeps its own text, whatever the currency.
+    EXPECT_EQ(std::get<double>(parseValue(fld("N", FieldType::Number), "1234.5", fmt)), 1234.5);
 }
 
 TEST(DatasetEditing, MemoryTableRefusesABadRecordWithoutChange)

@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <random>
 
 using namespace tv;
@@ -398,6 +400,26 @@ TEST(DatasetFilter, DamageMetByAnyPartOfALargeFilterIsReported)
 // record, with texts in the record itself, in shared memo blocks and in blocks of their own,
 // occurrences at the edges of texts, split over two neighbouring texts, over the 32767-character
 // limit and over the edge between two pieces of the scan (at 2 MiB into the memo file).
+// Kilobytes of the mappings of files under `folder` resident in this process.
+static long residentKb(const std::string& folder)
+{
+    FILE* smaps = std::fopen("/proc/self/smaps", "r");
+    if (!smaps)
+        return -1;
+    long kb = 0;
+    bool ours = false;
+    char line[4096];
+    while (std::fgets(line, sizeof line, smaps)) {
+        long n = 0;
+        if (std::strchr(line, '-') && std::strchr(line, '-') < std::strchr(line, ' '))
+            ours = std::strstr(line, folder.c_str()) != nullptr;   // a mapping's first line
+        else if (ours && std::sscanf(line, "Rss: %ld kB", &n) == 1)
+            kb += n;
+    }
+    std::fclose(smaps);
+    return kb;
+}
+
 TEST(DatasetFilter, MemoScanInTheFilesAgreesWithRecordByRecord)
 {
     ScratchDir dir;
@@ -482,5 +504,11 @@ TEST(DatasetFilter, MemoScanInTheFilesAgreesWithRecordByRecord)
         }
         EXPECT_FALSE(ConditionTest(*file, cond("Body", fdMatchAny, "needle"), fmt).test(all[300]));
         EXPECT_TRUE(ConditionTest(*file, cond("Body", fdMatchAny, "needle"), fmt).test(all[301]));
+
+        // A filter lets go of the pages of the files it read: they are not left in this
+        // process's resident memory (the system's file cache keeps them).
+        const std::vector<uint8_t> pass = evaluateConditions(*file, all, {cond("Body", fdMatchAny, "needle")}, fmt);
+        EXPECT_GT(std::count(pass.begin(), pass.end(), 1), 0);
+        EXPECT_LT(residentKb(dir.file("")), 64) << ext;
     }
 }

@@ -27,6 +27,7 @@
 #include <QProgressDialog>
 #include <QStandardPaths>
 #include <QTimer>
+#include <QToolBar>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -629,16 +630,69 @@ void ReportEngineTest::previewShowsItsFirstPageAtOnce()
     QVERIFY(w->document().pages.back().findText(QStringLiteral("Topic %1").arg(d.rows.size())));
     QVERIFY(!w->document().pages.back().findText("Changed"));
 
-    // Stop: the pages laid out so far are the report, each still whole.
+    // Stop: the pages laid out so far are on view, each still whole, and no more follow.
     PreviewWindow* stopped = previewLayout(listLayout(&d), &owner);
+    // While pages are laid out, Close stays on the toolbar of a window 1024 pixels wide.
+    stopped->showNormal();
+    stopped->setGeometry(0, 0, 1024, 768);
+    QVERIFY(stopped->layingOut());
+    auto* bar = stopped->findChild<QToolBar*>("PreviewToolBar");
+    QTRY_COMPARE(bar->width(), 1024);
+    QWidget* closeButton = bar->widgetForAction(stopped->findChild<QAction*>("actClose"));
+    QVERIFY(closeButton && closeButton->isVisible() && bar->rect().contains(closeButton->geometry()));
     stopped->findChild<QAction*>("actStopLayout")->trigger();
-    QVERIFY(!stopped->layingOut() && stopped->document().cancelled());
+    QVERIFY(!stopped->layingOut());
     const int kept = stopped->pageCount();
     QVERIFY(kept >= 1 && kept < pages);
-    QVERIFY(stopped->document().pages.back().findText(QStringLiteral("Page%1").arg(kept)));
+    QVERIFY(stopped->document().pages[size_t(kept - 1)].findText(QStringLiteral("Page%1").arg(kept)));
     QTest::qWait(50);
     QCOMPARE(stopped->pageCount(), kept);
     QVERIFY(stopped->findChild<QLabel*>("lblPage")->text().contains("stopped"));
+    QVERIFY(closeButton->isVisible());
+
+    // Print from the stopped preview: the rest is laid out first, with its progress window,
+    // and the whole report is printed.
+    QTemporaryDir dir;
+    currentPrinter().setOutputFormat(QPrinter::PdfFormat);
+    currentPrinter().setOutputFileName(dir.filePath("whole.pdf"));
+    QString progress;
+    QTimer watcher;
+    watcher.setInterval(0);
+    connect(&watcher, &QTimer::timeout, [&] {
+        if (auto* dlg = qobject_cast<QProgressDialog*>(QApplication::activeModalWidget()))
+            if (dlg->labelText().startsWith("Preparing"))
+                progress = dlg->labelText();
+    });
+    watcher.start();
+    stopped->findChild<QAction*>("actPrint")->trigger();
+    watcher.stop();
+    currentPrinter().setOutputFileName(QString());
+    QVERIFY2(progress.startsWith("Preparing record "), qPrintable(progress));
+    QCOMPARE(stopped->pageCount(), pages);
+    QVERIFY(!stopped->document().cancelled());
+    QVERIFY(!stopped->findChild<QLabel*>("lblPage")->text().contains("stopped"));
+    const QString info = runTool("pdfinfo", {dir.filePath("whole.pdf")});
+    QVERIFY2(info.contains(QRegularExpression(QStringLiteral("Pages:\\s+%1\\b").arg(pages))), qPrintable(info));
+    QVERIFY(runTool("pdftotext", {dir.filePath("whole.pdf"), "-"}).contains("Changed"));  // the last row, as changed above
+
+    // Cancelled in that progress window, the preview stays stopped where it was, and a later
+    // Print carries on from there.
+    PreviewWindow* again = previewLayout(listLayout(&d), &owner);
+    again->stopLayout();
+    QTimer canceller;
+    canceller.setInterval(0);
+    connect(&canceller, &QTimer::timeout, [&] {
+        if (auto* dlg = qobject_cast<QProgressDialog*>(QApplication::activeModalWidget()))
+            dlg->cancel();
+    });
+    canceller.start();
+    currentPrinter().setOutputFileName(dir.filePath("none.pdf"));
+    again->print();
+    canceller.stop();
+    currentPrinter().setOutputFileName(QString());
+    QVERIFY(!QFile::exists(dir.filePath("none.pdf")));
+    QVERIFY(again->pageCount() < pages && !again->document().cancelled());
+    QVERIFY(again->findChild<QLabel*>("lblPage")->text().contains("stopped"));
 }
 
 void ReportEngineTest::previewsOpenedAndClosedGiveTheirMemoryBack()

@@ -38,6 +38,7 @@
 #include <ctime>
 #include <map>
 #include <memory>
+#include <string>
 
 namespace {
 
@@ -267,10 +268,59 @@ int overBases(const QString& basesDir, const QString& pdf)
     return 0;
 }
 
+const char kUsage[] =
+    "usage: report-bench [--records N] [--memo-records N] [--pdf FILE]\n"
+    "       report-bench --bases DIR [--pdf FILE] [--maps]\n"
+    "       report-bench --render BASES_DIR OUT_DIR\n"
+    "       report-bench --preview BASES_DIR LAYOUT_NAME\n"
+    "\n"
+    "Times report layout and printing; prints name<TAB>value<TAB>unit lines.\n"
+    "  --records N        records of the topics list report (default 10000)\n"
+    "  --memo-records N   records of the topics memo report (default 1000)\n"
+    "  --pdf FILE         where the list report is printed to (default in the temporary folder)\n"
+    "  --bases DIR        measure over the bases of DIR, as mkbases writes them\n"
+    "  --maps             with --bases: after each step, the megabytes of each base file\n"
+    "                     resident in this process, on standard error\n"
+    "  --render           write every layout over the bases of BASES_DIR as PDF files to OUT_DIR\n"
+    "  --preview          open the preview window of one layout\n"
+    "  -h, --help         show this text\n"
+    "Run with QT_QPA_PLATFORM=offscreen where there is no display.\n";
+
+// Checks the command line before anything is set up (so that --help needs no display): false,
+// with the usage printed, when it asks for help or holds something this program does not take.
+bool argumentsMakeSense(int argc, char** argv, int& exitCode)
+{
+    const std::string first = argc > 1 ? argv[1] : "";
+    if ((first == "--render" || first == "--preview") && argc == 4)
+        return true;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "-h" || a == "--help") {
+            std::fputs(kUsage, stdout);
+            exitCode = 0;
+            return false;
+        }
+        const bool takesValue = a == "--records" || a == "--memo-records" || a == "--pdf" || a == "--bases";
+        if (takesValue && i + 1 < argc) {
+            ++i;
+            continue;
+        }
+        if (a != "--maps") {
+            std::fprintf(stderr, "report-bench: %s: %s\n", takesValue ? "a value is missing after" : "unknown argument", a.c_str());
+            std::fputs(kUsage, stderr);
+            exitCode = 2;
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
+    if (int exitCode = 0; !argumentsMakeSense(argc, argv, exitCode))
+        return exitCode;
     QApplication app(argc, argv);
     // As the program does: without any language setting, its native US English.
     if (QLocale().language() == QLocale::C)

@@ -37,7 +37,7 @@ std::string formatFloat(double v)
     return buf;
 }
 
-std::string formatMoney(double v, const std::string& symbol)
+std::string formatMoney(double v, const CurrencyFormat& c)
 {
     const bool neg = v < 0;
     const long long cents = std::llround(std::fabs(v) * 100.0);
@@ -45,13 +45,29 @@ std::string formatMoney(double v, const std::string& symbol)
     std::string grouped;
     for (size_t i = 0; i < digits.size(); ++i) {
         if (i > 0 && (digits.size() - i) % 3 == 0)
-            grouped += ',';
+            grouped += c.group;
         grouped += digits[i];
     }
     char frac[8];
-    std::snprintf(frac, sizeof frac, ".%02lld", cents % 100);
-    std::string s = symbol + grouped + frac;
-    return neg ? "(" + s + ")" : s;
+    std::snprintf(frac, sizeof frac, "%02lld", cents % 100);
+    const std::string amount = grouped + c.decimal + frac;
+    return neg ? c.negativeBefore + amount + c.negativeAfter : c.before + amount + c.after;
+}
+
+void eraseAll(std::string& s, std::string_view what)
+{
+    if (what.empty())
+        return;
+    for (size_t at = s.find(what); at != std::string::npos; at = s.find(what, at))
+        s.erase(at, what.size());
+}
+
+void replaceAll(std::string& s, std::string_view what, std::string_view with)
+{
+    if (what.empty())
+        return;
+    for (size_t at = s.find(what); at != std::string::npos; at = s.find(what, at + with.size()))
+        s.replace(at, what.size(), with);
 }
 
 [[noreturn]] void notValid(const FieldDef& f, std::string_view text, const char* what)
@@ -75,24 +91,27 @@ bool parseDouble(std::string_view s, double& out)
     return r.ec == std::errc() && r.ptr == s.data() + s.size() && std::isfinite(out);
 }
 
-// Money and floating point text as the grid shows it: "$1,234.50", "(1.00)", "-3".
-bool parseNumberText(std::string_view s, const std::string& symbol, double& out)
+// Money and floating point text as the grid shows it: "$1,234.50", "(1.00)", "-3", and money
+// in the currency format "49,95 Ft". Blanks within the number (no-break ones included, which
+// some locales put between the thousands) are passed over.
+bool parseNumberText(std::string_view s, const CurrencyFormat& c, bool money, double& out)
 {
     bool neg = false;
     if (s.size() >= 2 && s.front() == '(' && s.back() == ')') {
         neg = true;
         s = trimBlanks(s.substr(1, s.size() - 2));
     }
-    std::string clean;
-    for (size_t i = 0; i < s.size(); ++i) {
-        if (!symbol.empty() && s.compare(i, symbol.size(), symbol) == 0) {
-            i += symbol.size() - 1;
-            continue;
-        }
-        if (s[i] != ',')
-            clean += s[i];
+    std::string clean(s);
+    eraseAll(clean, c.symbol);
+    for (const char* blank : {"\xC2\xA0", "\xE2\x80\xAF", "\xE2\x80\x89", " "})
+        eraseAll(clean, blank);
+    if (money) {
+        eraseAll(clean, c.group);
+        replaceAll(clean, c.decimal, ".");
+    } else {
+        eraseAll(clean, ",");
     }
-    if (!parseDouble(trimBlanks(clean), out))
+    if (!parseDouble(clean, out))
         return false;
     if (neg)
         out = -out;
@@ -102,6 +121,25 @@ bool parseNumberText(std::string_view s, const std::string& symbol, double& out)
 int kindRank(const Value& v) { return int(v.index()); }
 
 } // namespace
+
+CurrencyFormat& CurrencyFormat::operator=(std::string newSymbol)
+{
+    for (std::string* affix : {&before, &after, &negativeBefore, &negativeAfter})
+        replaceAll(*affix, symbol, newSymbol);
+    symbol = std::move(newSymbol);
+    return *this;
+}
+
+namespace {
+CurrencyFormat& systemCurrency()
+{
+    static CurrencyFormat format;
+    return format;
+}
+} // namespace
+
+const CurrencyFormat& systemCurrencyFormat() { return systemCurrency(); }
+void setSystemCurrencyFormat(CurrencyFormat format) { systemCurrency() = std::move(format); }
 
 std::string formatDate(Date d, const std::string& format)
 {
@@ -286,7 +324,7 @@ Value parseValue(const FieldDef& f, std::string_view text, const TextFormat& fmt
     }
     case FieldKind::Float: {
         double v;
-        if (!parseNumberText(t, fmt.currency, v))
+        if (!parseNumberText(t, fmt.currency, f.type == FieldType::Money, v))
             notValid(f, text, "floating point value");
         return v;
     }

@@ -9,9 +9,28 @@
 
 namespace tv {
 
+// How money is written: the text before and after the amount (the currency symbol, a blank,
+// a sign or parentheses), for amounts below zero apart, and the signs between the thousands and
+// before the cents. By default as in the United States: "$1,234.50", "($1.00)".
+struct CurrencyFormat {
+    std::string symbol = "$";
+    std::string before = "$", after;
+    std::string negativeBefore = "($", negativeAfter = ")";
+    std::string decimal = ".";
+    std::string group = ",";
+
+    // Another currency symbol in the places of the present one.
+    CurrencyFormat& operator=(std::string newSymbol);
+};
+
+// The currency format text formats start from: the system's, once the program has told it
+// (setSystemCurrencyFormat at start-up, before any table is made), the default before that.
+const CurrencyFormat& systemCurrencyFormat();
+void setSystemCurrencyFormat(CurrencyFormat format);
+
 struct TextFormat {
     std::string shortDate = "M/d/yyyy";
-    std::string currency = "$";
+    CurrencyFormat currency = systemCurrencyFormat();
     int currentYear = 0;   // for two-digit years; 0 = this year by the system clock
 };
 
