@@ -175,9 +175,11 @@ DbfLayout parseDbf(std::string_view file, const std::string& path)
     if (l.recordsEnd() > file.size())
         throw EngineError(path + ": file is too short for its " + std::to_string(l.recordCount) + " records (" +
                           std::to_string(file.size()) + " bytes, " + std::to_string(l.recordsEnd()) + " needed)");
-    // Whole records after the counted ones (beyond the end-of-file mark): the count is damaged.
+    // Whole records after the counted ones with no end-of-file mark between: the count is
+    // damaged. Whatever follows the mark (old records a writer left behind, padding) is no part
+    // of the table.
     const uint64_t beyond = file.size() - l.recordsEnd();
-    if (beyond > l.recordLength)
+    if (beyond >= l.recordLength && file[size_t(l.recordsEnd())] != kEndOfFile)
         throw EngineError(path + ": the header counts " + std::to_string(l.recordCount) + " records, but the file holds " +
                           std::to_string(l.recordCount + beyond / l.recordLength));
     return l;
