@@ -79,12 +79,15 @@ TEST(DbaseReader, DecodesEveryCellKindAndBlanksAsNull)
 {
     TempDir dir;
     DbfBuilder b;
-    b.fields = {{"NAME", 'C', 8}, {"QTY", 'N', 8, 2}, {"RATE", 'F', 10, 3}, {"DAY", 'D', 8}, {"OK", 'L', 1}};
+    b.fields = {{"NAME", 'C', 8}, {"QTY", 'N', 20, 2}, {"RATE", 'F', 20, 15}, {"DAY", 'D', 8}, {"OK", 'L', 1}};
     b.addRecord({"abc", "   36.30", "    -0.500", "20240229", "T"});
     b.addRecord({"", "", "", "", " "});                                  // all blank
     b.addRecord({"  x  ", "+1.00", "1e3", "19991231", "n"});
     b.addRecord({"tab\there", "*****", "abc", "20230229", "?"});          // not numbers, not a date
     b.addRecord({"z", "  -0", "inf", "00000000", "y"});
+    // Digits beyond a double's: kept as stored (leading zeros, a bare point and -0 tidied).
+    b.addRecord({"w", " 1234567890123450000", " 333.333333333333340", "", ""});
+    b.addRecord({"v", "  -.25", "007.", "", ""});
     writeFile(dir.file("cells.dbf"), b.bytes());
     const auto t = openTableFile(dir.file("cells.dbf"));
 
@@ -96,12 +99,18 @@ TEST(DbaseReader, DecodesEveryCellKindAndBlanksAsNull)
     EXPECT_TRUE(t->indexes().empty());
     EXPECT_FALSE(t->writable());
 
-    EXPECT_EQ(dumpTable(*t), "#fields\tNAME:dC:8\tQTY:dN:8\tRATE:dF:10\tDAY:dD:8\tOK:dL:1\n#records\t5\n"
-                             "abc\t36.3\t-0.5\t2024-02-29\tT\n"
+    EXPECT_EQ(dumpTable(*t), "#fields\tNAME:dC:8\tQTY:dN:20\tRATE:dF:20\tDAY:dD:8\tOK:dL:1\n#records\t7\n"
+                             "abc\t36.30\t-0.500\t2024-02-29\tT\n"
                              "\\N\t\\N\t\\N\t\\N\t\\N\n"
-                             "  x\t1\t1000\t1999-12-31\tF\n"
+                             "  x\t1.00\t1e3\t1999-12-31\tF\n"
                              "tab\\there\t\\N\t\\N\t\\N\t\\N\n"
-                             "z\t-0\t\\N\t\\N\tT\n");
+                             "z\t0\t\\N\t\\N\tT\n"
+                             "w\t1234567890123450000\t333.333333333333340\t\\N\t\\N\n"
+                             "v\t-0.25\t7\t\\N\t\\N\n");
+    // The program still reads numbers.
+    EXPECT_EQ(std::get<double>(t->value(0, 1)), 36.3);
+    EXPECT_EQ(std::get<double>(t->value(5, 1)), 1234567890123450000.0);
+    EXPECT_EQ(t->decimalText(0, 0), "");   // not a number field
     // Only leading blanks of text are kept; raw text is a view without trailing blanks.
     EXPECT_EQ(t->rawText(2, 0), "  x");
     EXPECT_EQ(t->rawText(1, 0), "");

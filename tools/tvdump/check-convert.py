@@ -241,6 +241,31 @@ def made_tables(work):
     check('existing table refused', rc == 1 and len(err.splitlines()) == 1, err)
     check('--replace', run('--sqlite', db, '--replace', odd)[0] == 0 and len(read_sqlite(db, 'my "odd", table')[0]) == 2)
 
+    # dBASE numbers keep their stored digits: text in CSV, a number token in JSON; in SQLite an
+    # integer where one fits, a double where it reads back the same, else the text.
+    exact = os.path.join(work, 'exact.dbf')
+    write_dbf(exact, [(b'BIG', b'N', 20), (b'RATE', b'F', 20), (b'SMALL', b'N', 8)],
+              [[b' 1234567890123450000', b' 333.333333333333340', b'  -.50'],
+               [b'  -00000000000000.10', b'       +1.5000000000', b'   -0.00']])
+    rc, out, err = run('--csv', exact)
+    check('exact csv', read_csv(out)[1:] == [['1234567890123450000', '333.333333333333340', '-0.50'],
+                                             ['-0.10', '1.5000000000', '0.00']], repr(out))
+    rc, out, err = run('--jsonl', exact)
+    check('exact jsonl', out.decode().splitlines() ==
+          ['{"BIG":1234567890123450000,"RATE":333.333333333333340,"SMALL":-0.50}',
+           '{"BIG":-0.10,"RATE":1.5000000000,"SMALL":0.00}'], repr(out))
+    rc, out, err = run(exact)
+    check('exact dump', out.decode().splitlines()[2:] == ['1234567890123450000\t333.333333333333340\t-0.50',
+                                                          '-0.10\t1.5000000000\t0.00'], repr(out))
+    rc, _, err = run('--sqlite', os.path.join(work, 'exact.db'), exact)
+    con = sqlite3.connect(os.path.join(work, 'exact.db'))
+    got = con.execute('SELECT BIG, typeof(BIG), RATE, typeof(RATE), SMALL, typeof(SMALL) FROM exact').fetchall()
+    decl = [c[2] for c in con.execute('PRAGMA table_info(exact)')]
+    con.close()
+    check('exact sqlite', got == [(1234567890123450000, 'integer', '333.333333333333340', 'text', -0.5, 'real'),
+                                  (-0.1, 'real', 1.5, 'real', 0, 'integer')], repr(got))
+    check('exact sqlite types', decl == ['', '', 'NUMERIC'], repr(decl))
+
     # A memo block beyond the end of the memo file, met only at the second record.
     bad = os.path.join(work, 'bad.dbf')
     write_dbf(bad, [(b'ID', b'N', 4), (b'NOTE', b'M', 10)], [[b'1', b'1'.rjust(10)], [b'2', b'99'.rjust(10)]], memos=[b'fine'])

@@ -25,10 +25,11 @@ struct Column {
     std::string name;   // UTF-8, in the code page asked for
     tv::FieldType type = tv::FieldType::Alpha;
     tv::FieldKind kind = tv::FieldKind::Text;
+    int size = 0;   // the descriptor's size byte
 };
 
-// A value ready for output. `exact` holds the exact decimal text of a BCD number, which a
-// double cannot always carry; then `value` is null.
+// A value ready for output. `exact` holds the exact decimal text of a number stored as digits
+// (dBASE N and F, Paradox BCD), which a double cannot always carry; then `value` is null.
 struct Cell {
     tv::Value value;
     std::string exact;

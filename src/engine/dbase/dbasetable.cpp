@@ -207,6 +207,13 @@ Value DbaseTable::value(RecordId id, int field) const
     }
 }
 
+std::string DbaseTable::decimalText(RecordId id, int field) const
+{
+    const std::string_view c = cell(id, field);
+    const FieldType type = layout_.fields[size_t(field)].type;
+    return type == FieldType::DbNumeric || type == FieldType::DbFloat ? numberTextOfCell(c) : std::string();
+}
+
 std::string_view DbaseTable::rawText(RecordId id, int field) const
 {
     const std::string_view c = cell(id, field);

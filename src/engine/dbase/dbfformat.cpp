@@ -212,6 +212,39 @@ Value decodeNumberCell(std::string_view cell)
     return v;
 }
 
+std::string numberTextOfCell(std::string_view cell)
+{
+    if (isNull(decodeNumberCell(cell)))
+        return {};
+    std::string_view s = trimBoth(cell);
+    bool negative = false;
+    if (s.front() == '+' || s.front() == '-') {
+        negative = s.front() == '-';
+        s.remove_prefix(1);
+    }
+    // A number from_chars took is digits, an optional point and digits, an optional exponent.
+    const size_t e = s.find_first_of("eE");
+    std::string_view mantissa = s.substr(0, e);
+    const std::string_view exponent = e == std::string_view::npos ? std::string_view() : s.substr(e + 1);
+    const size_t point = mantissa.find('.');
+    std::string_view whole = mantissa.substr(0, point);
+    std::string_view fraction = point == std::string_view::npos ? std::string_view() : mantissa.substr(point + 1);
+    while (whole.size() > 1 && whole.front() == '0')
+        whole.remove_prefix(1);
+    std::string out;
+    const bool zero = std::all_of(mantissa.begin(), mantissa.end(), [](char c) { return c == '0' || c == '.'; });
+    if (negative && !zero)
+        out += '-';
+    out += whole.empty() ? "0" : std::string(whole);
+    if (!fraction.empty())
+        out.append(".").append(fraction);
+    if (!exponent.empty()) {
+        out += 'e';
+        out += exponent;
+    }
+    return out;
+}
+
 Value decodeDateCell(std::string_view cell)
 {
     if (cell.size() != 8 || !allDigits(cell))
