@@ -158,6 +158,46 @@ TEST(DbaseReader, TextIsDecodedWithTheLanguageDriversCodePage)
     const auto u = openTableFile(dir.file("unknown.dbf"));
     EXPECT_EQ(u->codePage(), 1252);
     EXPECT_EQ(std::get<std::string>(u->value(0, 0)), "€");
+
+    // A .cpg file beside the table (any letter case) names the code page, before the driver
+    // byte, field names included.
+    b.languageDriver = 0x65;
+    b.fields[0].name = "\xD0\x98\xD0\x9C";  // "ИМ" in UTF-8
+    b.records.clear();
+    b.addRecord({"\xD0\x96 \xC3"});            // a character, then a cut one
+    writeFile(dir.file("gis.dbf"), b.bytes());
+    struct Case { const char* cpg; const char* text; };
+    for (const Case& c : {Case{"UTF-8", "Ж \xEF\xBF\xBD"}, Case{"\xEF\xBB\xBF" "65001\r\n", "Ж \xEF\xBF\xBD"},
+                          Case{"ANSI 1251", "Р– Г"}, Case{"88591", "\xC3\x90\xC2\x96 \xC3\x83"}, Case{"koi8-r", "п√ ц"}, Case{"SYSTEM", "╨Ц ├"}}) {
+        SCOPED_TRACE(c.cpg);
+        writeFile(dir.file("GIS.CPG"), c.cpg);
+        const auto g = openTableFile(dir.file("gis.dbf"));
+        EXPECT_EQ(std::get<std::string>(g->value(0, 0)), c.text);
+    }
+    writeFile(dir.file("GIS.CPG"), "UTF-8");
+    EXPECT_EQ(openTableFile(dir.file("gis.dbf"))->fields()[0].name, "ИМ");
+    writeFile(dir.file("GIS.CPG"), "martian");
+    try {
+        openTableFile(dir.file("gis.dbf"));
+        ADD_FAILURE() << "an unknown code page was taken";
+    } catch (const EngineError& e) {
+        EXPECT_NE(std::string(e.what()).find("GIS.CPG: names code page \"martian\", which is not known here"), std::string::npos) << e.what();
+    }
+
+    // A new table in a code page without a driver byte says which in a .cpg file.
+    TableSpec spec;
+    spec.fields = {{"NAME", FieldType::DbChar, 20}};
+    spec.codePage = kCodePageUtf8;
+    {
+        const auto w = createDbaseTable(dir.file("new.dbf"), spec);
+        w->insert({std::string("Ωmega ☃")});
+        w->flush();
+    }
+    EXPECT_EQ(readFile(dir.file("new.cpg")), "UTF-8");
+    EXPECT_EQ(std::get<std::string>(openTableFile(dir.file("new.dbf"))->value(0, 0)), "Ωmega ☃");
+    spec.codePage = 866;
+    createDbaseTable(dir.file("new.dbf"), spec);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("new.cpg")));
 }
 
 TEST(DbaseReader, Dbase3MemosRunToTheEndMark)

@@ -229,7 +229,22 @@ def made_tables(work):
     check('encoding override', read_csv(out)[:2] == [['A,"B', b'\x8a\xae\xab'.decode('cp1251'), 'NUM', 'DAY', 'OK'],
                                                      [text.encode('cp866').decode('cp1251'), 'Да'.encode('cp866').decode('cp1251'),
                                                       '-12.5', '2024-02-29', 'true']], repr(out))
-    check('unknown code page', run('--csv', '--encoding', '12345', odd)[0] == 2)
+    rc, _, err = run('--csv', '--encoding', '12345', odd)
+    check('unknown code page', rc == 2 and "unknown code page '12345'" in err and 'iconv' in err, err)
+    # UTF-8 by any of its names, and code pages only iconv knows.
+    utf = os.path.join(work, 'utf.dbf')
+    write_dbf(utf, [(b'NAME', b'C', 20)], [['Жук ☃'.encode('utf-8')]], ldid=0x03)
+    for name in ('utf-8', 'UTF8', '65001'):
+        rc, out, err = run('--csv', '--encoding', name, utf)
+        check('--encoding ' + name, read_csv(out)[1:] == [['Жук ☃']], repr(out) + err)
+    for name, codec in (('koi8-r', 'koi8_r'), ('gbk', 'gbk'), ('cp1250', 'cp1250'), ('ANSI 1251', 'cp1251')):
+        rc, out, err = run('--csv', '--encoding', name, utf)
+        check('--encoding ' + name, read_csv(out)[1:] == [['Жук ☃'.encode('utf-8').decode(codec, 'replace')]], repr(out) + err)
+    # A .cpg file beside the table names its code page.
+    with open(os.path.join(work, 'utf.cpg'), 'w') as f:
+        f.write('UTF-8\r\n')
+    rc, out, err = run('--jsonl', utf)
+    check('.cpg', json.loads(out) == {'NAME': 'Жук ☃'}, repr(out) + err)
 
     db = os.path.join(work, 'out.db')
     rc, _, err = run('--sqlite', db, odd)

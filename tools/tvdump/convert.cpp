@@ -21,15 +21,8 @@ bool isBlobType(FieldType t) { return kindOf(t) == FieldKind::Blob; }
 
 int parseCodePage(const std::string& text)
 {
-    std::string s = foldAsciiUpper(text);
-    if (s == "ROMAN8" || s == "ROMAN-8")
-        return kCodePageRoman8;
-    if (s.rfind("CP", 0) == 0)
-        s.erase(0, 2);
-    if (s.empty() || s.size() > 6 || s.find_first_not_of("0123456789") != std::string::npos)
-        return 0;
-    const int cp = std::atoi(s.c_str());
-    return isKnownCodePage(cp) ? cp : 0;
+    const int cp = codePageByName(text);
+    return cp != 0 && isKnownCodePage(cp) ? cp : 0;
 }
 
 RecordReader::RecordReader(const TableFile& table, const ConvertOptions& options) : table_(table), options_(options)

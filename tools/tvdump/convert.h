@@ -52,7 +52,8 @@ private:
     int overrideCodePage_ = 0;
 };
 
-// Parses "866", "cp866", "CP1251" or "roman8"; 0 when it names no supported code page.
+// The code page a name gives ("866", "cp866", "utf-8", "ANSI 1250", "koi8-r": see
+// tv::codePageByName); 0 when it names none that can be read.
 int parseCodePage(const std::string& text);
 
 void appendBase64(std::string& out, std::string_view bytes);

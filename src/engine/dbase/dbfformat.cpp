@@ -110,7 +110,7 @@ std::string versionName(uint8_t version)
     }
 }
 
-DbfLayout parseDbf(std::string_view file, const std::string& path)
+DbfLayout parseDbf(std::string_view file, const std::string& path, int codePage)
 {
     if (file.size() < kHeaderSize)
         throw EngineError(path + ": file is too short for a dBASE table header (" + std::to_string(file.size()) +
@@ -126,7 +126,7 @@ DbfLayout parseDbf(std::string_view file, const std::string& path)
     l.productionIndex = file[0x1C] == 1;
     l.languageDriver = uint8_t(file[0x1D]);
     bool known = false;
-    l.codePage = codePageForLanguageDriver(l.languageDriver, known);
+    l.codePage = codePage != 0 ? codePage : codePageForLanguageDriver(l.languageDriver, known);
 
     if (l.headerLength < kHeaderSize + 1)
         throw EngineError(path + ": header length " + std::to_string(l.headerLength) + " is too small");

@@ -43,7 +43,9 @@ std::string versionName(uint8_t version);
 
 // Parses and checks the header and field descriptors of a whole .DBF file. Throws EngineError
 // naming `path` when the version is not dBASE III/IV or anything is out of bounds.
-DbfLayout parseDbf(std::string_view file, const std::string& path);
+// `codePage` is the table's code page when something else names it (a .cpg file beside the
+// table); 0 takes the one of the language driver byte.
+DbfLayout parseDbf(std::string_view file, const std::string& path, int codePage = 0);
 
 // Cell decoding. `cell` is the field's bytes inside one record.
 std::string_view trimCharCell(std::string_view cell);   // trailing blanks removed
