@@ -4,6 +4,7 @@
 #include <array>
 #include <cerrno>
 #include <iconv.h>
+#include <map>
 #include <mutex>
 #include <utility>
 #include <vector>
@@ -517,18 +518,36 @@ const ReverseTable& reverseTable(size_t index)
     return tables[index];
 }
 
-// The double-byte code pages of East Asian Windows (Japanese, Simplified Chinese, Korean,
-// Traditional Chinese) go through the C library's converters.
-constexpr std::array<int, 4> kMultiByte = {932, 936, 949, 950};
-constexpr std::array<const char*, 4> kMultiByteNames = {"CP932", "CP936", "CP949", "CP950"};
+// Code pages that go through the C library's converters: the double-byte code pages of East
+// Asian Windows (Japanese, Simplified Chinese, Korean, Traditional Chinese), and those that a
+// name finds only there (codePageByName), numbered from kFirstNamedCodePage.
+constexpr std::array<std::pair<int, const char*>, 4> kMultiByte = {{{932, "CP932"}, {936, "CP936"}, {949, "CP949"}, {950, "CP950"}}};
+constexpr int kFirstNamedCodePage = 0x100000;
 const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);
 
-int multiByteIndex(int codePage)
+struct NamedCodePages {
+    std::mutex lock;
+    std::vector<std::string> names;   // iconv names, the first numbered kFirstNamedCodePage
+};
+
+NamedCodePages& namedCodePages()
 {
-    for (size_t i = 0; i < kMultiByte.size(); ++i)
-        if (kMultiByte[i] == codePage)
-            return int(i);
-    return -1;
+    static NamedCodePages pages;
+    return pages;
+}
+
+// The iconv name of a code page that goes through the converters; empty for the others.
+std::string iconvName(int codePage)
+{
+    for (const auto& [number, name] : kMultiByte)
+        if (number == codePage)
+            return name;
+    if (codePage < kFirstNamedCodePage)
+        return {};
+    NamedCodePages& pages = namedCodePages();
+    const std::lock_guard<std::mutex> hold(pages.lock);
+    const size_t i = size_t(codePage - kFirstNamedCodePage);
+    return i < pages.names.size() ? pages.names[i] : std::string();
 }
 
 // Converters per thread (a converter keeps state between calls), opened on first use.
@@ -536,26 +555,29 @@ class Converters {
 public:
     ~Converters()
     {
-        for (auto* list : {&decoders_, &encoders_})
-            for (iconv_t cd : *list)
-                if (cd != kNoConverter)
-                    iconv_close(cd);
+        for (const auto& entry : open_)
+            if (entry.second != kNoConverter)
+                iconv_close(entry.second);
     }
-    iconv_t decoder(int i) { return get(decoders_, i, "UTF-8", kMultiByteNames[size_t(i)]); }
-    iconv_t encoder(int i) { return get(encoders_, i, kMultiByteNames[size_t(i)], "UTF-8"); }
+    // From (or, `toCodePage`, to) the code page; kNoConverter when there is none.
+    iconv_t get(int codePage, bool toCodePage)
+    {
+        const std::pair<int, bool> key(codePage, toCodePage);
+        auto it = open_.find(key);
+        if (it == open_.end()) {
+            const std::string name = iconvName(codePage);
+            iconv_t cd = kNoConverter;
+            if (!name.empty())
+                cd = toCodePage ? iconv_open(name.c_str(), "UTF-8") : iconv_open("UTF-8", name.c_str());
+            it = open_.emplace(key, cd).first;
+        }
+        if (it->second != kNoConverter)
+            iconv(it->second, nullptr, nullptr, nullptr, nullptr);  // back to the initial state
+        return it->second;
+    }
 
 private:
-    static iconv_t get(std::array<iconv_t, 4>& list, int i, const char* to, const char* from)
-    {
-        iconv_t& cd = list[size_t(i)];
-        if (cd == kNoConverter)
-            cd = iconv_open(to, from);
-        if (cd != kNoConverter)
-            iconv(cd, nullptr, nullptr, nullptr, nullptr);  // back to the initial state
-        return cd;
-    }
-    std::array<iconv_t, 4> decoders_ = {kNoConverter, kNoConverter, kNoConverter, kNoConverter};
-    std::array<iconv_t, 4> encoders_ = {kNoConverter, kNoConverter, kNoConverter, kNoConverter};
+    std::map<std::pair<int, bool>, iconv_t> open_;
 };
 
 Converters& converters()
@@ -586,13 +608,47 @@ bool convert(iconv_t cd, std::string_view& in, std::string& out)
     return ok;
 }
 
-// The converter from (or to) a double-byte code page; kNoConverter when there is none.
+// The converter from (or to) a code page of the C library; kNoConverter when there is none.
 iconv_t multiByteConverter(int codePage, bool toCodePage)
 {
-    const int i = multiByteIndex(codePage);
-    if (i < 0)
+    if (iconvName(codePage).empty() && codePage < kFirstNamedCodePage)
         return kNoConverter;
-    return toCodePage ? converters().encoder(i) : converters().decoder(i);
+    return converters().get(codePage, toCodePage);
+}
+
+// A code page iconv knows under `name`, numbered for the program; 0 when iconv knows none.
+int namedCodePage(const std::string& name)
+{
+    const iconv_t cd = iconv_open("UTF-8", name.c_str());
+    if (cd == kNoConverter)
+        return 0;
+    iconv_close(cd);
+    NamedCodePages& pages = namedCodePages();
+    const std::lock_guard<std::mutex> hold(pages.lock);
+    const std::string key = foldAsciiUpper(name);
+    for (size_t i = 0; i < pages.names.size(); ++i)
+        if (foldAsciiUpper(pages.names[i]) == key)
+            return kFirstNamedCodePage + int(i);
+    pages.names.push_back(name);
+    return kFirstNamedCodePage + int(pages.names.size() - 1);
+}
+
+// UTF-8 as it stands, with U+FFFD for each byte that is not part of a character (`replacement`
+// for encoding, where a real U+FFFD stays).
+std::string cleanUtf8(std::string_view bytes, bool encoding)
+{
+    std::string out;
+    out.reserve(bytes.size());
+    size_t pos = 0;
+    while (pos < bytes.size()) {
+        const size_t start = pos;
+        const char32_t c = nextCodePoint(bytes, pos);
+        if (c == 0xFFFD && encoding && bytes.substr(start, pos - start) != "\xEF\xBF\xBD")
+            out += '?';
+        else
+            appendUtf8(out, c);
+    }
+    return out;
 }
 
 bool decodeMultiByte(int codePage, std::string_view bytes, std::string& out)
@@ -622,7 +678,7 @@ bool encodeMultiByte(int codePage, std::string_view utf8, std::string& out)
     while (pos < utf8.size()) {
         const size_t start = pos;
         const char32_t c = nextCodePoint(utf8, pos);
-        if (c < 0x80) {
+        if (c < 0x80 && codePage < kFirstNamedCodePage) {
             out += char(c);
             continue;
         }
@@ -642,14 +698,17 @@ bool encodeMultiByte(int codePage, std::string_view utf8, std::string& out)
 
 bool isKnownCodePage(int codePage)
 {
-    const int i = multiByteIndex(codePage);
-    if (i >= 0)
-        return converters().decoder(i) != kNoConverter;
+    if (codePage == kCodePageUtf8)
+        return true;
+    if (!iconvName(codePage).empty())
+        return converters().get(codePage, false) != kNoConverter;
     return std::any_of(kTables.begin(), kTables.end(), [&](const CodePageTable& t) { return t.number == codePage; });
 }
 
 std::string decodeText(int codePage, std::string_view bytes)
 {
+    if (codePage == kCodePageUtf8)
+        return cleanUtf8(bytes, false);
     std::string out;
     if (decodeMultiByte(codePage, bytes, out))
         return out;
@@ -667,6 +726,8 @@ std::string decodeText(int codePage, std::string_view bytes)
 
 std::string encodeText(int codePage, std::string_view utf8)
 {
+    if (codePage == kCodePageUtf8)
+        return cleanUtf8(utf8, true);
     std::string out;
     if (encodeMultiByte(codePage, utf8, out))
         return out;
@@ -776,6 +837,75 @@ std::string foldAsciiUpper(std::string_view s)
         if (c >= 'a' && c <= 'z')
             c = char(c - 32);
     return out;
+}
+
+const char* const kCodePageNaming =
+    "a code page number (1251, cp866, ANSI 1250, windows-1252, 65001), utf-8, roman8, or a name "
+    "that iconv knows (koi8-r, gbk, iso-8859-15; 'iconv -l' lists them)";
+
+int codePageByName(std::string_view name)
+{
+    // Blanks, line ends and a byte order mark, as .cpg files may have them.
+    if (name.substr(0, 3) == "\xEF\xBB\xBF")
+        name.remove_prefix(3);
+    while (!name.empty() && std::string_view(" \t\r\n").find(name.back()) != std::string_view::npos)
+        name.remove_suffix(1);
+    name = trimBlanks(name);
+    if (name.empty() || name.size() > 64 || name.find('\0') != std::string_view::npos)
+        return 0;
+    const std::string upper = foldAsciiUpper(name);
+    const auto digits = [](std::string_view s) {
+        return !s.empty() && s.size() <= 6 && s.find_first_not_of("0123456789") == std::string_view::npos;
+    };
+    if (upper == "UTF-8" || upper == "UTF8")
+        return kCodePageUtf8;
+    if (upper == "ROMAN8" || upper == "ROMAN-8" || upper == "HP-ROMAN8")
+        return kCodePageRoman8;
+    // ISO 8859 as GIS .cpg files write it: 88591, 8859_5, 8859-15.
+    if (upper.rfind("8859", 0) == 0 && upper.size() > 4) {
+        std::string_view part = std::string_view(upper).substr(4);
+        if (part[0] == '_' || part[0] == '-')
+            part.remove_prefix(1);
+        if (digits(part))
+            return namedCodePage("ISO-8859-" + std::string(part));
+    }
+    // A number, perhaps after a prefix.
+    std::string_view number = upper;
+    for (const char* prefix : {"WINDOWS-", "WINDOWS", "ANSI ", "ANSI_", "ANSI", "OEM ", "OEM", "IBM-", "IBM", "CP-", "CP", "MS", "DOS"}) {
+        const std::string_view p(prefix);
+        if (number.substr(0, p.size()) == p && digits(number.substr(p.size()))) {
+            number.remove_prefix(p.size());
+            break;
+        }
+    }
+    if (digits(number)) {
+        const int n = std::stoi(std::string(number));
+        if (n == kCodePageUtf8 || (n < kFirstNamedCodePage && isKnownCodePage(n)))
+            return n;
+        // Windows numbers of code pages that iconv knows by name.
+        if (n >= 28591 && n <= 28606)
+            return namedCodePage("ISO-8859-" + std::to_string(n - 28590));
+        switch (n) {
+        case 20866: return namedCodePage("KOI8-R");
+        case 21866: return namedCodePage("KOI8-U");
+        case 54936: return namedCodePage("GB18030");
+        case 10000: return namedCodePage("MACINTOSH");
+        case 20127: return namedCodePage("ASCII");
+        default: return namedCodePage("CP" + std::to_string(n));
+        }
+    }
+    return namedCodePage(std::string(name));
+}
+
+std::string codePageName(int codePage)
+{
+    if (codePage == kCodePageUtf8)
+        return "UTF-8";
+    if (codePage == kCodePageRoman8)
+        return "ROMAN8";
+    if (codePage >= kFirstNamedCodePage)
+        return iconvName(codePage);
+    return std::to_string(codePage);
 }
 
 std::string_view trimBlanks(std::string_view s)

@@ -113,6 +113,15 @@ public:
     virtual bool recordsInKeyOrder() const { return false; }
 
     virtual Value value(RecordId id, int field) const = 0;
+    // The exact decimal text of a number field that stores its digits (dBASE N and F, Paradox
+    // BCD), which a double cannot always carry: "-0.50", "1234567890123450000". Empty for NULL,
+    // for digits that make no number and for every other field.
+    virtual std::string decimalText(RecordId id, int field) const
+    {
+        (void)id;
+        (void)field;
+        return {};
+    }
     // The stored bytes of a text or memo field in the table's code page, without decoding:
     // alpha text up to its terminator with trailing blanks removed, the whole memo text.
     // Empty for NULL and for non-text fields. Valid until the next write to the table.

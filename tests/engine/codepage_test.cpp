@@ -165,3 +165,37 @@ TEST(CodePage, DoubleByteCodePages)
     EXPECT_EQ(encodeText(950, "一"), "\xA4\x40");
     EXPECT_EQ(encodeText(949, "가Ж"), "\xB0\xA1\xAC\xA8");
 }
+
+TEST(CodePage, NamesUtf8AndWhatIconvKnows)
+{
+    struct Case { const char* name; int cp; };
+    for (const Case& c : {Case{"1251", 1251}, Case{"cp866", 866}, Case{"CP1250", 1250}, Case{"ANSI 1250", 1250},
+                          Case{"windows-1252", 1252}, Case{"OEM 437", 437}, Case{" ibm850 ", 850}, Case{"utf-8", kCodePageUtf8},
+                          Case{"UTF8", kCodePageUtf8}, Case{"65001", kCodePageUtf8}, Case{"roman8", kCodePageRoman8}}) {
+        EXPECT_EQ(codePageByName(c.name), c.cp) << c.name;
+    }
+    for (const char* unknown : {"", "martian", "cp", "12345678", "1252x"})
+        EXPECT_EQ(codePageByName(unknown), 0) << unknown;
+
+    // UTF-8 as it stands; what is not UTF-8 reads as U+FFFD and is written as '?'.
+    EXPECT_EQ(decodeText(kCodePageUtf8, "Ωx\xC3"), "Ωx\xEF\xBF\xBD");
+    EXPECT_EQ(encodeText(kCodePageUtf8, "Ω\xFF\xEF\xBF\xBD"), "Ω?\xEF\xBF\xBD");
+
+    // Code pages only iconv has, by name or by their Windows number; the same name twice is the
+    // same code page.
+    const int koi8 = codePageByName("koi8-r");
+    ASSERT_NE(koi8, 0);
+    EXPECT_TRUE(isKnownCodePage(koi8));
+    EXPECT_EQ(codePageByName("KOI8-R"), koi8);
+    EXPECT_EQ(codePageByName("20866"), koi8);
+    EXPECT_EQ(codePageName(koi8), "koi8-r");   // as first named
+    EXPECT_EQ(decodeText(koi8, "\xF0\xD2\xC9\xD7\xC5\xD4!"), "Привет!");
+    EXPECT_EQ(encodeText(koi8, "Привет€"), "\xF0\xD2\xC9\xD7\xC5\xD4?");
+    const int latin9 = codePageByName("8859_15");
+    EXPECT_EQ(decodeText(latin9, "\xA4"), "€");
+    EXPECT_EQ(latin9, codePageByName("ISO-8859-15"));
+    EXPECT_EQ(decodeText(codePageByName("gbk"), "\xC4\xE3"), "你");
+    EXPECT_EQ(decodeText(codePageByName("cp1258"), "\xCC"), "\xCC\x80");   // a combining grave accent
+    EXPECT_EQ(codePageName(1251), "1251");
+    EXPECT_EQ(codePageName(kCodePageUtf8), "UTF-8");
+}

@@ -135,6 +135,22 @@ TEST(DbaseDamage, BrokenHeadersAreRefused)
     writeFile(path, b);
     expectRefused(path, "counts 1 records, but the file holds 2");
 
+    // Stale bytes after the end mark that follows the counted records (whole old records among
+    // them) are no part of the table: the counted records are read, and a writer appends over
+    // them.
+    DbfBuilder two = sampleBuilder();
+    const std::string stale = good + two.records[0] + two.records[1] + two.records[0] + "\x1A\x1A" + std::string(3, '\0');
+    writeFile(path, stale);
+    EXPECT_EQ(dumpTable(*openTableFile(path)), expected);
+    {
+        const auto t = openTableFile(path, OpenMode::ReadWrite);
+        t->insert({std::string("three"), 3.0, Value{}});
+        t->flush();
+    }
+    two.addRecord({"three", "    3"});
+    writeFile(dir.file("fresh.dbf"), two.bytes());
+    EXPECT_EQ(dumpTable(*openTableFile(path)), dumpTable(*openTableFile(dir.file("fresh.dbf"))));
+
     b = good;
     patch(b, 4, {0x00, 0x00, 0x01, 0x00});  // 65536 records
     writeFile(path, b);

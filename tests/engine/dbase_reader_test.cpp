@@ -79,12 +79,15 @@ TEST(DbaseReader, DecodesEveryCellKindAndBlanksAsNull)
 {
     TempDir dir;
     DbfBuilder b;
-    b.fields = {{"NAME", 'C', 8}, {"QTY", 'N', 8, 2}, {"RATE", 'F', 10, 3}, {"DAY", 'D', 8}, {"OK", 'L', 1}};
+    b.fields = {{"NAME", 'C', 8}, {"QTY", 'N', 20, 2}, {"RATE", 'F', 20, 15}, {"DAY", 'D', 8}, {"OK", 'L', 1}};
     b.addRecord({"abc", "   36.30", "    -0.500", "20240229", "T"});
     b.addRecord({"", "", "", "", " "});                                  // all blank
     b.addRecord({"  x  ", "+1.00", "1e3", "19991231", "n"});
     b.addRecord({"tab\there", "*****", "abc", "20230229", "?"});          // not numbers, not a date
     b.addRecord({"z", "  -0", "inf", "00000000", "y"});
+    // Digits beyond a double's: kept as stored (leading zeros, a bare point and -0 tidied).
+    b.addRecord({"w", " 1234567890123450000", " 333.333333333333340", "", ""});
+    b.addRecord({"v", "  -.25", "007.", "", ""});
     writeFile(dir.file("cells.dbf"), b.bytes());
     const auto t = openTableFile(dir.file("cells.dbf"));
 
@@ -96,12 +99,18 @@ TEST(DbaseReader, DecodesEveryCellKindAndBlanksAsNull)
     EXPECT_TRUE(t->indexes().empty());
     EXPECT_FALSE(t->writable());
 
-    EXPECT_EQ(dumpTable(*t), "#fields\tNAME:dC:8\tQTY:dN:8\tRATE:dF:10\tDAY:dD:8\tOK:dL:1\n#records\t5\n"
-                             "abc\t36.3\t-0.5\t2024-02-29\tT\n"
+    EXPECT_EQ(dumpTable(*t), "#fields\tNAME:dC:8\tQTY:dN:20\tRATE:dF:20\tDAY:dD:8\tOK:dL:1\n#records\t7\n"
+                             "abc\t36.30\t-0.500\t2024-02-29\tT\n"
                              "\\N\t\\N\t\\N\t\\N\t\\N\n"
-                             "  x\t1\t1000\t1999-12-31\tF\n"
+                             "  x\t1.00\t1e3\t1999-12-31\tF\n"
                              "tab\\there\t\\N\t\\N\t\\N\t\\N\n"
-                             "z\t-0\t\\N\t\\N\tT\n");
+                             "z\t0\t\\N\t\\N\tT\n"
+                             "w\t1234567890123450000\t333.333333333333340\t\\N\t\\N\n"
+                             "v\t-0.25\t7\t\\N\t\\N\n");
+    // The program still reads numbers.
+    EXPECT_EQ(std::get<double>(t->value(0, 1)), 36.3);
+    EXPECT_EQ(std::get<double>(t->value(5, 1)), 1234567890123450000.0);
+    EXPECT_EQ(t->decimalText(0, 0), "");   // not a number field
     // Only leading blanks of text are kept; raw text is a view without trailing blanks.
     EXPECT_EQ(t->rawText(2, 0), "  x");
     EXPECT_EQ(t->rawText(1, 0), "");
@@ -149,6 +158,46 @@ TEST(DbaseReader, TextIsDecodedWithTheLanguageDriversCodePage)
     const auto u = openTableFile(dir.file("unknown.dbf"));
     EXPECT_EQ(u->codePage(), 1252);
     EXPECT_EQ(std::get<std::string>(u->value(0, 0)), "€");
+
+    // A .cpg file beside the table (any letter case) names the code page, before the driver
+    // byte, field names included.
+    b.languageDriver = 0x65;
+    b.fields[0].name = "\xD0\x98\xD0\x9C";  // "ИМ" in UTF-8
+    b.records.clear();
+    b.addRecord({"\xD0\x96 \xC3"});            // a character, then a cut one
+    writeFile(dir.file("gis.dbf"), b.bytes());
+    struct Case { const char* cpg; const char* text; };
+    for (const Case& c : {Case{"UTF-8", "Ж \xEF\xBF\xBD"}, Case{"\xEF\xBB\xBF" "65001\r\n", "Ж \xEF\xBF\xBD"},
+                          Case{"ANSI 1251", "Р– Г"}, Case{"88591", "\xC3\x90\xC2\x96 \xC3\x83"}, Case{"koi8-r", "п√ ц"}, Case{"SYSTEM", "╨Ц ├"}}) {
+        SCOPED_TRACE(c.cpg);
+        writeFile(dir.file("GIS.CPG"), c.cpg);
+        const auto g = openTableFile(dir.file("gis.dbf"));
+        EXPECT_EQ(std::get<std::string>(g->value(0, 0)), c.text);
+    }
+    writeFile(dir.file("GIS.CPG"), "UTF-8");
+    EXPECT_EQ(openTableFile(dir.file("gis.dbf"))->fields()[0].name, "ИМ");
+    writeFile(dir.file("GIS.CPG"), "martian");
+    try {
+        openTableFile(dir.file("gis.dbf"));
+        ADD_FAILURE() << "an unknown code page was taken";
+    } catch (const EngineError& e) {
+        EXPECT_NE(std::string(e.what()).find("GIS.CPG: names code page \"martian\", which is not known here"), std::string::npos) << e.what();
+    }
+
+    // A new table in a code page without a driver byte says which in a .cpg file.
+    TableSpec spec;
+    spec.fields = {{"NAME", FieldType::DbChar, 20}};
+    spec.codePage = kCodePageUtf8;
+    {
+        const auto w = createDbaseTable(dir.file("new.dbf"), spec);
+        w->insert({std::string("Ωmega ☃")});
+        w->flush();
+    }
+    EXPECT_EQ(readFile(dir.file("new.cpg")), "UTF-8");
+    EXPECT_EQ(std::get<std::string>(openTableFile(dir.file("new.dbf"))->value(0, 0)), "Ωmega ☃");
+    spec.codePage = 866;
+    createDbaseTable(dir.file("new.dbf"), spec);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("new.cpg")));
 }
 
 TEST(DbaseReader, Dbase3MemosRunToTheEndMark)

@@ -229,7 +229,22 @@ def made_tables(work):
     check('encoding override', read_csv(out)[:2] == [['A,"B', b'\x8a\xae\xab'.decode('cp1251'), 'NUM', 'DAY', 'OK'],
                                                      [text.encode('cp866').decode('cp1251'), 'Да'.encode('cp866').decode('cp1251'),
                                                       '-12.5', '2024-02-29', 'true']], repr(out))
-    check('unknown code page', run('--csv', '--encoding', '12345', odd)[0] == 2)
+    rc, _, err = run('--csv', '--encoding', '12345', odd)
+    check('unknown code page', rc == 2 and "unknown code page '12345'" in err and 'iconv' in err, err)
+    # UTF-8 by any of its names, and code pages only iconv knows.
+    utf = os.path.join(work, 'utf.dbf')
+    write_dbf(utf, [(b'NAME', b'C', 20)], [['Жук ☃'.encode('utf-8')]], ldid=0x03)
+    for name in ('utf-8', 'UTF8', '65001'):
+        rc, out, err = run('--csv', '--encoding', name, utf)
+        check('--encoding ' + name, read_csv(out)[1:] == [['Жук ☃']], repr(out) + err)
+    for name, codec in (('koi8-r', 'koi8_r'), ('gbk', 'gbk'), ('cp1250', 'cp1250'), ('ANSI 1251', 'cp1251')):
+        rc, out, err = run('--csv', '--encoding', name, utf)
+        check('--encoding ' + name, read_csv(out)[1:] == [['Жук ☃'.encode('utf-8').decode(codec, 'replace')]], repr(out) + err)
+    # A .cpg file beside the table names its code page.
+    with open(os.path.join(work, 'utf.cpg'), 'w') as f:
+        f.write('UTF-8\r\n')
+    rc, out, err = run('--jsonl', utf)
+    check('.cpg', json.loads(out) == {'NAME': 'Жук ☃'}, repr(out) + err)
 
     db = os.path.join(work, 'out.db')
     rc, _, err = run('--sqlite', db, odd)
@@ -240,6 +255,31 @@ def made_tables(work):
     rc, _, err = run('--sqlite', db, odd)
     check('existing table refused', rc == 1 and len(err.splitlines()) == 1, err)
     check('--replace', run('--sqlite', db, '--replace', odd)[0] == 0 and len(read_sqlite(db, 'my "odd", table')[0]) == 2)
+
+    # dBASE numbers keep their stored digits: text in CSV, a number token in JSON; in SQLite an
+    # integer where one fits, a double where it reads back the same, else the text.
+    exact = os.path.join(work, 'exact.dbf')
+    write_dbf(exact, [(b'BIG', b'N', 20), (b'RATE', b'F', 20), (b'SMALL', b'N', 8)],
+              [[b' 1234567890123450000', b' 333.333333333333340', b'  -.50'],
+               [b'  -00000000000000.10', b'       +1.5000000000', b'   -0.00']])
+    rc, out, err = run('--csv', exact)
+    check('exact csv', read_csv(out)[1:] == [['1234567890123450000', '333.333333333333340', '-0.50'],
+                                             ['-0.10', '1.5000000000', '0.00']], repr(out))
+    rc, out, err = run('--jsonl', exact)
+    check('exact jsonl', out.decode().splitlines() ==
+          ['{"BIG":1234567890123450000,"RATE":333.333333333333340,"SMALL":-0.50}',
+           '{"BIG":-0.10,"RATE":1.5000000000,"SMALL":0.00}'], repr(out))
+    rc, out, err = run(exact)
+    check('exact dump', out.decode().splitlines()[2:] == ['1234567890123450000\t333.333333333333340\t-0.50',
+                                                          '-0.10\t1.5000000000\t0.00'], repr(out))
+    rc, _, err = run('--sqlite', os.path.join(work, 'exact.db'), exact)
+    con = sqlite3.connect(os.path.join(work, 'exact.db'))
+    got = con.execute('SELECT BIG, typeof(BIG), RATE, typeof(RATE), SMALL, typeof(SMALL) FROM exact').fetchall()
+    decl = [c[2] for c in con.execute('PRAGMA table_info(exact)')]
+    con.close()
+    check('exact sqlite', got == [(1234567890123450000, 'integer', '333.333333333333340', 'text', -0.5, 'real'),
+                                  (-0.1, 'real', 1.5, 'real', 0, 'integer')], repr(got))
+    check('exact sqlite types', decl == ['', '', 'NUMERIC'], repr(decl))
 
     # A memo block beyond the end of the memo file, met only at the second record.
     bad = os.path.join(work, 'bad.dbf')

@@ -1,7 +1,6 @@
 #include "convert.h"
 
 #include "engine/codepage.h"
-#include "engine/paradox/paradoxtable.h"
 
 #include <algorithm>
 #include <cmath>
@@ -22,15 +21,8 @@ bool isBlobType(FieldType t) { return kindOf(t) == FieldKind::Blob; }
 
 int parseCodePage(const std::string& text)
 {
-    std::string s = foldAsciiUpper(text);
-    if (s == "ROMAN8" || s == "ROMAN-8")
-        return kCodePageRoman8;
-    if (s.rfind("CP", 0) == 0)
-        s.erase(0, 2);
-    if (s.empty() || s.size() > 6 || s.find_first_not_of("0123456789") != std::string::npos)
-        return 0;
-    const int cp = std::atoi(s.c_str());
-    return isKnownCodePage(cp) ? cp : 0;
+    const int cp = codePageByName(text);
+    return cp != 0 && isKnownCodePage(cp) ? cp : 0;
 }
 
 RecordReader::RecordReader(const TableFile& table, const ConvertOptions& options) : table_(table), options_(options)
@@ -45,6 +37,7 @@ RecordReader::RecordReader(const TableFile& table, const ConvertOptions& options
         c.field = int(i);
         c.type = fields[i].type;
         c.kind = kindOf(c.type);
+        c.size = fields[i].size;
         // Field names were decoded with the declared code page; take them back to their bytes.
         c.name = overrideCodePage_ ? decodeText(overrideCodePage_, encodeText(table.codePage(), fields[i].name)) : fields[i].name;
         // Repeated names (letter case aside) get a number: JSON keys and SQLite columns must differ.
@@ -67,15 +60,12 @@ void RecordReader::read(RecordId id, size_t column, Cell& out) const
             out.value = decodeText(overrideCodePage_, raw);
         return;
     }
-    if (c.type == FieldType::Bcd) {
-        if (const auto* px = dynamic_cast<const ParadoxTable*>(&table_)) {
-            out.exact = px->bcdText(id, c.field);
-            if (out.exact == "?")
-                out.exact.clear();   // digits that make no number: take the engine's reading
-            else {
-                out.value = std::monostate{};
-                return;
-            }
+    if (c.type == FieldType::Bcd || c.type == FieldType::DbNumeric || c.type == FieldType::DbFloat) {
+        // Digits that make no number have no text: the engine's reading of them is taken.
+        out.exact = table_.decimalText(id, c.field);
+        if (!out.exact.empty()) {
+            out.value = std::monostate{};
+            return;
         }
     }
     out.value = table_.value(id, c.field);

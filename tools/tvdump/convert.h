@@ -25,10 +25,11 @@ struct Column {
     std::string name;   // UTF-8, in the code page asked for
     tv::FieldType type = tv::FieldType::Alpha;
     tv::FieldKind kind = tv::FieldKind::Text;
+    int size = 0;   // the descriptor's size byte
 };
 
-// A value ready for output. `exact` holds the exact decimal text of a BCD number, which a
-// double cannot always carry; then `value` is null.
+// A value ready for output. `exact` holds the exact decimal text of a number stored as digits
+// (dBASE N and F, Paradox BCD), which a double cannot always carry; then `value` is null.
 struct Cell {
     tv::Value value;
     std::string exact;
@@ -51,7 +52,8 @@ private:
     int overrideCodePage_ = 0;
 };
 
-// Parses "866", "cp866", "CP1251" or "roman8"; 0 when it names no supported code page.
+// The code page a name gives ("866", "cp866", "utf-8", "ANSI 1250", "koi8-r": see
+// tv::codePageByName); 0 when it names none that can be read.
 int parseCodePage(const std::string& text);
 
 void appendBase64(std::string& out, std::string_view bytes);

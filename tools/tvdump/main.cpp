@@ -54,8 +54,8 @@ const char* const kUsage =
     "  --sqlite OUT.db one SQLite table per FILE, named after the file, with typed columns, the\n"
     "                  primary key and the secondary indexes; all in one transaction.\n"
     "  -o, --output OUT  write CSV or JSON Lines to OUT instead of standard output.\n"
-    "  --encoding CP   decode text with code page CP (e.g. 866, cp1251) instead of the one the\n"
-    "                  table declares.\n"
+    "  --encoding CP   decode text with code page CP (e.g. 866, cp1251, utf-8, koi8-r: any name\n"
+    "                  iconv knows) instead of the one the table declares.\n"
     "  --no-blobs      leave graphic, OLE, binary and bytes fields out.\n"
     "  --replace       with --sqlite: drop a table of the same name first (else an error).\n"
     "\n"
@@ -339,7 +339,7 @@ int main(int argc, char** argv)
         } else if (a == "--encoding" && hasValue) {
             options.codePage = tvdump::parseCodePage(argv[++i]);
             if (options.codePage == 0) {
-                std::fprintf(stderr, "tvdump: unknown code page '%s'\n", argv[i]);
+                std::fprintf(stderr, "tvdump: unknown code page '%s'; name %s\n", argv[i], tv::kCodePageNaming);
                 return 2;
             }
             converting = true;

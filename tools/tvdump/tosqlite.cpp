@@ -3,6 +3,8 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <stdexcept>
 
 namespace tvdump {
@@ -22,14 +24,25 @@ std::string quoteIdentifier(std::string_view name)
 
 namespace {
 
-const char* sqlType(FieldType t)
+// Widest dBASE number whose every value a double holds exactly enough to read back the same
+// digits (DBL_DIG).
+constexpr int kDigitsOfDouble = 15;
+
+const char* sqlType(const Column& c)
 {
-    switch (t) {
-    case FieldType::Bcd:
+    switch (c.type) {
     case FieldType::DbNumeric:
-        return "NUMERIC";   // exact decimals stay exact; whole numbers are stored as integers
+    case FieldType::DbFloat:
+        if (c.size <= kDigitsOfDouble)
+            return "NUMERIC";
+        [[fallthrough]];
+    case FieldType::Bcd:
+        // Wider numbers may be stored as text (see bindDecimal), which a NUMERIC column would
+        // turn into a double with 15 digits: these columns take each value as it is bound.
+        return "";
     default: break;
     }
+    const FieldType t = c.type;
     switch (kindOf(t)) {
     case FieldKind::Text:
     case FieldKind::Memo: return "TEXT";
@@ -52,6 +65,83 @@ const Column* columnOf(const TableFile& table, const std::vector<Column>& column
         if (c.field == field)
             return &c;
     return nullptr;
+}
+
+// A decimal number as its significant digits (no leading or trailing zeros) times a power of ten.
+struct Decimal {
+    bool negative = false;
+    std::string digits;   // empty for zero
+    int64_t exponent = 0;
+    bool operator==(const Decimal&) const = default;
+};
+
+Decimal parseDecimal(std::string_view text)
+{
+    Decimal d;
+    if (!text.empty() && (text[0] == '-' || text[0] == '+')) {
+        d.negative = text[0] == '-';
+        text.remove_prefix(1);
+    }
+    const size_t e = text.find_first_of("eE");
+    if (e != std::string_view::npos) {
+        std::string_view ex = text.substr(e + 1);
+        if (!ex.empty() && ex[0] == '+')
+            ex.remove_prefix(1);
+        long long v = 0;
+        std::from_chars(ex.data(), ex.data() + ex.size(), v);
+        d.exponent = v;
+        text = text.substr(0, e);
+    }
+    bool afterPoint = false;
+    for (char ch : text) {
+        if (ch == '.')
+            afterPoint = true;
+        else {
+            d.digits += ch;
+            if (afterPoint)
+                --d.exponent;
+        }
+    }
+    const size_t first = d.digits.find_first_not_of('0');
+    d.digits.erase(0, first == std::string::npos ? d.digits.size() : first);
+    while (!d.digits.empty() && d.digits.back() == '0') {
+        d.digits.pop_back();
+        ++d.exponent;
+    }
+    if (d.digits.empty())
+        d = Decimal{};
+    return d;
+}
+
+// Exact decimal text goes in as an integer where it is a whole number that fits, else as a
+// double where that double reads back as the same number, else as the text itself.
+void bindDecimal(sqlite3_stmt* st, int at, const std::string& text)
+{
+    const Decimal d = parseDecimal(text);
+    if (d.digits.empty()) {
+        sqlite3_bind_int64(st, at, 0);
+        return;
+    }
+    if (d.exponent >= 0 && d.digits.size() + uint64_t(d.exponent) <= 19) {
+        const std::string whole = (d.negative ? "-" : "") + d.digits + std::string(size_t(d.exponent), '0');
+        int64_t i = 0;
+        const auto [end, ec] = std::from_chars(whole.data(), whole.data() + whole.size(), i);
+        if (ec == std::errc() && end == whole.data() + whole.size()) {
+            sqlite3_bind_int64(st, at, i);
+            return;
+        }
+    }
+    double v = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (ec == std::errc() && std::isfinite(v)) {
+        char buf[64];
+        const auto r = std::to_chars(buf, buf + sizeof buf, v);
+        if (parseDecimal(std::string_view(buf, size_t(r.ptr - buf))) == d) {
+            sqlite3_bind_double(st, at, v);
+            return;
+        }
+    }
+    sqlite3_bind_text(st, at, text.data(), int(text.size()), SQLITE_STATIC);
 }
 
 struct Statement {
@@ -106,7 +196,9 @@ std::vector<std::string> SqliteOutput::schema(const TableFile& table, const std:
     std::string create = "CREATE TABLE " + qname + " (";
     for (size_t c = 0; c < columns.size(); ++c) {
         create += c ? ", " : "";
-        create += quoteIdentifier(columns[c].name) + ' ' + sqlType(columns[c].type);
+        create += quoteIdentifier(columns[c].name);
+        if (*sqlType(columns[c]))
+            create += std::string(" ") + sqlType(columns[c]);
     }
     std::string key;
     for (int f = 0; f < table.primaryKeyFields() && size_t(f) < table.fields().size(); ++f)
@@ -190,7 +282,7 @@ void SqliteOutput::add(const TableFile& table, const std::string& name, const Co
             std::string& text = texts[c];
             text.clear();
             if (!cell.exact.empty())
-                sqlite3_bind_text(insert.st, at, cell.exact.data(), int(cell.exact.size()), SQLITE_STATIC);
+                bindDecimal(insert.st, at, cell.exact);
             else if (auto s = std::get_if<std::string>(&v))
                 sqlite3_bind_text(insert.st, at, s->data(), int(s->size()), SQLITE_STATIC);
             else if (auto i = std::get_if<int64_t>(&v))

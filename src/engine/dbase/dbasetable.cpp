@@ -39,6 +39,25 @@ std::string fileName(const std::string& path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// The code page a .cpg file beside the table names (the GIS way of giving one: "UTF-8",
+// "1252", "ANSI 1250", "88591"), which goes before the language driver byte; 0 when there is no
+// such file or it says "SYSTEM" (the reader's own choice).
+int declaredCodePage(const std::string& path)
+{
+    const std::string cpg = findCompanion(path, "cpg");
+    if (cpg.empty())
+        return 0;
+    const std::string text = readWholeFile(cpg);
+    const std::string_view name = trimBlanks(std::string_view(text).substr(0, text.find_first_of("\r\n")));
+    if (name.empty() || foldAsciiUpper(name) == "SYSTEM")
+        return 0;
+    const int codePage = codePageByName(name);
+    if (codePage == 0 || !isKnownCodePage(codePage))
+        throw EngineError(cpg + ": names code page \"" + std::string(name.substr(0, 64)) +
+                          "\", which is not known here (it can name " + kCodePageNaming + ")");
+    return codePage;
+}
+
 } // namespace
 
 std::unique_ptr<DbaseTable> DbaseTable::open(const std::string& path, OpenMode mode)
@@ -58,7 +77,7 @@ void DbaseTable::load(OpenMode mode)
         dbfMap_ = MappedFile(path_);
         dbf_ = dbfMap_.bytes();
     }
-    layout_ = parseDbf(dbf_, path_);
+    layout_ = parseDbf(dbf_, path_, declaredCodePage(path_));
 
     const MemoLayout memoLayout = layout_.memoLayout();
     if (memoLayout != MemoLayout::None) {
@@ -122,6 +141,7 @@ std::unique_ptr<DbaseTable> DbaseTable::create(const std::string& path, const Ta
         layout.productionIndex ? buildMdx(path, base, spec.secondary, layout, header, t.year, t.month, t.day) : std::string();
     const std::string dbtPath = companionPath(path, "dbt");
     const std::string mdxPath = companionPath(path, "mdx");
+    const std::string cpgPath = companionPath(path, "cpg");
     // An old table of that name goes first, so that a crash part way never leaves an old .DBF
     // beside new companions: there is either no table or the new one.
     removeFileIfPresent(path);
@@ -134,6 +154,12 @@ std::unique_ptr<DbaseTable> DbaseTable::create(const std::string& path, const Ta
         replaceFileDurably(mdxPath, mdx);
     else
         removeFileIfPresent(mdxPath);
+    // A code page without a language driver byte (UTF-8, say) is named in a .cpg file; an old
+    // one would name another code page for the new table.
+    if (layout.languageDriver == 0 && layout.codePage != 1252)
+        replaceFileDurably(cpgPath, codePageName(layout.codePage));
+    else
+        removeFileIfPresent(cpgPath);
     replaceFileDurably(path, dbf);
     syncFolderOf(path);
     return open(path, OpenMode::ReadWrite);
@@ -205,6 +231,13 @@ Value DbaseTable::value(RecordId id, int field) const
     default:
         return {};
     }
+}
+
+std::string DbaseTable::decimalText(RecordId id, int field) const
+{
+    const std::string_view c = cell(id, field);
+    const FieldType type = layout_.fields[size_t(field)].type;
+    return type == FieldType::DbNumeric || type == FieldType::DbFloat ? numberTextOfCell(c) : std::string();
 }
 
 std::string_view DbaseTable::rawText(RecordId id, int field) const

@@ -26,6 +26,7 @@ public:
     uint32_t headerRecordCount() const override { return layout_.recordCount; }
     const std::vector<RecordId>& recordIds() const override { return ids_; }
     Value value(RecordId id, int field) const override;
+    std::string decimalText(RecordId id, int field) const override;
     std::string_view rawText(RecordId id, int field) const override;
     void rawTexts(const RecordId* ids, size_t n, int field, std::string_view* out) const override;
     bool textsMapped() const override { return !writable_; }

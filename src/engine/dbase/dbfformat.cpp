@@ -110,7 +110,7 @@ std::string versionName(uint8_t version)
     }
 }
 
-DbfLayout parseDbf(std::string_view file, const std::string& path)
+DbfLayout parseDbf(std::string_view file, const std::string& path, int codePage)
 {
     if (file.size() < kHeaderSize)
         throw EngineError(path + ": file is too short for a dBASE table header (" + std::to_string(file.size()) +
@@ -126,7 +126,7 @@ DbfLayout parseDbf(std::string_view file, const std::string& path)
     l.productionIndex = file[0x1C] == 1;
     l.languageDriver = uint8_t(file[0x1D]);
     bool known = false;
-    l.codePage = codePageForLanguageDriver(l.languageDriver, known);
+    l.codePage = codePage != 0 ? codePage : codePageForLanguageDriver(l.languageDriver, known);
 
     if (l.headerLength < kHeaderSize + 1)
         throw EngineError(path + ": header length " + std::to_string(l.headerLength) + " is too small");
@@ -175,9 +175,11 @@ DbfLayout parseDbf(std::string_view file, const std::string& path)
     if (l.recordsEnd() > file.size())
         throw EngineError(path + ": file is too short for its " + std::to_string(l.recordCount) + " records (" +
                           std::to_string(file.size()) + " bytes, " + std::to_string(l.recordsEnd()) + " needed)");
-    // Whole records after the counted ones (beyond the end-of-file mark): the count is damaged.
+    // Whole records after the counted ones with no end-of-file mark between: the count is
+    // damaged. Whatever follows the mark (old records a writer left behind, padding) is no part
+    // of the table.
     const uint64_t beyond = file.size() - l.recordsEnd();
-    if (beyond > l.recordLength)
+    if (beyond >= l.recordLength && file[size_t(l.recordsEnd())] != kEndOfFile)
         throw EngineError(path + ": the header counts " + std::to_string(l.recordCount) + " records, but the file holds " +
                           std::to_string(l.recordCount + beyond / l.recordLength));
     return l;
@@ -208,6 +210,39 @@ Value decodeNumberCell(std::string_view cell)
     if (ec != std::errc() || end != s.data() + s.size())
         return {};
     return v;
+}
+
+std::string numberTextOfCell(std::string_view cell)
+{
+    if (isNull(decodeNumberCell(cell)))
+        return {};
+    std::string_view s = trimBoth(cell);
+    bool negative = false;
+    if (s.front() == '+' || s.front() == '-') {
+        negative = s.front() == '-';
+        s.remove_prefix(1);
+    }
+    // A number from_chars took is digits, an optional point and digits, an optional exponent.
+    const size_t e = s.find_first_of("eE");
+    std::string_view mantissa = s.substr(0, e);
+    const std::string_view exponent = e == std::string_view::npos ? std::string_view() : s.substr(e + 1);
+    const size_t point = mantissa.find('.');
+    std::string_view whole = mantissa.substr(0, point);
+    std::string_view fraction = point == std::string_view::npos ? std::string_view() : mantissa.substr(point + 1);
+    while (whole.size() > 1 && whole.front() == '0')
+        whole.remove_prefix(1);
+    std::string out;
+    const bool zero = std::all_of(mantissa.begin(), mantissa.end(), [](char c) { return c == '0' || c == '.'; });
+    if (negative && !zero)
+        out += '-';
+    out += whole.empty() ? "0" : std::string(whole);
+    if (!fraction.empty())
+        out.append(".").append(fraction);
+    if (!exponent.empty()) {
+        out += 'e';
+        out += exponent;
+    }
+    return out;
 }
 
 Value decodeDateCell(std::string_view cell)

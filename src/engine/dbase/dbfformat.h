@@ -43,11 +43,17 @@ std::string versionName(uint8_t version);
 
 // Parses and checks the header and field descriptors of a whole .DBF file. Throws EngineError
 // naming `path` when the version is not dBASE III/IV or anything is out of bounds.
-DbfLayout parseDbf(std::string_view file, const std::string& path);
+// `codePage` is the table's code page when something else names it (a .cpg file beside the
+// table); 0 takes the one of the language driver byte.
+DbfLayout parseDbf(std::string_view file, const std::string& path, int codePage = 0);
 
 // Cell decoding. `cell` is the field's bytes inside one record.
 std::string_view trimCharCell(std::string_view cell);   // trailing blanks removed
 Value decodeNumberCell(std::string_view cell);          // double or NULL (blank, not a number)
+// The digits of an N or F cell as stored, for output that keeps them exact: without blanks, no
+// '+', no '-' on zero, no leading zeros, a 0 before a leading point, no point at the end
+// ("  -.50" -> "-0.50", "007." -> "7"). Empty where decodeNumberCell gives NULL.
+std::string numberTextOfCell(std::string_view cell);
 Value decodeDateCell(std::string_view cell);            // Date or NULL (blank, not a date)
 Value decodeLogicalCell(std::string_view cell);         // bool or NULL
 // Memo block number of an M cell: 0 for none. Returns false when the cell holds no number.

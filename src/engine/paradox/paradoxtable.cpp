@@ -685,6 +685,14 @@ std::string ParadoxTable::bcdText(RecordId id, int field) const
     return text;
 }
 
+std::string ParadoxTable::decimalText(RecordId id, int field) const
+{
+    if (field < 0 || size_t(field) >= fields_.size() || header_.fields[size_t(field)].type != FieldType::Bcd)
+        return {};
+    std::string text = bcdText(id, field);
+    return text == "?" ? std::string() : text;
+}
+
 // ---------------------------------------------------------------------------------------------
 
 std::unique_ptr<TableFile> openParadoxTable(const std::string& path, OpenMode mode) { return ParadoxTable::open(path, mode); }

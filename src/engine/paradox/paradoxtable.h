@@ -68,6 +68,7 @@ public:
     // The exact decimal text of a BCD field ("" when NULL, "?" when the stored digits are not
     // a number). Doubles cannot hold every BCD value, so the dump reads this instead.
     std::string bcdText(RecordId id, int field) const;
+    std::string decimalText(RecordId id, int field) const override;
     // The value handed out last by the autoincrement field.
     uint32_t autoIncrement() const;
 

@@ -114,7 +114,7 @@ std::unique_ptr<ParadoxTable> ParadoxTable::create(const std::string& path, cons
     h.version = kVersion7;
     h.keyFields = uint16_t(spec.primaryKeyFields);
     h.numFields = uint16_t(spec.fields.size());
-    t->codePage_ = isKnownCodePage(spec.codePage) ? spec.codePage : 1252;
+    t->codePage_ = isKnownCodePage(spec.codePage) && spec.codePage <= 0xFFFF ? spec.codePage : 1252;   // the header has 16 bits for it
     h.codePage = uint16_t(t->codePage_);
     int offset = 0;
     for (size_t i = 0; i < spec.fields.size(); ++i) {
