@@ -1,6 +1,7 @@
 #include "convert.h"
 
 #include "engine/codepage.h"
+#include "engine/dbase/dbasetable.h"
 #include "engine/paradox/paradoxtable.h"
 
 #include <algorithm>
@@ -76,6 +77,13 @@ void RecordReader::read(RecordId id, size_t column, Cell& out) const
                 out.value = std::monostate{};
                 return;
             }
+        }
+    }
+    if (c.type == FieldType::DbCurrency) {
+        if (const auto* db = dynamic_cast<const DbaseTable*>(&table_)) {
+            out.value = std::monostate{};
+            out.exact = db->exactText(id, c.field);
+            return;
         }
     }
     out.value = table_.value(id, c.field);

@@ -27,8 +27,8 @@ struct Column {
     tv::FieldKind kind = tv::FieldKind::Text;
 };
 
-// A value ready for output. `exact` holds the exact decimal text of a BCD number, which a
-// double cannot always carry; then `value` is null.
+// A value ready for output. `exact` holds the exact decimal text of a BCD number or a currency
+// amount, which a double cannot always carry; then `value` is null.
 struct Cell {
     tv::Value value;
     std::string exact;

@@ -1,5 +1,6 @@
 #include "dump.h"
 
+#include "engine/dbase/dbasetable.h"
 #include "engine/paradox/paradoxtable.h"
 #include "sha256.h"
 
@@ -128,12 +129,16 @@ void dumpTable(const TableFile& table, std::string& out, void (*flushOut)(std::s
     appendInt(out, table.headerRecordCount());
     out += '\n';
     const auto* paradox = dynamic_cast<const ParadoxTable*>(&table);
+    const auto* dbase = dynamic_cast<const DbaseTable*>(&table);
     for (RecordId id : table.recordIds()) {
         for (size_t i = 0; i < fields.size(); ++i) {
             if (i)
                 out += '\t';
             if (fields[i].type == FieldType::Bcd && paradox) {
                 const std::string text = paradox->bcdText(id, int(i));
+                out += text.empty() ? "\\N" : text;
+            } else if (fields[i].type == FieldType::DbCurrency && dbase) {
+                const std::string text = dbase->exactText(id, int(i));
                 out += text.empty() ? "\\N" : text;
             } else {
                 appendValue(out, fields[i].type, table.value(id, int(i)));

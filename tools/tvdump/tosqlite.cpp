@@ -27,6 +27,7 @@ const char* sqlType(FieldType t)
     switch (t) {
     case FieldType::Bcd:
     case FieldType::DbNumeric:
+    case FieldType::DbCurrency:
         return "NUMERIC";   // exact decimals stay exact; whole numbers are stored as integers
     default: break;
     }
