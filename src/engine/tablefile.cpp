@@ -13,16 +13,22 @@ FieldKind kindOf(FieldType t)
     switch (t) {
     case FieldType::Alpha:
     case FieldType::DbChar:
+    case FieldType::DbVarchar:
         return FieldKind::Text;
     case FieldType::Short:
     case FieldType::Long:
     case FieldType::AutoInc:
+    case FieldType::DbInteger:
+    case FieldType::DbAutoInc:
         return FieldKind::Integer;
     case FieldType::Money:
     case FieldType::Number:
     case FieldType::Bcd:
     case FieldType::DbNumeric:
     case FieldType::DbFloat:
+    case FieldType::DbCurrency:
+    case FieldType::DbDouble:
+    case FieldType::DbDouble7:
         return FieldKind::Float;
     case FieldType::Date:
     case FieldType::DbDate:
@@ -30,6 +36,8 @@ FieldKind kindOf(FieldType t)
     case FieldType::Time:
         return FieldKind::Time;
     case FieldType::Timestamp:
+    case FieldType::DbDateTime:
+    case FieldType::DbTimestamp:
         return FieldKind::Timestamp;
     case FieldType::Logical:
     case FieldType::DbLogical:
@@ -42,6 +50,11 @@ FieldKind kindOf(FieldType t)
     case FieldType::Ole:
     case FieldType::Binary:
     case FieldType::Bytes:
+    case FieldType::DbVarbinary:
+    case FieldType::DbGeneral:
+    case FieldType::DbPicture:
+    case FieldType::DbBinaryMemo:
+    case FieldType::DbBlob:
         return FieldKind::Blob;
     }
     return FieldKind::Blob;
@@ -73,6 +86,19 @@ std::string typeLetter(FieldType t)
     case FieldType::DbDate: return "dD";
     case FieldType::DbLogical: return "dL";
     case FieldType::DbMemo: return "dM";
+    case FieldType::DbCurrency: return "dY";
+    case FieldType::DbDateTime: return "dT";
+    case FieldType::DbDouble: return "dB";
+    case FieldType::DbDouble7: return "dO";
+    case FieldType::DbInteger: return "dI";
+    case FieldType::DbAutoInc: return "d+";
+    case FieldType::DbTimestamp: return "d@";
+    case FieldType::DbVarchar: return "dV";
+    case FieldType::DbVarbinary: return "dQ";
+    case FieldType::DbGeneral: return "dG";
+    case FieldType::DbPicture: return "dP";
+    case FieldType::DbBinaryMemo: return "dB";
+    case FieldType::DbBlob: return "dW";
     }
     return "?";
 }

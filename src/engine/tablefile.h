@@ -41,6 +41,20 @@ enum class FieldType {
     DbDate,     // D
     DbLogical,  // L
     DbMemo,     // M
+    // FoxPro, Visual FoxPro and dBASE 7
+    DbCurrency,   // Y: 64-bit integer of ten-thousandths
+    DbDateTime,   // T: Julian day and milliseconds
+    DbDouble,     // B of 8 bytes (Visual FoxPro): binary double
+    DbDouble7,    // O (dBASE 7): binary double in sortable byte order
+    DbInteger,    // I: 32-bit integer
+    DbAutoInc,    // + (dBASE 7): 32-bit integer counted up by the writer
+    DbTimestamp,  // @ (dBASE 7): milliseconds as a binary double
+    DbVarchar,    // V: text of varying length
+    DbVarbinary,  // Q: bytes of varying length
+    DbGeneral,    // G: OLE object in the memo file
+    DbPicture,    // P: picture in the memo file
+    DbBinaryMemo, // B of 10 bytes (dBASE IV/7): bytes in the memo file
+    DbBlob,       // W (Visual FoxPro): bytes in the memo file
 };
 
 // What a field holds, independent of the file format.

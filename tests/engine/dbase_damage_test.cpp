@@ -166,9 +166,13 @@ TEST(DbaseDamage, BadFieldDescriptorsAreRefused)
     TempDir dir;
     const std::string path = dir.file("f.dbf");
     DbfBuilder b = sampleBuilder();
-    b.fields[1].type = 'B';
+    b.fields[1].type = 'X';
     writeFile(path, b.bytes());
-    expectRefused(path, "field QTY has type 'B'");
+    expectRefused(path, "field QTY has type 'X'");
+
+    b.fields[1].type = 'Y';
+    writeFile(path, b.bytes());
+    expectRefused(path, "field QTY of type Y has length");
 
     b = sampleBuilder();
     b.fields[2].length = 7;
@@ -296,6 +300,72 @@ TEST(DbaseDamage, BrokenProductionIndexesAreRefused)
     bad[4 * 512 + 0x18] = '\0';
     writeFile(mdxPath, bad);
     expectRefused(path, "tag NAME has no key expression", mdxPath);
+}
+
+// FoxPro parts: _NullFlags too small, a varchar length past its field, a date-time past
+// midnight, .FPT memos outside the file or in its header, a .CDX directory that loops.
+TEST(DbaseDamage, BrokenFoxProPartsAreRefused)
+{
+    TempDir dir;
+    const std::string path = dir.file("v.dbf");
+    const std::string fptPath = dir.file("v.fpt");
+    DbfBuilder b;
+    b.version = 0x30;
+    b.fields = {{"NOTE", 'V', 4, 0, 0x02}, {"WHEN", 'T', 8}, {"MEMO", 'M', 4}, {"_NullFlags", '0', 1, 0, 0x01}};
+    std::vector<int> blocks;
+    const std::string goodFpt = fpt({{1, "memo"}}, blocks);
+    writeFile(fptPath, goodFpt);
+    b.addRecord({std::string("ab\0\2", 4), le(2460000, 4) + le(86399999, 4), le(uint32_t(blocks[0]), 4), "\x01"});
+    writeFile(path, b.bytes());
+    EXPECT_EQ(dumpTable(*openTableFile(path)), "#fields\tNOTE:dV:4\tWHEN:dT:8\tMEMO:dM:4\n#records\t1\n"
+                                                "ab\t2023-02-24 23:59:59.999\tmemo\n");
+
+    DbfBuilder bad = b;
+    bad.fields[3].length = 0;
+    bad.fields[0].length = 5;
+    writeFile(path, bad.bytes());
+    expectRefused(path, "field _NullFlags of type '0' is not a sound _NullFlags field");
+
+    bad = b;
+    bad.fields.insert(bad.fields.begin(), 7, {"V", 'V', 1, 0, 0x02});
+    bad.records.clear();
+    bad.addRecord({});
+    writeFile(path, bad.bytes());
+    expectRefused(path, "the _NullFlags field has 8 bits, but the fields need 16");
+
+    bad = b;
+    bad.records[0][4] = '\4';
+    writeFile(path, bad.bytes());
+    expectRefused(path, "record 1, field NOTE says it holds 4 bytes, but the field has room for 3");
+
+    bad = b;
+    bad.records[0].replace(9, 4, le(86400000, 4));
+    writeFile(path, bad.bytes());
+    expectRefused(path, "record 1, field WHEN holds bytes that make no T value");
+
+    writeFile(path, b.bytes());
+    writeFile(fptPath, goodFpt.substr(0, goodFpt.size() - 55));
+    expectRefused(path, "has length 4, which does not fit the memo file", fptPath);
+    std::string header = goodFpt;
+    header.replace(6, 2, be(4, 2));   // block 8 of 4 bytes lies in the header
+    writeFile(fptPath, header);
+    expectRefused(path, "memo block 8 of record 1, field MEMO lies in the memo file's header", fptPath);
+    header.replace(6, 2, be(0, 2));
+    writeFile(fptPath, header);
+    expectRefused(path, "memo block size 0", fptPath);
+    writeFile(fptPath, goodFpt);
+
+    const std::string cdxPath = dir.file("v.cdx");
+    b.productionIndex = true;
+    writeFile(path, b.bytes());
+    std::string loop = cdx({{"NOTE", "NOTE"}});
+    loop.replace(1024, 2, le(2, 2));        // a leaf, not the root
+    loop.replace(1024 + 8, 4, le(1024, 4)); // whose right sibling is itself
+    writeFile(cdxPath, loop);
+    expectRefused(path, "the index at byte 0 loops", cdxPath);
+    std::string cut = cdx({{"NOTE", "NOTE"}});
+    writeFile(cdxPath, cut.substr(0, 2000));
+    expectRefused(path, "tag NOTE has its header at byte 1536, outside the file", cdxPath);
 }
 
 TEST(DbaseDamage, EveryTruncationAndByteFlipIsHandled)

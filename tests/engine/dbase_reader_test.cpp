@@ -1,8 +1,9 @@
-// Reading dBASE tables built byte by byte: cell decoding, deleted records, memo layouts,
-// code pages and the tag definitions of a production index.
+// Reading dBASE, FoxPro and dBASE 7 tables built byte by byte: cell decoding, deleted records,
+// memo layouts, code pages and the tag definitions of a production or structural index.
 #include "dbase_testutil.h"
 
 #include "engine/codepage.h"
+#include "engine/dbase/dbfformat.h"
 
 #include <gtest/gtest.h>
 
@@ -303,4 +304,88 @@ TEST(DbaseReader, ProductionIndexTagsAreFieldOrExpressionIndexes)
     b.productionIndex = false;
     writeFile(dir.file("news.dbf"), b.bytes());
     EXPECT_TRUE(openTableFile(dir.file("news.dbf"))->indexes().empty());
+}
+
+// Visual FoxPro: binary number and date-time cells, the _NullFlags bits (NULL, and the length
+// of a varchar shorter than its field), memos and blobs in the .FPT, tags in the .CDX.
+TEST(DbaseReader, VisualFoxProTypesNullFlagsMemosAndTags)
+{
+    TempDir dir;
+    std::vector<int> blocks;
+    writeFile(dir.file("fox.fpt"), fpt({{1, "hello fox"}, {0, "\x89PNG"}}, blocks));
+    DbfBuilder b;
+    b.version = 0x32;
+    b.productionIndex = true;
+    b.fields = {{"NAME", 'C', 10},    {"PRICE", 'Y', 8, 4, 0x02}, {"WHEN", 'T', 8}, {"QTY", 'I', 4},
+                {"RATE", 'B', 8, 2},  {"NOTE", 'V', 10, 0, 0x02}, {"RAW", 'Q', 6},  {"MEMO", 'M', 4},
+                {"PIC", 'W', 4},      {"_NullFlags", '0', 1, 0, 0x01}};
+    // Bits: PRICE NULL 0, NOTE length 1 and NULL 2, RAW length 3.
+    b.addRecord({"widget", le(123400, 8), le(2460000, 4) + le(45296789, 4), le(uint32_t(-7), 4),
+                 le(0x4004000000000000, 8), "hi  " + std::string(5, '\0') + "\x04", std::string("\0\1\2\0\0\3", 6),
+                 le(uint32_t(blocks[0]), 4), le(uint32_t(blocks[1]), 4), "\x0A"});
+    b.addRecord({"", std::string(8, '\0'), std::string(8, '\0'), std::string(4, '\0'), std::string(8, '\0'),
+                 "0123456789", "abcdef", std::string(4, '\0'), std::string(4, '\0'), "\x05"});
+    b.addRecord({"x", le(uint64_t(-1), 8), std::string(8, ' '), le(1, 4), le(0xBFF0000000000000, 8), "abcdefghij",
+                 std::string("\0\0\0\0\0\0", 6), std::string(4, '\0'), std::string(4, '\0'), "\x08"});
+    writeFile(dir.file("fox.dbf"), b.bytes());
+    writeFile(dir.file("fox.cdx"), cdx({{"NAME", "UPPER(NAME)"}, {"NAMEQTY", "NAME+STR(QTY)"}, {"QTY", "qty", true}}));
+
+    const auto t = openTableFile(dir.file("fox.dbf"));
+    EXPECT_EQ(dumpTable(*t),
+              "#fields\tNAME:dC:10\tPRICE:dY:8\tWHEN:dT:8\tQTY:dI:4\tRATE:dB:8\tNOTE:dV:10\tRAW:dQ:6\tMEMO:dM:4\tPIC:dW:4\n"
+              "#records\t3\n"
+              "widget\t12.34\t2023-02-24 12:34:56.789\t-7\t2.5\thi  \t"
+              "<3 bytes sha256:ae4b3280e56e2faf83f414a6e3dabe9d5fbe18976544c05fed121accb85b53fc>\thello fox\t"
+              "<4 bytes sha256:0f4636c78f65d3639ece5a064b5ae753e3408614a14fb18ab4d7540d2c248543>\n"
+              "\\N\t\\N\t\\N\t0\t0\t\\N\t<6 bytes sha256:bef57ec7f53a6d40beb640a780a639c83bc29ac8a9816f1fc6c5c6dcd93c4721>\t\\N\t\\N\n"
+              "x\t-0.0001\t\\N\t1\t-1\tabcdefghij\t\\N\t\\N\t\\N\n");
+    EXPECT_EQ(kindOf(t->fields()[1].type), FieldKind::Float);
+    EXPECT_DOUBLE_EQ(std::get<double>(t->value(0, 1)), 12.34);
+    EXPECT_EQ(t->rawText(0, 5), "hi  ");
+    EXPECT_EQ(t->rawText(1, 5), "");   // NULL by its flag, though the field is full
+    EXPECT_EQ(dbase::currencyText(INT64_MIN), "-922337203685477.5808");
+    EXPECT_EQ(dbase::currencyText(100000), "10");
+
+    const auto& ix = t->indexes();
+    ASSERT_EQ(ix.size(), 3u);
+    EXPECT_EQ(ix[0].name, "NAME");
+    EXPECT_EQ(ix[0].fields, std::vector<std::string>{"NAME"});
+    EXPECT_TRUE(ix[0].caseInsensitive);
+    EXPECT_EQ(ix[1].name, "NAMEQTY");
+    EXPECT_TRUE(ix[1].expression);
+    EXPECT_EQ(ix[1].expressionText, "NAME+STR(QTY)");
+    EXPECT_EQ(ix[2].fields, std::vector<std::string>{"QTY"});
+    EXPECT_TRUE(ix[2].descending);
+
+    // Tables of these kinds are not written here.
+    EXPECT_THROW(openTableFile(dir.file("fox.dbf"), OpenMode::ReadWrite), EngineError);
+}
+
+// dBASE 7: 48-byte descriptors with long names, the code page named in the header, numbers in
+// sortable big-endian form (blank as zero bytes) and memos of the dBASE IV layout.
+TEST(DbaseReader, Dbase7LongNamesSortableNumbersAndMemos)
+{
+    TempDir dir;
+    std::vector<int> blocks;
+    writeFile(dir.file("d7.dbt"), dbt4({"memo seven"}, blocks, 512));
+    DbfBuilder b;
+    b.version = 0x8C;
+    b.languageDriver = 0;
+    b.fields = {{"A_NAME_LONGER_THAN_ELEVEN", 'C', 4}, {"ID", '+', 4}, {"NUM", 'I', 4}, {"VAL", 'O', 8},
+                {"STAMP", '@', 8}, {"NOTE", 'M', 10}};
+    b.addRecord({"\xA0\xA1", be(0x80000005, 4), be(0x7FFFFFFF, 4), be(0xC022000000000000, 8), be(0x42CC418BA99A0000, 8),
+                 std::to_string(blocks[0])});
+    b.addRecord({"", be(0x80000000, 4), be(0x80000000, 4), be(0x3F97033333333332, 8), be(0x42CCF9BDCAA9D000, 8), ""});
+    b.addRecord({"x", std::string(4, '\0'), std::string(4, '\0'), std::string(8, '\0'), std::string(8, '\0'), ""});
+    std::string bytes = b.bytes();
+    bytes.replace(0x20, 8, "DB866RU0");
+    writeFile(dir.file("d7.dbf"), bytes);
+
+    const auto t = openTableFile(dir.file("d7.dbf"));
+    EXPECT_EQ(t->codePage(), 866);
+    EXPECT_EQ(dumpTable(*t), "#fields\tA_NAME_LONGER_THAN_ELEVEN:dC:4\tID:d+:4\tNUM:dI:4\tVAL:dO:8\tSTAMP:d@:8\tNOTE:dM:10\n"
+                             "#records\t3\n"
+                             "\xD0\xB0\xD0\xB1\t5\t-1\t9\t1970-01-01 00:00:00\tmemo seven\n"
+                             "\\N\t0\t0\t-199.9\t2020-02-20 20:20:20\t\\N\n"
+                             "x\t\\N\t\\N\t\\N\t\\N\t\\N\n");
 }

@@ -1,5 +1,5 @@
-// Every dBASE sample either reads exactly as its reference dump or is refused as its .error
-// file says.
+// Every dBASE, FoxPro and dBASE 7 sample either reads exactly as its reference dump or is
+// refused as its .error file says.
 #include "dbase_testutil.h"
 
 #include <gtest/gtest.h>
@@ -13,15 +13,16 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const fs::path kSamples = fs::path(TV_SAMPLES_DIR) / "dbase";
-const fs::path kExpected = fs::path(TV_SAMPLES_DIR) / "expected" / "dbase";
+const fs::path kSamples = fs::path(TV_SAMPLES_DIR);
+const fs::path kExpected = fs::path(TV_SAMPLES_DIR) / "expected";
 
 std::vector<fs::path> sampleTables()
 {
     std::vector<fs::path> out;
-    for (const auto& e : fs::directory_iterator(kSamples))
-        if (e.path().extension() == ".dbf")
-            out.push_back(e.path());
+    for (const char* folder : {"dbase", "foxpro"})
+        for (const auto& e : fs::directory_iterator(kSamples / folder))
+            if (e.path().extension() == ".dbf")
+                out.push_back(e.path());
     std::sort(out.begin(), out.end());
     return out;
 }
@@ -43,8 +44,9 @@ TEST(DbaseSamples, MatchReferenceDumpsOrAreRefused)
     int dumped = 0, refused = 0;
     for (const fs::path& table : sampleTables()) {
         SCOPED_TRACE(table.filename().string());
-        const fs::path tsv = kExpected / (table.filename().string() + ".tsv");
-        const fs::path err = kExpected / (table.filename().string() + ".error");
+        const fs::path rel = fs::relative(table, kSamples);
+        const fs::path tsv = kExpected / (rel.string() + ".tsv");
+        const fs::path err = kExpected / (rel.string() + ".error");
         if (fs::exists(tsv)) {
             const auto t = openTableFile(table.string());
             EXPECT_EQ(dumpTable(*t), readFile(tsv));
@@ -63,6 +65,6 @@ TEST(DbaseSamples, MatchReferenceDumpsOrAreRefused)
             ++refused;
         }
     }
-    EXPECT_EQ(dumped, 4);
-    EXPECT_EQ(refused, 7);
+    EXPECT_EQ(dumped, 12);
+    EXPECT_EQ(refused, 3);
 }

@@ -23,7 +23,9 @@ import tempfile
 TVDUMP, SAMPLES = sys.argv[1], sys.argv[2]
 csv.field_size_limit(sys.maxsize)
 failures = []
-INTS, FLOATS, BLOBS = {'S', 'I', '+'}, {'N', '$', 'dN', 'dF'}, {'G', 'O', 'B', 'Y'}
+INTS, FLOATS, BLOBS = {'S', 'I', '+', 'dI', 'd+'}, {'N', '$', 'dN', 'dF', 'dO'}, {'G', 'O', 'B', 'Y', 'dG', 'dP', 'dQ', 'dW'}
+DECIMALS, TIMESTAMPS = {'#', 'dY'}, {'@', 'dT', 'd@'}
+
 
 
 def run(*args):
@@ -53,7 +55,8 @@ def canonical(path):
     rc, out, err = run(path)
     lines = out.decode('utf-8').split('\n')[:-1]
     fields = [c.rsplit(':', 2) for c in lines[0].split('\t')[1:]]
-    names, types = [], [f[1] for f in fields]
+    # dBASE B is a double in 8 bytes (Visual FoxPro) and a memo of bytes otherwise.
+    names, types = [], [('dO' if f[2] == '8' else 'dG') if f[1] == 'dB' else f[1] for f in fields]
     for f in fields:  # a repeated name is numbered in the conversions
         name, n = unescape(f[0]), 2
         while name.upper() in (m.upper() for m in names):
@@ -86,7 +89,7 @@ def norm_canonical(t, v):
         return int(v)
     if t in FLOATS:
         return float(v)
-    if t == '#':
+    if t in DECIMALS:
         return decimal.Decimal(v)
     return unescape(v)
 
@@ -104,9 +107,9 @@ def norm_output(t, v):
         return int(v)
     if t in FLOATS:
         return float(v)
-    if t == '#':
+    if t in DECIMALS:
         return decimal.Decimal(repr(v) if isinstance(v, float) else str(v))
-    if t == '@':
+    if t in TIMESTAMPS:
         return v.replace('T', ' ')
     return v
 

@@ -60,7 +60,8 @@ void RecordReader::read(RecordId id, size_t column, Cell& out) const
             out.value = decodeText(overrideCodePage_, raw);
         return;
     }
-    if (c.type == FieldType::Bcd || c.type == FieldType::DbNumeric || c.type == FieldType::DbFloat) {
+    if (c.type == FieldType::Bcd || c.type == FieldType::DbNumeric || c.type == FieldType::DbFloat ||
+        c.type == FieldType::DbCurrency) {
         // Digits that make no number have no text: the engine's reading of them is taken.
         out.exact = table_.decimalText(id, c.field);
         if (!out.exact.empty()) {

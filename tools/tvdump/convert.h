@@ -29,7 +29,8 @@ struct Column {
 };
 
 // A value ready for output. `exact` holds the exact decimal text of a number stored as digits
-// (dBASE N and F, Paradox BCD), which a double cannot always carry; then `value` is null.
+// (dBASE N and F, FoxPro currency, Paradox BCD), which a double cannot always carry; then
+// `value` is null.
 struct Cell {
     tv::Value value;
     std::string exact;

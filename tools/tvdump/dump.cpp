@@ -136,7 +136,7 @@ void dumpTable(const TableFile& table, std::string& out, void (*flushOut)(std::s
                 const std::string text = paradox->bcdText(id, int(i));
                 out += text.empty() ? "\\N" : text;
             } else if (const std::string exact = table.decimalText(id, int(i)); !exact.empty()) {
-                out += exact;   // dBASE numbers: the digits as stored
+                out += exact;   // dBASE numbers and currency: the digits as stored
             } else {
                 appendValue(out, fields[i].type, table.value(id, int(i)));
             }

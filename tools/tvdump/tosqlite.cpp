@@ -37,6 +37,7 @@ const char* sqlType(const Column& c)
             return "NUMERIC";
         [[fallthrough]];
     case FieldType::Bcd:
+    case FieldType::DbCurrency:
         // Wider numbers may be stored as text (see bindDecimal), which a NUMERIC column would
         // turn into a double with 15 digits: these columns take each value as it is bound.
         return "";

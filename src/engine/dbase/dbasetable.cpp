@@ -2,11 +2,13 @@
 
 #include "bytes.h"
 
+#include "cdxindex.h"
 #include "mdxindex.h"
 
 #include "engine/codepage.h"
 #include "engine/formats.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 
@@ -78,15 +80,27 @@ void DbaseTable::load(OpenMode mode)
         dbf_ = dbfMap_.bytes();
     }
     layout_ = parseDbf(dbf_, path_, declaredCodePage(path_));
+    if (writable_ && (layout_.flavour != DbfFlavour::Dbase ||
+                      std::any_of(layout_.fields.begin(), layout_.fields.end(), [](const FieldDef& f) {
+                          return f.type > FieldType::DbMemo;
+                      })))
+        throw EngineError(path_ + ": " + versionName(layout_.version) + " tables and FoxPro field types are read here, not changed");
 
-    const MemoLayout memoLayout = layout_.memoLayout();
+    MemoLayout memoLayout = layout_.memoLayout();
     if (memoLayout != MemoLayout::None) {
-        memoPath_ = findCompanion(path_, "dbt");
+        // A dBASE III header over FoxPro fields may have its memos in an .FPT.
+        const char* memoExt = memoLayout == MemoLayout::Fpt ? "fpt" : "dbt";
+        memoPath_ = findCompanion(path_, memoExt);
+        if (memoPath_.empty() && layout_.version == kVersionPlain && !findCompanion(path_, "fpt").empty()) {
+            memoLayout = MemoLayout::Fpt;
+            memoExt = "fpt";
+            memoPath_ = findCompanion(path_, memoExt);
+        }
         if (memoPath_.empty()) {
             char version[8];
             std::snprintf(version, sizeof version, "0x%02x", layout_.version);
-            throw EngineError(path_ + ": memo file " + fileName(companionPath(path_, "dbt")) + " is missing (" +
-                              (layout_.version == kVersionPlain ? std::string("the table has memo fields")
+            throw EngineError(path_ + ": memo file " + fileName(companionPath(path_, memoExt)) + " is missing (" +
+                              (layout_.hasMemoFields() ? std::string("the table has memo fields")
                                                                  : "version byte " + std::string(version) +
                                                                        " says the table has memos") +
                               ")");
@@ -103,7 +117,13 @@ void DbaseTable::load(OpenMode mode)
         memo_ = MemoFile(memoBytes, memoLayout, memoPath_);
     }
 
-    if (layout_.productionIndex) {
+    if (layout_.productionIndex && layout_.flavour == DbfFlavour::FoxPro) {
+        const std::string cdxPath = findCompanion(path_, "cdx");
+        if (!cdxPath.empty()) {
+            const MappedFile cdx(cdxPath, MappedFile::Reading::Touched);
+            indexes_ = readCdxTags(cdx.bytes(), cdxPath, layout_.fields, layout_.codePage);
+        }
+    } else if (layout_.productionIndex) {
         mdxPath_ = findCompanion(path_, "mdx");
         if (!mdxPath_.empty()) {
             const MappedFile mdx(mdxPath_, MappedFile::Reading::Touched);   // the tag table and the tags' headers
@@ -205,10 +225,41 @@ std::string_view DbaseTable::memoBytes(RecordId id, int field) const
     return memo_.text(block, where(id, field));
 }
 
+bool DbaseTable::nullByFlags(RecordId id, int field) const
+{
+    const int bit = layout_.nullBit[size_t(field)];
+    return bit >= 0 && flagBit(id, bit);
+}
+
+bool DbaseTable::flagBit(RecordId id, int bit) const
+{
+    const size_t at = layout_.headerLength + size_t(id) * layout_.recordLength + layout_.nullFlagsOffset + size_t(bit / 8);
+    return (uint8_t(dbf_[at]) >> (bit % 8)) & 1;
+}
+
+// A varchar or varbinary cell: the whole field, or as much of it as its last byte says when
+// its length bit is set.
+std::string_view DbaseTable::varCell(RecordId id, int field) const
+{
+    std::string_view c = cell(id, field);
+    const int bit = layout_.lengthBit[size_t(field)];
+    if (bit >= 0 && flagBit(id, bit)) {
+        const size_t length = uint8_t(c.back());
+        if (length >= c.size())
+            throw EngineError(path_ + ": " + where(id, field) + " says it holds " + std::to_string(length) +
+                              " bytes, but the field has room for " + std::to_string(c.size() - 1));
+        c = c.substr(0, length);
+    }
+    return c;
+}
+
 Value DbaseTable::value(RecordId id, int field) const
 {
     const std::string_view c = cell(id, field);
-    switch (layout_.fields[size_t(field)].type) {
+    if (nullByFlags(id, field))
+        return {};
+    const FieldType type = layout_.fields[size_t(field)].type;
+    switch (type) {
     case FieldType::DbChar: {
         const std::string_view raw = trimCharCell(c);
         if (raw.empty())
@@ -228,8 +279,34 @@ Value DbaseTable::value(RecordId id, int field) const
             return {};
         return decodeText(layout_.codePage, raw);
     }
-    default:
-        return {};
+    case FieldType::DbVarchar: {
+        const std::string_view raw = varCell(id, field);
+        if (raw.empty())
+            return {};
+        return decodeText(layout_.codePage, raw);
+    }
+    case FieldType::DbVarbinary: {
+        const std::string_view raw = varCell(id, field);
+        if (raw.empty())
+            return {};
+        return Blob{std::string(raw)};
+    }
+    case FieldType::DbGeneral:
+    case FieldType::DbPicture:
+    case FieldType::DbBinaryMemo:
+    case FieldType::DbBlob: {
+        const std::string_view raw = memoBytes(id, field);
+        if (raw.empty())
+            return {};
+        return Blob{std::string(raw)};
+    }
+    default: {
+        Value v;
+        if (!decodeBinaryCell(type, layout_.flavour, c, v))
+            throw EngineError(path_ + ": " + where(id, field) + " holds bytes that make no " + typeLetter(type).substr(1) +
+                              " value");
+        return v;
+    }
     }
 }
 
@@ -237,6 +314,10 @@ std::string DbaseTable::decimalText(RecordId id, int field) const
 {
     const std::string_view c = cell(id, field);
     const FieldType type = layout_.fields[size_t(field)].type;
+    if (nullByFlags(id, field))
+        return {};
+    if (type == FieldType::DbCurrency)
+        return currencyText(currencyOfCell(c));
     return type == FieldType::DbNumeric || type == FieldType::DbFloat ? numberTextOfCell(c) : std::string();
 }
 
@@ -245,9 +326,11 @@ std::string_view DbaseTable::rawText(RecordId id, int field) const
     const std::string_view c = cell(id, field);
     switch (layout_.fields[size_t(field)].type) {
     case FieldType::DbChar:
-        return trimCharCell(c);
+        return nullByFlags(id, field) ? std::string_view() : trimCharCell(c);
     case FieldType::DbMemo:
-        return memoBytes(id, field);
+        return nullByFlags(id, field) ? std::string_view() : memoBytes(id, field);
+    case FieldType::DbVarchar:
+        return nullByFlags(id, field) ? std::string_view() : varCell(id, field);
     default:
         return {};
     }
@@ -297,7 +380,7 @@ void DbaseTable::placeTexts(const RecordId* ids, size_t n, int field, size_t lim
         uint64_t block = 0;
         if (!memoBlockOfCell(cell(ids[i], field), block))
             continue;   // rawText names the damage
-        if (block == 0)
+        if (block == 0 || nullByFlags(ids[i], field))
             p.from = TextPlace::kNone;
         else
             memo_.span(block, limit, p.from, p.to);

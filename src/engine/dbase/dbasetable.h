@@ -1,6 +1,7 @@
 #pragma once
-// A dBASE III/IV table: the .DBF with its .DBT memo file and the tag definitions of its
-// production .MDX index. Read-only tables are memory-mapped and decoded on demand; writable
+// A dBASE III/IV/7 or (Visual) FoxPro table: the .DBF with its .DBT or .FPT memo file and the
+// tag definitions of its production .MDX or structural .CDX index. Only dBASE III/IV tables are
+// written. Read-only tables are memory-mapped and decoded on demand; writable
 // tables hold their files in memory and append new records to disk on flush().
 #include "dbfformat.h"
 #include "dbtmemo.h"
@@ -26,6 +27,7 @@ public:
     uint32_t headerRecordCount() const override { return layout_.recordCount; }
     const std::vector<RecordId>& recordIds() const override { return ids_; }
     Value value(RecordId id, int field) const override;
+    // dBASE N and F as stored, FoxPro currency (Y) from its scaled integer.
     std::string decimalText(RecordId id, int field) const override;
     std::string_view rawText(RecordId id, int field) const override;
     void rawTexts(const RecordId* ids, size_t n, int field, std::string_view* out) const override;
@@ -43,6 +45,9 @@ private:
     void load(OpenMode mode);
     std::string_view cell(RecordId id, int field) const;
     std::string_view memoBytes(RecordId id, int field) const;
+    bool flagBit(RecordId id, int bit) const;
+    bool nullByFlags(RecordId id, int field) const;
+    std::string_view varCell(RecordId id, int field) const;
     std::string where(RecordId id, int field) const;
     void refreshViews();
 

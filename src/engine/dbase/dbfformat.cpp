@@ -5,6 +5,7 @@
 #include "engine/codepage.h"
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -22,7 +23,9 @@ std::string hexByte(uint8_t b)
     return buf;
 }
 
-bool typeFromLetter(char letter, FieldType& type)
+// The field type of a descriptor's letter and size; false for a letter this reader does not
+// know. B is a binary double in 8 bytes (Visual FoxPro) and a memo block number otherwise.
+bool typeFromLetter(char letter, int size, FieldType& type)
 {
     switch (letter) {
     case 'C': type = FieldType::DbChar; return true;
@@ -31,9 +34,78 @@ bool typeFromLetter(char letter, FieldType& type)
     case 'D': type = FieldType::DbDate; return true;
     case 'L': type = FieldType::DbLogical; return true;
     case 'M': type = FieldType::DbMemo; return true;
+    case 'Y': type = FieldType::DbCurrency; return true;
+    case 'T': type = FieldType::DbDateTime; return true;
+    case 'B': type = size == 8 ? FieldType::DbDouble : FieldType::DbBinaryMemo; return true;
+    case 'O': type = FieldType::DbDouble7; return true;
+    case 'I': type = FieldType::DbInteger; return true;
+    case '+': type = FieldType::DbAutoInc; return true;
+    case '@': type = FieldType::DbTimestamp; return true;
+    case 'V': type = FieldType::DbVarchar; return true;
+    case 'Q': type = FieldType::DbVarbinary; return true;
+    case 'G': type = FieldType::DbGeneral; return true;
+    case 'P': type = FieldType::DbPicture; return true;
+    case 'W': type = FieldType::DbBlob; return true;
     default: return false;
     }
 }
+
+// The sizes a field of `type` may have (0: any from 1 to 255).
+bool sizeAllowed(FieldType type, int size)
+{
+    switch (type) {
+    case FieldType::DbDate: return size == 8;
+    case FieldType::DbLogical: return size == 1;
+    case FieldType::DbMemo:
+    case FieldType::DbGeneral:
+    case FieldType::DbPicture:
+    case FieldType::DbBinaryMemo:
+    case FieldType::DbBlob: return size == 10 || size == 4;
+    case FieldType::DbCurrency:
+    case FieldType::DbDateTime:
+    case FieldType::DbDouble:
+    case FieldType::DbDouble7:
+    case FieldType::DbTimestamp: return size == 8;
+    case FieldType::DbInteger:
+    case FieldType::DbAutoInc: return size == 4;
+    default: return size > 0;
+    }
+}
+
+uint64_t beU64(std::string_view b)
+{
+    uint64_t v = 0;
+    for (size_t i = 0; i < 8; ++i)
+        v = (v << 8) | uint8_t(b[i]);
+    return v;
+}
+
+uint64_t leU64(std::string_view b)
+{
+    uint64_t v = 0;
+    for (size_t i = 8; i-- > 0;)
+        v = (v << 8) | uint8_t(b[i]);
+    return v;
+}
+
+bool blankBinary(std::string_view cell)
+{
+    return std::all_of(cell.begin(), cell.end(), [](char c) { return c == '\0'; }) ||
+           std::all_of(cell.begin(), cell.end(), [](char c) { return c == ' '; });
+}
+
+// dBASE 7 stores doubles so that their bytes sort like the numbers: big-endian, the sign bit
+// set for positive values and every bit inverted for negative ones.
+uint64_t unsortable(uint64_t v)
+{
+    constexpr uint64_t sign = uint64_t(1) << 63;
+    return (v & sign) ? (v & ~sign) : ~v;
+}
+
+constexpr int64_t kMsPerDay = 86400000;
+// Day number (1 = 0001-01-01) of the first and the day after the last day of the years 1-9999.
+constexpr int64_t kFirstDay = 1;
+constexpr int64_t kEndDay = 3652060;
 
 char letterOf(FieldType type)
 {
@@ -77,13 +149,15 @@ bool allDigits(std::string_view s)
 
 bool DbfLayout::hasMemoFields() const
 {
-    return std::any_of(fields.begin(), fields.end(), [](const FieldDef& f) { return f.type == FieldType::DbMemo; });
+    return std::any_of(fields.begin(), fields.end(), [](const FieldDef& f) { return isMemoStored(f.type); });
 }
 
 MemoLayout DbfLayout::memoLayout() const
 {
-    if (version == kVersionMemo4)
+    if (version == kVersionMemo4 || version == kVersion7Memo || (version == kVersion7 && hasMemoFields()))
         return MemoLayout::Dbase4;
+    if (flavour == DbfFlavour::FoxPro && (version == kVersionFoxMemo || version == kVersionFoxBase || hasMemoFields()))
+        return MemoLayout::Fpt;
     if (version == kVersionMemo3 || hasMemoFields())
         return MemoLayout::Dbase3;
     return MemoLayout::None;
@@ -110,6 +184,43 @@ std::string versionName(uint8_t version)
     }
 }
 
+bool isMemoStored(FieldType type)
+{
+    switch (type) {
+    case FieldType::DbMemo:
+    case FieldType::DbGeneral:
+    case FieldType::DbPicture:
+    case FieldType::DbBinaryMemo:
+    case FieldType::DbBlob:
+        return true;
+    default:
+        return false;
+    }
+}
+
+namespace {
+
+// dBASE 7 names the language driver in its header ("DB437US0", "DBWINUS0"); its code page
+// counts where the language driver byte is blank.
+int codePageOfDriverName(std::string_view name, int fallback)
+{
+    if (name.substr(0, 5) == "DBWIN")
+        return 1252;
+    if (name.size() >= 5 && name.substr(0, 2) == "DB" && allDigits(name.substr(2, 3))) {
+        const int cp = (name[2] - '0') * 100 + (name[3] - '0') * 10 + (name[4] - '0');
+        if (isKnownCodePage(cp))
+            return cp;
+    }
+    return fallback;
+}
+
+std::string letterText(char letter)
+{
+    return letter >= 0x20 && letter < 0x7F ? "'" + std::string(1, letter) + "'" : hexByte(uint8_t(letter));
+}
+
+} // namespace
+
 DbfLayout parseDbf(std::string_view file, const std::string& path, int codePage)
 {
     if (file.size() < kHeaderSize)
@@ -117,56 +228,103 @@ DbfLayout parseDbf(std::string_view file, const std::string& path, int codePage)
                           " bytes)");
     DbfLayout l;
     l.version = uint8_t(file[0]);
-    if (l.version != kVersionPlain && l.version != kVersionMemo3 && l.version != kVersionMemo4)
+    switch (l.version) {
+    case kVersionPlain: case kVersionMemo3: case kVersionMemo4:
+        l.flavour = DbfFlavour::Dbase;
+        break;
+    case kVersion7: case kVersion7Memo:
+        l.flavour = DbfFlavour::Dbase7;
+        break;
+    case kVersionVfp: case kVersionVfp + 1: case kVersionVfp + 2: case kVersionFoxMemo: case kVersionFoxBase:
+        l.flavour = DbfFlavour::FoxPro;
+        break;
+    default:
         throw EngineError(path + ": version byte " + hexByte(l.version) + " (" + versionName(l.version) +
-                          ") is not dBASE III/IV (0x03, 0x83 or 0x8B)");
+                          ") is not dBASE III/IV/7 or FoxPro (0x03, 0x83, 0x8B, 0x04, 0x8C, 0x30-0x32, 0xF5 or 0xFB)");
+    }
+    const bool vfp = l.version >= kVersionVfp && l.version <= kVersionVfp + 2;
+    const bool dbase7 = l.flavour == DbfFlavour::Dbase7;
     l.recordCount = u32At(file, 4);
     l.headerLength = u16At(file, 8);
     l.recordLength = u16At(file, 10);
-    l.productionIndex = file[0x1C] == 1;
+    l.productionIndex = dbase7 || vfp || l.version == kVersionFoxMemo ? (uint8_t(file[0x1C]) & 1) != 0 : file[0x1C] == 1;
     l.languageDriver = uint8_t(file[0x1D]);
     bool known = false;
     l.codePage = codePage != 0 ? codePage : codePageForLanguageDriver(l.languageDriver, known);
 
-    if (l.headerLength < kHeaderSize + 1)
+    const size_t fixedPart = dbase7 ? kDbase7HeaderSize : kHeaderSize;
+    const size_t descriptorSize = dbase7 ? kDbase7DescriptorSize : kDescriptorSize;
+    if (l.headerLength < fixedPart + 1)
         throw EngineError(path + ": header length " + std::to_string(l.headerLength) + " is too small");
     if (l.headerLength > file.size())
         throw EngineError(path + ": header length " + std::to_string(l.headerLength) + " is beyond the end of the file (" +
                           std::to_string(file.size()) + " bytes)");
+    if (dbase7 && l.languageDriver == 0) {
+        const std::string_view name = file.substr(0x20, 32);
+        l.codePage = codePageOfDriverName(name.substr(0, std::min(name.size(), name.find('\0'))), l.codePage);
+    }
 
     // Field descriptors up to the 0x0D end marker. Some writers leave the marker out: a 0x00
     // stands in its place, or the header ends right after the last descriptor. Such a list is
-    // taken as it stands when its fields fill the record exactly.
-    size_t pos = kHeaderSize;
+    // taken as it stands when its fields fill the record exactly. Visual FoxPro follows the
+    // marker with the path of its database container, which is no field.
+    size_t pos = fixedPart;
     uint32_t offset = 1;
     bool marked = false;
+    std::vector<uint8_t> fieldFlags;
+    bool hasNullFlags = false;
     while (true) {
         if (pos < l.headerLength && file[pos] == '\x0D') {
             marked = true;
             break;
         }
-        if (pos + kDescriptorSize > l.headerLength || file[pos] == '\0')
+        if (pos + descriptorSize > l.headerLength || file[pos] == '\0')
             break;
-        const std::string_view d = file.substr(pos, kDescriptorSize);
-        const std::string_view rawName = d.substr(0, std::min<size_t>(11, d.substr(0, 11).find('\0')));
+        const std::string_view d = file.substr(pos, descriptorSize);
+        const size_t nameSize = dbase7 ? 32 : 11;
+        const std::string_view rawName = d.substr(0, std::min<size_t>(nameSize, d.substr(0, nameSize).find('\0')));
         FieldDef f;
         f.name = decodeText(l.codePage, rawName);
-        const char letter = d[11];
-        if (!typeFromLetter(letter, f.type))
-            throw EngineError(path + ": field " + f.name + " has type " +
-                              (letter >= 0x20 && letter < 0x7F ? "'" + std::string(1, letter) + "'"
-                                                                 : hexByte(uint8_t(letter))) +
-                              ", which dBASE III/IV tables do not have");
-        f.size = uint8_t(d[16]);
-        f.decimals = uint8_t(d[17]);
-        const int fixed = fixedSize(f.type);
-        if (f.size == 0 || (fixed != 0 && f.size != fixed))
+        const char letter = d[dbase7 ? 32 : 11];
+        f.size = uint8_t(d[dbase7 ? 33 : 16]);
+        f.decimals = uint8_t(d[dbase7 ? 34 : 17]);
+        pos += descriptorSize;
+        if (letter == '0' && !dbase7) {
+            // _NullFlags: the NULL and varchar-length bits of the record, not a field of its own.
+            if (hasNullFlags || f.size == 0)
+                throw EngineError(path + ": field " + f.name + " of type '0' is not a sound _NullFlags field");
+            hasNullFlags = true;
+            l.nullFlagsOffset = offset;
+            l.nullFlagsSize = uint32_t(f.size);
+            offset += uint32_t(f.size);
+            continue;
+        }
+        if (!typeFromLetter(letter, f.size, f.type))
+            throw EngineError(path + ": field " + f.name + " has type " + letterText(letter) +
+                              ", which dBASE and FoxPro tables do not have");
+        if (!sizeAllowed(f.type, f.size))
             throw EngineError(path + ": field " + f.name + " of type " + letter + " has length " +
                               std::to_string(f.size));
+        fieldFlags.push_back(vfp ? uint8_t(d[18]) : 0);
         l.offsets.push_back(offset);
         offset += uint32_t(f.size);
         l.fields.push_back(std::move(f));
-        pos += kDescriptorSize;
+    }
+    // The bits of _NullFlags go to the fields in order: a varchar's length bit, then the NULL
+    // bit of a field that may be NULL.
+    l.nullBit.assign(l.fields.size(), -1);
+    l.lengthBit.assign(l.fields.size(), -1);
+    if (hasNullFlags) {
+        int bit = 0;
+        for (size_t i = 0; i < l.fields.size(); ++i) {
+            if (l.fields[i].type == FieldType::DbVarchar || l.fields[i].type == FieldType::DbVarbinary)
+                l.lengthBit[i] = bit++;
+            if (fieldFlags[i] & 0x02)
+                l.nullBit[i] = bit++;
+        }
+        if (uint32_t(bit) > 8 * l.nullFlagsSize)
+            throw EngineError(path + ": the _NullFlags field has " + std::to_string(8 * l.nullFlagsSize) +
+                              " bits, but the fields need " + std::to_string(bit));
     }
     if (offset != l.recordLength)
         throw EngineError(path + ": " + (marked ? "" : "the field list has no end marker and ") + "record length " +
@@ -278,6 +436,10 @@ Value decodeLogicalCell(std::string_view cell)
 bool memoBlockOfCell(std::string_view cell, uint64_t& block)
 {
     block = 0;
+    if (cell.size() == 4) {
+        block = u32At(cell, 0);
+        return true;
+    }
     const std::string_view s = trimBoth(cell);
     if (s.empty())
         return true;
@@ -286,6 +448,93 @@ bool memoBlockOfCell(std::string_view cell, uint64_t& block)
     for (char c : s)
         block = block * 10 + uint64_t(c - '0');  // at most 10 digits: no overflow
     return true;
+}
+
+bool decodeBinaryCell(FieldType type, DbfFlavour flavour, std::string_view cell, Value& out)
+{
+    // dBASE 7 writes a blank number as zero bytes (a stored zero has its sign bit set); FoxPro's
+    // zero bytes are the number 0, and only _NullFlags makes its numbers NULL.
+    const bool sortable = flavour == DbfFlavour::Dbase7 || type == FieldType::DbDouble7 ||
+                          type == FieldType::DbTimestamp || type == FieldType::DbAutoInc;
+    if ((sortable || type == FieldType::DbDateTime) && blankBinary(cell)) {
+        out = std::monostate{};
+        return true;
+    }
+    switch (type) {
+    case FieldType::DbCurrency:
+        out = double(currencyOfCell(cell)) / 10000.0;
+        return true;
+    case FieldType::DbDouble: {
+        const double d = std::bit_cast<double>(leU64(cell));
+        if (!std::isfinite(d))
+            return false;
+        out = d;
+        return true;
+    }
+    case FieldType::DbDouble7: {
+        const double d = std::bit_cast<double>(unsortable(beU64(cell)));
+        if (!std::isfinite(d))
+            return false;
+        out = d;
+        return true;
+    }
+    case FieldType::DbInteger:
+    case FieldType::DbAutoInc:
+        if (sortable) {
+            // Two's complement with the sign bit inverted.
+            const uint32_t be = (uint32_t(uint8_t(cell[0])) << 24) | (uint32_t(uint8_t(cell[1])) << 16) |
+                                (uint32_t(uint8_t(cell[2])) << 8) | uint8_t(cell[3]);
+            out = int64_t(int32_t(be ^ 0x80000000u));
+        } else {
+            out = int64_t(int32_t(u32At(cell, 0)));
+        }
+        return true;
+    case FieldType::DbDateTime: {
+        // Julian day number, then milliseconds since midnight; day 0 is a blank date.
+        const int64_t julian = u32At(cell, 0);
+        const int64_t ms = u32At(cell, 4);
+        if (julian == 0) {
+            out = std::monostate{};
+            return true;
+        }
+        const int64_t day = julian - 1721425;
+        if (day < kFirstDay || day >= kEndDay || ms >= kMsPerDay)
+            return false;
+        out = Timestamp{day * kMsPerDay + ms};
+        return true;
+    }
+    case FieldType::DbTimestamp: {
+        // Milliseconds as a big-endian double, day 1 being 0001-01-01 as in Paradox.
+        const double d = std::bit_cast<double>(beU64(cell));
+        if (!std::isfinite(d) || d < double(kFirstDay * kMsPerDay) || d >= double(kEndDay * kMsPerDay))
+            return false;
+        out = Timestamp{int64_t(std::llround(d))};
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+int64_t currencyOfCell(std::string_view cell)
+{
+    return int64_t(leU64(cell));
+}
+
+std::string currencyText(int64_t v)
+{
+    const bool negative = v < 0;
+    // The magnitude in an unsigned integer: INT64_MIN has no positive counterpart.
+    const uint64_t m = negative ? uint64_t(0) - uint64_t(v) : uint64_t(v);
+    std::string out = negative ? "-" : "";
+    out += std::to_string(m / 10000);
+    std::string fraction = std::to_string(m % 10000);
+    fraction.insert(0, 4 - fraction.size(), '0');
+    while (!fraction.empty() && fraction.back() == '0')
+        fraction.pop_back();
+    if (!fraction.empty())
+        out += '.' + fraction;
+    return out;
 }
 
 DbfLayout layoutForNewTable(const std::string& path, const std::vector<FieldDef>& fields, int codePage)

@@ -11,6 +11,14 @@ namespace {
 
 constexpr char kMemo4Signature[4] = {'\xFF', '\xFF', '\x08', '\x00'};
 constexpr size_t kMemo4LeadSize = 8;
+constexpr size_t kFptLeadSize = 8;        // u32 block type (0 picture, 1 text, 2 object), u32 length
+constexpr size_t kFptHeaderSize = 512;
+
+uint32_t beU32(std::string_view b, size_t off)
+{
+    return (uint32_t(uint8_t(b[off])) << 24) | (uint32_t(uint8_t(b[off + 1])) << 16) |
+           (uint32_t(uint8_t(b[off + 2])) << 8) | uint8_t(b[off + 3]);
+}
 
 } // namespace
 
@@ -26,12 +34,20 @@ MemoFile::MemoFile(std::string_view bytes, MemoLayout layout, const std::string&
         if (blockSize_ < kMemo4LeadSize)
             throw EngineError(path + ": memo block size " + std::to_string(blockSize_) + " is too small");
     }
+    if (layout == MemoLayout::Fpt) {
+        if (bytes.size() < kFptHeaderSize)
+            throw EngineError(path + ": memo file is too short for its header (" + std::to_string(bytes.size()) +
+                              " bytes)");
+        blockSize_ = (uint32_t(uint8_t(bytes[6])) << 8) | uint8_t(bytes[7]);
+        if (blockSize_ == 0)
+            throw EngineError(path + ": memo block size 0 in the header");
+    }
     if (layout == MemoLayout::None)
         return;
     if (bytes.size() < 4)
         throw EngineError(path + ": memo file is too short for its header (" + std::to_string(bytes.size()) + " bytes)");
     // The next free block lies at the end of the file (not padded by every writer) or before it.
-    const uint64_t nextFree = u32At(bytes, 0);
+    const uint64_t nextFree = layout == MemoLayout::Fpt ? beU32(bytes, 0) : u32At(bytes, 0);
     const uint64_t blocks = (uint64_t(bytes.size()) + blockSize_ - 1) / blockSize_;
     if (nextFree > blocks)
         throw EngineError(path + ": the header's next free block " + std::to_string(nextFree) + " lies past the end of the file (" +
@@ -48,6 +64,12 @@ bool MemoFile::tryText(uint64_t block, std::string_view& out) const
         out = rest.substr(0, rest.find('\x1A'));
         return true;
     }
+    if (layout_ == MemoLayout::Fpt) {
+        if (offset < kFptHeaderSize || rest.size() < kFptLeadSize || beU32(rest, 4) > rest.size() - kFptLeadSize)
+            return false;
+        out = rest.substr(kFptLeadSize, beU32(rest, 4));
+        return true;
+    }
     if (rest.size() < kMemo4LeadSize || std::memcmp(rest.data(), kMemo4Signature, 4) != 0)
         return false;
     const uint32_t length = u32At(rest, 4);
@@ -60,7 +82,7 @@ bool MemoFile::tryText(uint64_t block, std::string_view& out) const
 bool MemoFile::span(uint64_t block, size_t limit, uint64_t& from, uint64_t& to) const
 {
     const uint64_t offset = block * blockSize_;
-    const uint64_t lead = layout_ == MemoLayout::Dbase4 ? kMemo4LeadSize : 0;
+    const uint64_t lead = layout_ == MemoLayout::Dbase4 ? kMemo4LeadSize : layout_ == MemoLayout::Fpt ? kFptLeadSize : 0;
     if (block == 0 || offset + lead >= bytes_.size())
         return false;
     from = offset + lead;
@@ -78,6 +100,16 @@ std::string_view MemoFile::text(uint64_t block, const std::string& where) const
     if (layout_ == MemoLayout::Dbase3) {
         const size_t end = rest.find('\x1A');
         return end == std::string_view::npos ? rest : rest.substr(0, end);
+    }
+    if (layout_ == MemoLayout::Fpt) {
+        if (offset < kFptHeaderSize)
+            throw EngineError(path_ + ": memo block " + std::to_string(block) + " of " + where +
+                              " lies in the memo file's header");
+        if (rest.size() < kFptLeadSize || beU32(rest, 4) > rest.size() - kFptLeadSize)
+            throw EngineError(path_ + ": memo in block " + std::to_string(block) + " of " + where + " has length " +
+                              std::to_string(rest.size() < kFptLeadSize ? 0 : beU32(rest, 4)) +
+                              ", which does not fit the memo file");
+        return rest.substr(kFptLeadSize, beU32(rest, 4));
     }
     if (rest.size() < kMemo4LeadSize || std::memcmp(rest.data(), kMemo4Signature, 4) != 0)
         throw EngineError(path_ + ": memo block " + std::to_string(block) + " of " + where +

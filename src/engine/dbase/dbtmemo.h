@@ -1,7 +1,8 @@
 #pragma once
 // The .DBT memo file of a dBASE table, in its two block layouts:
 // dBASE III: 512-byte blocks, text running to the first 0x1A;
-// dBASE IV: blocks of the size in the header, each memo led by FF FF 08 00 and its length.
+// dBASE IV: blocks of the size in the header, each memo led by FF FF 08 00 and its length;
+// FoxPro's .FPT: big-endian header with the block size at 6, each memo led by its type and length.
 #include "dbfformat.h"
 
 #include <cstdint>

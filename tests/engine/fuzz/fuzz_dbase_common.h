@@ -71,6 +71,55 @@ inline std::string sampleDbf(uint8_t version, bool productionIndex)
     return h + '\x1A';
 }
 
+// A valid Visual FoxPro table (0x30) with a structural index flag, memo fields (4-byte block
+// numbers 8, 9, 12, 40 and 0), a nullable varchar with its _NullFlags and the binary types; or,
+// with `foxPro2`, a FoxPro 2 table (0xF5) whose memo cells are 10 digits.
+inline std::string sampleFoxDbf(bool foxPro2)
+{
+    struct F { const char* name; char type; uint8_t length, flags; };
+    const F vfp[] = {{"NAME", 'C', 6, 0},  {"NOTE", 'M', 4, 0},  {"PIC", 'W', 4, 0}, {"OLE", 'G', 4, 0},
+                     {"V", 'V', 5, 2},      {"Y", 'Y', 8, 0},     {"T", 'T', 8, 0},   {"I", 'I', 4, 0},
+                     {"B", 'B', 8, 0},      {"_NullFlags", '0', 1, 1}};
+    const F fox[] = {{"NAME", 'C', 6, 0}, {"NOTE", 'M', 10, 0}, {"OLE", 'G', 10, 0}};
+    const F* fields = foxPro2 ? fox : vfp;
+    const size_t n = foxPro2 ? 3 : 10;
+    size_t recordLength = 1;
+    for (size_t i = 0; i < n; ++i)
+        recordLength += fields[i].length;
+    const size_t headerLength = 32 + 32 * n + 1 + (foxPro2 ? 0 : 263);
+    std::string h(headerLength, '\0');
+    h[0] = char(foxPro2 ? 0xF5 : 0x30);
+    h[4] = 5;
+    h[8] = char(headerLength & 0xFF);
+    h[9] = char(headerLength >> 8);
+    h[10] = char(recordLength);
+    h[0x1C] = foxPro2 ? 0 : 3;
+    h[0x1D] = 0x03;
+    for (size_t i = 0; i < n; ++i) {
+        h.replace(32 + 32 * i, std::string(fields[i].name).size(), fields[i].name);
+        h[32 + 32 * i + 11] = fields[i].type;
+        h[32 + 32 * i + 16] = char(fields[i].length);
+        h[32 + 32 * i + 18] = char(fields[i].flags);
+    }
+    h[32 + 32 * n] = '\x0D';
+    const uint32_t blocks[] = {8, 9, 12, 40, 0};
+    for (int r = 0; r < 5; ++r) {
+        std::string rec = " name" + std::to_string(r);
+        for (size_t i = 1; i < n; ++i) {
+            std::string c(fields[i].length, char(r * 37 + int(i)));
+            if (fields[i].type == 'M' || fields[i].type == 'W' || fields[i].type == 'G') {
+                if (fields[i].length == 10)
+                    c = std::string(9, ' ') + char('0' + blocks[r] % 10);
+                else
+                    put32(c, 0, blocks[(r + i) % 5]);
+            }
+            rec += c;
+        }
+        h += rec;
+    }
+    return h + '\x1A';
+}
+
 // Text read from a table must survive the way back into its code page unchanged (unless it
 // holds bytes the code page does not define).
 inline void checkRoundTrip(int codePage, const Value& v)

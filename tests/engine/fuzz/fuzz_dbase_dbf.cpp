@@ -1,4 +1,5 @@
-// Fuzzes the .DBF reader: the input is the table file; a valid memo file and production index
+// Fuzzes the .DBF reader (dBASE III/IV/7, FoxPro and Visual FoxPro headers, seeded with the
+// samples of each): the input is the table file; valid memo files and indexes of both families
 // lie beside it.
 #include "fuzz_dbase_common.h"
 
@@ -23,6 +24,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         mdx.replace(0x224, 4, "NAME");
         mdx.replace(4 * 512 + 0x18, 11, "UPPER(NAME)");
         writeBytes(folder() + "/t.mdx", mdx);
+        std::string fpt(512, '\0');
+        fpt[7] = 64;
+        for (int b = 0; b < 4; ++b)
+            fpt += std::string("\0\0\0\1\0\0\0\x09memo text", 17) + std::string(47, '\0');
+        fpt[3] = char(fpt.size() / 64);
+        writeBytes(folder() + "/t.fpt", fpt);
         return true;
     }();
     (void)companions;

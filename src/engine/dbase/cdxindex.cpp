@@ -1,0 +1,142 @@
+#include "cdxindex.h"
+
+#include "bytes.h"
+#include "mdxindex.h"
+
+#include "engine/codepage.h"
+
+namespace tv::dbase {
+
+namespace {
+
+constexpr size_t kNodeSize = 512;
+constexpr size_t kCdxHeaderSize = 1024;    // the header page and the expression pool after it
+constexpr uint16_t kLeafNode = 0x02;
+constexpr size_t kNodeKeysAt = 12;      // interior nodes
+constexpr size_t kLeafKeysAt = 24;      // leaf nodes: fixed-size entries, then key bytes from the end
+constexpr uint32_t kNoNode = 0xFFFFFFFFu;
+
+uint32_t beU32(std::string_view b, size_t off)
+{
+    return (uint32_t(uint8_t(b[off])) << 24) | (uint32_t(uint8_t(b[off + 1])) << 16) |
+           (uint32_t(uint8_t(b[off + 2])) << 8) | uint8_t(b[off + 3]);
+}
+
+std::string_view nodeAt(std::string_view bytes, uint64_t offset, const std::string& path)
+{
+    if (offset % kNodeSize != 0 || offset + kNodeSize > bytes.size())
+        throw EngineError(path + ": index node at byte " + std::to_string(offset) + " lies outside the file (" +
+                          std::to_string(bytes.size()) + " bytes)");
+    return bytes.substr(size_t(offset), kNodeSize);
+}
+
+void readLeaf(std::string_view node, size_t keyLength, std::vector<CdxKey>& out, const std::string& path, uint64_t at)
+{
+    const size_t count = u16At(node, 2);
+    const uint32_t recordMask = u32At(node, 14);
+    const unsigned dupMask = uint8_t(node[18]), trailMask = uint8_t(node[19]);
+    const unsigned recordBits = uint8_t(node[20]), dupBits = uint8_t(node[21]);
+    const size_t entryBytes = uint8_t(node[23]);
+    auto damaged = [&](const std::string& what) {
+        return EngineError(path + ": index leaf at byte " + std::to_string(at) + " " + what);
+    };
+    if (entryBytes == 0 || entryBytes > 8 || recordBits + dupBits > 64)
+        throw damaged("has entries of " + std::to_string(entryBytes) + " bytes");
+    if (kLeafKeysAt + count * entryBytes > kNodeSize)
+        throw damaged("counts " + std::to_string(count) + " keys, more than it holds");
+    std::string previous(keyLength, ' ');
+    size_t keyEnd = kNodeSize;
+    for (size_t i = 0; i < count; ++i) {
+        uint64_t v = 0;
+        for (size_t b = entryBytes; b-- > 0;)
+            v = (v << 8) | uint8_t(node[kLeafKeysAt + i * entryBytes + b]);
+        const uint32_t number = uint32_t(v & recordMask);
+        const size_t dup = size_t((v >> recordBits) & dupMask);
+        const size_t trail = size_t((v >> (recordBits + dupBits)) & trailMask);
+        if (dup + trail > keyLength)
+            throw damaged("has a key with " + std::to_string(dup + trail) + " shared and trailing bytes, more than its length " +
+                          std::to_string(keyLength));
+        const size_t fresh = keyLength - dup - trail;
+        if (keyEnd < kLeafKeysAt + count * entryBytes + fresh)
+            throw damaged("has more key bytes than room for them");
+        keyEnd -= fresh;
+        CdxKey k;
+        k.key = previous.substr(0, dup);
+        k.key.append(node.substr(keyEnd, fresh));
+        k.key.append(trail, ' ');
+        k.number = number;
+        previous = k.key;
+        out.push_back(std::move(k));
+    }
+}
+
+} // namespace
+
+std::vector<CdxKey> readCdxKeys(std::string_view bytes, size_t headerOffset, const std::string& path)
+{
+    if (headerOffset + kCdxHeaderSize > bytes.size())
+        throw EngineError(path + ": index header at byte " + std::to_string(headerOffset) + " lies outside the file (" +
+                          std::to_string(bytes.size()) + " bytes)");
+    const std::string_view header = bytes.substr(headerOffset, kCdxHeaderSize);
+    const size_t keyLength = u16At(header, 12);
+    if (keyLength == 0 || keyLength > 240)
+        throw EngineError(path + ": index at byte " + std::to_string(headerOffset) + " has keys of " +
+                          std::to_string(keyLength) + " bytes");
+    // Down the first child of each interior node to the leftmost leaf, then along the leaves.
+    const size_t maxNodes = bytes.size() / kNodeSize + 1;
+    size_t visited = 0;
+    uint64_t at = u32At(header, 0);
+    std::string_view node = nodeAt(bytes, at, path);
+    while ((u16At(node, 0) & kLeafNode) == 0) {
+        if (++visited > maxNodes)
+            throw EngineError(path + ": the index at byte " + std::to_string(headerOffset) + " loops");
+        if (u16At(node, 2) == 0 || kNodeKeysAt + keyLength + 8 > kNodeSize)
+            throw EngineError(path + ": index node at byte " + std::to_string(at) + " has no keys");
+        at = beU32(node, kNodeKeysAt + keyLength + 4);
+        node = nodeAt(bytes, at, path);
+    }
+    std::vector<CdxKey> keys;
+    while (true) {
+        if (++visited > maxNodes)
+            throw EngineError(path + ": the index at byte " + std::to_string(headerOffset) + " loops");
+        if ((u16At(node, 0) & kLeafNode) == 0)
+            throw EngineError(path + ": index node at byte " + std::to_string(at) + " is no leaf, but follows one");
+        readLeaf(node, keyLength, keys, path, at);
+        const uint32_t next = u32At(node, 8);
+        if (next == kNoNode || next == 0)
+            break;
+        at = next;
+        node = nodeAt(bytes, at, path);
+    }
+    return keys;
+}
+
+std::vector<IndexDef> readCdxTags(std::string_view bytes, const std::string& path, const std::vector<FieldDef>& fields,
+                                  int codePage)
+{
+    std::vector<IndexDef> result;
+    for (const CdxKey& entry : readCdxKeys(bytes, 0, path)) {
+        IndexDef def;
+        std::string_view name = entry.key;
+        while (!name.empty() && (name.back() == ' ' || name.back() == '\0'))
+            name.remove_suffix(1);
+        def.name = decodeText(codePage, name);
+        if (entry.number + kCdxHeaderSize > bytes.size() || entry.number == 0)
+            throw EngineError(path + ": tag " + def.name + " has its header at byte " + std::to_string(entry.number) +
+                              ", outside the file (" + std::to_string(bytes.size()) + " bytes)");
+        const std::string_view header = bytes.substr(entry.number, kCdxHeaderSize);
+        const std::string_view pool = header.substr(512);
+        const size_t keyAt = u16At(header, 508), keyLength = u16At(header, 510);
+        if (keyAt + keyLength > pool.size() || keyLength == 0)
+            throw EngineError(path + ": tag " + def.name + " has its key expression outside its header");
+        std::string_view expression = pool.substr(keyAt, keyLength);
+        expression = expression.substr(0, expression.find('\0'));
+        def.expressionText = decodeText(codePage, expression);
+        def.descending = u16At(header, 502) != 0;
+        interpretKeyExpression(def, fields);
+        result.push_back(std::move(def));
+    }
+    return result;
+}
+
+} // namespace tv::dbase
