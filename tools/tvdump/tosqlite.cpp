@@ -1,5 +1,7 @@
 #include "tosqlite.h"
 
+#include "engine/codepage.h"
+
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -48,6 +50,8 @@ const char* sqlType(FieldType t)
 const Column* columnOf(const TableFile& table, const std::vector<Column>& columns, const std::string& name)
 {
     const int field = findFieldNoCase(table.fields(), name);
+    if (field < 0)
+        return nullptr;
     for (const auto& c : columns)
         if (c.field == field)
             return &c;
@@ -148,6 +152,8 @@ std::vector<std::string> SqliteOutput::schema(const TableFile& table, const std:
 
 void SqliteOutput::add(const TableFile& table, const std::string& name, const ConvertOptions& options, bool replace)
 {
+    if (foldAsciiUpper(name).rfind("SQLITE_", 0) == 0)
+        throw std::runtime_error("SQLite keeps table names beginning with \"sqlite_\" for itself (--table gives the table another name)");
     const RecordReader reader(table, options);
     const auto& columns = reader.columns();
     std::string existing;
