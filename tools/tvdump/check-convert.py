@@ -16,6 +16,7 @@ import hashlib
 import io
 import json
 import os
+import re
 import shutil
 import stat
 import sqlite3
@@ -294,11 +295,13 @@ def output_safety(work):
     before = snapshot(safe)
     # The table, its companions under other names (a link, a hard link, another letter case) and
     # a new name that would be taken for one of its index files.
-    for out in ('CUSTOMER.DB', 'customer.mb', 'memo-link.csv', 'hard.csv', 'Customer.Y06', 'customer.x09'):
+    for out in ('CUSTOMER.DB', 'customer.mb', 'memo-link.csv', 'hard.csv', 'Customer.Y06', 'customer.x09', 'CUSTOMER.DB.tvjournal'):
         for fmt in (['--csv'], ['--jsonl'], [], ['--info']):
             one_line_failure('-o %s %s' % (out, fmt), run(*fmt, '-o', os.path.join(safe, out), table), text='table being read')
         one_line_failure('--sqlite %s' % out, run('--sqlite', os.path.join(safe, out), table), text='table being read')
     check('table files untouched', snapshot(safe) == before)
+    rc, _, err = run('--csv', '-o', os.path.join(safe, 'CUSTOMER.DB.csv'), table)
+    check('-o beside the table', rc == 0 and open(os.path.join(safe, 'CUSTOMER.DB.csv'), 'rb').read() == csv_text, err)
     # A symbolic link is written through and its file keeps its permissions; a dangling one makes its file.
     target, link = os.path.join(work, 'target.csv'), os.path.join(work, 'link.csv')
     with open(target, 'w') as f:
@@ -342,6 +345,13 @@ def output_safety(work):
     shutil.copy(plain, os.path.join(work, '-x.dbf'))
     rc, out, err = run('--csv', '--', '-x.dbf', cwd=work)
     check('--', rc == 0 and out == run('--csv', plain)[1], err)
+    # --help and the manual page describe the same options, which are all the options there are.
+    _, usage, _ = run('--help')
+    with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), 'tvdump.1')) as f:
+        manual = set(re.findall(r'--[a-z][a-z-]*[a-z]', f.read().replace('\\-', '-'))) - {'--option'}
+    in_help = set(re.findall(r'--[a-z][a-z-]*[a-z]', usage.decode()))
+    check('--help and tvdump.1', manual == in_help, repr(manual ^ in_help))
+    check('every option known', not any('unknown option' in run(o)[2] for o in in_help))
     rc, out, _ = run('--version')
     check('--version', rc == 0 and out.startswith(b'tvdump'), repr(out))
     for args in (['--bogus', table], ['--csv', '--jsonl', table], ['--csv'], ['--csv', '-o'], ['--separator', ';', table],

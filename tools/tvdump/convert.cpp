@@ -251,7 +251,7 @@ void writeCsv(const TableFile& table, const ConvertOptions& options, const std::
             if (c)
                 out += sep;
             reader.read(id, c, cell);
-            if (!appendPlain(out, cell, 'T'))
+            if (!appendPlain(out, cell, kTimestampSeparator))
                 appendCsvText(out, std::get<std::string>(cell.value), sep);
         }
         if (out.size() == start)
@@ -289,7 +289,7 @@ void writeJsonLines(const TableFile& table, const ConvertOptions& options, const
             else {
                 if (quoted)
                     out += '"';
-                appendPlain(out, cell, 'T');
+                appendPlain(out, cell, kTimestampSeparator);
                 if (quoted)
                     out += '"';
             }

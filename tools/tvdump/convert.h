@@ -12,6 +12,12 @@
 
 namespace tvdump {
 
+// The forms of values that are a choice, the same in every run: CSV and JSON write ISO 8601
+// timestamps with a T and logicals as true/false; SQLite gets 1/0 and a space in timestamps,
+// the forms its own functions write (its date functions read either).
+constexpr char kTimestampSeparator = 'T';
+constexpr char kSqliteTimestampSeparator = ' ';
+
 struct ConvertOptions {
     int codePage = 0;    // decode text with this code page instead of the table's own (0: keep)
     bool blobs = true;   // false: leave graphic, OLE, binary and bytes fields out

@@ -80,7 +80,7 @@ const char* const kUsage =
     "  --table NAME    with --sqlite: the SQLite table name for the next FILE in order (given\n"
     "                  once per FILE; the others are named after their files).\n"
     "  --              ends the options: what follows are files.\n"
-    "  --version       print the version.\n"
+    "  --version       print the version; -h, --help: this text.\n"
     "\n"
     "On a damaged or unsupported file prints one line 'tvdump: FILE: message' and exits 1; an\n"
     "output file is then left as it was (a new one is not created). With --sqlite and several\n"

@@ -44,10 +44,13 @@ bool isCompanionExtension(const std::string& upper, const std::string& table)
 
 bool isCompanionName(const std::string& upper, const std::string& table, const std::string& stem)
 {
-    if (upper.size() > table.size() + 1 && upper.compare(0, table.size() + 1, table + '.') == 0)
-        return true;   // journals and locks: QA.DB.something
-    return upper.size() > stem.size() + 1 && upper.compare(0, stem.size() + 1, stem + '.') == 0 &&
-           isCompanionExtension(upper.substr(stem.size() + 1), table.size() > stem.size() ? table.substr(stem.size() + 1) : std::string());
+    if (upper.size() <= stem.size() + 1 || upper.compare(0, stem.size() + 1, stem + '.') != 0)
+        return false;
+    // The engine's own files beside a table: QA.DB.tvjournal, QA.MB.tvnew, ...
+    for (const std::string own : {".TVJOURNAL", ".TVNEW", ".TVLOG"})
+        if (upper.size() > own.size() && upper.compare(upper.size() - own.size(), own.size(), own) == 0)
+            return true;
+    return isCompanionExtension(upper.substr(stem.size() + 1), table.size() > stem.size() ? table.substr(stem.size() + 1) : std::string());
 }
 
 bool statId(const std::string& path, FileId& id)

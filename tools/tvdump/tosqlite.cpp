@@ -113,9 +113,14 @@ std::vector<std::string> SqliteOutput::schema(const TableFile& table, const std:
         create += quoteIdentifier(columns[c].name) + ' ' + sqlType(columns[c].type);
     }
     std::string key;
-    for (int f = 0; f < table.primaryKeyFields() && size_t(f) < table.fields().size(); ++f)
-        if (const Column* c = columnOf(table, columns, table.fields()[size_t(f)].name))
-            key += (key.empty() ? "" : ", ") + quoteIdentifier(c->name);
+    for (int f = 0; f < table.primaryKeyFields() && size_t(f) < table.fields().size(); ++f) {
+        const Column* c = columnOf(table, columns, table.fields()[size_t(f)].name);
+        if (!c) {   // part of the key left out (--fields): what is left need not be unique
+            key.clear();
+            break;
+        }
+        key += (key.empty() ? "" : ", ") + quoteIdentifier(c->name);
+    }
     if (!key.empty())
         create += ", PRIMARY KEY (" + key + ')';
     std::vector<std::string> out{create + ')'};
@@ -212,7 +217,7 @@ void SqliteOutput::add(const TableFile& table, const std::string& name, const Co
             else if (auto t = std::get_if<TimeOfDay>(&v))
                 appendTime(text, t->ms);
             else if (auto ts = std::get_if<Timestamp>(&v))
-                appendTimestamp(text, *ts, ' ');   // the form SQLite's own date functions write
+                appendTimestamp(text, *ts, kSqliteTimestampSeparator);
             else
                 sqlite3_bind_null(insert.st, at);
             if (!text.empty())
