@@ -355,7 +355,8 @@ def output_safety(work):
     rc, out, _ = run('--version')
     check('--version', rc == 0 and out.startswith(b'tvdump'), repr(out))
     for args in (['--bogus', table], ['--csv', '--jsonl', table], ['--csv'], ['--csv', '-o'], ['--separator', ';', table],
-                 ['--csv', table, table], ['--sqlite', 'x.db', '--table', 'a', '--table', 'b', table], ['--info', '--csv', table]):
+                 ['--csv', table, table], ['--sqlite', 'x.db', '--table', 'a', '--table', 'b', table], ['--info', '--csv', table],
+                 ['--csv', '--separator', '.', table], ['--sqlite', 'x.db', '--table', '', table]):
         one_line_failure('usage %r' % args, run(*args), rc=2)
     one_line_failure('directory', run('--csv', work), text='is a directory')
     one_line_failure('missing folder', run('--csv', '-o', os.path.join(work, 'none', 'x.csv'), table), text='does not exist')
@@ -433,6 +434,8 @@ def options(work):
         rc, out, err = run('--jsonl', *args)
         check(what + ' exit', rc == 0 and 'warning' in err, err)
         compare(what, types, salvaged, read_jsonl(what, out, names))
+    rc, out, err = run('--info', '--salvage', os.path.join(nomb, 'CUSTOMER.DB'))
+    check('--info --salvage without .MB', rc == 0 and b'records\t%d\n' % len(rows) in out, err)
 
     # --table names the SQLite tables: two tables called alike, one whose name SQLite keeps for
     # itself; one without fields among several is skipped and told.

@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <chrono>
@@ -72,9 +73,10 @@ const char* const kUsage =
     "                  column (true/false) in every format.\n"
     "  --no-blobs      leave graphic, OLE, binary and bytes fields out; when the memo file is\n"
     "                  missing or unreadable, read the table without it (memo fields NULL).\n"
-    "  --salvage       read the table without touching its memo file: memo and blob fields\n"
-    "                  are NULL (a warning says so).\n"
-    "  --separator C   with --csv: the value separator, one character or 'tab' (default ',').\n"
+    "  --salvage       read the table without touching its memo file (with any output): memo\n"
+    "                  and blob fields are NULL (a warning says so).\n"
+    "  --separator C   with --csv: the value separator (default ','): 'tab', or a character that\n"
+    "                  is not a letter, digit, quote, line end or one of .-+:/=\n"
     "  --no-header     with --csv: no header row.\n"
     "  --replace       with --sqlite: drop a table of the same name first (else an error).\n"
     "  --table NAME    with --sqlite: the SQLite table name for the next FILE in order (given\n"
@@ -361,12 +363,13 @@ int convertSqlite(const std::string& output, const std::vector<std::string>& fil
 }
 #endif
 
-// "tab", "\t" or one character other than a quote or a line end.
+// "tab", "\t" or one character that no unquoted value holds: not a quote, a line end, or a
+// character of numbers, dates, times and base64.
 bool parseSeparator(const std::string& text, char& out)
 {
     if (text == "tab" || text == "\\t" || text == "\t")
         out = '\t';
-    else if (text.size() == 1 && text[0] != '"' && text[0] != '\r' && text[0] != '\n')
+    else if (text.size() == 1 && !std::isalnum(static_cast<unsigned char>(text[0])) && std::strchr("\"\r\n.-+:/=", text[0]) == nullptr)
         out = text[0];
     else
         return false;
@@ -452,8 +455,10 @@ int main(int argc, char** argv)
                 return usageError("--fields needs field names separated by commas");
         } else if (a == "--separator") {
             if (!parseSeparator(value, s.options.separator))
-                return usageError("--separator needs one character other than a quote or a line end, or 'tab'");
+                return usageError("--separator needs 'tab' or one character that is not a letter, a digit, a quote, a line end or one of .-+:/=");
         } else if (a == "--table") {
+            if (value.empty())
+                return usageError("--table needs a name");
             s.tables.push_back(value);
         } else if (a == "--no-header") {
             s.options.header = false;
@@ -481,7 +486,7 @@ int main(int argc, char** argv)
     const auto only = [&](const char* option, bool allowed, const char* where) {
         return given.count(option) && !allowed ? usageError(std::string(option) + " goes with " + where) : 0;
     };
-    for (const char* o : {"--encoding", "--fields", "--no-blobs", "--salvage"})
+    for (const char* o : {"--encoding", "--fields", "--no-blobs"})
         if (const int rc = only(o, converting, "--csv, --jsonl or --sqlite"))
             return rc;
     for (const char* o : {"--separator", "--no-header"})
