@@ -6,5 +6,7 @@ namespace tv {
 
 std::unique_ptr<TableFile> openParadoxTable(const std::string& path, OpenMode mode);
 std::unique_ptr<TableFile> openDbaseTable(const std::string& path, OpenMode mode);
+std::unique_ptr<TableFile> openParadoxTable(const std::string& path, const SalvageOptions& salvage);
+std::unique_ptr<TableFile> openDbaseTable(const std::string& path, const SalvageOptions& salvage);
 
 } // namespace tv

@@ -169,14 +169,23 @@ static std::string lowerExtension(const std::string& path)
     return ext;
 }
 
-std::unique_ptr<TableFile> openTableFile(const std::string& path, OpenMode mode)
+// True for a Paradox table's name, false for a dBASE table's; throws for any other.
+static bool isParadoxName(const std::string& path)
 {
     const std::string ext = lowerExtension(path);
-    if (ext == "db")
-        return openParadoxTable(path, mode);
-    if (ext == "dbf")
-        return openDbaseTable(path, mode);
-    throw EngineError(path + ": not a Paradox (.db) or dBASE (.dbf) table");
+    if (ext != "db" && ext != "dbf")
+        throw EngineError(path + ": not a Paradox (.db) or dBASE (.dbf) table");
+    return ext == "db";
+}
+
+std::unique_ptr<TableFile> openTableFile(const std::string& path, OpenMode mode)
+{
+    return isParadoxName(path) ? openParadoxTable(path, mode) : openDbaseTable(path, mode);
+}
+
+std::unique_ptr<TableFile> openTableFile(const std::string& path, const SalvageOptions& salvage)
+{
+    return isParadoxName(path) ? openParadoxTable(path, salvage) : openDbaseTable(path, salvage);
 }
 
 int findFieldNoCase(const std::vector<FieldDef>& fields, std::string_view name)

@@ -116,8 +116,16 @@ public:
     virtual const std::vector<IndexDef>& indexes() const = 0;
     virtual int primaryKeyFields() const = 0;
     virtual int codePage() const = 0;
+    // The file format and its version as stored ("Paradox 7", "dBASE III with memo", ...).
+    virtual std::string formatName() const { return {}; }
     // The record count stored in the header (dBASE: deleted records included).
     virtual uint32_t headerRecordCount() const = 0;
+    // True for a record marked deleted but still in the file (see SalvageOptions).
+    virtual bool isDeleted(RecordId id) const
+    {
+        (void)id;
+        return false;
+    }
 
     // Live records in file order (Paradox: block chain order, i.e. key order for keyed tables;
     // dBASE: physical order without deleted records).
@@ -211,6 +219,13 @@ public:
 
 // Opens a table by its extension (.DB: Paradox, .DBF: dBASE). Throws EngineError.
 std::unique_ptr<TableFile> openTableFile(const std::string& path, OpenMode mode = OpenMode::ReadOnly);
+
+// Ways of reading what is left of a table, for converting it (the table is opened read-only).
+struct SalvageOptions {
+    bool withoutMemoFile = false;  // leave the memo/blob file unread: memo and blob values are NULL
+    bool deletedRecords = false;   // dBASE: recordIds() lists the records marked deleted too
+};
+std::unique_ptr<TableFile> openTableFile(const std::string& path, const SalvageOptions& salvage);
 
 // What a new table is made of.
 struct TableSpec {

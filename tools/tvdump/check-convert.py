@@ -5,6 +5,8 @@ Converts tables with tvdump --csv, --jsonl and --sqlite, reads the results back 
 csv, json and sqlite3 modules, and checks every value against the canonical dump of the same
 table. Then checks hand-made dBASE tables for quoting, NULLs, code pages, --replace and damaged
 input (one-line error, no output file left behind).
+Then checks what tvdump may write (never a file of the table it reads; symbolic links, FIFOs
+and devices; full disks), the command line, and the options that choose what is written.
 """
 import base64
 import csv
@@ -14,11 +16,15 @@ import hashlib
 import io
 import json
 import os
+import re
+import shutil
+import stat
 import sqlite3
 import struct
 import subprocess
 import sys
 import tempfile
+import time
 
 TVDUMP, SAMPLES = sys.argv[1], sys.argv[2]
 csv.field_size_limit(sys.maxsize)
@@ -28,9 +34,15 @@ DECIMALS, TIMESTAMPS = {'#', 'dY'}, {'@', 'dT', 'd@'}
 
 
 
-def run(*args):
-    p = subprocess.run([TVDUMP, *args], capture_output=True)
+def run(*args, cwd=None, stdout=subprocess.PIPE):
+    p = subprocess.run([TVDUMP, *args], stdout=stdout, stderr=subprocess.PIPE, cwd=cwd)
     return p.returncode, p.stdout, p.stderr.decode('utf-8', 'replace')
+
+
+def one_line_failure(what, result, rc=1, text=''):
+    """A failure told in one line on stderr with exit status `rc`."""
+    code, _, err = result
+    check(what, code == rc and len(err.splitlines()) == 1 and text in err, 'exit %d: %r' % (code, err[:300]))
 
 
 def check(what, ok, detail=''):
@@ -194,14 +206,16 @@ def round_trip(path, work):
         check_schema(what, path, info, indexes)
 
 
-def write_dbf(path, fields, records, ldid=0, memos=None):
-    """A dBASE III table: fields are (name bytes, type, length); records are lists of bytes."""
+def write_dbf(path, fields, records, ldid=0, memos=None, deleted=()):
+    """A dBASE III table: fields are (name bytes, type, length); records are lists of bytes;
+    the records numbered in `deleted` (from 0) are marked deleted."""
     reclen = 1 + sum(f[2] for f in fields)
     head = struct.pack('<B3BIHH', 0x83 if memos is not None else 0x03, 126, 1, 1, len(records),
                        32 + 32 * len(fields) + 1, reclen) + bytes(17) + bytes([ldid]) + bytes(2)
     for name, typ, length in fields:
         head += name.ljust(11, b'\0') + typ + bytes(4) + bytes([length, 0]) + bytes(14)
-    body = b''.join(b' ' + b''.join(v.ljust(f[2]) for v, f in zip(r, fields)) for r in records)
+    body = b''.join((b'*' if i in deleted else b' ') + b''.join(v.ljust(f[2]) for v, f in zip(r, fields))
+                    for i, r in enumerate(records))
     with open(path, 'wb') as f:
         f.write(head + b'\r' + body + b'\x1a')
     if memos is not None:
@@ -296,6 +310,194 @@ def made_tables(work):
     check('damaged rolled back', len(read_sqlite(db, 'my "odd", table')[0]) == 2)
 
 
+def snapshot(folder):
+    """Every entry of a folder with its kind, inode and content, to tell that nothing changed."""
+    out = {}
+    for name in os.listdir(folder):
+        p = os.path.join(folder, name)
+        st = os.lstat(p)
+        if stat.S_ISLNK(st.st_mode):
+            out[name] = ('link', os.readlink(p))
+        else:
+            with open(p, 'rb') as f:
+                out[name] = (st.st_ino, st.st_mode, f.read())
+    return out
+
+
+def output_safety(work):
+    """-o never replaces a file of the table read; links, FIFOs and devices are written through;
+    every failed write is told; the command line's own conventions."""
+    safe = os.path.join(work, 'safe')
+    os.mkdir(safe)
+    for f in glob.glob(os.path.join(SAMPLES, 'paradox', 'db', 'CUSTOMER.*')):
+        shutil.copy(f, safe)
+    table = os.path.join(safe, 'CUSTOMER.DB')
+    os.symlink('CUSTOMER.MB', os.path.join(safe, 'memo-link.csv'))
+    os.link(os.path.join(safe, 'CUSTOMER.PX'), os.path.join(safe, 'hard.csv'))
+    _, csv_text, _ = run('--csv', table)
+    before = snapshot(safe)
+    # The table, its companions under other names (a link, a hard link, another letter case) and
+    # a new name that would be taken for one of its index files.
+    for out in ('CUSTOMER.DB', 'customer.mb', 'memo-link.csv', 'hard.csv', 'Customer.Y06', 'customer.x09', 'CUSTOMER.DB.tvjournal'):
+        for fmt in (['--csv'], ['--jsonl'], [], ['--info']):
+            one_line_failure('-o %s %s' % (out, fmt), run(*fmt, '-o', os.path.join(safe, out), table), text='table being read')
+        one_line_failure('--sqlite %s' % out, run('--sqlite', os.path.join(safe, out), table), text='table being read')
+    check('table files untouched', snapshot(safe) == before)
+    rc, _, err = run('--csv', '-o', os.path.join(safe, 'CUSTOMER.DB.csv'), table)
+    check('-o beside the table', rc == 0 and open(os.path.join(safe, 'CUSTOMER.DB.csv'), 'rb').read() == csv_text, err)
+    # A symbolic link is written through and its file keeps its permissions; a dangling one makes its file.
+    target, link = os.path.join(work, 'target.csv'), os.path.join(work, 'link.csv')
+    with open(target, 'w') as f:
+        f.write('old')
+    os.chmod(target, 0o640)
+    os.symlink(target, link)
+    rc, _, err = run('--csv', '-o', link, table)
+    check('-o symlink', rc == 0 and os.path.islink(link) and open(target, 'rb').read() == csv_text and
+          stat.S_IMODE(os.stat(target).st_mode) == 0o640, err)
+    os.symlink('made.csv', os.path.join(work, 'dangling.csv'))
+    rc, _, err = run('--csv', '-o', os.path.join(work, 'dangling.csv'), table)
+    check('-o dangling symlink', rc == 0 and open(os.path.join(work, 'made.csv'), 'rb').read() == csv_text, err)
+    # A FIFO is written into, not replaced (its read end is opened first, so that nothing blocks).
+    fifo, got = os.path.join(work, 'fifo'), b''
+    os.mkfifo(fifo)
+    fd = os.open(fifo, os.O_RDONLY | os.O_NONBLOCK)
+    p = subprocess.Popen([TVDUMP, '--csv', '-o', fifo, table], stderr=subprocess.PIPE)
+    while True:
+        done = p.poll() is not None
+        try:
+            chunk = os.read(fd, 1 << 16)
+        except BlockingIOError:
+            chunk = b''
+        got += chunk
+        if not chunk and done:
+            break
+        time.sleep(0 if chunk else 0.01)
+    os.close(fd)
+    check('-o FIFO', p.returncode == 0 and got == csv_text and stat.S_ISFIFO(os.stat(fifo).st_mode), p.stderr.read())
+    # A full disk, in every format, on standard output and as -o.
+    with open('/dev/full', 'wb') as full:
+        for fmt in ([], ['--indexes'], ['--info'], ['--info', '--jsonl'], ['--csv'], ['--jsonl']):
+            one_line_failure('%s > /dev/full' % fmt, run(*fmt, table, stdout=full), text='cannot write')
+            one_line_failure('%s -o /dev/full' % fmt, run(*fmt, '-o', '/dev/full', table), text='cannot write')
+    one_line_failure('--sqlite /dev/full', run('--sqlite', '/dev/full', table), text='/dev/full')
+    check('/dev/full kept', stat.S_ISCHR(os.stat('/dev/full').st_mode))
+    # "-" is standard output; "--" ends the options.
+    rc, out, _ = run('--csv', '-o', '-', table, cwd=work)
+    check('-o -', rc == 0 and out == csv_text and not os.path.exists(os.path.join(work, '-')))
+    plain = os.path.join(SAMPLES, 'dbase', 'dbase_03.dbf')
+    shutil.copy(plain, os.path.join(work, '-x.dbf'))
+    rc, out, err = run('--csv', '--', '-x.dbf', cwd=work)
+    check('--', rc == 0 and out == run('--csv', plain)[1], err)
+    # --help and the manual page describe the same options, which are all the options there are.
+    _, usage, _ = run('--help')
+    with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), 'tvdump.1')) as f:
+        manual = set(re.findall(r'--[a-z][a-z-]*[a-z]', f.read().replace('\\-', '-'))) - {'--option'}
+    in_help = set(re.findall(r'--[a-z][a-z-]*[a-z]', usage.decode()))
+    check('--help and tvdump.1', manual == in_help, repr(manual ^ in_help))
+    check('every option known', not any('unknown option' in run(o)[2] for o in in_help))
+    rc, out, _ = run('--version')
+    check('--version', rc == 0 and out.startswith(b'tvdump'), repr(out))
+    for args in (['--bogus', table], ['--csv', '--jsonl', table], ['--csv'], ['--csv', '-o'], ['--separator', ';', table],
+                 ['--csv', table, table], ['--sqlite', 'x.db', '--table', 'a', '--table', 'b', table], ['--info', '--csv', table],
+                 ['--csv', '--separator', '.', table], ['--sqlite', 'x.db', '--table', '', table]):
+        one_line_failure('usage %r' % args, run(*args), rc=2)
+    one_line_failure('directory', run('--csv', work), text='is a directory')
+    one_line_failure('missing folder', run('--csv', '-o', os.path.join(work, 'none', 'x.csv'), table), text='does not exist')
+
+
+def info_option(table):
+    """--info as JSON and as text, checked against the file's header, the dump and --indexes."""
+    _, dump, _ = run(table)
+    head = dump.decode('utf-8').split('\n')
+    rows = head[2:-1]
+    rc, out, err = run('--info', '--jsonl', table)
+    if rc != 0:
+        return check('--info', False, err)
+    info = json.loads(out)
+    with open(table, 'rb') as f:
+        version = f.read()[0x39]   # the Paradox header's file version
+    check('--info', rc == 0 and info['format'] == {0x0C: 'Paradox 7'}.get(version) and info['records'] == len(rows) and
+          '%d' % info['headerRecords'] == head[1].split('\t')[1] and
+          ['%s:%s:%d' % (f['name'], f['type'], f['length']) for f in info['fields']] == head[0].split('\t')[1:], err)
+    _, indexes, _ = run('--indexes', table)
+    check('--info indexes', [[i['name'], ';'.join(i['fields'])] for i in info['indexes']] ==
+          [line.split('\t')[:2] for line in indexes.decode('utf-8').splitlines()], repr(info['indexes']))
+    rc, out, _ = run('--info', table)
+    lines = [line.split('\t') for line in out.decode('utf-8').splitlines()]
+    check('--info plain', rc == 0 and ['format', info['format']] in lines and ['records', str(len(rows))] in lines and
+          [line[1:] for line in lines if line[0] == 'field'] ==
+          [[f['name'], f['type'], str(f['length']), str(f['decimals'])] for f in info['fields']], repr(lines))
+
+
+def options(work):
+    """--fields, --separator, --no-header, --deleted, --no-blobs and --salvage, --table."""
+    table = os.path.join(SAMPLES, 'paradox', 'db', 'CUSTOMER.DB')
+    info_option(table)
+    names, types, rows = canonical(table)
+
+    # Chosen columns in the order asked, another separator, no header row.
+    last, key, mail = names.index('LastName'), names.index('CustNo'), names.index('EMail')
+    text = lambda v: '' if v is None else str(v)
+    rc, out, err = run('--csv', '--fields', 'lastname,CUSTNO', '--separator', ';', '--no-header', table)
+    check('--fields --separator --no-header', rc == 0 and
+          list(csv.reader(io.StringIO(out.decode('utf-8'), newline=''), delimiter=';')) == [[text(r[last]), text(r[key])] for r in rows], err)
+    rc, out, err = run('--csv', '--fields', 'EMail', '--separator', 'tab', table)
+    check('--separator tab', list(csv.reader(io.StringIO(out.decode('utf-8'), newline=''), delimiter='\t')) ==
+          [['EMail']] + [[text(r[mail])] for r in rows], err)
+    one_line_failure('--fields unknown', run('--jsonl', '--fields', 'CustNo,Nope', table), text='Nope')
+
+    # Records marked deleted: left out, or with --deleted kept behind a leading _deleted column.
+    dele = os.path.join(work, 'del.dbf')
+    write_dbf(dele, [(b'ID', b'N', 4), (b'NAME', b'C', 8)], [[b'1', b'one'], [b'2', b'two'], [b'3', b'three']], deleted={1})
+    check('deleted left out', read_csv(run('--csv', dele)[1]) == [['ID', 'NAME'], ['1', 'one'], ['3', 'three']])
+    check('--deleted csv', read_csv(run('--csv', '--deleted', dele)[1]) ==
+          [['_deleted', 'ID', 'NAME'], ['false', '1', 'one'], ['true', '2', 'two'], ['false', '3', 'three']])
+    check('--deleted jsonl', [json.loads(line) for line in run('--jsonl', '--deleted', dele)[1].splitlines()] ==
+          [{'_deleted': False, 'ID': 1, 'NAME': 'one'}, {'_deleted': True, 'ID': 2, 'NAME': 'two'},
+           {'_deleted': False, 'ID': 3, 'NAME': 'three'}])
+    db = os.path.join(work, 'del.db')
+    rc, _, err = run('--sqlite', db, '--deleted', dele)
+    got, info, _ = read_sqlite(db, 'del') if rc == 0 else ([], [], {})
+    check('--deleted sqlite', got == [(0, 1, 'one'), (1, 2, 'two'), (0, 3, 'three')] and info[0][1:3] == ('_deleted', 'BOOLEAN'), err)
+
+    # Without its memo file a table is refused, or read with --no-blobs, its memos NULL.
+    memo = os.path.join(work, 'memo.dbf')
+    write_dbf(memo, [(b'ID', b'N', 4), (b'NOTE', b'M', 10)], [[b'1', b'1'.rjust(10)]], memos=[b'text'])
+    os.remove(os.path.join(work, 'memo.dbt'))
+    one_line_failure('missing memo file', run('--csv', memo), text='memo.dbt')
+    rc, out, err = run('--csv', '--no-blobs', memo)
+    check('--no-blobs without .dbt', rc == 0 and read_csv(out) == [['ID', 'NOTE'], ['1', '']] and
+          len(err.splitlines()) == 1 and 'warning' in err, err)
+    nomb = os.path.join(work, 'nomb')
+    os.mkdir(nomb)
+    shutil.copy(table, nomb)
+    memos = [i for i, t in enumerate(types) if t in ('M', 'F')]
+    salvaged = [[None if i in memos else v for i, v in enumerate(r)] for r in rows]
+    for what, args in (('--no-blobs without .MB', ['--no-blobs', os.path.join(nomb, 'CUSTOMER.DB')]), ('--salvage', ['--salvage', table])):
+        rc, out, err = run('--jsonl', *args)
+        check(what + ' exit', rc == 0 and 'warning' in err, err)
+        compare(what, types, salvaged, read_jsonl(what, out, names))
+    rc, out, err = run('--info', '--salvage', os.path.join(nomb, 'CUSTOMER.DB'))
+    check('--info --salvage without .MB', rc == 0 and b'records\t%d\n' % len(rows) in out, err)
+
+    # --table names the SQLite tables: two tables called alike, one whose name SQLite keeps for
+    # itself; one without fields among several is skipped and told.
+    same = os.path.join(work, 'same')
+    os.mkdir(same)
+    for src, dst in (('paradox/db/AREACODE.DB', 'Test.DB'), ('paradox/db/AREACODE.PX', 'Test.PX'), ('dbase/dbase_03.dbf', 'Test.dbf'),
+                     ('dbase/dbase_03.dbf', 'sqlite_x.dbf'), ('dbase/polygon.dbf', 'polygon.dbf')):
+        shutil.copy(os.path.join(SAMPLES, src), os.path.join(same, dst))
+    files = [os.path.join(same, f) for f in ('Test.DB', 'Test.dbf', 'sqlite_x.dbf', 'polygon.dbf')]
+    db = os.path.join(work, 'tables.db')
+    one_line_failure('same table name', run('--sqlite', db, *files[:2]), text='--table')
+    one_line_failure('sqlite_ name', run('--sqlite', db, files[2]), text='--table')
+    check('failed runs leave no database', not os.path.exists(db))
+    rc, _, err = run('--sqlite', db, '--table', 'paradox', '--table', 'dbase', '--table', 'x', *files)
+    check('--table, one skipped', rc == 3 and len(err.splitlines()) == 1 and 'polygon.dbf' in err, err)
+    for name, f in (('paradox', files[0]), ('dbase', files[1]), ('x', files[2])):
+        check('--table ' + name, rc == 3 and len(read_sqlite(db, name)[0]) == len(canonical(f)[2]))
+
+
 def main():
     expected = os.path.join(SAMPLES, 'expected')
     tables = sorted(os.path.join(SAMPLES, os.path.relpath(t, expected)[:-4])
@@ -304,6 +506,8 @@ def main():
         for t in tables:
             round_trip(t, work)
         made_tables(work)
+        output_safety(work)
+        options(work)
     for f in failures:
         print('FAIL', f)
     print('%d tables converted, %d failures' % (len(tables), len(failures)))

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <stdexcept>
 
 namespace tvdump {
 
@@ -29,6 +30,15 @@ RecordReader::RecordReader(const TableFile& table, const ConvertOptions& options
 {
     if (options.codePage != 0 && options.codePage != table.codePage())
         overrideCodePage_ = options.codePage;
+    const auto addColumn = [this](Column c) {
+        // Repeated names (letter case aside) get a number: JSON keys and SQLite columns must differ.
+        const std::string base = c.name;
+        for (int n = 2; std::any_of(columns_.begin(), columns_.end(), [&](const Column& o) { return foldAsciiUpper(o.name) == foldAsciiUpper(c.name); }); ++n)
+            c.name = base + '_' + std::to_string(n);
+        columns_.push_back(std::move(c));
+    };
+    if (options.deletedColumn)
+        addColumn(Column{-1, "_deleted", FieldType::DbLogical, FieldKind::Boolean});
     const auto& fields = table.fields();
     for (size_t i = 0; i < fields.size(); ++i) {
         if (!options.blobs && isBlobType(fields[i].type))
@@ -40,18 +50,33 @@ RecordReader::RecordReader(const TableFile& table, const ConvertOptions& options
         c.size = fields[i].size;
         // Field names were decoded with the declared code page; take them back to their bytes.
         c.name = overrideCodePage_ ? decodeText(overrideCodePage_, encodeText(table.codePage(), fields[i].name)) : fields[i].name;
-        // Repeated names (letter case aside) get a number: JSON keys and SQLite columns must differ.
-        const std::string base = c.name;
-        for (int n = 2; std::any_of(columns_.begin(), columns_.end(), [&](const Column& o) { return foldAsciiUpper(o.name) == foldAsciiUpper(c.name); }); ++n)
-            c.name = base + '_' + std::to_string(n);
-        columns_.push_back(std::move(c));
+        addColumn(std::move(c));
     }
+    if (options.fields.empty())
+        return;
+    std::vector<Column> chosen;
+    if (options.deletedColumn)
+        chosen.push_back(columns_.front());
+    for (const auto& name : options.fields) {
+        const auto it = std::find_if(columns_.begin(), columns_.end(), [&](const Column& c) { return c.field >= 0 && foldAsciiUpper(c.name) == foldAsciiUpper(name); });
+        if (it == columns_.end()) {
+            const int f = findFieldNoCase(fields, name);
+            throw std::runtime_error(f >= 0 ? "field \"" + name + "\" is a blob field, left out by --no-blobs"
+                                            : "the table has no field called \"" + name + "\"");
+        }
+        chosen.push_back(*it);
+    }
+    columns_ = std::move(chosen);
 }
 
 void RecordReader::read(RecordId id, size_t column, Cell& out) const
 {
     const Column& c = columns_[column];
     out.exact.clear();
+    if (c.field < 0) {
+        out.value = table_.isDeleted(id);
+        return;
+    }
     if (overrideCodePage_ && (c.kind == FieldKind::Text || c.kind == FieldKind::Memo)) {
         const std::string_view raw = table_.rawText(id, c.field);
         if (raw.empty())
@@ -134,9 +159,10 @@ bool appendPlain(std::string& out, const Cell& cell, char timestampSep)
     return true;
 }
 
-void appendCsvText(std::string& out, std::string_view s)
+void appendCsvText(std::string& out, std::string_view s, char separator)
 {
-    if (s.find_first_of(",\"\r\n") == std::string_view::npos) {
+    const char special[] = {separator, '"', '\r', '\n', '\0'};
+    if (s.find_first_of(special) == std::string_view::npos) {
         out += s;
         return;
     }
@@ -201,21 +227,23 @@ void writeCsv(const TableFile& table, const ConvertOptions& options, const std::
 {
     const RecordReader reader(table, options);
     const auto& columns = reader.columns();
+    const char sep = options.separator;
     std::string out;
-    for (size_t c = 0; c < columns.size(); ++c) {
+    for (size_t c = 0; options.header && c < columns.size(); ++c) {
         if (c)
-            out += ',';
-        appendCsvText(out, columns[c].name);
+            out += sep;
+        appendCsvText(out, columns[c].name, sep);
+        if (c + 1 == columns.size())
+            out += "\r\n";
     }
-    out += "\r\n";
     writeRecords(reader, out, flush, [&](RecordId id, Cell& cell) {
         const size_t start = out.size();
         for (size_t c = 0; c < columns.size(); ++c) {
             if (c)
-                out += ',';
+                out += sep;
             reader.read(id, c, cell);
-            if (!appendPlain(out, cell, 'T'))
-                appendCsvText(out, std::get<std::string>(cell.value));
+            if (!appendPlain(out, cell, kTimestampSeparator))
+                appendCsvText(out, std::get<std::string>(cell.value), sep);
         }
         if (out.size() == start)
             out += "\"\"";   // a blank line would be no record at all
@@ -252,7 +280,7 @@ void writeJsonLines(const TableFile& table, const ConvertOptions& options, const
             else {
                 if (quoted)
                     out += '"';
-                appendPlain(out, cell, 'T');
+                appendPlain(out, cell, kTimestampSeparator);
                 if (quoted)
                     out += '"';
             }

@@ -12,14 +12,24 @@
 
 namespace tvdump {
 
+// The forms of values that are a choice, the same in every run: CSV and JSON write ISO 8601
+// timestamps with a T and logicals as true/false; SQLite gets 1/0 and a space in timestamps,
+// the forms its own functions write (its date functions read either).
+constexpr char kTimestampSeparator = 'T';
+constexpr char kSqliteTimestampSeparator = ' ';
+
 struct ConvertOptions {
     int codePage = 0;    // decode text with this code page instead of the table's own (0: keep)
     bool blobs = true;   // false: leave graphic, OLE, binary and bytes fields out
+    std::vector<std::string> fields;   // the fields to write, in this order (letter case aside); empty: all
+    bool deletedColumn = false;        // lead with a `_deleted` column telling records marked deleted
+    char separator = ',';              // CSV: between values
+    bool header = true;                // CSV: a first row of column names
     // Called now and then with the records done so far and the total.
     std::function<void(size_t done, size_t total)> progress;
 };
 
-// One output column: a field of the table.
+// One output column: a field of the table, or (field -1) whether the record is marked deleted.
 struct Column {
     int field = 0;
     std::string name;   // UTF-8, in the code page asked for

@@ -112,10 +112,12 @@ void appendValue(std::string& out, FieldType type, const Value& v)
     (void)type;
 }
 
-void dumpTable(const TableFile& table, std::string& out, void (*flushOut)(std::string&, void*), void* ctx)
+void dumpTable(const TableFile& table, std::string& out, void (*flushOut)(std::string&, void*), void* ctx, bool deletedColumn)
 {
     const auto& fields = table.fields();
     out += "#fields";
+    if (deletedColumn)
+        out += "\t_deleted:dL:1";
     for (const auto& f : fields) {
         out += '\t';
         appendEscaped(out, f.name);
@@ -129,6 +131,8 @@ void dumpTable(const TableFile& table, std::string& out, void (*flushOut)(std::s
     out += '\n';
     const auto* paradox = dynamic_cast<const ParadoxTable*>(&table);
     for (RecordId id : table.recordIds()) {
+        if (deletedColumn)
+            out += table.isDeleted(id) ? "T\t" : "F\t";
         for (size_t i = 0; i < fields.size(); ++i) {
             if (i)
                 out += '\t';

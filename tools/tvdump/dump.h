@@ -10,7 +10,9 @@
 namespace tvdump {
 
 // Appends the dump of every record to `out`, calling `flushOut` whenever it grows large.
-void dumpTable(const tv::TableFile& table, std::string& out, void (*flushOut)(std::string&, void*) = nullptr, void* ctx = nullptr);
+// `deletedColumn` leads every record with a _deleted field (T for a record marked deleted).
+void dumpTable(const tv::TableFile& table, std::string& out, void (*flushOut)(std::string&, void*) = nullptr, void* ctx = nullptr,
+               bool deletedColumn = false);
 // One line per index definition: name, fields joined by ';', flags.
 std::string dumpIndexes(const tv::TableFile& table);
 // Text escaped for a dump line.

@@ -1,5 +1,7 @@
 #include "tosqlite.h"
 
+#include "engine/codepage.h"
+
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -62,6 +64,8 @@ const char* sqlType(const Column& c)
 const Column* columnOf(const TableFile& table, const std::vector<Column>& columns, const std::string& name)
 {
     const int field = findFieldNoCase(table.fields(), name);
+    if (field < 0)
+        return nullptr;
     for (const auto& c : columns)
         if (c.field == field)
             return &c;
@@ -202,9 +206,14 @@ std::vector<std::string> SqliteOutput::schema(const TableFile& table, const std:
             create += std::string(" ") + sqlType(columns[c]);
     }
     std::string key;
-    for (int f = 0; f < table.primaryKeyFields() && size_t(f) < table.fields().size(); ++f)
-        if (const Column* c = columnOf(table, columns, table.fields()[size_t(f)].name))
-            key += (key.empty() ? "" : ", ") + quoteIdentifier(c->name);
+    for (int f = 0; f < table.primaryKeyFields() && size_t(f) < table.fields().size(); ++f) {
+        const Column* c = columnOf(table, columns, table.fields()[size_t(f)].name);
+        if (!c) {   // part of the key left out (--fields): what is left need not be unique
+            key.clear();
+            break;
+        }
+        key += (key.empty() ? "" : ", ") + quoteIdentifier(c->name);
+    }
     if (!key.empty())
         create += ", PRIMARY KEY (" + key + ')';
     std::vector<std::string> out{create + ')'};
@@ -241,6 +250,8 @@ std::vector<std::string> SqliteOutput::schema(const TableFile& table, const std:
 
 void SqliteOutput::add(const TableFile& table, const std::string& name, const ConvertOptions& options, bool replace)
 {
+    if (foldAsciiUpper(name).rfind("SQLITE_", 0) == 0)
+        throw std::runtime_error("SQLite keeps table names beginning with \"sqlite_\" for itself (--table gives the table another name)");
     const RecordReader reader(table, options);
     const auto& columns = reader.columns();
     std::string existing;
@@ -299,7 +310,7 @@ void SqliteOutput::add(const TableFile& table, const std::string& name, const Co
             else if (auto t = std::get_if<TimeOfDay>(&v))
                 appendTime(text, t->ms);
             else if (auto ts = std::get_if<Timestamp>(&v))
-                appendTimestamp(text, *ts, ' ');   // the form SQLite's own date functions write
+                appendTimestamp(text, *ts, kSqliteTimestampSeparator);
             else
                 sqlite3_bind_null(insert.st, at);
             if (!text.empty())

@@ -62,14 +62,14 @@ int declaredCodePage(const std::string& path)
 
 } // namespace
 
-std::unique_ptr<DbaseTable> DbaseTable::open(const std::string& path, OpenMode mode)
+std::unique_ptr<DbaseTable> DbaseTable::open(const std::string& path, OpenMode mode, const SalvageOptions& salvage)
 {
     std::unique_ptr<DbaseTable> t(new DbaseTable(path));
-    t->load(mode);
+    t->load(mode, mode == OpenMode::ReadOnly ? salvage : SalvageOptions{});
     return t;
 }
 
-void DbaseTable::load(OpenMode mode)
+void DbaseTable::load(OpenMode mode, const SalvageOptions& salvage)
 {
     writable_ = mode == OpenMode::ReadWrite;
     if (writable_) {
@@ -87,7 +87,8 @@ void DbaseTable::load(OpenMode mode)
         throw EngineError(path_ + ": " + versionName(layout_.version) + " tables and FoxPro field types are read here, not changed");
 
     MemoLayout memoLayout = layout_.memoLayout();
-    if (memoLayout != MemoLayout::None) {
+    skipMemo_ = salvage.withoutMemoFile && memoLayout != MemoLayout::None;
+    if (memoLayout != MemoLayout::None && !skipMemo_) {
         // A dBASE III header over FoxPro fields may have its memos in an .FPT.
         const char* memoExt = memoLayout == MemoLayout::Fpt ? "fpt" : "dbt";
         memoPath_ = findCompanion(path_, memoExt);
@@ -133,7 +134,7 @@ void DbaseTable::load(OpenMode mode)
 
     ids_.reserve(layout_.recordCount);
     for (uint32_t r = 0; r < layout_.recordCount; ++r)
-        if (dbf_[layout_.headerLength + size_t(r) * layout_.recordLength] != kDeletedFlag)
+        if (salvage.deletedRecords || dbf_[layout_.headerLength + size_t(r) * layout_.recordLength] != kDeletedFlag)
             ids_.push_back(r);
 
     if (writable_) {
@@ -212,8 +213,17 @@ std::string_view DbaseTable::cell(RecordId id, int field) const
     return dbf_.substr(at, size_t(layout_.fields[size_t(field)].size));
 }
 
+bool DbaseTable::isDeleted(RecordId id) const
+{
+    return id < layout_.recordCount && dbf_[layout_.headerLength + size_t(id) * layout_.recordLength] == kDeletedFlag;
+}
+
 std::string_view DbaseTable::memoBytes(RecordId id, int field) const
 {
+    if (skipMemo_) {
+        cell(id, field);   // the record has to be there all the same
+        return {};
+    }
     uint64_t block = 0;
     if (!memoBlockOfCell(cell(id, field), block))
         throw EngineError(path_ + ": " + where(id, field) + " holds no memo block number");
@@ -480,6 +490,11 @@ void DbaseTable::flush()
 std::unique_ptr<TableFile> openDbaseTable(const std::string& path, OpenMode mode)
 {
     return DbaseTable::open(path, mode);
+}
+
+std::unique_ptr<TableFile> openDbaseTable(const std::string& path, const SalvageOptions& salvage)
+{
+    return DbaseTable::open(path, OpenMode::ReadOnly, salvage);
 }
 
 std::unique_ptr<TableFile> createDbaseTable(const std::string& path, const TableSpec& spec)

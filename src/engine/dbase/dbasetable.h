@@ -13,7 +13,7 @@ namespace tv {
 
 class DbaseTable final : public TableFile {
 public:
-    static std::unique_ptr<DbaseTable> open(const std::string& path, OpenMode mode);
+    static std::unique_ptr<DbaseTable> open(const std::string& path, OpenMode mode, const SalvageOptions& salvage = {});
     // Writes a new empty table (dBASE III+, with a .DBT when it has memo fields and a production
     // .MDX when it has secondary indexes) and returns it open for writing.
     static std::unique_ptr<DbaseTable> create(const std::string& path, const TableSpec& spec);
@@ -24,7 +24,9 @@ public:
     const std::vector<IndexDef>& indexes() const override { return indexes_; }
     int primaryKeyFields() const override { return 0; }
     int codePage() const override { return layout_.codePage; }
+    std::string formatName() const override { return dbase::versionName(layout_.version); }
     uint32_t headerRecordCount() const override { return layout_.recordCount; }
+    bool isDeleted(RecordId id) const override;
     const std::vector<RecordId>& recordIds() const override { return ids_; }
     Value value(RecordId id, int field) const override;
     // dBASE N and F as stored, FoxPro currency (Y) from its scaled integer.
@@ -42,7 +44,7 @@ public:
 
 private:
     explicit DbaseTable(const std::string& path) : path_(path) {}
-    void load(OpenMode mode);
+    void load(OpenMode mode, const SalvageOptions& salvage);
     std::string_view cell(RecordId id, int field) const;
     std::string_view memoBytes(RecordId id, int field) const;
     bool flagBit(RecordId id, int bit) const;
@@ -59,6 +61,7 @@ private:
     dbase::MemoFile memo_;
     std::string memoPath_;
     std::string mdxPath_;   // the production index, when the header names one and it is there
+    bool skipMemo_ = false; // opened without its memo file: memos read as NULL
 
     // Read-only tables.
     MappedFile dbfMap_;

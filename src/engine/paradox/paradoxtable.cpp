@@ -268,7 +268,7 @@ ParadoxTable::Files ParadoxTable::readFiles(int fd) const
         f.offsets = walkBlocks(f.header, f.db.data(), f.db.size(), path_);
     bool haveMb = false;
     f.mbPath = companionPath(store_, "MB", &haveMb);
-    if (std::any_of(f.header.fields.begin(), f.header.fields.end(), [](const FieldDesc& d) { return isBlobType(d.type); })) {
+    if (!skipMb_ && std::any_of(f.header.fields.begin(), f.header.fields.end(), [](const FieldDesc& d) { return isBlobType(d.type); })) {
         // A table with memo or blob fields always has its memo file: without it, or with one
         // that is not a memo file, the table is damaged.
         if (!haveMb)
@@ -281,10 +281,13 @@ ParadoxTable::Files ParadoxTable::readFiles(int fd) const
     return f;
 }
 
-std::unique_ptr<ParadoxTable> ParadoxTable::open(const std::string& path, OpenMode mode)
+std::unique_ptr<ParadoxTable> ParadoxTable::openWithoutMemoFile(const std::string& path) { return open(path, OpenMode::ReadOnly, true); }
+
+std::unique_ptr<ParadoxTable> ParadoxTable::open(const std::string& path, OpenMode mode, bool skipMb)
 {
     std::unique_ptr<ParadoxTable> t(new ParadoxTable);
     t->path_ = path;
+    t->skipMb_ = skipMb;
     t->store_ = storeFor(path);
     t->mbPath_ = px::companionPath(t->store_, "MB");
     t->lock_ = std::make_unique<TableLock>(t->store_);
@@ -465,10 +468,24 @@ void ParadoxTable::checkBlockOf(RecordId id) const
     l.checked.store(1, std::memory_order_release);
 }
 
+std::string ParadoxTable::formatName() const
+{
+    switch (header_.version) {
+    case px::kVersion3: return "Paradox 3";
+    case px::kVersion35: return "Paradox 3.5";
+    case px::kVersion4: return "Paradox 4";
+    case px::kVersion5: return "Paradox 5";
+    case px::kVersion7: return "Paradox 7";
+    default: return "Paradox (version byte " + std::to_string(header_.version) + ")";
+    }
+}
+
 std::string_view ParadoxTable::blobBytes(RecordId id, int field) const
 {
     if (writable_ && rows_[id])
         return rows_[id]->blobs[size_t(blobSlot_[size_t(field)])];
+    if (skipMb_)
+        return {};
     const FieldDesc& d = header_.fields[size_t(field)];
     const auto b = readBlob(haveMb_ ? &mb_ : nullptr, db_.data() + offsets_[id] + d.offset, d.width, d.type, mbPath_);
     return b ? *b : std::string_view();
@@ -696,6 +713,12 @@ std::string ParadoxTable::decimalText(RecordId id, int field) const
 // ---------------------------------------------------------------------------------------------
 
 std::unique_ptr<TableFile> openParadoxTable(const std::string& path, OpenMode mode) { return ParadoxTable::open(path, mode); }
+
+// Paradox keeps no deleted records apart from its free space, so only the memo file is left out.
+std::unique_ptr<TableFile> openParadoxTable(const std::string& path, const SalvageOptions& salvage)
+{
+    return salvage.withoutMemoFile ? ParadoxTable::openWithoutMemoFile(path) : ParadoxTable::open(path, OpenMode::ReadOnly);
+}
 
 std::unique_ptr<TableFile> createParadoxTable(const std::string& path, const TableSpec& spec) { return ParadoxTable::create(path, spec); }
 

@@ -29,7 +29,9 @@ struct SecondaryLayout;
 
 class ParadoxTable : public TableFile {
 public:
-    static std::unique_ptr<ParadoxTable> open(const std::string& path, OpenMode mode);
+    static std::unique_ptr<ParadoxTable> open(const std::string& path, OpenMode mode, bool skipMb = false);
+    // Opens the table read-only without its memo file: memo and blob values read as NULL.
+    static std::unique_ptr<ParadoxTable> openWithoutMemoFile(const std::string& path);
     // Opens table images held in memory (read-only); `mb` may be empty. For checking
     // untrusted bytes without touching the disk.
     static std::unique_ptr<ParadoxTable> openImage(const std::string& name, std::string_view db, std::string_view mb);
@@ -43,6 +45,7 @@ public:
     // Keyed tables hold their records in key order, in the file and in memory alike.
     bool recordsInKeyOrder() const override { return header_.keyFields > 0; }
     int codePage() const override { return codePage_; }
+    std::string formatName() const override;
     uint32_t headerRecordCount() const override { return writable_ ? uint32_t(ids_.size()) : header_.numRecords; }
     const std::vector<RecordId>& recordIds() const override { return ids_; }
     Value value(RecordId id, int field) const override;
@@ -164,6 +167,7 @@ private:
     MappedFile db_;
     MappedFile mb_;
     bool haveMb_ = false;
+    bool skipMb_ = false;             // opened without its memo file
     std::vector<uint64_t> offsets_;   // record offsets in db_, by record id
     std::string head_;                // the start of db_'s header as read
     std::string imageDb_, imageMb_;   // copies for openImage()
