@@ -15,9 +15,9 @@ namespace tv::px {
 // ---------------------------------------------------------------------------------------------
 // FileSink
 
-FileSink::FileSink(const std::string& path) : path_(path)
+FileSink::FileSink(const std::string& path, mode_t mode) : path_(path)
 {
-    fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
     if (fd_ < 0)
         throw EngineError(path + ": cannot create the file (" + std::strerror(errno) + ")");
 }
