@@ -12,6 +12,7 @@ usr=$work/root/usr
 
 DESTDIR=$work/root cmake --install "$build" --prefix /usr >/dev/null
 for f in bin/tipvault bin/tvdump share/tipvault/DTOPICS.DB share/tipvault/DELPNEWS.DBF share/tipvault/private.db \
+         share/doc/tipvault/tipvault.html share/doc/tipvault/tipvault-index.html share/man/man1/tipvault.1 \
          share/applications/$id.desktop share/icons/hicolor/scalable/apps/$id.svg share/metainfo/$id.metainfo.xml; do
   [ -f "$usr/$f" ] || { echo "FAIL: $f is not installed"; exit 1; }
 done
