@@ -2,11 +2,13 @@
 # Installs what is missing, builds the program and its sample bases, and starts Tipvault on them.
 set -euo pipefail
 cd "$(dirname "$0")"
+. scripts/common.sh
 
 scripts/deps.sh
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   scripts/deps.sh xvfb xauth >/dev/null || true
 fi
+check_build_dirs build
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build --target tipvault sample_bases
 

@@ -5,6 +5,7 @@
 #   ./test.sh --long      also runs the long modes (random fuzzing and the crash harness for hours)
 set -euo pipefail
 cd "$(dirname "$0")"
+. scripts/common.sh
 
 mode=normal
 for a in "$@"; do
@@ -16,6 +17,7 @@ for a in "$@"; do
 done
 
 scripts/deps.sh --tests
+if [ "$mode" = sanitize ]; then check_build_dirs build-asan; else check_build_dirs build build-fuzz; fi
 jobs=$(nproc)
 export QT_QPA_PLATFORM=offscreen
 export CTEST_OUTPUT_ON_FAILURE=1

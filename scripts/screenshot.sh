@@ -4,8 +4,10 @@
 set -euo pipefail
 out=$(realpath -m "${1:-shot.png}")
 cd "$(dirname "$0")/.."
+. scripts/common.sh
 
 scripts/deps.sh xvfb xauth imagemagick
+check_build_dirs build
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build --target tipvault sample_bases
 xvfb-run -a -s "-screen 0 1024x768x24" \

@@ -3,6 +3,7 @@
 #include "dbaware/engineguard.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QLocale>
 
 #include <csignal>
@@ -18,6 +19,11 @@ int main(int argc, char** argv)
     if (QLocale().language() == QLocale::C)
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     tv::registerFontSubstitutes();
+    // The desktop entry and icon the desktop shows for the window (Wayland takes them from the
+    // entry's name); the icon from the theme, else from the installation beside the program.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.tipvault.Tipvault"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("org.tipvault.Tipvault"),
+        QIcon(QApplication::applicationDirPath() + QStringLiteral("/../share/icons/hicolor/scalable/apps/org.tipvault.Tipvault.svg"))));
     // An empty folder: the data module finds the bases itself (see data/datafolders.h).
     tv::app::Program program{QString()};
     return program.exec();

@@ -23,6 +23,23 @@ bool holdsAnyBase(const QDir& dir)
     return false;
 }
 
+// Copies `from` to a new file `to` that only its owner can read or write, from its creation on.
+bool copyPrivately(const QString& from, const QString& to)
+{
+    QFile in(from);
+    QFile out(to);
+    if (!in.open(QIODevice::ReadOnly) ||
+        !out.open(QIODevice::WriteOnly | QIODevice::NewOnly, QFile::ReadOwner | QFile::WriteOwner))
+        return false;
+    const QByteArray bytes = in.readAll();
+    if (in.error() != QFile::NoError || out.write(bytes) != bytes.size() || !out.flush()) {
+        out.close();
+        QFile::remove(to);
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 QString userDataFolder()
@@ -39,7 +56,10 @@ QString providePrivateBase(const QString& from, const QString& to)
     const QDir target(to);
     if (QFileInfo::exists(target.filePath(privateFile)))
         return {};
-    if (!QDir().mkpath(to))
+    // The user's notes are theirs alone: a folder made here is open to its owner only, and so
+    // is every file copied into it.
+    const QString parent = QFileInfo(QDir::cleanPath(to)).path();
+    if (!QDir().mkpath(parent) || (!QFileInfo(to).isDir() && !QDir().mkdir(to, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)))
         return to + QStringLiteral(": the folder for the private base cannot be made");
 
     // The table file goes last: until it is there, the copy counts as not made and the next
@@ -54,9 +74,8 @@ QString providePrivateBase(const QString& from, const QString& to)
         const QString dest = target.filePath(name);
         const QString part = dest + QStringLiteral(".part");
         QFile::remove(part);
-        if (!QFile::copy(QDir(from).filePath(name), part))
+        if (!copyPrivately(QDir(from).filePath(name), part))
             return dest + QStringLiteral(": the private base cannot be copied there");
-        QFile::setPermissions(part, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
         // A companion file left without its table belongs to no base: it is replaced. The table
         // itself is never replaced (another copy of the program may just have put it there).
         if (name != privateFile)

@@ -83,7 +83,10 @@ std::string readWholeFile(const std::string& path)
 void replaceFileDurably(const std::string& path, std::string_view bytes)
 {
     const std::string tmp = path + ".tmp";
-    const int fd = openPlainFile(tmp, O_WRONLY | O_CREAT | O_TRUNC);
+    // The new file keeps the permissions of the one it replaces, from its creation on.
+    struct stat st {};
+    const mode_t mode = ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 0666) : 0666;
+    const int fd = openPlainFile(tmp, O_WRONLY | O_CREAT | O_TRUNC, mode);
     if (fd < 0)
         throw EngineError(path + ": cannot create: " + systemError());
     try {

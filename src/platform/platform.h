@@ -33,12 +33,15 @@ bool insertOn();
 void noteInsertKeyPress();
 void resetInsertState();
 
-// Help commands on a named help file (looked up beside the program when relative).
+// Help commands on a named help file. The help of "Tipvault.hlp" is the HTML user guide
+// "tipvault.html"; its index section opens through "tipvault-index.html".
 enum class HelpCommand { Contents = 3, Finder = 11 };
-// Opens the help file with the desktop's handler. When the file is not there, shows a
-// message box saying so and returns false.
+// Opens the guide's page for `command` with the desktop's handler. When the page is not there,
+// or nothing can open it, shows a message box that names its path and returns false.
 bool showHelp(QWidget* parent, const QString& helpFile, HelpCommand command);
-QString resolveHelpFile(const QString& helpFile);
+// The guide's page for `command`: in the help file's folder when that name is absolute; else
+// beside the program, or in the installation's documentation folder (share/doc/tipvault).
+QString resolveHelpFile(const QString& helpFile, HelpCommand command);
 
 // Full geometry of the primary screen, in pixels.
 QSize screenSize();

@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDesktopServices>
 #include <QDir>
 #include <QTabWidget>
 #include <QTest>
@@ -31,6 +32,15 @@ bool anyTableOpen()
             return true;
     return false;
 }
+
+// Stands in for the desktop's handler of files: keeps what it is asked to open.
+class OpenedFiles : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public slots:
+    void open(const QUrl& url) { urls << url; }
+};
 
 } // namespace
 
@@ -249,17 +259,40 @@ private slots:
         t9->cancel();
     }
 
-    void helpCommandsGoToTheHelpFile()
+    void helpCommandsOpenTheGuide()
     {
         BaseFolder bases;
         Program p(bases.path());
         p.show();
-        for (const char* n : {"mnuHelp", "mnuHelpIndex"}) {
+        // The build puts the guide beside the program: Help opens it, Help Index its index.
+        OpenedFiles opened;
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), &opened, "open");
+        for (auto [entry, page] : {std::pair{"mnuHelp", "tipvault.html"}, {"mnuHelpIndex", "tipvault-index.html"}}) {
             ModalAnswerer ok{QMessageBox::Ok};
-            apptest::action(p.mainForm(), n)->trigger();
-            QCOMPARE(ok.texts().size(), 1);   // no help file here: the platform says so
-            QVERIFY(ok.texts().front().contains(QStringLiteral("Tipvault.hlp")));
+            apptest::action(p.mainForm(), entry)->trigger();
+            QVERIFY(ok.texts().isEmpty());
+            QCOMPARE(opened.urls.size(), 1);
+            const QFileInfo shown(opened.urls.takeFirst().toLocalFile());
+            QCOMPARE(shown.fileName(), QString::fromLatin1(page));
+            QCOMPARE(shown.path(), QCoreApplication::applicationDirPath());
+            QVERIFY(shown.isFile());
         }
+        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+
+        // No program to open it with (as offscreen), or no guide at all: the message names the
+        // page's path.
+        const QString guide = QCoreApplication::applicationDirPath() + QStringLiteral("/tipvault.html");
+        {
+            ModalAnswerer ok{QMessageBox::Ok};
+            apptest::action(p.mainForm(), "mnuHelp")->trigger();
+            QCOMPARE(ok.texts().size(), 1);
+            QVERIFY2(ok.texts().front().contains(QLatin1Char('"') + guide + QLatin1Char('"')), qPrintable(ok.texts().front()));
+        }
+        qApp->setProperty("HelpFile", bases.path() + QStringLiteral("/Tipvault.hlp"));
+        ModalAnswerer ok{QMessageBox::Ok};
+        apptest::action(p.mainForm(), "mnuHelpIndex")->trigger();
+        qApp->setProperty("HelpFile", QStringLiteral("Tipvault.hlp"));
+        QCOMPARE(ok.texts(), QStringList{QStringLiteral("Cannot find the help file \"%1/tipvault-index.html\".").arg(bases.path())});
     }
 };
 

@@ -12,6 +12,7 @@ usr=$work/root/usr
 
 DESTDIR=$work/root cmake --install "$build" --prefix /usr >/dev/null
 for f in bin/tipvault bin/tvdump share/tipvault/DTOPICS.DB share/tipvault/DELPNEWS.DBF share/tipvault/private.db \
+         share/doc/tipvault/tipvault.html share/doc/tipvault/tipvault-index.html share/man/man1/tipvault.1 \
          share/applications/$id.desktop share/icons/hicolor/scalable/apps/$id.svg share/metainfo/$id.metainfo.xml; do
   [ -f "$usr/$f" ] || { echo "FAIL: $f is not installed"; exit 1; }
 done
@@ -32,6 +33,16 @@ kill -0 "$pid" 2>/dev/null || { echo "FAIL: the installed program ended"; exit 1
 kill "$pid"; wait "$pid" 2>/dev/null || true; pid=
 cmp -s "$mine/private.db" "$usr/share/tipvault/private.db" || { echo "FAIL: the private base is not the shipped one"; exit 1; }
 
+# The notes are the user's alone: the folder 0700, every file in it 0600, also after a post.
+private_modes() {
+  [ "$(stat -c %a "$1")" = 700 ] || { echo "FAIL: $1 is $(stat -c %a "$1"), not 700"; exit 1; }
+  for f in "$1"/*; do
+    [ "$(stat -c %a "$f")" = 600 ] || { echo "FAIL: $f is $(stat -c %a "$f"), not 600"; exit 1; }
+  done
+}
+private_modes "$mine"
+
 # Posting a note, from beside the installed program, with the user's folder elsewhere.
 cp "$probe" "$usr/bin/"
 XDG_DATA_HOME=$work/data "$usr/bin/$(basename "$probe")"
+private_modes "$work/data/tipvault"

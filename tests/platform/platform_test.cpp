@@ -68,10 +68,11 @@ TEST(Keys, TogglesReadAsOffWithoutADisplay)
     EXPECT_FALSE(tv::platform::numLockOn());
 }
 
-TEST(Help, RelativeNamesResolveBesideTheProgram)
+TEST(Help, TheHelpFileNamesTheGuidesPages)
 {
-    EXPECT_EQ(tv::platform::resolveHelpFile("/abs/Tipvault.hlp"), QString("/abs/Tipvault.hlp"));
-    EXPECT_TRUE(tv::platform::resolveHelpFile("Tipvault.hlp").endsWith("/Tipvault.hlp"));
+    using tv::platform::HelpCommand;
+    EXPECT_EQ(tv::platform::resolveHelpFile("/abs/Tipvault.hlp", HelpCommand::Contents), QString("/abs/tipvault.html"));
+    EXPECT_EQ(tv::platform::resolveHelpFile("/abs/Tipvault.hlp", HelpCommand::Finder), QString("/abs/tipvault-index.html"));
 }
 
 TEST(Locale, ShortDateHasAFourDigitYear)

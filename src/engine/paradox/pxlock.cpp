@@ -79,9 +79,9 @@ void syncDir(const std::string& dir, const std::string& tablePath)
 }
 
 // Writes a whole file and syncs it; returns the still open descriptor.
-int writeDurable(const std::string& path, const std::string& content, const std::string& tablePath)
+int writeDurable(const std::string& path, const std::string& content, const std::string& tablePath, mode_t mode)
 {
-    const int fd = openPlainFile(path, O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW);
+    const int fd = openPlainFile(path, O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW, mode);
     if (fd < 0)
         throw EngineError(sysError(tablePath + ": cannot save, the file " + path + " cannot be created", errno));
     size_t done = 0;
@@ -393,6 +393,14 @@ bool FileVersion::unchanged(const std::string& path) const
 
 std::string tempPathFor(const std::string& finalPath) { return finalPath + kTempSuffix; }
 
+mode_t tempModeFor(const std::string& finalPath, const std::string& tablePath)
+{
+    struct stat st {};
+    if (::stat(finalPath.c_str(), &st) == 0 || ::stat(tablePath.c_str(), &st) == 0)
+        return st.st_mode & 0666;
+    return 0666;
+}
+
 // Gives the new version of a file the permissions and owner of the one it replaces (the new
 // companions those of the table's data file); refuses to replace a read-only file or a link.
 static void takeOverAttributes(int fd, const std::string& finalPath, const std::string& tablePath)
@@ -433,7 +441,8 @@ std::vector<int> commitSave(const std::string& tablePath, const std::vector<File
             }
             const std::string temp = c.path + kTempSuffix;
             temps.push_back(temp);
-            const int fd = c.prewritten ? openPlainFile(temp, O_RDONLY | O_NOFOLLOW) : writeDurable(temp, c.content, tablePath);
+            const int fd = c.prewritten ? openPlainFile(temp, O_RDONLY | O_NOFOLLOW)
+                                        : writeDurable(temp, c.content, tablePath, tempModeFor(c.path, tablePath));
             if (fd < 0)
                 throw EngineError(sysError(tablePath + ": cannot save, " + temp + " is gone", errno));
             fds.push_back(fd);
@@ -443,7 +452,7 @@ std::vector<int> commitSave(const std::string& tablePath, const std::vector<File
         const std::string journal = tablePath + kJournalSuffix;
         const std::string journalTemp = journal + kTempSuffix;
         temps.push_back(journalTemp);
-        ::close(writeDurable(journalTemp, journalText(entries), tablePath));
+        ::close(writeDurable(journalTemp, journalText(entries), tablePath, tempModeFor(tablePath, tablePath)));
         syncDir(dir, tablePath);
         if (::rename(journalTemp.c_str(), journal.c_str()) != 0)
             throw EngineError(sysError(tablePath + ": cannot save, the journal cannot be renamed", errno));

@@ -74,6 +74,10 @@ struct FileChange {
 
 // Where the new version of `finalPath` is written before a save switches to it.
 std::string tempPathFor(const std::string& finalPath);
+// The permissions the temporary of `finalPath` is created with: those of the file it replaces,
+// else the table's (0666 less the umask for a new table), so that the new files of a private
+// table are never readable by others, not even while they are written.
+mode_t tempModeFor(const std::string& finalPath, const std::string& tablePath);
 
 // Makes `changes` durable as one step: every new file is written to a temporary and synced,
 // a journal naming them is synced, the temporaries are renamed into place and the journal is

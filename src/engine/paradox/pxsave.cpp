@@ -54,7 +54,7 @@ public:
         c.prewritten = true;
         changes_.push_back(c);
         try {
-            sinks_.push_back(std::make_unique<FileSink>(tempPathFor(finalPath)));
+            sinks_.push_back(std::make_unique<FileSink>(tempPathFor(finalPath), tempModeFor(finalPath, tablePath_)));
         } catch (const EngineError& e) {
             throw EngineError(tablePath_ + ": cannot save (" + e.what() + ")");
         }

@@ -16,9 +16,9 @@ namespace tv::px {
 // ---------------------------------------------------------------------------------------------
 // FileSink
 
-FileSink::FileSink(const std::string& path) : path_(path)
+FileSink::FileSink(const std::string& path, mode_t mode) : path_(path)
 {
-    fd_ = openPlainFile(path, O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW);   // never through a link left in its place
+    fd_ = openPlainFile(path, O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW, mode);   // never through a link left in its place
     if (fd_ < 0)
         throw EngineError(path + ": cannot create the file (" + std::strerror(errno) + ")");
 }

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <sys/types.h>
 #include <vector>
 
 namespace tv::px {
@@ -32,7 +33,7 @@ public:
 // A buffered file; close() syncs it. Throws EngineError on any failure.
 class FileSink : public Sink {
 public:
-    explicit FileSink(const std::string& path);
+    FileSink(const std::string& path, mode_t mode);   // created with `mode` (less the umask)
     ~FileSink() override;
     void append(const void* data, size_t n) override;
     uint64_t size() const override { return written_ + buffer_.size(); }
