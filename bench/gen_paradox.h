@@ -112,7 +112,7 @@ inline std::string ensureParadoxBench(const std::string& dir, long records)
         layout.fields.push_back(d);
         layout.fieldNames.push_back(f.name);
     }
-    FileSink db(dbPath), mb(mbPath);
+    FileSink db(dbPath, 0644), mb(mbPath, 0644);
     DataFileWriter dbw(db, layout, 4);
     MemoFileWriter mbw(mb);
     std::string rec(size_t(offset), '\0');
@@ -130,7 +130,7 @@ inline std::string ensureParadoxBench(const std::string& dir, long records)
     mbw.finish();
     db.close();
     mb.close();
-    FileSink px(pxPath);
+    FileSink px(pxPath, 0644);
     writeTreeFile(px, kPrimaryIndex, layout.blockKiB, {layout.fields[0]}, fs::path(pxPath).filename().string(), dbw.blocks());
     px.close();
     std::FILE* f = std::fopen(done.c_str(), "w");
