@@ -15,7 +15,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
-#include <csignal>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -291,6 +290,8 @@ int convertOne(const Settings& s, const std::string& file)
         case Mode::Sqlite: break;
         }
         out->write(text);
+    } catch (const tvdump::OutputError& e) {
+        return failure(out->name(), e.what());
     } catch (const std::exception& e) {
         return failure(file, messageFor(file, e));
     }

@@ -280,9 +280,10 @@ Output::~Output()
 
 void Output::write(std::string& text)
 {
-    if (!failed_ && !text.empty() && std::fwrite(text.data(), 1, text.size(), file_) != text.size()) {
+    if (!text.empty() && std::fwrite(text.data(), 1, text.size(), file_) != text.size()) {
         failed_ = true;
         error_ = errno;
+        throw OutputError(systemError("cannot write the output", error_));
     }
     text.clear();
 }
