@@ -412,6 +412,13 @@ def options(work):
     check('--deleted jsonl', [json.loads(line) for line in run('--jsonl', '--deleted', dele)[1].splitlines()] ==
           [{'_deleted': False, 'ID': 1, 'NAME': 'one'}, {'_deleted': True, 'ID': 2, 'NAME': 'two'},
            {'_deleted': False, 'ID': 3, 'NAME': 'three'}])
+    # Debian's XBase module, an independent reader, gives each record's deleted flag first.
+    perl = subprocess.run(['perl', '-MXBase', '-e', 'my $t = XBase->new(name => $ARGV[0]) or die XBase->errstr; '
+                           'print join("\\t", $t->get_record($_)), "\\n" for 0 .. $t->last_record', dele], capture_output=True)
+    if perl.returncode == 0:
+        check('--deleted as XBase reads it', [[bool(int(r[0])), int(r[1]), r[2]] for r in
+                                               (line.split('\t') for line in perl.stdout.decode().splitlines())] ==
+              [list(json.loads(line).values()) for line in run('--jsonl', '--deleted', dele)[1].splitlines()])
     db = os.path.join(work, 'del.db')
     rc, _, err = run('--sqlite', db, '--deleted', dele)
     got, info, _ = read_sqlite(db, 'del') if rc == 0 else ([], [], {})
