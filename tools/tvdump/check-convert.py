@@ -402,6 +402,7 @@ def options(work):
     check('--separator tab', list(csv.reader(io.StringIO(out.decode('utf-8'), newline=''), delimiter='\t')) ==
           [['EMail']] + [[text(r[mail])] for r in rows], err)
     one_line_failure('--fields unknown', run('--jsonl', '--fields', 'CustNo,Nope', table), text='Nope')
+    one_line_failure('--fields twice', run('--jsonl', '--fields', 'CustNo,custno', table), text='twice')
 
     # Records marked deleted: left out, or with --deleted kept behind a leading _deleted column.
     dele = os.path.join(work, 'del.dbf')
