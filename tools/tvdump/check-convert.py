@@ -338,6 +338,13 @@ def output_safety(work):
             one_line_failure('%s -o /dev/full' % fmt, run(*fmt, '-o', '/dev/full', table), text='cannot write')
     one_line_failure('--sqlite /dev/full', run('--sqlite', '/dev/full', table), text='/dev/full')
     check('/dev/full kept', stat.S_ISCHR(os.stat('/dev/full').st_mode))
+    # /dev/stdout stands for the file the shell opened, appended to with '>>'.
+    kept = os.path.join(work, 'kept.csv')
+    with open(kept, 'wb') as f:
+        f.write(b'before\n')
+    with open(kept, 'ab') as f:
+        rc, _, err = run('--csv', '-o', '/dev/stdout', table, stdout=f)
+    check('-o /dev/stdout', rc == 0 and open(kept, 'rb').read() == b'before\n' + csv_text, err)
     # "-" is standard output; "--" ends the options.
     rc, out, _ = run('--csv', '-o', '-', table, cwd=work)
     check('-o -', rc == 0 and out == csv_text and not os.path.exists(os.path.join(work, '-')))
