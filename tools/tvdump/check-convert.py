@@ -381,6 +381,13 @@ def output_safety(work):
             one_line_failure('%s -o /dev/full' % fmt, run(*fmt, '-o', '/dev/full', table), text='cannot write')
     one_line_failure('--sqlite /dev/full', run('--sqlite', '/dev/full', table), text='/dev/full')
     check('/dev/full kept', stat.S_ISCHR(os.stat('/dev/full').st_mode))
+    # /dev/stdout stands for the file the shell opened, appended to with '>>'.
+    kept = os.path.join(work, 'kept.csv')
+    with open(kept, 'wb') as f:
+        f.write(b'before\n')
+    with open(kept, 'ab') as f:
+        rc, _, err = run('--csv', '-o', '/dev/stdout', table, stdout=f)
+    check('-o /dev/stdout', rc == 0 and open(kept, 'rb').read() == b'before\n' + csv_text, err)
     # "-" is standard output; "--" ends the options.
     rc, out, _ = run('--csv', '-o', '-', table, cwd=work)
     check('-o -', rc == 0 and out == csv_text and not os.path.exists(os.path.join(work, '-')))
@@ -445,6 +452,7 @@ def options(work):
     check('--separator tab', list(csv.reader(io.StringIO(out.decode('utf-8'), newline=''), delimiter='\t')) ==
           [['EMail']] + [[text(r[mail])] for r in rows], err)
     one_line_failure('--fields unknown', run('--jsonl', '--fields', 'CustNo,Nope', table), text='Nope')
+    one_line_failure('--fields twice', run('--jsonl', '--fields', 'CustNo,custno', table), text='twice')
 
     # Records marked deleted: left out, or with --deleted kept behind a leading _deleted column.
     dele = os.path.join(work, 'del.dbf')
@@ -455,6 +463,13 @@ def options(work):
     check('--deleted jsonl', [json.loads(line) for line in run('--jsonl', '--deleted', dele)[1].splitlines()] ==
           [{'_deleted': False, 'ID': 1, 'NAME': 'one'}, {'_deleted': True, 'ID': 2, 'NAME': 'two'},
            {'_deleted': False, 'ID': 3, 'NAME': 'three'}])
+    # Debian's XBase module, an independent reader, gives each record's deleted flag first.
+    perl = subprocess.run(['perl', '-MXBase', '-e', 'my $t = XBase->new(name => $ARGV[0]) or die XBase->errstr; '
+                           'print join("\\t", $t->get_record($_)), "\\n" for 0 .. $t->last_record', dele], capture_output=True)
+    if perl.returncode == 0:
+        check('--deleted as XBase reads it', [[bool(int(r[0])), int(r[1]), r[2]] for r in
+                                               (line.split('\t') for line in perl.stdout.decode().splitlines())] ==
+              [list(json.loads(line).values()) for line in run('--jsonl', '--deleted', dele)[1].splitlines()])
     db = os.path.join(work, 'del.db')
     rc, _, err = run('--sqlite', db, '--deleted', dele)
     got, info, _ = read_sqlite(db, 'del') if rc == 0 else ([], [], {})

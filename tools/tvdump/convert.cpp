@@ -64,6 +64,8 @@ RecordReader::RecordReader(const TableFile& table, const ConvertOptions& options
             throw std::runtime_error(f >= 0 ? "field \"" + name + "\" is a blob field, left out by --no-blobs"
                                             : "the table has no field called \"" + name + "\"");
         }
+        if (std::any_of(chosen.begin(), chosen.end(), [&](const Column& c) { return c.field == it->field; }))
+            throw std::runtime_error("field \"" + name + "\" is given twice");
         chosen.push_back(*it);
     }
     columns_ = std::move(chosen);

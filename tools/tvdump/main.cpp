@@ -15,7 +15,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
-#include <csignal>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -61,14 +60,15 @@ const char* const kUsage =
     "  --sqlite OUT.db one SQLite table per FILE, named after the file, with typed columns, the\n"
     "                  primary key and the secondary indexes; all in one transaction. Logicals\n"
     "                  are 1/0, timestamps 2024-02-29 13:05:00 (SQLite's own forms).\n"
-    "Options:\n"
+    "Options (CONVERSION OPTIONS are --encoding, --fields, --deleted, --no-blobs, --salvage;\n"
+    "--deleted and --salvage go with the dump too, --salvage with --info and --indexes):\n"
     "  -o, --output OUT  write to OUT instead of standard output ('-': standard output). A\n"
     "                  regular file is replaced only once the output is complete (a symbolic\n"
     "                  link is followed); a device or FIFO is written as it is. The table read\n"
     "                  and its companion files are never written.\n"
     "  --encoding CP   decode text with code page CP (e.g. 866, cp1251, utf-8, koi8-r: any name\n"
     "                  iconv knows) instead of the one the table declares.\n"
-    "  --fields A,B,C  write only these fields, in this order.\n"
+    "  --fields A,B,C  write only these fields, in this order (letter case aside).\n"
     "  --deleted       also write the dBASE records marked deleted, with a leading _deleted\n"
     "                  column (true/false) in every format.\n"
     "  --no-blobs      leave graphic, OLE, binary and bytes fields out; when the memo file is\n"
@@ -301,6 +301,8 @@ int convertOne(const Settings& s, const std::string& file)
         case Mode::Sqlite: break;
         }
         out->write(text);
+    } catch (const tvdump::OutputError& e) {
+        return failure(out->name(), e.what());
     } catch (const std::exception& e) {
         return failure(file, messageFor(file, e));
     }

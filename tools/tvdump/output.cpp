@@ -254,10 +254,11 @@ Output::Output(const std::string& path, const TableFiles& readOnly) : name_(path
         const int fd = ::open(target.path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
         if (fd < 0)
             fail(systemError("cannot open", errno));
-        // A regular file reached through /dev/stdout and the like is written from its start.
+        // A regular file reached through /dev/stdout and the like is added to, as the file
+        // opened by the shell would be (truncated by '>' already, kept by '>>').
         struct stat st;
         if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
-            (void)ftruncate(fd, 0);
+            (void)fcntl(fd, F_SETFL, O_APPEND);
         file_ = fdopen(fd, "wb");
         if (!file_) {
             ::close(fd);
@@ -280,9 +281,10 @@ Output::~Output()
 
 void Output::write(std::string& text)
 {
-    if (!failed_ && !text.empty() && std::fwrite(text.data(), 1, text.size(), file_) != text.size()) {
+    if (!text.empty() && std::fwrite(text.data(), 1, text.size(), file_) != text.size()) {
         failed_ = true;
         error_ = errno;
+        throw OutputError(systemError("cannot write the output", error_));
     }
     text.clear();
 }

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -73,6 +74,11 @@ private:
     bool done_ = false;
 };
 
+// A write to the output failed: the run stops there.
+struct OutputError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
 // A text output: standard output, a device or FIFO, or a pending file.
 class Output {
 public:
@@ -80,7 +86,7 @@ public:
     ~Output();
     // The name for messages ("standard output" for "-").
     const std::string& name() const { return name_; }
-    // Writes `text` and empties it; a failure is remembered for finish().
+    // Writes `text` and empties it; throws OutputError when that fails.
     void write(std::string& text);
     // Checks every write and the close, and puts a pending file in place. Throws on failure.
     void finish();
