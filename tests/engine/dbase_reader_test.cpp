@@ -278,7 +278,9 @@ TEST(DbaseReader, VisualFoxProTypesNullFlagsMemosAndTags)
                  "0123456789", "abcdef", std::string(4, '\0'), std::string(4, '\0'), "\x05"});
     b.addRecord({"x", le(uint64_t(-1), 8), std::string(8, ' '), le(1, 4), le(0xBFF0000000000000, 8), "abcdefghij",
                  std::string("\0\0\0\0\0\0", 6), std::string(4, '\0'), std::string(4, '\0'), "\x08"});
-    writeFile(dir.file("fox.dbf"), b.bytes());
+    std::string bytes = b.bytes();
+    bytes.replace(32 + 32 * 10 + 1, 16, "..\\data\\shop.dbc");   // the database container: no field
+    writeFile(dir.file("fox.dbf"), bytes);
     writeFile(dir.file("fox.cdx"), cdx({{"NAME", "UPPER(NAME)"}, {"NAMEQTY", "NAME+STR(QTY)"}, {"QTY", "qty", true}}));
 
     const auto t = openTableFile(dir.file("fox.dbf"));

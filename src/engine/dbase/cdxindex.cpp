@@ -40,8 +40,9 @@ void readLeaf(std::string_view node, size_t keyLength, std::vector<CdxKey>& out,
     auto damaged = [&](const std::string& what) {
         return EngineError(path + ": index leaf at byte " + std::to_string(at) + " " + what);
     };
-    if (entryBytes == 0 || entryBytes > 8 || recordBits + dupBits > 64)
-        throw damaged("has entries of " + std::to_string(entryBytes) + " bytes");
+    if (entryBytes == 0 || entryBytes > 8 || recordBits + dupBits >= 64)
+        throw damaged("has entries of " + std::to_string(entryBytes) + " bytes with " + std::to_string(recordBits) +
+                      " record and " + std::to_string(dupBits) + " shared-byte bits");
     if (kLeafKeysAt + count * entryBytes > kNodeSize)
         throw damaged("counts " + std::to_string(count) + " keys, more than it holds");
     std::string previous(keyLength, ' ');
