@@ -312,6 +312,14 @@ TEST(DbaseReader, VisualFoxProTypesNullFlagsMemosAndTags)
 
     // Tables of these kinds are not written here.
     EXPECT_THROW(openTableFile(dir.file("fox.dbf"), OpenMode::ReadWrite), EngineError);
+
+    // A FoxPro table without memo fields needs no memo file, whatever its version byte says.
+    DbfBuilder plain;
+    plain.version = 0xF5;
+    plain.fields = {{"A", 'C', 3}};
+    plain.addRecord({"abc"});
+    writeFile(dir.file("plain.dbf"), plain.bytes());
+    EXPECT_EQ(openTableFile(dir.file("plain.dbf"))->recordIds().size(), 1u);
 }
 
 // dBASE 7: 48-byte descriptors with long names, the code page named in the header, numbers in
