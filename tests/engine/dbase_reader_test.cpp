@@ -320,6 +320,15 @@ TEST(DbaseReader, VisualFoxProTypesNullFlagsMemosAndTags)
     plain.addRecord({"abc"});
     writeFile(dir.file("plain.dbf"), plain.bytes());
     EXPECT_EQ(openTableFile(dir.file("plain.dbf"))->recordIds().size(), 1u);
+
+    // FoxPro's types inside a dBASE III header read the FoxPro way.
+    plain.version = 0x03;
+    plain.fields = {{"I", 'I', 4}, {"Y", 'Y', 8}, {"B", 'B', 8}, {"T", 'T', 8}};
+    plain.records.clear();
+    plain.addRecord({le(uint32_t(-2), 4), le(uint64_t(-5000), 8), le(0x3FF8000000000000, 8), le(2451545, 4) + le(1, 4)});
+    writeFile(dir.file("plain.dbf"), plain.bytes());
+    EXPECT_EQ(dumpTable(*openTableFile(dir.file("plain.dbf"))),
+              "#fields\tI:dI:4\tY:dY:8\tB:dB:8\tT:dT:8\n#records\t1\n-2\t-0.5\t1.5\t2000-01-01 00:00:00.001\n");
 }
 
 // dBASE 7: 48-byte descriptors with long names, the code page named in the header, numbers in
