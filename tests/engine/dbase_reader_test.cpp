@@ -281,7 +281,7 @@ TEST(DbaseReader, VisualFoxProTypesNullFlagsMemosAndTags)
     std::string bytes = b.bytes();
     bytes.replace(32 + 32 * 10 + 1, 16, "..\\data\\shop.dbc");   // the database container: no field
     writeFile(dir.file("fox.dbf"), bytes);
-    writeFile(dir.file("fox.cdx"), cdx({{"NAME", "UPPER(NAME)"}, {"NAMEQTY", "NAME+STR(QTY)"}, {"QTY", "qty", true}}));
+    writeFile(dir.file("fox.cdx"), cdx({{"NAME", "UPPER(NAME)"}, {"NAMEQTY", "NAME+STR(QTY)"}, {"QTY", "qty", true}, {"SOME", "QTY", false, "QTY>0"}}));
 
     const auto t = openTableFile(dir.file("fox.dbf"));
     EXPECT_EQ(dumpTable(*t),
@@ -300,7 +300,7 @@ TEST(DbaseReader, VisualFoxProTypesNullFlagsMemosAndTags)
     EXPECT_EQ(dbase::currencyText(100000), "10");
 
     const auto& ix = t->indexes();
-    ASSERT_EQ(ix.size(), 3u);
+    ASSERT_EQ(ix.size(), 4u);
     EXPECT_EQ(ix[0].name, "NAME");
     EXPECT_EQ(ix[0].fields, std::vector<std::string>{"NAME"});
     EXPECT_TRUE(ix[0].caseInsensitive);
@@ -309,6 +309,8 @@ TEST(DbaseReader, VisualFoxProTypesNullFlagsMemosAndTags)
     EXPECT_EQ(ix[1].expressionText, "NAME+STR(QTY)");
     EXPECT_EQ(ix[2].fields, std::vector<std::string>{"QTY"});
     EXPECT_TRUE(ix[2].descending);
+    EXPECT_TRUE(ix[3].expression);   // holds only the records that meet its condition
+    EXPECT_EQ(ix[3].expressionText, "QTY FOR QTY>0");
 
     // Tables of these kinds are not written here.
     EXPECT_THROW(openTableFile(dir.file("fox.dbf"), OpenMode::ReadWrite), EngineError);
