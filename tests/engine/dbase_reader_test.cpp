@@ -327,8 +327,10 @@ TEST(DbaseReader, VisualFoxProTypesNullFlagsMemosAndTags)
                  "0123456789", "abcdef", std::string(4, '\0'), std::string(4, '\0'), "\x05"});
     b.addRecord({"x", le(uint64_t(-1), 8), std::string(8, ' '), le(1, 4), le(0xBFF0000000000000, 8), "abcdefghij",
                  std::string("\0\0\0\0\0\0", 6), std::string(4, '\0'), std::string(4, '\0'), "\x08"});
-    writeFile(dir.file("fox.dbf"), b.bytes());
-    writeFile(dir.file("fox.cdx"), cdx({{"NAME", "UPPER(NAME)"}, {"NAMEQTY", "NAME+STR(QTY)"}, {"QTY", "qty", true}}));
+    std::string bytes = b.bytes();
+    bytes.replace(32 + 32 * 10 + 1, 16, "..\\data\\shop.dbc");   // the database container: no field
+    writeFile(dir.file("fox.dbf"), bytes);
+    writeFile(dir.file("fox.cdx"), cdx({{"NAME", "UPPER(NAME)"}, {"NAMEQTY", "NAME+STR(QTY)"}, {"QTY", "qty", true}, {"SOME", "QTY", false, "QTY>0"}}));
 
     const auto t = openTableFile(dir.file("fox.dbf"));
     EXPECT_EQ(dumpTable(*t),
@@ -347,7 +349,7 @@ TEST(DbaseReader, VisualFoxProTypesNullFlagsMemosAndTags)
     EXPECT_EQ(dbase::currencyText(100000), "10");
 
     const auto& ix = t->indexes();
-    ASSERT_EQ(ix.size(), 3u);
+    ASSERT_EQ(ix.size(), 4u);
     EXPECT_EQ(ix[0].name, "NAME");
     EXPECT_EQ(ix[0].fields, std::vector<std::string>{"NAME"});
     EXPECT_TRUE(ix[0].caseInsensitive);
@@ -356,9 +358,28 @@ TEST(DbaseReader, VisualFoxProTypesNullFlagsMemosAndTags)
     EXPECT_EQ(ix[1].expressionText, "NAME+STR(QTY)");
     EXPECT_EQ(ix[2].fields, std::vector<std::string>{"QTY"});
     EXPECT_TRUE(ix[2].descending);
+    EXPECT_TRUE(ix[3].expression);   // holds only the records that meet its condition
+    EXPECT_EQ(ix[3].expressionText, "QTY FOR QTY>0");
 
     // Tables of these kinds are not written here.
     EXPECT_THROW(openTableFile(dir.file("fox.dbf"), OpenMode::ReadWrite), EngineError);
+
+    // A FoxPro table without memo fields needs no memo file, whatever its version byte says.
+    DbfBuilder plain;
+    plain.version = 0xF5;
+    plain.fields = {{"A", 'C', 3}};
+    plain.addRecord({"abc"});
+    writeFile(dir.file("plain.dbf"), plain.bytes());
+    EXPECT_EQ(openTableFile(dir.file("plain.dbf"))->recordIds().size(), 1u);
+
+    // FoxPro's types inside a dBASE III header read the FoxPro way.
+    plain.version = 0x03;
+    plain.fields = {{"I", 'I', 4}, {"Y", 'Y', 8}, {"B", 'B', 8}, {"T", 'T', 8}};
+    plain.records.clear();
+    plain.addRecord({le(uint32_t(-2), 4), le(uint64_t(-5000), 8), le(0x3FF8000000000000, 8), le(2451545, 4) + le(1, 4)});
+    writeFile(dir.file("plain.dbf"), plain.bytes());
+    EXPECT_EQ(dumpTable(*openTableFile(dir.file("plain.dbf"))),
+              "#fields\tI:dI:4\tY:dY:8\tB:dB:8\tT:dT:8\n#records\t1\n-2\t-0.5\t1.5\t2000-01-01 00:00:00.001\n");
 }
 
 // dBASE 7: 48-byte descriptors with long names, the code page named in the header, numbers in

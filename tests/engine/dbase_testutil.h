@@ -171,6 +171,7 @@ struct CdxTag {
     std::string name;
     std::string expression;
     bool descending = false;
+    std::string forCondition = {};
 };
 
 inline std::string cdx(const std::vector<CdxTag>& tags)
@@ -209,6 +210,12 @@ inline std::string cdx(const std::vector<CdxTag>& tags)
         h[502] = tags[i].descending ? 1 : 0;
         h.replace(510, 2, le(tags[i].expression.size() + 1, 2));
         h.replace(512, tags[i].expression.size(), tags[i].expression);
+        if (!tags[i].forCondition.empty()) {
+            h[14] = 0x08;
+            h.replace(504, 2, le(tags[i].expression.size() + 1, 2));
+            h.replace(506, 2, le(tags[i].forCondition.size() + 1, 2));
+            h.replace(512 + tags[i].expression.size() + 1, tags[i].forCondition.size(), tags[i].forCondition);
+        }
         f.replace(header, 1024, h);
     }
     f.replace(1024, 512, leaf);

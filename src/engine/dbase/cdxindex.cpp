@@ -40,8 +40,9 @@ void readLeaf(std::string_view node, size_t keyLength, std::vector<CdxKey>& out,
     auto damaged = [&](const std::string& what) {
         return EngineError(path + ": index leaf at byte " + std::to_string(at) + " " + what);
     };
-    if (entryBytes == 0 || entryBytes > 8 || recordBits + dupBits > 64)
-        throw damaged("has entries of " + std::to_string(entryBytes) + " bytes");
+    if (entryBytes == 0 || entryBytes > 8 || recordBits + dupBits >= 64)
+        throw damaged("has entries of " + std::to_string(entryBytes) + " bytes with " + std::to_string(recordBits) +
+                      " record and " + std::to_string(dupBits) + " shared-byte bits");
     if (kLeafKeysAt + count * entryBytes > kNodeSize)
         throw damaged("counts " + std::to_string(count) + " keys, more than it holds");
     std::string previous(keyLength, ' ');
@@ -132,6 +133,16 @@ std::vector<IndexDef> readCdxTags(std::string_view bytes, const std::string& pat
         std::string_view expression = pool.substr(keyAt, keyLength);
         expression = expression.substr(0, expression.find('\0'));
         def.expressionText = decodeText(codePage, expression);
+        // A tag with a FOR condition holds only the records that meet it: it is kept as an
+        // expression, so that no order takes it for an index of every record.
+        const size_t forAt = u16At(header, 504), forLength = u16At(header, 506);
+        if ((uint8_t(header[14]) & 0x08) && forLength > 1) {
+            if (forAt + forLength > pool.size())
+                throw EngineError(path + ": tag " + def.name + " has its FOR condition outside its header");
+            std::string_view condition = pool.substr(forAt, forLength);
+            condition = condition.substr(0, condition.find('\0'));
+            def.expressionText += " FOR " + decodeText(codePage, condition);
+        }
         def.descending = u16At(header, 502) != 0;
         interpretKeyExpression(def, fields);
         result.push_back(std::move(def));

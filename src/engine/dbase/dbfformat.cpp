@@ -156,7 +156,9 @@ MemoLayout DbfLayout::memoLayout() const
 {
     if (version == kVersionMemo4 || version == kVersion7Memo || (version == kVersion7 && hasMemoFields()))
         return MemoLayout::Dbase4;
-    if (flavour == DbfFlavour::FoxPro && (version == kVersionFoxMemo || version == kVersionFoxBase || hasMemoFields()))
+    // A FoxPro table without memo fields reads without its memo file, whatever the version
+    // byte says, as other readers do.
+    if (flavour == DbfFlavour::FoxPro && hasMemoFields())
         return MemoLayout::Fpt;
     if (version == kVersionMemo3 || hasMemoFields())
         return MemoLayout::Dbase3;

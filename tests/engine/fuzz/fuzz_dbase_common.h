@@ -104,7 +104,7 @@ inline std::string sampleFoxDbf(bool foxPro2)
     h[32 + 32 * n] = '\x0D';
     const uint32_t blocks[] = {8, 9, 12, 40, 0};
     for (int r = 0; r < 5; ++r) {
-        std::string rec = " name" + std::to_string(r);
+        std::string rec = " name" + std::to_string(r) + " ";
         for (size_t i = 1; i < n; ++i) {
             std::string c(fields[i].length, char(r * 37 + int(i)));
             if (fields[i].type == 'M' || fields[i].type == 'W' || fields[i].type == 'G') {
