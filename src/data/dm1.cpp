@@ -2,6 +2,7 @@
 
 #include "data/datafolders.h"
 #include "dbaware/currencytext.h"
+#include "engine/mappedfile.h"
 
 #include "platform/msg.h"
 #include "platform/platform.h"
@@ -183,6 +184,11 @@ void TDM1::DM1Create()
                 break;  // the folder itself cannot be used
         }
     }
+
+    // Opening read parts of the files (a dBASE table reads its whole file to learn which
+    // records are deleted): those pages go from the program's resident memory, as after a
+    // search; the file cache keeps them for the pages' first screens.
+    MappedFile::releaseResidentPages();
 
     if (!anyOpened) {
         msg::information(QStringLiteral("Sorry, no databases available. Please see \"Readme.txt\" file to see how "

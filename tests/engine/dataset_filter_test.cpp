@@ -2,6 +2,7 @@
 #include "paradox_testutil.h"
 
 #include "engine/dataset/condition.h"
+#include "engine/dataset/ordering.h"
 #include "engine/dataset/textscan.h"
 #include "engine/paradox/pxbytes.h"
 
@@ -510,5 +511,11 @@ TEST(DatasetFilter, MemoScanInTheFilesAgreesWithRecordByRecord)
         const std::vector<uint8_t> pass = evaluateConditions(*file, all, {cond("Body", fdMatchAny, "needle")}, fmt);
         EXPECT_GT(std::count(pass.begin(), pass.end(), 1), 0);
         EXPECT_LT(residentKb(dir.file("")), 64) << ext;
+        // So does ordering the records by a field, which reads it from every record.
+        IndexDef byTitle;
+        byTitle.fields = {"Title"};
+        const std::vector<uint32_t> order = computeOrder(*file, all, byTitle);
+        EXPECT_LT(residentKb(dir.file("")), 64) << ext;
+        EXPECT_LE(file->rawText(all[order[0]], 2), file->rawText(all[order[1]], 2));
     }
 }

@@ -1,6 +1,7 @@
 #include "engine/dataset/ordering.h"
 
 #include "engine/dataset/fieldtext.h"
+#include "engine/mappedfile.h"
 
 #include <algorithm>
 #include <array>
@@ -362,6 +363,9 @@ std::vector<uint32_t> computeOrder(const TableFile& file, const std::vector<Reco
     }
     for (size_t i = 0; i < keys.keys.size(); ++i)
         order[i] = keys.keys[i].pos;
+    // The keys were read from every record of the file: its pages are let go, as after a
+    // filter (evaluateConditions); the file cache keeps them.
+    MappedFile::releaseResidentPages();
     return order;
 }
 
