@@ -13,6 +13,7 @@
 //   mainform_aids.cpp         clipboard, book ratings, the date box's calendar, tips, about box
 //   mainform_reports.cpp      the report holders, preview/print and printer setup
 //   mainform_hooks.cpp        the hidden file-open button, memo panes switching the clipboard tools
+//   mainform_conflict.cpp     the question when another copy saved the note being edited
 // Every control a handler acts on is held by a typed member set while the window is built;
 // the objectNames stay for the tests.
 
@@ -219,6 +220,9 @@ private:
 
     // Editing aids (mainform_aids.cpp)
     void bindEditingAids();
+    // The private base asks the user when another copy of the program saved the note being
+    // edited since the edit began (mainform_conflict.cpp).
+    void bindConflictQuestion();
     void showRating(const char* field, int row);
 
     QTabWidget* m_pages = nullptr;

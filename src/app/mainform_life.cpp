@@ -43,6 +43,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent)
     m_pages->setCurrentIndex(kSweepPage);
     bindCommands();
     bindEditingAids();
+    bindConflictQuestion();
     createFilterTools();
     FormCreate();
     m_speedPanel->setFocus();
@@ -54,6 +55,8 @@ TMainForm::~TMainForm()
     // The pages and their children go after this body has run: focus moving among them then
     // (a memo losing the focus, a grid moving) must not reach a handler of a window that is no
     // longer whole.
+    if (Table* t9 = baseTable(kPrivateBase))
+        t9->setConflictHandler(nullptr);
     if (qApp) {
         qApp->removeEventFilter(this);
         disconnect(qApp, nullptr, this, nullptr);

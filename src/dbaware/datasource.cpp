@@ -76,15 +76,16 @@ TableState DataSource::state() const { return table_ ? table_->state() : TableSt
 
 bool DataSource::readAgainLater()
 {
-    if (!table_ || table_->state() != TableState::Browse || !table_->changedElsewhere())
+    // While a note is edited too: what is typed stays pending, its post then finds the note.
+    if (!table_ || table_->state() == TableState::Inactive || !table_->changedElsewhere())
         return false;
     if (!rereadQueued_) {
         rereadQueued_ = true;
         QTimer::singleShot(0, this, [this] {
             rereadQueued_ = false;
             guarded([this] {
-                if (table_ && table_->state() == TableState::Browse && table_->changedElsewhere())
-                    table_->refresh();
+                if (table_ && table_->isOpen())
+                    table_->catchUpKeepingEdit();
             });
         });
     }

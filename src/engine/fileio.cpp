@@ -1,12 +1,12 @@
 #include "fileio.h"
 
 #include "engine/engineerror.h"
-#include "engine/paradox/pxlock.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -195,9 +195,29 @@ std::string findCompanion(const std::string& path, const std::string& ext)
             return candidate;
     // Files copied from DOS or Windows come in any mix of cases ("agencias.dbf" beside
     // "AGENCIAS.DBT", "b_daten.DBt"): any name of the folder equal to ours but for case.
-    bool found = false;
-    const std::string other = px::companionPath(path, ext, &found);
-    return found && fileExists(other) ? other : std::string();
+    const std::string folder = folderOf(path);
+    const auto slash = stem.find_last_of('/');
+    const std::string entry = findNameIgnoringCase(folder, (slash == std::string::npos ? stem : stem.substr(slash + 1)) + "." + ext);
+    if (entry.empty())
+        return {};
+    const std::string other = slash == std::string::npos ? entry : (folder == "/" ? "/" : folder + "/") + entry;
+    return fileExists(other) ? other : std::string();
+}
+
+std::string findNameIgnoringCase(const std::string& folder, const std::string& name)
+{
+    const std::string wanted = withCase(name, true);
+    std::string found;
+    DIR* d = ::opendir(folder.c_str());
+    if (!d)
+        return found;
+    while (const dirent* e = ::readdir(d))
+        if (withCase(e->d_name, true) == wanted) {
+            found = e->d_name;
+            break;
+        }
+    ::closedir(d);
+    return found;
 }
 
 std::string baseName(const std::string& path)

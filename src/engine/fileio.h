@@ -51,6 +51,9 @@ std::string companionPath(const std::string& path, const std::string& ext);
 // The existing companion file, trying the table's letter case, then lower and upper case,
 // then any name in the folder that differs only in case; empty when there is none.
 std::string findCompanion(const std::string& path, const std::string& ext);
+// The name of the entry of `folder` that equals `name` but for letter case (the first one the
+// folder lists); empty when there is none or the folder cannot be read.
+std::string findNameIgnoringCase(const std::string& folder, const std::string& name);
 // The file name without folder and extension.
 std::string baseName(const std::string& path);
 

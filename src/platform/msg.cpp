@@ -72,6 +72,17 @@ Retry askRetry(Icon icon, const QString& caption, const QString& text, const QSt
     }
 }
 
+int askOneOfThree(Icon icon, const QString& caption, const QString& text, const QString& first, const QString& second,
+                  const QString& third, QWidget* parent)
+{
+    switch (run(icon, caption, text, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Cancel, parent,
+                {{QMessageBox::Yes, first}, {QMessageBox::No, second}, {QMessageBox::Cancel, third}}, QMessageBox::Cancel)) {
+    case QMessageBox::Yes: return 0;
+    case QMessageBox::No: return 1;
+    default: return 2;
+    }
+}
+
 bool confirm(const QString& text, QWidget* parent)
 {
     return ask(Icon::Question, QStringLiteral("Confirm"), text, parent);

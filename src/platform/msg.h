@@ -24,6 +24,12 @@ enum class Retry { TryAgain, GiveUp, Stay };
 Retry askRetry(Icon icon, const QString& caption, const QString& text, const QString& tryAgain,
                const QString& giveUp, const QString& stay, QWidget* parent = nullptr);
 
+// A box with its own caption and three buttons with texts of their own; returns 0, 1 or 2 for
+// the button chosen. The third is the default and the answer to Escape (and of a box that goes
+// unanswered), so make it the choice that loses nothing.
+int askOneOfThree(Icon icon, const QString& caption, const QString& text, const QString& first, const QString& second,
+                  const QString& third, QWidget* parent = nullptr);
+
 // "Confirm", question icon, Yes and No. Returns true for Yes.
 bool confirm(const QString& text, QWidget* parent = nullptr);
 // "Information", information icon, OK.

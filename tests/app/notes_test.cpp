@@ -1,7 +1,8 @@
 // The private notes base keeps what the user typed or deleted: deletes are on disk at once
 // (checked across a kill -9), new notes get a free ID whatever the filter shows, a failed save
 // is kept, retried and asked about at exit, and text the base cannot store is refused, not
-// altered.
+// altered, and a note another copy of the program deleted or saved while it was edited here is
+// never lost nor overwritten without a question.
 
 #include "apptest.h"
 
@@ -318,6 +319,69 @@ private slots:
         onDisk = notesOnDisk(s.path());
         QCOMPARE(onDisk.at(edited), std::string("Edited while the disk is full"));
         QVERIFY(onDisk.count(noteA) && onDisk.count(noteB) && !onDisk.count(doomed));
+    }
+
+    void anotherCopysDeleteOrSaveOfTheNoteBeingEditedLosesNothing()
+    {
+        SampleSession s({"private.db"});
+        s.showPage(9);
+        tv::Table* t9 = tv::app::baseTable(9);
+        tv::Table other;   // the other copy of the program
+        other.open(QDir(s.path()).filePath(QStringLiteral("private.db")).toStdString(), tv::OpenMode::ReadWrite);
+        auto editFirst = [&](const char* topic) {
+            t9->first();
+            s.click("btnEditRecord");
+            t9->setText("Topic", topic);
+        };
+        auto otherSaves = [&](const std::string* topic) {
+            other.first();
+            if (topic) {
+                other.edit();
+                other.setText("Topic", *topic);
+                other.post();
+            } else {
+                other.remove();
+            }
+            other.saveChanges();
+        };
+
+        // The note is deleted there: the edit here is kept as a new note, and the user told.
+        auto expected = notesOnDisk(s.path());
+        editFirst("mine, its note deleted");
+        const int64_t deleted = expected.begin()->first;
+        otherSaves(nullptr);
+        {
+            ModalAnswerer ok{QMessageBox::Ok};
+            s.click("btnPostRecord");
+            QCOMPARE(ok.texts().size(), 1);
+            QVERIFY2(ok.lastText().contains(QStringLiteral("kept as a new record")), qPrintable(ok.lastText()));
+        }
+        expected.erase(deleted);
+        expected[expected.rbegin()->first + 1] = "mine, its note deleted";
+        QCOMPARE(notesOnDisk(s.path()), expected);
+
+        // The note is saved there: asked, with Escape keeping both, then keeping mine and theirs.
+        const std::pair<QMessageBox::StandardButton, const char*> answers[] = {
+            {QMessageBox::Escape, "both"}, {QMessageBox::Yes, "mine"}, {QMessageBox::No, "theirs"}};
+        for (const auto& [answer, kept] : answers) {
+            expected = notesOnDisk(s.path());
+            const int64_t id = expected.begin()->first;
+            editFirst(kept);
+            const std::string theirs = std::string("theirs, when mine was kept: ") + kept;
+            otherSaves(&theirs);
+            ModalAnswerer ask{answer};
+            s.click("btnPostRecord");
+            const bool both = std::string(kept) == "both";
+            QCOMPARE(ask.texts().size(), both ? 2 : 1);   // keeping both says under which ID
+            QVERIFY(ask.texts().front().startsWith(
+                QStringLiteral("This note was changed by another copy of Tipvault since you began editing it.")));
+            QCOMPARE(ask.seen().front().escapeButton, QMessageBox::Cancel);
+            QCOMPARE(t9->state(), tv::TableState::Browse);
+            expected[id] = std::string(kept) == "mine" ? "mine" : theirs;
+            if (both)
+                expected[expected.rbegin()->first + 1] = kept;
+            QCOMPARE(notesOnDisk(s.path()), expected);
+        }
     }
 
     void textTheBaseCannotStoreIsRefusedNotAltered()

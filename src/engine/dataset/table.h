@@ -226,6 +226,10 @@ public:
     // the filter result, re-applies both, and keeps the current record current when it is
     // still there.
     void refresh();
+    // When another program changed the files where they lie (changedElsewhere()), reads them
+    // again: in browse state as refresh() does; while editing or inserting, keeping the pending
+    // change as it is (its post finds the edited record by its key). Does nothing otherwise.
+    void catchUpKeepingEdit();
     // Makes every posted change durable on disk (the file's flush).
     void saveChanges();
     // True while a posted or deleted change is not yet on disk (its save failed).

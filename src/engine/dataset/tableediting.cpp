@@ -289,6 +289,24 @@ void Table::refresh()
     d->currentChanged();
 }
 
+void Table::catchUpKeepingEdit()
+{
+    d->requireOpen();
+    if (!changedElsewhere())
+        return;
+    if (d->state == TableState::Browse) {
+        refresh();
+        return;
+    }
+    d->reread();
+    std::optional<RecordId> keep = d->beforeInsert;
+    if (d->state == TableState::Edit && (keep = d->findEdited()))
+        d->editId = *keep;
+    d->placeOn(keep, d->row);
+    d->dataChanged(DataChange::Reset);
+    d->currentChanged();
+}
+
 void Table::saveChanges()
 {
     d->requireOpen();

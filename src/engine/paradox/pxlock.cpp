@@ -570,15 +570,11 @@ std::string companionPath(const std::string& tablePath, const std::string& ext, 
     std::string dir, name;
     splitPath(tablePath, dir, name);
     const std::string stem = stemOf(name);
-    const std::string wanted = upper(stem + "." + ext);
-    for (const auto& entry : listDir(dir))
-        if (upper(entry) == wanted) {
-            if (exists)
-                *exists = true;
-            return joinPath(dir, entry);
-        }
+    const std::string entry = findNameIgnoringCase(dir, stem + "." + ext);
     if (exists)
-        *exists = false;
+        *exists = !entry.empty();
+    if (!entry.empty())
+        return joinPath(dir, entry);
     const auto dot = name.find_last_of('.');
     const bool lowerExt = dot != std::string::npos && dot + 1 < name.size() && std::islower(static_cast<unsigned char>(name[dot + 1]));
     std::string e = ext;
