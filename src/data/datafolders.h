@@ -6,8 +6,8 @@
 // - An installed program (bin/tipvault beside share/tipvault) reads the read-only bases from
 //   its data folder, share/tipvault, and keeps the private base in the user's data folder,
 //   $XDG_DATA_HOME/tipvault (by default ~/.local/share/tipvault). The first start copies the
-//   empty private base shipped in share/tipvault there; a private base already there is never
-//   replaced.
+//   private base shipped in share/tipvault there (three example notes), into a folder open to
+//   the user alone (0700, files 0600); a private base already there is never replaced.
 // - Otherwise the program's own folder, where the start-up then finds nothing.
 
 #include <QString>
@@ -29,7 +29,7 @@ DataFolders locateDataFolders(const QString& programDir);
 QString userDataFolder();
 
 // Copies the private base (private.db and its companion files) from `from` into `to` unless
-// `to` already holds a private.db. Returns what went wrong, empty on success.
+// `to` already holds a private.db. A folder made for it is 0700, the copies are 0600. Returns what went wrong, empty on success.
 QString providePrivateBase(const QString& from, const QString& to);
 
 } // namespace tv::data

@@ -33,7 +33,7 @@ public:
 // A buffered file; close() syncs it. Throws EngineError on any failure.
 class FileSink : public Sink {
 public:
-    FileSink(const std::string& path, mode_t mode);   // created with `mode` (less the umask)
+    explicit FileSink(const std::string& path, mode_t mode = 0666);   // created with `mode` less the umask
     ~FileSink() override;
     void append(const void* data, size_t n) override;
     uint64_t size() const override { return written_ + buffer_.size(); }
