@@ -43,6 +43,33 @@ def fmt_decimal(d):
     return '0' if s in ('-0', '') else s
 
 
+def fmt_stored_number(raw):
+    """A dBASE N or F cell as its stored digits (DUMP-FORMAT.md 2.4), never through a double."""
+    s = raw.strip(b' \0').decode('ascii')
+    if not s:
+        return '\\N'
+    neg = s.startswith('-')
+    s = s.lstrip('+-')
+    mantissa, e, exponent = s.partition('e') if 'e' in s else s.partition('E')
+    whole, point, fraction = mantissa.partition('.')
+    whole = whole.lstrip('0') or '0'
+    text = whole + ('.' + fraction if fraction else '')
+    if neg and any(c in '123456789' for c in whole + fraction):
+        text = '-' + text
+    return text + (e + exponent if e else '')
+
+
+class StoredNumber(bytes):
+    pass
+
+
+class ExactParser(dbfread.FieldParser):
+    def parseN(self, field, data):
+        return StoredNumber(data)
+
+    parseF = parseN
+
+
 def escape(s):
     return (s.replace('\\', '\\\\').replace('\t', '\\t').replace('\n', '\\n')
              .replace('\r', '\\r').replace('\0', '\\0'))
@@ -61,6 +88,8 @@ def fmt_timestamp(v):
 def value(v, ftype, encoding):
     if v is None:
         return '\\N'
+    if isinstance(v, StoredNumber):
+        return fmt_stored_number(v)
     if ftype in 'CVM':
         if isinstance(v, bytes):
             v = v.decode(encoding, errors='replace')
@@ -83,7 +112,8 @@ def value(v, ftype, encoding):
 
 
 def dump_dbfread(path):
-    t = dbfread.DBF(path, load=False, ignore_missing_memofile=True, char_decode_errors='replace', raw=False)
+    t = dbfread.DBF(path, load=False, ignore_missing_memofile=True, char_decode_errors='replace', raw=False,
+                    parserclass=ExactParser)
     fields = [f for f in t.fields if f.type != '0']
     out = ['#fields' + ''.join('\t%s:d%s:%d' % (escape(f.name), f.type, f.length) for f in fields),
            '#records\t%d' % t.header.numrecords]
@@ -126,7 +156,7 @@ def dump_dbase7(path):
                 vals.append(escape(s) if s else '\\N')
             elif t in 'NF':
                 s = c.strip()
-                vals.append(fmt_double(float(s)) if s else '\\N')
+                vals.append(fmt_stored_number(c))
             elif t == 'D':
                 s = c.decode('ascii')
                 vals.append('%s-%s-%s' % (s[:4], s[4:6], s[6:]) if s.strip() else '\\N')
