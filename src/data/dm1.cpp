@@ -3,6 +3,7 @@
 #include "data/datafolders.h"
 #include "dbaware/currencytext.h"
 #include "engine/mappedfile.h"
+#include "engine/paradox/pxlock.h"
 
 #include "platform/msg.h"
 #include "platform/platform.h"
@@ -13,8 +14,10 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
+#include <QTimer>
 
 #include <algorithm>
+#include <cerrno>
 #include <new>
 
 namespace tv {
@@ -32,6 +35,14 @@ static QString failureText(const std::exception& e, const QString& path)
     if (dynamic_cast<const std::bad_alloc*>(&e))
         return path + QStringLiteral(": there is not enough memory to open or save it; close other programs and try again");
     return path + QStringLiteral(": an unexpected failure stopped the work on this file");
+}
+
+// True when another program holds the table's lock (while it saves), so that opening it now
+// would have to wait.
+static bool lockedByAnother(const std::string& path)
+{
+    px::TableLock probe(path);
+    return !probe.tryLockShared() && errno == EWOULDBLOCK;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -156,8 +167,7 @@ void TDM1::DM1Create()
 
     bool anyOpened = false;
     for (Slot& slot : slots_) {
-        const QString file = QString::fromLatin1(slot.decl->fileName.data(), qsizetype(slot.decl->fileName.size()));
-        const QString path = QDir(slot.decl->number == 9 ? privateDirectory_ : dir).filePath(file);
+        const QString path = pathOf(slot);
         if (!QFileInfo(path).isFile())
             continue;
         try {
@@ -165,15 +175,18 @@ void TDM1::DM1Create()
                 DBC->Open();
                 DatabaseOpened = 1;
             }
-            slot.table->open(QFile::encodeName(path).toStdString(),
-                             slot.decl->number == 9 ? OpenMode::ReadWrite : OpenMode::ReadOnly);
-            data::checkDeclaredFields(*slot.decl, *slot.table->file());
+            if (lockedByAnother(QFile::encodeName(path).toStdString())) {
+                // Present, not missing: opened once the other program lets it go.
+                BasePresent[slot.decl->number] = 1;
+                anyOpened = true;
+                busy_.push_back(&slot);
+                msg::information(path + QStringLiteral(": the base is in use by another program right now. Tipvault opens it as "
+                                                       "soon as that program lets it go; until then its page stays empty."));
+                continue;
+            }
+            openSlot(slot);
             BasePresent[slot.decl->number] = 1;
             anyOpened = true;
-            // What opening found and left alone or set aside (an unfinished save beside a
-            // read-only base, a damaged save log): said once, now.
-            for (const std::string& notice : slot.table->file()->takeNotices())
-                msg::warning(QString::fromUtf8(notice));
         } catch (const std::exception& e) {
             // This base counts as missing; the others are still worth opening. (Engine
             // failures are EngineErrors; anything else, like running out of memory on a
@@ -183,6 +196,12 @@ void TDM1::DM1Create()
             if (!DatabaseOpened)
                 break;  // the folder itself cannot be used
         }
+    }
+    if (!busy_.empty()) {
+        busyTimer_ = new QTimer(this);
+        busyTimer_->setInterval(500);
+        connect(busyTimer_, &QTimer::timeout, this, &TDM1::openBusyBases);
+        busyTimer_->start();
     }
 
     // Opening read parts of the files (a dBASE table reads its whole file to learn which
@@ -199,6 +218,42 @@ void TDM1::DM1Create()
             QMetaObject::invokeMethod(QCoreApplication::instance(), [] { QCoreApplication::quit(); },
                                       Qt::QueuedConnection);
     }
+}
+
+QString TDM1::pathOf(const Slot& slot) const
+{
+    const QString file = QString::fromLatin1(slot.decl->fileName.data(), qsizetype(slot.decl->fileName.size()));
+    return QDir(slot.decl->number == 9 ? privateDirectory_ : dataDirectory_).filePath(file);
+}
+
+void TDM1::openSlot(Slot& slot)
+{
+    slot.table->open(QFile::encodeName(pathOf(slot)).toStdString(), slot.decl->number == 9 ? OpenMode::ReadWrite : OpenMode::ReadOnly);
+    data::checkDeclaredFields(*slot.decl, *slot.table->file());
+    // What opening found and left alone or set aside (an unfinished save beside a read-only
+    // base, a damaged save log): said once, now.
+    for (const std::string& notice : slot.table->file()->takeNotices())
+        msg::warning(QString::fromUtf8(notice));
+}
+
+void TDM1::openBusyBases()
+{
+    for (auto it = busy_.begin(); it != busy_.end();) {
+        Slot& slot = **it;
+        if (lockedByAnother(QFile::encodeName(pathOf(slot)).toStdString())) {
+            ++it;
+            continue;
+        }
+        it = busy_.erase(it);
+        try {
+            openSlot(slot);
+        } catch (const std::exception& e) {
+            slot.table->close();
+            msg::error(failureText(e, pathOf(slot)));
+        }
+    }
+    if (busy_.empty() && busyTimer_)
+        busyTimer_->stop();
 }
 
 void TDM1::wwTable9AfterPost()

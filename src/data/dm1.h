@@ -14,6 +14,8 @@
 #include <array>
 #include <memory>
 
+class QTimer;
+
 namespace tv {
 
 // Program-wide presence flags, each 0 or 1, written only by TDM1::DM1Create.
@@ -120,11 +122,19 @@ private:
         DataSource* source;
     };
     const Slot* slotOf(int base) const;
+    QString pathOf(const Slot& slot) const;
+    // Opens the base of `slot` and says what opening left alone or set aside; throws what the
+    // engine (or the memory) raised.
+    void openSlot(Slot& slot);
+    // Opens the bases that another program held locked at start-up, once it lets them go.
+    void openBusyBases();
 
     QString dataDirectory_;
     QString privateDirectory_;
     QString folderProblem_;  // reported by DM1Create
     std::vector<Slot> slots_;
+    std::vector<Slot*> busy_;          // present, but locked by another program when looked at
+    QTimer* busyTimer_ = nullptr;
     bool terminate_ = false;
 };
 

@@ -262,6 +262,28 @@ private slots:
         QVERIFY(again.seen()[0].text.contains(QStringLiteral("DTOPICS.DB")));
     }
 
+    void baseLockedAtStartIsBusyNotMissing()
+    {
+        QTemporaryDir dir;
+        for (int n : {1, 9})
+            makeBase(dir.path(), n);
+        // Another program saving the private base holds its lock.
+        auto held = std::make_unique<px::TableLock>(QDir(dir.path()).filePath(fileOf(9)).toStdString());
+        held->lockExclusive();
+        ModalAnswerer answer;
+        TDM1 dm(nullptr, dir.path());
+        QCOMPARE(presentBases(), std::vector<int>({1, 9}));
+        QCOMPARE(answer.seen().size(), size_t(1));
+        QCOMPARE(answer.seen()[0].icon, QMessageBox::Information);
+        QVERIFY(answer.seen()[0].text.contains(QStringLiteral("in use by another program")));
+        QVERIFY(!dm.wwTable9->isOpen());
+        // Let go: the base opens by itself, with its records.
+        held.reset();
+        QTRY_VERIFY_WITH_TIMEOUT(dm.wwTable9->isOpen(), 5000);
+        QCOMPARE(dm.wwTable9->recordCount(), 3);
+        QCOMPARE(answer.seen().size(), size_t(1));
+    }
+
     void onlyADamagedBase()
     {
         QTemporaryDir dir;

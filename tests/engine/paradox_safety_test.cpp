@@ -428,7 +428,7 @@ TEST(ParadoxSave, PlantedJournalsAndLogsWriteNothingWhereTheyMustNot)
     EXPECT_EQ(notesIn(notes), notesBefore);
 }
 
-TEST(ParadoxSave, ALogThatIsNoFileOrFarTooLargeIsRefusedWithoutWaiting)
+TEST(ParadoxSave, ALogOrMemoFileThatIsNoFileOrFarTooLargeIsRefusedWithoutWaiting)
 {
     ScratchDir dir;
     const std::string notes = makeNotes(dir, "private.db", 2);
@@ -460,6 +460,16 @@ TEST(ParadoxSave, ALogThatIsNoFileOrFarTooLargeIsRefusedWithoutWaiting)
     const auto again = openTableFile(notes, OpenMode::ReadWrite);
     EXPECT_NE(allNotices(*again).find("42949672960 bytes"), std::string::npos);
     EXPECT_EQ(again->recordIds().size(), 4u);
+
+    // A pipe in the place of the memo file is refused when the table is opened, not waited on.
+    fs::rename(dir.file("private.mb"), dir.file("private.mb.kept"));
+    ASSERT_EQ(::mkfifo(dir.file("private.mb").c_str(), 0644), 0);
+    try {
+        openTableFile(notes);
+        ADD_FAILURE() << "a pipe was taken for the memo file";
+    } catch (const EngineError& e) {
+        EXPECT_NE(std::string(e.what()).find("private.mb: is not a file"), std::string::npos) << e.what();
+    }
 }
 
 TEST(ParadoxSave, AFailedSaveIsNotTakenForAnotherProgramsChange)

@@ -230,9 +230,16 @@ void ParadoxTable::recoverAndLockShared(bool recover)
     if (!recover) {
         // A table opened for reading is never written: a journal or log beside it stays as it
         // is, and the table is read as its files hold it.
-        if (saveNeedsRecovery(store_) || logPending(store_))
-            notices_.push_back(path_ + ": an unfinished save (a save journal or save log) lies beside the table; a table opened "
-                                       "only for reading is read as its files are and the journal or log is left alone.");
+        std::vector<std::string> found = unfinishedSaveFiles(store_);
+        if (logPending(store_))
+            found.push_back(logPathFor(store_));
+        std::string names;
+        for (const auto& f : found)
+            names += (names.empty() ? "" : ", ") + fileNameOf(f);
+        if (!found.empty())
+            notices_.push_back(path_ + ": " + names + " beside the table (left by an unfinished save, or put there by another program) " +
+                               "was left alone: a table opened only for reading is read as its files are. If no other program is " +
+                               "saving this table, the file can be removed.");
         lock_->lockShared();
         return;
     }

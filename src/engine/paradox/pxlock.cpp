@@ -288,7 +288,7 @@ TableLock::TableLock(const std::string& tablePath) : tablePath_(tablePath)
 
 TableLock::~TableLock() { unlock(); }
 
-bool TableLock::acquire(int op)
+bool TableLock::acquire(int op, bool wait)
 {
     unlock();
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
@@ -303,6 +303,11 @@ bool TableLock::acquire(int op)
             return false;
         while (::flock(fd, op | LOCK_NB) != 0) {
             const int err = errno;
+            if (err == EWOULDBLOCK && !wait) {
+                ::close(fd);
+                errno = err;
+                return false;
+            }
             if ((err != EWOULDBLOCK && err != EINTR) || std::chrono::steady_clock::now() > deadline) {
                 ::close(fd);
                 if (err != EWOULDBLOCK && err != EINTR) {
@@ -325,6 +330,8 @@ bool TableLock::acquire(int op)
 }
 
 bool TableLock::lockShared() { return acquire(LOCK_SH); }
+
+bool TableLock::tryLockShared() { return acquire(LOCK_SH, false); }
 
 void TableLock::lockExclusive()
 {
@@ -547,17 +554,21 @@ std::vector<std::string> recoverSave(const std::string& tablePath)
     return notices;
 }
 
-bool saveNeedsRecovery(const std::string& tablePath)
+std::vector<std::string> unfinishedSaveFiles(const std::string& tablePath)
 {
-    if (::access((tablePath + kJournalSuffix).c_str(), F_OK) == 0)
-        return true;
+    std::vector<std::string> out;
+    struct stat st {};
+    if (::lstat((tablePath + kJournalSuffix).c_str(), &st) == 0)
+        out.push_back(tablePath + kJournalSuffix);
     std::string dir, tableName;
     splitPath(tablePath, dir, tableName);
     for (const auto& name : listDir(dir))
         if (isOurTemp(name, tableName))
-            return true;
-    return false;
+            out.push_back(joinPath(dir, name));
+    return out;
 }
+
+bool saveNeedsRecovery(const std::string& tablePath) { return !unfinishedSaveFiles(tablePath).empty(); }
 
 std::string fileNameOf(const std::string& path)
 {

@@ -22,12 +22,15 @@ public:
 
     // Shared lock for reading; returns false without locking when the file cannot be opened.
     bool lockShared();
+    // The same without waiting: false, with errno EWOULDBLOCK, while another program holds
+    // the table locked.
+    bool tryLockShared();
     // Exclusive lock for a save; throws EngineError when it cannot be had within a few seconds.
     void lockExclusive();
     void unlock();
 
 private:
-    bool acquire(int op);
+    bool acquire(int op, bool wait = true);
     std::string tablePath_;
     std::string folder_;
     int fd_ = -1;
@@ -95,6 +98,8 @@ std::vector<int> commitSave(const std::string& tablePath, const std::vector<File
 std::vector<std::string> recoverSave(const std::string& tablePath);
 // True when a journal or stray temporaries of `tablePath` are present.
 bool saveNeedsRecovery(const std::string& tablePath);
+// Those files.
+std::vector<std::string> unfinishedSaveFiles(const std::string& tablePath);
 
 // A journal in the form commitSave writes it: one line per file, 'R' (replaced by its
 // temporary) or 'D' (removed), followed by the file's name in the table's folder.
