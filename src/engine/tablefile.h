@@ -102,6 +102,8 @@ public:
     virtual const std::vector<IndexDef>& indexes() const = 0;
     virtual int primaryKeyFields() const = 0;
     virtual int codePage() const = 0;
+    // The bytes of a field's name as stored, for reading it in another code page.
+    virtual std::string storedFieldName(int field) const;
     // The record count stored in the header (dBASE: deleted records included).
     virtual uint32_t headerRecordCount() const = 0;
 

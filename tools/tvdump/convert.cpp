@@ -38,8 +38,7 @@ RecordReader::RecordReader(const TableFile& table, const ConvertOptions& options
         c.type = fields[i].type;
         c.kind = kindOf(c.type);
         c.size = fields[i].size;
-        // Field names were decoded with the declared code page; take them back to their bytes.
-        c.name = overrideCodePage_ ? decodeText(overrideCodePage_, encodeText(table.codePage(), fields[i].name)) : fields[i].name;
+        c.name = overrideCodePage_ ? decodeText(overrideCodePage_, table.storedFieldName(int(i))) : fields[i].name;
         // Repeated names (letter case aside) get a number: JSON keys and SQLite columns must differ.
         const std::string base = c.name;
         for (int n = 2; std::any_of(columns_.begin(), columns_.end(), [&](const Column& o) { return foldAsciiUpper(o.name) == foldAsciiUpper(c.name); }); ++n)

@@ -23,6 +23,10 @@ public:
     const std::vector<IndexDef>& indexes() const override { return indexes_; }
     int primaryKeyFields() const override { return 0; }
     int codePage() const override { return layout_.codePage; }
+    std::string storedFieldName(int field) const override
+    {
+        return size_t(field) < layout_.storedNames.size() ? layout_.storedNames[size_t(field)] : TableFile::storedFieldName(field);
+    }
     uint32_t headerRecordCount() const override { return layout_.recordCount; }
     const std::vector<RecordId>& recordIds() const override { return ids_; }
     Value value(RecordId id, int field) const override;

@@ -151,6 +151,7 @@ DbfLayout parseDbf(std::string_view file, const std::string& path, int codePage)
         const std::string_view rawName = d.substr(0, std::min<size_t>(11, d.substr(0, 11).find('\0')));
         FieldDef f;
         f.name = decodeText(l.codePage, rawName);
+        l.storedNames.emplace_back(rawName);
         const char letter = d[11];
         if (!typeFromLetter(letter, f.type))
             throw EngineError(path + ": field " + f.name + " has type " +

@@ -31,6 +31,7 @@ struct DbfLayout {
     uint8_t languageDriver = 0;
     int codePage = 1252;
     std::vector<FieldDef> fields;
+    std::vector<std::string> storedNames;   // the field names' bytes as stored (read tables only)
     std::vector<uint32_t> offsets;  // of each field inside a record (the flag byte is at 0)
 
     bool hasMemoFields() const;
