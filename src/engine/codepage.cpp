@@ -633,8 +633,8 @@ int namedCodePage(const std::string& name)
     return kFirstNamedCodePage + int(pages.names.size() - 1);
 }
 
-// UTF-8 as it stands, with U+FFFD for each byte that is not part of a character (`replacement`
-// for encoding, where a real U+FFFD stays).
+// UTF-8 as it stands, with U+FFFD for each byte that is not part of a character (when
+// `encoding`, '?' in its place, while a U+FFFD that is there stays).
 std::string cleanUtf8(std::string_view bytes, bool encoding)
 {
     std::string out;

@@ -196,8 +196,9 @@ TEST(DbaseReader, TextIsDecodedWithTheLanguageDriversCodePage)
     EXPECT_EQ(readFile(dir.file("new.cpg")), "UTF-8");
     EXPECT_EQ(std::get<std::string>(openTableFile(dir.file("new.dbf"))->value(0, 0)), "Ωmega ☃");
     spec.codePage = 866;
+    std::filesystem::rename(dir.file("new.cpg"), dir.file("NEW.CPG"));
     createDbaseTable(dir.file("new.dbf"), spec);
-    EXPECT_FALSE(std::filesystem::exists(dir.file("new.cpg")));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("new.cpg")) || std::filesystem::exists(dir.file("NEW.CPG")));
 }
 
 TEST(DbaseReader, Dbase3MemosRunToTheEndMark)

@@ -155,7 +155,9 @@ std::unique_ptr<DbaseTable> DbaseTable::create(const std::string& path, const Ta
     else
         removeFileIfPresent(mdxPath);
     // A code page without a language driver byte (UTF-8, say) is named in a .cpg file; an old
-    // one would name another code page for the new table.
+    // one (in any letter case) would name another code page for the new table.
+    if (const std::string oldCpg = findCompanion(path, "cpg"); !oldCpg.empty())
+        removeFileIfPresent(oldCpg);
     if (layout.languageDriver == 0 && layout.codePage != 1252)
         replaceFileDurably(cpgPath, codePageName(layout.codePage));
     else
