@@ -159,6 +159,20 @@ TEST(DbaseReader, TextIsDecodedWithTheLanguageDriversCodePage)
     EXPECT_EQ(u->codePage(), 1252);
     EXPECT_EQ(std::get<std::string>(u->value(0, 0)), "€");
 
+    // A driver byte that names no code page, over text that is all UTF-8 (a character cut at
+    // a field's end allowed): UTF-8; one byte that is not, and it stays Windows ANSI.
+    for (uint8_t driver : {uint8_t(0x00), uint8_t(0xF0)}) {
+        b.languageDriver = driver;
+        b.records.clear();
+        b.addRecord({"\xD0\x96\xD0"});
+        b.addRecord({"plain"});
+        writeFile(dir.file("utf.dbf"), b.bytes());
+        EXPECT_EQ(std::get<std::string>(openTableFile(dir.file("utf.dbf"))->value(0, 0)), "Ж\xEF\xBF\xBD");
+        b.addRecord({"caf\xE9s"});
+        writeFile(dir.file("utf.dbf"), b.bytes());
+        EXPECT_EQ(std::get<std::string>(openTableFile(dir.file("utf.dbf"))->value(2, 0)), "cafés");
+    }
+
     // A .cpg file beside the table (any letter case) names the code page, before the driver
     // byte, field names included.
     b.languageDriver = 0x65;

@@ -58,6 +58,29 @@ int declaredCodePage(const std::string& path)
     return codePage;
 }
 
+// Whether a table whose driver byte names no code page holds UTF-8 (as some programs write
+// it): every field name and character field is UTF-8, and something is more than ASCII.
+bool holdsUtf8(const DbfLayout& l, std::string_view dbf)
+{
+    bool beyondAscii = false;
+    const auto fits = [&](std::string_view text) {
+        const Utf8Kind kind = classifyUtf8(text);
+        beyondAscii = beyondAscii || kind == Utf8Kind::Utf8;
+        return kind != Utf8Kind::Other;
+    };
+    for (const std::string& name : l.storedNames)
+        if (!fits(name))
+            return false;
+    for (size_t f = 0; f < l.fields.size(); ++f) {
+        if (l.fields[f].type != FieldType::DbChar)
+            continue;
+        for (uint64_t r = 0, at = l.headerLength + l.offsets[f]; r < l.recordCount; ++r, at += l.recordLength)
+            if (!fits(trimCharCell(dbf.substr(size_t(at), size_t(l.fields[f].size)))))
+                return false;
+    }
+    return beyondAscii;
+}
+
 } // namespace
 
 std::unique_ptr<DbaseTable> DbaseTable::open(const std::string& path, OpenMode mode)
@@ -77,7 +100,12 @@ void DbaseTable::load(OpenMode mode)
         dbfMap_ = MappedFile(path_);
         dbf_ = dbfMap_.bytes();
     }
-    layout_ = parseDbf(dbf_, path_, declaredCodePage(path_));
+    const int declared = declaredCodePage(path_);
+    layout_ = parseDbf(dbf_, path_, declared);
+    bool knownDriver = false;
+    codePageForLanguageDriver(layout_.languageDriver, knownDriver);
+    if (declared == 0 && (layout_.languageDriver == 0 || !knownDriver) && holdsUtf8(layout_, dbf_))
+        layout_ = parseDbf(dbf_, path_, kCodePageUtf8);
 
     const MemoLayout memoLayout = layout_.memoLayout();
     if (memoLayout != MemoLayout::None) {
