@@ -633,8 +633,8 @@ int namedCodePage(const std::string& name)
     return kFirstNamedCodePage + int(pages.names.size() - 1);
 }
 
-// UTF-8 as it stands, with U+FFFD for each byte that is not part of a character (`replacement`
-// for encoding, where a real U+FFFD stays).
+// UTF-8 as it stands, with U+FFFD for each byte that is not part of a character (when
+// `encoding`, '?' in its place, while a U+FFFD that is there stays).
 std::string cleanUtf8(std::string_view bytes, bool encoding)
 {
     std::string out;
@@ -837,6 +837,28 @@ std::string foldAsciiUpper(std::string_view s)
         if (c >= 'a' && c <= 'z')
             c = char(c - 32);
     return out;
+}
+
+Utf8Kind classifyUtf8(std::string_view bytes)
+{
+    size_t pos = 0;
+    while (pos < bytes.size() && static_cast<unsigned char>(bytes[pos]) < 0x80)
+        ++pos;
+    if (pos == bytes.size())
+        return Utf8Kind::Ascii;
+    while (pos < bytes.size()) {
+        const size_t start = pos;
+        if (nextCodePoint(bytes, pos) != 0xFFFD || bytes.substr(start, pos - start) == "\xEF\xBF\xBD")
+            continue;
+        // Only the start of a character that the end cuts off may follow.
+        const auto lead = static_cast<unsigned char>(bytes[start]);
+        const size_t need = lead >= 0xF0 && lead < 0xF5 ? 4 : lead >= 0xE0 && lead < 0xF0 ? 3 : lead >= 0xC2 && lead < 0xE0 ? 2 : 0;
+        const std::string_view rest = bytes.substr(start + 1);
+        const bool cut = need > 0 && rest.size() < need - 1 &&
+                         std::all_of(rest.begin(), rest.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; });
+        return cut ? Utf8Kind::Utf8 : Utf8Kind::Other;
+    }
+    return Utf8Kind::Utf8;
 }
 
 const char* const kCodePageNaming =

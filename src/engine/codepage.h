@@ -38,6 +38,11 @@ std::string decodeText(int codePage, std::string_view bytes);
 // Characters the code page cannot hold (and malformed UTF-8) are written as '?'.
 std::string encodeText(int codePage, std::string_view utf8);
 
+// What bytes are as text: plain ASCII, UTF-8 with more than ASCII (a character cut off at the
+// very end allowed, as a field of fixed width may cut one), or neither.
+enum class Utf8Kind { Ascii, Utf8, Other };
+Utf8Kind classifyUtf8(std::string_view bytes);
+
 // a-z to A-Z; every other byte stays (so UTF-8 and code-page text stay intact).
 std::string foldAsciiUpper(std::string_view s);
 // Without leading and trailing blanks and tabs.

@@ -154,6 +154,10 @@ bool isValidYmd(int y, int m, int d)
 }
 
 RecordId TableFile::insert(const Record&) { throw EngineError(path() + ": table is read-only"); }
+// Names were decoded with the table's code page; encoding them again gives the stored bytes
+// wherever that code page defines them.
+std::string TableFile::storedFieldName(int field) const { return encodeText(codePage(), fields().at(size_t(field)).name); }
+
 void TableFile::update(RecordId, const Record&) { throw EngineError(path() + ": table is read-only"); }
 void TableFile::remove(RecordId) { throw EngineError(path() + ": table is read-only"); }
 void TableFile::flush() {}

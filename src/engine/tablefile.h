@@ -118,6 +118,8 @@ public:
     virtual int codePage() const = 0;
     // The file format and its version as stored ("Paradox 7", "dBASE III with memo", ...).
     virtual std::string formatName() const { return {}; }
+    // The bytes of a field's name as stored, for reading it in another code page.
+    virtual std::string storedFieldName(int field) const;
     // The record count stored in the header (dBASE: deleted records included).
     virtual uint32_t headerRecordCount() const = 0;
     // True for a record marked deleted but still in the file (see SalvageOptions).

@@ -160,6 +160,20 @@ TEST(DbaseReader, TextIsDecodedWithTheLanguageDriversCodePage)
     EXPECT_EQ(u->codePage(), 1252);
     EXPECT_EQ(std::get<std::string>(u->value(0, 0)), "€");
 
+    // A driver byte that names no code page, over text that is all UTF-8 (a character cut at
+    // a field's end allowed): UTF-8; one byte that is not, and it stays Windows ANSI.
+    for (uint8_t driver : {uint8_t(0x00), uint8_t(0xF0)}) {
+        b.languageDriver = driver;
+        b.records.clear();
+        b.addRecord({"\xD0\x96\xD0"});
+        b.addRecord({"plain"});
+        writeFile(dir.file("utf.dbf"), b.bytes());
+        EXPECT_EQ(std::get<std::string>(openTableFile(dir.file("utf.dbf"))->value(0, 0)), "Ж\xEF\xBF\xBD");
+        b.addRecord({"caf\xE9s"});
+        writeFile(dir.file("utf.dbf"), b.bytes());
+        EXPECT_EQ(std::get<std::string>(openTableFile(dir.file("utf.dbf"))->value(2, 0)), "cafés");
+    }
+
     // A .cpg file beside the table (any letter case) names the code page, before the driver
     // byte, field names included.
     b.languageDriver = 0x65;
@@ -197,8 +211,9 @@ TEST(DbaseReader, TextIsDecodedWithTheLanguageDriversCodePage)
     EXPECT_EQ(readFile(dir.file("new.cpg")), "UTF-8");
     EXPECT_EQ(std::get<std::string>(openTableFile(dir.file("new.dbf"))->value(0, 0)), "Ωmega ☃");
     spec.codePage = 866;
+    std::filesystem::rename(dir.file("new.cpg"), dir.file("NEW.CPG"));
     createDbaseTable(dir.file("new.dbf"), spec);
-    EXPECT_FALSE(std::filesystem::exists(dir.file("new.cpg")));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("new.cpg")) || std::filesystem::exists(dir.file("NEW.CPG")));
 }
 
 TEST(DbaseReader, Dbase3MemosRunToTheEndMark)

@@ -630,3 +630,69 @@ TEST(ParadoxWrite, UntouchedRecordsSurviveSeveralSavesOfAnOpenedTable)
     check(*t);
     check(*openTableFile(path));
 }
+
+// A graphic is stored as Paradox stores one (fields/graphic240.db): the record's length counts
+// an 8-byte prefix that comes before the picture in the memo file, and the leader shows the
+// picture's first bytes. Small pictures share a block with others, where the slot holds the
+// prefix and the picture just as a block of its own does.
+TEST(ParadoxWrite, GraphicsAreStoredAsParadoxStoresThem)
+{
+    // The real sample: its leader is the start of the picture, not of the prefix.
+    const std::string sample = samples() + "/paradox/fields/graphic240.db";
+    const auto real = openTableFile(sample);
+    const std::string picture = std::get<Blob>(real->value(real->recordIds()[0], 1)).bytes;
+    const std::string sampleDb = readBytes(sample);
+    const px::Header sh = px::parseHeader(reinterpret_cast<const uint8_t*>(sampleDb.data()), sampleDb.size(), sample);
+    const std::string sampleRecord = chainRecords(sampleDb, sh)[0].first;
+    EXPECT_EQ(sampleRecord.substr(4, 240), picture.substr(0, 240));
+    EXPECT_EQ(px::le32(reinterpret_cast<const uint8_t*>(sampleRecord.data()) + 4 + 240 + 4), picture.size() + 8);
+
+    ScratchDir dir;
+    const std::string path = dir.file("pics.db");
+    TableSpec spec;
+    spec.fields = {field("Id", FieldType::AutoInc, 4), field("Pic", FieldType::Graphic, 30)};
+    spec.primaryKeyFields = 1;
+    // One that prefix and all would fit the leader, one sub-allocated, one in a block of its own.
+    const std::vector<std::string> pictures = {"BM" + std::string(10, 'a'), "BM" + std::string(292, 'b'), "BM" + std::string(5000, 'c')};
+    {
+        const auto t = createParadoxTable(path, spec);
+        for (const auto& pic : pictures)
+            t->insert({Value{}, Blob{pic}});
+        t->flush();
+    }
+    const auto t = openTableFile(path);
+    for (size_t i = 0; i < pictures.size(); ++i)
+        EXPECT_EQ(std::get<Blob>(t->value(t->recordIds()[i], 1)).bytes, pictures[i]) << i;
+
+    std::string db = readBytes(path);
+    const px::Header h = px::parseHeader(reinterpret_cast<const uint8_t*>(db.data()), db.size(), path);
+    const auto records = chainRecords(db, h);
+    const std::string mbPath = fs::exists(dir.file("pics.MB")) ? dir.file("pics.MB") : dir.file("pics.mb");
+    const std::string mb = readBytes(mbPath);
+    for (size_t i = 0; i < pictures.size(); ++i) {
+        SCOPED_TRACE(i);
+        const auto* f = reinterpret_cast<const uint8_t*>(records[i].first.data()) + 4;
+        EXPECT_EQ(records[i].first.substr(4, std::min<size_t>(20, pictures[i].size())), pictures[i].substr(0, 20));
+        const uint32_t offIdx = px::le32(f + 20);
+        ASSERT_EQ(px::le32(f + 24), pictures[i].size() + 8);
+        ASSERT_NE(offIdx & 0xFFFFFF00u, 0u);   // never in the leader alone
+        size_t at = offIdx & 0xFFFFFF00u;
+        if ((offIdx & 0xFF) == 0xFF)
+            at += 9;
+        else
+            at += size_t(uint8_t(mb[at + 12 + 5 * (offIdx & 0xFF)])) * 16;
+        std::string prefix("\x01\0\0\x01\0\0\0\0", 8);
+        px::put32(prefix, 4, uint32_t(pictures[i].size()));
+        EXPECT_EQ(mb.substr(at, 8), prefix);
+        EXPECT_EQ(mb.substr(at + 8, pictures[i].size()), pictures[i]);
+    }
+
+    // A graphic kept wholly in the leader (length counting the prefix, as pxlib reads it too):
+    // the picture is the leader's first length - 8 bytes.
+    std::string rec = records[0].first;
+    px::put32(rec, 4 + 20, 0);
+    db.replace(db.find(records[0].first), rec.size(), rec);
+    writeBytes(path, db);
+    const auto patched = openTableFile(path);
+    EXPECT_EQ(std::get<Blob>(patched->value(patched->recordIds()[0], 1)).bytes, pictures[0]);
+}

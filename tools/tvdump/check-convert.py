@@ -257,6 +257,21 @@ def made_tables(work):
     for name, codec in (('koi8-r', 'koi8_r'), ('gbk', 'gbk'), ('cp1250', 'cp1250'), ('ANSI 1251', 'cp1251')):
         rc, out, err = run('--csv', '--encoding', name, utf)
         check('--encoding ' + name, read_csv(out)[1:] == [['Жук ☃'.encode('utf-8').decode(codec, 'replace')]], repr(out) + err)
+    # A real table in UTF-8 (dbase/dbase_03_cyrillic.dbf, whose language driver byte names no
+    # code page), as python3-dbfread reads it with encoding='utf-8': by --encoding, and through a
+    # .cpg file beside a copy of it, which also names the field names' code page.
+    cyr = os.path.join(SAMPLES, 'dbase', 'dbase_03_cyrillic.dbf')
+    want = [['ШАР', 'ПЛОЩА'], ['Номер', '36.30'], ['Культ', '99.99']]
+    rc, out, err = run('--csv', '--encoding', 'utf-8', cyr)
+    check('real utf-8 table', read_csv(out) == want, repr(out) + err)
+    copy = os.path.join(work, 'cyr.dbf')
+    with open(cyr, 'rb') as f, open(copy, 'wb') as g:
+        g.write(f.read())
+    with open(os.path.join(work, 'CYR.CPG'), 'w') as f:
+        f.write('65001')
+    rc, out, err = run(copy)
+    check('real utf-8 table with .cpg', out.decode().splitlines() == ['#fields\tШАР:dC:25\tПЛОЩА:dN:15', '#records\t2',
+                                                                     'Номер\t36.30', 'Культ\t99.99'], repr(out) + err)
     # A .cpg file beside the table names its code page.
     with open(os.path.join(work, 'utf.cpg'), 'w') as f:
         f.write('UTF-8\r\n')

@@ -48,8 +48,7 @@ RecordReader::RecordReader(const TableFile& table, const ConvertOptions& options
         c.type = fields[i].type;
         c.kind = kindOf(c.type);
         c.size = fields[i].size;
-        // Field names were decoded with the declared code page; take them back to their bytes.
-        c.name = overrideCodePage_ ? decodeText(overrideCodePage_, encodeText(table.codePage(), fields[i].name)) : fields[i].name;
+        c.name = overrideCodePage_ ? decodeText(overrideCodePage_, table.storedFieldName(int(i))) : fields[i].name;
         addColumn(std::move(c));
     }
     if (options.fields.empty())

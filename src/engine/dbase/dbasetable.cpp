@@ -60,6 +60,29 @@ int declaredCodePage(const std::string& path)
     return codePage;
 }
 
+// Whether a table whose driver byte names no code page holds UTF-8 (as some programs write
+// it): every field name and character field is UTF-8, and something is more than ASCII.
+bool holdsUtf8(const DbfLayout& l, std::string_view dbf)
+{
+    bool beyondAscii = false;
+    const auto fits = [&](std::string_view text) {
+        const Utf8Kind kind = classifyUtf8(text);
+        beyondAscii = beyondAscii || kind == Utf8Kind::Utf8;
+        return kind != Utf8Kind::Other;
+    };
+    for (const std::string& name : l.storedNames)
+        if (!fits(name))
+            return false;
+    for (size_t f = 0; f < l.fields.size(); ++f) {
+        if (l.fields[f].type != FieldType::DbChar)
+            continue;
+        for (uint64_t r = 0, at = l.headerLength + l.offsets[f]; r < l.recordCount; ++r, at += l.recordLength)
+            if (!fits(trimCharCell(dbf.substr(size_t(at), size_t(l.fields[f].size)))))
+                return false;
+    }
+    return beyondAscii;
+}
+
 } // namespace
 
 std::unique_ptr<DbaseTable> DbaseTable::open(const std::string& path, OpenMode mode, const SalvageOptions& salvage)
@@ -79,7 +102,12 @@ void DbaseTable::load(OpenMode mode, const SalvageOptions& salvage)
         dbfMap_ = MappedFile(path_);
         dbf_ = dbfMap_.bytes();
     }
-    layout_ = parseDbf(dbf_, path_, declaredCodePage(path_));
+    const int declared = declaredCodePage(path_);
+    layout_ = parseDbf(dbf_, path_, declared);
+    bool knownDriver = false;
+    codePageForLanguageDriver(layout_.languageDriver, knownDriver);
+    if (declared == 0 && (layout_.languageDriver == 0 || !knownDriver) && holdsUtf8(layout_, dbf_))
+        layout_ = parseDbf(dbf_, path_, kCodePageUtf8);
     if (writable_ && (layout_.flavour != DbfFlavour::Dbase ||
                       std::any_of(layout_.fields.begin(), layout_.fields.end(), [](const FieldDef& f) {
                           return f.type > FieldType::DbMemo;
@@ -176,7 +204,9 @@ std::unique_ptr<DbaseTable> DbaseTable::create(const std::string& path, const Ta
     else
         removeFileIfPresent(mdxPath);
     // A code page without a language driver byte (UTF-8, say) is named in a .cpg file; an old
-    // one would name another code page for the new table.
+    // one (in any letter case) would name another code page for the new table.
+    if (const std::string oldCpg = findCompanion(path, "cpg"); !oldCpg.empty())
+        removeFileIfPresent(oldCpg);
     if (layout.languageDriver == 0 && layout.codePage != 1252)
         replaceFileDurably(cpgPath, codePageName(layout.codePage));
     else

@@ -25,6 +25,10 @@ public:
     int primaryKeyFields() const override { return 0; }
     int codePage() const override { return layout_.codePage; }
     std::string formatName() const override { return dbase::versionName(layout_.version); }
+    std::string storedFieldName(int field) const override
+    {
+        return size_t(field) < layout_.storedNames.size() ? layout_.storedNames[size_t(field)] : TableFile::storedFieldName(field);
+    }
     uint32_t headerRecordCount() const override { return layout_.recordCount; }
     bool isDeleted(RecordId id) const override;
     const std::vector<RecordId>& recordIds() const override { return ids_; }

@@ -301,6 +301,7 @@ DbfLayout parseDbf(std::string_view file, const std::string& path, int codePage)
             offset += uint32_t(f.size);
             continue;
         }
+        l.storedNames.emplace_back(rawName);
         if (!typeFromLetter(letter, f.size, f.type))
             throw EngineError(path + ": field " + f.name + " has type " + letterText(letter) +
                               ", which dBASE and FoxPro tables do not have");

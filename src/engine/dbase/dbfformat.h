@@ -42,6 +42,7 @@ struct DbfLayout {
     uint8_t languageDriver = 0;
     int codePage = 1252;
     std::vector<FieldDef> fields;
+    std::vector<std::string> storedNames;   // the field names' bytes as stored (read tables only)
     std::vector<uint32_t> offsets;  // of each field inside a record (the flag byte is at 0)
     DbfFlavour flavour = DbfFlavour::Dbase;
     // Visual FoxPro's hidden _NullFlags field (not in `fields`): where it lies in a record, and

@@ -36,6 +36,12 @@ std::optional<std::string_view> readBlob(const MappedFile* mb, const uint8_t* fi
         if (ptr.length > leader)
             throw EngineError(mbPath + ": a blob pointer is damaged (no block for a value of " + std::to_string(ptr.length) + " bytes)");
         data = std::string_view(reinterpret_cast<const char*>(field), ptr.length);
+        // The leader of a graphic shows the picture, not the prefix that the length counts.
+        if (type == FieldType::Graphic) {
+            if (data.size() < kGraphicPrefix)
+                throw EngineError(mbPath + ": a graphic blob is too short");
+            return data.substr(0, data.size() - kGraphicPrefix);
+        }
     } else {
         if (!mb)
             throw EngineError(mbPath + ": the memo file is missing");

@@ -389,16 +389,17 @@ void MemoFileWriter::closeSmallBlock()
     nextSlot_ = -1;
 }
 
-void MemoFileWriter::store(std::string_view data, uint8_t* field, int width)
+void MemoFileWriter::store(std::string_view data, uint8_t* field, int width, size_t leaderFrom)
 {
     const size_t leader = size_t(width) - 10;
     uint8_t* ptr = field + leader;
     std::memset(field, 0, size_t(width));
     if (data.empty())
         return;
-    std::memcpy(field, data.data(), std::min(leader, data.size()));
+    const std::string_view shown = data.substr(std::min(leaderFrom, data.size()));
+    std::memcpy(field, shown.data(), std::min(leader, shown.size()));
     put32(ptr + 4, uint32_t(data.size()));
-    if (data.size() <= leader)
+    if (data.size() <= leader && leaderFrom == 0)
         return;  // the leader holds it all
     put16(ptr + 8, 1);
     if (data.size() <= kSmallLimit) {
@@ -449,12 +450,14 @@ void MemoFileWriter::storeValue(std::string_view value, FieldType type, uint8_t*
         store(value, field, width);
         return;
     }
+    // As Paradox writes a graphic: the prefix and the picture in the memo file, however short
+    // (the record's length counts the prefix), and the picture's first bytes in the leader.
     std::string data(kGraphicPrefix, '\0');
     data[0] = 1;
     data[3] = 1;
     put32(data, 4, uint32_t(value.size()));
     data.append(value);
-    store(data, field, width);
+    store(data, field, width, kGraphicPrefix);
 }
 
 void MemoFileWriter::finish() { closeSmallBlock(); }

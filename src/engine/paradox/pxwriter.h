@@ -134,8 +134,9 @@ public:
     // (the sink then stands for its end) and, when given, goes on filling `small`.
     explicit MemoFileWriter(Sink& out, bool header = true, SmallBlock small = {});
     // Stores `data` (already carrying any graphic prefix) and fills the record's field (leader
-    // and pointer) of `width` bytes.
-    void store(std::string_view data, uint8_t* field, int width);
+    // and pointer) of `width` bytes. The leader shows `data` from `leaderFrom` on; a value
+    // shown from elsewhere than its start always goes to the memo file.
+    void store(std::string_view data, uint8_t* field, int width, size_t leaderFrom = 0);
     // The same for the value of a field of type `type` (a graphic gets its prefix here).
     void storeValue(std::string_view value, FieldType type, uint8_t* field, int width);
     void finish();

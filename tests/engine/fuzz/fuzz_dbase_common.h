@@ -5,6 +5,7 @@
 #include "engine/codepage.h"
 #include "engine/tablefile.h"
 
+#include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -131,6 +132,18 @@ inline void checkRoundTrip(int codePage, const Value& v)
         std::abort();
 }
 
+// The exact digits of a number field read as the number the table gives for it.
+inline void checkDecimalText(const TableFile& t, RecordId id, int field, const Value& v)
+{
+    const std::string exact = t.decimalText(id, field);
+    if (exact.empty())
+        return;
+    double d = 0;
+    const auto* number = std::get_if<double>(&v);
+    if (!number || std::from_chars(exact.data(), exact.data() + exact.size(), d).ec != std::errc() || d != *number)
+        std::abort();
+}
+
 inline void readEverything(const std::string& path)
 {
     try {
@@ -138,7 +151,9 @@ inline void readEverything(const std::string& path)
         for (RecordId id : t->recordIds())
             for (size_t f = 0; f < t->fields().size(); ++f) {
                 try {
-                    checkRoundTrip(t->codePage(), t->value(id, int(f)));
+                    const Value v = t->value(id, int(f));
+                    checkRoundTrip(t->codePage(), v);
+                    checkDecimalText(*t, id, int(f), v);
                     (void)t->rawText(id, int(f));
                 } catch (const EngineError&) {
                 }
