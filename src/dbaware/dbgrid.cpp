@@ -176,20 +176,27 @@ bool GridModel::setData(const QModelIndex& index, const QVariant& value, int rol
 {
     if (role != Qt::EditRole || !(flags(index) & Qt::ItemIsEditable))
         return false;
-    Table* t = source_->table();
     try {
-        if (t->state() == TableState::Browse && t->recNo() != index.row())
-            t->moveTo(index.row());
-        const std::string text = value.toString().toStdString();
-        if (t->state() == TableState::Browse && t->displayText(fieldOf(index.column())) == text)
-            return true;  // nothing typed: no edit
-        source_->edit();
-        t->setText(fieldOf(index.column()), text);
+        writeCell(index, value.toString());
         return true;
     } catch (const EngineError& e) {
         emit editFailed(QString::fromUtf8(e.what()));
         return false;
     }
+}
+
+void GridModel::writeCell(const QModelIndex& index, const QString& value)
+{
+    if (!(flags(index) & Qt::ItemIsEditable))
+        return;
+    Table* t = source_->table();
+    if (t->state() == TableState::Browse && t->recNo() != index.row())
+        t->moveTo(index.row());
+    const std::string text = value.toStdString();
+    if (t->state() == TableState::Browse && t->displayText(fieldOf(index.column())) == text)
+        return;  // nothing typed: no edit
+    source_->edit();
+    t->setText(fieldOf(index.column()), text);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -201,6 +208,10 @@ QWidget* GridDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&
 {
     QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
     auto* line = qobject_cast<QLineEdit*>(editor);
+    if (line)
+        connect(line, &QLineEdit::textEdited, this, [this, line, cell = QPersistentModelIndex(index)](const QString& text) {
+            emit cellTextEdited(line, cell, text);
+        });
     DataSource* source = model_->dataSource();
     const int f = model_->fieldOf(index.column());
     if (!line || !source || !source->active() || f < 0)
@@ -211,6 +222,13 @@ QWidget* GridDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&
     if (!t->picture(f).empty())
         line->setValidator(new PictureValidator(t->picture(f), line));
     return editor;
+}
+
+void GridDelegate::setEditorData(QWidget* editor, const QModelIndex& index) const
+{
+    if (auto* line = qobject_cast<QLineEdit*>(editor); line && line->isModified())
+        return;
+    QStyledItemDelegate::setEditorData(editor, index);
 }
 
 void GridDelegate::initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const
@@ -254,11 +272,23 @@ void GridHeader::paintSection(QPainter* painter, const QRect& rect, int logicalI
 // ---------------------------------------------------------------------------------------
 // DBGrid
 
+// Hands the text of the cell editor to a post (DataSource::updateRecord).
+class DBGrid::CellLink : public DataLink {
+public:
+    CellLink(DBGrid* grid, DataSource* source) : grid_(grid) { linkTo(source); }
+    void flushPending() override { grid_->flushCell(); }
+
+private:
+    DBGrid* grid_;
+};
+
 DBGrid::DBGrid(QWidget* parent) : QTableView(parent), model_(new GridModel(this)), header_(new GridHeader(this))
 {
     setHorizontalHeader(header_);
     setModel(model_);
-    setItemDelegate(new GridDelegate(model_, this));
+    auto* delegate = new GridDelegate(model_, this);
+    setItemDelegate(delegate);
+    connect(delegate, &GridDelegate::cellTextEdited, this, &DBGrid::onCellTextEdited);
     // A title click orders the table (through titleButtonClick); it never selects a column.
     disconnect(header_, &QHeaderView::sectionPressed, this, &QTableView::selectColumn);
     disconnect(header_, &QHeaderView::sectionEntered, nullptr, nullptr);
@@ -287,10 +317,17 @@ void DBGrid::setDataSource(DataSource* source)
     for (const auto& c : connections_)
         disconnect(c);
     connections_.clear();
+    dropCellEditor();
+    cellLink_.reset();
     model_->setDataSource(source);
     if (source) {
+        cellLink_ = std::make_unique<CellLink>(this, source);
         connections_ << connect(source, &DataSource::currentChanged, this, &DBGrid::followTable);
-        connections_ << connect(source, &DataSource::stateChanged, this, [this](TableState) { followTable(); });
+        connections_ << connect(source, &DataSource::stateChanged, this, [this](TableState state) {
+            if (state != TableState::Edit && state != TableState::Insert)
+                dropCellEditor();
+            followTable();
+        });
     }
     followTable();
 }
@@ -396,6 +433,56 @@ bool DBGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event)
         return false;
     }
     return QTableView::edit(index, trigger, event);
+}
+
+void DBGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint)
+{
+    if (editor && editor == cellEditor_) {
+        cellEditor_ = nullptr;
+        if (hint == QAbstractItemDelegate::RevertModelCache) {
+            hasCellPending_ = false;
+            try {
+                model_->writeCell(cellIndex_, cellBefore_);
+            } catch (const EngineError& e) {
+                msg::error(QString::fromUtf8(e.what()), this);
+            }
+        }
+    }
+    QTableView::closeEditor(editor, hint);
+}
+
+void DBGrid::onCellTextEdited(QWidget* editor, const QModelIndex& index, const QString& text)
+{
+    if (editor != cellEditor_) {
+        cellEditor_ = editor;
+        cellIndex_ = index;
+        cellBefore_ = model_->data(index, Qt::EditRole).toString();
+    }
+    try {
+        model_->writeCell(index, text);
+        hasCellPending_ = false;
+    } catch (const EngineError&) {
+        cellPending_ = text;
+        hasCellPending_ = true;
+    }
+}
+
+void DBGrid::flushCell()
+{
+    if (!hasCellPending_)
+        return;
+    if (cellIndex_.isValid())
+        model_->writeCell(cellIndex_, cellPending_);
+    hasCellPending_ = false;
+}
+
+void DBGrid::dropCellEditor()
+{
+    hasCellPending_ = false;
+    if (QWidget* editor = cellEditor_) {
+        cellEditor_ = nullptr;
+        QTableView::closeEditor(editor, QAbstractItemDelegate::NoHint);
+    }
 }
 
 void DBGrid::followTable()

@@ -16,6 +16,7 @@
 #include <QTableView>
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace tv {
@@ -53,6 +54,9 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+    // Writes text typed into a cell into the record: starts the edit (on the cell's row) when
+    // the table is browsing. Throws EngineError when the table refuses the text.
+    void writeCell(const QModelIndex& index, const QString& text);
 
 signals:
     // A value typed into a cell was refused by the table.
@@ -85,6 +89,13 @@ class GridDelegate : public QStyledItemDelegate {
 public:
     explicit GridDelegate(GridModel* model, QObject* parent = nullptr);
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    // Once typed into, an editor keeps its text while the record changes under it (its own
+    // text going into the record, or refused for now).
+    void setEditorData(QWidget* editor, const QModelIndex& index) const override;
+
+signals:
+    // The user changed the text of a cell editor (every key, as a bound box reports it).
+    void cellTextEdited(QWidget* editor, const QModelIndex& index, const QString& text) const;
 
 protected:
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;
@@ -148,16 +159,32 @@ protected:
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     // Opening a cell editor puts the table into editing at once.
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
+    // Escape takes back what the cell editor wrote into the record.
+    void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
 
 private:
+    class CellLink;
     void followTable();      // current row := the table's current record
     void onModelReset();
+    // The text of the open cell editor goes into the record as it is typed, like a bound
+    // box's: a post or a move then stores it whatever button or key caused it. Text the table
+    // refuses for now (a date half typed) stays pending until the post asks for it.
+    void onCellTextEdited(QWidget* editor, const QModelIndex& index, const QString& text);
+    void flushCell();
+    // The edit ended without the editor (posted, cancelled): the editor closes, unwritten.
+    void dropCellEditor();
 
     GridModel* model_;
     GridHeader* header_;
     TitleAttributesFn titleFn_;
     bool syncing_ = false;
     QList<QMetaObject::Connection> connections_;
+    std::unique_ptr<CellLink> cellLink_;
+    QPointer<QWidget> cellEditor_;      // the open cell editor that was typed into
+    QPersistentModelIndex cellIndex_;
+    QString cellBefore_;                // the cell's text when typing began (for Escape)
+    QString cellPending_;
+    bool hasCellPending_ = false;
 };
 
 } // namespace tv

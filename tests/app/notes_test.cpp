@@ -9,12 +9,14 @@
 #include "app/datamodule.h"
 #include "app/program.h"
 #include "dbaware/dbcontrols.h"
+#include "dbaware/dbgrid.h"
 
 #include <QClipboard>
 #include <QDir>
 #include <QLineEdit>
 #include <QTimer>
 #include <QProcess>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QThread>
@@ -179,6 +181,100 @@ private slots:
         QCOMPARE(editButtons(s), kEditing);
         s.click("btnNext");
         QCOMPARE(editButtons(s), kBrowsing);
+    }
+
+    // In grid view the text typed into a cell reaches the note whichever way the cell is left
+    // (Post, Enter, Tab, a click on another control or on another row); Escape and Cancel drop
+    // it. The buttons show the edit from the first key on.
+    void textTypedIntoAGridCellIsPostedHoweverTheCellIsLeft()
+    {
+        SampleSession s({"private.db"});
+        s.showPage(9);
+        tv::Table* t9 = tv::app::baseTable(9);
+        auto* grid = qobject_cast<tv::DBGrid*>(s.w("wwDBGrid9"));
+        QVERIFY(grid && grid->isVisible());
+        QVERIFY(t9->recordCount() >= 3);
+        tv::GridModel* m = grid->gridModel();
+        int topicCol = -1;
+        for (int c = 0; c < m->columnCount(); ++c)
+            if (m->fieldNameOf(c).compare(QLatin1String("Topic"), Qt::CaseInsensitive) == 0)
+                topicCol = c;
+        QVERIFY(topicCol >= 0);
+        const int topic = t9->fieldByName("Topic");
+        const auto idAt = [&](int row) { return std::get<int64_t>(t9->valueAt(row, 0)); };
+        const auto cellCentre = [&](int row, int col) { return grid->visualRect(m->index(row, col)).center(); };
+        // Picks the Topic cell of a row with the mouse and types into it as a user does.
+        const auto typeInto = [&](int row, const QString& text) {
+            QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cellCentre(row, topicCol));
+            QCOMPARE(grid->currentIndex(), m->index(row, topicCol));
+            QTest::keyClick(grid, text.at(0).toLatin1());
+            QCOMPARE(editButtons(s), kEditing);
+            auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+            QVERIFY(editor && grid->isAncestorOf(editor));
+            QTest::keyClicks(editor, text.mid(1));
+            QCOMPARE(editor->text(), text);
+        };
+
+        // Post, with the keyboard still in the cell.
+        typeInto(0, QStringLiteral("Posted from the grid"));
+        s.click("btnPostRecord");
+        QCOMPARE(t9->state(), tv::TableState::Browse);
+        QCOMPARE(editButtons(s), kBrowsing);
+        QCOMPARE(notesOnDisk(s.path()).at(idAt(0)), std::string("Posted from the grid"));
+        QVERIFY(!grid->findChild<QLineEdit*>() || !grid->findChild<QLineEdit*>()->isVisible());
+
+        // Enter and Tab close the cell into the record; Post stores it.
+        for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Tab}) {
+            const QString text = key == Qt::Key_Return ? QStringLiteral("By Enter") : QStringLiteral("By Tab");
+            typeInto(1, text);
+            QTest::keyClick(QApplication::focusWidget(), key);
+            QTRY_COMPARE(QString::fromStdString(t9->displayText(topic)), text);
+            QCOMPARE(editButtons(s), kEditing);
+            s.click("btnPostRecord");
+            QCOMPARE(notesOnDisk(s.path()).at(idAt(1)), text.toStdString());
+        }
+
+        // A click on another control: the search page's word box.
+        typeInto(2, QStringLiteral("Then elsewhere"));
+        auto* tabs = s.form().findChild<QTabWidget*>(QStringLiteral("PageControl1"));
+        QTest::mouseClick(tabs->tabBar(), Qt::LeftButton, {}, tabs->tabBar()->tabRect(0).center());
+        QCOMPARE(tabs->currentIndex(), 0);
+        QTest::mouseClick(s.w("edSweep"), Qt::LeftButton, {}, QPoint(4, 4));
+        QCOMPARE(QApplication::focusWidget(), s.w("edSweep"));
+        QCOMPARE(t9->displayText(topic), std::string("Then elsewhere"));
+        s.showPage(9);
+        s.click("btnPostRecord");
+        QCOMPARE(notesOnDisk(s.path()).at(idAt(2)), std::string("Then elsewhere"));
+
+        // A click on another row posts the note as a move does.
+        typeInto(0, QStringLiteral("Left for another row"));
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cellCentre(1, topicCol));
+        QCOMPARE(t9->state(), tv::TableState::Browse);
+        QCOMPARE(editButtons(s), kBrowsing);
+        QCOMPARE(notesOnDisk(s.path()).at(idAt(0)), std::string("Left for another row"));
+
+        // So does "Next Record", which leaves the cell open.
+        typeInto(0, QStringLiteral("Moved on"));
+        s.click("btnNext");
+        QCOMPARE(editButtons(s), kBrowsing);
+        QCOMPARE(notesOnDisk(s.path()).at(idAt(0)), std::string("Moved on"));
+
+        // Escape drops what the cell holds; Cancel drops it too, and leaving the cell afterwards
+        // does not bring it back.
+        const auto before = notesOnDisk(s.path());
+        typeInto(1, QStringLiteral("Escaped"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        QCOMPARE(t9->displayText(topic), before.at(idAt(1)));
+        s.click("btnCancelEdit");
+        typeInto(1, QStringLiteral("Cancelled"));
+        s.click("btnCancelEdit");
+        QCOMPARE(t9->state(), tv::TableState::Browse);
+        QCOMPARE(editButtons(s), kBrowsing);
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cellCentre(2, topicCol));
+        QCOMPARE(t9->state(), tv::TableState::Browse);
+        QCOMPARE(editButtons(s), kBrowsing);
+        QCOMPARE(notesOnDisk(s.path()), before);
+        QCOMPARE(m->data(m->index(1, topicCol)).toString().toStdString(), before.at(idAt(1)));
     }
 
     void aDeleteSurvivesAKillRightAfterIt()
