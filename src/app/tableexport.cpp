@@ -60,8 +60,16 @@ void exportShown(QWidget* parent, const Table& table)
                                                 filters.join(QStringLiteral(";;")), &chosen, QFileDialog::DontConfirmOverwrite);
     if (path.isEmpty())
         return;
-    const ExportKind kind = chosen == jsonl ? ExportKind::JsonLines : chosen == sqlite ? ExportKind::Sqlite : ExportKind::Csv;
-    if (QFileInfo(path).suffix().isEmpty())
+    // A name's own extension says the kind; without one the chosen file type does.
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    ExportKind kind = chosen == jsonl ? ExportKind::JsonLines : chosen == sqlite ? ExportKind::Sqlite : ExportKind::Csv;
+    if (suffix == QLatin1String("csv"))
+        kind = ExportKind::Csv;
+    else if (suffix == QLatin1String("jsonl") || suffix == QLatin1String("json"))
+        kind = ExportKind::JsonLines;
+    else if (tvdump::canExportSqlite() && (suffix == QLatin1String("sqlite") || suffix == QLatin1String("sqlite3") || suffix == QLatin1String("db")))
+        kind = ExportKind::Sqlite;
+    if (suffix.isEmpty())
         path += kind == ExportKind::Csv ? QStringLiteral(".csv") : kind == ExportKind::JsonLines ? QStringLiteral(".jsonl") : QStringLiteral(".sqlite");
     lastFolder = QFileInfo(path).absolutePath();
     if (QFileInfo::exists(path)) {

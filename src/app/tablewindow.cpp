@@ -138,10 +138,13 @@ TableWindow::TableWindow(std::unique_ptr<Table> table, const QString& path, QWid
     m_grid = new DBGrid;
     m_grid->setObjectName(QStringLiteral("TableGrid"));
     m_grid->setDataSource(m_source);
-    // Columns as wide as their fields, long text fields held to a width that leaves room for others.
+    // Columns as wide as their fields, long text fields held to a width that leaves room for
+    // others, blobs as wide as the size they tell.
     QList<GridColumn> columns;
-    for (int f = 0; f < m_table->fieldCount(); ++f)
-        columns.append({QString::fromStdString(m_table->field(f).name), std::min(m_table->displayWidth(f), 40), {}});
+    for (int f = 0; f < m_table->fieldCount(); ++f) {
+        const bool blob = kindOf(m_table->field(f).type) == FieldKind::Blob;
+        columns.append({QString::fromStdString(m_table->field(f).name), blob ? 22 : std::min(m_table->displayWidth(f), 40), {}});
+    }
     m_grid->setColumns(columns);
     m_grid->setItemDelegate(new BlobDelegate(m_grid));
     connect(m_grid, &DBGrid::titleButtonClick, this, &TableWindow::titleClicked);
