@@ -8,6 +8,7 @@
 #include "dbaware/engineguard.h"
 #include "dbaware/filterdialog.h"
 #include "dbaware/locatedialog.h"
+#include "dbaware/memohighlight.h"
 #include "dbaware/searchdialog.h"
 #include "engine/codepage.h"
 #include "platform/msg.h"
@@ -26,6 +27,7 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QSaveFile>
 #include <QScrollArea>
 #include <QSplitter>
@@ -149,6 +151,7 @@ TableWindow::TableWindow(std::unique_ptr<Table> table, const QString& path, QWid
     m_grid->setItemDelegate(new BlobDelegate(m_grid));
     connect(m_grid, &DBGrid::titleButtonClick, this, &TableWindow::titleClicked);
 
+    m_highlight = new MemoHighlighter(this);
     auto* split = new QSplitter(Qt::Vertical);
     split->addWidget(m_grid);
     split->addWidget(buildRecordView());
@@ -303,6 +306,7 @@ QWidget* TableWindow::buildRecordView()
             memo->setDataSource(m_source);
             memo->setDataField(name);
             memos->addTab(memo, name);
+            m_highlight->addPane(memo);
         } else if (kind == FieldKind::Blob) {
             auto* box = new QLineEdit;
             box->setReadOnly(true);
@@ -320,10 +324,12 @@ QWidget* TableWindow::buildRecordView()
     scroll->setWidget(fields);
     auto* split = new QSplitter(Qt::Horizontal);
     split->addWidget(scroll);
-    if (memos->count() > 0)
+    if (memos->count() > 0) {
         split->addWidget(memos);
-    else
+        m_memos = memos;
+    } else {
         delete memos;
+    }
     return split;
 }
 
@@ -337,9 +343,18 @@ void TableWindow::buildMenus()
 
     QMenu* db = menuBar()->addMenu(QStringLiteral("Database"));
     db->addAction(QStringLiteral("Search"), this, [this] { m_search->execute(this); });
-    db->addAction(QStringLiteral("Locate"), this, [this] { m_locate->execute(this); });
-    db->addAction(QStringLiteral("Filter"), this, [this] { m_filter->execute(this); });
-    db->addAction(QStringLiteral("Cancel Filter"), this, [this] { guardedCommand(this, [&] { m_filter->clearFilter(); }); });
+    db->addAction(QStringLiteral("Locate"), this, [this] {
+        if (m_locate->execute(this) && m_locate->matchType != fdMatchRange)
+            m_highlight->setWord(m_locate->fieldValue, m_locate->caseSensitive);
+    });
+    db->addAction(QStringLiteral("Filter"), this, [this] {
+        m_filter->execute(this);
+        markFilterWord();
+    });
+    db->addAction(QStringLiteral("Cancel Filter"), this, [this] {
+        guardedCommand(this, [&] { m_filter->clearFilter(); });
+        markFilterWord();
+    });
     m_orderMenu = db->addMenu(QStringLiteral("Order"));
     fillOrderMenu();
 
@@ -351,6 +366,9 @@ void TableWindow::buildMenus()
     move(records, QStringLiteral("Prior"), QKeySequence(Qt::CTRL | Qt::Key_PageUp), &Table::prior);
     move(records, QStringLiteral("Next"), QKeySequence(Qt::CTRL | Qt::Key_PageDown), &Table::next);
     move(records, QStringLiteral("Last"), QKeySequence(Qt::CTRL | Qt::Key_End), &Table::last);
+    records->addSeparator();
+    records->addAction(QStringLiteral("Next Found"), QKeySequence(Qt::Key_F3), this, [this] { moveToWord(true); });
+    records->addAction(QStringLiteral("Previous Found"), QKeySequence(Qt::SHIFT | Qt::Key_F3), this, [this] { moveToWord(false); });
     records->addSeparator();
     records->addAction(QStringLiteral("Set Bookmark"), this, &TableWindow::setBookmark);
     records->addAction(QStringLiteral("Goto Bookmark"), this, &TableWindow::gotoBookmark);
@@ -396,6 +414,31 @@ void TableWindow::titleClicked(const QString& fieldName)
         return;
     if (!ordered)
         statusBar()->showMessage(QStringLiteral("No index of this table orders by %1.").arg(fieldName), 4000);
+}
+
+void TableWindow::markFilterWord()
+{
+    // The first condition on a text or memo field that looks for a word.
+    if (m_table->filtered())
+        for (const FieldCondition& c : m_table->filterConditions()) {
+            const int f = m_table->fieldIndex(c.fieldName);
+            const FieldKind kind = f >= 0 ? kindOf(m_table->field(f).type) : FieldKind::Blob;
+            if (c.matchType != fdMatchRange && !c.value.empty() && (kind == FieldKind::Text || kind == FieldKind::Memo)) {
+                m_highlight->setWord(QString::fromStdString(c.value), c.caseSensitive);
+                return;
+            }
+        }
+    m_highlight->clear();
+}
+
+void TableWindow::moveToWord(bool forward)
+{
+    auto* pane = m_memos ? qobject_cast<QPlainTextEdit*>(m_memos->currentWidget()) : nullptr;
+    if (!pane)
+        return;
+    if (!(forward ? m_highlight->next(pane) : m_highlight->previous(pane)))
+        statusBar()->showMessage(m_highlight->word().isEmpty() ? QStringLiteral("No word was searched for.")
+                                                               : QStringLiteral("\"%1\" is not in this memo.").arg(m_highlight->word()), 4000);
 }
 
 void TableWindow::setBookmark()

@@ -21,6 +21,7 @@ class DataSource;
 class DBGrid;
 class FilterDialog;
 class LocateDialog;
+class MemoHighlighter;
 class SearchDialog;
 }
 
@@ -39,6 +40,7 @@ public:
 
     Table& table() { return *m_table; }
     tv::DBGrid* grid() const { return m_grid; }
+    tv::MemoHighlighter* highlighter() const { return m_highlight; }
     // Kind and version, code page, record count and how many are shown.
     QString statusText() const;
 
@@ -57,6 +59,9 @@ private:
     void showBlobs();
     void updateStatus();
     void titleClicked(const QString& fieldName);
+    // The word of the filter or the locate just run is marked in the memo panes.
+    void markFilterWord();
+    void moveToWord(bool forward);
     void setBookmark();
     void gotoBookmark();
 
@@ -67,6 +72,8 @@ private:
     tv::FilterDialog* m_filter = nullptr;
     tv::SearchDialog* m_search = nullptr;
     tv::LocateDialog* m_locate = nullptr;
+    tv::MemoHighlighter* m_highlight = nullptr;
+    class QTabWidget* m_memos = nullptr;
     QMenu* m_orderMenu = nullptr;
     QLabel* m_status = nullptr;
     std::vector<std::pair<int, QLineEdit*>> m_blobBoxes;   // field, box
