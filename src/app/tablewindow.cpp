@@ -105,8 +105,11 @@ void TableWindow::rememberTable(const QString& path)
     list.prepend(full);
     while (list.size() > kRecentTables)
         list.removeLast();
-    // The list is a convenience: a folder that cannot be written only means it is not kept.
-    QDir().mkpath(QFileInfo(recentFile()).absolutePath());
+    // The list is a convenience: a folder that cannot be written only means it is not kept. A
+    // data folder made here is the user's alone, as the program makes it elsewhere.
+    const QString folder = QFileInfo(recentFile()).absolutePath();
+    if (!QFileInfo::exists(folder) && QDir().mkpath(folder))
+        QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     QSaveFile f(recentFile());
     if (!f.open(QIODevice::WriteOnly | QIODevice::Text))
         return;
