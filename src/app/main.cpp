@@ -1,10 +1,13 @@
+#include "app/mainform.h"
 #include "app/program.h"
+#include "app/tablewindow.h"
 #include "controls/syscolors.h"
 #include "dbaware/engineguard.h"
 
 #include <QApplication>
 #include <QIcon>
 #include <QLocale>
+#include <QTimer>
 
 #include <csignal>
 
@@ -26,5 +29,9 @@ int main(int argc, char** argv)
         QIcon(QApplication::applicationDirPath() + QStringLiteral("/../share/icons/hicolor/scalable/apps/org.tipvault.Tipvault.svg"))));
     // An empty folder: the data module finds the bases itself (see data/datafolders.h).
     tv::app::Program program{QString()};
+    // Tables named on the command line open in windows of their own once the main window shows.
+    const QStringList tables = QApplication::arguments().mid(1);
+    if (!tables.isEmpty())
+        QTimer::singleShot(0, [&program, tables] { tv::app::openTablesGiven(tables, program.mainForm()); });
     return program.exec();
 }

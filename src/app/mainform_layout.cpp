@@ -2,6 +2,8 @@
 // bar, and the binding of every command to its handler.
 
 #include "app/mainform.h"
+#include "app/pagetable.h"
+#include "app/tablewindow.h"
 #include "app/widgets.h"
 #include "controls/docklayout.h"
 #include "controls/explbtn.h"
@@ -189,6 +191,11 @@ void TMainForm::buildMenus()
     entry(file, "mnuPrintSetup", QStringLiteral("Print Setup"), this, kCall<&F::mnuPrintSetupClick>);
     file->addSeparator();
     entry(file, "mnuExit", QStringLiteral("Exit"), this, kCall<&F::ExitItemClick>);
+    // Any table file, opened in a window of its own; Export of what a base page shows.
+    addTableCommands(file, this, [this]() -> const tv::Table* {
+        const int tab = activePage();
+        return isBasePage(tab) ? pageTable(tab) : nullptr;
+    });
 
     QMenu* edit = bar->addMenu(QStringLiteral("Edit"));
     edit->setObjectName(QStringLiteral("mnuEdit"));

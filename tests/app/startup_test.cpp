@@ -7,6 +7,7 @@
 #include "app/program.h"
 #include "reports/holders.h"
 #include "app/splash.h"
+#include "app/tablewindow.h"
 #include "data/dm1.h"
 #include "platform/msg.h"
 
@@ -14,6 +15,10 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDir>
+#include <QMenu>
+#include <QMimeData>
+#include <QScopeGuard>
+#include <QTemporaryDir>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
@@ -141,6 +146,49 @@ private slots:
         ModalAnswerer yes{QMessageBox::Yes};
         p.mainForm()->ExitItemClick();
         QVERIFY(!tv::app::baseTable(9)->isOpen());
+    }
+
+    // Other tables: the File menu's commands, a table file dropped on the window and tables
+    // named on the command line open in windows of their own; Export only on a base page.
+    void otherTablesOpenBesideTheMainWindow()
+    {
+        QTemporaryDir home;
+        const QByteArray oldHome = qgetenv("XDG_DATA_HOME");
+        qputenv("XDG_DATA_HOME", home.path().toUtf8());
+        const auto restore = qScopeGuard([&] { qputenv("XDG_DATA_HOME", oldHome); });
+        BaseFolder bases({"private.db"});
+        Program p(bases.path());
+        p.show();
+        tv::app::TMainForm* form = p.mainForm();
+        auto* open = form->findChild<QAction*>(QStringLiteral("mnuOpenTable"));
+        auto* exportEntry = form->findChild<QAction*>(QStringLiteral("mnuExport"));
+        QVERIFY(open && exportEntry && form->findChild<QMenu*>(QStringLiteral("mnuRecentTables")));
+        QCOMPARE(open->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
+        auto* file = qobject_cast<QMenu*>(exportEntry->parent());
+        auto* pc = form->findChild<QTabWidget*>(QStringLiteral("PageControl1"));
+        for (int tab : {0, 9}) {
+            pc->setCurrentIndex(tab);
+            emit file->aboutToShow();
+            QCOMPARE(exportEntry->isEnabled(), tab == 9);
+        }
+
+        const QString customer = QStringLiteral(TV_SAMPLES_DIR "/paradox/db/CUSTOMER.DB");
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(customer), QUrl::fromLocalFile(QStringLiteral(TV_SAMPLES_DIR "/dbase/LICENSE"))});
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(form, &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(form, &drop);
+        QTRY_COMPARE(form->findChildren<tv::app::TableWindow*>().size(), 1);
+        QCOMPARE(form->findChild<tv::app::TableWindow*>()->table().recordCount(), 20);
+
+        tv::app::openTablesGiven({QStringLiteral("--verbose"), QStringLiteral(TV_SAMPLES_DIR "/dbase/dbase_83.dbf")}, form);
+        QCOMPARE(form->findChildren<tv::app::TableWindow*>().size(), 2);
+        QCOMPARE(tv::app::TableWindow::recentTables(),
+                 (QStringList{QStringLiteral(TV_SAMPLES_DIR "/dbase/dbase_83.dbf"), customer}));
+        ModalAnswerer yes{QMessageBox::Yes};
+        form->ExitItemClick();
     }
 
     void startWithNoBaseEndsAfterTheMessage()

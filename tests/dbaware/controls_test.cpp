@@ -1,6 +1,7 @@
 // Bound controls: edit, date box, memo, drop-down box, text label and picture.
 
 #include "dbaware/dbcontrols.h"
+#include "dbaware/memohighlight.h"
 #include "platform/msg.h"
 #include "support/modalanswerer.h"
 #include "support/testtables.h"
@@ -8,6 +9,7 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -339,6 +341,42 @@ private slots:
         QCOMPARE(seen[3].icon, QMessageBox::Critical);
         QCOMPARE(seen[3].text, QStringLiteral("x.db: damaged"));
         QCOMPARE(seen[3].buttons, QList<QMessageBox::StandardButton>{QMessageBox::Ok});
+    }
+
+    // A memo with the word several times: every place marked by the search's case rule, and
+    // F3 / Shift+F3 stepping through them with wrap-around; no mark once the word is cleared.
+    void foundWordInMemo()
+    {
+        const QString text = QStringLiteral("Delphi tips.\nThe delphi IDE; DELPHI 2 and Delphi 3.");
+        using S = tv::TextSpan;
+        QCOMPARE(tv::findOccurrences(text, QStringLiteral("Delphi"), true), (QList<S>{{0, 6}, {42, 6}}));
+        QCOMPARE(tv::findOccurrences(text, QStringLiteral("delphi"), false), (QList<S>{{0, 6}, {17, 6}, {29, 6}, {42, 6}}));
+        QCOMPARE(tv::findOccurrences(QStringLiteral("aaaa"), QStringLiteral("aa"), true), (QList<S>{{0, 2}, {2, 2}}));
+        QVERIFY(tv::findOccurrences(text, QString(), false).isEmpty());
+
+        QPlainTextEdit pane;
+        pane.setPlainText(text);
+        tv::MemoHighlighter marks;
+        marks.addPane(&pane);
+        marks.setWord(QStringLiteral("delphi"), false);
+        QCOMPARE(pane.extraSelections().size(), 4);
+        const auto at = [&] { return pane.textCursor().selectionStart(); };
+        QVERIFY(marks.next(&pane));
+        QCOMPARE(at(), 0);
+        QVERIFY(marks.next(&pane));
+        QCOMPARE(at(), 17);
+        QVERIFY(marks.previous(&pane));
+        QCOMPARE(at(), 0);
+        QVERIFY(marks.previous(&pane));   // around to the last
+        QCOMPARE(at(), 42);
+        QCOMPARE(pane.textCursor().selectedText(), QStringLiteral("Delphi"));
+        pane.setPlainText(QStringLiteral("delphi once"));   // another record: marked anew
+        QCOMPARE(pane.extraSelections().size(), 1);
+        marks.setWord(QStringLiteral("DELPHI"), true);
+        QVERIFY(pane.extraSelections().isEmpty());
+        QVERIFY(!marks.next(&pane));
+        marks.clear();
+        QVERIFY(pane.extraSelections().isEmpty());
     }
 };
 

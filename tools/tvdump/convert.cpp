@@ -105,7 +105,7 @@ void RecordReader::read(RecordId id, size_t column, Cell& out) const
 void RecordReader::tick(size_t done) const
 {
     if (options_.progress && done % 4096 == 0)
-        options_.progress(done, table_.recordIds().size());
+        options_.progress(done, records().size());
 }
 
 void appendBase64(std::string& out, std::string_view bytes)

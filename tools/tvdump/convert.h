@@ -25,6 +25,9 @@ struct ConvertOptions {
     bool deletedColumn = false;        // lead with a `_deleted` column telling records marked deleted
     char separator = ',';              // CSV: between values
     bool header = true;                // CSV: a first row of column names
+    // The records to write, in this order (a view's filtered and ordered set); null: every
+    // record of the table in its stored order. Not owned; must outlive the conversion.
+    const std::vector<tv::RecordId>* records = nullptr;
     // Called now and then with the records done so far and the total.
     std::function<void(size_t done, size_t total)> progress;
 };
@@ -51,7 +54,7 @@ class RecordReader {
 public:
     RecordReader(const tv::TableFile& table, const ConvertOptions& options);
     const std::vector<Column>& columns() const { return columns_; }
-    const std::vector<tv::RecordId>& records() const { return table_.recordIds(); }
+    const std::vector<tv::RecordId>& records() const { return options_.records ? *options_.records : table_.recordIds(); }
     void read(tv::RecordId id, size_t column, Cell& out) const;
     // Reports progress every few thousand records.
     void tick(size_t done) const;

@@ -324,20 +324,9 @@ int convertSqlite(const std::string& output, const std::vector<std::string>& fil
         tvdump::TableFiles inputs;
         for (const auto& file : files)
             inputs.add(file);
-        const auto target = tvdump::OutputTarget::resolve(output, inputs);
-        if (target.kind != tvdump::OutputTarget::Kind::File)
-            throw std::runtime_error("is not a regular file; an SQLite database has to be one");
-        // A new database is built under a temporary name; an existing one is changed in one
-        // transaction that rolls back on any failure.
-        std::unique_ptr<tvdump::PendingFile> pending;
-        std::string dbPath = target.path;
-        if (!target.exists) {
-            pending = std::make_unique<tvdump::PendingFile>(target);
-            pending->closeStream();
-            dbPath = pending->tempPath();
-        }
+        tvdump::SqliteTarget target(output, inputs);
         {
-            tvdump::SqliteOutput db(dbPath, !target.exists);
+            tvdump::SqliteOutput db(target.path(), target.fresh());
             std::set<std::string> names;
             for (size_t i = 0; i < files.size(); ++i) {
                 const std::string& file = files[i];
@@ -359,15 +348,7 @@ int convertSqlite(const std::string& output, const std::vector<std::string>& fil
             current = output;
             db.commit();
         }
-        if (pending) {
-            const int fd = ::open(pending->tempPath().c_str(), O_RDONLY);
-            const bool synced = fd >= 0 && fsync(fd) == 0;
-            if (fd >= 0)
-                ::close(fd);
-            if (!synced)
-                throw std::runtime_error("cannot write the database");
-            pending->commit();
-        }
+        target.finish();
     } catch (const std::exception& e) {
         return failure(current, messageFor(current, e));
     }

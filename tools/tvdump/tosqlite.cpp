@@ -3,6 +3,8 @@
 #include "engine/codepage.h"
 
 #include <sqlite3.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <charconv>
@@ -323,6 +325,36 @@ void SqliteOutput::add(const TableFile& table, const std::string& name, const Co
     }
     for (size_t i = 1; i < statements.size(); ++i)
         exec(statements[i]);
+}
+
+} // namespace tvdump
+
+namespace tvdump {
+
+SqliteTarget::SqliteTarget(const std::string& output, const TableFiles& inputs)
+{
+    const auto target = OutputTarget::resolve(output, inputs);
+    if (target.kind != OutputTarget::Kind::File)
+        throw std::runtime_error("is not a regular file; an SQLite database has to be one");
+    path_ = target.path;
+    if (!target.exists) {
+        pending_ = std::make_unique<PendingFile>(target);
+        pending_->closeStream();
+        path_ = pending_->tempPath();
+    }
+}
+
+void SqliteTarget::finish()
+{
+    if (!pending_)
+        return;
+    const int fd = ::open(pending_->tempPath().c_str(), O_RDONLY);
+    const bool synced = fd >= 0 && fsync(fd) == 0;
+    if (fd >= 0)
+        ::close(fd);
+    if (!synced)
+        throw std::runtime_error("cannot write the database");
+    pending_->commit();
 }
 
 } // namespace tvdump

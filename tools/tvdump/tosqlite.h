@@ -3,6 +3,9 @@
 // the primary key and the secondary indexes of the original.
 
 #include "convert.h"
+#include "output.h"
+
+#include <memory>
 
 #include <string>
 #include <vector>
@@ -36,6 +39,24 @@ private:
 
     sqlite3* db_ = nullptr;
     bool open_ = false;   // a transaction is running
+};
+
+// Where a database is written: an existing database is changed in place (in one transaction
+// that rolls back on any failure); a new one is built under a temporary name and put in place by
+// finish(), so a run that fails or stops leaves nothing.
+class SqliteTarget {
+public:
+    // Throws std::runtime_error when `output` must not or cannot be a database.
+    SqliteTarget(const std::string& output, const TableFiles& inputs);
+    // The file to open the database at.
+    const std::string& path() const { return path_; }
+    bool fresh() const { return pending_ != nullptr; }
+    // After the database was committed and closed: syncs a new file and renames it into place.
+    void finish();
+
+private:
+    std::unique_ptr<PendingFile> pending_;
+    std::string path_;
 };
 
 // SQL identifier quoting: "name" with inner quotes doubled.
