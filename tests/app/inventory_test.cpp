@@ -105,6 +105,32 @@ private slots:
         QCOMPARE(m_s->form().objectName(), QStringLiteral("MainForm"));
     }
 
+    // At rest an enabled button's picture is clearly stronger than the same picture disabled,
+    // so that nobody reads an enabled button as a disabled one.
+    void enabledPicturesAtRestAreStrongerThanDisabledOnes()
+    {
+        // How much darker than the button face the picture's pixels are, all together.
+        auto ink = [](QWidget* b) {
+            const QImage img = b->grab().toImage();
+            const int face = qGray(b->palette().color(QPalette::Button).rgb());
+            qint64 sum = 0;
+            for (int y = 0; y < img.height(); ++y)
+                for (int x = 0; x < img.width(); ++x)
+                    sum += std::max(0, face - qGray(img.pixel(x, y)));
+            return sum;
+        };
+        for (const char* n : {"btnInsert", "btnDelete", "btnEditRecord", "btnPostRecord", "btnCancelEdit",
+                              "btnRefreshRecord", "btnFirst", "btnFilter"}) {
+            QWidget* b = m_s->w(n);
+            QVERIFY2(!b->isEnabled(), n);
+            const qint64 disabled = ink(b);
+            b->setEnabled(true);
+            const qint64 atRest = ink(b);
+            b->setEnabled(false);
+            QVERIFY2(atRest > disabled * 3 / 2, qPrintable(QStringLiteral("%1: %2 at rest, %3 disabled").arg(n).arg(atRest).arg(disabled)));
+        }
+    }
+
     void menusHaveTheirEntriesTagsAndShortcuts()
     {
         QMenuBar* bar = m_s->form().menuBar();
