@@ -180,7 +180,26 @@ QImage disabledPicture(const QImage& picture)
     out.fill(Qt::transparent);
     QPainter p(&out);
     p.drawImage(QPointF(1, 1), ink(qRgb(255, 255, 255)));
-    p.drawImage(QPointF(0, 0), ink(qRgb(128, 128, 128)));
+    // Light grey ink: clearly fainter than the muted picture of an enabled button at rest.
+    p.drawImage(QPointF(0, 0), ink(qRgb(160, 160, 160)));
+    return out;
+}
+
+QImage mutedPicture(const QImage& picture)
+{
+    // Half way to grey: the colours still tell the pictures apart, and the strokes stay as dark
+    // as they were.
+    QImage out = picture.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < out.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
+        for (int x = 0; x < out.width(); ++x) {
+            const QRgb c = line[x];
+            if (qAlpha(c) == 0)
+                continue;
+            const int g = qGray(c);
+            line[x] = qRgba((qRed(c) + g) / 2, (qGreen(c) + g) / 2, (qBlue(c) + g) / 2, qAlpha(c));
+        }
+    }
     return out;
 }
 

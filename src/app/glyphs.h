@@ -15,5 +15,8 @@ QIcon buttonGlyph(const QString& buttonName);
 QImage buttonPicture(const QString& buttonName, qreal dpr = 1.0);
 // The greyed, embossed picture a disabled button shows (same size, density and background).
 QImage disabledPicture(const QImage& picture);
+// The muted picture an enabled button shows at rest: its colours half way to grey, as dark as
+// before, so that it stays clearly stronger than the disabled picture.
+QImage mutedPicture(const QImage& picture);
 
 } // namespace tv::app

@@ -22,7 +22,9 @@ TPanel* panel(QWidget* parent, const char* objectName, TAlign align, int width =
 }
 
 // One labelled field: the label right-aligned against labelRight, the edit 4 pixels right of it.
-void field(QWidget* panel, int labelRight, int y, const QString& label, QWidget* edit)
+// An edit box is widened to show its field's declared width, as far as there is room: up to
+// `roomEnd` (x in the panel), or the panel's right edge when that is 0.
+void field(QWidget* panel, int labelRight, int y, const QString& label, QWidget* edit, int roomEnd = 0)
 {
     if (!label.isEmpty()) {
         auto* l = new QLabel(label, panel);
@@ -31,6 +33,15 @@ void field(QWidget* panel, int labelRight, int y, const QString& label, QWidget*
         l->setGeometry(labelRight - 120, y, 120, 21);
     }
     edit->move(labelRight + 4, y);
+    if (auto* box = qobject_cast<DBEdit*>(edit))
+        box->fitDeclaredWidth((roomEnd > 0 ? roomEnd : panel->width() - 4) - box->x());
+}
+
+// Where the label of a second field on a row ends: at its designed place, or further right
+// when the box before it grew.
+int labelAfter(const QWidget* before, const QString& label, int designed)
+{
+    return std::max(designed, before->x() + before->width() + 6 + QFontMetrics(arialPx(11)).horizontalAdvance(label));
 }
 
 struct FieldRow {
@@ -41,13 +52,13 @@ struct FieldRow {
 
 // A field panel with one field per row, rows 22 pixels apart.
 void fieldColumn(QWidget* panel, int tab, int base, int labelRight, int top, std::initializer_list<FieldRow> rows,
-                 bool readOnly)
+                 bool readOnly, int roomEnd = 0)
 {
     int y = top;
     for (const FieldRow& r : rows) {
         const QByteArray n = QByteArray("Field") + QByteArray::number(tab) + "_" + QByteArray(r.field).replace(' ', '_');
         field(panel, labelRight, y, QString::fromLatin1(r.label),
-              makeDbEdit(panel, n.constData(), base, r.field, r.width, readOnly));
+              makeDbEdit(panel, n.constData(), base, r.field, r.width, readOnly), roomEnd);
         y += 22;
     }
 }
@@ -94,8 +105,8 @@ QPixmap starPicture()
 BooksView booksFieldPanel(QWidget* p)
 {
     BooksView view;
-    fieldColumn(p, 7, 7, 62, 8, {{"Title:", "Title", 288}, {"Author:", "Author", 288}, {"Publisher:", "Publisher", 152}},
-                true);
+    fieldColumn(p, 7, 7, 62, 8, {{"Title:", "Title", 288}, {"Author:", "Author", 288}}, true, 354);
+    fieldColumn(p, 7, 7, 62, 52, {{"Publisher:", "Publisher", 152}}, true, 262);
     auto* image0 = new QLabel(p);
     name(image0, "Image0");
     image0->setPixmap(bookPicture());
@@ -147,16 +158,28 @@ BooksView booksFieldPanel(QWidget* p)
 void forumFieldPanel(QWidget* p)
 {
     auto edit = [p](const char* n, const char* f, int w) { return makeDbEdit(p, n, 4, f, w, true); };
-    field(p, 252, 8, QStringLiteral("Section"), edit("EditSection", "Section", 47));
+    // A pair of fields on one row; the second follows the first when that one grew.
+    // When the two do not fit beside each other, the field panel grows (its splitter can
+    // make it narrower again).
+    auto pair = [p](int y, int labelRight, const QString& label, QWidget* box, int secondRight,
+                    const QString& secondLabel, DBEdit* second) {
+        field(p, labelRight, y, label, box);
+        field(p, labelAfter(box, secondLabel, secondRight), y, secondLabel, second, 10000);
+        p->resize(std::max(p->width(), second->x() + second->width() + 4), p->height());
+    };
+    // The section sits at the right end of the first row, wide enough for its code.
+    DBEdit* section = edit("EditSection", "Section", 47);
+    section->fitDeclaredWidth(p->width());
+    field(p, std::min(252, p->width() - 8 - section->width()), 8, QStringLiteral("Section"), section);
     field(p, 42, 30, QStringLiteral("Title"), edit("EditTitle", "Title", 271));
-    field(p, 42, 52, QStringLiteral("Name"), edit("EditCISName", "CIS Name", 160));
-    field(p, 226, 52, QStringLiteral("ID"), edit("EditCISID", "CIS ID", 76));
+    pair(52, 42, QStringLiteral("Name"), edit("EditCISName", "CIS Name", 160), 226, QStringLiteral("ID"),
+         edit("EditCISID", "CIS ID", 76));
     field(p, 54, 74, QStringLiteral("File Name"), edit("EditFileName", "File Name", 75));
-    field(p, 54, 96, QStringLiteral("File Type"), edit("EditFileType", "File Type", 75));
-    field(p, 204, 96, QStringLiteral("File Size"), edit("EditFileSize", "File Size", 65));
+    pair(96, 54, QStringLiteral("File Type"), edit("EditFileType", "File Type", 75), 204, QStringLiteral("File Size"),
+         edit("EditFileSize", "File Size", 65));
     field(p, 54, 118, QStringLiteral("DL Count"), edit("EditDLCount", "DL Count", 75));
-    field(p, 54, 140, QStringLiteral("UL Date"), edit("EditULDate", "UL Date", 75));
-    field(p, 204, 140, QStringLiteral("Update"), edit("EditUpdate", "Update", 65));
+    pair(140, 54, QStringLiteral("UL Date"), edit("EditULDate", "UL Date", 75), 204, QStringLiteral("Update"),
+         edit("EditUpdate", "Update", 65));
     field(p, 54, 162, QStringLiteral("Forum"), edit("EditForum", "Forum", 75));
     auto* kw = new QLabel(QStringLiteral("Keywords"), p);
     kw->setFont(arialPx(11));
@@ -255,9 +278,9 @@ RecordPaneParts downloadsPane(TPanel* pane, int tab, int base)
     fieldColumn(pane, tab, base, 60, 8,
                 {{"File", "FILE", 90}, {"Size", "SIZE", 90}, {"Category", "CATEGORY", 288},
                  {"Author", "NAME", 288}},
-                true);
+                true, 352);
     fieldColumn(pane, tab, base, 420, 8,
-                {{"Date", "DATE", 65}, {"Delphi", "Delphi Version", 65}, {"Ware", "WARE", 65}}, true);
+                {{"Date", "DATE", 65}, {"Delphi", "Delphi Version", 65}, {"Ware", "WARE", 65}}, true, 600);
     parts.memo = makeDbMemo(pane, "DBMemo5", base, "Description", true);
     parts.memo->setGeometry(64, 100, 292, 99);
     return parts;

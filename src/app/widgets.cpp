@@ -3,7 +3,6 @@
 #include "app/glyphs.h"
 #include "controls/docklayout.h"
 #include "controls/explbtn.h"
-#include "controls/syscolors.h"
 
 #include <QApplication>
 
@@ -41,9 +40,7 @@ TExplorerButton* flatButton(QWidget* row, const char* objectName, int x, int tag
     const QImage picture = buttonPicture(QString::fromLatin1(objectName), qApp->devicePixelRatio());
     b->setBitmap(picture);
     // At rest the muted picture, in full colour only under the mouse.
-    b->setNoFocusBitmap(TExplorerButton::MakeMutedBitmap(picture, TExplorerButton::stMedium,
-                                                         sysColor(b, SysColor::BtnHighlight),
-                                                         sysColor(b, SysColor::BtnShadow)));
+    b->setNoFocusBitmap(mutedPicture(picture));
     b->setDisabledBitmap(disabledPicture(picture));
     b->setShowHint(true);
     setHint(b, hint);

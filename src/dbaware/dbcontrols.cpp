@@ -6,6 +6,8 @@
 #include <QFocusEvent>
 #include <QPainter>
 #include <QPixmap>
+#include <QStyle>
+#include <QStyleOptionFrame>
 
 #include <cstring>
 
@@ -24,6 +26,16 @@ QValidator::State PictureValidator::validate(QString& input, int&) const
     if (mask_.matches(text))
         return Acceptable;
     return mask_.isPrefix(text) ? Intermediate : Invalid;
+}
+
+int columnCharWidth(const QFontMetrics& fm)
+{
+    int digit = 0, capitals = 0;
+    for (char ch = '0'; ch <= '9'; ++ch)
+        digit = std::max(digit, fm.horizontalAdvance(QLatin1Char(ch)));
+    for (char ch = 'A'; ch <= 'Z'; ++ch)
+        capitals += fm.horizontalAdvance(QLatin1Char(ch));
+    return std::max(digit, (capitals + 25) / 26);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -91,6 +103,37 @@ void DBEdit::showField()
         setCursorPosition(0);
     }
     lastText_ = shown;
+}
+
+int DBEdit::widthToShow(int chars) const
+{
+    QStyleOptionFrame opt;
+    initStyleOption(&opt);
+    const QRect contents = style()->subElementRect(QStyle::SE_LineEditContents, &opt, this);
+    // Inside the contents: the text margins, the box's own 2 pixels a side, the cursor and the
+    // glyphs' overhang as the line edit counts them, and the room it keeps for each button
+    // (the date box's) at an end.
+    const QFontMetrics fm = fontMetrics();
+    const int overhangLeft = std::max(0, -fm.minLeftBearing()), overhangRight = std::max(0, -fm.minRightBearing());
+    int room = contents.width() - textMargins().left() - textMargins().right() - 2 * 2 - 1 - overhangLeft
+        - overhangRight;
+    const int icon = style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, this);
+    for (const QAction* a : actions())
+        if (a->isVisible() && a->associatedObjects().size() > 0)
+            room -= icon / 4 + icon + 6;
+    return width() - room + chars * columnCharWidth(fm);
+}
+
+void DBEdit::fitDeclaredWidth(int limit)
+{
+    const Table* t = link_->table();
+    const int f = link_->field();
+    if (!t || f < 0)
+        return;
+    // No more than the field holds.
+    const int wanted = std::min(widthToShow(std::min(t->displayWidth(f), maxLength())), limit);
+    if (wanted > width())
+        resize(wanted, height());
 }
 
 void DBEdit::focusInEvent(QFocusEvent* event)

@@ -17,6 +17,10 @@ class QAction;
 
 namespace tv {
 
+// The width of one character of a box or column n characters wide: the widest digit, or the
+// mean capital when that is wider (names and codes in capitals).
+int columnCharWidth(const QFontMetrics& fm);
+
 // What every bound control offers: its data source, its field and its link.
 template <class Widget>
 class BoundControl : public Widget {
@@ -68,6 +72,12 @@ public:
     // does; throws EngineError when the table refuses it. A box bound to no field takes the
     // text itself.
     void setFieldText(const QString& text);
+
+    // The box's width that shows `chars` characters (as a grid column of that many does)
+    // beside its frame, margins and button.
+    int widthToShow(int chars) const;
+    // Widens the box, when needed, to show its field's declared width, but not past `limit`.
+    void fitDeclaredWidth(int limit);
 
 protected:
     virtual void showField();

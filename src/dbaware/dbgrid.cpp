@@ -364,15 +364,9 @@ QColor DBGrid::titleBackground(int column) const
 
 void DBGrid::applyColumnWidths()
 {
-    // A column n characters wide shows n characters of its font: the width of one is the
-    // widest digit, or the mean capital when that is wider (names and codes in capitals).
+    // A column n characters wide shows n characters of its font.
     const QFontMetrics fm(font());
-    int digit = 0, capitals = 0;
-    for (char ch = '0'; ch <= '9'; ++ch)
-        digit = std::max(digit, fm.horizontalAdvance(QLatin1Char(ch)));
-    for (char ch = 'A'; ch <= 'Z'; ++ch)
-        capitals += fm.horizontalAdvance(QLatin1Char(ch));
-    const int perChar = std::max(digit, (capitals + 25) / 26);
+    const int perChar = columnCharWidth(fm);
     // Around the text: the margins the style gives a cell's text, and the grid line.
     const int cellPadding = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1)
         + (showGrid() ? 1 : 0) + 1;

@@ -105,6 +105,32 @@ private slots:
         QCOMPARE(m_s->form().objectName(), QStringLiteral("MainForm"));
     }
 
+    // At rest an enabled button's picture is clearly stronger than the same picture disabled,
+    // so that nobody reads an enabled button as a disabled one.
+    void enabledPicturesAtRestAreStrongerThanDisabledOnes()
+    {
+        // How much darker than the button face the picture's pixels are, all together.
+        auto ink = [](QWidget* b) {
+            const QImage img = b->grab().toImage();
+            const int face = qGray(b->palette().color(QPalette::Button).rgb());
+            qint64 sum = 0;
+            for (int y = 0; y < img.height(); ++y)
+                for (int x = 0; x < img.width(); ++x)
+                    sum += std::max(0, face - qGray(img.pixel(x, y)));
+            return sum;
+        };
+        for (const char* n : {"btnInsert", "btnDelete", "btnEditRecord", "btnPostRecord", "btnCancelEdit",
+                              "btnRefreshRecord", "btnFirst", "btnFilter"}) {
+            QWidget* b = m_s->w(n);
+            QVERIFY2(!b->isEnabled(), n);
+            const qint64 disabled = ink(b);
+            b->setEnabled(true);
+            const qint64 atRest = ink(b);
+            b->setEnabled(false);
+            QVERIFY2(atRest > disabled * 3 / 2, qPrintable(QStringLiteral("%1: %2 at rest, %3 disabled").arg(n).arg(atRest).arg(disabled)));
+        }
+    }
+
     void menusHaveTheirEntriesTagsAndShortcuts()
     {
         QMenuBar* bar = m_s->form().menuBar();
@@ -220,8 +246,9 @@ private slots:
     {
         const std::pair<const char*, int> panels[] = {{"Panel4", 262}, {"Panel5", 272}, {"Panel25", 320},
                                                       {"Panel8", 320}, {"Panel14", 463}, {"Panel35", 296}};
+        // The forum's panel grows so that a name and a CIS ID fit whole beside each other.
         for (const auto& [n, width] : panels)
-            QCOMPARE(m_s->w(n)->width(), width);
+            QVERIFY2(QByteArray(n) == "Panel8" ? m_s->w(n)->width() >= width : m_s->w(n)->width() == width, n);
         const std::pair<const char*, const char*> splits[] = {{"WinSplit2", "Panel4"},   {"WinSplit1", "Panel5"},
                                                               {"WinSplit3", "DBMemo2a"}, {"WinSplit7", "Panel25"},
                                                               {"WinSplit4", "Panel8"},   {"WinSplit6", "Panel14"},
@@ -260,7 +287,7 @@ private slots:
             auto* e = qobject_cast<tv::DBEdit*>(m_s->w(f.name));
             QVERIFY2(e, f.name);
             QCOMPARE(e->dataField(), QString::fromLatin1(f.field));
-            QCOMPARE(e->width(), f.width);
+            QVERIFY2(e->width() >= f.width, f.name);   // wider where its values need it
             QVERIFY(e->isReadOnly());
         }
         // Every field box of pages 1 to 7 refuses typing; on page 9 all but "Number:" take it.
@@ -274,7 +301,7 @@ private slots:
         QVERIFY(qobject_cast<tv::DBText*>(m_s->w("DBText1")));
         QCOMPARE(qobject_cast<tv::DBText*>(m_s->w("DBText1"))->dataField(), QStringLiteral("ID"));
         QVERIFY(qobject_cast<tv::DBComboDlg*>(m_s->w("wwDBComboDlg1")));
-        QCOMPARE(m_s->w("wwDBComboDlg1")->size(), QSize(121, 23));
+        QVERIFY(m_s->w("wwDBComboDlg1")->width() >= 121 && m_s->w("wwDBComboDlg1")->height() == 23);
         auto* cat = qobject_cast<tv::DBComboBox*>(m_s->w("wwDBComboBox1"));
         QVERIFY(cat && cat->count() == 19 && cat->itemText(18) == QLatin1String("3rd Party Products"));
         QCOMPARE(cat->maxVisibleItems(), 8);

@@ -6,12 +6,14 @@
 
 #include "app/datamodule.h"
 #include "dbaware/datasource.h"
+#include "dbaware/dbcontrols.h"
 #include "dbaware/dbgrid.h"
 #include "platform/msg.h"
 #include "platform/platform.h"
 
 #include <QButtonGroup>
 #include <QGroupBox>
+#include <QLineEdit>
 #include <QRadioButton>
 #include <QScreen>
 #include <QTest>
@@ -204,6 +206,67 @@ private slots:
         s.showPage(1);
         s.showPage(4);
         QVERIFY(s.form().CurrentTable() == tv::app::baseTable(40));
+    }
+
+    // Every bound box of a record view for a code, number, date or name (a declared width of
+    // up to 20) shows a value that wide whole (the widest digits, and every sample value that
+    // long); every box lies inside its panel, beside the others.
+    void recordViewBoxesShowValuesOfTheirDeclaredWidthWhole()
+    {
+        SampleSession s;
+        QStringList cut;
+        auto fits = [](tv::DBEdit* e, const QString& v) {
+            e->setText(v);
+            e->setCursorPosition(0);
+            e->grab();   // lays the text out as painting does
+            const int start = e->inputMethodQuery(Qt::ImCursorRectangle).toRect().x();
+            e->setCursorPosition(int(v.size()));
+            e->grab();
+            return e->inputMethodQuery(Qt::ImCursorRectangle).toRect().x() - start >= e->fontMetrics().horizontalAdvance(v);
+        };
+        for (int tab : {1, 2, 3, 4, 5, 7, 9}) {
+            s.showPage(tab);
+            s.click("btnGridSwitch");
+            for (int forum = 0; forum < (tab == 4 ? 2 : 1); ++forum) {
+                if (forum == 1) {
+                    auto* delphi = s.w("rgpDelphi")->findChild<QButtonGroup*>()->button(0);
+                    QTest::mouseClick(delphi, Qt::LeftButton, {}, QPoint(4, delphi->height() / 2));
+                }
+                QWidget* pane = s.w(kPages[size_t(tab)].recordPane);
+                const auto boxes = pane->findChildren<tv::DBEdit*>();
+                for (tv::DBEdit* e : boxes) {
+                    if (e->isHidden())
+                        continue;
+                    const tv::Table* t = e->link()->table();
+                    const int f = e->link()->field();
+                    QVERIFY2(t && f >= 0, qPrintable(e->objectName()));
+                    const int n = std::min(t->displayWidth(f), e->maxLength());   // no more than the field holds
+                    QChar widest = u'0';
+                    for (char c = '0'; c <= '9'; ++c)
+                        if (e->fontMetrics().horizontalAdvance(QLatin1Char(c)) > e->fontMetrics().horizontalAdvance(widest))
+                            widest = QLatin1Char(c);
+                    QStringList values{QString(n, widest)};
+                    for (int r = 0; r < std::min(t->recordCount(), 500); ++r) {
+                        const QString v = QString::fromStdString(t->displayTextAt(r, f));
+                        if (v.size() <= n)
+                            values << v;
+                    }
+                    for (const QString& v : values)
+                        if (n <= 20 && !fits(e, v)) {
+                            cut << QStringLiteral("%1 \"%2\" in %3 px").arg(e->objectName(), v).arg(e->width());
+                            break;
+                        }
+                    e->link()->onRefresh();
+                    const QRect g = e->geometry();
+                    if (g.right() >= e->parentWidget()->width())
+                        cut << e->objectName() + QStringLiteral(" beyond its panel");
+                    for (QWidget* other : e->parentWidget()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+                        if (other != e && !other->isHidden() && qobject_cast<QLineEdit*>(other) && other->geometry().intersects(g))
+                            cut << e->objectName() + QStringLiteral(" over ") + other->objectName();
+                }
+            }
+        }
+        QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QStringLiteral("; "))));
     }
 
     void bookmarksAreGivenUpOnLeavingAPage()
