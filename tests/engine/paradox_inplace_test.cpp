@@ -169,6 +169,43 @@ TEST(ParadoxInPlace, MemoSpaceGivenUpIsTakenBackByAWholeRewrite)
     EXPECT_EQ(tableFileProblems(path), "");
 }
 
+TEST(ParadoxInPlace, SmallMemosFillingMoreThanOneSubAllocatedBlockReadBackWhole)
+{
+    // 150 short memos need three sub-allocated blocks of 64 slots; a block whose last slot was
+    // taken must still be written.
+    auto body = [](int64_t id) { return "memo " + std::to_string(id) + " of a few bytes"; };
+    auto rec = [&](int64_t id) { return Record{id, std::string("n") + std::to_string(id), body(id), id}; };
+    auto check = [&](const std::string& path) {
+        auto t = openParadoxTable(path, OpenMode::ReadOnly);
+        ASSERT_EQ(t->recordIds().size(), 150u);
+        for (auto id : t->recordIds())
+            EXPECT_EQ(std::get<std::string>(t->value(id, 2)), body(std::get<int64_t>(t->value(id, 0))));
+        EXPECT_EQ(tableFileProblems(path), "");
+    };
+    ScratchDir dir;
+    const std::string once = dir.file("once.db"), each = dir.file("each.db");
+    {
+        auto t = createParadoxTable(once, spec());
+        for (int64_t id = 1; id <= 150; ++id)
+            t->insert(rec(id));
+        t->flush();
+    }
+    check(once);
+    {
+        auto t = createParadoxTable(each, spec());
+        t->insert(rec(1));
+        t->flush();
+    }
+    {
+        auto t = openParadoxTable(each, OpenMode::ReadWrite);
+        for (int64_t id = 2; id <= 150; ++id) {
+            t->insert(rec(id));
+            t->flush();
+        }
+    }
+    check(each);
+}
+
 TEST(ParadoxInPlace, AnotherProgramsSaveInPlaceIsReadAgainWhole)
 {
     ScratchDir dir;

@@ -382,7 +382,8 @@ MemoFileWriter::MemoFileWriter(Sink& out, bool header, SmallBlock small) : out_(
 
 void MemoFileWriter::closeSmallBlock()
 {
-    if (nextSlot_ < 0 || small_.empty())
+    // A block whose last slot was just taken (nextSlot_ < 0) must still be written.
+    if (small_.empty())
         return;
     out_.patch(smallOffset_, small_.data(), small_.size());
     small_.clear();
