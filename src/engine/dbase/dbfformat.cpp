@@ -464,9 +464,15 @@ bool decodeBinaryCell(FieldType type, DbfFlavour flavour, std::string_view cell,
         return true;
     }
     switch (type) {
-    case FieldType::DbCurrency:
-        out = double(currencyOfCell(cell)) / 10000.0;
+    case FieldType::DbCurrency: {
+        // The double nearest the exact amount (dividing the scaled integer as a double would
+        // round twice beyond 2^53 ten-thousandths).
+        const std::string text = currencyText(currencyOfCell(cell));
+        double d = 0;
+        std::from_chars(text.data(), text.data() + text.size(), d);
+        out = d;
         return true;
+    }
     case FieldType::DbDouble: {
         const double d = std::bit_cast<double>(leU64(cell));
         if (!std::isfinite(d))
