@@ -24,6 +24,10 @@ void reportUnsaved(const QString& failure)
 
 Program::Program(const QString& dataDir)
 {
+    // The program ends by its own quit requests only (Exit, the close box, the session's end,
+    // no base at all), never because its last window went, such as the splash window while
+    // a start-up message is up.
+    QApplication::setQuitOnLastWindowClosed(false);
     // From the first box on (a start-up message), the session's end is a quit request.
     m_endSignals = std::make_unique<QObject>();
     tv::platform::onEndSignals(m_endSignals.get(), [this] { endWithoutAsking(); });

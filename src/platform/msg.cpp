@@ -35,7 +35,21 @@ QMessageBox::StandardButton run(Icon icon, const QString& caption, const QString
 {
     // On the heap: a parent destroyed while the box is open (a window closing itself from the
     // box's own event loop) takes the box with it, and exec() then answers NoButton.
+    // A box of no window (a message while starting, when only the splash window is up, which
+    // stays on top) is kept above the others, so that nothing covers it until it is answered
+    // (exec() makes it modal to the whole program): it stays on top itself, and belongs to a
+    // window that stays on top, so that window managers stack it above that one.
+    const bool ownerless = !parent;
+    if (ownerless)
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->isVisible() && w->windowFlags().testFlag(Qt::WindowStaysOnTopHint)
+                && !qobject_cast<QMessageBox*>(w)) {
+                parent = w;
+                break;
+            }
     QPointer<QMessageBox> box = new QMessageBox(qtIcon(icon), caption, text, buttons, parent);
+    if (ownerless)
+        box->setWindowFlag(Qt::WindowStaysOnTopHint);
     box->setDefaultButton(def);
     if (escape != QMessageBox::NoButton)
         box->setEscapeButton(escape);

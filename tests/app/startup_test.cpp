@@ -199,6 +199,9 @@ private slots:
         QCOMPARE(ok.texts(),
                  QStringList{QStringLiteral("Sorry, no databases available. Please see \"Readme.txt\" file to see how "
                                             "to get the databases. We have to terminate the application")});
+        // Shown over the splash window (which stays on top) and modal until answered.
+        QVERIFY(ok.seen().front().onTop);
+        QCOMPARE(ok.seen().front().modality, Qt::ApplicationModal);
         QVERIFY(p.terminating());
         QVERIFY(!tv::app::databaseOpened());
         QCOMPARE(p.exec(), 0);   // the loop ends at once

@@ -23,6 +23,8 @@ struct SeenBox {
     QStringList labels;   // the buttons' texts, in the order of `buttons`
     QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
     QMessageBox::StandardButton escapeButton = QMessageBox::NoButton;
+    bool onTop = false;   // asks the window manager to keep it above other windows
+    Qt::WindowModality modality = Qt::NonModal;
 
     QString label(QMessageBox::StandardButton b) const { return labels.value(buttons.indexOf(b)); }
 };
@@ -70,6 +72,8 @@ private:
         }
         s.defaultButton = box->standardButton(box->defaultButton());
         s.escapeButton = box->standardButton(box->escapeButton());
+        s.onTop = box->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+        s.modality = box->windowModality();
         seen_.push_back(s);
         QMessageBox::StandardButton want = answer_;
         if (next_ < queued_.size())
