@@ -42,6 +42,20 @@ inline void put32(std::string& b, size_t off, uint32_t v)
         b[off + size_t(i)] = char((v >> (8 * i)) & 0xFF);
 }
 
+// The 32-byte fixed part of a .DBF header for five records, zero-padded to `headerLength`.
+inline std::string dbfHeader(uint8_t version, size_t headerLength, size_t recordLength, uint8_t flags)
+{
+    std::string h(headerLength, '\0');
+    h[0] = char(version);
+    h[4] = 5;
+    h[8] = char(headerLength & 0xFF);
+    h[9] = char(headerLength >> 8);
+    h[10] = char(recordLength);
+    h[0x1C] = char(flags);
+    h[0x1D] = 0x03;
+    return h;
+}
+
 // A valid table of the given version with a memo field pointing at blocks 1, 2, 3, 7 and 99,
 // plus text, number, date and logical fields.
 inline std::string sampleDbf(uint8_t version, bool productionIndex)
@@ -50,14 +64,7 @@ inline std::string sampleDbf(uint8_t version, bool productionIndex)
                                      {"OK", "L", "\x01"},   {"NOTE", "M", "\x0A"}};
     const size_t headerLength = 32 + 32 * 5 + 1;
     const size_t recordLength = 1 + 10 + 6 + 8 + 1 + 10;
-    std::string h(headerLength, '\0');
-    h[0] = char(version);
-    h[4] = 5;
-    h[8] = char(headerLength & 0xFF);
-    h[9] = char(headerLength >> 8);
-    h[10] = char(recordLength);
-    h[0x1C] = productionIndex ? 1 : 0;
-    h[0x1D] = 0x03;
+    std::string h = dbfHeader(version, headerLength, recordLength, productionIndex ? 1 : 0);
     for (size_t i = 0; i < 5; ++i) {
         h.replace(32 + 32 * i, fields[i][0].size(), fields[i][0]);
         h[32 + 32 * i + 11] = fields[i][1][0];
@@ -88,14 +95,7 @@ inline std::string sampleFoxDbf(bool foxPro2)
     for (size_t i = 0; i < n; ++i)
         recordLength += fields[i].length;
     const size_t headerLength = 32 + 32 * n + 1 + (foxPro2 ? 0 : 263);
-    std::string h(headerLength, '\0');
-    h[0] = char(foxPro2 ? 0xF5 : 0x30);
-    h[4] = 5;
-    h[8] = char(headerLength & 0xFF);
-    h[9] = char(headerLength >> 8);
-    h[10] = char(recordLength);
-    h[0x1C] = foxPro2 ? 0 : 3;
-    h[0x1D] = 0x03;
+    std::string h = dbfHeader(foxPro2 ? 0xF5 : 0x30, headerLength, recordLength, foxPro2 ? 0 : 3);
     for (size_t i = 0; i < n; ++i) {
         h.replace(32 + 32 * i, std::string(fields[i].name).size(), fields[i].name);
         h[32 + 32 * i + 11] = fields[i].type;
