@@ -346,19 +346,19 @@ void TableWindow::buildMenus()
     file->addAction(QStringLiteral("Close"), QKeySequence::Close, this, &QWidget::close);
 
     QMenu* db = menuBar()->addMenu(QStringLiteral("Database"));
-    db->addAction(QStringLiteral("Search"), this, [this] { m_search->execute(this); });
+    db->addAction(QStringLiteral("Search"), this, [this] { m_search->execute(this); })->setObjectName(QStringLiteral("mnuSearch"));
     db->addAction(QStringLiteral("Locate"), this, [this] {
         if (m_locate->execute(this))
             m_highlight->setWord(locateWord(*m_locate, *m_table));
-    });
+    })->setObjectName(QStringLiteral("mnuLocate"));
     db->addAction(QStringLiteral("Filter"), this, [this] {
         m_filter->execute(this);
         markFilterWord();
-    });
+    })->setObjectName(QStringLiteral("mnuFilter"));
     db->addAction(QStringLiteral("Cancel Filter"), this, [this] {
         guardedCommand(this, [&] { m_filter->clearFilter(); });
         markFilterWord();
-    });
+    })->setObjectName(QStringLiteral("mnuNoFilter"));
     m_orderMenu = db->addMenu(QStringLiteral("Order"));
     fillOrderMenu();
 
