@@ -78,8 +78,7 @@ void MemoHighlighter::addEdit(QLineEdit* edit)
 {
     edits_.append(edit);
     edit->installEventFilter(this);
-    connect(edit, &QLineEdit::textChanged, this, [this, edit] { mark(edit); });
-    mark(edit);
+    edit->update();
 }
 
 void MemoHighlighter::setWord(const QString& word, bool caseSensitive)
@@ -91,16 +90,7 @@ void MemoHighlighter::setWord(const QString& word, bool caseSensitive)
             mark(pane);
     for (const auto& edit : edits_)
         if (edit)
-            mark(edit);
-}
-
-void MemoHighlighter::mark(QLineEdit* edit) const
-{
-    // A box the user is not typing in shows the first place from its left edge on.
-    const QList<TextSpan> spans = findOccurrences(edit->displayText(), word_, caseSensitive_);
-    if (!spans.isEmpty() && !edit->hasFocus())
-        edit->setCursorPosition(spans.front().start);
-    edit->update();
+            edit->update();   // marked as it paints
 }
 
 QList<QRectF> MemoHighlighter::marksIn(const QLineEdit* edit) const
@@ -135,8 +125,8 @@ bool MemoHighlighter::eventFilter(QObject* watched, QEvent* event)
     QList<QRectF> marks = marksIn(edit);
     const QRect area = edit->contentsRect().marginsRemoved(edit->textMargins());
     if (!marks.isEmpty() && !edit->hasFocus() && (marks.front().right() > area.right() || marks.front().left() < area.left())) {
-        // The first place only partly in view: the box scrolls it in (the cursor at the word's
-        // far end brings all of it) and paints again.
+        // The first place out of view, or partly: a box the user is not typing in scrolls it
+        // in (the cursor at the word's far end brings all of it) and paints again.
         const TextSpan first = findOccurrences(edit->displayText(), word_, caseSensitive_).front();
         edit->setCursorPosition(marks.front().right() > area.right() ? first.start + first.length : first.start);
         static_cast<QObject*>(edit)->event(event);

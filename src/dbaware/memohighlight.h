@@ -47,8 +47,8 @@ public:
 
     // The panes to mark; each is marked again whenever its text changes.
     void addPane(QPlainTextEdit* pane);
-    // One-line boxes: a box cannot carry character formats, so the word is tinted over as it
-    // is painted, and a box without the keyboard scrolls to the first place the word stands.
+    // One-line boxes: a box cannot carry character formats, so the word is tinted over as the
+    // box paints, and a box without the keyboard scrolls to bring the first place into view.
     void addEdit(QLineEdit* edit);
     // The word to mark (empty: none).
     void setWord(const QString& word, bool caseSensitive);
@@ -71,7 +71,6 @@ protected:
 
 private:
     void mark(QPlainTextEdit* pane) const;
-    void mark(QLineEdit* edit) const;
     bool moveTo(QPlainTextEdit* pane, bool forward);
 
     QList<QPointer<QPlainTextEdit>> panes_;

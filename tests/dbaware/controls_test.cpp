@@ -385,8 +385,8 @@ private slots:
 
     // A one-line box: every place of the word tinted, the tint lying on the word's own letters
     // (found by drawing the box once with the word and once with blanks in its place, in a
-    // fixed-pitch font), in a box that shows the whole text and in one scrolled to the word;
-    // nothing once cleared.
+    // fixed-pitch font), in a box that shows the whole text and in one that scrolls the word
+    // into view; nothing once cleared.
     void foundWordInOneLineBox()
     {
         const auto yellow = [](QRgb c) { return qRed(c) > 200 && qGreen(c) > 180 && qBlue(c) < 100; };
@@ -396,8 +396,14 @@ private slots:
         marks.addEdit(&box);
         marks.setWord(QStringLiteral("delphi"), false);
         box.setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-        for (const QString& text : {QStringLiteral("Old delphi, new DELPHI"), QStringLiteral("A rather long line of text with delphi in it")}) {
+        // The text, and where the cursor stands before the box paints: the word in view, out
+        // of view on the left (the cursor at the end) and on the right (the cursor at the start).
+        const std::pair<QString, int> cases[] = {{QStringLiteral("Old delphi, new DELPHI"), 0},
+                                                 {QStringLiteral("delphi on a rather long line of text"), 36},
+                                                 {QStringLiteral("A rather long line of text with delphi in it"), 0}};
+        for (const auto& [text, cursor] : cases) {
             box.setText(text);
+            box.setCursorPosition(cursor);
             const QImage marked = box.grab().toImage();
             const QList<QRectF> rects = marks.marksIn(&box);
             const int cursorAt = box.cursorPosition();
