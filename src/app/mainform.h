@@ -20,11 +20,13 @@
 #include "app/datamodule.h"
 #include "app/pagetable.h"
 #include "app/sweeptable.h"
+#include "dbaware/memohighlight.h"
 #include "engine/dataset/table.h"
 
 #include <QMainWindow>
 
 #include <array>
+#include <map>
 #include <utility>
 
 class QAction;
@@ -124,6 +126,11 @@ public:
     tv::FilterDialog* filterDialog(int base) const;
     tv::SearchDialog* searchDialog() const { return m_search; }
     tv::LocateDialog* locateDialog() const { return m_locate; }
+    // The word the last Sweep, filter or locate on a base looked for, marked in the record view
+    // of the page that shows the base (nullptr for a page without a record view); F3 and
+    // Shift+F3 step through it in the page's memo.
+    tv::MemoHighlighter* foundWords(int tab) const { return m_found[static_cast<size_t>(tab)]; }
+    void nextFound(bool forward);
 
     // --- Editing aids (mainform_aids.cpp): clipboard, book ratings, the private date box,
     // tip of the day and about box
@@ -217,6 +224,11 @@ private:
     // Filter, search and locate (mainform_filtering.cpp)
     void createFilterTools();
     int toolBase() const;   // the base the filter, search and locate commands act on
+    void createFoundWordMarks();
+    // Every record view marks the word its base was last searched for; a filter command or a
+    // Sweep on a table drops the word of its last Locate (`table` nullptr: none dropped).
+    void markFoundWords(const tv::Table* filtered = nullptr);
+    void rememberLocateWord();
 
     // Editing aids (mainform_aids.cpp)
     void bindEditingAids();
@@ -245,6 +257,8 @@ private:
     std::array<std::pair<int, tv::FilterDialog*>, 10> m_filters{};   // base, its filter component
     tv::SearchDialog* m_search = nullptr;
     tv::LocateDialog* m_locate = nullptr;
+    std::array<tv::MemoHighlighter*, kPageCount> m_found{};
+    std::map<const tv::Table*, tv::SearchWord> m_locateWords;   // the word of the last Locate on a table
 
     TdbIndex* m_indexChooser = nullptr;
     TTips* m_tips = nullptr;

@@ -1,5 +1,6 @@
 // Filter, search and locate: the filter components of the bases, the search window and the
-// locate dialog, and the six commands that use them on the active page.
+// locate dialog, and the six commands that use them on the active page; the word they looked
+// for, marked in the record views, and F3 / Shift+F3 stepping through it.
 //
 // Which base a command acts on comes from the page table: a base page acts on the base it
 // shows (the forum page on the forum chosen), the search, placeholder and Info pages, reachable
@@ -12,6 +13,11 @@
 #include "platform/msg.h"
 #include "dbaware/searchdialog.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QButtonGroup>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QString>
 
 namespace tv::app {
@@ -57,6 +63,78 @@ void TMainForm::createFilterTools()
     locate->matchType = fdMatchStart;
     locate->caseSensitive = false;
     locate->showMessages = true;
+    createFoundWordMarks();
+}
+
+void TMainForm::createFoundWordMarks()
+{
+    for (size_t tab = 0; tab < m_views.size(); ++tab) {
+        QWidget* pane = m_views[tab].recordPane;
+        if (!pane)
+            continue;
+        auto* marks = m_found[tab] = new MemoHighlighter(this);
+        for (QPlainTextEdit* memo : pane->findChildren<QPlainTextEdit*>())
+            marks->addPane(memo);
+        for (QLineEdit* edit : pane->findChildren<QLineEdit*>())
+            marks->addEdit(edit);
+    }
+    // Keys of the window's own, in no menu: the designed menus stay as they are.
+    for (const auto& [key, forward] : {std::pair{QKeySequence(Qt::Key_F3), true}, std::pair{QKeySequence(Qt::SHIFT | Qt::Key_F3), false}}) {
+        auto* a = new QAction(this);
+        a->setObjectName(forward ? QStringLiteral("actNextFound") : QStringLiteral("actPreviousFound"));
+        a->setShortcut(key);
+        connect(a, &QAction::triggered, this, [this, forward] { nextFound(forward); });
+        addAction(a);
+    }
+    // The forum page shows the word of the forum now on view.
+    if (m_forumChoice)
+        connect(m_forumChoice, &QButtonGroup::idClicked, this, [this] { markFoundWords(); });
+}
+
+void TMainForm::markFoundWords(const Table* filtered)
+{
+    m_locateWords.erase(filtered);
+    for (size_t tab = 0; tab < m_found.size(); ++tab) {
+        const Table* t = m_found[tab] ? pageTable(int(tab)) : nullptr;
+        if (!t)
+            continue;
+        const auto located = m_locateWords.find(t);
+        m_found[tab]->setWord(located != m_locateWords.end() ? located->second : filterWord(*t));
+    }
+}
+
+void TMainForm::rememberLocateWord()
+{
+    const Table* t = m_locate->dataSource() ? m_locate->dataSource()->table() : nullptr;
+    if (!t)
+        return;
+    // A Locate that looks for no text leaves the filter's word, if any, to be marked.
+    const SearchWord w = locateWord(*m_locate, *t);
+    if (w.word.isEmpty())
+        m_locateWords.erase(t);
+    else
+        m_locateWords[t] = w;
+    markFoundWords();
+}
+
+void TMainForm::nextFound(bool forward)
+{
+    const auto tab = static_cast<size_t>(activePage());
+    MemoHighlighter* marks = m_found[tab];
+    QWidget* pane = m_views[tab].recordPane;
+    if (!marks || marks->word().isEmpty() || pane->isHidden())
+        return;
+    // The memo the keyboard is in, else the first of the page's memos that holds the word (the
+    // one the clipboard commands act on first).
+    QList<QPlainTextEdit*> memos = pane->findChildren<QPlainTextEdit*>();
+    if (auto* focused = qobject_cast<QPlainTextEdit*>(QApplication::focusWidget()); focused && memos.contains(focused))
+        memos = {focused};
+    else if (QPlainTextEdit* main = m_views[tab].clipboardMemo)
+        memos.move(memos.indexOf(main), 0);
+    for (QPlainTextEdit* memo : memos)
+        if (forward ? marks->next(memo) : marks->previous(memo))
+            return;
+    ShowHint(QStringLiteral("\"%1\" is not in the memo of this record.").arg(marks->word()));
 }
 
 int TMainForm::toolBase() const
@@ -75,8 +153,10 @@ FilterDialog* TMainForm::filterDialog(int base) const
 
 void TMainForm::btnFilterClick()
 {
-    if (FilterDialog* f = filterDialog(toolBase()))
+    if (FilterDialog* f = filterDialog(toolBase())) {
         f->execute(this);
+        markFoundWords(baseTable(toolBase()));
+    }
 }
 
 void TMainForm::btnNoFilterClick()
@@ -85,6 +165,7 @@ void TMainForm::btnNoFilterClick()
         return;
     if (FilterDialog* f = filterDialog(toolBase())) {
         guardedCommand(this, [&] { f->clearFilter(); });
+        markFoundWords(baseTable(toolBase()));
     }
 }
 
@@ -103,16 +184,19 @@ void TMainForm::btnLocateClick()
     l->setDataSource(baseDataSource(toolBase()));
     l->execute(this);
     setButtonsEnabled({Tool::LocateFirst, Tool::LocateNext}, true);
+    rememberLocateWord();
 }
 
 void TMainForm::btnLocateFirstClick()
 {
     locateDialog()->findFirst(this);
+    rememberLocateWord();
 }
 
 void TMainForm::btnLocateNextClick()
 {
     locateDialog()->findNext(this);
+    rememberLocateWord();
 }
 
 } // namespace tv::app

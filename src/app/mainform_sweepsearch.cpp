@@ -57,10 +57,13 @@ void TMainForm::btnGOClick()
             // A pending change of the private base that cannot be posted: the base keeps its
             // filter and the edit, and the search stops here.
             table->filterConditions() = before;
+            markFoundWords();
             msg::error(QString::fromUtf8(err.what()), this);
             return;
         }
+        m_locateWords.erase(table);   // the word searched for now is the one to mark
     }
+    markFoundWords();
     msg::information(kDone, this);
 }
 

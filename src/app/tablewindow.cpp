@@ -320,6 +320,7 @@ QWidget* TableWindow::buildRecordView()
             edit->setDataSource(m_source);
             edit->setDataField(name);
             form->addRow(name, edit);
+            m_highlight->addEdit(edit);
         }
     }
     auto* scroll = new QScrollArea;
@@ -345,19 +346,19 @@ void TableWindow::buildMenus()
     file->addAction(QStringLiteral("Close"), QKeySequence::Close, this, &QWidget::close);
 
     QMenu* db = menuBar()->addMenu(QStringLiteral("Database"));
-    db->addAction(QStringLiteral("Search"), this, [this] { m_search->execute(this); });
+    db->addAction(QStringLiteral("Search"), this, [this] { m_search->execute(this); })->setObjectName(QStringLiteral("mnuSearch"));
     db->addAction(QStringLiteral("Locate"), this, [this] {
-        if (m_locate->execute(this) && m_locate->matchType != fdMatchRange)
-            m_highlight->setWord(m_locate->fieldValue, m_locate->caseSensitive);
-    });
+        if (m_locate->execute(this))
+            m_highlight->setWord(locateWord(*m_locate, *m_table));
+    })->setObjectName(QStringLiteral("mnuLocate"));
     db->addAction(QStringLiteral("Filter"), this, [this] {
         m_filter->execute(this);
         markFilterWord();
-    });
+    })->setObjectName(QStringLiteral("mnuFilter"));
     db->addAction(QStringLiteral("Cancel Filter"), this, [this] {
         guardedCommand(this, [&] { m_filter->clearFilter(); });
         markFilterWord();
-    });
+    })->setObjectName(QStringLiteral("mnuNoFilter"));
     m_orderMenu = db->addMenu(QStringLiteral("Order"));
     fillOrderMenu();
 
@@ -419,20 +420,7 @@ void TableWindow::titleClicked(const QString& fieldName)
         statusBar()->showMessage(QStringLiteral("No index of this table orders by %1.").arg(fieldName), 4000);
 }
 
-void TableWindow::markFilterWord()
-{
-    // The first condition on a text or memo field that looks for a word.
-    if (m_table->filtered())
-        for (const FieldCondition& c : m_table->filterConditions()) {
-            const int f = m_table->fieldIndex(c.fieldName);
-            const FieldKind kind = f >= 0 ? kindOf(m_table->field(f).type) : FieldKind::Blob;
-            if (c.matchType != fdMatchRange && !c.value.empty() && (kind == FieldKind::Text || kind == FieldKind::Memo)) {
-                m_highlight->setWord(QString::fromStdString(c.value), c.caseSensitive);
-                return;
-            }
-        }
-    m_highlight->clear();
-}
+void TableWindow::markFilterWord() { m_highlight->setWord(filterWord(*m_table)); }
 
 void TableWindow::moveToWord(bool forward)
 {

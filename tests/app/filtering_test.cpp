@@ -1,6 +1,6 @@
 // Filter, Cancel Filter, Search and Locate on the main window: which base each command acts on
-// for every page, the components the window owns, the repeat buttons of Locate, and the
-// messages for a missing base.
+// for every page, the components the window owns, the repeat buttons of Locate, the word
+// located marked, and the messages for a missing base.
 
 #include "apptest.h"
 
@@ -9,6 +9,7 @@
 #include "dbaware/dbgrid.h"
 #include "dbaware/filterdialog.h"
 #include "dbaware/locatedialog.h"
+#include "dbaware/memohighlight.h"
 #include "dbaware/searchdialog.h"
 
 #include <QAbstractButton>
@@ -217,6 +218,11 @@ private slots:
         QCOMPARE(t5.currentId(), expected.back());
         s.click("btnLocateFirst");
         QCOMPARE(t5.currentId(), expected.front());
+        // The word located is marked in the page's record view until a filter command on the
+        // base (whose filter looks for no word) takes over.
+        QCOMPARE(s.form().foundWords(5)->word(), QString::fromStdString(word));
+        s.click("btnNoFilter");
+        QVERIFY(s.form().foundWords(5)->word().isEmpty());
 
         s.showPage(6);
         s.showPage(5);

@@ -9,6 +9,7 @@
 #include <QAbstractButton>
 #include <QButtonGroup>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QTabWidget>
 #include <QTest>
 
@@ -191,6 +192,73 @@ private slots:
         // The topics page lists the hits only.
         s.showPage(1);
         QCOMPARE(tv::app::baseTable(1)->recordCount(), int(expected[0].size()));
+    }
+
+    // After a Sweep the record view of a searched base marks the word, letter case ignored as
+    // the search ignored it, in the memo and the one-line boxes; F3 and Shift+F3 step through
+    // the memo; the marks follow the records and go with Cancel Filter.
+    void theWordFoundIsMarkedInTheRecordView()
+    {
+        SampleSession s;
+        choose(s, "rgpDTopics", 4);   // "Description"
+        typeWord(s, QStringLiteral("tform"));
+        go(s);
+        s.showPage(1);
+        s.click("btnGridSwitch");
+        auto* memo = qobject_cast<QPlainTextEdit*>(s.w("DBMemo1"));
+        QVERIFY(memo && memo->isVisible());
+        const auto places = [](const QString& text) {
+            QList<int> at;
+            for (qsizetype i = text.indexOf(QStringLiteral("tform"), 0, Qt::CaseInsensitive); i >= 0; i = text.indexOf(QStringLiteral("tform"), i + 5, Qt::CaseInsensitive))
+                at << int(i);
+            return at;
+        };
+        const auto marked = [&] {
+            QList<int> at;
+            for (const QTextEdit::ExtraSelection& m : memo->extraSelections())
+                at << m.cursor.selectionStart();
+            return at;
+        };
+        const QList<int> first = places(memo->toPlainText());
+        QVERIFY(first.size() >= 2);
+        QCOMPARE(marked(), first);
+        // A one-line box of the record holding the word shows it tinted.
+        const auto tinted = [](QLineEdit* box) {
+            const QImage img = box->grab().toImage();
+            for (int y = 0; y < img.height(); ++y)
+                for (int x = 0; x < img.width(); ++x)
+                    if (qRed(img.pixel(x, y)) > 200 && qGreen(img.pixel(x, y)) > 180 && qBlue(img.pixel(x, y)) < 100)
+                        return true;
+            return false;
+        };
+        QList<QLineEdit*> boxes;
+        for (QLineEdit* box : s.w("Panel2")->findChildren<QLineEdit*>())
+            if (box->isVisible() && box->text().contains(QStringLiteral("tform"), Qt::CaseInsensitive))
+                boxes << box;
+        QVERIFY(!boxes.isEmpty());
+        for (QLineEdit* box : boxes)
+            QVERIFY2(tinted(box), qPrintable(box->objectName()));
+
+        s.form().activateWindow();
+        QTRY_VERIFY(s.form().isActiveWindow());
+        QWindow* window = s.form().windowHandle();
+        QTest::keyClick(window, Qt::Key_F3);
+        QCOMPARE(memo->textCursor().selectionStart(), first[0]);
+        QTest::keyClick(window, Qt::Key_F3);
+        QCOMPARE(memo->textCursor().selectionStart(), first[1]);
+        QTest::keyClick(window, Qt::Key_F3, Qt::ShiftModifier);
+        QCOMPARE(memo->textCursor().selectionStart(), first[0]);
+        QCOMPARE(memo->textCursor().selectedText().toLower(), QStringLiteral("tform"));
+
+        s.click("btnNext");
+        QVERIFY(!places(memo->toPlainText()).isEmpty());
+        QCOMPARE(marked(), places(memo->toPlainText()));
+        s.click("btnNoFilter");
+        QVERIFY(memo->extraSelections().isEmpty());
+        for (QLineEdit* box : boxes)
+            QVERIFY2(!tinted(box), qPrintable(box->objectName()));
+        QTest::keyClick(window, Qt::Key_F3);   // no word: the cursor stays
+        QCOMPARE(memo->textCursor().selectionStart(), memo->textCursor().selectionEnd());
     }
 
     void searchTypesAndWordsReplaceEachOther()

@@ -1,14 +1,21 @@
 // Any table file opened in a window of its own, and Export of what a view shows.
 
 #include "support/modalanswerer.h"
+#include "support/modalscript.h"
 #include "support/testtables.h"
 #include "app/tableexport.h"
 #include "app/tablewindow.h"
 #include "dbaware/dbgrid.h"
 #include "dbaware/engineguard.h"
+#include "dbaware/filterdialog.h"
+#include "dbaware/locatedialog.h"
+#include "dbaware/memohighlight.h"
 
 #include <QDirIterator>
 #include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QProcess>
 #include <QScopeGuard>
 #include <QTemporaryDir>
@@ -17,6 +24,7 @@
 using tv::app::ExportKind;
 using tv::app::TableWindow;
 using tvtest::ModalAnswerer;
+using tvtest::ModalScript;
 
 namespace {
 
@@ -26,10 +34,16 @@ struct Expected {
     int records = -1;
 };
 
-Expected expectedOf(const QString& table)
+// The independent readers' dump of a sample table.
+QString expectedFile(const QString& table)
 {
     const QString rel = QDir(QStringLiteral(TV_SAMPLES_DIR)).relativeFilePath(table);
-    QFile f(QStringLiteral(TV_SAMPLES_DIR "/expected/") + rel + QStringLiteral(".tsv"));
+    return QStringLiteral(TV_SAMPLES_DIR "/expected/") + rel + QStringLiteral(".tsv");
+}
+
+Expected expectedOf(const QString& table)
+{
+    QFile f(expectedFile(table));
     Expected e;
     if (!f.open(QIODevice::ReadOnly))
         return e;
@@ -58,6 +72,18 @@ QString writeSampleTable(const QTemporaryDir& dir, int count)
     }
     file->flush();
     return path;
+}
+
+// The records of a table as the independent readers' dump lists them, in the file's order.
+QList<QStringList> expectedRows(const QString& table)
+{
+    QFile f(expectedFile(table));
+    QList<QStringList> rows;
+    if (f.open(QIODevice::ReadOnly))
+        while (!f.atEnd())
+            if (const QString line = QString::fromUtf8(f.readLine()); !line.startsWith(QLatin1Char('#')))
+                rows << line.split(QLatin1Char('\t'));
+    return rows;
 }
 
 QStringList readLines(const QString& path)
@@ -119,6 +145,58 @@ private slots:
         }
         QVERIFY(compared > 20);
         QVERIFY(TableWindow::recentTables().size() == 8);
+    }
+
+    // Filter and Locate run from the Database menu through their dialogs: the grid and the
+    // status line show the customers whose city holds the value, letter case ignored, as the
+    // independent readers read them, and the value is the word marked; Cancel Filter shows all
+    // again and drops the mark; Locate makes the first customer whose name begins with the
+    // value current.
+    void filterAndLocateThroughTheDialogs()
+    {
+        const QString path = QStringLiteral(TV_SAMPLES_DIR "/paradox/db/CUSTOMER.DB");
+        const QList<QStringList> rows = expectedRows(path);   // CustNo, FirstName, LastName, EMail, Street, City, ...
+        QCOMPARE(rows.size(), 20);
+        const auto count = std::count_if(rows.begin(), rows.end(), [](const QStringList& r) { return r.value(5).contains(QStringLiteral("an"), Qt::CaseInsensitive); });
+        QVERIFY(count > 1 && count < 20);
+        const auto flo = std::find_if(rows.begin(), rows.end(), [](const QStringList& r) { return r.value(2).startsWith(QStringLiteral("Flo")); });
+        QVERIFY(flo != rows.end());
+
+        TableWindow* w = TableWindow::openTable(path);
+        QVERIFY(w);
+        const auto closing = qScopeGuard([w] { w->close(); });
+        auto* status = w->findChild<QLabel*>(QStringLiteral("TableStatus"));
+        const auto menu = [w](const char* name) { w->findChild<QAction*>(QLatin1String(name))->trigger(); };
+
+        ModalScript script;
+        script.on<tv::FilterDialogForm>([](tv::FilterDialogForm* f) {
+            QVERIFY(f->selectField(QStringLiteral("City")));
+            f->findChild<QLineEdit*>(QStringLiteral("edValue"))->setText(QStringLiteral("AN"));
+            f->findChild<QAbstractButton*>(QStringLiteral("rbAny"))->click();
+            ModalScript::click(f->findChild<QAbstractButton*>(QStringLiteral("btnOK")));
+        });
+        menu("mnuFilter");
+        QVERIFY(script.done());
+        QCOMPARE(w->grid()->gridModel()->rowCount(), int(count));
+        QVERIFY2(status->text().endsWith(QStringLiteral("20 records   %1 shown").arg(count)), qPrintable(status->text()));
+        QCOMPARE(w->highlighter()->word(), QStringLiteral("AN"));
+        QVERIFY(!w->highlighter()->caseSensitive());
+
+        menu("mnuNoFilter");
+        QCOMPARE(w->grid()->gridModel()->rowCount(), 20);
+        QVERIFY2(status->text().endsWith(QStringLiteral("20 records   20 shown")), qPrintable(status->text()));
+        QVERIFY(w->highlighter()->word().isEmpty());
+
+        script.on<tv::LocateDialogForm>([](tv::LocateDialogForm* f) {
+            auto* list = f->findChild<QListWidget*>(QStringLiteral("lstFields"));
+            list->setCurrentItem(list->findItems(QStringLiteral("LastName"), Qt::MatchFixedString).value(0));
+            f->findChild<QLineEdit*>(QStringLiteral("edValue"))->setText(QStringLiteral("Flo"));
+            ModalScript::click(f->findChild<QAbstractButton*>(QStringLiteral("btnFirst")));
+        });
+        menu("mnuLocate");
+        QVERIFY(script.done());
+        QCOMPARE(QString::fromStdString(w->table().displayText("CustNo")), flo->value(0));
+        QCOMPARE(w->highlighter()->word(), QStringLiteral("Flo"));
     }
 
     // A table that is cut short: the engine's error, no window, and the program goes on.

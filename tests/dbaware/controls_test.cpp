@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QBuffer>
+#include <QFontDatabase>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QSignalSpy>
@@ -353,6 +354,9 @@ private slots:
         QCOMPARE(tv::findOccurrences(text, QStringLiteral("delphi"), false), (QList<S>{{0, 6}, {17, 6}, {29, 6}, {42, 6}}));
         QCOMPARE(tv::findOccurrences(QStringLiteral("aaaa"), QStringLiteral("aa"), true), (QList<S>{{0, 2}, {2, 2}}));
         QVERIFY(tv::findOccurrences(text, QString(), false).isEmpty());
+        // Without case the filter and the locate fold only a-z: accented letters keep their case.
+        QCOMPARE(tv::findOccurrences(QStringLiteral("\u00C4rger, \u00E4rger, \u00C4RGER"), QStringLiteral("\u00E4rger"), false), (QList<S>{{7, 5}}));
+        QCOMPARE(tv::findOccurrences(QStringLiteral("\u00C4rger, \u00E4rger, \u00C4RGER"), QStringLiteral("\u00C4rger"), false), (QList<S>{{0, 5}, {14, 5}}));
 
         QPlainTextEdit pane;
         pane.setPlainText(text);
@@ -377,6 +381,60 @@ private slots:
         QVERIFY(!marks.next(&pane));
         marks.clear();
         QVERIFY(pane.extraSelections().isEmpty());
+    }
+
+    // A one-line box: every place of the word tinted, the tint lying on the word's own letters
+    // (found by drawing the box once with the word and once with blanks in its place, in a
+    // fixed-pitch font), in a box that shows the whole text and in one that scrolls the word
+    // into view; nothing once cleared.
+    void foundWordInOneLineBox()
+    {
+        const auto yellow = [](QRgb c) { return qRed(c) > 200 && qGreen(c) > 180 && qBlue(c) < 100; };
+        QLineEdit box;
+        box.resize(160, 24);
+        tv::MemoHighlighter marks;
+        marks.addEdit(&box);
+        marks.setWord(QStringLiteral("delphi"), false);
+        box.setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+        // The text, and where the cursor stands before the box paints: the word in view, out
+        // of view on the left (the cursor at the end) and on the right (the cursor at the start).
+        const std::pair<QString, int> cases[] = {{QStringLiteral("Old delphi, new DELPHI"), 0},
+                                                 {QStringLiteral("delphi on a rather long line of text"), 36},
+                                                 {QStringLiteral("A rather long line of text with delphi in it"), 0}};
+        for (const auto& [text, cursor] : cases) {
+            box.setText(text);
+            box.setCursorPosition(cursor);
+            const QImage marked = box.grab().toImage();
+            const QList<QRectF> rects = marks.marksIn(&box);
+            const int cursorAt = box.cursorPosition();
+            const int first = int(text.indexOf(QStringLiteral("delphi"), 0, Qt::CaseInsensitive));
+            QCOMPARE(rects.size(), int(tv::findOccurrences(text, QStringLiteral("delphi"), false).size()));
+            const QRect r = rects.front().toAlignedRect();
+            marks.clear();
+            const QImage plain = box.grab().toImage();
+            QString blanked = text;
+            blanked.replace(first, 6, QString(6, QLatin1Char(' ')));
+            box.setText(blanked);
+            box.setCursorPosition(cursorAt);   // scrolled as the marked box was
+            const QImage blank = box.grab().toImage();
+            int inkLeft = plain.width(), inkRight = -1, tinted = 0;
+            for (int y = 0; y < plain.height(); ++y)
+                for (int x = 0; x < plain.width(); ++x) {
+                    if (plain.pixel(x, y) != blank.pixel(x, y)) {   // the first word's letters
+                        inkLeft = std::min(inkLeft, x);
+                        inkRight = std::max(inkRight, x);
+                    }
+                    if (yellow(marked.pixel(x, y))) {
+                        ++tinted;
+                        QVERIFY2(std::any_of(rects.begin(), rects.end(), [&](const QRectF& m) { return m.adjusted(-1, -1, 1, 1).contains(x, y); }), qPrintable(text));
+                    }
+                    QVERIFY(!yellow(plain.pixel(x, y)));
+                }
+            QVERIFY2(tinted > 20 * rects.size(), qPrintable(text + QStringLiteral(" %1,%2 %3x%4 cursor %5").arg(r.left()).arg(r.top()).arg(r.width()).arg(r.height()).arg(box.cursorPosition())));
+            QVERIFY2(inkLeft >= r.left() - 1 && inkLeft <= r.left() + 3, qPrintable(QStringLiteral("%1: ink from %2, mark from %3").arg(text).arg(inkLeft).arg(r.left())));
+            QVERIFY2(inkRight <= r.right() + 1 && inkRight >= r.right() - 4, qPrintable(QStringLiteral("%1: ink to %2, mark to %3").arg(text).arg(inkRight).arg(r.right())));
+            marks.setWord(QStringLiteral("delphi"), false);
+        }
     }
 };
 
