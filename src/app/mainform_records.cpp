@@ -86,6 +86,11 @@ void TMainForm::btnFirstClick(QObject* sender)
             Table* t = m_currentTable;
             if (!t || !t->isOpen())
                 throw EngineError("Cannot perform this operation on a closed dataset");
+            // A move posts the note being edited: first the text a box still holds goes into
+            // it, as for Post; what the note cannot take yet (a date half typed) stops the
+            // move with Post's error, and the text stays in its box.
+            if (t == baseTable(kPrivateBase) && (t->state() == TableState::Edit || t->state() == TableState::Insert))
+                baseDataSource(kPrivateBase)->updateRecord();
             switch (tag) {
             case tagFirst: t->first(); break;
             case tagRewind: t->moveBy(-10); break;
