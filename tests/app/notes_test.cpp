@@ -196,10 +196,7 @@ private slots:
         QVERIFY(grid && grid->isVisible());
         QVERIFY(t9->recordCount() >= 3);
         tv::GridModel* m = grid->gridModel();
-        int topicCol = -1;
-        for (int c = 0; c < m->columnCount(); ++c)
-            if (m->fieldNameOf(c).compare(QLatin1String("Topic"), Qt::CaseInsensitive) == 0)
-                topicCol = c;
+        const int topicCol = gridColumn(grid, QStringLiteral("Topic"));
         QVERIFY(topicCol >= 0);
         const int topic = t9->fieldByName("Topic");
         const auto idAt = [&](int row) { return std::get<int64_t>(t9->valueAt(row, 0)); };
@@ -536,10 +533,7 @@ private slots:
         t9->moveTo(1);
         auto* grid = qobject_cast<tv::DBGrid*>(s.w("wwDBGrid9"));
         tv::GridModel* m = grid->gridModel();
-        int dateCol = -1;
-        for (int c = 0; c < m->columnCount(); ++c)
-            if (m->fieldNameOf(c).compare(QLatin1String("Date"), Qt::CaseInsensitive) == 0)
-                dateCol = c;
+        const int dateCol = gridColumn(grid, QStringLiteral("Date"));
         QVERIFY(dateCol >= 0);
         s.form().activateWindow();   // after the boxes
         QTRY_VERIFY(s.form().isActiveWindow());
