@@ -13,6 +13,7 @@
 
 #include <QButtonGroup>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QScreen>
@@ -210,7 +211,7 @@ private slots:
 
     // Every bound box of a record view for a code, number, date or name (a declared width of
     // up to 20) shows a value that wide whole (the widest digits, and every sample value that
-    // long); every box lies inside its panel, beside the others.
+    // long); every box lies inside its panel, beside the other boxes and the pictures.
     void recordViewBoxesShowValuesOfTheirDeclaredWidthWhole()
     {
         SampleSession s;
@@ -260,9 +261,13 @@ private slots:
                     const QRect g = e->geometry();
                     if (g.right() >= e->parentWidget()->width())
                         cut << e->objectName() + QStringLiteral(" beyond its panel");
-                    for (QWidget* other : e->parentWidget()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
-                        if (other != e && !other->isHidden() && qobject_cast<QLineEdit*>(other) && other->geometry().intersects(g))
+                    // Nor over another box or a picture.
+                    for (QWidget* other : e->parentWidget()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+                        auto* picture = qobject_cast<QLabel*>(other);
+                        if (other != e && !other->isHidden() && other->geometry().intersects(g)
+                            && (qobject_cast<QLineEdit*>(other) || (picture && !picture->pixmap().isNull())))
                             cut << e->objectName() + QStringLiteral(" over ") + other->objectName();
+                    }
                 }
             }
         }
