@@ -175,8 +175,9 @@ void forumFieldPanel(QWidget* p)
     DBEdit* section = edit("EditSection", "Section", 47);
     section->fitDeclaredWidth(p->width());
     field(p, std::min(252, p->width() - 8 - section->width()), 8, QStringLiteral("Section"), section);
-    field(p, 42, 30, QStringLiteral("Title"), edit("EditTitle", "Title", 271));
-    pair(52, 42, QStringLiteral("Name"), edit("EditCISName", "CIS Name", 160), 226, QStringLiteral("ID"),
+    // One label column for the rows below, so that their boxes start in one line.
+    field(p, 54, 30, QStringLiteral("Title"), edit("EditTitle", "Title", 271));
+    pair(52, 54, QStringLiteral("Name"), edit("EditCISName", "CIS Name", 160), 226, QStringLiteral("ID"),
          edit("EditCISID", "CIS ID", 76));
     field(p, 54, 74, QStringLiteral("File Name"), edit("EditFileName", "File Name", 75));
     pair(96, 54, QStringLiteral("File Type"), edit("EditFileType", "File Type", 75), 204, QStringLiteral("File Size"),
