@@ -488,7 +488,10 @@ private slots:
         tv::Table* t9 = tv::app::baseTable(9);
         QVERIFY(t9->recordCount() >= 3);
         const int dateField = t9->fieldByName("Date");
-        const char* const moves[] = {"btnFirst", "btnRewind", "btnPrior", "btnNext", "btnForward", "btnLast"};
+        const char* const moves[] = {"btnFirst", "btnRewind", "btnPrior", "btnNext", "btnForward", "btnLast",
+                                     "btnGotoBookmark"};
+        t9->moveTo(0);
+        s.click("btnSetBookmark");
         // With half a date typed into `typedInto`, Post and every move are refused with the
         // same words, and the note, its place and the typed text stay (a grid cell's editor
         // closes when the box takes the focus; its text stays held for the note).
