@@ -125,7 +125,7 @@ BooksView booksFieldPanel(QWidget* p)
     auto* level = view.levelWord = new QLabel(p);
     name(level, "Label45");
     level->setFont(arialPx(13, true));
-    level->setGeometry(labelRight + 4, 114, 190, 21);
+    level->setGeometry(labelRight + 4, 114, image0->x() - 4 - (labelRight + 4), 21);
     view.level = makeDbEdit(p, "EditLevel", 7, "Level", 40, true);
     view.level->hide();
     fieldColumn(p, 7, 7, labelRight, 136, {{"Source on:", "Code", 94}}, true);
