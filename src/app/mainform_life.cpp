@@ -71,6 +71,9 @@ void TMainForm::FormCreate()
     SetClipboardTools(false);
     m_indexChooser = new TdbIndex(this);
     DisableRecordTools();
+    // The search page is in front at start, and no page change announces it: its panel is
+    // placed now where every later visit puts it, not first at the top left and then moved.
+    centrePanel(m_sweepPanel);
 }
 
 void TMainForm::ShowHint(const QString& hint)

@@ -14,6 +14,8 @@
 #include <QGroupBox>
 #include <QTabWidget>
 
+#include <algorithm>
+
 namespace tv::app {
 
 int TMainForm::activePage() const
@@ -68,7 +70,9 @@ void TMainForm::centrePanel(QWidget* w) const
         x = (screen.width() - 620) / 2;
     if (screen.height() > 480)
         y = (screen.height() - 480) / 2 - 70;
-    w->move(x, y);
+    // On a low screen (600 pixels) the formula lifts the panel above its page, which would
+    // hide its top edge and captions under the tabs: it then starts at the page's top.
+    w->move(std::max(x, 0), std::max(y, 0));
 }
 
 void TMainForm::releaseBookmark()
@@ -112,12 +116,7 @@ void TMainForm::PageControl1Change()
     }
     if (tab == kInfoPage) {
         DisableRecordTools();
-        QWidget* info = m_infoPanel;
-        centrePanel(info);
-        // On a low screen the centring lifts the panel above the page, and its heading with
-        // it: the panel then starts at the page's top.
-        if (info->y() < 0)
-            info->move(info->x(), 0);
+        centrePanel(m_infoPanel);
         return;
     }
     // The presence test of a page is on its own base (base 4 on page 4, whatever the forum).

@@ -25,6 +25,15 @@ int tagOf(QObject* sender)
     return sender ? sender->property("Tag").toInt() : 0;
 }
 
+// A move posts the note being edited (the table does so): first the text a box still holds
+// goes into it, as for Post; what the note cannot take yet (a date half typed) stops the move
+// with Post's error, and the text stays in its box.
+void takeTypedText(const Table* t)
+{
+    if (t && t == baseTable(kPrivateBase) && (t->state() == TableState::Edit || t->state() == TableState::Insert))
+        baseDataSource(kPrivateBase)->updateRecord();
+}
+
 } // namespace
 
 void TMainForm::updateBackTrio(bool atBeginning)
@@ -86,6 +95,7 @@ void TMainForm::btnFirstClick(QObject* sender)
             Table* t = m_currentTable;
             if (!t || !t->isOpen())
                 throw EngineError("Cannot perform this operation on a closed dataset");
+            takeTypedText(t);
             switch (tag) {
             case tagFirst: t->first(); break;
             case tagRewind: t->moveBy(-10); break;
@@ -177,8 +187,10 @@ void TMainForm::btnSetBookmarkClick(QObject* sender)
             setButtonsEnabled({Tool::GotoBookmark, Tool::ClearBookmark}, true);
             break;
         case tagGotoBookmark:
-            if (m_bookmarkSet && t && m_bookmarkTable == t && m_bookmark)
+            if (m_bookmarkSet && t && m_bookmarkTable == t && m_bookmark) {
+                takeTypedText(t);
                 t->gotoBookmark(m_bookmark);
+            }
             break;
         case tagClearBookmark:
             releaseBookmark();

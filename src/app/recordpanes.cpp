@@ -106,25 +106,29 @@ BooksView booksFieldPanel(QWidget* p)
 {
     BooksView view;
     fieldColumn(p, 7, 7, 62, 8, {{"Title:", "Title", 288}, {"Author:", "Author", 288}}, true, 354);
-    fieldColumn(p, 7, 7, 62, 52, {{"Publisher:", "Publisher", 152}}, true, 262);
     auto* image0 = new QLabel(p);
     name(image0, "Image0");
     image0->setPixmap(bookPicture());
     image0->setGeometry(358, 4, 101, 132);
     QWidget* cover = makeDbImage(p, "DBImage2", 7, "Cover");
     cover->setGeometry(8, 80, 180, 220);
-    fieldColumn(p, 7, 7, 262, 70, {{"ISBN:", "ISBN", 94}, {"Price:", "Price", 94}}, true);
+    // The column between the cover and the picture: its labels clear of the cover, its boxes
+    // beside the picture wide enough for an ISBN and a price, and no further than the picture;
+    // the publisher's box, on the row above the ISBN's, ends where that one starts.
+    const int labelRight = cover->geometry().right() + 58;
+    fieldColumn(p, 7, 7, 62, 52, {{"Publisher:", "Publisher", 152}}, true, labelRight);
+    fieldColumn(p, 7, 7, labelRight, 70, {{"ISBN:", "ISBN", 94}, {"Price:", "Price", 94}}, true, image0->x() - 4);
     auto* levelCaption = new QLabel(QStringLiteral("Level:"), p);
     levelCaption->setFont(arialPx(11));
     levelCaption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    levelCaption->setGeometry(142, 114, 120, 21);
+    levelCaption->setGeometry(labelRight - 120, 114, 120, 21);
     auto* level = view.levelWord = new QLabel(p);
     name(level, "Label45");
     level->setFont(arialPx(13, true));
-    level->setGeometry(266, 114, 190, 21);
+    level->setGeometry(labelRight + 4, 114, image0->x() - 4 - (labelRight + 4), 21);
     view.level = makeDbEdit(p, "EditLevel", 7, "Level", 40, true);
     view.level->hide();
-    fieldColumn(p, 7, 7, 262, 136, {{"Source on:", "Code", 94}}, true);
+    fieldColumn(p, 7, 7, labelRight, 136, {{"Source on:", "Code", 94}}, true);
 
     const char* captions[] = {"Technical Contents/Quality:", "Quality Of Writing:", "Value For Money:",
                               "Overall Assessment:"};
@@ -171,8 +175,9 @@ void forumFieldPanel(QWidget* p)
     DBEdit* section = edit("EditSection", "Section", 47);
     section->fitDeclaredWidth(p->width());
     field(p, std::min(252, p->width() - 8 - section->width()), 8, QStringLiteral("Section"), section);
-    field(p, 42, 30, QStringLiteral("Title"), edit("EditTitle", "Title", 271));
-    pair(52, 42, QStringLiteral("Name"), edit("EditCISName", "CIS Name", 160), 226, QStringLiteral("ID"),
+    // One label column for the rows below, so that their boxes start in one line.
+    field(p, 54, 30, QStringLiteral("Title"), edit("EditTitle", "Title", 271));
+    pair(52, 54, QStringLiteral("Name"), edit("EditCISName", "CIS Name", 160), 226, QStringLiteral("ID"),
          edit("EditCISID", "CIS ID", 76));
     field(p, 54, 74, QStringLiteral("File Name"), edit("EditFileName", "File Name", 75));
     pair(96, 54, QStringLiteral("File Type"), edit("EditFileType", "File Type", 75), 204, QStringLiteral("File Size"),

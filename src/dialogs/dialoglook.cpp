@@ -1,4 +1,5 @@
 #include "dialogs/dialoglook.h"
+#include "platform/platform.h"
 
 #include <QDialog>
 #include <QPalette>
@@ -14,9 +15,7 @@ QFont sansSerif8()
 
 void setFixedDialogLook(QDialog* dialog, QSize size)
 {
-    dialog->setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
-                           | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-    dialog->setFixedSize(size);
+    platform::markFixedSize(dialog, size);
     dialog->setFont(sansSerif8());
     QPalette pal = dialog->palette();
     pal.setColor(QPalette::WindowText, Qt::black);

@@ -1,4 +1,5 @@
 #include "platform/msg.h"
+#include "platform/platform.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -50,6 +51,7 @@ QMessageBox::StandardButton run(Icon icon, const QString& caption, const QString
     QPointer<QMessageBox> box = new QMessageBox(qtIcon(icon), caption, text, buttons, parent);
     if (ownerless)
         box->setWindowFlag(Qt::WindowStaysOnTopHint);
+    tv::platform::markFixedSize(box);
     box->setDefaultButton(def);
     if (escape != QMessageBox::NoButton)
         box->setEscapeButton(escape);

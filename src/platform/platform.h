@@ -46,6 +46,13 @@ QString resolveHelpFile(const QString& helpFile, HelpCommand command);
 // Full geometry of the primary screen, in pixels.
 QSize screenSize();
 
+// A dialog or message box that cannot be resized says so to the window manager: a dialog's
+// title bar with the system menu and close box only (no minimise or maximise), keeping a
+// stay-on-top flag already set. With a size, the window is fixed at it (the window manager is
+// told it is both its least and its most); a message box fixes its own size as it shows.
+// Where the window manager offers to minimise it all the same, it comes straight back.
+void markFixedSize(QWidget* window, QSize size = {});
+
 // The system's short date format (QLocale), with the year widened to four digits when the
 // locale writes only two, so that dates read back unambiguously. en_US: "M/d/yyyy".
 QString shortDateFormat();

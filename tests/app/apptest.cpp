@@ -1,5 +1,7 @@
 #include "apptest.h"
 
+#include "dbaware/dbgrid.h"
+
 #include "app/datamodule.h"
 #include "app/program.h"
 #include "controls/syscolors.h"
@@ -83,6 +85,14 @@ Session::~Session()
 QWidget* control(const QWidget* window, const char* name)
 {
     return window->findChild<QWidget*>(QString::fromLatin1(name));
+}
+
+int gridColumn(const tv::DBGrid* grid, const QString& field)
+{
+    for (int c = 0; c < grid->gridModel()->columnCount(); ++c)
+        if (grid->gridModel()->fieldNameOf(c).compare(field, Qt::CaseInsensitive) == 0)
+            return c;
+    return -1;
 }
 
 QAction* action(const QWidget* window, const char* name)

@@ -46,6 +46,9 @@ QAction* action(const QWidget* window, const char* name);
 // Every base file name of the sample set.
 QStringList allBaseFiles();
 
+// The column of a grid that shows a field (named in any case), or -1.
+int gridColumn(const tv::DBGrid* grid, const QString& field);
+
 // Answers modal boxes and keeps what they said.
 using tvtest::ModalAnswerer;
 

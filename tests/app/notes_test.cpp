@@ -14,6 +14,7 @@
 #include <QClipboard>
 #include <QDir>
 #include <QLineEdit>
+#include <QPointer>
 #include <QTimer>
 #include <QProcess>
 #include <QTabBar>
@@ -195,10 +196,7 @@ private slots:
         QVERIFY(grid && grid->isVisible());
         QVERIFY(t9->recordCount() >= 3);
         tv::GridModel* m = grid->gridModel();
-        int topicCol = -1;
-        for (int c = 0; c < m->columnCount(); ++c)
-            if (m->fieldNameOf(c).compare(QLatin1String("Topic"), Qt::CaseInsensitive) == 0)
-                topicCol = c;
+        const int topicCol = gridColumn(grid, QStringLiteral("Topic"));
         QVERIFY(topicCol >= 0);
         const int topic = t9->fieldByName("Topic");
         const auto idAt = [&](int row) { return std::get<int64_t>(t9->valueAt(row, 0)); };
@@ -478,6 +476,77 @@ private slots:
                 expected[expected.rbegin()->first + 1] = kept;
             QCOMPARE(notesOnDisk(s.path()), expected);
         }
+    }
+
+    // A move first takes the text a box still holds; what the note cannot take yet (a date
+    // half typed) stops the move with the error Post shows, and the text stays where it was
+    // typed, in the record view's date box as in a grid cell.
+    void aMoveFirstTakesWhatTheFocusedBoxHolds()
+    {
+        SampleSession s({"private.db"});
+        s.showPage(9);
+        tv::Table* t9 = tv::app::baseTable(9);
+        QVERIFY(t9->recordCount() >= 3);
+        const int dateField = t9->fieldByName("Date");
+        const char* const moves[] = {"btnFirst", "btnRewind", "btnPrior", "btnNext", "btnForward", "btnLast",
+                                     "btnGotoBookmark"};
+        t9->moveTo(0);
+        s.click("btnSetBookmark");
+        // With half a date typed into `typedInto`, Post and every move are refused with the
+        // same words, and the note, its place and the typed text stay (a grid cell's editor
+        // closes when the box takes the focus; its text stays held for the note).
+        const auto refused = [&](QPointer<QLineEdit> typedInto) {
+            QVERIFY(typedInto);
+            const QString half = typedInto->text();
+            QString postSaid;
+            {
+                ModalAnswerer ok{QMessageBox::Ok};
+                s.click("btnPostRecord");
+                QCOMPARE(ok.texts().size(), 1);
+                postSaid = ok.texts().front();
+            }
+            for (const char* move : moves) {
+                ModalAnswerer ok{QMessageBox::Ok};
+                s.click(move);
+                QCOMPARE(ok.texts(), QStringList{postSaid});
+                QCOMPARE(t9->recNo(), 1);
+                QCOMPARE(t9->state(), tv::TableState::Edit);
+                if (typedInto)
+                    QCOMPARE(typedInto->text(), half);
+                QCOMPARE(editButtons(s), kEditing);
+            }
+        };
+
+        s.click("btnGridSwitch");
+        t9->moveTo(1);
+        auto* date = qobject_cast<tv::DBComboDlg*>(s.w("wwDBComboDlg1"));
+        date->setFocus();
+        date->selectAll();
+        QTest::keyClicks(date, "3/1");
+        refused(date);
+        // Completed, the date goes with the note and the move is made.
+        date->selectAll();
+        QTest::keyClicks(date, "3/1/2024");
+        s.click("btnNext");
+        QCOMPARE(t9->recNo(), 2);
+        QCOMPARE(t9->state(), tv::TableState::Browse);
+        QCOMPARE(t9->displayTextAt(1, dateField), std::string("3/1/2024"));
+
+        s.click("btnGridSwitch");
+        t9->moveTo(1);
+        auto* grid = qobject_cast<tv::DBGrid*>(s.w("wwDBGrid9"));
+        tv::GridModel* m = grid->gridModel();
+        const int dateCol = gridColumn(grid, QStringLiteral("Date"));
+        QVERIFY(dateCol >= 0);
+        s.form().activateWindow();   // after the boxes
+        QTRY_VERIFY(s.form().isActiveWindow());
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(m->index(1, dateCol)).center());
+        QTest::keyClick(grid, '4');
+        auto* cell = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+        QVERIFY(cell && grid->isAncestorOf(cell));
+        QTest::keyClicks(cell, "/2");
+        refused(cell);
+        s.click("btnCancelEdit");
     }
 
     void textTheBaseCannotStoreIsRefusedNotAltered()

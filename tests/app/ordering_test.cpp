@@ -54,18 +54,10 @@ tv::DBGrid* grid(Session& s, const char* name)
     return static_cast<tv::DBGrid*>(s.w(name));
 }
 
-int column(tv::DBGrid* g, const QString& field)
-{
-    for (int c = 0; c < g->gridModel()->columnCount(); ++c)
-        if (g->gridModel()->fieldNameOf(c).compare(field, Qt::CaseInsensitive) == 0)
-            return c;
-    return -1;
-}
-
 // A real click on a column title.
 void clickTitle(tv::DBGrid* g, const QString& field)
 {
-    const int c = column(g, field);
+    const int c = gridColumn(g, field);
     QVERIFY(c >= 0);
     QHeaderView* h = g->horizontalHeader();
     g->scrollTo(g->model()->index(0, c));

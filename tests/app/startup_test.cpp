@@ -202,6 +202,7 @@ private slots:
         // Shown over the splash window (which stays on top) and modal until answered.
         QVERIFY(ok.seen().front().onTop);
         QCOMPARE(ok.seen().front().modality, Qt::ApplicationModal);
+        QCOMPARE(ok.seen().front().fixedSizeFault, QString());
         QVERIFY(p.terminating());
         QVERIFY(!tv::app::databaseOpened());
         QCOMPARE(p.exec(), 0);   // the loop ends at once
@@ -252,6 +253,7 @@ private slots:
             ModalAnswerer no{QMessageBox::No};
             QVERIFY(!p.mainForm()->close());
             QCOMPARE(no.texts(), QStringList{QStringLiteral("Ternminate the application?")});
+            QCOMPARE(no.seen().front().fixedSizeFault, QString());
         }
         QVERIFY(p.mainForm()->isVisible());
         QVERIFY(tv::app::baseTable(1)->isOpen());

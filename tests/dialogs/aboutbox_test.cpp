@@ -37,6 +37,12 @@ private slots:
         QVERIFY(box.PhysMem->text().endsWith(" KB"));
         QVERIFY(box.PhysMem->text() != "0 KB");
         QVERIFY(box.FreeRes->text().endsWith(" %"));
+        // A fixed size, told to the window manager; minimised all the same (some window
+        // managers offer it on every window), it comes straight back.
+        QCOMPARE(fixedSizeFault(&box), QString());
+        box.show();
+        box.setWindowState(Qt::WindowMinimized);
+        QTRY_VERIFY(!box.isMinimized());
     }
 
     void creditsAreThirtyLinesInThreeBlocks()

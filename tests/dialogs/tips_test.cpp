@@ -61,6 +61,7 @@ private slots:
             shown = f->TipText->text();
             nextEnabled = f->Next->isEnabled();
             QCOMPARE(f->size(), QSize(443, 251));
+            QCOMPARE(fixedSizeFault(f), QString());
             QCOMPARE(f->TipHeader->text(), QString("Tipvault"));
             f->Ok->click();
         });

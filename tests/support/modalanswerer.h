@@ -3,6 +3,8 @@
 // timer, records what each box said and presses the requested button (QMessageBox::Escape:
 // the Escape key).
 
+#include "support/modalhelper.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
@@ -25,6 +27,7 @@ struct SeenBox {
     QMessageBox::StandardButton escapeButton = QMessageBox::NoButton;
     bool onTop = false;   // asks the window manager to keep it above other windows
     Qt::WindowModality modality = Qt::NonModal;
+    QString fixedSizeFault;   // what it fails to tell the window manager of its fixed size
 
     QString label(QMessageBox::StandardButton b) const { return labels.value(buttons.indexOf(b)); }
 };
@@ -74,6 +77,7 @@ private:
         s.escapeButton = box->standardButton(box->escapeButton());
         s.onTop = box->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
         s.modality = box->windowModality();
+        s.fixedSizeFault = ::fixedSizeFault(box);
         seen_.push_back(s);
         QMessageBox::StandardButton want = answer_;
         if (next_ < queued_.size())
