@@ -3,9 +3,12 @@
 #include "dbase_testutil.h"
 
 #include "engine/codepage.h"
+#include "engine/dataset/table.h"
 #include "engine/dbase/dbfformat.h"
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 using namespace tv;
 using namespace tv::test;
@@ -395,6 +398,82 @@ TEST(DbaseReader, VisualFoxProTypesNullFlagsMemosAndTags)
     writeFile(dir.file("plain.dbf"), plain.bytes());
     EXPECT_EQ(dumpTable(*openTableFile(dir.file("plain.dbf"))),
               "#fields\tI:dI:4\tY:dY:8\tB:dB:8\tT:dT:8\n#records\t1\n-2\t-0.5\t1.5\t2000-01-01 00:00:00.001\n");
+}
+
+// The key tree of a .CDX tag orders the records by that tag: read through its interior node,
+// equal keys as the tree has them, deleted records left out, and a descending tag whose tree
+// keeps its keys ascending read from the end. A tree that is damaged or disagrees with the
+// table is not used: the tag's key orders the records, and a note names the fault.
+TEST(DbaseReader, CdxKeyTreesOrderTheirTags)
+{
+    TempDir dir;
+    DbfBuilder b;
+    b.version = 0x30;
+    b.productionIndex = true;
+    b.fields = {{"NAME", 'C', 10}, {"ID", 'N', 2}};
+    const std::vector<std::string> names = {"pear", "Apple", "fig", "apple", "Fig", "banana", "APPLE", "pear"};
+    for (size_t i = 0; i < names.size(); ++i)
+        b.addRecord({names[i], std::to_string(i + 1)}, i == 4);
+    const std::string path = dir.file("fruit.dbf"), cdxPath = dir.file("fruit.cdx");
+    writeFile(path, b.bytes());
+    // Trees as FoxPro keeps them: keys in byte order, equal keys by record number.
+    auto keysOf = [&](bool upper) {
+        CdxKeys keys;
+        for (size_t i = 0; i < names.size(); ++i)
+            keys.emplace_back(upper ? foldAsciiUpper(names[i]) : names[i], uint32_t(i + 1));
+        std::stable_sort(keys.begin(), keys.end(), [](const auto& x, const auto& y) { return x.first < y.first; });
+        return keys;
+    };
+    const CdxTag byName{"NAME", "UPPER(NAME)", false, {}, keysOf(true)};
+    const CdxTag byNameDown{"NAMEDOWN", "NAME", true, {}, keysOf(false)};
+    auto order = [&](const std::string& tag, std::vector<std::string>* notices = nullptr) {
+        Table t;
+        t.open(path);
+        t.setIndexName(tag);
+        std::string ids;
+        for (int r = 0; r < t.recordCount(); ++r)
+            ids += t.displayTextAt(r, 1) + ' ';
+        if (notices)
+            *notices = t.file()->takeNotices();
+        return ids;
+    };
+
+    writeFile(cdxPath, cdx({byName, byNameDown}));
+    EXPECT_EQ(order("NAME"), "2 4 7 6 3 1 8 ");
+    // Stored APPLE 7, Apple 2, Fig 5, apple 4, banana 6, fig 3, pear 1, pear 8: read backwards,
+    // so pear 8 comes before pear 1 (the key alone would keep them in record order).
+    std::vector<std::string> notices;
+    EXPECT_EQ(order("NAMEDOWN", &notices), "8 1 3 6 4 2 7 ");
+    EXPECT_TRUE(notices.empty());
+
+    struct Damage {
+        const char* what;
+        std::function<void(CdxKeys&)> keys;
+        size_t linkAt = 0;   // patches a leaf's link to its right neighbour
+    };
+    // Two tag headers after the directory, then three leaves and a root for each tag.
+    const size_t downLeaf = 1536 + 1024 * 2 + 4 * 512;
+    const std::vector<Damage> damages = {
+        {"names record 9, but the table has 8", [](CdxKeys& k) { k[6].second = 9; }},
+        {"holds 7 keys for the 8 records", [](CdxKeys& k) { k.erase(k.begin() + 3); }},
+        {"lists record 2 twice", [](CdxKeys& k) { k[2].second = 2; }},
+        {"has its keys out of order (record 2 before record 5)", [](CdxKeys& k) { std::swap(k[0], k[3]); }},
+        {"links to byte 7168, but the tree puts the leaf at byte 6144 after it", [](CdxKeys&) {}, downLeaf + 8},
+    };
+    for (const Damage& d : damages) {
+        CdxTag damaged = byNameDown;
+        d.keys(damaged.keys);
+        std::string bytes = cdx({byName, damaged});
+        if (d.linkAt)
+            bytes.replace(d.linkAt, 4, le(7168, 4));
+        writeFile(cdxPath, bytes);
+        // Ordered by the key: descending, equal keys in record order.
+        EXPECT_EQ(order("NAMEDOWN", &notices), "1 8 3 6 4 2 7 ") << d.what;
+        ASSERT_EQ(notices.size(), 1u) << d.what;
+        EXPECT_NE(notices[0].find(cdxPath), std::string::npos) << notices[0];
+        EXPECT_NE(notices[0].find(d.what), std::string::npos) << notices[0];
+        EXPECT_NE(notices[0].find("ordered by the key of tag NAMEDOWN instead"), std::string::npos) << notices[0];
+    }
 }
 
 // dBASE 7: 48-byte descriptors with long names, the code page named in the header, numbers in

@@ -147,10 +147,11 @@ void DbaseTable::load(OpenMode mode, const SalvageOptions& salvage)
     }
 
     if (layout_.productionIndex && layout_.flavour == DbfFlavour::FoxPro) {
-        const std::string cdxPath = findCompanion(path_, "cdx");
-        if (!cdxPath.empty()) {
-            const MappedFile cdx(cdxPath, MappedFile::Reading::Touched);
-            indexes_ = readCdxTags(cdx.bytes(), cdxPath, layout_.fields, layout_.codePage);
+        cdxPath_ = findCompanion(path_, "cdx");
+        if (!cdxPath_.empty()) {
+            const MappedFile cdx(cdxPath_, MappedFile::Reading::Touched);
+            indexes_ = readCdxTags(cdx.bytes(), cdxPath_, layout_.fields, layout_.codePage, &cdxHeaders_);
+            treeNoted_.assign(indexes_.size(), 0);
         }
     } else if (layout_.productionIndex) {
         mdxPath_ = findCompanion(path_, "mdx");
@@ -222,6 +223,54 @@ DbaseTable::~DbaseTable()
         flush();
     } catch (const EngineError&) {
         // Nothing sensible is left to do with the error here; what was flushed before stays.
+    }
+}
+
+std::vector<RecordId> DbaseTable::cdxOrder(size_t tag) const
+{
+    // Keys are padded with blanks when they are text, with zeros otherwise: told by the field the
+    // key expression (without its FOR condition) begins with.
+    IndexDef key = indexes_[tag];
+    key.expressionText = key.expressionText.substr(0, key.expressionText.find(" FOR "));
+    interpretKeyExpression(key, layout_.fields);
+    const int field = key.fields.empty() ? -1 : findFieldNoCase(layout_.fields, key.fields[0]);
+    const FieldType type = field < 0 ? FieldType::DbChar : layout_.fields[size_t(field)].type;
+    const char fill = type == FieldType::DbChar || type == FieldType::DbVarchar ? ' ' : '\0';
+    const MappedFile cdx(cdxPath_);
+    const std::vector<uint32_t> order = readCdxOrder(cdx.bytes(), cdxHeaders_[tag], cdxPath_, layout_.recordCount, fill);
+    return std::vector<RecordId>(order.begin(), order.end());
+}
+
+std::optional<std::vector<RecordId>> DbaseTable::storedKeyOrder(const IndexDef& index) const
+{
+    for (size_t tag = 0; tag < cdxHeaders_.size() && tag < indexes_.size(); ++tag) {
+        if (indexes_[tag].name != index.name || indexes_[tag].expressionText != index.expressionText)
+            continue;
+        if (indexes_[tag].expression || indexes_[tag].fields.size() != 1)
+            return std::nullopt;
+        try {
+            return cdxOrder(tag);
+        } catch (const EngineError& e) {
+            if (!treeNoted_[tag]++)
+                notices_.push_back(std::string(e.what()) + ": the records are ordered by the key of tag " + index.name +
+                                   " instead");
+            return std::nullopt;
+        }
+    }
+    return std::nullopt;
+}
+
+std::string DbaseTable::keyTreeState(size_t index) const
+{
+    if (index >= cdxHeaders_.size() || index >= indexes_.size())
+        return {};
+    try {
+        const std::string keys = "read: " + std::to_string(cdxOrder(index).size()) + " keys";
+        const IndexDef& ix = indexes_[index];
+        // Such a tag orders the records by its key expression, as far as it is understood here.
+        return ix.expression || ix.fields.size() != 1 ? keys + " (not used: the key expression is not one read here)" : keys;
+    } catch (const EngineError& e) {
+        return std::string("not used: ") + e.what();
     }
 }
 
