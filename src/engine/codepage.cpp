@@ -798,6 +798,12 @@ int codePageForLanguageDriver(uint8_t ldid, bool& known)
         return 863;
     case 0x24:
         return 860;
+    // Macintosh code pages, through the C library's converters.
+    case 0x04: case 0x96: case 0x97:
+        if (const int named = namedCodePage(ldid == 0x04 ? "MACINTOSH" : ldid == 0x96 ? "MAC-CYRILLIC" : "MAC-CENTRALEUROPE"))
+            return named;
+        known = false;
+        return 1252;
     default:
         known = false;
         return 1252;

@@ -154,6 +154,15 @@ TEST(DbaseReader, TextIsDecodedWithTheLanguageDriversCodePage)
     EXPECT_EQ(std::get<std::string>(t->value(0, 0)), "Привет");
     EXPECT_EQ(t->rawText(0, 0), "\x8F\xE0\xA8\xA2\xA5\xE2");
 
+    // The Macintosh drivers: Roman, Cyrillic, Central European.
+    for (const auto& [driver, text] : {std::pair<uint8_t, const char*>{0x04, "Grüße"}, {0x96, "Привет"}, {0x97, "Łódź"}}) {
+        b.languageDriver = driver;
+        b.records.clear();
+        b.addRecord({driver == 0x04 ? "Gr\x9F\xA7" "e" : driver == 0x96 ? "\x8F\xF0\xE8\xE2\xE5\xF2" : "\xFC\x97" "d\x90"});
+        writeFile(dir.file("mac.dbf"), b.bytes());
+        EXPECT_EQ(std::get<std::string>(openTableFile(dir.file("mac.dbf"))->value(0, 0)), text) << int(driver);
+    }
+
     b.languageDriver = 0xF0;  // names no driver: Windows ANSI
     b.fields[0].name = "N";
     b.records.clear();
