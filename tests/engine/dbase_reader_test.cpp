@@ -91,7 +91,7 @@ TEST(DbaseReader, DecodesEveryCellKindAndBlanksAsNull)
     b.addRecord({"z", "  -0", "inf", "00000000", "y"});
     // Digits beyond a double's: kept as stored (leading zeros, a bare point and -0 tidied).
     b.addRecord({"w", " 1234567890123450000", " 333.333333333333340", "", ""});
-    b.addRecord({"v", "  -.25", "007.", "", ""});
+    b.addRecord({std::string("v\0 \0\0\0\0\0", 8), "  -.25", "007.", "", ""});   // padded with zero bytes
     writeFile(dir.file("cells.dbf"), b.bytes());
     const auto t = openTableFile(dir.file("cells.dbf"));
 
@@ -117,6 +117,7 @@ TEST(DbaseReader, DecodesEveryCellKindAndBlanksAsNull)
     EXPECT_EQ(t->decimalText(0, 0), "");   // not a number field
     // Only leading blanks of text are kept; raw text is a view without trailing blanks.
     EXPECT_EQ(t->rawText(2, 0), "  x");
+    EXPECT_EQ(t->rawText(6, 0), "v");
     EXPECT_EQ(t->rawText(1, 0), "");
     EXPECT_EQ(t->rawText(0, 1), "");  // not a text field
 }

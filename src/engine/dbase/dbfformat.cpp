@@ -348,7 +348,8 @@ DbfLayout parseDbf(std::string_view file, const std::string& path, int codePage)
 
 std::string_view trimCharCell(std::string_view cell)
 {
-    while (!cell.empty() && cell.back() == ' ')
+    // Programs that write C strings pad with zero bytes where others pad with blanks.
+    while (!cell.empty() && (cell.back() == ' ' || cell.back() == '\0'))
         cell.remove_suffix(1);
     return cell;
 }
