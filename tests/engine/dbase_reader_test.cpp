@@ -92,6 +92,7 @@ TEST(DbaseReader, DecodesEveryCellKindAndBlanksAsNull)
     // Digits beyond a double's: kept as stored (leading zeros, a bare point and -0 tidied).
     b.addRecord({"w", " 1234567890123450000", " 333.333333333333340", "", ""});
     b.addRecord({std::string("v\0 \0\0\0\0\0", 8), "  -.25", "007.", "", ""});   // padded with zero bytes
+    b.addRecord({"u", "   -1,50", "1,2,3", "", ""});                          // a decimal comma; two commas are no number
     writeFile(dir.file("cells.dbf"), b.bytes());
     const auto t = openTableFile(dir.file("cells.dbf"));
 
@@ -103,14 +104,16 @@ TEST(DbaseReader, DecodesEveryCellKindAndBlanksAsNull)
     EXPECT_TRUE(t->indexes().empty());
     EXPECT_FALSE(t->writable());
 
-    EXPECT_EQ(dumpTable(*t), "#fields\tNAME:dC:8\tQTY:dN:20\tRATE:dF:20\tDAY:dD:8\tOK:dL:1\n#records\t7\n"
+    EXPECT_EQ(dumpTable(*t), "#fields\tNAME:dC:8\tQTY:dN:20\tRATE:dF:20\tDAY:dD:8\tOK:dL:1\n#records\t8\n"
                              "abc\t36.30\t-0.500\t2024-02-29\tT\n"
                              "\\N\t\\N\t\\N\t\\N\t\\N\n"
                              "  x\t1.00\t1e3\t1999-12-31\tF\n"
                              "tab\\there\t\\N\t\\N\t\\N\t\\N\n"
                              "z\t0\t\\N\t\\N\tT\n"
                              "w\t1234567890123450000\t333.333333333333340\t\\N\t\\N\n"
-                             "v\t-0.25\t7\t\\N\t\\N\n");
+                             "v\t-0.25\t7\t\\N\t\\N\n"
+                             "u\t-1.50\t\\N\t\\N\t\\N\n");
+    EXPECT_EQ(std::get<double>(t->value(7, 1)), -1.5);
     // The program still reads numbers.
     EXPECT_EQ(std::get<double>(t->value(0, 1)), 36.3);
     EXPECT_EQ(std::get<double>(t->value(5, 1)), 1234567890123450000.0);

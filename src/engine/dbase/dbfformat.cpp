@@ -354,9 +354,28 @@ std::string_view trimCharCell(std::string_view cell)
     return cell;
 }
 
+namespace {
+
+// The number a cell spells, without the blanks around it; a decimal comma (as some programs
+// write numbers where that is the custom) reads as a point. `copy` holds the text when it had to
+// be changed.
+std::string_view numberSpelling(std::string_view cell, std::string& copy)
+{
+    const std::string_view s = trimBoth(cell);
+    const size_t comma = s.find(',');
+    if (comma == std::string_view::npos || s.find(',', comma + 1) != std::string_view::npos || s.find('.') != std::string_view::npos)
+        return s;
+    copy.assign(s);
+    copy[comma] = '.';
+    return copy;
+}
+
+} // namespace
+
 Value decodeNumberCell(std::string_view cell)
 {
-    std::string_view s = trimBoth(cell);
+    std::string copy;
+    std::string_view s = numberSpelling(cell, copy);
     if (s.empty())
         return {};
     if (s.front() == '+')
@@ -378,7 +397,8 @@ std::string numberTextOfCell(std::string_view cell)
 {
     if (isNull(decodeNumberCell(cell)))
         return {};
-    std::string_view s = trimBoth(cell);
+    std::string copy;
+    std::string_view s = numberSpelling(cell, copy);
     bool negative = false;
     if (s.front() == '+' || s.front() == '-') {
         negative = s.front() == '-';
