@@ -303,7 +303,8 @@ TEST(DbaseDamage, BrokenProductionIndexesAreRefused)
 }
 
 // FoxPro parts: _NullFlags too small, a varchar length past its field, a date-time past
-// midnight, .FPT memos outside the file or in its header, a .CDX directory that loops.
+// midnight, .FPT memos outside the file or in its header; a damaged .CDX leaves the table
+// readable without its tags.
 TEST(DbaseDamage, BrokenFoxProPartsAreRefused)
 {
     TempDir dir;
@@ -361,11 +362,21 @@ TEST(DbaseDamage, BrokenFoxProPartsAreRefused)
     std::string loop = cdx({{"NOTE", "NOTE"}});
     loop.replace(1024, 2, le(2, 2));        // a leaf, not the root
     loop.replace(1024 + 8, 4, le(1024, 4)); // whose right sibling is itself
+    // A read-only table whose index is damaged is read without its tags, with a note.
+    const auto expectReadWithoutTags = [&](const std::string& words) {
+        const auto t = openTableFile(path);
+        EXPECT_TRUE(t->indexes().empty());
+        EXPECT_EQ(t->recordIds().size(), b.records.size());
+        const auto notices = t->takeNotices();
+        ASSERT_EQ(notices.size(), 1u) << words;
+        EXPECT_NE(notices[0].find(cdxPath + ": " + words), std::string::npos) << notices[0];
+        EXPECT_NE(notices[0].find("the table is read without its index tags"), std::string::npos) << notices[0];
+    };
     writeFile(cdxPath, loop);
-    expectRefused(path, "the index at byte 0 loops", cdxPath);
+    expectReadWithoutTags("the index at byte 0 loops");
     std::string cut = cdx({{"NOTE", "NOTE"}});
     writeFile(cdxPath, cut.substr(0, 2000));
-    expectRefused(path, "tag NOTE has its header at byte 1536, outside the file", cdxPath);
+    expectReadWithoutTags("tag NOTE has its header at byte 1536, outside the file");
 }
 
 TEST(DbaseDamage, EveryTruncationAndByteFlipIsHandled)

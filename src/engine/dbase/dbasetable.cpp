@@ -149,8 +149,16 @@ void DbaseTable::load(OpenMode mode, const SalvageOptions& salvage)
     if (layout_.productionIndex && layout_.flavour == DbfFlavour::FoxPro) {
         cdxPath_ = findCompanion(path_, "cdx");
         if (!cdxPath_.empty()) {
-            const MappedFile cdx(cdxPath_, MappedFile::Reading::Touched);
-            indexes_ = readCdxTags(cdx.bytes(), cdxPath_, layout_.fields, layout_.codePage, &cdxHeaders_);
+            // The table is read only here, so a damaged index cannot be made worse: its records
+            // are read without it.
+            try {
+                const MappedFile cdx(cdxPath_, MappedFile::Reading::Touched);
+                indexes_ = readCdxTags(cdx.bytes(), cdxPath_, layout_.fields, layout_.codePage, &cdxHeaders_);
+            } catch (const EngineError& e) {
+                notices_.push_back(std::string(e.what()) + ": the table is read without its index tags");
+                indexes_.clear();
+                cdxHeaders_.clear();
+            }
             treeNoted_.assign(indexes_.size(), 0);
         }
     } else if (layout_.productionIndex) {
