@@ -452,6 +452,7 @@ TEST(DbaseReader, CdxKeyTreesOrderTheirTags)
     };
 
     writeFile(cdxPath, cdx({byName, byNameDown}));
+    EXPECT_EQ(tvdump::dumpIndexes(*openTableFile(path)), "NAME\tNAME\tI\tkey tree read: 8 keys\nNAMEDOWN\tNAME\tD\tkey tree read: 8 keys\n");
     EXPECT_EQ(order("NAME"), "2 4 7 6 3 1 8 ");
     // Stored APPLE 7, Apple 2, Fig 5, apple 4, banana 6, fig 3, pear 1, pear 8: read backwards,
     // so pear 8 comes before pear 1 (the key alone would keep them in record order).
@@ -486,6 +487,9 @@ TEST(DbaseReader, CdxKeyTreesOrderTheirTags)
         EXPECT_NE(notices[0].find(cdxPath), std::string::npos) << notices[0];
         EXPECT_NE(notices[0].find(d.what), std::string::npos) << notices[0];
         EXPECT_NE(notices[0].find("ordered by the key of tag NAMEDOWN instead"), std::string::npos) << notices[0];
+        const std::string lines = tvdump::dumpIndexes(*openTableFile(path));
+        EXPECT_NE(lines.find("\tD\tkey tree not used: " + cdxPath + ": "), std::string::npos) << lines;
+        EXPECT_NE(lines.find(d.what), std::string::npos) << lines;
     }
 }
 

@@ -270,8 +270,10 @@ std::optional<std::vector<RecordId>> DbaseTable::storedKeyOrder(const IndexDef& 
 
 std::string DbaseTable::keyTreeState(size_t index) const
 {
-    if (index >= cdxHeaders_.size() || index >= indexes_.size())
+    if (index >= indexes_.size())
         return {};
+    if (index >= cdxHeaders_.size())   // an .MDX tag
+        return "not read: the tag's key orders the records";
     try {
         const std::string keys = "read: " + std::to_string(cdxOrder(index).size()) + " keys";
         const IndexDef& ix = indexes_[index];

@@ -35,9 +35,9 @@ public:
     bool isDeleted(RecordId id) const override;
     const std::vector<RecordId>& recordIds() const override { return ids_; }
     std::optional<std::vector<RecordId>> storedKeyOrder(const IndexDef& index) const override;
-    // What the key tree of the tag at `index` of indexes() gives: "" where there is none to
-    // read (a .MDX tag), "read: N keys", or "not used: <why>" (the tag's definition orders the
-    // records then).
+    // What became of the key tree of the tag at `index` of indexes(): "read: N keys" (a .CDX
+    // tag whose tree orders the records), "not used: <why>" or "not read: ..." (a .MDX tag): the
+    // tag's definition orders the records then.
     std::string keyTreeState(size_t index) const;
     std::vector<std::string> takeNotices() override { return std::exchange(notices_, {}); }
     Value value(RecordId id, int field) const override;
