@@ -451,13 +451,21 @@ TEST(DbaseReader, CdxKeyTreesOrderTheirTags)
         return ids;
     };
 
-    writeFile(cdxPath, cdx({byName, byNameDown}));
-    EXPECT_EQ(tvdump::dumpIndexes(*openTableFile(path)), "NAME\tNAME\tI\tkey tree read: 8 keys\nNAMEDOWN\tNAME\tD\tkey tree read: 8 keys\n");
+    // A unique tag holds the first record of each key: its key orders all of them.
+    CdxKeys firsts = byName.keys;
+    firsts.erase(std::unique(firsts.begin(), firsts.end(), [](const auto& x, const auto& y) { return x.first == y.first; }), firsts.end());
+    writeFile(cdxPath, cdx({byName, byNameDown, {"NAMEU", "UPPER(NAME)", false, {}, firsts, 10, ' ', 3, true}}));
+    EXPECT_EQ(tvdump::dumpIndexes(*openTableFile(path)),
+              "NAME\tNAME\tI\tkey tree read: 8 keys\nNAMEDOWN\tNAME\tD\tkey tree read: 8 keys\n"
+              "NAMEU\tNAME\tI\tkey tree read: 4 keys (not used: the tag holds one record of each key)\n");
     EXPECT_EQ(order("NAME"), "2 4 7 6 3 1 8 ");
+
     // Stored APPLE 7, Apple 2, Fig 5, apple 4, banana 6, fig 3, pear 1, pear 8: read backwards,
     // so pear 8 comes before pear 1 (the key alone would keep them in record order).
     std::vector<std::string> notices;
     EXPECT_EQ(order("NAMEDOWN", &notices), "8 1 3 6 4 2 7 ");
+    EXPECT_TRUE(notices.empty());
+    EXPECT_EQ(order("NAMEU", &notices), "2 4 7 6 3 1 8 ");
     EXPECT_TRUE(notices.empty());
 
     struct Damage {

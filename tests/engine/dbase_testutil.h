@@ -213,6 +213,7 @@ struct CdxTag {
     size_t keyLength = 10;
     char fill = ' ';
     size_t perLeaf = 3;
+    bool unique = false;   // one record of each key
 };
 
 inline std::string cdx(const std::vector<CdxTag>& tags)
@@ -229,7 +230,7 @@ inline std::string cdx(const std::vector<CdxTag>& tags)
         const CdxTag& t = tags[i];
         std::string h(1024, '\0');
         h.replace(12, 2, le(t.keyLength, 2));
-        h[14] = char(0x60 | (t.forCondition.empty() ? 0 : 0x08));
+        h[14] = char(0x60 | (t.forCondition.empty() ? 0 : 0x08) | (t.unique ? 0x01 : 0));
         h[502] = t.descending ? 1 : 0;
         h.replace(510, 2, le(t.expression.size() + 1, 2));
         h.replace(512, t.expression.size(), t.expression);

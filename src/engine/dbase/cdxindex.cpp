@@ -140,10 +140,12 @@ std::vector<uint32_t> readCdxOrder(std::string_view bytes, size_t headerOffset, 
     const std::vector<CdxKey> keys = readCdxKeys(bytes, headerOffset, path, fill);
     const std::string_view header = bytes.substr(headerOffset, kCdxHeaderSize);
     const bool hasFor = (uint8_t(header[14]) & 0x08) && u16At(header, 506) > 1;
+    const bool unique = uint8_t(header[14]) & 0x01;   // one record of each key
     const bool descending = u16At(header, 502) != 0;
     const std::string index = path + ": the index at byte " + std::to_string(headerOffset);
-    // Every record has its key, deleted ones too; a tag with a FOR condition only those that meet it.
-    if (hasFor ? keys.size() > recordCount : keys.size() != recordCount)
+    // Every record has its key, deleted ones too; a tag with a FOR condition only those that
+    // meet it, a unique tag one record of each key.
+    if (hasFor || unique ? keys.size() > recordCount : keys.size() != recordCount)
         throw EngineError(index + " holds " + std::to_string(keys.size()) + " keys for the " + std::to_string(recordCount) +
                           " records of the table");
     std::vector<uint8_t> listed(recordCount, 0);

@@ -26,7 +26,7 @@ std::vector<CdxKey> readCdxKeys(std::string_view bytes, size_t headerOffset, con
 // The records (numbered from 0) of the tag whose header lies at `headerOffset`, in the tag's
 // order, ascending or descending as the header says, ties as the tree has them. Checked against
 // a table of `recordCount` records: each record once, and every record (deleted ones too) unless
-// the tag has a FOR condition; keys in order. `fill` is the byte a key is padded with (a blank
+// the tag has a FOR condition or is unique; keys in order. `fill` is the byte a key is padded with (a blank
 // for text keys, zero for the others). Throws EngineError naming `path` and what is wrong.
 std::vector<uint32_t> readCdxOrder(std::string_view bytes, size_t headerOffset, const std::string& path, uint32_t recordCount,
                                    char fill);

@@ -257,7 +257,10 @@ std::optional<std::vector<RecordId>> DbaseTable::storedKeyOrder(const IndexDef& 
         if (indexes_[tag].expression || indexes_[tag].fields.size() != 1)
             return std::nullopt;
         try {
-            return cdxOrder(tag);
+            std::vector<RecordId> order = cdxOrder(tag);
+            if (order.size() != layout_.recordCount)
+                return std::nullopt;   // a unique tag: its key orders every record
+            return order;
         } catch (const EngineError& e) {
             if (!treeNoted_[tag]++)
                 notices_.push_back(std::string(e.what()) + ": the records are ordered by the key of tag " + index.name +
@@ -275,10 +278,13 @@ std::string DbaseTable::keyTreeState(size_t index) const
     if (index >= cdxHeaders_.size())   // an .MDX tag
         return "not read: the tag's key orders the records";
     try {
-        const std::string keys = "read: " + std::to_string(cdxOrder(index).size()) + " keys";
+        const size_t count = cdxOrder(index).size();
+        const std::string keys = "read: " + std::to_string(count) + " keys";
         const IndexDef& ix = indexes_[index];
         // Such a tag orders the records by its key expression, as far as it is understood here.
-        return ix.expression || ix.fields.size() != 1 ? keys + " (not used: the key expression is not one read here)" : keys;
+        if (ix.expression || ix.fields.size() != 1)
+            return keys + " (not used: the key expression is not one read here)";
+        return count == layout_.recordCount ? keys : keys + " (not used: the tag holds one record of each key)";
     } catch (const EngineError& e) {
         return std::string("not used: ") + e.what();
     }
