@@ -403,6 +403,22 @@ TEST(DbaseReader, VisualFoxProTypesNullFlagsMemosAndTags)
     writeFile(dir.file("plain.dbf"), plain.bytes());
     EXPECT_EQ(openTableFile(dir.file("plain.dbf"))->recordIds().size(), 1u);
 
+    // FoxPro 2: block numbers as digits, pictures and objects in a memo file of any block size
+    // (1: numbers are byte offsets).
+    for (size_t blockSize : {size_t(1), size_t(100)}) {
+        blocks.clear();
+        writeFile(dir.file("two.fpt"), fpt({{1, "memo \xE9"}, {0, "PICT\xFF"}, {2, std::string("OB\0J", 4)}}, blocks, blockSize));
+        DbfBuilder two;
+        two.version = 0xF5;
+        two.fields = {{"NOTE", 'M', 10}, {"PIC", 'P', 10}, {"OLE", 'G', 10}};
+        two.addRecord({std::to_string(blocks[0]), std::to_string(blocks[1]), std::to_string(blocks[2])});
+        writeFile(dir.file("two.dbf"), two.bytes());
+        const auto t2 = openTableFile(dir.file("two.dbf"));
+        EXPECT_EQ(std::get<std::string>(t2->value(0, 0)), "memo é") << blockSize;
+        EXPECT_EQ(std::get<Blob>(t2->value(0, 1)).bytes, "PICT\xFF") << blockSize;
+        EXPECT_EQ(std::get<Blob>(t2->value(0, 2)).bytes, std::string("OB\0J", 4)) << blockSize;
+    }
+
     // FoxPro's types inside a dBASE III header read the FoxPro way.
     plain.version = 0x03;
     plain.fields = {{"I", 'I', 4}, {"Y", 'Y', 8}, {"B", 'B', 8}, {"T", 'T', 8}};

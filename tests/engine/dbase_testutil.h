@@ -151,18 +151,19 @@ inline std::string be(uint64_t v, size_t n)
     return std::string(out.rbegin(), out.rend());
 }
 
-// A FoxPro memo file of 64-byte blocks; each memo is (block type, bytes): 1 text, 0 picture.
-inline std::string fpt(const std::vector<std::pair<int, std::string>>& memos, std::vector<int>& blocks)
+// A FoxPro memo file of `blockSize`-byte blocks after its 512-byte header; each memo is (block
+// type, bytes): 1 text, 0 picture, 2 object.
+inline std::string fpt(const std::vector<std::pair<int, std::string>>& memos, std::vector<int>& blocks, size_t blockSize = 64)
 {
-    std::string f(512, '\0');
-    f.replace(6, 2, be(64, 2));
+    std::string f((512 + blockSize - 1) / blockSize * blockSize, '\0');   // the header, in whole blocks
+    f.replace(6, 2, be(blockSize, 2));
     for (const auto& [type, data] : memos) {
-        blocks.push_back(int(f.size() / 64));
+        blocks.push_back(int(f.size() / blockSize));
         std::string m = be(uint32_t(type), 4) + be(data.size(), 4) + data;
-        m.resize((m.size() + 63) / 64 * 64, '\0');
+        m.resize((m.size() + blockSize - 1) / blockSize * blockSize, '\0');
         f += m;
     }
-    f.replace(0, 4, be(f.size() / 64, 4));
+    f.replace(0, 4, be(f.size() / blockSize, 4));
     return f;
 }
 
