@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <tuple>
 
 using namespace tv;
 using namespace tv::test;
@@ -158,11 +159,13 @@ TEST(DbaseReader, TextIsDecodedWithTheLanguageDriversCodePage)
     EXPECT_EQ(std::get<std::string>(t->value(0, 0)), "Привет");
     EXPECT_EQ(t->rawText(0, 0), "\x8F\xE0\xA8\xA2\xA5\xE2");
 
-    // The Macintosh drivers: Roman, Cyrillic, Central European.
-    for (const auto& [driver, text] : {std::pair<uint8_t, const char*>{0x04, "Grüße"}, {0x96, "Привет"}, {0x97, "Łódź"}}) {
+    // The Macintosh drivers: Roman, Cyrillic, Central European, Greek.
+    for (const auto& [driver, text, bytes] :
+         {std::tuple<uint8_t, const char*, const char*>{0x04, "Grüße", "Gr\x9F\xA7" "e"}, {0x96, "Привет", "\x8F\xF0\xE8\xE2\xE5\xF2"},
+          {0x97, "Łódź", "\xFC\x97" "d\x90"}, {0x98, "Ωμέγα", "\xBF\xED\xDB\xE7\xE1"}}) {
         b.languageDriver = driver;
         b.records.clear();
-        b.addRecord({driver == 0x04 ? "Gr\x9F\xA7" "e" : driver == 0x96 ? "\x8F\xF0\xE8\xE2\xE5\xF2" : "\xFC\x97" "d\x90"});
+        b.addRecord({bytes});
         writeFile(dir.file("mac.dbf"), b.bytes());
         EXPECT_EQ(std::get<std::string>(openTableFile(dir.file("mac.dbf"))->value(0, 0)), text) << int(driver);
     }
