@@ -66,7 +66,8 @@ std::string typeLetter(FieldType t);
 struct FieldDef {
     std::string name;   // UTF-8
     FieldType type = FieldType::Alpha;
-    int size = 0;       // the descriptor's size byte as stored (see the dump format)
+    int size = 0;       // the descriptor's size byte as stored (see the dump format; a dBASE
+                        // character field longer than 255 bytes: its whole length)
     int decimals = 0;   // dBASE N/F decimals; Paradox BCD decimals
 };
 

@@ -126,6 +126,34 @@ TEST(DbaseReader, DecodesEveryCellKindAndBlanksAsNull)
     EXPECT_EQ(t->rawText(0, 1), "");  // not a text field
 }
 
+// A character field of more than 255 bytes keeps the high byte of its length in the decimals
+// byte; a decimals byte the record length does not bear out is left alone.
+TEST(DbaseReader, LongCharacterFieldsTakeTheirLengthFromTwoBytes)
+{
+    TempDir dir;
+    for (uint8_t version : {uint8_t(0x03), uint8_t(0xF5)}) {
+        DbfBuilder b;
+        b.version = version;
+        b.fields = {{"LONG", 'C', 300 - 256, 1}, {"X", 'C', 2}};
+        std::string bytes = b.bytes();
+        bytes.replace(10, 2, le(1 + 300 + 2, 2));   // the record length counts the whole field
+        bytes[4] = 1;
+        bytes.insert(bytes.size() - 1, " " + std::string(299, 'a') + "z" + "ok");
+        writeFile(dir.file("long.dbf"), bytes);
+        const auto t = openTableFile(dir.file("long.dbf"));
+        EXPECT_EQ(t->fields()[0].size, 300);
+        EXPECT_EQ(std::get<std::string>(t->value(0, 0)), std::string(299, 'a') + "z");
+        EXPECT_EQ(std::get<std::string>(t->value(0, 1)), "ok");
+
+        b.fields[0].length = 3;
+        b.addRecord({"abc", "ok"});
+        writeFile(dir.file("short.dbf"), b.bytes());
+        const auto u = openTableFile(dir.file("short.dbf"));
+        EXPECT_EQ(u->fields()[0].size, 3);
+        EXPECT_EQ(std::get<std::string>(u->value(0, 1)), "ok");
+    }
+}
+
 TEST(DbaseReader, DeletedRecordsAreCountedButNotListed)
 {
     TempDir dir;

@@ -329,6 +329,25 @@ DbfLayout parseDbf(std::string_view file, const std::string& path, int codePage)
             throw EngineError(path + ": the _NullFlags field has " + std::to_string(8 * l.nullFlagsSize) +
                               " bits, but the fields need " + std::to_string(bit));
     }
+    // Character fields longer than 255 bytes (as Clipper and FoxPro write them) keep the high
+    // byte of their length in the decimals byte: read so where that makes the fields fill the
+    // record, which they do not otherwise.
+    uint64_t longChars = 0;
+    for (const FieldDef& f : l.fields)
+        if (f.type == FieldType::DbChar && !dbase7 && !hasNullFlags)
+            longChars += uint64_t(f.decimals) << 8;
+    if (offset != l.recordLength && longChars != 0 && offset + longChars == l.recordLength) {
+        offset = 1;
+        for (size_t i = 0; i < l.fields.size(); ++i) {
+            FieldDef& f = l.fields[i];
+            if (f.type == FieldType::DbChar) {
+                f.size += f.decimals << 8;
+                f.decimals = 0;
+            }
+            l.offsets[i] = offset;
+            offset += uint32_t(f.size);
+        }
+    }
     if (offset != l.recordLength)
         throw EngineError(path + ": " + (marked ? "" : "the field list has no end marker and ") + "record length " +
                           std::to_string(l.recordLength) + " does not match the fields, which take " +
