@@ -109,14 +109,17 @@ TEST(DbaseDamage, BrokenHeadersAreRefused)
     expectRefused(path, "record length 25 does not match the fields");
 
     // A field list without its end marker is read when its fields fill the record exactly: a
-    // 0x00 or another byte in the marker's place, or a header ending after the last descriptor.
+    // 0x00 or another byte in the marker's place, a 0x0A before more header, or a header ending
+    // after the last descriptor.
     const size_t marker = 32 + 3 * 32;
     writeFile(path, good);
     const std::string expected = dumpTable(*openTableFile(path));
     std::string cut = good.substr(0, marker) + good.substr(marker + 1);
     cut[8] = char(marker);
+    std::string newline = good.substr(0, marker) + '\n' + std::string(32, ' ') + good.substr(marker + 1);   // then padding
+    newline[8] = char(marker + 33);
     for (const std::string& bytes : {good.substr(0, marker) + '\0' + good.substr(marker + 1),
-                                     good.substr(0, marker) + 'x' + good.substr(marker + 1), cut}) {
+                                     good.substr(0, marker) + 'x' + good.substr(marker + 1), cut, newline}) {
         writeFile(path, bytes);
         EXPECT_EQ(dumpTable(*openTableFile(path)), expected);
     }

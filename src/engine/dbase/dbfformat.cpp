@@ -266,8 +266,8 @@ DbfLayout parseDbf(std::string_view file, const std::string& path, int codePage)
         l.codePage = codePageOfDriverName(name.substr(0, std::min(name.size(), name.find('\0'))), l.codePage);
     }
 
-    // Field descriptors up to the 0x0D end marker. Some writers leave the marker out: a 0x00
-    // stands in its place, or the header ends right after the last descriptor. Such a list is
+    // Field descriptors up to the 0x0D end marker. Some writers leave the marker out: a 0x00 or
+    // a 0x0A stands in its place, or the header ends right after the last descriptor. Such a list is
     // taken as it stands when its fields fill the record exactly. Visual FoxPro follows the
     // marker with the path of its database container, which is no field.
     size_t pos = fixedPart;
@@ -280,7 +280,7 @@ DbfLayout parseDbf(std::string_view file, const std::string& path, int codePage)
             marked = true;
             break;
         }
-        if (pos + descriptorSize > l.headerLength || file[pos] == '\0')
+        if (pos + descriptorSize > l.headerLength || file[pos] == '\0' || file[pos] == '\n')
             break;
         const std::string_view d = file.substr(pos, descriptorSize);
         const size_t nameSize = dbase7 ? 32 : 11;
