@@ -32,8 +32,10 @@ std::string_view nodeAt(std::string_view bytes, uint64_t offset, const std::stri
     return bytes.substr(size_t(offset), kNodeSize);
 }
 
-void readLeaf(std::string_view node, size_t keyLength, char fill, std::vector<CdxKey>& out, const std::string& path,
-              uint64_t at)
+// The keys of one leaf, each handed to `visit` with its number; `previous` is the key before
+// the leaf's first (all fill before the first leaf) and is left holding its last.
+void readLeaf(std::string_view node, size_t keyLength, char fill, std::string& previous, const CdxKeyVisitor& visit,
+              const std::string& path, uint64_t at)
 {
     const size_t count = u16At(node, 2);
     const uint32_t recordMask = u32At(node, 14);
@@ -50,7 +52,7 @@ void readLeaf(std::string_view node, size_t keyLength, char fill, std::vector<Cd
         throw damaged("counts " + std::to_string(count) + " keys, more than it holds");
     // Each key keeps only what differs from the one before: it shares `dup` leading bytes with
     // it and leaves out `trail` trailing fill bytes (blanks of a text key, zeros of any other).
-    std::string previous(keyLength, fill);
+    std::string key;
     size_t keyEnd = kNodeSize;
     for (size_t i = 0; i < count; ++i) {
         uint64_t v = 0;
@@ -66,19 +68,17 @@ void readLeaf(std::string_view node, size_t keyLength, char fill, std::vector<Cd
         if (keyEnd < kLeafKeysAt + count * entryBytes + fresh)
             throw damaged("has more key bytes than room for them");
         keyEnd -= fresh;
-        CdxKey k;
-        k.key = previous.substr(0, dup);
-        k.key.append(node.substr(keyEnd, fresh));
-        k.key.append(trail, fill);
-        k.number = number;
-        previous = k.key;
-        out.push_back(std::move(k));
+        key.assign(previous, 0, dup);
+        key.append(node.substr(keyEnd, fresh));
+        key.append(trail, fill);
+        visit(key, number);
+        previous.swap(key);
     }
 }
 
 } // namespace
 
-std::vector<CdxKey> readCdxKeys(std::string_view bytes, size_t headerOffset, const std::string& path, char fill)
+void forEachCdxKey(std::string_view bytes, size_t headerOffset, const std::string& path, char fill, const CdxKeyVisitor& visit)
 {
     if (headerOffset + kCdxHeaderSize > bytes.size())
         throw EngineError(path + ": index header at byte " + std::to_string(headerOffset) + " lies outside the file (" +
@@ -93,7 +93,7 @@ std::vector<CdxKey> readCdxKeys(std::string_view bytes, size_t headerOffset, con
     // leaves come out left to right, each node once.
     std::vector<uint8_t> seen(bytes.size() / kNodeSize + 1, 0);
     std::vector<uint64_t> pending{u32At(header, 0)}, leaves;
-    std::vector<CdxKey> keys;
+    std::string previous(keyLength, fill);
     const size_t entrySize = keyLength + 8;   // interior entries: key, record number, child
     while (!pending.empty()) {
         const uint64_t at = pending.back();
@@ -102,7 +102,7 @@ std::vector<CdxKey> readCdxKeys(std::string_view bytes, size_t headerOffset, con
         if (seen[size_t(at / kNodeSize)]++)
             throw loops();
         if (u16At(node, 0) & kLeafNode) {
-            readLeaf(node, keyLength, fill, keys, path, at);
+            readLeaf(node, keyLength, fill, previous, visit, path, at);
             leaves.push_back(at);
             continue;
         }
@@ -131,44 +131,53 @@ std::vector<CdxKey> readCdxKeys(std::string_view bytes, size_t headerOffset, con
             throw EngineError(path + ": index leaf at byte " + std::to_string(leaves[i]) + " links to byte " + std::to_string(next) +
                               ", but the tree puts the leaf at byte " + std::to_string(leaves[i + 1]) + " after it");
     }
+}
+
+std::vector<CdxKey> readCdxKeys(std::string_view bytes, size_t headerOffset, const std::string& path, char fill)
+{
+    std::vector<CdxKey> keys;
+    forEachCdxKey(bytes, headerOffset, path, fill, [&](std::string_view key, uint32_t number) {
+        keys.push_back({std::string(key), number});
+    });
     return keys;
 }
 
 std::vector<uint32_t> readCdxOrder(std::string_view bytes, size_t headerOffset, const std::string& path, uint32_t recordCount,
                                    char fill)
 {
-    const std::vector<CdxKey> keys = readCdxKeys(bytes, headerOffset, path, fill);
-    const std::string_view header = bytes.substr(headerOffset, kCdxHeaderSize);
-    const bool hasFor = (uint8_t(header[14]) & 0x08) && u16At(header, 506) > 1;
-    const bool unique = uint8_t(header[14]) & 0x01;   // one record of each key
-    const bool descending = u16At(header, 502) != 0;
     const std::string index = path + ": the index at byte " + std::to_string(headerOffset);
-    // Every record has its key, deleted ones too; a tag with a FOR condition only those that
-    // meet it, a unique tag one record of each key.
-    if (hasFor || unique ? keys.size() > recordCount : keys.size() != recordCount)
-        throw EngineError(index + " holds " + std::to_string(keys.size()) + " keys for the " + std::to_string(recordCount) +
-                          " records of the table");
     std::vector<uint8_t> listed(recordCount, 0);
     std::vector<uint32_t> order;
-    order.reserve(keys.size());
+    std::string previous;
+    uint32_t previousNumber = 0;
     int direction = 0;   // 1: keys stored ascending, -1: descending, 0: all equal so far
-    for (size_t i = 0; i < keys.size(); ++i) {
-        const uint32_t n = keys[i].number;
+    forEachCdxKey(bytes, headerOffset, path, fill, [&](std::string_view key, uint32_t n) {
         if (n == 0 || n > recordCount)
             throw EngineError(index + " names record " + std::to_string(n) + ", but the table has " + std::to_string(recordCount));
         if (listed[n - 1]++)
             throw EngineError(index + " lists record " + std::to_string(n) + " twice");
-        if (i > 0) {
-            const int c = keys[i - 1].key.compare(keys[i].key);
+        if (!order.empty()) {
+            const int c = std::string_view(previous).compare(key);
             const int step = c < 0 ? 1 : c > 0 ? -1 : 0;
             if (step != 0 && direction != 0 && step != direction)
-                throw EngineError(index + " has its keys out of order (record " + std::to_string(keys[i - 1].number) + " before record " +
+                throw EngineError(index + " has its keys out of order (record " + std::to_string(previousNumber) + " before record " +
                                   std::to_string(n) + ")");
             if (step != 0)
                 direction = step;
         }
+        previous.assign(key);
+        previousNumber = n;
         order.push_back(n - 1);
-    }
+    });
+    const std::string_view header = bytes.substr(headerOffset, kCdxHeaderSize);
+    const bool hasFor = (uint8_t(header[14]) & 0x08) && u16At(header, 506) > 1;
+    const bool unique = uint8_t(header[14]) & 0x01;   // one record of each key
+    const bool descending = u16At(header, 502) != 0;
+    // Every record has its key, deleted ones too; a tag with a FOR condition only those that
+    // meet it, a unique tag one record of each key.
+    if (!hasFor && !unique && order.size() != recordCount)
+        throw EngineError(index + " holds " + std::to_string(order.size()) + " keys for the " + std::to_string(recordCount) +
+                          " records of the table");
     // The tree may keep a descending tag's keys either way round: it is read in the tag's order.
     if (direction != 0 && (direction < 0) != descending)
         std::reverse(order.begin(), order.end());

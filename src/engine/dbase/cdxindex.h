@@ -4,6 +4,7 @@
 // tree of a tag gives the order of the table's records by that tag.
 #include "engine/tablefile.h"
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,10 +18,13 @@ struct CdxKey {
     uint32_t number = 0;
 };
 
-// Every key of the compact index whose header lies at `headerOffset` of `bytes`, in the order the
-// tree keeps them, read through its interior nodes (the leaves' links checked on the way).
-// Trailing bytes a leaf leaves out are restored as `fill`. Throws EngineError naming `path` when
-// a node is damaged or the tree loops.
+// Hands every key of the compact index whose header lies at `headerOffset` of `bytes` to `visit`,
+// in the order the tree keeps them, read through its interior nodes; the leaves' links are
+// checked once all are read. Trailing bytes a leaf leaves out are restored as `fill`. Throws
+// EngineError naming `path` when a node is damaged or the tree loops.
+using CdxKeyVisitor = std::function<void(std::string_view key, uint32_t number)>;
+void forEachCdxKey(std::string_view bytes, size_t headerOffset, const std::string& path, char fill, const CdxKeyVisitor& visit);
+// The same keys in a list.
 std::vector<CdxKey> readCdxKeys(std::string_view bytes, size_t headerOffset, const std::string& path, char fill = ' ');
 
 // The records (numbered from 0) of the tag whose header lies at `headerOffset`, in the tag's
