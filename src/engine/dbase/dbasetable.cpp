@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <type_traits>
 
 namespace tv {
 
@@ -244,9 +245,9 @@ std::vector<RecordId> DbaseTable::cdxOrder(size_t tag) const
     const int field = key.fields.empty() ? -1 : findFieldNoCase(layout_.fields, key.fields[0]);
     const FieldType type = field < 0 ? FieldType::DbChar : layout_.fields[size_t(field)].type;
     const char fill = type == FieldType::DbChar || type == FieldType::DbVarchar ? ' ' : '\0';
+    static_assert(std::is_same_v<RecordId, uint32_t>);   // record ids are record numbers from 0
     const MappedFile cdx(cdxPath_);
-    const std::vector<uint32_t> order = readCdxOrder(cdx.bytes(), cdxHeaders_[tag], cdxPath_, layout_.recordCount, fill);
-    return std::vector<RecordId>(order.begin(), order.end());
+    return readCdxOrder(cdx.bytes(), cdxHeaders_[tag], cdxPath_, layout_.recordCount, fill);
 }
 
 std::optional<std::vector<RecordId>> DbaseTable::storedKeyOrder(const IndexDef& index) const
@@ -262,7 +263,7 @@ std::optional<std::vector<RecordId>> DbaseTable::storedKeyOrder(const IndexDef& 
                 return std::nullopt;   // a unique tag: its key orders every record
             return order;
         } catch (const EngineError& e) {
-            if (!treeNoted_[tag]++)
+            if (!std::exchange(treeNoted_[tag], 1))
                 notices_.push_back(std::string(e.what()) + ": the records are ordered by the key of tag " + index.name +
                                    " instead");
             return std::nullopt;
