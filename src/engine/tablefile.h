@@ -66,7 +66,8 @@ std::string typeLetter(FieldType t);
 struct FieldDef {
     std::string name;   // UTF-8
     FieldType type = FieldType::Alpha;
-    int size = 0;       // the descriptor's size byte as stored (see the dump format)
+    int size = 0;       // the descriptor's size byte as stored (see the dump format; a dBASE
+                        // character field longer than 255 bytes: its whole length)
     int decimals = 0;   // dBASE N/F decimals; Paradox BCD decimals
 };
 
@@ -135,6 +136,15 @@ public:
     // True when recordIds() is already in the order of the primary index (a keyed Paradox
     // table keeps its records in key order), so that order needs no sorting.
     virtual bool recordsInKeyOrder() const { return false; }
+    // The records in the order of `index` as the key tree the table keeps for it has them (a
+    // FoxPro .CDX tag over a field or UPPER(field)): every record of the file once, deleted ones
+    // too. Nullopt when there is no such tree, or when it is damaged or disagrees with the table
+    // (said once through takeNotices()): the index's definition orders the records then.
+    virtual std::optional<std::vector<RecordId>> storedKeyOrder(const IndexDef& index) const
+    {
+        (void)index;
+        return std::nullopt;
+    }
 
     virtual Value value(RecordId id, int field) const = 0;
     // The exact decimal text of a number field that stores its digits (dBASE N and F, Paradox

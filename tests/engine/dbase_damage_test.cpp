@@ -109,14 +109,17 @@ TEST(DbaseDamage, BrokenHeadersAreRefused)
     expectRefused(path, "record length 25 does not match the fields");
 
     // A field list without its end marker is read when its fields fill the record exactly: a
-    // 0x00 or another byte in the marker's place, or a header ending after the last descriptor.
+    // 0x00 or another byte in the marker's place, a 0x0A before more header, or a header ending
+    // after the last descriptor.
     const size_t marker = 32 + 3 * 32;
     writeFile(path, good);
     const std::string expected = dumpTable(*openTableFile(path));
     std::string cut = good.substr(0, marker) + good.substr(marker + 1);
     cut[8] = char(marker);
+    std::string newline = good.substr(0, marker) + '\n' + std::string(32, ' ') + good.substr(marker + 1);   // then padding
+    newline[8] = char(marker + 33);
     for (const std::string& bytes : {good.substr(0, marker) + '\0' + good.substr(marker + 1),
-                                     good.substr(0, marker) + 'x' + good.substr(marker + 1), cut}) {
+                                     good.substr(0, marker) + 'x' + good.substr(marker + 1), cut, newline}) {
         writeFile(path, bytes);
         EXPECT_EQ(dumpTable(*openTableFile(path)), expected);
     }
@@ -303,7 +306,8 @@ TEST(DbaseDamage, BrokenProductionIndexesAreRefused)
 }
 
 // FoxPro parts: _NullFlags too small, a varchar length past its field, a date-time past
-// midnight, .FPT memos outside the file or in its header, a .CDX directory that loops.
+// midnight, .FPT memos outside the file or in its header; a damaged .CDX leaves the table
+// readable without its tags.
 TEST(DbaseDamage, BrokenFoxProPartsAreRefused)
 {
     TempDir dir;
@@ -361,11 +365,21 @@ TEST(DbaseDamage, BrokenFoxProPartsAreRefused)
     std::string loop = cdx({{"NOTE", "NOTE"}});
     loop.replace(1024, 2, le(2, 2));        // a leaf, not the root
     loop.replace(1024 + 8, 4, le(1024, 4)); // whose right sibling is itself
+    // A read-only table whose index is damaged is read without its tags, with a note.
+    const auto expectReadWithoutTags = [&](const std::string& words) {
+        const auto t = openTableFile(path);
+        EXPECT_TRUE(t->indexes().empty());
+        EXPECT_EQ(t->recordIds().size(), b.records.size());
+        const auto notices = t->takeNotices();
+        ASSERT_EQ(notices.size(), 1u) << words;
+        EXPECT_NE(notices[0].find(cdxPath + ": " + words), std::string::npos) << notices[0];
+        EXPECT_NE(notices[0].find("the table is read without its index tags"), std::string::npos) << notices[0];
+    };
     writeFile(cdxPath, loop);
-    expectRefused(path, "the index at byte 0 loops", cdxPath);
+    expectReadWithoutTags("the index at byte 0 loops");
     std::string cut = cdx({{"NOTE", "NOTE"}});
     writeFile(cdxPath, cut.substr(0, 2000));
-    expectRefused(path, "tag NOTE has its header at byte 1536, outside the file", cdxPath);
+    expectReadWithoutTags("tag NOTE has its header at byte 1536, outside the file");
 }
 
 TEST(DbaseDamage, EveryTruncationAndByteFlipIsHandled)

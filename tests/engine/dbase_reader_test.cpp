@@ -3,9 +3,13 @@
 #include "dbase_testutil.h"
 
 #include "engine/codepage.h"
+#include "engine/dataset/table.h"
 #include "engine/dbase/dbfformat.h"
 
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <tuple>
 
 using namespace tv;
 using namespace tv::test;
@@ -88,7 +92,8 @@ TEST(DbaseReader, DecodesEveryCellKindAndBlanksAsNull)
     b.addRecord({"z", "  -0", "inf", "00000000", "y"});
     // Digits beyond a double's: kept as stored (leading zeros, a bare point and -0 tidied).
     b.addRecord({"w", " 1234567890123450000", " 333.333333333333340", "", ""});
-    b.addRecord({"v", "  -.25", "007.", "", ""});
+    b.addRecord({std::string("v\0 \0\0\0\0\0", 8), "  -.25", "007.", "", ""});   // padded with zero bytes
+    b.addRecord({"u", "   -1,50", "1,2,3", "", ""});                          // a decimal comma; two commas are no number
     writeFile(dir.file("cells.dbf"), b.bytes());
     const auto t = openTableFile(dir.file("cells.dbf"));
 
@@ -100,22 +105,53 @@ TEST(DbaseReader, DecodesEveryCellKindAndBlanksAsNull)
     EXPECT_TRUE(t->indexes().empty());
     EXPECT_FALSE(t->writable());
 
-    EXPECT_EQ(dumpTable(*t), "#fields\tNAME:dC:8\tQTY:dN:20\tRATE:dF:20\tDAY:dD:8\tOK:dL:1\n#records\t7\n"
+    EXPECT_EQ(dumpTable(*t), "#fields\tNAME:dC:8\tQTY:dN:20\tRATE:dF:20\tDAY:dD:8\tOK:dL:1\n#records\t8\n"
                              "abc\t36.30\t-0.500\t2024-02-29\tT\n"
                              "\\N\t\\N\t\\N\t\\N\t\\N\n"
                              "  x\t1.00\t1e3\t1999-12-31\tF\n"
                              "tab\\there\t\\N\t\\N\t\\N\t\\N\n"
                              "z\t0\t\\N\t\\N\tT\n"
                              "w\t1234567890123450000\t333.333333333333340\t\\N\t\\N\n"
-                             "v\t-0.25\t7\t\\N\t\\N\n");
+                             "v\t-0.25\t7\t\\N\t\\N\n"
+                             "u\t-1.50\t\\N\t\\N\t\\N\n");
+    EXPECT_EQ(std::get<double>(t->value(7, 1)), -1.5);
     // The program still reads numbers.
     EXPECT_EQ(std::get<double>(t->value(0, 1)), 36.3);
     EXPECT_EQ(std::get<double>(t->value(5, 1)), 1234567890123450000.0);
     EXPECT_EQ(t->decimalText(0, 0), "");   // not a number field
     // Only leading blanks of text are kept; raw text is a view without trailing blanks.
     EXPECT_EQ(t->rawText(2, 0), "  x");
+    EXPECT_EQ(t->rawText(6, 0), "v");
     EXPECT_EQ(t->rawText(1, 0), "");
     EXPECT_EQ(t->rawText(0, 1), "");  // not a text field
+}
+
+// A character field of more than 255 bytes keeps the high byte of its length in the decimals
+// byte; a decimals byte the record length does not bear out is left alone.
+TEST(DbaseReader, LongCharacterFieldsTakeTheirLengthFromTwoBytes)
+{
+    TempDir dir;
+    for (uint8_t version : {uint8_t(0x03), uint8_t(0xF5)}) {
+        DbfBuilder b;
+        b.version = version;
+        b.fields = {{"LONG", 'C', 300 - 256, 1}, {"X", 'C', 2}};
+        std::string bytes = b.bytes();
+        bytes.replace(10, 2, le(1 + 300 + 2, 2));   // the record length counts the whole field
+        bytes[4] = 1;
+        bytes.insert(bytes.size() - 1, " " + std::string(299, 'a') + "z" + "ok");
+        writeFile(dir.file("long.dbf"), bytes);
+        const auto t = openTableFile(dir.file("long.dbf"));
+        EXPECT_EQ(t->fields()[0].size, 300);
+        EXPECT_EQ(std::get<std::string>(t->value(0, 0)), std::string(299, 'a') + "z");
+        EXPECT_EQ(std::get<std::string>(t->value(0, 1)), "ok");
+
+        b.fields[0].length = 3;
+        b.addRecord({"abc", "ok"});
+        writeFile(dir.file("short.dbf"), b.bytes());
+        const auto u = openTableFile(dir.file("short.dbf"));
+        EXPECT_EQ(u->fields()[0].size, 3);
+        EXPECT_EQ(std::get<std::string>(u->value(0, 1)), "ok");
+    }
 }
 
 TEST(DbaseReader, DeletedRecordsAreCountedButNotListed)
@@ -150,6 +186,17 @@ TEST(DbaseReader, TextIsDecodedWithTheLanguageDriversCodePage)
     EXPECT_EQ(t->fields()[0].name, "ИМЯ");
     EXPECT_EQ(std::get<std::string>(t->value(0, 0)), "Привет");
     EXPECT_EQ(t->rawText(0, 0), "\x8F\xE0\xA8\xA2\xA5\xE2");
+
+    // The Macintosh drivers: Roman, Cyrillic, Central European, Greek.
+    for (const auto& [driver, text, bytes] :
+         {std::tuple<uint8_t, const char*, const char*>{0x04, "Grüße", "Gr\x9F\xA7" "e"}, {0x96, "Привет", "\x8F\xF0\xE8\xE2\xE5\xF2"},
+          {0x97, "Łódź", "\xFC\x97" "d\x90"}, {0x98, "Ωμέγα", "\xBF\xED\xDB\xE7\xE1"}}) {
+        b.languageDriver = driver;
+        b.records.clear();
+        b.addRecord({bytes});
+        writeFile(dir.file("mac.dbf"), b.bytes());
+        EXPECT_EQ(std::get<std::string>(openTableFile(dir.file("mac.dbf"))->value(0, 0)), text) << int(driver);
+    }
 
     b.languageDriver = 0xF0;  // names no driver: Windows ANSI
     b.fields[0].name = "N";
@@ -387,6 +434,22 @@ TEST(DbaseReader, VisualFoxProTypesNullFlagsMemosAndTags)
     writeFile(dir.file("plain.dbf"), plain.bytes());
     EXPECT_EQ(openTableFile(dir.file("plain.dbf"))->recordIds().size(), 1u);
 
+    // FoxPro 2: block numbers as digits, pictures and objects in a memo file of any block size
+    // (1: numbers are byte offsets).
+    for (size_t blockSize : {size_t(1), size_t(100)}) {
+        blocks.clear();
+        writeFile(dir.file("two.fpt"), fpt({{1, "memo \xE9"}, {0, "PICT\xFF"}, {2, std::string("OB\0J", 4)}}, blocks, blockSize));
+        DbfBuilder two;
+        two.version = 0xF5;
+        two.fields = {{"NOTE", 'M', 10}, {"PIC", 'P', 10}, {"OLE", 'G', 10}};
+        two.addRecord({std::to_string(blocks[0]), std::to_string(blocks[1]), std::to_string(blocks[2])});
+        writeFile(dir.file("two.dbf"), two.bytes());
+        const auto t2 = openTableFile(dir.file("two.dbf"));
+        EXPECT_EQ(std::get<std::string>(t2->value(0, 0)), "memo é") << blockSize;
+        EXPECT_EQ(std::get<Blob>(t2->value(0, 1)).bytes, "PICT\xFF") << blockSize;
+        EXPECT_EQ(std::get<Blob>(t2->value(0, 2)).bytes, std::string("OB\0J", 4)) << blockSize;
+    }
+
     // FoxPro's types inside a dBASE III header read the FoxPro way.
     plain.version = 0x03;
     plain.fields = {{"I", 'I', 4}, {"Y", 'Y', 8}, {"B", 'B', 8}, {"T", 'T', 8}};
@@ -395,6 +458,94 @@ TEST(DbaseReader, VisualFoxProTypesNullFlagsMemosAndTags)
     writeFile(dir.file("plain.dbf"), plain.bytes());
     EXPECT_EQ(dumpTable(*openTableFile(dir.file("plain.dbf"))),
               "#fields\tI:dI:4\tY:dY:8\tB:dB:8\tT:dT:8\n#records\t1\n-2\t-0.5\t1.5\t2000-01-01 00:00:00.001\n");
+}
+
+// The key tree of a .CDX tag orders the records by that tag: read through its interior node,
+// equal keys as the tree has them, deleted records left out, and a descending tag whose tree
+// keeps its keys ascending read from the end. A tree that is damaged or disagrees with the
+// table is not used: the tag's key orders the records, and a note names the fault.
+TEST(DbaseReader, CdxKeyTreesOrderTheirTags)
+{
+    TempDir dir;
+    DbfBuilder b;
+    b.version = 0x30;
+    b.productionIndex = true;
+    b.fields = {{"NAME", 'C', 10}, {"ID", 'N', 2}};
+    const std::vector<std::string> names = {"pear", "Apple", "fig", "apple", "Fig", "banana", "APPLE", "pear"};
+    for (size_t i = 0; i < names.size(); ++i)
+        b.addRecord({names[i], std::to_string(i + 1)}, i == 4);
+    const std::string path = dir.file("fruit.dbf"), cdxPath = dir.file("fruit.cdx");
+    writeFile(path, b.bytes());
+    // Trees as FoxPro keeps them: keys in byte order, equal keys by record number.
+    auto keysOf = [&](bool upper) {
+        CdxKeys keys;
+        for (size_t i = 0; i < names.size(); ++i)
+            keys.emplace_back(upper ? foldAsciiUpper(names[i]) : names[i], uint32_t(i + 1));
+        std::stable_sort(keys.begin(), keys.end(), [](const auto& x, const auto& y) { return x.first < y.first; });
+        return keys;
+    };
+    const CdxTag byName{"NAME", "UPPER(NAME)", false, {}, keysOf(true)};
+    const CdxTag byNameDown{"NAMEDOWN", "NAME", true, {}, keysOf(false)};
+    auto order = [&](const std::string& tag, std::vector<std::string>* notices = nullptr) {
+        Table t;
+        t.open(path);
+        t.setIndexName(tag);
+        std::string ids;
+        for (int r = 0; r < t.recordCount(); ++r)
+            ids += t.displayTextAt(r, 1) + ' ';
+        if (notices)
+            *notices = t.file()->takeNotices();
+        return ids;
+    };
+
+    // A unique tag holds the first record of each key: its key orders all of them.
+    CdxKeys firsts = byName.keys;
+    firsts.erase(std::unique(firsts.begin(), firsts.end(), [](const auto& x, const auto& y) { return x.first == y.first; }), firsts.end());
+    writeFile(cdxPath, cdx({byName, byNameDown, {"NAMEU", "UPPER(NAME)", false, {}, firsts, 10, ' ', 3, true}}));
+    EXPECT_EQ(tvdump::dumpIndexes(*openTableFile(path)),
+              "NAME\tNAME\tI\tkey tree read: 8 keys\nNAMEDOWN\tNAME\tD\tkey tree read: 8 keys\n"
+              "NAMEU\tNAME\tI\tkey tree read: 4 keys (not used: the tag holds one record of each key)\n");
+    EXPECT_EQ(order("NAME"), "2 4 7 6 3 1 8 ");
+
+    // Stored APPLE 7, Apple 2, Fig 5, apple 4, banana 6, fig 3, pear 1, pear 8: read backwards,
+    // so pear 8 comes before pear 1 (the key alone would keep them in record order).
+    std::vector<std::string> notices;
+    EXPECT_EQ(order("NAMEDOWN", &notices), "8 1 3 6 4 2 7 ");
+    EXPECT_TRUE(notices.empty());
+    EXPECT_EQ(order("NAMEU", &notices), "2 4 7 6 3 1 8 ");
+    EXPECT_TRUE(notices.empty());
+
+    struct Damage {
+        const char* what;
+        std::function<void(CdxKeys&)> keys;
+        size_t linkAt = 0;   // patches a leaf's link to its right neighbour
+    };
+    // Two tag headers after the directory, then three leaves and a root for each tag.
+    const size_t downLeaf = 1536 + 1024 * 2 + 4 * 512;
+    const std::vector<Damage> damages = {
+        {"names record 9, but the table has 8", [](CdxKeys& k) { k[6].second = 9; }},
+        {"holds 7 keys for the 8 records", [](CdxKeys& k) { k.erase(k.begin() + 3); }},
+        {"lists record 2 twice", [](CdxKeys& k) { k[2].second = 2; }},
+        {"has its keys out of order (record 2 before record 5)", [](CdxKeys& k) { std::swap(k[0], k[3]); }},
+        {"links to byte 7168, but the tree puts the leaf at byte 6144 after it", [](CdxKeys&) {}, downLeaf + 8},
+    };
+    for (const Damage& d : damages) {
+        CdxTag damaged = byNameDown;
+        d.keys(damaged.keys);
+        std::string bytes = cdx({byName, damaged});
+        if (d.linkAt)
+            bytes.replace(d.linkAt, 4, le(7168, 4));
+        writeFile(cdxPath, bytes);
+        // Ordered by the key: descending, equal keys in record order.
+        EXPECT_EQ(order("NAMEDOWN", &notices), "1 8 3 6 4 2 7 ") << d.what;
+        ASSERT_EQ(notices.size(), 1u) << d.what;
+        EXPECT_NE(notices[0].find(cdxPath), std::string::npos) << notices[0];
+        EXPECT_NE(notices[0].find(d.what), std::string::npos) << notices[0];
+        EXPECT_NE(notices[0].find("ordered by the key of tag NAMEDOWN instead"), std::string::npos) << notices[0];
+        const std::string lines = tvdump::dumpIndexes(*openTableFile(path));
+        EXPECT_NE(lines.find("\tD\tkey tree not used: " + cdxPath + ": "), std::string::npos) << lines;
+        EXPECT_NE(lines.find(d.what), std::string::npos) << lines;
+    }
 }
 
 // dBASE 7: 48-byte descriptors with long names, the code page named in the header, numbers in

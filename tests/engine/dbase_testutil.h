@@ -5,6 +5,7 @@
 
 #include "dump.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -150,28 +151,70 @@ inline std::string be(uint64_t v, size_t n)
     return std::string(out.rbegin(), out.rend());
 }
 
-// A FoxPro memo file of 64-byte blocks; each memo is (block type, bytes): 1 text, 0 picture.
-inline std::string fpt(const std::vector<std::pair<int, std::string>>& memos, std::vector<int>& blocks)
+// A FoxPro memo file of `blockSize`-byte blocks after its 512-byte header; each memo is (block
+// type, bytes): 1 text, 0 picture, 2 object.
+inline std::string fpt(const std::vector<std::pair<int, std::string>>& memos, std::vector<int>& blocks, size_t blockSize = 64)
 {
-    std::string f(512, '\0');
-    f.replace(6, 2, be(64, 2));
+    std::string f((512 + blockSize - 1) / blockSize * blockSize, '\0');   // the header, in whole blocks
+    f.replace(6, 2, be(blockSize, 2));
     for (const auto& [type, data] : memos) {
-        blocks.push_back(int(f.size() / 64));
+        blocks.push_back(int(f.size() / blockSize));
         std::string m = be(uint32_t(type), 4) + be(data.size(), 4) + data;
-        m.resize((m.size() + 63) / 64 * 64, '\0');
+        m.resize((m.size() + blockSize - 1) / blockSize * blockSize, '\0');
         f += m;
     }
-    f.replace(0, 4, be(f.size() / 64, 4));
+    f.replace(0, 4, be(f.size() / blockSize, 4));
     return f;
 }
 
-// A structural .CDX whose tag directory (one leaf, keys sharing leading bytes with the one
-// before) lists `tags`, each with a tag header holding its key expression.
+// A compact index leaf of `keys` (key bytes padded with `fill` to `keyLength` <= 15, number),
+// each keeping only what differs from the key before; `left`/`right` link its neighbours.
+using CdxKeys = std::vector<std::pair<std::string, uint32_t>>;
+inline std::string cdxLeaf(const CdxKeys& keys, size_t keyLength, char fill, uint32_t left, uint32_t right, bool root)
+{
+    std::string leaf(512, '\0');
+    leaf.replace(0, 2, le(root ? 3 : 2, 2));
+    leaf.replace(2, 2, le(keys.size(), 2));
+    leaf.replace(4, 4, le(left, 4));
+    leaf.replace(8, 4, le(right, 4));
+    leaf.replace(14, 4, le(0xFFFFFF, 4));   // 24 bits of number, 4 of shared and 4 of trailing bytes
+    leaf[18] = 0x0F;
+    leaf[19] = 0x0F;
+    leaf[20] = 24;
+    leaf[21] = 4;
+    leaf[22] = 4;
+    leaf[23] = 4;
+    std::string previous;
+    size_t keyEnd = 512;
+    for (size_t i = 0; i < keys.size(); ++i) {
+        std::string key = keys[i].first;
+        key.resize(keyLength, fill);
+        const size_t kept = key.find_last_not_of(fill) + 1;   // 0 for a key all fill
+        size_t dup = 0;
+        while (dup < kept && dup < previous.size() && key[dup] == previous[dup])
+            ++dup;
+        const size_t fresh = kept - dup;
+        keyEnd -= fresh;
+        leaf.replace(keyEnd, fresh, key.substr(dup, fresh));
+        leaf.replace(24 + 4 * i, 4, le(keys[i].second | (dup << 24) | ((keyLength - kept) << 28), 4));
+        previous = key;
+    }
+    return leaf;
+}
+
+// A structural .CDX whose tag directory (one leaf) lists `tags`, each with a tag header holding
+// its key expression and a key tree of `keys` in the order given: leaves of `perLeaf` keys
+// under one interior root when there are more.
 struct CdxTag {
     std::string name;
     std::string expression;
     bool descending = false;
     std::string forCondition = {};
+    CdxKeys keys = {};   // record numbers from 1
+    size_t keyLength = 10;
+    char fill = ' ';
+    size_t perLeaf = 3;
+    bool unique = false;   // one record of each key
 };
 
 inline std::string cdx(const std::vector<CdxTag>& tags)
@@ -180,45 +223,47 @@ inline std::string cdx(const std::vector<CdxTag>& tags)
     f.replace(0, 4, le(1024, 4));
     f.replace(12, 2, le(10, 2));
     f[14] = 0x60;
-    std::string leaf(512, '\0');
-    leaf.replace(0, 2, le(3, 2));   // root and leaf
-    leaf.replace(2, 2, le(tags.size(), 2));
-    leaf.replace(4, 8, std::string(8, '\xFF'));
-    leaf.replace(14, 4, le(0xFFFFFF, 4));
-    leaf[18] = 0x0F;
-    leaf[19] = 0x0F;
-    leaf[20] = 24;
-    leaf[21] = 4;
-    leaf[22] = 4;
-    leaf[23] = 4;
-    std::string previous(10, ' ');
-    size_t keyEnd = 512;
+    CdxKeys names;
+    for (size_t i = 0; i < tags.size(); ++i)
+        names.emplace_back(tags[i].name, uint32_t(1536 + 1024 * i));
+    f.replace(1024, 512, cdxLeaf(names, 10, ' ', ~0u, ~0u, true));
     for (size_t i = 0; i < tags.size(); ++i) {
-        std::string key = tags[i].name;
-        key.resize(10, ' ');
-        size_t dup = 0;
-        while (dup < 10 && key[dup] == previous[dup] && key[dup] != ' ')
-            ++dup;
-        const size_t trail = 10 - key.find_last_not_of(' ') - 1;
-        const size_t fresh = 10 - dup - trail;
-        keyEnd -= fresh;
-        leaf.replace(keyEnd, fresh, key.substr(dup, fresh));
-        const uint32_t header = uint32_t(1536 + 1024 * i);
-        leaf.replace(24 + 4 * i, 4, le(header | (dup << 24) | (trail << 28), 4));
-        previous = key;
+        const CdxTag& t = tags[i];
         std::string h(1024, '\0');
-        h[502] = tags[i].descending ? 1 : 0;
-        h.replace(510, 2, le(tags[i].expression.size() + 1, 2));
-        h.replace(512, tags[i].expression.size(), tags[i].expression);
-        if (!tags[i].forCondition.empty()) {
-            h[14] = 0x08;
-            h.replace(504, 2, le(tags[i].expression.size() + 1, 2));
-            h.replace(506, 2, le(tags[i].forCondition.size() + 1, 2));
-            h.replace(512 + tags[i].expression.size() + 1, tags[i].forCondition.size(), tags[i].forCondition);
+        h.replace(12, 2, le(t.keyLength, 2));
+        h[14] = char(0x60 | (t.forCondition.empty() ? 0 : 0x08) | (t.unique ? 0x01 : 0));
+        h[502] = t.descending ? 1 : 0;
+        h.replace(510, 2, le(t.expression.size() + 1, 2));
+        h.replace(512, t.expression.size(), t.expression);
+        if (!t.forCondition.empty()) {
+            h.replace(504, 2, le(t.expression.size() + 1, 2));
+            h.replace(506, 2, le(t.forCondition.size() + 1, 2));
+            h.replace(512 + t.expression.size() + 1, t.forCondition.size(), t.forCondition);
         }
-        f.replace(header, 1024, h);
+        // The tree's nodes go at the end of the file: the leaves, then the root over them.
+        const size_t leaves = std::max<size_t>(1, (t.keys.size() + t.perLeaf - 1) / t.perLeaf);
+        const uint32_t first = uint32_t(f.size());
+        std::string interior(512, '\0');
+        interior.replace(0, 2, le(1, 2));
+        interior.replace(2, 2, le(leaves, 2));
+        interior.replace(4, 8, std::string(8, '\xFF'));
+        for (size_t l = 0; l < leaves; ++l) {
+            const auto from = t.keys.begin() + std::ptrdiff_t(std::min(t.keys.size(), l * t.perLeaf));
+            const auto to = t.keys.begin() + std::ptrdiff_t(std::min(t.keys.size(), (l + 1) * t.perLeaf));
+            const uint32_t at = first + uint32_t(512 * l);
+            f += cdxLeaf(CdxKeys(from, to), t.keyLength, t.fill, l == 0 ? ~0u : at - 512, l + 1 == leaves ? ~0u : at + 512, leaves == 1);
+            std::string last = from == to ? std::string() : (to - 1)->first;
+            last.resize(t.keyLength, t.fill);
+            const size_t e = 12 + l * (t.keyLength + 8);
+            interior.replace(e, t.keyLength, last);
+            interior.replace(e + t.keyLength, 4, be(from == to ? 0 : (to - 1)->second, 4));
+            interior.replace(e + t.keyLength + 4, 4, be(at, 4));
+        }
+        if (leaves > 1)
+            f += interior;
+        h.replace(0, 4, le(leaves > 1 ? f.size() - 512 : first, 4));
+        f.replace(1536 + 1024 * i, 1024, h);
     }
-    f.replace(1024, 512, leaf);
     return f;
 }
 

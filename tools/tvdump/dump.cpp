@@ -1,5 +1,6 @@
 #include "dump.h"
 
+#include "engine/dbase/dbasetable.h"
 #include "engine/paradox/paradoxtable.h"
 #include "sha256.h"
 
@@ -154,7 +155,9 @@ void dumpTable(const TableFile& table, std::string& out, void (*flushOut)(std::s
 std::string dumpIndexes(const TableFile& table)
 {
     std::string out;
-    for (const auto& ix : table.indexes()) {
+    const auto* dbase = dynamic_cast<const DbaseTable*>(&table);
+    for (size_t i = 0; i < table.indexes().size(); ++i) {
+        const IndexDef& ix = table.indexes()[i];
         appendEscaped(out, ix.name);
         out += '\t';
         appendEscaped(out, ix.expression && ix.fields.empty() ? ix.expressionText : ix.fieldList());
@@ -169,6 +172,10 @@ std::string dumpIndexes(const TableFile& table)
         if (ix.expression)
             flags += 'E';
         out += flags.empty() ? "-" : flags;
+        if (const std::string tree = dbase ? dbase->keyTreeState(i) : std::string(); !tree.empty()) {
+            out += "\tkey tree ";
+            appendEscaped(out, tree);
+        }
         out += '\n';
     }
     return out;

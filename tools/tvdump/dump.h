@@ -13,7 +13,8 @@ namespace tvdump {
 // `deletedColumn` leads every record with a _deleted field (T for a record marked deleted).
 void dumpTable(const tv::TableFile& table, std::string& out, void (*flushOut)(std::string&, void*) = nullptr, void* ctx = nullptr,
                bool deletedColumn = false);
-// One line per index definition: name, fields joined by ';', flags.
+// One line per index definition: name, fields joined by ';', flags; for a dBASE or FoxPro
+// tag, what became of its key tree.
 std::string dumpIndexes(const tv::TableFile& table);
 // Text escaped for a dump line.
 void appendEscaped(std::string& out, std::string_view text);

@@ -8,6 +8,7 @@
 #include <bit>
 #include <cstring>
 #include <numeric>
+#include <optional>
 #include <string_view>
 
 namespace tv {
@@ -328,8 +329,35 @@ std::vector<int> indexKeyFields(const TableFile& file, const IndexDef& index, bo
     return out;
 }
 
+// The positions of `all` in the order of `stored` (record ids, others among them), when every
+// record of `all` is there once.
+static std::optional<std::vector<uint32_t>> positionsInOrder(const std::vector<RecordId>& stored, const std::vector<RecordId>& all)
+{
+    RecordId maxId = 0;
+    for (RecordId id : all)
+        maxId = std::max(maxId, id);
+    constexpr uint32_t kAbsent = ~uint32_t(0);
+    std::vector<uint32_t> posById(all.empty() ? 0 : size_t(maxId) + 1, kAbsent);
+    for (size_t i = 0; i < all.size(); ++i)
+        posById[all[i]] = uint32_t(i);
+    std::vector<uint32_t> order;
+    order.reserve(all.size());
+    for (RecordId id : stored) {
+        if (id >= posById.size() || posById[id] == kAbsent)
+            continue;
+        order.push_back(posById[id]);
+        posById[id] = kAbsent;
+    }
+    if (order.size() != all.size())
+        return std::nullopt;
+    return order;
+}
+
 std::vector<uint32_t> computeOrder(const TableFile& file, const std::vector<RecordId>& all, const IndexDef& index)
 {
+    if (const auto stored = file.storedKeyOrder(index))
+        if (auto order = positionsInOrder(*stored, all))
+            return std::move(*order);
     std::vector<uint32_t> order(all.size());
     std::iota(order.begin(), order.end(), 0u);
     bool exprFold = false;

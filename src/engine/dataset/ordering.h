@@ -13,9 +13,10 @@ namespace tv {
 // `foldCase` is set when the expression upper-cases its text.
 std::vector<int> indexKeyFields(const TableFile& file, const IndexDef& index, bool* foldCase = nullptr);
 
-// Positions into `all` (the file's record ids) in the order of the index: multi-field,
-// optionally case-insensitive (a-z folded) and descending; equal keys keep file order.
-// An index whose fields cannot be resolved leaves the file order.
+// Positions into `all` (the file's record ids) in the order of the index: the order of the key
+// tree the file keeps for it where it keeps a sound one (TableFile::storedKeyOrder), else
+// multi-field, optionally case-insensitive (a-z folded) and descending; equal keys keep file
+// order. An index whose fields cannot be resolved leaves the file order.
 std::vector<uint32_t> computeOrder(const TableFile& file, const std::vector<RecordId>& all, const IndexDef& index);
 
 } // namespace tv

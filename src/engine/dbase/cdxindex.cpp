@@ -5,6 +5,8 @@
 
 #include "engine/codepage.h"
 
+#include <algorithm>
+
 namespace tv::dbase {
 
 namespace {
@@ -30,7 +32,10 @@ std::string_view nodeAt(std::string_view bytes, uint64_t offset, const std::stri
     return bytes.substr(size_t(offset), kNodeSize);
 }
 
-void readLeaf(std::string_view node, size_t keyLength, std::vector<CdxKey>& out, const std::string& path, uint64_t at)
+// The keys of one leaf, each handed to `visit` with its number; `previous` is the key before
+// the leaf's first (all fill before the first leaf) and is left holding its last.
+void readLeaf(std::string_view node, size_t keyLength, char fill, std::string& previous, const CdxKeyVisitor& visit,
+              const std::string& path, uint64_t at)
 {
     const size_t count = u16At(node, 2);
     const uint32_t recordMask = u32At(node, 14);
@@ -45,7 +50,9 @@ void readLeaf(std::string_view node, size_t keyLength, std::vector<CdxKey>& out,
                       " record and " + std::to_string(dupBits) + " shared-byte bits");
     if (kLeafKeysAt + count * entryBytes > kNodeSize)
         throw damaged("counts " + std::to_string(count) + " keys, more than it holds");
-    std::string previous(keyLength, ' ');
+    // Each key keeps only what differs from the one before: it shares `dup` leading bytes with
+    // it and leaves out `trail` trailing fill bytes (blanks of a text key, zeros of any other).
+    std::string key;
     size_t keyEnd = kNodeSize;
     for (size_t i = 0; i < count; ++i) {
         uint64_t v = 0;
@@ -61,19 +68,17 @@ void readLeaf(std::string_view node, size_t keyLength, std::vector<CdxKey>& out,
         if (keyEnd < kLeafKeysAt + count * entryBytes + fresh)
             throw damaged("has more key bytes than room for them");
         keyEnd -= fresh;
-        CdxKey k;
-        k.key = previous.substr(0, dup);
-        k.key.append(node.substr(keyEnd, fresh));
-        k.key.append(trail, ' ');
-        k.number = number;
-        previous = k.key;
-        out.push_back(std::move(k));
+        key.assign(previous, 0, dup);
+        key.append(node.substr(keyEnd, fresh));
+        key.append(trail, fill);
+        visit(key, number);
+        previous.swap(key);
     }
 }
 
 } // namespace
 
-std::vector<CdxKey> readCdxKeys(std::string_view bytes, size_t headerOffset, const std::string& path)
+void forEachCdxKey(std::string_view bytes, size_t headerOffset, const std::string& path, char fill, const CdxKeyVisitor& visit)
 {
     if (headerOffset + kCdxHeaderSize > bytes.size())
         throw EngineError(path + ": index header at byte " + std::to_string(headerOffset) + " lies outside the file (" +
@@ -83,37 +88,104 @@ std::vector<CdxKey> readCdxKeys(std::string_view bytes, size_t headerOffset, con
     if (keyLength == 0 || keyLength > 240)
         throw EngineError(path + ": index at byte " + std::to_string(headerOffset) + " has keys of " +
                           std::to_string(keyLength) + " bytes");
-    // Down the first child of each interior node to the leftmost leaf, then along the leaves.
-    const size_t maxNodes = bytes.size() / kNodeSize + 1;
-    size_t visited = 0;
-    uint64_t at = u32At(header, 0);
-    std::string_view node = nodeAt(bytes, at, path);
-    while ((u16At(node, 0) & kLeafNode) == 0) {
-        if (++visited > maxNodes)
-            throw EngineError(path + ": the index at byte " + std::to_string(headerOffset) + " loops");
-        if (u16At(node, 2) == 0 || kNodeKeysAt + keyLength + 8 > kNodeSize)
+    const auto loops = [&] { return EngineError(path + ": the index at byte " + std::to_string(headerOffset) + " loops"); };
+    // The whole tree, depth first with the children of each interior node in key order: the
+    // leaves come out left to right, each node once.
+    std::vector<uint8_t> seen(bytes.size() / kNodeSize + 1, 0);
+    std::vector<uint64_t> pending{u32At(header, 0)}, leaves;
+    std::string previous(keyLength, fill);
+    const size_t entrySize = keyLength + 8;   // interior entries: key, record number, child
+    while (!pending.empty()) {
+        const uint64_t at = pending.back();
+        pending.pop_back();
+        const std::string_view node = nodeAt(bytes, at, path);
+        if (seen[size_t(at / kNodeSize)]++)
+            throw loops();
+        if (u16At(node, 0) & kLeafNode) {
+            readLeaf(node, keyLength, fill, previous, visit, path, at);
+            leaves.push_back(at);
+            continue;
+        }
+        const size_t count = u16At(node, 2);
+        if (count == 0)
             throw EngineError(path + ": index node at byte " + std::to_string(at) + " has no keys");
-        at = beU32(node, kNodeKeysAt + keyLength + 4);
-        node = nodeAt(bytes, at, path);
+        if (kNodeKeysAt + count * entrySize > kNodeSize)
+            throw EngineError(path + ": index node at byte " + std::to_string(at) + " counts " + std::to_string(count) +
+                              " keys, more than it holds");
+        for (size_t i = count; i-- > 0;)
+            pending.push_back(beU32(node, kNodeKeysAt + i * entrySize + keyLength + 4));
     }
+    // The leaves link to their right neighbours as the tree orders them; a link that goes
+    // elsewhere means the tree was left half changed.
+    for (size_t i = 0; i < leaves.size(); ++i) {
+        const uint32_t next = u32At(bytes, size_t(leaves[i]) + 8);
+        if (i + 1 == leaves.size()) {
+            if (next == kNoNode || next == 0)
+                break;
+            if (next % kNodeSize == 0 && next / kNodeSize < seen.size() && seen[next / kNodeSize])
+                throw loops();
+            throw EngineError(path + ": index leaf at byte " + std::to_string(leaves[i]) + ", the last of its tree, links to byte " +
+                              std::to_string(next));
+        }
+        if (next != leaves[i + 1])
+            throw EngineError(path + ": index leaf at byte " + std::to_string(leaves[i]) + " links to byte " + std::to_string(next) +
+                              ", but the tree puts the leaf at byte " + std::to_string(leaves[i + 1]) + " after it");
+    }
+}
+
+std::vector<CdxKey> readCdxKeys(std::string_view bytes, size_t headerOffset, const std::string& path, char fill)
+{
     std::vector<CdxKey> keys;
-    while (true) {
-        if (++visited > maxNodes)
-            throw EngineError(path + ": the index at byte " + std::to_string(headerOffset) + " loops");
-        if ((u16At(node, 0) & kLeafNode) == 0)
-            throw EngineError(path + ": index node at byte " + std::to_string(at) + " is no leaf, but follows one");
-        readLeaf(node, keyLength, keys, path, at);
-        const uint32_t next = u32At(node, 8);
-        if (next == kNoNode || next == 0)
-            break;
-        at = next;
-        node = nodeAt(bytes, at, path);
-    }
+    forEachCdxKey(bytes, headerOffset, path, fill, [&](std::string_view key, uint32_t number) {
+        keys.push_back({std::string(key), number});
+    });
     return keys;
 }
 
+std::vector<uint32_t> readCdxOrder(std::string_view bytes, size_t headerOffset, const std::string& path, uint32_t recordCount,
+                                   char fill)
+{
+    const std::string index = path + ": the index at byte " + std::to_string(headerOffset);
+    std::vector<uint8_t> listed(recordCount, 0);
+    std::vector<uint32_t> order;
+    std::string previous;
+    uint32_t previousNumber = 0;
+    int direction = 0;   // 1: keys stored ascending, -1: descending, 0: all equal so far
+    forEachCdxKey(bytes, headerOffset, path, fill, [&](std::string_view key, uint32_t n) {
+        if (n == 0 || n > recordCount)
+            throw EngineError(index + " names record " + std::to_string(n) + ", but the table has " + std::to_string(recordCount));
+        if (listed[n - 1]++)
+            throw EngineError(index + " lists record " + std::to_string(n) + " twice");
+        if (!order.empty()) {
+            const int c = std::string_view(previous).compare(key);
+            const int step = c < 0 ? 1 : c > 0 ? -1 : 0;
+            if (step != 0 && direction != 0 && step != direction)
+                throw EngineError(index + " has its keys out of order (record " + std::to_string(previousNumber) + " before record " +
+                                  std::to_string(n) + ")");
+            if (step != 0)
+                direction = step;
+        }
+        previous.assign(key);
+        previousNumber = n;
+        order.push_back(n - 1);
+    });
+    const std::string_view header = bytes.substr(headerOffset, kCdxHeaderSize);
+    const bool hasFor = (uint8_t(header[14]) & 0x08) && u16At(header, 506) > 1;
+    const bool unique = uint8_t(header[14]) & 0x01;   // one record of each key
+    const bool descending = u16At(header, 502) != 0;
+    // Every record has its key, deleted ones too; a tag with a FOR condition only those that
+    // meet it, a unique tag one record of each key.
+    if (!hasFor && !unique && order.size() != recordCount)
+        throw EngineError(index + " holds " + std::to_string(order.size()) + " keys for the " + std::to_string(recordCount) +
+                          " records of the table");
+    // The tree may keep a descending tag's keys either way round: it is read in the tag's order.
+    if (direction != 0 && (direction < 0) != descending)
+        std::reverse(order.begin(), order.end());
+    return order;
+}
+
 std::vector<IndexDef> readCdxTags(std::string_view bytes, const std::string& path, const std::vector<FieldDef>& fields,
-                                  int codePage)
+                                  int codePage, std::vector<uint32_t>* headers)
 {
     std::vector<IndexDef> result;
     for (const CdxKey& entry : readCdxKeys(bytes, 0, path)) {
@@ -146,6 +218,8 @@ std::vector<IndexDef> readCdxTags(std::string_view bytes, const std::string& pat
         def.descending = u16At(header, 502) != 0;
         interpretKeyExpression(def, fields);
         result.push_back(std::move(def));
+        if (headers)
+            headers->push_back(entry.number);
     }
     return result;
 }

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <type_traits>
 
 namespace tv {
 
@@ -147,10 +148,19 @@ void DbaseTable::load(OpenMode mode, const SalvageOptions& salvage)
     }
 
     if (layout_.productionIndex && layout_.flavour == DbfFlavour::FoxPro) {
-        const std::string cdxPath = findCompanion(path_, "cdx");
-        if (!cdxPath.empty()) {
-            const MappedFile cdx(cdxPath, MappedFile::Reading::Touched);
-            indexes_ = readCdxTags(cdx.bytes(), cdxPath, layout_.fields, layout_.codePage);
+        cdxPath_ = findCompanion(path_, "cdx");
+        if (!cdxPath_.empty()) {
+            // The table is read only here, so a damaged index cannot be made worse: its records
+            // are read without it.
+            try {
+                const MappedFile cdx(cdxPath_, MappedFile::Reading::Touched);
+                indexes_ = readCdxTags(cdx.bytes(), cdxPath_, layout_.fields, layout_.codePage, &cdxHeaders_);
+            } catch (const EngineError& e) {
+                notices_.push_back(std::string(e.what()) + ": the table is read without its index tags");
+                indexes_.clear();
+                cdxHeaders_.clear();
+            }
+            treeNoted_.assign(indexes_.size(), 0);
         }
     } else if (layout_.productionIndex) {
         mdxPath_ = findCompanion(path_, "mdx");
@@ -222,6 +232,62 @@ DbaseTable::~DbaseTable()
         flush();
     } catch (const EngineError&) {
         // Nothing sensible is left to do with the error here; what was flushed before stays.
+    }
+}
+
+std::vector<RecordId> DbaseTable::cdxOrder(size_t tag) const
+{
+    // Keys are padded with blanks when they are text, with zeros otherwise: told by the field the
+    // key expression (without its FOR condition) begins with.
+    IndexDef key = indexes_[tag];
+    key.expressionText = key.expressionText.substr(0, key.expressionText.find(" FOR "));
+    interpretKeyExpression(key, layout_.fields);
+    const int field = key.fields.empty() ? -1 : findFieldNoCase(layout_.fields, key.fields[0]);
+    const FieldType type = field < 0 ? FieldType::DbChar : layout_.fields[size_t(field)].type;
+    const char fill = type == FieldType::DbChar || type == FieldType::DbVarchar ? ' ' : '\0';
+    static_assert(std::is_same_v<RecordId, uint32_t>);   // record ids are record numbers from 0
+    const MappedFile cdx(cdxPath_);
+    return readCdxOrder(cdx.bytes(), cdxHeaders_[tag], cdxPath_, layout_.recordCount, fill);
+}
+
+std::optional<std::vector<RecordId>> DbaseTable::storedKeyOrder(const IndexDef& index) const
+{
+    for (size_t tag = 0; tag < cdxHeaders_.size() && tag < indexes_.size(); ++tag) {
+        if (indexes_[tag].name != index.name || indexes_[tag].expressionText != index.expressionText)
+            continue;
+        if (indexes_[tag].expression || indexes_[tag].fields.size() != 1)
+            return std::nullopt;
+        try {
+            std::vector<RecordId> order = cdxOrder(tag);
+            if (order.size() != layout_.recordCount)
+                return std::nullopt;   // a unique tag: its key orders every record
+            return order;
+        } catch (const EngineError& e) {
+            if (!std::exchange(treeNoted_[tag], 1))
+                notices_.push_back(std::string(e.what()) + ": the records are ordered by the key of tag " + index.name +
+                                   " instead");
+            return std::nullopt;
+        }
+    }
+    return std::nullopt;
+}
+
+std::string DbaseTable::keyTreeState(size_t index) const
+{
+    if (index >= indexes_.size())
+        return {};
+    if (index >= cdxHeaders_.size())   // an .MDX tag
+        return "not read: the tag's key orders the records";
+    try {
+        const size_t count = cdxOrder(index).size();
+        const std::string keys = "read: " + std::to_string(count) + " keys";
+        const IndexDef& ix = indexes_[index];
+        // Such a tag orders the records by its key expression, as far as it is understood here.
+        if (ix.expression || ix.fields.size() != 1)
+            return keys + " (not used: the key expression is not one read here)";
+        return count == layout_.recordCount ? keys : keys + " (not used: the tag holds one record of each key)";
+    } catch (const EngineError& e) {
+        return std::string("not used: ") + e.what();
     }
 }
 

@@ -9,6 +9,8 @@
 
 #include "engine/tablefile.h"
 
+#include <utility>
+
 namespace tv {
 
 class DbaseTable final : public TableFile {
@@ -32,6 +34,12 @@ public:
     uint32_t headerRecordCount() const override { return layout_.recordCount; }
     bool isDeleted(RecordId id) const override;
     const std::vector<RecordId>& recordIds() const override { return ids_; }
+    std::optional<std::vector<RecordId>> storedKeyOrder(const IndexDef& index) const override;
+    // What became of the key tree of the tag at `index` of indexes(): "read: N keys" (a .CDX
+    // tag whose tree orders the records), "not used: <why>" or "not read: ..." (a .MDX tag): the
+    // tag's definition orders the records then.
+    std::string keyTreeState(size_t index) const;
+    std::vector<std::string> takeNotices() override { return std::exchange(notices_, {}); }
     Value value(RecordId id, int field) const override;
     // dBASE N and F as stored, FoxPro currency (Y) from its scaled integer.
     std::string decimalText(RecordId id, int field) const override;
@@ -56,6 +64,8 @@ private:
     std::string_view varCell(RecordId id, int field) const;
     std::string where(RecordId id, int field) const;
     void refreshViews();
+    // The records in the order of tag `tag`'s key tree; throws EngineError saying why not.
+    std::vector<RecordId> cdxOrder(size_t tag) const;
 
     std::string path_;
     dbase::DbfLayout layout_;
@@ -65,6 +75,10 @@ private:
     dbase::MemoFile memo_;
     std::string memoPath_;
     std::string mdxPath_;   // the production index, when the header names one and it is there
+    std::string cdxPath_;   // the structural index of a FoxPro table, when there is one
+    std::vector<uint32_t> cdxHeaders_;   // where the header of each tag lies in it
+    mutable std::vector<std::string> notices_;
+    mutable std::vector<uint8_t> treeNoted_;   // by tag: a damaged tree was said already
     bool skipMemo_ = false; // opened without its memo file: memos read as NULL
 
     // Read-only tables.

@@ -266,8 +266,8 @@ DbfLayout parseDbf(std::string_view file, const std::string& path, int codePage)
         l.codePage = codePageOfDriverName(name.substr(0, std::min(name.size(), name.find('\0'))), l.codePage);
     }
 
-    // Field descriptors up to the 0x0D end marker. Some writers leave the marker out: a 0x00
-    // stands in its place, or the header ends right after the last descriptor. Such a list is
+    // Field descriptors up to the 0x0D end marker. Some writers leave the marker out: a 0x00 or
+    // a 0x0A stands in its place, or the header ends right after the last descriptor. Such a list is
     // taken as it stands when its fields fill the record exactly. Visual FoxPro follows the
     // marker with the path of its database container, which is no field.
     size_t pos = fixedPart;
@@ -280,7 +280,7 @@ DbfLayout parseDbf(std::string_view file, const std::string& path, int codePage)
             marked = true;
             break;
         }
-        if (pos + descriptorSize > l.headerLength || file[pos] == '\0')
+        if (pos + descriptorSize > l.headerLength || file[pos] == '\0' || file[pos] == '\n')
             break;
         const std::string_view d = file.substr(pos, descriptorSize);
         const size_t nameSize = dbase7 ? 32 : 11;
@@ -329,6 +329,25 @@ DbfLayout parseDbf(std::string_view file, const std::string& path, int codePage)
             throw EngineError(path + ": the _NullFlags field has " + std::to_string(8 * l.nullFlagsSize) +
                               " bits, but the fields need " + std::to_string(bit));
     }
+    // Character fields longer than 255 bytes (as Clipper and FoxPro write them) keep the high
+    // byte of their length in the decimals byte: read so where that makes the fields fill the
+    // record, which they do not otherwise.
+    uint64_t longChars = 0;
+    for (const FieldDef& f : l.fields)
+        if (f.type == FieldType::DbChar && !dbase7 && !hasNullFlags)
+            longChars += uint64_t(f.decimals) << 8;
+    if (offset != l.recordLength && longChars != 0 && offset + longChars == l.recordLength) {
+        offset = 1;
+        for (size_t i = 0; i < l.fields.size(); ++i) {
+            FieldDef& f = l.fields[i];
+            if (f.type == FieldType::DbChar) {
+                f.size += f.decimals << 8;
+                f.decimals = 0;
+            }
+            l.offsets[i] = offset;
+            offset += uint32_t(f.size);
+        }
+    }
     if (offset != l.recordLength)
         throw EngineError(path + ": " + (marked ? "" : "the field list has no end marker and ") + "record length " +
                           std::to_string(l.recordLength) + " does not match the fields, which take " +
@@ -348,14 +367,34 @@ DbfLayout parseDbf(std::string_view file, const std::string& path, int codePage)
 
 std::string_view trimCharCell(std::string_view cell)
 {
-    while (!cell.empty() && cell.back() == ' ')
+    // Programs that write C strings pad with zero bytes where others pad with blanks.
+    while (!cell.empty() && (cell.back() == ' ' || cell.back() == '\0'))
         cell.remove_suffix(1);
     return cell;
 }
 
+namespace {
+
+// The number a cell spells, without the blanks around it; a decimal comma (as some programs
+// write numbers where that is the custom) reads as a point. `copy` holds the text when it had to
+// be changed.
+std::string_view numberSpelling(std::string_view cell, std::string& copy)
+{
+    const std::string_view s = trimBoth(cell);
+    const size_t comma = s.find(',');
+    if (comma == std::string_view::npos || s.find(',', comma + 1) != std::string_view::npos || s.find('.') != std::string_view::npos)
+        return s;
+    copy.assign(s);
+    copy[comma] = '.';
+    return copy;
+}
+
+} // namespace
+
 Value decodeNumberCell(std::string_view cell)
 {
-    std::string_view s = trimBoth(cell);
+    std::string copy;
+    std::string_view s = numberSpelling(cell, copy);
     if (s.empty())
         return {};
     if (s.front() == '+')
@@ -377,7 +416,8 @@ std::string numberTextOfCell(std::string_view cell)
 {
     if (isNull(decodeNumberCell(cell)))
         return {};
-    std::string_view s = trimBoth(cell);
+    std::string copy;
+    std::string_view s = numberSpelling(cell, copy);
     bool negative = false;
     if (s.front() == '+' || s.front() == '-') {
         negative = s.front() == '-';

@@ -71,7 +71,7 @@ bool isMemoStored(FieldType type);
 DbfLayout parseDbf(std::string_view file, const std::string& path, int codePage = 0);
 
 // Cell decoding. `cell` is the field's bytes inside one record.
-std::string_view trimCharCell(std::string_view cell);   // trailing blanks removed
+std::string_view trimCharCell(std::string_view cell);   // trailing blanks and zero bytes removed
 Value decodeNumberCell(std::string_view cell);          // double or NULL (blank, not a number)
 // The digits of an N or F cell as stored, for output that keeps them exact: without blanks, no
 // '+', no '-' on zero, no leading zeros, a 0 before a leading point, no point at the end

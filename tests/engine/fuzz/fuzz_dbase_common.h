@@ -3,6 +3,7 @@
 // opens the table and reads every value. EngineError is the expected answer to bad input;
 // anything else (a crash, a sanitizer report, another exception) is a finding.
 #include "engine/codepage.h"
+#include "engine/dbase/dbasetable.h"
 #include "engine/tablefile.h"
 
 #include <charconv>
@@ -10,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 #include <unistd.h>
 
 namespace tv::fuzz {
@@ -158,8 +160,22 @@ inline void readEverything(const std::string& path)
                 } catch (const EngineError&) {
                 }
             }
-        for (const IndexDef& d : t->indexes())
+        // A key tree's order, when one is used, holds every record of the table once.
+        for (size_t i = 0; i < t->indexes().size(); ++i) {
+            const IndexDef& d = t->indexes()[i];
             (void)d.fieldList();
+            if (const auto order = t->storedKeyOrder(d)) {
+                std::vector<uint8_t> seen(t->headerRecordCount(), 0);
+                for (RecordId id : *order)
+                    if (id >= seen.size() || seen[id]++)
+                        std::abort();
+                if (order->size() != seen.size())
+                    std::abort();
+            }
+            if (const auto* dbf = dynamic_cast<const DbaseTable*>(t.get()))
+                (void)dbf->keyTreeState(i);
+        }
+        (void)t->takeNotices();
         (void)t->headerRecordCount();
         (void)t->codePage();
     } catch (const EngineError&) {
