@@ -28,6 +28,10 @@ QString saveNotesWithoutAsking();
 using data::kPrivateBase;
 
 bool basePresent(int n);
+// Before a command on base n, not open yet because another program held it locked at
+// start-up: opens it if it is free now; else (or when it cannot be opened) tells the user and
+// returns true.
+bool baseBusy(int n);
 bool databaseOpened();
 // The table and data source of base n, or nullptr when there is none.
 tv::Table* baseTable(int n);

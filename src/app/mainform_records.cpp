@@ -104,8 +104,14 @@ void TMainForm::btnFirstClick(QObject* sender)
             return;
         }
         Table* t9 = baseTable(kPrivateBase);
-        if (tag >= tagInsert && tag <= tagRefresh && (!t9 || !t9->isOpen()))
-            throw EngineError("Cannot perform this operation on a closed dataset");
+        if (tag >= tagInsert && tag <= tagRefresh && (!t9 || !t9->isOpen())) {
+            // Held by another copy since start-up: busy, not closed; opened here when it is
+            // free by now (the data module also keeps trying by itself).
+            if (baseBusy(kPrivateBase))
+                return;
+            if (!t9 || !t9->isOpen())
+                throw EngineError("Cannot perform this operation on a closed dataset");
+        }
         switch (tag) {
         case tagInsert: {
             releaseBookmark();   // to the table it was taken from

@@ -45,6 +45,14 @@ static bool lockedByAnother(const std::string& path)
     return !probe.tryLockShared() && errno == EWOULDBLOCK;
 }
 
+// What the user is told of a base that another program holds locked.
+static QString busyText(const QString& path)
+{
+    return path + QStringLiteral(": the base is in use by another program (another copy of Tipvault, perhaps) right now. "
+                                 "Tipvault keeps trying and opens it as soon as that program lets it go; until then its "
+                                 "page stays empty.");
+}
+
 // ---------------------------------------------------------------------------------------
 // TDatabase
 
@@ -180,8 +188,7 @@ void TDM1::DM1Create()
                 BasePresent[slot.decl->number] = 1;
                 anyOpened = true;
                 busy_.push_back(&slot);
-                msg::information(path + QStringLiteral(": the base is in use by another program right now. Tipvault opens it as "
-                                                       "soon as that program lets it go; until then its page stays empty."));
+                msg::information(busyText(path));
                 continue;
             }
             openSlot(slot);
@@ -254,6 +261,20 @@ void TDM1::openBusyBases()
     }
     if (busy_.empty() && busyTimer_)
         busyTimer_->stop();
+}
+
+bool TDM1::busyStopsCommand(int base)
+{
+    const auto it = std::find_if(busy_.begin(), busy_.end(), [base](const Slot* s) { return s->decl->number == base; });
+    if (it == busy_.end())
+        return false;
+    Slot& slot = **it;
+    if (lockedByAnother(QFile::encodeName(pathOf(slot)).toStdString())) {
+        msg::information(busyText(pathOf(slot)));
+        return true;
+    }
+    openBusyBases();   // let go meanwhile: opened now, not at the next tick
+    return !slot.table->isOpen();   // what stopped it has been said
 }
 
 void TDM1::wwTable9AfterPost()

@@ -112,6 +112,11 @@ public:
     // The catalogue entry behind a table (nullptr when not one of ours).
     const data::BaseDecl* baseOf(const Table* table) const;
 
+    // Before a command on base `base`: when another program has held it locked since start-up,
+    // tries to open it now. Returns true, having told the user (still busy, or why it cannot be
+    // opened), when the command cannot go on.
+    bool busyStopsCommand(int base);
+
     // Closes every opened base (1 to 7, 9, then 40), then the database: the end of the program.
     void closeAll();
 

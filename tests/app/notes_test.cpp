@@ -10,6 +10,7 @@
 #include "app/program.h"
 #include "dbaware/dbcontrols.h"
 #include "dbaware/dbgrid.h"
+#include "engine/paradox/pxlock.h"
 
 #include <QClipboard>
 #include <QDir>
@@ -478,6 +479,37 @@ private slots:
                 expected[expected.rbegin()->first + 1] = kept;
             QCOMPARE(notesOnDisk(s.path()), expected);
         }
+    }
+
+    // Another copy held the base locked at start-up: until it lets go, every editing button
+    // (Refresh Records too) says the base is busy, never that it is missing or closed; Refresh
+    // Records once it is free opens it at once.
+    void aBaseHeldByAnotherCopyIsBusyUntilRefreshedOnceFree()
+    {
+        BaseFolder bases({"private.db"});
+        auto held = std::make_unique<tv::px::TableLock>(QDir(bases.path()).filePath(QStringLiteral("private.db")).toStdString());
+        held->lockExclusive();
+        ModalAnswerer boxes{QMessageBox::Ok};
+        Session s(bases.path());
+        s.showPage(9);
+        tv::Table* t9 = tv::app::baseTable(9);
+        QVERIFY(!t9->isOpen());
+        QCOMPARE(boxes.texts().size(), 1);   // said once at start-up
+        for (const char* button : {"btnRefreshRecord", "btnInsert", "btnEditRecord", "btnDelete", "btnRefreshRecord"}) {
+            s.click(button);
+            QCOMPARE(boxes.seen().back().icon, QMessageBox::Information);
+            QVERIFY2(boxes.lastText().contains(QStringLiteral("in use by another program"))
+                         && boxes.lastText().contains(QStringLiteral("private.db")),
+                     qPrintable(button + (": " + boxes.lastText())));
+            QVERIFY(!t9->isOpen());
+        }
+        QCOMPARE(boxes.texts().size(), 6);
+        held.reset();
+        s.click("btnRefreshRecord");
+        QVERIFY(t9->isOpen());
+        QCOMPARE(t9->recordCount(), int(notesOnDisk(bases.path()).size()));
+        QCOMPARE(boxes.texts().size(), 6);
+        QCOMPARE(editButtons(s), kBrowsing);
     }
 
     void textTheBaseCannotStoreIsRefusedNotAltered()
