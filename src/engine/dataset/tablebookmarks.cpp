@@ -22,6 +22,7 @@ void Table::gotoBookmark(Bookmark b)
     auto it = d->bookmarks.find(b.handle);
     if (it == d->bookmarks.end())
         throw EngineError("Invalid bookmark");
+    catchUp(*this, *d);   // files another program saved in place are read again first
     const auto found = d->findAgain(it->second.id, it->second.key);
     if (!found)
         throw EngineError("Record not found: the bookmarked record has been deleted");
