@@ -28,9 +28,9 @@ QString saveNotesWithoutAsking();
 using data::kPrivateBase;
 
 bool basePresent(int n);
-// Before a command on base n, not open yet because another program held it locked at
-// start-up: opens it if it is free now; else (or when it cannot be opened) tells the user and
-// returns true.
+// Before a command on base n: when another program is saving it (or has held it locked since
+// start-up, so that it is not open yet), tells the user and returns true; a base let go
+// meanwhile is opened now.
 bool baseBusy(int n);
 bool databaseOpened();
 // The table and data source of base n, or nullptr when there is none.

@@ -153,7 +153,8 @@ void TMainForm::btnFirstClick(QObject* sender)
             setEditButtons(false);
             break;
         case tagRefresh:
-            t9->refresh();
+            if (!baseBusy(kPrivateBase))   // not frozen waiting for another copy's save
+                t9->refresh();
             break;
         default:
             break;

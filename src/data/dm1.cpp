@@ -266,15 +266,21 @@ void TDM1::openBusyBases()
 bool TDM1::busyStopsCommand(int base)
 {
     const auto it = std::find_if(busy_.begin(), busy_.end(), [base](const Slot* s) { return s->decl->number == base; });
-    if (it == busy_.end())
+    const Slot* slot = it != busy_.end() ? *it : slotOf(base);
+    if (!slot || (it == busy_.end() && !slot->table->isOpen()))
         return false;
-    Slot& slot = **it;
-    if (lockedByAnother(QFile::encodeName(pathOf(slot)).toStdString())) {
-        msg::information(busyText(pathOf(slot)));
+    const QString path = pathOf(*slot);
+    if (lockedByAnother(QFile::encodeName(path).toStdString())) {
+        // Said at once rather than after waiting for the lock with the window frozen.
+        msg::information(it != busy_.end() ? busyText(path)
+                                           : path + QStringLiteral(": another program (another copy of Tipvault, perhaps) is "
+                                                                   "saving the base right now; try again in a moment."));
         return true;
     }
+    if (it == busy_.end())
+        return false;
     openBusyBases();   // let go meanwhile: opened now, not at the next tick
-    return !slot.table->isOpen();   // what stopped it has been said
+    return !slot->table->isOpen();   // what stopped it has been said
 }
 
 void TDM1::wwTable9AfterPost()

@@ -483,7 +483,8 @@ private slots:
 
     // Another copy held the base locked at start-up: until it lets go, every editing button
     // (Refresh Records too) says the base is busy, never that it is missing or closed; Refresh
-    // Records once it is free opens it at once.
+    // Records once it is free opens it at once. Later, while that copy saves, Refresh Records
+    // says so instead of waiting for it.
     void aBaseHeldByAnotherCopyIsBusyUntilRefreshedOnceFree()
     {
         BaseFolder bases({"private.db"});
@@ -510,6 +511,14 @@ private slots:
         QCOMPARE(t9->recordCount(), int(notesOnDisk(bases.path()).size()));
         QCOMPARE(boxes.texts().size(), 6);
         QCOMPARE(editButtons(s), kBrowsing);
+
+        // Open, and the other copy saving.
+        held = std::make_unique<tv::px::TableLock>(QDir(bases.path()).filePath(QStringLiteral("private.db")).toStdString());
+        held->lockExclusive();
+        s.click("btnRefreshRecord");
+        QCOMPARE(boxes.texts().size(), 7);
+        QVERIFY2(boxes.lastText().contains(QStringLiteral("saving the base right now")), qPrintable(boxes.lastText()));
+        QVERIFY(t9->isOpen());
     }
 
     void textTheBaseCannotStoreIsRefusedNotAltered()
