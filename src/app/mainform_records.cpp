@@ -104,10 +104,12 @@ void TMainForm::btnFirstClick(QObject* sender)
             return;
         }
         Table* t9 = baseTable(kPrivateBase);
-        if (tag >= tagInsert && tag <= tagRefresh && (!t9 || !t9->isOpen())) {
-            // Held by another copy since start-up: busy, not closed; opened here when it is
-            // free by now (the data module also keeps trying by itself).
-            if (baseBusy(kPrivateBase))
+        if (tag >= tagInsert && tag <= tagRefresh) {
+            // Held by another copy (since start-up, or saving right now): said at once, never
+            // a closed dataset nor a window frozen waiting for the lock. A base let go meanwhile
+            // is opened here (the data module also keeps trying by itself).
+            const bool open = t9 && t9->isOpen();
+            if ((!open || tag != tagCancel) && baseBusy(kPrivateBase))
                 return;
             if (!t9 || !t9->isOpen())
                 throw EngineError("Cannot perform this operation on a closed dataset");
@@ -153,8 +155,7 @@ void TMainForm::btnFirstClick(QObject* sender)
             setEditButtons(false);
             break;
         case tagRefresh:
-            if (!baseBusy(kPrivateBase))   // not frozen waiting for another copy's save
-                t9->refresh();
+            t9->refresh();
             break;
         default:
             break;

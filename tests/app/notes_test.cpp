@@ -483,8 +483,8 @@ private slots:
 
     // Another copy held the base locked at start-up: until it lets go, every editing button
     // (Refresh Records too) says the base is busy, never that it is missing or closed; Refresh
-    // Records once it is free opens it at once. Later, while that copy saves, Refresh Records
-    // says so instead of waiting for it.
+    // Records once it is free opens it at once. Later, while that copy saves, the buttons say
+    // so instead of waiting for it.
     void aBaseHeldByAnotherCopyIsBusyUntilRefreshedOnceFree()
     {
         BaseFolder bases({"private.db"});
@@ -512,13 +512,20 @@ private slots:
         QCOMPARE(boxes.texts().size(), 6);
         QCOMPARE(editButtons(s), kBrowsing);
 
-        // Open, and the other copy saving.
+        // Open, and the other copy saving: a note being typed waits for the Post after it.
+        s.click("btnInsert");
+        t9->setText("Topic", "posted once the other copy is done");
         held = std::make_unique<tv::px::TableLock>(QDir(bases.path()).filePath(QStringLiteral("private.db")).toStdString());
         held->lockExclusive();
-        s.click("btnRefreshRecord");
+        s.click("btnPostRecord");
         QCOMPARE(boxes.texts().size(), 7);
         QVERIFY2(boxes.lastText().contains(QStringLiteral("saving the base right now")), qPrintable(boxes.lastText()));
-        QVERIFY(t9->isOpen());
+        QCOMPARE(t9->state(), tv::TableState::Insert);
+        QCOMPARE(editButtons(s), kEditing);
+        held.reset();
+        s.click("btnPostRecord");
+        QCOMPARE(boxes.texts().size(), 7);
+        QCOMPARE(notesOnDisk(bases.path()).rbegin()->second, std::string("posted once the other copy is done"));
     }
 
     void textTheBaseCannotStoreIsRefusedNotAltered()
