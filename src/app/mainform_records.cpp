@@ -84,6 +84,8 @@ void TMainForm::btnFirstClick(QObject* sender)
     guardedCommand(this, [&] {
         if (tag >= tagFirst && tag <= tagLast) {
             Table* t = m_currentTable;
+            if (t && !t->isOpen() && t == baseTable(kPrivateBase) && baseBusy(kPrivateBase))
+                return;   // held by another copy: said so (see below)
             if (!t || !t->isOpen())
                 throw EngineError("Cannot perform this operation on a closed dataset");
             switch (tag) {

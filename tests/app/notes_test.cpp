@@ -481,8 +481,8 @@ private slots:
         }
     }
 
-    // Another copy held the base locked at start-up: until it lets go, every editing button
-    // (Refresh Records too) says the base is busy, never that it is missing or closed; Refresh
+    // Another copy held the base locked at start-up: until it lets go, every editing and
+    // navigation button (Refresh Records too) says the base is busy, never that it is missing or closed; Refresh
     // Records once it is free opens it at once. Later, while that copy saves, the buttons say
     // so instead of waiting for it.
     void aBaseHeldByAnotherCopyIsBusyUntilRefreshedOnceFree()
@@ -496,7 +496,7 @@ private slots:
         tv::Table* t9 = tv::app::baseTable(9);
         QVERIFY(!t9->isOpen());
         QCOMPARE(boxes.texts().size(), 1);   // said once at start-up
-        for (const char* button : {"btnRefreshRecord", "btnInsert", "btnEditRecord", "btnDelete", "btnRefreshRecord"}) {
+        for (const char* button : {"btnRefreshRecord", "btnInsert", "btnEditRecord", "btnDelete", "btnLast", "btnRefreshRecord"}) {
             s.click(button);
             QCOMPARE(boxes.seen().back().icon, QMessageBox::Information);
             QVERIFY2(boxes.lastText().contains(QStringLiteral("in use by another program"))
@@ -504,12 +504,12 @@ private slots:
                      qPrintable(button + (": " + boxes.lastText())));
             QVERIFY(!t9->isOpen());
         }
-        QCOMPARE(boxes.texts().size(), 6);
+        QCOMPARE(boxes.texts().size(), 7);
         held.reset();
         s.click("btnRefreshRecord");
         QVERIFY(t9->isOpen());
         QCOMPARE(t9->recordCount(), int(notesOnDisk(bases.path()).size()));
-        QCOMPARE(boxes.texts().size(), 6);
+        QCOMPARE(boxes.texts().size(), 7);
         QCOMPARE(editButtons(s), kBrowsing);
 
         // Open, and the other copy saving: a note being typed waits for the Post after it.
@@ -518,13 +518,13 @@ private slots:
         held = std::make_unique<tv::px::TableLock>(QDir(bases.path()).filePath(QStringLiteral("private.db")).toStdString());
         held->lockExclusive();
         s.click("btnPostRecord");
-        QCOMPARE(boxes.texts().size(), 7);
+        QCOMPARE(boxes.texts().size(), 8);
         QVERIFY2(boxes.lastText().contains(QStringLiteral("saving the base right now")), qPrintable(boxes.lastText()));
         QCOMPARE(t9->state(), tv::TableState::Insert);
         QCOMPARE(editButtons(s), kEditing);
         held.reset();
         s.click("btnPostRecord");
-        QCOMPARE(boxes.texts().size(), 7);
+        QCOMPARE(boxes.texts().size(), 8);
         QCOMPARE(notesOnDisk(bases.path()).rbegin()->second, std::string("posted once the other copy is done"));
     }
 
