@@ -57,6 +57,11 @@ bool basePresent(int n)
     return n >= 0 && n <= data::kMaxBaseNumber && BasePresent[n] == 1;
 }
 
+bool baseBusy(int n)
+{
+    return DM1 && DM1->busyStopsCommand(n);
+}
+
 bool databaseOpened()
 {
     return DatabaseOpened == 1;

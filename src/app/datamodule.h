@@ -28,6 +28,10 @@ QString saveNotesWithoutAsking();
 using data::kPrivateBase;
 
 bool basePresent(int n);
+// Before a command on base n: when another program is saving it (or has held it locked since
+// start-up, so that it is not open yet), tells the user and returns true; a base let go
+// meanwhile is opened now.
+bool baseBusy(int n);
 bool databaseOpened();
 // The table and data source of base n, or nullptr when there is none.
 tv::Table* baseTable(int n);

@@ -93,6 +93,8 @@ void TMainForm::btnFirstClick(QObject* sender)
     guardedCommand(this, [&] {
         if (tag >= tagFirst && tag <= tagLast) {
             Table* t = m_currentTable;
+            if (t && !t->isOpen() && t == baseTable(kPrivateBase) && baseBusy(kPrivateBase))
+                return;   // held by another copy: said so (see below)
             if (!t || !t->isOpen())
                 throw EngineError("Cannot perform this operation on a closed dataset");
             takeTypedText(t);
@@ -114,8 +116,16 @@ void TMainForm::btnFirstClick(QObject* sender)
             return;
         }
         Table* t9 = baseTable(kPrivateBase);
-        if (tag >= tagInsert && tag <= tagRefresh && (!t9 || !t9->isOpen()))
-            throw EngineError("Cannot perform this operation on a closed dataset");
+        if (tag >= tagInsert && tag <= tagRefresh) {
+            // Held by another copy (since start-up, or saving right now): said at once, never
+            // a closed dataset nor a window frozen waiting for the lock. A base let go meanwhile
+            // is opened here (the data module also keeps trying by itself).
+            const bool open = t9 && t9->isOpen();
+            if ((!open || tag != tagCancel) && baseBusy(kPrivateBase))
+                return;
+            if (!t9 || !t9->isOpen())
+                throw EngineError("Cannot perform this operation on a closed dataset");
+        }
         switch (tag) {
         case tagInsert: {
             releaseBookmark();   // to the table it was taken from

@@ -45,6 +45,14 @@ static bool lockedByAnother(const std::string& path)
     return !probe.tryLockShared() && errno == EWOULDBLOCK;
 }
 
+// What the user is told of a base that another program holds locked.
+static QString busyText(const QString& path)
+{
+    return path + QStringLiteral(": the base is in use by another program (another copy of Tipvault, perhaps) right now. "
+                                 "Tipvault keeps trying and opens it as soon as that program lets it go; until then its "
+                                 "page stays empty.");
+}
+
 // ---------------------------------------------------------------------------------------
 // TDatabase
 
@@ -180,8 +188,7 @@ void TDM1::DM1Create()
                 BasePresent[slot.decl->number] = 1;
                 anyOpened = true;
                 busy_.push_back(&slot);
-                msg::information(path + QStringLiteral(": the base is in use by another program right now. Tipvault opens it as "
-                                                       "soon as that program lets it go; until then its page stays empty."));
+                msg::information(busyText(path));
                 continue;
             }
             openSlot(slot);
@@ -254,6 +261,26 @@ void TDM1::openBusyBases()
     }
     if (busy_.empty() && busyTimer_)
         busyTimer_->stop();
+}
+
+bool TDM1::busyStopsCommand(int base)
+{
+    const auto it = std::find_if(busy_.begin(), busy_.end(), [base](const Slot* s) { return s->decl->number == base; });
+    const Slot* slot = it != busy_.end() ? *it : slotOf(base);
+    if (!slot || (it == busy_.end() && !slot->table->isOpen()))
+        return false;
+    const QString path = pathOf(*slot);
+    if (lockedByAnother(QFile::encodeName(path).toStdString())) {
+        // Said at once rather than after waiting for the lock with the window frozen.
+        msg::information(it != busy_.end() ? busyText(path)
+                                           : path + QStringLiteral(": another program (another copy of Tipvault, perhaps) is "
+                                                                   "saving the base right now; try again in a moment."));
+        return true;
+    }
+    if (it == busy_.end())
+        return false;
+    openBusyBases();   // let go meanwhile: opened now, not at the next tick
+    return !slot->table->isOpen();   // what stopped it has been said
 }
 
 void TDM1::wwTable9AfterPost()

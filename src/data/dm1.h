@@ -112,6 +112,12 @@ public:
     // The catalogue entry behind a table (nullptr when not one of ours).
     const data::BaseDecl* baseOf(const Table* table) const;
 
+    // Before a command on base `base`: when another program has held it locked since start-up,
+    // tries to open it now; an open base is looked at for another program saving it. Returns
+    // true, having told the user (busy, or why it cannot be opened), when the command cannot
+    // go on now.
+    bool busyStopsCommand(int base);
+
     // Closes every opened base (1 to 7, 9, then 40), then the database: the end of the program.
     void closeAll();
 

@@ -10,6 +10,7 @@
 #include "app/program.h"
 #include "dbaware/dbcontrols.h"
 #include "dbaware/dbgrid.h"
+#include "engine/paradox/pxlock.h"
 
 #include <QClipboard>
 #include <QDir>
@@ -547,6 +548,53 @@ private slots:
         QTest::keyClicks(cell, "/2");
         refused(cell);
         s.click("btnCancelEdit");
+    }
+
+    // Another copy held the base locked at start-up: until it lets go, every editing and
+    // navigation button (Refresh Records too) says the base is busy, never that it is missing or closed; Refresh
+    // Records once it is free opens it at once. Later, while that copy saves, the buttons say
+    // so instead of waiting for it.
+    void aBaseHeldByAnotherCopyIsBusyUntilRefreshedOnceFree()
+    {
+        BaseFolder bases({"private.db"});
+        auto held = std::make_unique<tv::px::TableLock>(QDir(bases.path()).filePath(QStringLiteral("private.db")).toStdString());
+        held->lockExclusive();
+        ModalAnswerer boxes{QMessageBox::Ok};
+        Session s(bases.path());
+        s.showPage(9);
+        tv::Table* t9 = tv::app::baseTable(9);
+        QVERIFY(!t9->isOpen());
+        QCOMPARE(boxes.texts().size(), 1);   // said once at start-up
+        for (const char* button : {"btnRefreshRecord", "btnInsert", "btnEditRecord", "btnDelete", "btnLast", "btnRefreshRecord"}) {
+            s.click(button);
+            QCOMPARE(boxes.seen().back().icon, QMessageBox::Information);
+            QVERIFY2(boxes.lastText().contains(QStringLiteral("in use by another program"))
+                         && boxes.lastText().contains(QStringLiteral("private.db")),
+                     qPrintable(button + (": " + boxes.lastText())));
+            QVERIFY(!t9->isOpen());
+        }
+        QCOMPARE(boxes.texts().size(), 7);
+        held.reset();
+        s.click("btnRefreshRecord");
+        QVERIFY(t9->isOpen());
+        QCOMPARE(t9->recordCount(), int(notesOnDisk(bases.path()).size()));
+        QCOMPARE(boxes.texts().size(), 7);
+        QCOMPARE(editButtons(s), kBrowsing);
+
+        // Open, and the other copy saving: a note being typed waits for the Post after it.
+        s.click("btnInsert");
+        t9->setText("Topic", "posted once the other copy is done");
+        held = std::make_unique<tv::px::TableLock>(QDir(bases.path()).filePath(QStringLiteral("private.db")).toStdString());
+        held->lockExclusive();
+        s.click("btnPostRecord");
+        QCOMPARE(boxes.texts().size(), 8);
+        QVERIFY2(boxes.lastText().contains(QStringLiteral("saving the base right now")), qPrintable(boxes.lastText()));
+        QCOMPARE(t9->state(), tv::TableState::Insert);
+        QCOMPARE(editButtons(s), kEditing);
+        held.reset();
+        s.click("btnPostRecord");
+        QCOMPARE(boxes.texts().size(), 8);
+        QCOMPARE(notesOnDisk(bases.path()).rbegin()->second, std::string("posted once the other copy is done"));
     }
 
     void textTheBaseCannotStoreIsRefusedNotAltered()

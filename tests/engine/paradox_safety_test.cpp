@@ -672,3 +672,46 @@ TEST(ParadoxTwoCopies, AnEditOfANoteTheOtherCopySavedMeanwhileIsAConflictTheUser
     two.a.cancel();
     EXPECT_EQ(notesIn(two.path).at(1), "theirs again");
 }
+
+TEST(ParadoxTwoCopies, ABookmarkStaysOnItsNoteWhateverTheOtherCopySaved)
+{
+    for (const int count : {5, 3000}) {
+        SCOPED_TRACE("notes " + std::to_string(count));
+        TwoCopies two(count);
+        two.a.first();
+        two.a.moveBy(2);   // note 3
+        const Bookmark b = two.a.getBookmark();
+        two.a.next();   // note 4
+        // The other copy deletes the notes before them and adds one of its own; this copy
+        // reads the table again and stays on its note.
+        for (int i = 0; i < 2; ++i) {
+            two.b.first();
+            two.b.remove();
+        }
+        two.b.saveChanges();
+        two.b.last();
+        const int64_t top = two.b.asInteger(0);
+        two.b.append();
+        two.b.setValue(0, top + 1);
+        two.b.setValue(1, std::string("theirs"));
+        TwoCopies::post(two.b);
+        two.a.refresh();
+        EXPECT_EQ(two.a.asInteger(0), 4);
+        ASSERT_TRUE(two.a.bookmarkValid(b));
+        two.a.gotoBookmark(b);
+        EXPECT_EQ(two.a.asInteger(0), 3);
+        EXPECT_EQ(std::get<std::string>(two.a.value(1)), "3900");
+
+        // The note itself deleted there: the bookmark leads nowhere, not to another note.
+        two.b.first();
+        two.b.remove();
+        two.b.saveChanges();
+        try {
+            two.a.gotoBookmark(b);
+            ADD_FAILURE() << "went to a deleted note";
+        } catch (const EngineError& e) {
+            EXPECT_NE(std::string(e.what()).find("deleted"), std::string::npos) << e.what();
+        }
+        EXPECT_FALSE(two.a.bookmarkValid(b));
+    }
+}

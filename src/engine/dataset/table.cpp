@@ -302,7 +302,7 @@ size_t Table::memoryBytes() const
         bytes += c.memoryBytes();
     bytes += d->pass.capacity();
     bytes += d->visible.capacity() * sizeof(RecordId);
-    bytes += d->bookmarks.size() * (sizeof(uint64_t) + sizeof(RecordId) + 2 * sizeof(void*));
+    bytes += d->bookmarks.size() * (sizeof(uint64_t) + sizeof(Impl::Bookmarked) + 2 * sizeof(void*));
     return bytes;
 }
 

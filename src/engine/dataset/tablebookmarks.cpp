@@ -12,7 +12,7 @@ Bookmark Table::getBookmark()
     if (!id)
         throw EngineError("No current record to bookmark");
     const uint64_t h = d->nextBookmark++;
-    d->bookmarks[h] = *id;
+    d->bookmarks[h] = {*id, d->keyOf(*id)};
     return Bookmark{h};
 }
 
@@ -22,9 +22,11 @@ void Table::gotoBookmark(Bookmark b)
     auto it = d->bookmarks.find(b.handle);
     if (it == d->bookmarks.end())
         throw EngineError("Invalid bookmark");
-    const RecordId id = it->second;
-    if (!d->posOf(id))
+    catchUp(*this, *d);   // files another program saved in place are read again first
+    const auto found = d->findAgain(it->second.id, it->second.key);
+    if (!found)
         throw EngineError("Record not found: the bookmarked record has been deleted");
+    const RecordId id = it->second.id = *found;
     const int r = d->rowOf(id);
     if (r < 0)
         throw EngineError("Record not found: the bookmarked record is hidden by the filter");
@@ -44,7 +46,10 @@ void Table::freeBookmark(Bookmark b) { d->bookmarks.erase(b.handle); }
 bool Table::bookmarkValid(Bookmark b) const
 {
     auto it = d->bookmarks.find(b.handle);
-    return it != d->bookmarks.end() && d->posOf(it->second) && d->rowOf(it->second) >= 0;
+    if (it == d->bookmarks.end())
+        return false;
+    const auto found = d->findAgain(it->second.id, it->second.key);
+    return found && d->rowOf(*found) >= 0;
 }
 
 } // namespace tv

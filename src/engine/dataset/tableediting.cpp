@@ -85,23 +85,27 @@ bool Table::Impl::sameValues(const Record& a, const Record& b) const
     return true;
 }
 
+Record Table::Impl::keyOf(RecordId id) const
+{
+    Record key;
+    for (int k = 0; k < file->primaryKeyFields(); ++k)
+        key.push_back(file->value(id, k));
+    return key;
+}
+
+bool Table::Impl::hasKey(RecordId id, const Record& values) const
+{
+    for (int k = 0; k < file->primaryKeyFields(); ++k)
+        if (compareValues(file->value(id, k), values[size_t(k)], false) != 0)
+            return false;
+    return true;
+}
+
 std::optional<RecordId> Table::Impl::findEdited() const
 {
-    const int keys = file->primaryKeyFields();
-    auto matches = [&](RecordId id) {
-        if (keys == 0)
-            return sameValues(recordValues(id), editOriginal);
-        for (int k = 0; k < keys; ++k)
-            if (compareValues(file->value(id, k), editOriginal[size_t(k)], false) != 0)
-                return false;
-        return true;
-    };
-    if (posOf(editId) && matches(editId))
-        return editId;
-    for (RecordId id : file->recordIds())
-        if (matches(id))
-            return id;
-    return std::nullopt;
+    if (file->primaryKeyFields() == 0)
+        return findRecord(editId, [&](RecordId id) { return sameValues(recordValues(id), editOriginal); });
+    return findRecord(editId, [&](RecordId id) { return hasKey(id, editOriginal); });
 }
 
 std::string Table::Impl::describeEdited() const
@@ -280,8 +284,11 @@ void Table::remove()
 void Table::refresh()
 {
     checkBrowseMode(*this, *d);
-    const auto id = d->current();
+    auto id = d->current();
+    const std::optional<Table::Impl::Bookmarked> seen = d->currentKey;
     d->reread();
+    if (id && seen && seen->id == *id)
+        id = d->findAgain(*id, seen->key);   // the same record, wherever another program's save put it
     d->placeOn(id, d->row);
     if (d->visible.empty())
         d->bof = d->eof = true;

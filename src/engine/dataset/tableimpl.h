@@ -69,8 +69,15 @@ struct Table::Impl {
     std::function<PostConflict(const std::string&)> conflictHandler;
     std::optional<RecordId> beforeInsert;
 
-    std::unordered_map<uint64_t, RecordId> bookmarks;
+    // A bookmark names its record by id and, in a table with a key, by the key: a re-read of
+    // files another program saved may give the id to another record.
+    struct Bookmarked {
+        RecordId id = 0;
+        Record key;   // empty in a table without a key
+    };
+    std::unordered_map<uint64_t, Bookmarked> bookmarks;
     uint64_t nextBookmark = 1;
+    std::optional<Bookmarked> currentKey;   // see rememberCurrentKey
 
     std::vector<std::shared_ptr<Listener>> listeners;
     ListenerId nextListener = 1;
@@ -319,7 +326,28 @@ struct Table::Impl {
             if (l->alive && l->kind == kind)
                 call(*l);
     }
-    void currentChanged() { emit(ListenerKind::Current, [](Listener& l) { l.plain(); }); }
+    void currentChanged()
+    {
+        rememberCurrentKey();
+        emit(ListenerKind::Current, [](Listener& l) { l.plain(); });
+    }
+    // The key of the current record of a table that another program may save, taken while it
+    // can still be read: once that program has saved in place, it can only be read again after
+    // the files are re-read, which may give its id to another record.
+    void rememberCurrentKey()
+    {
+        const auto id = current();
+        if (!id || !file || !file->writable() || file->primaryKeyFields() == 0) {
+            currentKey.reset();
+            return;
+        }
+        try {
+            currentKey = Bookmarked{*id, keyOf(*id)};
+        } catch (const EngineError&) {
+            if (!currentKey || currentKey->id != *id)
+                currentKey.reset();   // what was read of it before still holds
+        }
+    }
     void dataChanged(DataChange c) { emit(ListenerKind::Data, [c](Listener& l) { l.data(c); }); }
     void afterPost() { emit(ListenerKind::AfterPost, [](Listener& l) { l.plain(); }); }
     void afterDelete() { emit(ListenerKind::AfterDelete, [](Listener& l) { l.plain(); }); }
@@ -385,6 +413,29 @@ struct Table::Impl {
         return false;
     }
 
+    // The first record `matches` accepts, `hint` tried first; nullopt when none is.
+    template <class Match>
+    std::optional<RecordId> findRecord(RecordId hint, Match matches) const
+    {
+        if (posOf(hint) && matches(hint))
+            return hint;
+        for (RecordId id : file->recordIds())
+            if (matches(id))
+                return id;
+        return std::nullopt;
+    }
+    // The values of the primary key fields of `id` (empty in a table without a key), and
+    // whether `id` holds the key `values` begins with.
+    Record keyOf(RecordId id) const;
+    bool hasKey(RecordId id, const Record& values) const;
+    // The record that had `key` (see keyOf) and id `id` before the files were read again;
+    // `id` itself in a table without a key.
+    std::optional<RecordId> findAgain(RecordId id, const Record& key) const
+    {
+        if (key.empty())
+            return posOf(id) ? std::optional<RecordId>(id) : std::nullopt;
+        return findRecord(id, [&](RecordId other) { return hasKey(other, key); });
+    }
     // The record being edited, found by the key it had when the edit began (by all its values
     // in a table without a key); nullopt when it is no longer there.
     std::optional<RecordId> findEdited() const;
