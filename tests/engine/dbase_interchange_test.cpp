@@ -109,7 +109,7 @@ bool havePerlIndexReader() { return std::system("perl -MXBase::Index -e 1 >/dev/
 std::vector<uint32_t> perlWalk(const TempDir& dir, const std::string& mdx, const std::string& tag)
 {
     const std::string out = dir.file("walk.out");
-    const std::string cmd = "perl -MXBase::Index -e '"
+    const std::string cmd = "LC_ALL=C perl -MXBase::Index -e '"
                             "my $i = XBase::Index->new($ARGV[0], tag => $ARGV[1]) or die XBase::Index->errstr;"
                             "$i->prepare_select; while (my ($k, $r) = $i->fetch) { print \"$r\\n\" }' " +
                             mdx + " " + tag + " > " + out + " 2>&1";
