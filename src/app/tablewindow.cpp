@@ -80,7 +80,9 @@ QString TableWindow::blobText(const FieldDef& field, const Value& value)
     if (!blob)
         return {};
     const bool graphic = field.type == FieldType::Graphic || field.type == FieldType::DbPicture;
-    return QStringLiteral("(%1, %2 bytes)").arg(graphic ? QStringLiteral("graphic") : QStringLiteral("binary"), number(blob->bytes.size()));
+    const size_t n = blob->bytes.size();
+    return QStringLiteral("(%1, %2 %3)").arg(graphic ? QStringLiteral("graphic") : QStringLiteral("binary"), number(n),
+                                             n == 1 ? QStringLiteral("byte") : QStringLiteral("bytes"));
 }
 
 QStringList TableWindow::recentTables()
@@ -129,6 +131,10 @@ TableWindow* TableWindow::openTable(const QString& path, QWidget* parent)
     rememberTable(path);
     auto* w = new TableWindow(std::move(table), path, parent);
     w->show();
+    // In front of the main window, also when both appear at start-up (the main window asks
+    // to be activated as it shows, and a window manager may grant that after this one maps).
+    w->raise();
+    w->activateWindow();
     return w;
 }
 

@@ -430,6 +430,9 @@ Value coerceValue(const FieldDef& f, const Value& v)
 
 int defaultDisplayWidth(const FieldDef& f)
 {
+    // A dBASE number is stored as the text it shows: its declared width holds every value.
+    if ((f.type == FieldType::DbNumeric || f.type == FieldType::DbFloat) && f.size > 0)
+        return f.size;
     switch (kindOf(f.type)) {
     case FieldKind::Text: return f.size > 0 ? f.size : 10;
     case FieldKind::Integer: return f.type == FieldType::Short ? 6 : 11;
