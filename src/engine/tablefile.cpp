@@ -4,6 +4,7 @@
 #include "formats.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <cctype>
 
 namespace tv {
@@ -176,6 +177,9 @@ static std::string lowerExtension(const std::string& path)
 // True for a Paradox table's name, false for a dBASE table's; throws for any other.
 static bool isParadoxName(const std::string& path)
 {
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec))
+        throw EngineError(path + ": is a folder, not a table");
     const std::string ext = lowerExtension(path);
     if (ext != "db" && ext != "dbf")
         throw EngineError(path + ": not a Paradox (.db) or dBASE (.dbf) table");
