@@ -219,11 +219,6 @@ private slots:
         QVERIFY(!TableWindow::openTable(path));
         QCOMPARE(ok.texts().size(), 1);
         QVERIFY(ok.texts().front().contains(QStringLiteral("sample.db")));
-        // A folder, even one named like a table, is said to be one.
-        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder.db")));
-        QVERIFY(!TableWindow::openTable(dir.filePath(QStringLiteral("folder.db"))));
-        QCOMPARE(ok.texts().size(), 2);
-        QVERIFY2(ok.texts().back().contains(QStringLiteral("is a folder")), qPrintable(ok.texts().back()));
     }
 
     // A filtered view of a sample table in the order of a secondary index exports the same

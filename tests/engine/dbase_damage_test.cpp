@@ -161,7 +161,9 @@ TEST(DbaseDamage, BrokenHeadersAreRefused)
 
     expectRefused(dir.file("absent.dbf"), "cannot open");
     std::filesystem::create_directory(dir.file("folder.dbf"));
-    expectRefused(dir.file("folder.dbf"), "is not a file");
+    std::filesystem::create_directory(dir.file("folder"));
+    expectRefused(dir.file("folder") + "/", "is a folder");
+    expectRefused(dir.file("folder.dbf"), "is a folder");
 }
 
 TEST(DbaseDamage, BadFieldDescriptorsAreRefused)
