@@ -2,6 +2,7 @@
 
 #include "data/dm1.h"
 #include "dbaware/datasource.h"
+#include "dbaware/engineguard.h"
 
 #include <memory>
 
@@ -60,6 +61,17 @@ bool basePresent(int n)
 bool baseBusy(int n)
 {
     return DM1 && DM1->busyStopsCommand(n);
+}
+
+bool readyToLeaveNote(const Table* t, QWidget* parent)
+{
+    if (!t || t != baseTable(kPrivateBase))
+        return true;
+    if (!t->isOpen())
+        return !baseBusy(kPrivateBase);   // held by another copy since start-up: said so
+    bool ready = false;
+    guardedCommand(parent, [&] { ready = baseDataSource(kPrivateBase)->readyToLeave(); });
+    return ready;
 }
 
 bool databaseOpened()

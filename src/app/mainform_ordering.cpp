@@ -54,7 +54,8 @@ public:
     void SwitchToIndex(const QString& name) override
     {
         Table* t = baseTable(m_base);
-        if (!t || !t->isOpen())
+        // A new order posts a note being edited: its typed text goes first, as for a move.
+        if (!t || !t->isOpen() || !readyToLeaveNote(t, QApplication::activeWindow()))
             return;
         guardedCommand(QApplication::activeWindow(), [&] { t->setIndexName(name.toStdString()); });
     }
@@ -105,7 +106,7 @@ void TMainForm::wwDBGrid1TitleButtonClick(DBGrid* grid, const QString& fieldName
         if (table->indexDefs().empty())
             table->refreshIndexDefs();
         const int n = table->indexForField(fieldName.toStdString());
-        if (n < 0 || n == table->currentIndex())
+        if (n < 0 || n == table->currentIndex() || !readyToLeaveNote(table, this))
             return;
         table->setIndexName(table->indexDefs()[static_cast<size_t>(n)].name);
     });
