@@ -413,8 +413,8 @@ void DBGrid::currentChanged(const QModelIndex& current, const QModelIndex& previ
     try {
         if (t->state() == TableState::Insert && current.row() == t->insertRow())
             return;
-        source->updateRecord();
-        t->moveTo(current.row());
+        if (source->readyToLeave())
+            t->moveTo(current.row());
     } catch (const EngineError& e) {
         msg::error(QString::fromUtf8(e.what()), this);
     }

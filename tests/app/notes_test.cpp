@@ -609,20 +609,25 @@ private slots:
         tv::Table* t9 = tv::app::baseTable(9);
         QVERIFY(!t9->isOpen());
         QCOMPARE(boxes.texts().size(), 1);   // said once at start-up
-        for (const char* button : {"btnRefreshRecord", "btnInsert", "btnEditRecord", "btnDelete", "btnLast", "btnRefreshRecord"}) {
-            s.click(button);
+        const char* const buttons[] = {"btnRefreshRecord", "btnInsert", "btnEditRecord", "btnDelete", "btnLast", "btnFilter",
+                                       "btnSearch", "btnLocate", "btnPreview", "btnPrint", "btnRefreshRecord"};
+        for (size_t i = 0; i < std::size(buttons); ++i) {
+            const QString button = QString::fromLatin1(buttons[i]);
+            s.click(buttons[i]);
+            QCOMPARE(boxes.texts().size(), i + 2);
             QCOMPARE(boxes.seen().back().icon, QMessageBox::Information);
             QVERIFY2(boxes.lastText().contains(QStringLiteral("in use by another program"))
                          && boxes.lastText().contains(QStringLiteral("private.db")),
                      qPrintable(button + (": " + boxes.lastText())));
             QVERIFY(!t9->isOpen());
         }
-        QCOMPARE(boxes.texts().size(), 7);
+        const int startBoxes = 1 + int(std::size(buttons));
+        QCOMPARE(boxes.texts().size(), startBoxes);
         held.reset();
         s.click("btnRefreshRecord");
         QVERIFY(t9->isOpen());
         QCOMPARE(t9->recordCount(), int(notesOnDisk(bases.path()).size()));
-        QCOMPARE(boxes.texts().size(), 7);
+        QCOMPARE(boxes.texts().size(), startBoxes);
         QCOMPARE(editButtons(s), kBrowsing);
 
         // Open, and the other copy saving: a note being typed waits for the Post after it.
@@ -631,14 +636,43 @@ private slots:
         held = std::make_unique<tv::px::TableLock>(QDir(bases.path()).filePath(QStringLiteral("private.db")).toStdString());
         held->lockExclusive();
         s.click("btnPostRecord");
-        QCOMPARE(boxes.texts().size(), 8);
+        QCOMPARE(boxes.texts().size(), startBoxes + 1);
         QVERIFY2(boxes.lastText().contains(QStringLiteral("saving the base right now")), qPrintable(boxes.lastText()));
         QCOMPARE(t9->state(), tv::TableState::Insert);
         QCOMPARE(editButtons(s), kEditing);
         held.reset();
         s.click("btnPostRecord");
-        QCOMPARE(boxes.texts().size(), 8);
+        QCOMPARE(boxes.texts().size(), startBoxes + 1);
         QCOMPARE(notesOnDisk(bases.path()).rbegin()->second, std::string("posted once the other copy is done"));
+
+        // So does a note typed into the grid and left for another row, by a click or a button.
+        s.click("btnGridSwitch");
+        auto* grid = qobject_cast<tv::DBGrid*>(s.w("wwDBGrid9"));
+        const QModelIndex topic = grid->gridModel()->index(0, gridColumn(grid, QStringLiteral("Topic")));
+        s.form().activateWindow();   // after the boxes
+        QTRY_VERIFY(s.form().isActiveWindow());
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(topic).center());
+        QTest::keyClick(grid, 'G');
+        QTest::keyClicks(QApplication::focusWidget(), "rid note");
+        held = std::make_unique<tv::px::TableLock>(QDir(bases.path()).filePath(QStringLiteral("private.db")).toStdString());
+        held->lockExclusive();
+        const std::function<void()> leaves[] = {
+            [&] { QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(topic.siblingAtRow(1)).center()); },
+            [&] { s.click("btnNext"); }};
+        for (const auto& leave : leaves) {
+            const int before = int(boxes.texts().size());
+            leave();
+            QCOMPARE(boxes.texts().size(), before + 1);
+            QVERIFY2(boxes.lastText().contains(QStringLiteral("saving the base right now")), qPrintable(boxes.lastText()));
+            QCOMPARE(t9->state(), tv::TableState::Edit);
+            QCOMPARE(t9->recNo(), 0);
+            QCOMPARE(t9->displayText("Topic"), std::string("Grid note"));
+            QCOMPARE(editButtons(s), kEditing);
+        }
+        held.reset();
+        s.click("btnNext");
+        QCOMPARE(t9->recNo(), 1);
+        QCOMPARE(notesOnDisk(bases.path()).begin()->second, std::string("Grid note"));
     }
 
     void textTheBaseCannotStoreIsRefusedNotAltered()
