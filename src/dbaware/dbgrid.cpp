@@ -410,15 +410,33 @@ void DBGrid::currentChanged(const QModelIndex& current, const QModelIndex& previ
     Table* t = source->table();
     if (current.row() == t->recNo())
         return;
+    bool moved = false;
     try {
         if (t->state() == TableState::Insert && current.row() == t->insertRow())
             return;
-        if (source->readyToLeave())
+        if (source->readyToLeave()) {
             t->moveTo(current.row());
+            moved = true;
+        }
     } catch (const EngineError& e) {
         msg::error(QString::fromUtf8(e.what()), this);
     }
     followTable();
+    // Refused (said above): once the click or key that asked for the row is over, the row of
+    // the note being edited is the one shown selected, its typed cell open again.
+    if (!moved)
+        QTimer::singleShot(0, this, &DBGrid::showEditedRow);
+}
+
+void DBGrid::showEditedRow()
+{
+    followTable();
+    const QModelIndex current = currentIndex();
+    if (current.isValid())
+        selectionModel()->select(current, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    reopenCell();
+    if (cellEditor_ && isVisible())
+        cellEditor_->setFocus(Qt::OtherFocusReason);
 }
 
 bool DBGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event)

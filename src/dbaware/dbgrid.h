@@ -172,6 +172,7 @@ private:
     void onCellTextEdited(QWidget* editor, const QModelIndex& index, const QString& text);
     void flushCell();
     void reopenCell();
+    void showEditedRow();   // after a refused change of row
     // The edit ended without the editor (posted, cancelled): the editor closes, unwritten.
     void dropCellEditor();
 

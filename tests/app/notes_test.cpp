@@ -535,6 +535,8 @@ private slots:
                 QCOMPARE(editButtons(s), kEditing);
                 QTRY_VERIFY(typedBox(area));
                 QCOMPARE(typedBox(area)->text(), half);
+                if (auto* g = qobject_cast<QAbstractItemView*>(area))   // the note's row is the one selected
+                    QTRY_COMPARE(g->selectionModel()->selectedRows().value(0).row(), 1);
             }
         };
 
