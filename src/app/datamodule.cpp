@@ -63,12 +63,17 @@ bool baseBusy(int n)
     return DM1 && DM1->busyStopsCommand(n);
 }
 
+bool heldElsewhere(const Table* t)
+{
+    return t && t == baseTable(kPrivateBase) && !t->isOpen() && baseBusy(kPrivateBase);
+}
+
 bool readyToLeaveNote(const Table* t, QWidget* parent)
 {
     if (!t || t != baseTable(kPrivateBase))
         return true;
     if (!t->isOpen())
-        return !baseBusy(kPrivateBase);   // held by another copy since start-up: said so
+        return !heldElsewhere(t);
     bool ready = false;
     guardedCommand(parent, [&] { ready = baseDataSource(kPrivateBase)->readyToLeave(); });
     return ready;

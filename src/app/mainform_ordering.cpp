@@ -90,8 +90,11 @@ void TMainForm::btnDBIndexClick()
     // Page 4 lists the indexes of the forum list on view (ordering base 4 while base 40 is
     // shown would reorder a list nobody sees); a page without a base keeps the binding of the
     // last base page.
-    if (isBasePage(tab))
+    if (isBasePage(tab)) {
+        if (heldElsewhere(baseTable(pageBase(tab))))
+            return;   // busy, not a base without indexes
         m_indexChooser->setDataSource(indexSource(pageBase(tab)));
+    }
     const QWidget* b = button(Tool::DBIndex);
     const QPoint corner(b->x(), b->y() + b->height());
     m_indexChooser->Popup(centralWidget()->mapToGlobal(corner));

@@ -18,8 +18,7 @@ void TMainForm::btnPreviewClick(QObject* sender)
 {
     const int page = activePage();
     // The private base held by another copy since start-up is busy, not closed.
-    const Table* t9 = baseTable(kPrivateBase);
-    if (page == kPrivatePage && t9 && !t9->isOpen() && baseBusy(kPrivateBase))
+    if (page == kPrivatePage && heldElsewhere(baseTable(kPrivateBase)))
         return;
     if (!m_reports)
         return;

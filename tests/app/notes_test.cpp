@@ -596,10 +596,11 @@ private slots:
     }
 
     // Another copy held the base locked at start-up: until it lets go, every editing and
-    // navigation button (Refresh Records too), Filter, Search, Locate, Preview and Print say
-    // the base is busy, never that it is missing or closed; Refresh Records once it is free
-    // opens it at once. Later, while that copy saves, a post (by Post, by leaving the note in
-    // the grid or by a move) says so instead of waiting for it, and the note stays as typed.
+    // navigation button (Refresh Records too), Filter, Search, Locate, the index choice,
+    // Preview and Print say the base is busy, never that it is missing or closed; Refresh
+    // Records once it is free opens it at once. Later, while that copy saves, a post (by Post,
+    // by leaving the note in the grid or by a move) says so instead of waiting for it, and the
+    // note stays as typed.
     void aBaseHeldByAnotherCopyIsBusyUntilRefreshedOnceFree()
     {
         BaseFolder bases({"private.db"});
@@ -612,7 +613,7 @@ private slots:
         QVERIFY(!t9->isOpen());
         QCOMPARE(boxes.texts().size(), 1);   // said once at start-up
         const char* const buttons[] = {"btnRefreshRecord", "btnInsert", "btnEditRecord", "btnDelete", "btnLast", "btnFilter",
-                                       "btnSearch", "btnLocate", "btnPreview", "btnPrint", "btnRefreshRecord"};
+                                       "btnSearch", "btnLocate", "btnDBIndex", "btnPreview", "btnPrint", "btnRefreshRecord"};
         for (size_t i = 0; i < std::size(buttons); ++i) {
             const QString button = QString::fromLatin1(buttons[i]);
             s.click(buttons[i]);
