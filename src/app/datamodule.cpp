@@ -2,6 +2,7 @@
 
 #include "data/dm1.h"
 #include "dbaware/datasource.h"
+#include "dbaware/engineguard.h"
 
 #include <memory>
 
@@ -60,6 +61,22 @@ bool basePresent(int n)
 bool baseBusy(int n)
 {
     return DM1 && DM1->busyStopsCommand(n);
+}
+
+bool heldElsewhere(const Table* t)
+{
+    return t && t == baseTable(kPrivateBase) && !t->isOpen() && baseBusy(kPrivateBase);
+}
+
+bool readyToLeaveNote(const Table* t, QWidget* parent)
+{
+    if (!t || t != baseTable(kPrivateBase))
+        return true;
+    if (!t->isOpen())
+        return !heldElsewhere(t);
+    bool ready = false;
+    guardedCommand(parent, [&] { ready = baseDataSource(kPrivateBase)->readyToLeave(); });
+    return ready;
 }
 
 bool databaseOpened()

@@ -7,6 +7,8 @@
 
 #include <QString>
 
+class QWidget;
+
 namespace tv {
 class DataSource;
 }
@@ -32,6 +34,15 @@ bool basePresent(int n);
 // start-up, so that it is not open yet), tells the user and returns true; a base let go
 // meanwhile is opened now.
 bool baseBusy(int n);
+// When `t` is the private base and another program has held it locked since start-up, so
+// that it is not open yet: tells the user the base is busy and returns true (a base let go
+// meanwhile is opened now, and false returned).
+bool heldElsewhere(const tv::Table* t);
+// Before a command moves, filters or orders table `t`: when it is the private base, the note
+// being edited there goes first as for a move: the text its boxes still hold is taken, and a
+// note that cannot be posted now stops the command. False, the user told why (Post's error box
+// over `parent`, or that the base is busy), when the command must not go on.
+bool readyToLeaveNote(const tv::Table* t, QWidget* parent);
 bool databaseOpened();
 // The table and data source of base n, or nullptr when there is none.
 tv::Table* baseTable(int n);

@@ -229,6 +229,8 @@ private:
     // Sweep on a table drops the word of its last Locate (`table` nullptr: none dropped).
     void markFoundWords(const tv::Table* filtered = nullptr);
     void rememberLocateWord();
+    // Locate First and Next may move the base Locate was last used on (readyToLeaveNote).
+    bool locateMayMove();
 
     // Editing aids (mainform_aids.cpp)
     void bindEditingAids();

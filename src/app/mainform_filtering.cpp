@@ -153,7 +153,11 @@ FilterDialog* TMainForm::filterDialog(int base) const
 
 void TMainForm::btnFilterClick()
 {
+    // Each of these commands may move the base on view, which posts a note being edited: its
+    // typed text goes first, as for a move (see readyToLeaveNote).
     if (FilterDialog* f = filterDialog(toolBase())) {
+        if (!readyToLeaveNote(f->table(), this))
+            return;
         f->execute(this);
         markFoundWords(baseTable(toolBase()));
     }
@@ -164,6 +168,8 @@ void TMainForm::btnNoFilterClick()
     if (!isBasePage(activePage()))
         return;
     if (FilterDialog* f = filterDialog(toolBase())) {
+        if (!readyToLeaveNote(f->table(), this))
+            return;
         guardedCommand(this, [&] { f->clearFilter(); });
         markFoundWords(baseTable(toolBase()));
     }
@@ -175,26 +181,39 @@ void TMainForm::Find1Click()
     // The placeholder page keeps the table searched last.
     if (activePage() != kPlaceholderPage)
         s->setSearchTable(baseTable(toolBase()));
-    s->execute(this);
+    if (readyToLeaveNote(s->searchTable(), this))
+        s->execute(this);
 }
 
 void TMainForm::btnLocateClick()
 {
     LocateDialog* l = locateDialog();
     l->setDataSource(baseDataSource(toolBase()));
+    if (!readyToLeaveNote(baseTable(toolBase()), this))
+        return;
     l->execute(this);
     setButtonsEnabled({Tool::LocateFirst, Tool::LocateNext}, true);
     rememberLocateWord();
 }
 
+bool TMainForm::locateMayMove()
+{
+    const DataSource* source = locateDialog()->dataSource();
+    return readyToLeaveNote(source ? source->table() : nullptr, this);
+}
+
 void TMainForm::btnLocateFirstClick()
 {
+    if (!locateMayMove())
+        return;
     locateDialog()->findFirst(this);
     rememberLocateWord();
 }
 
 void TMainForm::btnLocateNextClick()
 {
+    if (!locateMayMove())
+        return;
     locateDialog()->findNext(this);
     rememberLocateWord();
 }

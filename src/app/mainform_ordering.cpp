@@ -54,7 +54,8 @@ public:
     void SwitchToIndex(const QString& name) override
     {
         Table* t = baseTable(m_base);
-        if (!t || !t->isOpen())
+        // A new order posts a note being edited: its typed text goes first, as for a move.
+        if (!t || !t->isOpen() || !readyToLeaveNote(t, QApplication::activeWindow()))
             return;
         guardedCommand(QApplication::activeWindow(), [&] { t->setIndexName(name.toStdString()); });
     }
@@ -89,8 +90,11 @@ void TMainForm::btnDBIndexClick()
     // Page 4 lists the indexes of the forum list on view (ordering base 4 while base 40 is
     // shown would reorder a list nobody sees); a page without a base keeps the binding of the
     // last base page.
-    if (isBasePage(tab))
+    if (isBasePage(tab)) {
+        if (heldElsewhere(baseTable(pageBase(tab))))
+            return;   // busy, not a base without indexes
         m_indexChooser->setDataSource(indexSource(pageBase(tab)));
+    }
     const QWidget* b = button(Tool::DBIndex);
     const QPoint corner(b->x(), b->y() + b->height());
     m_indexChooser->Popup(centralWidget()->mapToGlobal(corner));
@@ -105,7 +109,7 @@ void TMainForm::wwDBGrid1TitleButtonClick(DBGrid* grid, const QString& fieldName
         if (table->indexDefs().empty())
             table->refreshIndexDefs();
         const int n = table->indexForField(fieldName.toStdString());
-        if (n < 0 || n == table->currentIndex())
+        if (n < 0 || n == table->currentIndex() || !readyToLeaveNote(table, this))
             return;
         table->setIndexName(table->indexDefs()[static_cast<size_t>(n)].name);
     });

@@ -25,15 +25,6 @@ int tagOf(QObject* sender)
     return sender ? sender->property("Tag").toInt() : 0;
 }
 
-// A move posts the note being edited (the table does so): first the text a box still holds
-// goes into it, as for Post; what the note cannot take yet (a date half typed) stops the move
-// with Post's error, and the text stays in its box.
-void takeTypedText(const Table* t)
-{
-    if (t && t == baseTable(kPrivateBase) && (t->state() == TableState::Edit || t->state() == TableState::Insert))
-        baseDataSource(kPrivateBase)->updateRecord();
-}
-
 } // namespace
 
 void TMainForm::updateBackTrio(bool atBeginning)
@@ -93,11 +84,14 @@ void TMainForm::btnFirstClick(QObject* sender)
     guardedCommand(this, [&] {
         if (tag >= tagFirst && tag <= tagLast) {
             Table* t = m_currentTable;
-            if (t && !t->isOpen() && t == baseTable(kPrivateBase) && baseBusy(kPrivateBase))
-                return;   // held by another copy: said so (see below)
+            // A move posts the note being edited (the table does so): first the text a box
+            // still holds goes into it, as for Post; what the note cannot take yet (a date
+            // half typed) stops the move with Post's error, and the text stays in its box.
+            // Held by another copy, the base is said to be busy.
+            if (!readyToLeaveNote(t, this))
+                return;
             if (!t || !t->isOpen())
                 throw EngineError("Cannot perform this operation on a closed dataset");
-            takeTypedText(t);
             switch (tag) {
             case tagFirst: t->first(); break;
             case tagRewind: t->moveBy(-10); break;
@@ -197,10 +191,8 @@ void TMainForm::btnSetBookmarkClick(QObject* sender)
             setButtonsEnabled({Tool::GotoBookmark, Tool::ClearBookmark}, true);
             break;
         case tagGotoBookmark:
-            if (m_bookmarkSet && t && m_bookmarkTable == t && m_bookmark) {
-                takeTypedText(t);
+            if (m_bookmarkSet && t && m_bookmarkTable == t && m_bookmark && readyToLeaveNote(t, this))
                 t->gotoBookmark(m_bookmark);
-            }
             break;
         case tagClearBookmark:
             releaseBookmark();

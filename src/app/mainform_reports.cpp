@@ -16,9 +16,12 @@ void TMainForm::createReportHolders()
 
 void TMainForm::btnPreviewClick(QObject* sender)
 {
+    const int page = activePage();
+    // The private base held by another copy since start-up is busy, not closed.
+    if (page == kPrivatePage && heldElsewhere(baseTable(kPrivateBase)))
+        return;
     if (!m_reports)
         return;
-    const int page = activePage();
     const tv::reports::ActivePage active{page, !gridVisible(page), pageBase(kForumPage) == 40 ? 0 : 1};
     m_reports->btnPreviewClick(active, tv::reports::operationOf(sender));
 }

@@ -133,6 +133,9 @@ TDM1::TDM1(QObject* parent, const QString& dataDirectory)
     wwDataSource7 = dataSource(7);
     wwDataSource9 = dataSource(9);
 
+    // Leaving a changed note (a move in a grid, a new filter) posts it, and the save after the
+    // post waits while another copy saves the base: said at once instead, the note kept.
+    wwDataSource9->setLeaveGuard([this] { return !busyStopsCommand(9); });
     wwTable9->addAfterPostListener([this] { wwTable9AfterPost(); });
     wwTable9->addAfterDeleteListener([this] { wwTable9AfterDelete(); });
 

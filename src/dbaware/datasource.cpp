@@ -117,6 +117,15 @@ void DataSource::updateRecord()
             link->flushPending();
 }
 
+bool DataSource::readyToLeave()
+{
+    if (!table_ || (table_->state() != TableState::Edit && table_->state() != TableState::Insert))
+        return true;
+    updateRecord();
+    // An edit that changed nothing is dropped by the move, not posted.
+    return !table_->modified() || !leaveGuard_ || leaveGuard_();
+}
+
 void DataSource::post()
 {
     if (!table_)

@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <vector>
 
 namespace tv {
@@ -56,6 +57,14 @@ public:
     void updateRecord();
     // updateRecord(), then the table's post().
     void post();
+    // Asked before the table leaves a changed record (a move, a new filter or order, each of
+    // which posts it): false stops that, having told the user why (the file held by another
+    // program, say), so that nobody waits on a post that cannot be made now.
+    void setLeaveGuard(std::function<bool()> guard) { leaveGuard_ = std::move(guard); }
+    // Before the table leaves the record being edited: the text the bound controls still hold
+    // goes into the record (EngineError, as for a post, when it cannot: the text stays where
+    // it was typed), then the guard is asked about a changed record. True: the table may go.
+    bool readyToLeave();
     // When a value could not be read because another program changed the bound table's files
     // in place: the table is read again once the current event is over (the views then show
     // it anew), and true is returned; the caller shows nothing for now and reports nothing.
@@ -79,6 +88,7 @@ private:
     std::vector<ListenerId> listeners_;
     bool rereadQueued_ = false;
     std::vector<DataLink*> links_;
+    std::function<bool()> leaveGuard_;
 };
 
 } // namespace tv

@@ -8,6 +8,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
+#include <QTimer>
 #include <qdrawutil.h>
 
 namespace tv {
@@ -306,7 +307,12 @@ DBGrid::DBGrid(QWidget* parent) : QTableView(parent), model_(new GridModel(this)
     setReadOnly(true);
 
     connect(model_, &QAbstractItemModel::modelReset, this, &DBGrid::onModelReset);
-    connect(model_, &GridModel::editFailed, this, [this](const QString& m) { msg::error(m, this); });
+    connect(model_, &GridModel::editFailed, this, [this](const QString& m) {
+        // Text the record cannot take yet is kept for it and refused, once, by the post or
+        // the move that asks for it (a click on another row would show it twice).
+        if (!hasCellPending_)
+            msg::error(m, this);
+    });
     applyColumnWidths();
 }
 
@@ -404,15 +410,33 @@ void DBGrid::currentChanged(const QModelIndex& current, const QModelIndex& previ
     Table* t = source->table();
     if (current.row() == t->recNo())
         return;
+    bool moved = false;
     try {
         if (t->state() == TableState::Insert && current.row() == t->insertRow())
             return;
-        source->updateRecord();
-        t->moveTo(current.row());
+        if (source->readyToLeave()) {
+            t->moveTo(current.row());
+            moved = true;
+        }
     } catch (const EngineError& e) {
         msg::error(QString::fromUtf8(e.what()), this);
     }
     followTable();
+    // Refused (said above): once the click or key that asked for the row is over, the row of
+    // the note being edited is the one shown selected, its typed cell open again.
+    if (!moved)
+        QTimer::singleShot(0, this, &DBGrid::showEditedRow);
+}
+
+void DBGrid::showEditedRow()
+{
+    followTable();
+    const QModelIndex current = currentIndex();
+    if (current.isValid())
+        selectionModel()->select(current, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    reopenCell();
+    if (cellEditor_ && isVisible())
+        cellEditor_->setFocus(Qt::OtherFocusReason);
 }
 
 bool DBGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event)
@@ -432,6 +456,13 @@ bool DBGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event)
 void DBGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint)
 {
     if (editor && editor == cellEditor_) {
+        // Another window took the keyboard while the cell holds text the record cannot take
+        // yet (the box saying why a post or a move was refused, say): the cell stays open with
+        // that text, and the keyboard is back in it when this window is active again.
+        if (hint == QAbstractItemDelegate::NoHint && hasCellPending_ && !editor->isActiveWindow()) {
+            QTimer::singleShot(0, editor, [editor] { editor->setFocus(Qt::OtherFocusReason); });
+            return;
+        }
         cellEditor_ = nullptr;
         if (hint == QAbstractItemDelegate::RevertModelCache) {
             hasCellPending_ = false;
@@ -465,9 +496,37 @@ void DBGrid::flushCell()
 {
     if (!hasCellPending_)
         return;
-    if (cellIndex_.isValid())
-        model_->writeCell(cellIndex_, cellPending_);
+    try {
+        if (cellIndex_.isValid())
+            model_->writeCell(cellIndex_, cellPending_);
+    } catch (const EngineError&) {
+        // Refused (what refused it is being said now): the cell is to show what was typed.
+        QTimer::singleShot(0, this, &DBGrid::reopenCell);
+        throw;
+    }
     hasCellPending_ = false;
+}
+
+void DBGrid::reopenCell()
+{
+    // A cell closed when the keyboard left it, its text kept for the record: it opens again
+    // with that text, while the record it belongs to is still the one being edited.
+    DataSource* source = model_->dataSource();
+    if (cellEditor_ || !hasCellPending_ || !cellIndex_.isValid() || !isVisible() || !source || !source->active())
+        return;
+    const Table* t = source->table();
+    if ((t->state() != TableState::Edit && t->state() != TableState::Insert) || t->recNo() != cellIndex_.row())
+        return;
+    const QString text = cellPending_;
+    if (!QTableView::edit(cellIndex_, QAbstractItemView::AllEditTriggers, nullptr))
+        return;
+    auto* line = qobject_cast<QLineEdit*>(indexWidget(cellIndex_));
+    if (!line)
+        return;
+    line->setText(text);
+    line->setModified(true);
+    line->setFocus(Qt::OtherFocusReason);
+    cellEditor_ = line;
 }
 
 void DBGrid::dropCellEditor()

@@ -171,6 +171,8 @@ private:
     // refuses for now (a date half typed) stays pending until the post asks for it.
     void onCellTextEdited(QWidget* editor, const QModelIndex& index, const QString& text);
     void flushCell();
+    void reopenCell();
+    void showEditedRow();   // after a refused change of row
     // The edit ended without the editor (posted, cancelled): the editor closes, unwritten.
     void dropCellEditor();
 
