@@ -23,6 +23,22 @@ void destroyDataModule()
     g_module.reset();
 }
 
+// The note takes what it can at the session's end; what it cannot (a date half typed) is not
+// dropped but kept, as typed, at the end of its description, where the user finds it.
+static void keepHeldBackText(Table* t9, const std::vector<std::pair<int, QString>>& held)
+{
+    const int memo = t9->fieldByName("Description");
+    if (held.empty() || memo < 0)
+        return;
+    QString kept;
+    for (const auto& [field, text] : held)
+        kept += QStringLiteral("\n%1: %2").arg(QString::fromStdString(t9->field(field).name), text);
+    std::string description = t9->displayText(memo);
+    description += (description.empty() ? "" : "\n\n");
+    description += "Typed but not taken when Tipvault ended:" + kept.toStdString();
+    t9->setText(memo, description);
+}
+
 QString saveNotesWithoutAsking()
 {
     Table* t9 = baseTable(kPrivateBase);
@@ -36,8 +52,10 @@ QString saveNotesWithoutAsking()
         try {
             if (attempt == 0)
                 baseDataSource(kPrivateBase)->post();   // with the text still held by the boxes
-            else
+            else {
+                keepHeldBackText(t9, baseDataSource(kPrivateBase)->heldBack());
                 t9->post();                             // what the record took
+            }
         } catch (const std::exception& e) {
             failure = QString::fromUtf8(e.what());
         }

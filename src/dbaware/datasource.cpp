@@ -117,6 +117,17 @@ void DataSource::updateRecord()
             link->flushPending();
 }
 
+std::vector<std::pair<int, QString>> DataSource::heldBack() const
+{
+    std::vector<std::pair<int, QString>> held;
+    int field = -1;
+    QString text;
+    for (const DataLink* link : links_)
+        if (link->heldBack(field, text))
+            held.emplace_back(field, text);
+    return held;
+}
+
 bool DataSource::readyToLeave()
 {
     if (!table_ || (table_->state() != TableState::Edit && table_->state() != TableState::Insert))

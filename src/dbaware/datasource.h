@@ -23,6 +23,9 @@ public:
     // Writes text typed into the control that was not yet accepted by the table (for
     // example a date still being typed). Throws EngineError when the table refuses it.
     virtual void flushPending() {}
+    // Text typed into the control that the record has not taken (see flushPending), with the
+    // field it is for; false when there is none.
+    virtual bool heldBack(int& /*field*/, QString& /*text*/) const { return false; }
 
 protected:
     void linkTo(DataSource* source);
@@ -65,6 +68,8 @@ public:
     // goes into the record (EngineError, as for a post, when it cannot: the text stays where
     // it was typed), then the guard is asked about a changed record. True: the table may go.
     bool readyToLeave();
+    // The texts the bound controls hold that the record has not taken, by field.
+    std::vector<std::pair<int, QString>> heldBack() const;
     // When a value could not be read because another program changed the bound table's files
     // in place: the table is read again once the current event is over (the views then show
     // it anew), and true is returned; the caller shows nothing for now and reports nothing.

@@ -278,6 +278,14 @@ class DBGrid::CellLink : public DataLink {
 public:
     CellLink(DBGrid* grid, DataSource* source) : grid_(grid) { linkTo(source); }
     void flushPending() override { grid_->flushCell(); }
+    bool heldBack(int& field, QString& text) const override
+    {
+        if (!grid_->hasCellPending_ || !grid_->cellIndex_.isValid())
+            return false;
+        field = grid_->model_->fieldOf(grid_->cellIndex_.column());
+        text = grid_->cellPending_;
+        return field >= 0;
+    }
 
 private:
     DBGrid* grid_;

@@ -180,6 +180,15 @@ void FieldLink::flushPending()
     pending_ = false;
 }
 
+bool FieldLink::heldBack(int& f, QString& text) const
+{
+    if (!pending_ || field() < 0)
+        return false;
+    f = field();
+    text = pendingText_;
+    return true;
+}
+
 void FieldLink::refresh()
 {
     if (writing_ || !onRefresh)

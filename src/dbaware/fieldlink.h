@@ -47,6 +47,7 @@ public:
     // refuses the text (e.g. an incomplete date) keeps it pending and returns false.
     bool write(const QString& text);
     bool hasPending() const { return pending_; }
+    bool heldBack(int& field, QString& text) const override;
     // Forgets typed text that was not accepted (the field is about to be set otherwise).
     void discardPending() { pending_ = false; }
     void flushPending() override;

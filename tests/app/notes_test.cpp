@@ -38,13 +38,13 @@ namespace {
 const char* const kChildFolder = "TV_NOTES_CHILD_FOLDER";
 
 // ID -> Topic of every note in the private base file as it is on disk.
-std::map<int64_t, std::string> notesOnDisk(const QString& folder)
+std::map<int64_t, std::string> notesOnDisk(const QString& folder, const char* field = "Topic")
 {
     tv::Table t;
     t.open(QDir(folder).filePath(QStringLiteral("private.db")).toStdString());
     std::map<int64_t, std::string> notes;
     for (int r = 0; r < t.recordCount(); ++r)
-        notes[std::get<int64_t>(t.valueAt(r, 0))] = t.displayTextAt(r, t.fieldByName("Topic"));
+        notes[std::get<int64_t>(t.valueAt(r, 0))] = t.displayTextAt(r, t.fieldByName(field));
     return notes;
 }
 
@@ -301,7 +301,8 @@ private slots:
     }
 
     // The end of the session (SIGTERM at logout, SIGHUP) and the loss of the display leave no
-    // one to ask: the note being typed is posted and saved, and the program ends.
+    // one to ask: the note being typed is posted and saved, and the program ends; the date it
+    // could not take yet is kept in the note's description.
     void aNoteBeingTypedSurvivesTheEndOfTheSession()
     {
         for (const char* end : {"term", "exit"}) {
@@ -321,6 +322,8 @@ private slots:
             QCOMPARE(child.exitStatus(), QProcess::NormalExit);
             QCOMPARE(child.exitCode(), QByteArray(end) == "term" ? 0 : 1);
             QCOMPARE(notesOnDisk(bases.path())[id], std::string("half-typed"));
+            const std::string kept = notesOnDisk(bases.path(), "Description")[id];
+            QVERIFY2(kept.find("Date: 3/1") != std::string::npos, kept.c_str());
         }
     }
 
