@@ -169,6 +169,38 @@ private slots:
                          t.contains(QStringLiteral("done"), Qt::CaseInsensitive),
                      qPrintable(t));
     }
+
+    // The search meets the forum list's damaged memos: the list keeps the filter it had, the
+    // bases after it are searched all the same, and the closing message says which base could
+    // not be searched and why, naming the file.
+    void aDamagedBaseDoesNotStopTheSweep()
+    {
+        BaseFolder bases;
+        scribbleBlobPointers(QDir(bases.path()).filePath(QStringLiteral("Filesd32.db")), "Comments");
+        ModalAnswerer ok{QMessageBox::Ok};
+        Session s(bases.path());
+        tv::Table* forum = tv::app::baseTable(4);
+        forum->setFilter({tv::FieldCondition{"Title", "", tv::fdMatchStart, "T", "", "", false}});
+        const tv::FilterConditions before = forum->filterConditions();
+        const int rows = forum->recordCount();
+        const std::pair<const char*, int> chosen[] = {{"rgpDTopics", 1}, {"rgpCSI", 3}, {"rgpSWAG", 1}, {"rgpDNews", 1}};
+        for (const auto& [group, item] : chosen)
+            control(&s.form(), group)->findChild<QButtonGroup*>()->button(item)->setChecked(true);
+        static_cast<QLineEdit*>(s.w("edSweep"))->setText(QStringLiteral("form"));
+        const qsizetype seen = ok.texts().size();
+        s.click("btnGO");
+        QCOMPARE(ok.texts().size(), seen + 1);
+        const QString said = ok.texts().back();
+        QVERIFY(said.startsWith(QStringLiteral("             I am done               \n")));
+        QVERIFY2(said.contains(QStringLiteral("CompuServe")) && said.contains(QStringLiteral("Filesd32.mb"), Qt::CaseInsensitive), qPrintable(said));
+        QCOMPARE(ok.captions().back(), QStringLiteral("Warning"));
+        QVERIFY(forum->filterConditions() == before);
+        QCOMPARE(forum->recordCount(), rows);
+        for (int base : {1, 6, 3}) {
+            const tv::FilterConditions& c = tv::app::baseTable(base)->filterConditions();
+            QVERIFY(c.size() == 1 && c.front().value == "form");
+        }
+    }
 };
 
 QTEST_MAIN(DamagedTest)

@@ -385,12 +385,19 @@ TEST(DatasetFilter, DamageMetByAnyPartOfALargeFilterIsReported)
         writeBytes(path, db);
         Table t;
         t.open(path);
+        // A filter that fails changes nothing: the one before stays, conditions and records.
+        const FilterConditions before = {cond("ID", fdMatchStart, "1")};
+        t.setFilter(before);
+        const int rows = t.recordCount();
         try {
             t.setFilter({cond("Body", fdMatchAny, "needle")});
             ADD_FAILURE() << "the damaged blob pointer went unnoticed: " << message;
         } catch (const EngineError& e) {
             EXPECT_NE(std::string(e.what()).find(message), std::string::npos) << e.what();
         }
+        EXPECT_TRUE(t.filterConditions() == before);
+        EXPECT_TRUE(t.filtered());
+        EXPECT_EQ(t.recordCount(), rows);
         t.clearFilter();
         EXPECT_EQ(t.recordCount(), int(n));   // the table is still there to browse
     }

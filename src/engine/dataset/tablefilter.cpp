@@ -10,8 +10,13 @@ const FilterConditions& Table::filterConditions() const { return d->conditions; 
 
 void Table::setFilter(FilterConditions conditions)
 {
-    d->conditions = std::move(conditions);
-    applyFilter();
+    std::swap(d->conditions, conditions);
+    try {
+        applyFilter();
+    } catch (...) {
+        d->conditions = std::move(conditions);   // a filter that fails changes nothing
+        throw;
+    }
 }
 
 void Table::applyFilter()
@@ -20,8 +25,14 @@ void Table::applyFilter()
         return;   // kept for when the table is open; nothing to show now
     checkBrowseMode(*this, *d);
     catchUp(*this, *d);
+    const bool wasApplied = d->filterApplied;
     d->filterApplied = !d->conditions.empty();
-    d->computeFilter();
+    try {
+        d->computeFilter();
+    } catch (...) {
+        d->filterApplied = wasApplied;   // the records of the filter before stay on view
+        throw;
+    }
     d->buildVisible();
     d->row = d->visible.empty() ? -1 : 0;
     d->bof = true;

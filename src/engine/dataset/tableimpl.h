@@ -179,10 +179,15 @@ struct Table::Impl {
         return &it->second;
     }
 
+    // Leaves `pass` as it was when the conditions cannot be evaluated (a damaged file), as
+    // long as it still fits the records.
     void computeFilter()
     {
-        pass.clear();
-        if (filterApplied && !conditions.empty())
+        if (!filterApplied || conditions.empty()) {
+            pass.clear();
+            return;
+        }
+        try {
             pass = evaluateConditions(*file, all, conditions, fmt, [this](int field, bool build) -> const TextColumn* {
                 auto it = columns.find(field);
                 if (it == columns.end()) {
@@ -192,6 +197,11 @@ struct Table::Impl {
                 }
                 return &it->second;
             });
+        } catch (...) {
+            if (pass.size() != all.size())
+                pass.clear();
+            throw;
+        }
     }
 
     void buildVisible()
