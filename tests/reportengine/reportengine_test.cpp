@@ -798,12 +798,17 @@ void ReportEngineTest::printingFailuresAndTheMissingPrinter()
     QVERIFY2(cancelled.hasMatch(), qPrintable(answer.lastText()));
     QVERIFY(!QFile::exists(cancelled.captured(1)));
     QVERIFY(QDir(QFileInfo(cancelled.captured(1)).path()).entryList({"*.pdf"}).isEmpty());
+    // The notices are the program's own boxes: fixed in size, captioned with its name.
+    for (const tvtest::SeenBox& box : answer.seen()) {
+        QVERIFY2(box.fixedSizeFault.isEmpty(), qPrintable(box.fixedSizeFault));
+        QCOMPARE(box.caption, QCoreApplication::applicationName());
+    }
 }
 
 void ReportEngineTest::printSetupOffersNoRangeSelectionOrFile()
 {
     QPrintDialog::PrintDialogOptions options;
-    QString name, said;
+    QString name, said, fixedFault = QStringLiteral("no box");
     QTemporaryDir dir;
     const QString target = dir.filePath("chosen.pdf");
     QTimer closer;
@@ -818,6 +823,7 @@ void ReportEngineTest::printSetupOffersNoRangeSelectionOrFile()
             // No printer installed: it says so and offers a PDF file instead.
             name = box->objectName();
             said = box->text();
+            fixedFault = fixedSizeFault(box);
             for (QAbstractButton* b : box->buttons())
                 if (b->text().contains("PDF"))
                     b->click();
@@ -845,6 +851,7 @@ void ReportEngineTest::printSetupOffersNoRangeSelectionOrFile()
     QVERIFY(printSetup(&owner));
     QCOMPARE(name, QStringLiteral("PrintDialog1"));
     QCOMPARE(said, QStringLiteral("No printer is installed."));
+    QVERIFY2(fixedFault.isEmpty(), qPrintable(fixedFault));
     QCOMPARE(currentPrinter().outputFileName(), target);
     // Later prints go to that file, with no notice and no other file.
     FakeData d = numbered(3);
