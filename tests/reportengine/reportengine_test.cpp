@@ -19,6 +19,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QFile>
 #include <QFileInfo>
 #include <QPointer>
 #include <QPrintDialog>
@@ -117,7 +118,15 @@ bool hasLine(const Page& p, QLineF want)
 class ReportEngineTest : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+    // Without a printer, PDF files go to the documents folder and the file dialog keeps its
+    // settings under the home folder: both are a folder of the test's own, not the user's.
+    void initTestCase()
+    {
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        QVERIFY(home_.isValid());
+        qputenv("HOME", QFile::encodeName(home_.path()));
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(home_.filePath(QStringLiteral(".config"))));
+    }
     void pageGeometry();
     void bandsAndItemsArePlaced();
     void pagesBreakAndNumber();
@@ -136,6 +145,9 @@ private slots:
     void generationCanBeCancelledFromItsProgressWindow();
     void printingFailuresAndTheMissingPrinter();
     void printSetupOffersNoRangeSelectionOrFile();
+
+private:
+    QTemporaryDir home_;
 };
 
 void ReportEngineTest::pageGeometry()
