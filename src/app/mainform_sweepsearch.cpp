@@ -53,7 +53,7 @@ void TMainForm::btnGOClick()
         condition.value = value;
         // The earlier conditions go, whoever set them: searches never narrow each other.
         try {
-            table->setFilter({condition});
+            table->setFilterPastDamage({condition});
         } catch (const EngineError& err) {
             if (table->state() == TableState::Edit || table->state() == TableState::Insert) {
                 // A pending change of the private base that cannot be posted: the base keeps
@@ -62,18 +62,24 @@ void TMainForm::btnGOClick()
                 msg::error(QString::fromUtf8(err.what()), this);
                 return;
             }
-            // A base that cannot be read through (a damaged memo file) keeps the filter it had;
-            // the other bases are searched all the same, and the closing message names it.
+            // A base that cannot be read at all keeps the filter it had; the other bases are
+            // searched all the same, and the closing message names it.
             unsearched << QStringLiteral("%1 could not be searched: %2").arg(QLatin1String(b.caption), QString::fromUtf8(err.what()));
             continue;
         }
+        // Records whose memo cannot be read are no hits; the closing message says how many.
+        if (const FilterDamage& damage = table->filterDamage(); damage.records > 0)
+            unsearched << QStringLiteral("%1: %2 could not be searched: %3")
+                              .arg(QLatin1String(b.caption),
+                                   damage.records == 1 ? QStringLiteral("1 record") : QStringLiteral("%1 records").arg(damage.records),
+                                   QString::fromStdString(damage.first));
         m_locateWords.erase(table);   // the word searched for now is the one to mark
     }
     markFoundWords();
     if (unsearched.isEmpty())
         msg::information(kDone, this);
     else
-        msg::warning(kDone + QLatin1Char('\n') + unsearched.join(QLatin1Char('\n')), this);
+        msg::warning(kDone + QStringLiteral("\n\n") + unsearched.join(QLatin1Char('\n')), this);
 }
 
 } // namespace tv::app

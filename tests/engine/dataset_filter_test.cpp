@@ -398,6 +398,15 @@ TEST(DatasetFilter, DamageMetByAnyPartOfALargeFilterIsReported)
         EXPECT_TRUE(t.filterConditions() == before);
         EXPECT_TRUE(t.filtered());
         EXPECT_EQ(t.recordCount(), rows);
+        // Told to go on past damage, the filter passes over that record alone and says so.
+        t.setFilterPastDamage({cond("Body", fdMatchAny, "xx")});
+        EXPECT_EQ(t.recordCount(), int(n) - 1);
+        EXPECT_EQ(t.filterDamage().records, 1u);
+        EXPECT_NE(t.filterDamage().first.find(message), std::string::npos) << t.filterDamage().first;
+        EXPECT_FALSE(t.locateFirst("ID", std::to_string(n - 5), fdMatchExact));
+        t.setFilter({cond("ID", fdMatchExact, std::to_string(n - 5))});   // set another way: no damage to tell
+        EXPECT_EQ(t.filterDamage().records, 0u);
+        EXPECT_EQ(t.recordCount(), 1);
         t.clearFilter();
         EXPECT_EQ(t.recordCount(), int(n));   // the table is still there to browse
     }
