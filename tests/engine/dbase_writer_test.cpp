@@ -141,10 +141,15 @@ TEST(DbaseWriter, NumbersKeepTheirPointInACommaLocale)
 {
     TempDir dir;
     struct Restore {
+        const char* locpath = std::getenv("LOCPATH");
+        std::string was = locpath ? locpath : "";
         ~Restore()
         {
             std::setlocale(LC_NUMERIC, "C");
-            unsetenv("LOCPATH");
+            if (locpath)
+                setenv("LOCPATH", was.c_str(), 1);
+            else
+                unsetenv("LOCPATH");
         }
     } restore;
     const char* comma = nullptr;
