@@ -16,6 +16,8 @@ if [ "${1:-}" = --tests ]; then
   # read printed pages with; the validators of the installed desktop entry and AppStream data.
   packages+=(libgtest-dev clang libclang-rt-14-dev libdbd-xbase-perl poppler-utils
              desktop-file-utils appstream)
+  # The sources of the locales, from which a test makes one with a decimal comma.
+  packages+=(locales)
   # The sample check compares dumps with a Python script; any python3 on the PATH will do.
   command -v python3 >/dev/null 2>&1 || packages+=(python3)
 fi

@@ -8,6 +8,7 @@
 
 #include <QButtonGroup>
 #include <QLineEdit>
+#include <QStringList>
 
 #include <array>
 
@@ -36,6 +37,7 @@ void TMainForm::btnGOClick()
     const int type = m_searchType->checkedId();
     const FilterMatchType match = kSearchTypes[type >= 0 && type < 3 ? type : 2];
     const std::string value = m_sweepWord->text().toStdString();
+    QStringList unsearched;
 
     for (size_t i = 0; i < kSweepBases.size(); ++i) {
         const SweepBase& b = kSweepBases[i];
@@ -50,21 +52,34 @@ void TMainForm::btnGOClick()
         condition.matchType = match;
         condition.value = value;
         // The earlier conditions go, whoever set them: searches never narrow each other.
-        const FilterConditions before = table->filterConditions();
         try {
-            table->setFilter({condition});
+            table->setFilterPastDamage({condition});
         } catch (const EngineError& err) {
-            // A pending change of the private base that cannot be posted: the base keeps its
-            // filter and the edit, and the search stops here.
-            table->filterConditions() = before;
-            markFoundWords();
-            msg::error(QString::fromUtf8(err.what()), this);
-            return;
+            if (table->state() == TableState::Edit || table->state() == TableState::Insert) {
+                // A pending change of the private base that cannot be posted: the base keeps
+                // its filter and the edit, and the search stops here.
+                markFoundWords();
+                msg::error(QString::fromUtf8(err.what()), this);
+                return;
+            }
+            // A base that cannot be read at all keeps the filter it had; the other bases are
+            // searched all the same, and the closing message names it.
+            unsearched << QStringLiteral("%1 could not be searched: %2").arg(QLatin1String(b.caption), QString::fromUtf8(err.what()));
+            continue;
         }
+        // Records whose memo cannot be read are no hits; the closing message says how many.
+        if (const FilterDamage& damage = table->filterDamage(); damage.records > 0)
+            unsearched << QStringLiteral("%1: %2 could not be searched: %3")
+                              .arg(QLatin1String(b.caption),
+                                   damage.records == 1 ? QStringLiteral("1 record") : QStringLiteral("%1 records").arg(damage.records),
+                                   QString::fromStdString(damage.first));
         m_locateWords.erase(table);   // the word searched for now is the one to mark
     }
     markFoundWords();
-    msg::information(kDone, this);
+    if (unsearched.isEmpty())
+        msg::information(kDone, this);
+    else
+        msg::warning(kDone + QStringLiteral("\n\n") + unsearched.join(QLatin1Char('\n')), this);
 }
 
 } // namespace tv::app

@@ -1,7 +1,8 @@
 #include "catalogue.h"
 
+#include "engine/codepage.h"
+
 #include <algorithm>
-#include <cctype>
 
 namespace tv::data {
 
@@ -149,12 +150,10 @@ constexpr BaseDecl kBases[] = {
     {9, "private.db", Format::Paradox, "wwTable9", "wwDataSource9", kPrivate, kPrivatePictures},
 };
 
+// Letters a-z only, whatever the locale (in a Turkish one the capital of "i" is not "I").
 bool sameNoCase(std::string_view a, std::string_view b)
 {
-    return a.size() == b.size()
-        && std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
-               return std::toupper(x) == std::toupper(y);
-           });
+    return a.size() == b.size() && foldAsciiUpper(a) == foldAsciiUpper(b);
 }
 
 } // namespace

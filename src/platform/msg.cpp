@@ -32,7 +32,8 @@ struct Label {
 QMessageBox::StandardButton run(Icon icon, const QString& caption, const QString& text,
                                 QMessageBox::StandardButtons buttons, QMessageBox::StandardButton def,
                                 QWidget* parent, std::initializer_list<Label> labels = {},
-                                QMessageBox::StandardButton escape = QMessageBox::NoButton)
+                                QMessageBox::StandardButton escape = QMessageBox::NoButton,
+                                const QString& detail = {}, const QString& objectName = {})
 {
     // On the heap: a parent destroyed while the box is open (a window closing itself from the
     // box's own event loop) takes the box with it, and exec() then answers NoButton.
@@ -58,6 +59,10 @@ QMessageBox::StandardButton run(Icon icon, const QString& caption, const QString
     for (const Label& l : labels)
         box->button(l.button)->setText(l.text);
     box->setTextFormat(Qt::PlainText);
+    if (!detail.isEmpty())
+        box->setInformativeText(detail);
+    if (!objectName.isEmpty())
+        box->setObjectName(objectName);
     const auto answer = QMessageBox::StandardButton(box->exec());
     delete box.data();
     return answer;
@@ -97,6 +102,13 @@ int askOneOfThree(Icon icon, const QString& caption, const QString& text, const 
     case QMessageBox::No: return 1;
     default: return 2;
     }
+}
+
+bool offer(Icon icon, const QString& caption, const QString& text, const QString& detail, const QString& accept,
+           const QString& objectName, QWidget* parent)
+{
+    return run(icon, caption, text, QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok, parent,
+               {{QMessageBox::Ok, accept}}, QMessageBox::Cancel, detail, objectName) == QMessageBox::Ok;
 }
 
 bool confirm(const QString& text, QWidget* parent)

@@ -30,6 +30,11 @@ Retry askRetry(Icon icon, const QString& caption, const QString& text, const QSt
 int askOneOfThree(Icon icon, const QString& caption, const QString& text, const QString& first, const QString& second,
                   const QString& third, QWidget* parent = nullptr);
 
+// A box with its own caption and object name, a further line below the text, a button with a
+// text of its own (the default) and Cancel (Escape). Returns true for the first button.
+bool offer(Icon icon, const QString& caption, const QString& text, const QString& detail, const QString& accept,
+           const QString& objectName, QWidget* parent = nullptr);
+
 // "Confirm", question icon, Yes and No. Returns true for Yes.
 bool confirm(const QString& text, QWidget* parent = nullptr);
 // "Information", information icon, OK.

@@ -3,15 +3,15 @@
 #include "previewwindow.h"
 #include "render.h"
 
+#include "platform/msg.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
-#include <QPushButton>
 #include <QFileInfo>
 #include <QStandardPaths>
-#include <QMessageBox>
 #include <QCoreApplication>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -67,7 +67,7 @@ std::unique_ptr<QProgressDialog> progressWindow(QWidget* parent, const QString& 
 
 void showError(QWidget* parent, const QString& text)
 {
-    QMessageBox::critical(parent, programName(), text);
+    msg::notify(msg::Icon::Critical, programName(), text, parent);
 }
 
 } // namespace
@@ -168,12 +168,12 @@ bool printWithProgress(const Document& doc, QWidget* parent)
             text += QStringLiteral(" The unfinished file \"%1\" was removed.").arg(QDir::toNativeSeparators(pdfFile));
         else if (pdfFile.isEmpty())
             text += QStringLiteral(" The pages already sent may still come out of the printer.");
-        QMessageBox::information(parent, programName(), text);
+        msg::notify(msg::Icon::Information, programName(), text, parent);
         return false;
     }
     if (!toFile.isEmpty())
-        QMessageBox::information(parent, programName(),
-                                 QStringLiteral("No printer is installed. The report was written to \"%1\".").arg(QDir::toNativeSeparators(toFile)));
+        msg::notify(msg::Icon::Information, programName(),
+                    QStringLiteral("No printer is installed. The report was written to \"%1\".").arg(QDir::toNativeSeparators(toFile)), parent);
     return true;
 }
 
@@ -189,15 +189,9 @@ bool printSetup(QWidget* owner, const QString& dialogName)
 {
     if (QPrinterInfo::availablePrinters().isEmpty()) {
         // An empty printer list would only print nothing: say so, and offer a PDF file.
-        QMessageBox box(QMessageBox::Information, programName(), QStringLiteral("No printer is installed."),
-                        QMessageBox::NoButton, owner);
-        box.setObjectName(dialogName);
-        box.setInformativeText(QStringLiteral("Reports can be printed to a PDF file instead."));
-        QPushButton* toPdf = box.addButton(QStringLiteral("Print to PDF File..."), QMessageBox::AcceptRole);
-        box.addButton(QMessageBox::Cancel);
-        box.setDefaultButton(toPdf);
-        box.exec();
-        if (box.clickedButton() != toPdf)
+        if (!msg::offer(msg::Icon::Information, programName(), QStringLiteral("No printer is installed."),
+                        QStringLiteral("Reports can be printed to a PDF file instead."), QStringLiteral("Print to PDF File..."),
+                        dialogName, owner))
             return false;
         QFileDialog files(owner, QStringLiteral("Print to PDF File"));
         files.setObjectName(QStringLiteral("PdfFileDialog"));

@@ -35,8 +35,8 @@ int baseOfFile(const QString& file)
 }
 
 // Points the memo field `field` of the first, a middle and the last record of a Paradox table
-// outside its memo file.
-void scribbleBlobPointers(const QString& path, const char* field)
+// (or of every record) outside its memo file.
+void scribbleBlobPointers(const QString& path, const char* field, bool everyRecord = false)
 {
     QFile f(path);
     QVERIFY(f.open(QIODevice::ReadWrite));
@@ -54,7 +54,9 @@ void scribbleBlobPointers(const QString& path, const char* field)
     const size_t n = std::find(h.fieldNames.begin(), h.fieldNames.end(), field) - h.fieldNames.begin();
     QVERIFY(n < h.fields.size() && records.size() > 2);
     const tv::px::FieldDesc& fd = h.fields[n];
-    for (size_t r : {records.front(), records[records.size() / 2], records.back()}) {
+    if (!everyRecord)
+        records = {records.front(), records[records.size() / 2], records.back()};
+    for (size_t r : records) {
         tv::px::put32(db, r + size_t(fd.offset + fd.width - 10), 0x7FFFF000u | 1u);
         tv::px::put32(db, r + size_t(fd.offset + fd.width - 6), 5000);
     }
@@ -166,8 +168,49 @@ private slots:
         QVERIFY(!ok.texts().isEmpty());
         for (const QString& t : ok.texts())
             QVERIFY2(t.contains(QStringLiteral("Filesd32.mb"), Qt::CaseInsensitive) || t.contains(QStringLiteral("No match"), Qt::CaseInsensitive) ||
+                         t.contains(QStringLiteral("No more matches"), Qt::CaseInsensitive) ||
                          t.contains(QStringLiteral("done"), Qt::CaseInsensitive),
                      qPrintable(t));
+    }
+
+    // The search meets three damaged memos of the forum list: its other records are searched,
+    // and so are the bases after it; the closing message says how many records of which base
+    // could not be searched and why, naming the file. A list whose memo file cannot be read at
+    // all keeps the filter it had.
+    void aDamagedBaseDoesNotStopTheSweep()
+    {
+        for (const bool everyRecord : {false, true}) {
+            BaseFolder bases;
+            scribbleBlobPointers(QDir(bases.path()).filePath(QStringLiteral("Filesd32.db")), "Comments", everyRecord);
+            ModalAnswerer ok{QMessageBox::Ok};
+            Session s(bases.path());
+            tv::Table* forum = tv::app::baseTable(4);
+            forum->setFilter({tv::FieldCondition{"Title", "", tv::fdMatchStart, "T", "", "", false}});
+            const tv::FilterConditions before = forum->filterConditions();
+            const int rows = forum->recordCount();
+            const std::pair<const char*, int> chosen[] = {{"rgpDTopics", 1}, {"rgpCSI", 3}, {"rgpSWAG", 1}, {"rgpDNews", 1}};
+            for (const auto& [group, item] : chosen)
+                control(&s.form(), group)->findChild<QButtonGroup*>()->button(item)->setChecked(true);
+            static_cast<QLineEdit*>(s.w("edSweep"))->setText(QStringLiteral("a"));
+            const qsizetype seen = ok.texts().size();
+            s.click("btnGO");
+            QCOMPARE(ok.texts().size(), seen + 1);
+            const QString said = ok.texts().back();
+            QVERIFY(said.startsWith(QStringLiteral("             I am done               \n")));
+            const QString saying = everyRecord ? QStringLiteral("CompuServe could not be searched: ")
+                                               : QStringLiteral("CompuServe: 3 records could not be searched: ");
+            QVERIFY2(said.contains(saying) && said.contains(QStringLiteral("Filesd32.mb"), Qt::CaseInsensitive), qPrintable(said));
+            QCOMPARE(ok.captions().back(), QStringLiteral("Warning"));
+            for (int base : {1, 6, 3})
+                QVERIFY(tv::app::baseTable(base)->filterConditions().size() == 1);
+            if (everyRecord) {
+                QVERIFY(forum->filterConditions() == before);
+                QCOMPARE(forum->recordCount(), rows);
+            } else {
+                QCOMPARE(forum->filterConditions().front().value, std::string("a"));
+                QVERIFY(forum->recordCount() > 0);
+            }
+        }
     }
 };
 

@@ -385,12 +385,28 @@ TEST(DatasetFilter, DamageMetByAnyPartOfALargeFilterIsReported)
         writeBytes(path, db);
         Table t;
         t.open(path);
+        // A filter that fails changes nothing: the one before stays, conditions and records.
+        const FilterConditions before = {cond("ID", fdMatchStart, "1")};
+        t.setFilter(before);
+        const int rows = t.recordCount();
         try {
             t.setFilter({cond("Body", fdMatchAny, "needle")});
             ADD_FAILURE() << "the damaged blob pointer went unnoticed: " << message;
         } catch (const EngineError& e) {
             EXPECT_NE(std::string(e.what()).find(message), std::string::npos) << e.what();
         }
+        EXPECT_TRUE(t.filterConditions() == before);
+        EXPECT_TRUE(t.filtered());
+        EXPECT_EQ(t.recordCount(), rows);
+        // Told to go on past damage, the filter passes over that record alone and says so.
+        t.setFilterPastDamage({cond("Body", fdMatchAny, "xx")});
+        EXPECT_EQ(t.recordCount(), int(n) - 1);
+        EXPECT_EQ(t.filterDamage().records, 1u);
+        EXPECT_NE(t.filterDamage().first.find(message), std::string::npos) << t.filterDamage().first;
+        EXPECT_FALSE(t.locateFirst("ID", std::to_string(n - 5), fdMatchExact));
+        t.setFilter({cond("ID", fdMatchExact, std::to_string(n - 5))});   // set another way: no damage to tell
+        EXPECT_EQ(t.filterDamage().records, 0u);
+        EXPECT_EQ(t.recordCount(), 1);
         t.clearFilter();
         EXPECT_EQ(t.recordCount(), int(n));   // the table is still there to browse
     }

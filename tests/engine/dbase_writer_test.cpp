@@ -3,9 +3,12 @@
 #include "dbase_testutil.h"
 
 #include "engine/codepage.h"
+#include "engine/dataset/fieldtext.h"
+#include "engine/paradox/pxfield.h"
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <cstdlib>
 #include <filesystem>
 #include <limits>
@@ -130,6 +133,57 @@ TEST(DbaseWriter, EveryFieldTypeReadsBack)
     const std::string dbt = readFile(dir.file("all.dbt"));
     EXPECT_EQ(dbt.size() % 512, 0u);
     EXPECT_EQ(uint8_t(dbt[0]), dbt.size() / 512);  // next free block
+}
+
+// The program runs in the user's locale (Qt sets the C library's), where a number may take a
+// decimal comma: the numbers the files keep and the values shown keep their point all the same.
+TEST(DbaseWriter, NumbersKeepTheirPointInACommaLocale)
+{
+    TempDir dir;
+    struct Restore {
+        const char* locpath = std::getenv("LOCPATH");
+        std::string was = locpath ? locpath : "";
+        ~Restore()
+        {
+            std::setlocale(LC_NUMERIC, "C");
+            if (locpath)
+                setenv("LOCPATH", was.c_str(), 1);
+            else
+                unsetenv("LOCPATH");
+        }
+    } restore;
+    const char* comma = nullptr;
+    for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "nl_NL.UTF-8", "ru_RU.UTF-8"})
+        if (std::setlocale(LC_NUMERIC, name)) {
+            comma = name;
+            break;
+        }
+    // None installed (as on most build machines): one made for the test, where the locale
+    // sources are there to make it from (Debian's "locales").
+    const std::string made = dir.file("locales");
+    if (!comma && fs::create_directories(made) && std::system(("localedef -i de_DE -f UTF-8 '" + made + "/de_DE.UTF-8' >/dev/null 2>&1").c_str()) == 0) {
+        setenv("LOCPATH", made.c_str(), 1);
+        comma = std::setlocale(LC_NUMERIC, "de_DE.UTF-8") ? "de_DE.UTF-8 (made here)" : nullptr;
+    }
+    if (!comma)
+        GTEST_SKIP() << "no locale with a decimal comma is installed or can be made";
+    const std::string path = dir.file("comma.dbf");
+    {
+        auto t = createDbaseTable(path, allTypesSpec());
+        for (const Record& r : sampleRecords())
+            t->insert(r);
+        t->flush();
+    }
+    const std::string dbf = readFile(path);
+    EXPECT_NE(dbf.find("    3.50"), std::string::npos) << comma;
+    EXPECT_NE(dbf.find("123456.50000"), std::string::npos) << comma;
+    const auto t = openTableFile(path);
+    EXPECT_EQ(std::get<double>(t->value(t->recordIds()[2], 1)), -12.25);
+    EXPECT_EQ(formatValue(t->fields()[3], t->value(t->recordIds()[2], 3), TextFormat{}), "123456.5");
+    // A Paradox BCD number (its digits read back through text).
+    uint8_t bcd[17] = {};
+    ASSERT_TRUE(px::encodeBcd(bcd, 2, -1234.5));
+    EXPECT_EQ(px::bcdValue(bcd, 2), -1234.5);
 }
 
 TEST(DbaseWriter, MemosOfEveryLengthNearABlockEdge)

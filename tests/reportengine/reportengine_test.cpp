@@ -19,6 +19,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QFile>
 #include <QFileInfo>
 #include <QPointer>
 #include <QPrintDialog>
@@ -117,7 +118,15 @@ bool hasLine(const Page& p, QLineF want)
 class ReportEngineTest : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+    // Without a printer, PDF files go to the documents folder and the file dialog keeps its
+    // settings under the home folder: both are a folder of the test's own, not the user's.
+    void initTestCase()
+    {
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        QVERIFY(home_.isValid());
+        qputenv("HOME", QFile::encodeName(home_.path()));
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(home_.filePath(QStringLiteral(".config"))));
+    }
     void pageGeometry();
     void bandsAndItemsArePlaced();
     void pagesBreakAndNumber();
@@ -136,6 +145,9 @@ private slots:
     void generationCanBeCancelledFromItsProgressWindow();
     void printingFailuresAndTheMissingPrinter();
     void printSetupOffersNoRangeSelectionOrFile();
+
+private:
+    QTemporaryDir home_;
 };
 
 void ReportEngineTest::pageGeometry()
@@ -798,12 +810,17 @@ void ReportEngineTest::printingFailuresAndTheMissingPrinter()
     QVERIFY2(cancelled.hasMatch(), qPrintable(answer.lastText()));
     QVERIFY(!QFile::exists(cancelled.captured(1)));
     QVERIFY(QDir(QFileInfo(cancelled.captured(1)).path()).entryList({"*.pdf"}).isEmpty());
+    // The notices are the program's own boxes: fixed in size, captioned with its name.
+    for (const tvtest::SeenBox& box : answer.seen()) {
+        QVERIFY2(box.fixedSizeFault.isEmpty(), qPrintable(box.fixedSizeFault));
+        QCOMPARE(box.caption, QCoreApplication::applicationName());
+    }
 }
 
 void ReportEngineTest::printSetupOffersNoRangeSelectionOrFile()
 {
     QPrintDialog::PrintDialogOptions options;
-    QString name, said;
+    QString name, said, fixedFault = QStringLiteral("no box");
     QTemporaryDir dir;
     const QString target = dir.filePath("chosen.pdf");
     QTimer closer;
@@ -818,6 +835,7 @@ void ReportEngineTest::printSetupOffersNoRangeSelectionOrFile()
             // No printer installed: it says so and offers a PDF file instead.
             name = box->objectName();
             said = box->text();
+            fixedFault = fixedSizeFault(box);
             for (QAbstractButton* b : box->buttons())
                 if (b->text().contains("PDF"))
                     b->click();
@@ -845,6 +863,7 @@ void ReportEngineTest::printSetupOffersNoRangeSelectionOrFile()
     QVERIFY(printSetup(&owner));
     QCOMPARE(name, QStringLiteral("PrintDialog1"));
     QCOMPARE(said, QStringLiteral("No printer is installed."));
+    QVERIFY2(fixedFault.isEmpty(), qPrintable(fixedFault));
     QCOMPARE(currentPrinter().outputFileName(), target);
     // Later prints go to that file, with no notice and no other file.
     FakeData d = numbered(3);

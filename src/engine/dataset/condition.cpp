@@ -666,17 +666,61 @@ void ConditionTest::narrow(const std::vector<RecordId>& all, std::vector<uint8_t
             pass[i] = test(all[i]);
 }
 
+namespace {
+
+// The filter record by record, each record's fault kept to itself: the way past damage, taken
+// only once the fast way has met some.
+std::vector<uint8_t> evaluatePastDamage(const TableFile& file, const std::vector<RecordId>& all,
+                                        const FilterConditions& conditions, const TextFormat& fmt,
+                                        const EngineError& met, FilterDamage& damage)
+{
+    std::vector<ConditionTest> tests;
+    tests.reserve(conditions.size());
+    for (const auto& c : conditions)
+        tests.emplace_back(file, c, fmt);
+    std::vector<uint8_t> pass(all.size(), 1);
+    damage = {};
+    for (size_t i = 0; i < all.size(); ++i) {
+        for (const ConditionTest& t : tests) {
+            try {
+                if (!t.test(all[i])) {
+                    pass[i] = 0;
+                    break;
+                }
+            } catch (const EngineError& e) {
+                pass[i] = 0;
+                if (damage.records++ == 0)
+                    damage.first = e.what();
+                break;
+            }
+        }
+    }
+    if (damage.records == all.size())
+        throw met;   // nothing could be read: the table, not a record, is at fault
+    return pass;
+}
+
+} // namespace
+
 std::vector<uint8_t> evaluateConditions(const TableFile& file, const std::vector<RecordId>& all,
                                         const FilterConditions& conditions, const TextFormat& fmt,
-                                        const TextColumnSource& columns)
+                                        const TextColumnSource& columns, FilterDamage* damage)
 {
     std::vector<uint8_t> pass(all.size(), 1);
-    for (const auto& c : conditions) {
-        const ConditionTest test(file, c, fmt);
-        const int f = test.columnField();
-        // A scan of the file as it is beats building the column first, so then a column is
-        // used only when one is there already.
-        test.narrow(all, pass, f >= 0 && columns ? columns(f, !test.scansFile()) : nullptr);
+    if (damage)
+        *damage = {};
+    try {
+        for (const auto& c : conditions) {
+            const ConditionTest test(file, c, fmt);
+            const int f = test.columnField();
+            // A scan of the file as it is beats building the column first, so then a column
+            // is used only when one is there already.
+            test.narrow(all, pass, f >= 0 && columns ? columns(f, !test.scansFile()) : nullptr);
+        }
+    } catch (const EngineError& e) {
+        if (!damage)
+            throw;
+        pass = evaluatePastDamage(file, all, conditions, fmt, e, *damage);
     }
     // A filter over a large table has read through its files (a memo file of gigabytes, for an
     // "anywhere" search), and every page it passed would stay in the program's resident

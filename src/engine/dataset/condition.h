@@ -97,9 +97,11 @@ private:
     std::optional<Value> lo_, hi_;
 };
 
-// Positions of `all` that pass every condition (1) or not (0).
+// Positions of `all` that pass every condition (1) or not (0). With `damage`, a record whose
+// value cannot be read fails (and is counted there) instead of failing the whole filter; when
+// not one record can be read, the fault is thrown all the same.
 std::vector<uint8_t> evaluateConditions(const TableFile& file, const std::vector<RecordId>& all,
                                         const FilterConditions& conditions, const TextFormat& fmt,
-                                        const TextColumnSource& columns = {});
+                                        const TextColumnSource& columns = {}, FilterDamage* damage = nullptr);
 
 } // namespace tv

@@ -1,6 +1,7 @@
 #include "engine/dataset/fieldtext.h"
 
 #include "engine/codepage.h"
+#include "engine/numbertext.h"
 
 #include <charconv>
 #include <cmath>
@@ -32,9 +33,7 @@ std::string formatTime(int32_t ms)
 
 std::string formatFloat(double v)
 {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.15g", v);
-    return buf;
+    return generalText(v, 15);
 }
 
 std::string formatMoney(double v, const CurrencyFormat& c)

@@ -45,6 +45,12 @@ struct FieldCondition {
 
 using FilterConditions = std::vector<FieldCondition>;
 
+// What a filter told to go on past damage could not read: those records do not pass.
+struct FilterDamage {
+    size_t records = 0;   // records whose value could not be read
+    std::string first;    // the first fault met, in the engine's words (names the file)
+};
+
 // Matches one text against a condition's value with the text rules above (not ranges).
 // `text` and `value` are compared as given; the caller limits memo text.
 bool matchText(std::string_view text, std::string_view value, FilterMatchType type, bool caseSensitive);

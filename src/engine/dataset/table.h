@@ -276,8 +276,15 @@ public:
     // The base filter's conditions; change them, then applyFilter().
     FilterConditions& filterConditions();
     const FilterConditions& filterConditions() const;
-    // Replaces the conditions and applies them.
+    // Replaces the conditions and applies them. A filter that fails (a damaged file) changes
+    // nothing: the conditions and the records on view stay those of the filter before.
     void setFilter(FilterConditions conditions);
+    // The same for a search that goes on past damage: a record whose value cannot be read (a
+    // damaged memo pointer) does not pass, instead of failing the whole filter, and
+    // filterDamage() tells how many there were and the first fault. This holds until the
+    // filter is next set or applied another way.
+    void setFilterPastDamage(FilterConditions conditions);
+    const FilterDamage& filterDamage() const;
     // Applies the conditions as they are now and goes to the first visible row. On a closed
     // table the conditions are only kept (opening shows every record until applied again).
     void applyFilter();

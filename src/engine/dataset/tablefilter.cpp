@@ -8,26 +8,49 @@ namespace tv {
 FilterConditions& Table::filterConditions() { return d->conditions; }
 const FilterConditions& Table::filterConditions() const { return d->conditions; }
 
-void Table::setFilter(FilterConditions conditions)
+static void refilter(Table& t, Table::Impl& d)
 {
-    d->conditions = std::move(conditions);
-    applyFilter();
+    if (!d.file)
+        return;   // kept for when the table is open; nothing to show now
+    checkBrowseMode(t, d);
+    catchUp(t, d);
+    const bool wasApplied = d.filterApplied;
+    d.filterApplied = !d.conditions.empty();
+    try {
+        d.computeFilter();
+    } catch (...) {
+        d.filterApplied = wasApplied;   // the records of the filter before stay on view
+        throw;
+    }
+    d.buildVisible();
+    d.row = d.visible.empty() ? -1 : 0;
+    d.bof = true;
+    d.eof = d.visible.empty();
+    d.dataChanged(DataChange::Refiltered);
+    d.currentChanged();
 }
+
+static void replaceFilter(Table& t, Table::Impl& d, FilterConditions conditions, bool pastDamage)
+{
+    std::swap(d.conditions, conditions);
+    const bool wasPastDamage = std::exchange(d.pastDamage, pastDamage);
+    try {
+        refilter(t, d);
+    } catch (...) {
+        d.conditions = std::move(conditions);   // a filter that fails changes nothing
+        d.pastDamage = wasPastDamage;
+        throw;
+    }
+}
+
+void Table::setFilter(FilterConditions conditions) { replaceFilter(*this, *d, std::move(conditions), false); }
+void Table::setFilterPastDamage(FilterConditions conditions) { replaceFilter(*this, *d, std::move(conditions), true); }
+const FilterDamage& Table::filterDamage() const { return d->damage; }
 
 void Table::applyFilter()
 {
-    if (!d->file)
-        return;   // kept for when the table is open; nothing to show now
-    checkBrowseMode(*this, *d);
-    catchUp(*this, *d);
-    d->filterApplied = !d->conditions.empty();
-    d->computeFilter();
-    d->buildVisible();
-    d->row = d->visible.empty() ? -1 : 0;
-    d->bof = true;
-    d->eof = d->visible.empty();
-    d->dataChanged(DataChange::Refiltered);
-    d->currentChanged();
+    d->pastDamage = false;
+    refilter(*this, *d);
 }
 
 void Table::clearFilter()

@@ -55,6 +55,8 @@ struct Table::Impl {
     FilterConditions conditions;
     bool filterApplied = false;
     std::vector<uint8_t> pass;   // by position; empty = every record passes
+    bool pastDamage = false;     // records that cannot be read fail instead of the filter
+    FilterDamage damage;         // what the filter last passed over
 
     std::vector<RecordId> visible;
     int row = -1;
@@ -179,10 +181,17 @@ struct Table::Impl {
         return &it->second;
     }
 
+    // Leaves `pass` as it was when the conditions cannot be evaluated (a damaged file), as
+    // long as it still fits the records.
     void computeFilter()
     {
-        pass.clear();
-        if (filterApplied && !conditions.empty())
+        if (!filterApplied || conditions.empty()) {
+            pass.clear();
+            damage = {};
+            return;
+        }
+        try {
+            FilterDamage met;
             pass = evaluateConditions(*file, all, conditions, fmt, [this](int field, bool build) -> const TextColumn* {
                 auto it = columns.find(field);
                 if (it == columns.end()) {
@@ -191,7 +200,13 @@ struct Table::Impl {
                     it = columns.emplace(field, TextColumn::build(*file, all, field)).first;
                 }
                 return &it->second;
-            });
+            }, pastDamage ? &met : nullptr);
+            damage = std::move(met);
+        } catch (...) {
+            if (pass.size() != all.size())
+                pass.clear();
+            throw;
+        }
     }
 
     void buildVisible()

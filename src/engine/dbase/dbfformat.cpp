@@ -3,6 +3,7 @@
 #include "bytes.h"
 
 #include "engine/codepage.h"
+#include "engine/numbertext.h"
 
 #include <algorithm>
 #include <bit>
@@ -660,20 +661,14 @@ void patchDbfHeader(std::string& header, uint32_t recordCount, int year, int mon
 
 static std::string formatNumber(const std::string& path, const FieldDef& field, const Value& v)
 {
-    char buf[400];
-    if (const auto* i = std::get_if<int64_t>(&v)) {
-        if (field.decimals == 0)
-            std::snprintf(buf, sizeof buf, "%lld", static_cast<long long>(*i));
-        else
-            std::snprintf(buf, sizeof buf, "%.*f", field.decimals, double(*i));
-    } else if (const auto* d = std::get_if<double>(&v)) {
+    if (const auto* i = std::get_if<int64_t>(&v))
+        return field.decimals == 0 ? std::to_string(*i) : fixedText(double(*i), field.decimals);
+    if (const auto* d = std::get_if<double>(&v)) {
         if (!std::isfinite(*d))
             throw EngineError(path + ": field " + field.name + " cannot hold an infinite or undefined number");
-        std::snprintf(buf, sizeof buf, "%.*f", field.decimals, *d);
-    } else {
-        throw EngineError(path + ": field " + field.name + " holds numbers");
+        return fixedText(*d, field.decimals);
     }
-    return buf;
+    throw EngineError(path + ": field " + field.name + " holds numbers");
 }
 
 void encodeCell(const std::string& path, const FieldDef& field, const Value& v, int codePage, char* out)

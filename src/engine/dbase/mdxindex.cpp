@@ -3,6 +3,7 @@
 #include "bytes.h"
 
 #include "engine/codepage.h"
+#include "engine/numbertext.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -323,10 +324,10 @@ KeyEntry makeKey(const KeyPlan& plan, const DbfLayout& layout, std::string_view 
         const std::string_view c = cell(p.field);
         if (p.kind == KeyPart::Str) {
             const Value v = decodeNumberCell(c);
-            char buf[128];
-            std::snprintf(buf, sizeof buf, "%*.*f", p.width, p.decimals, isNull(v) ? 0.0 : std::get<double>(v));
-            std::string text = buf;
-            if (text.size() > size_t(p.width))
+            std::string text = fixedText(isNull(v) ? 0.0 : std::get<double>(v), p.decimals);
+            if (text.size() < size_t(p.width))
+                text.insert(0, size_t(p.width) - text.size(), ' ');
+            else if (text.size() > size_t(p.width))
                 text.assign(size_t(p.width), '*');   // dBASE shows a number too wide as stars
             k.bytes += text;
         } else if (p.upper) {

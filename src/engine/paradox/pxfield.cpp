@@ -1,6 +1,7 @@
 #include "pxfield.h"
 
 #include "engine/codepage.h"
+#include "engine/numbertext.h"
 #include "pxbytes.h"
 
 #include <cmath>
@@ -79,7 +80,7 @@ double bcdValue(const uint8_t* p, int decimals)
     const std::string s = bcdText(p, decimals);
     if (s == "?")
         return std::nan("");
-    return std::strtod(s.c_str(), nullptr);
+    return numberOf(s);
 }
 
 bool encodeBcd(uint8_t* p, int decimals, double v)
@@ -87,14 +88,13 @@ bool encodeBcd(uint8_t* p, int decimals, double v)
     if (!std::isfinite(v))
         return false;
     const bool negative = v < 0;
-    char buf[400];
-    const int n = std::snprintf(buf, sizeof buf, "%.*f", decimals, std::fabs(v));
-    if (n <= 0 || n >= int(sizeof buf))
+    const std::string text = fixedText(std::fabs(v), decimals);
+    if (text.empty())
         return false;
     std::string digits;
-    for (int i = 0; i < n; ++i)
-        if (buf[i] >= '0' && buf[i] <= '9')
-            digits += buf[i];
+    for (char c : text)
+        if (c >= '0' && c <= '9')
+            digits += c;
     if (digits.size() > 32) {
         // Only leading zeros may be dropped.
         const size_t extra = digits.size() - 32;
