@@ -25,6 +25,7 @@ export CTEST_OUTPUT_ON_FAILURE=1
 if [ "$mode" = sanitize ]; then
   export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
   export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+  export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp"
   cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTV_TESTS=ON -DTV_SANITIZE=ON >/dev/null
   cmake --build build-asan -j "$jobs"
   ctest --test-dir build-asan -j "$jobs" -LE "fuzz|bench"
