@@ -71,6 +71,23 @@ struct ParadoxTable::InPlace {
         std::string xPath, yPath;
         SortedBlocks x;
         std::optional<TreeImage> y;
+        // The .X file as mapped at the last save, kept while it is the same file of the same size.
+        MappedFile xMap;
+        dev_t xDev = 0;
+        ino_t xIno = 0;
+        // The mapping of the .X file as it is now.
+        const MappedFile& mappedX()
+        {
+            struct stat st {};
+            if (::stat(xPath.c_str(), &st) != 0 || uint64_t(st.st_size) != xMap.size() || st.st_dev != xDev || st.st_ino != xIno ||
+                !xMap.data() || !xMap.intact()) {
+                xMap = MappedFile();
+                xMap = MappedFile(xPath);
+                xDev = st.st_dev;
+                xIno = st.st_ino;
+            }
+            return xMap;
+        }
     };
     std::vector<Index> indexes;
     uint64_t mbEnd = 0;
@@ -261,7 +278,7 @@ bool ParadoxTable::saveInPlace()
 
     // Every secondary index follows: entries of records gone, added, changed or moved.
     std::vector<std::optional<SortedBlocks::Plan>> xPlans;
-    std::vector<MappedFile> xMaps;
+    std::vector<const MappedFile*> xMaps;
     for (auto& ix : ip.indexes) {
         const SecondaryLayout& s = ix.layout;
         OpList ops;
@@ -293,8 +310,8 @@ bool ParadoxTable::saveInPlace()
             std::string key = e.substr(0, s.treeBytes);
             ops.put(std::move(key), std::move(e));
         }
-        xMaps.emplace_back(ix.xPath);
-        xPlans.push_back(ix.x.plan(ops.take(), xMaps.back().data(), xMaps.back().size()));
+        xMaps.push_back(&ix.mappedX());
+        xPlans.push_back(ix.x.plan(ops.take(), xMaps.back()->data(), xMaps.back()->size()));
         if (!xPlans.back())
             return false;
     }
@@ -332,11 +349,11 @@ bool ParadoxTable::saveInPlace()
         const auto& ix = ip.indexes[i];
         SortedBlocks::Plan& xp = *xPlans[i];
         const uint16_t f = t.fileIndex(ix.layout.xExt, ix.xPath);
-        const std::string xHead(reinterpret_cast<const char*>(xMaps[i].data()), std::min<size_t>(xMaps[i].size(), kLogHeadBytes));
+        const std::string xHead(reinterpret_cast<const char*>(xMaps[i]->data()), std::min<size_t>(xMaps[i]->size(), kLogHeadBytes));
         t.writes.push_back({f, 0, countedHeader(xHead, xp.after)});
         for (auto& [offset, bytes] : xp.writes)
             t.writes.push_back({f, offset, std::move(bytes)});
-        t.files[f].finalSize = std::max<uint64_t>(xMaps[i].size(), xp.after.blockOffset(uint16_t(xp.after.fileBlocks() + 1)));
+        t.files[f].finalSize = std::max<uint64_t>(xMaps[i]->size(), xp.after.blockOffset(uint16_t(xp.after.fileBlocks() + 1)));
         yUpdates.push_back(ix.y->update(xp.after, xp.rewritten, xp.reshaped));
         addTree(ix.layout.yExt, ix.yPath, yUpdates.back());
     }
@@ -352,7 +369,7 @@ bool ParadoxTable::saveInPlace()
             held[f] = ip.px->image();
         for (size_t i = 0; i < ip.indexes.size(); ++i)
             if (ext == ip.indexes[i].layout.xExt)
-                held[f] = xMaps[i].bytes();
+                held[f] = xMaps[i]->bytes();
             else if (ext == ip.indexes[i].layout.yExt)
                 held[f] = ip.indexes[i].y->image();
     }
@@ -378,10 +395,10 @@ bool ParadoxTable::saveInPlace()
     xMaps.clear();
 
     // Durable with the log; only then are the files touched.
-    logReserve(store_, t);
+    const LogFiles files = logReserve(store_, t);
     logCommit(store_, t);
     try {
-        logApply(store_, t);
+        logApply(files, t);
     } catch (const EngineError& e) {
         inPlace_.reset();
         saveBroken_ = path_ + ": the last change is in the table's save log but could not be written into its files (" + e.what() +
