@@ -249,6 +249,17 @@ bool ParadoxTable::saveInPlace()
     const MemoSmallBlock small = mbw.keepSmallBlock();
     const uint64_t mbEnd = mbSink.size();
 
+    // From the first plan on, the chains in `ip` are what the files become: a save that stops
+    // short of writing them drops that state, and the next save reads the files again.
+    struct DropUnlessSaved {
+        InPlacePtr& state;
+        bool saved = false;
+        ~DropUnlessSaved()
+        {
+            if (!saved)
+                state.reset();
+        }
+    } guard{inPlace_};
     auto dbPlan = ip.db.plan(dbOps.take(), db_.data(), db_.size());
     if (!dbPlan)
         return false;
@@ -322,14 +333,14 @@ bool ParadoxTable::saveInPlace()
     t.files.push_back({"DB", 0, dataFileOf(store_)});
     const std::string head(reinterpret_cast<const char*>(db_.data()), kLogHeadBytes);
     t.headBefore = head;
-    std::string newHead = countedHeader(head, dbPlan->after);
+    std::string newHead = countedHeader(head, ip.db);
     put32(newHead, 0x49, header_.autoInc);
     newHead[0x2D] = char(changeCount_ & 0xFF);
     put16(newHead, 0x70, changeCount_);
     t.writes.push_back({0, 0, newHead});
     for (auto& [offset, bytes] : dbPlan->writes)
         t.writes.push_back({0, offset, std::move(bytes)});
-    t.files[0].finalSize = std::max<uint64_t>(sizeOf(store_), dbPlan->after.blockOffset(uint16_t(dbPlan->after.fileBlocks() + 1)));
+    t.files[0].finalSize = std::max<uint64_t>(sizeOf(store_), ip.db.blockOffset(uint16_t(ip.db.fileBlocks() + 1)));
     if (blobFields_ > 0) {
         const uint16_t mb = t.fileIndex("MB", mbPath_);
         for (auto& [offset, bytes] : mbSink.take())
@@ -342,7 +353,7 @@ bool ParadoxTable::saveInPlace()
             t.writes.push_back({f, offset, bytes});
         t.files[f].finalSize = u.size;
     };
-    const TreeImage::Update pxUpdate = ip.px->update(dbPlan->after, dbPlan->rewritten, dbPlan->reshaped);
+    const TreeImage::Update pxUpdate = ip.px->update(ip.db, dbPlan->rewritten, dbPlan->reshaped);
     addTree("PX", ip.pxPath, pxUpdate);
     std::vector<TreeImage::Update> yUpdates;
     for (size_t i = 0; i < ip.indexes.size(); ++i) {
@@ -350,11 +361,11 @@ bool ParadoxTable::saveInPlace()
         SortedBlocks::Plan& xp = *xPlans[i];
         const uint16_t f = t.fileIndex(ix.layout.xExt, ix.xPath);
         const std::string xHead(reinterpret_cast<const char*>(xMaps[i]->data()), std::min<size_t>(xMaps[i]->size(), kLogHeadBytes));
-        t.writes.push_back({f, 0, countedHeader(xHead, xp.after)});
+        t.writes.push_back({f, 0, countedHeader(xHead, ix.x)});
         for (auto& [offset, bytes] : xp.writes)
             t.writes.push_back({f, offset, std::move(bytes)});
-        t.files[f].finalSize = std::max<uint64_t>(xMaps[i]->size(), xp.after.blockOffset(uint16_t(xp.after.fileBlocks() + 1)));
-        yUpdates.push_back(ix.y->update(xp.after, xp.rewritten, xp.reshaped));
+        t.files[f].finalSize = std::max<uint64_t>(xMaps[i]->size(), ix.x.blockOffset(uint16_t(ix.x.fileBlocks() + 1)));
+        yUpdates.push_back(ix.y->update(ix.x, xp.rewritten, xp.reshaped));
         addTree(ix.layout.yExt, ix.yPath, yUpdates.back());
     }
     // Each write is cut down to the bytes that differ from what the file holds now: a record
@@ -399,6 +410,7 @@ bool ParadoxTable::saveInPlace()
     logCommit(store_, t);
     try {
         logApply(files, t);
+        guard.saved = true;
     } catch (const EngineError& e) {
         inPlace_.reset();
         saveBroken_ = path_ + ": the last change is in the table's save log but could not be written into its files (" + e.what() +
@@ -407,11 +419,8 @@ bool ParadoxTable::saveInPlace()
     }
 
     // Take the new state over.
-    ip.db.adopt(std::move(*dbPlan));
-    for (size_t i = 0; i < ip.indexes.size(); ++i) {
-        ip.indexes[i].x.adopt(std::move(*xPlans[i]));
+    for (size_t i = 0; i < ip.indexes.size(); ++i)
         ip.indexes[i].y->adopt(yUpdates[i]);
-    }
     ip.px->adopt(pxUpdate);
     ip.mbEnd = mbEnd;
     ip.small = small;
