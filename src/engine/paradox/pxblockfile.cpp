@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include "pxwriter.h"
+#include <cstddef>
 #include <cstring>
 #include <map>
 
@@ -69,7 +70,7 @@ size_t SortedBlocks::blockFor(const char* key) const
     return lo == 0 ? 0 : lo - 1;
 }
 
-std::optional<SortedBlocks::Plan> SortedBlocks::plan(std::vector<Op> ops, const uint8_t* data, size_t size) const
+std::optional<SortedBlocks::Plan> SortedBlocks::plan(std::vector<Op> ops, const uint8_t* data, size_t size)
 {
     for (const auto& op : ops)
         if (op.key.size() != keyBytes_ || (!op.record.empty() && op.record.size() != recordSize_))
@@ -80,18 +81,6 @@ std::optional<SortedBlocks::Plan> SortedBlocks::plan(std::vector<Op> ops, const 
             return std::nullopt;
 
     Plan p;
-    SortedBlocks& a = p.after;
-    a.free_ = free_;
-    a.fileBlocks_ = fileBlocks_;
-    a.headerSize_ = headerSize_;
-    a.blockSize_ = blockSize_;
-    a.recordSize_ = recordSize_;
-    a.keyBytes_ = keyBytes_;
-    a.perBlock_ = perBlock_;
-    a.descending_ = descending_;
-    a.blocks_.reserve(blocks_.size() + 4);
-    a.counts_.reserve(blocks_.size() + 4);
-    a.keys_.reserve(keys_.size() + 4 * keyBytes_);
     int64_t records = records_;
     struct Content {
         uint16_t block;
@@ -99,22 +88,20 @@ std::optional<SortedBlocks::Plan> SortedBlocks::plan(std::vector<Op> ops, const 
         std::vector<uint16_t> from;
     };
     std::vector<Content> contents;
-    std::vector<size_t> seams;   // chain positions (in `a`) where blocks were unlinked
-    // The blocks not touched are taken over as they are, a stretch at a time.
-    auto keep = [&](size_t from, size_t to) {
-        a.blocks_.insert(a.blocks_.end(), blocks_.begin() + std::ptrdiff_t(from), blocks_.begin() + std::ptrdiff_t(to));
-        a.counts_.insert(a.counts_.end(), counts_.begin() + std::ptrdiff_t(from), counts_.begin() + std::ptrdiff_t(to));
-        a.keys_.append(keys_, from * keyBytes_, (to - from) * keyBytes_);
+    // Each block changed, by its place in the chain as it was: the pieces it becomes (none
+    // when it empties), a run of `contents`.
+    struct Splice {
+        size_t pos, first, pieces;
     };
+    std::vector<Splice> splices;
 
-    size_t kept = 0;
+    // The blocks the changes fall in are worked out against the chain as it is; the chain
+    // itself is changed after.
     for (size_t j = 0; j < ops.size();) {
         const size_t pos = blockFor(ops[j].key.data());
         size_t until = j + 1;
         while (until < ops.size() && (pos + 1 == blocks_.size() || compare(ops[until].key.data(), keys_.data() + (pos + 1) * keyBytes_) < 0))
             ++until;
-        keep(kept, pos);
-        kept = pos + 1;
         const uint16_t block = blocks_[pos];
         // Merge the block's records with its changes.
         const uint64_t at = blockOffset(block) + 6;
@@ -145,8 +132,8 @@ std::optional<SortedBlocks::Plan> SortedBlocks::plan(std::vector<Op> ops, const 
         const size_t n = c.from.size();
         records += int64_t(n) - int64_t(counts_[pos]);
         if (n == 0) {
-            a.free_.push_back(block);
-            seams.push_back(a.blocks_.size());
+            free_.push_back(block);
+            splices.push_back({pos, contents.size(), 0});
             p.reshaped = true;
             continue;
         }
@@ -155,34 +142,69 @@ std::optional<SortedBlocks::Plan> SortedBlocks::plan(std::vector<Op> ops, const 
         const size_t pieces = (n + perBlock_ - 1) / perBlock_;
         p.reshaped = p.reshaped || pieces > 1;
         const bool last = pos + 1 == blocks_.size();
+        splices.push_back({pos, contents.size(), pieces});
         size_t start = 0;
         for (size_t k = 0; k < pieces; ++k) {
             const size_t count = last ? std::min(perBlock_, n - start) : n / pieces + (k < n % pieces ? 1 : 0);
             uint16_t number = block;
             if (k > 0) {
-                if (!a.free_.empty()) {
-                    number = a.free_.back();
-                    a.free_.pop_back();
+                if (!free_.empty()) {
+                    number = free_.back();
+                    free_.pop_back();
                 } else {
-                    if (a.fileBlocks_ == 0xFFFF)
+                    if (fileBlocks_ == 0xFFFF)
                         return std::nullopt;
-                    number = ++a.fileBlocks_;
+                    number = ++fileBlocks_;
                 }
             }
-            Content piece{number, c.records.substr(start * recordSize_, count * recordSize_),
-                          std::vector<uint16_t>(c.from.begin() + std::ptrdiff_t(start), c.from.begin() + std::ptrdiff_t(start + count))};
-            a.blocks_.push_back(number);
-            a.counts_.push_back(uint16_t(count));
-            a.keys_.append(piece.records, 0, keyBytes_);
-            p.rewritten.push_back(a.blocks_.size() - 1);
-            contents.push_back(std::move(piece));
+            contents.push_back({number, c.records.substr(start * recordSize_, count * recordSize_),
+                                std::vector<uint16_t>(c.from.begin() + std::ptrdiff_t(start), c.from.begin() + std::ptrdiff_t(start + count))});
             start += count;
         }
     }
-    keep(kept, blocks_.size());
-    a.records_ = uint32_t(records);
-    if (a.blocks_.empty())
+    std::ptrdiff_t chainAfter = std::ptrdiff_t(blocks_.size());
+    for (const Splice& sp : splices)
+        chainAfter += std::ptrdiff_t(sp.pieces) - 1;
+    if (chainAfter <= 0)
         return std::nullopt;
+
+    // The chain takes the new blocks in, the last change first so that the places of the
+    // earlier ones hold.
+    for (size_t k = splices.size(); k-- > 0;) {
+        const Splice& sp = splices[k];
+        if (sp.pieces == 1) {
+            const Content& c = contents[sp.first];
+            blocks_[sp.pos] = c.block;
+            counts_[sp.pos] = uint16_t(c.from.size());
+            keys_.replace(sp.pos * keyBytes_, keyBytes_, c.records, 0, keyBytes_);
+            continue;
+        }
+        std::vector<uint16_t> blocks, counts;
+        std::string keys;
+        for (size_t q = sp.first; q < sp.first + sp.pieces; ++q) {
+            blocks.push_back(contents[q].block);
+            counts.push_back(uint16_t(contents[q].from.size()));
+            keys.append(contents[q].records, 0, keyBytes_);
+        }
+        blocks_.erase(blocks_.begin() + std::ptrdiff_t(sp.pos));
+        blocks_.insert(blocks_.begin() + std::ptrdiff_t(sp.pos), blocks.begin(), blocks.end());
+        counts_.erase(counts_.begin() + std::ptrdiff_t(sp.pos));
+        counts_.insert(counts_.begin() + std::ptrdiff_t(sp.pos), counts.begin(), counts.end());
+        keys_.replace(sp.pos * keyBytes_, keyBytes_, keys);
+    }
+    records_ = uint32_t(records);
+    // Where each change now is in the chain.
+    std::vector<size_t> seams;   // chain positions where blocks were unlinked
+    std::ptrdiff_t shift = 0;   // blocks added to the chain before the change, less those taken out
+    for (const Splice& sp : splices) {
+        const size_t at = size_t(std::ptrdiff_t(sp.pos) + shift);
+        if (sp.pieces == 0)
+            seams.push_back(at);
+        for (size_t k = 0; k < sp.pieces; ++k)
+            p.rewritten.push_back(at + k);
+        shift += std::ptrdiff_t(sp.pieces) - 1;
+    }
+    SortedBlocks& a = *this;
 
     // Each block's links: the rewritten ones get theirs in their new image; a block beside a
     // rewritten or unlinked one gets its links written when they changed.
@@ -235,8 +257,6 @@ std::optional<SortedBlocks::Plan> SortedBlocks::plan(std::vector<Op> ops, const 
     }
     return p;
 }
-
-void SortedBlocks::adopt(Plan&& p) { *this = std::move(p.after); }
 
 TreeImage::Update TreeImage::update(const SortedBlocks& blocks, const std::vector<size_t>& changed, bool reshaped) const
 {

@@ -37,10 +37,12 @@ public:
     bool load(const uint8_t* data, size_t size, const Header& h, size_t keyBytes, bool descending);
     bool loaded() const { return !blocks_.empty(); }
     // Works out the batch against the file's current content (`data`, as loaded or as the last
-    // adopted plan left it). nullopt when the batch cannot be done in place (a key that is not
-    // where it should be, an emptied file, more blocks than a header can count).
-    std::optional<Plan> plan(std::vector<Op> ops, const uint8_t* data, size_t size) const;
-    void adopt(Plan&& p);
+    // plan left it) and takes the chain to what it is after the batch: the plan holds the
+    // writes that bring the file there. nullopt when the batch cannot be done in place (a key
+    // that is not where it should be, an emptied file, more blocks than a header can count).
+    // Once a batch is planned, the chain no longer describes the file as it is; when the plan
+    // is not carried out, or there is none, the chain must be loaded again.
+    std::optional<Plan> plan(std::vector<Op> ops, const uint8_t* data, size_t size);
 
     uint32_t records() const { return records_; }
     uint16_t fileBlocks() const { return fileBlocks_; }
@@ -66,10 +68,9 @@ private:
 };
 
 struct SortedBlocks::Plan {
-    SortedBlocks after;
     std::vector<std::pair<uint64_t, std::string>> writes;   // file offset, new bytes
     std::vector<Placed> placed;
-    std::vector<size_t> rewritten;   // chain positions (in `after`) of the blocks rewritten
+    std::vector<size_t> rewritten;   // chain positions (after the batch) of the blocks rewritten
     bool reshaped = false;           // blocks were split off or unlinked: positions moved
 };
 

@@ -71,6 +71,23 @@ struct ParadoxTable::InPlace {
         std::string xPath, yPath;
         SortedBlocks x;
         std::optional<TreeImage> y;
+        // The .X file as mapped at the last save, kept while it is the same file of the same size.
+        MappedFile xMap;
+        dev_t xDev = 0;
+        ino_t xIno = 0;
+        // The mapping of the .X file as it is now.
+        const MappedFile& mappedX()
+        {
+            struct stat st {};
+            if (::stat(xPath.c_str(), &st) != 0 || uint64_t(st.st_size) != xMap.size() || st.st_dev != xDev || st.st_ino != xIno ||
+                !xMap.data() || !xMap.intact()) {
+                xMap = MappedFile();
+                xMap = MappedFile(xPath);
+                xDev = st.st_dev;
+                xIno = st.st_ino;
+            }
+            return xMap;
+        }
     };
     std::vector<Index> indexes;
     uint64_t mbEnd = 0;
@@ -232,6 +249,17 @@ bool ParadoxTable::saveInPlace()
     const MemoSmallBlock small = mbw.keepSmallBlock();
     const uint64_t mbEnd = mbSink.size();
 
+    // From the first plan on, the chains in `ip` are what the files become: a save that stops
+    // short of writing them drops that state, and the next save reads the files again.
+    struct DropUnlessSaved {
+        InPlacePtr& state;
+        bool saved = false;
+        ~DropUnlessSaved()
+        {
+            if (!saved)
+                state.reset();
+        }
+    } guard{inPlace_};
     auto dbPlan = ip.db.plan(dbOps.take(), db_.data(), db_.size());
     if (!dbPlan)
         return false;
@@ -261,7 +289,7 @@ bool ParadoxTable::saveInPlace()
 
     // Every secondary index follows: entries of records gone, added, changed or moved.
     std::vector<std::optional<SortedBlocks::Plan>> xPlans;
-    std::vector<MappedFile> xMaps;
+    std::vector<const MappedFile*> xMaps;
     for (auto& ix : ip.indexes) {
         const SecondaryLayout& s = ix.layout;
         OpList ops;
@@ -293,8 +321,8 @@ bool ParadoxTable::saveInPlace()
             std::string key = e.substr(0, s.treeBytes);
             ops.put(std::move(key), std::move(e));
         }
-        xMaps.emplace_back(ix.xPath);
-        xPlans.push_back(ix.x.plan(ops.take(), xMaps.back().data(), xMaps.back().size()));
+        xMaps.push_back(&ix.mappedX());
+        xPlans.push_back(ix.x.plan(ops.take(), xMaps.back()->data(), xMaps.back()->size()));
         if (!xPlans.back())
             return false;
     }
@@ -305,14 +333,14 @@ bool ParadoxTable::saveInPlace()
     t.files.push_back({"DB", 0, dataFileOf(store_)});
     const std::string head(reinterpret_cast<const char*>(db_.data()), kLogHeadBytes);
     t.headBefore = head;
-    std::string newHead = countedHeader(head, dbPlan->after);
+    std::string newHead = countedHeader(head, ip.db);
     put32(newHead, 0x49, header_.autoInc);
     newHead[0x2D] = char(changeCount_ & 0xFF);
     put16(newHead, 0x70, changeCount_);
     t.writes.push_back({0, 0, newHead});
     for (auto& [offset, bytes] : dbPlan->writes)
         t.writes.push_back({0, offset, std::move(bytes)});
-    t.files[0].finalSize = std::max<uint64_t>(sizeOf(store_), dbPlan->after.blockOffset(uint16_t(dbPlan->after.fileBlocks() + 1)));
+    t.files[0].finalSize = std::max<uint64_t>(sizeOf(store_), ip.db.blockOffset(uint16_t(ip.db.fileBlocks() + 1)));
     if (blobFields_ > 0) {
         const uint16_t mb = t.fileIndex("MB", mbPath_);
         for (auto& [offset, bytes] : mbSink.take())
@@ -325,19 +353,19 @@ bool ParadoxTable::saveInPlace()
             t.writes.push_back({f, offset, bytes});
         t.files[f].finalSize = u.size;
     };
-    const TreeImage::Update pxUpdate = ip.px->update(dbPlan->after, dbPlan->rewritten, dbPlan->reshaped);
+    const TreeImage::Update pxUpdate = ip.px->update(ip.db, dbPlan->rewritten, dbPlan->reshaped);
     addTree("PX", ip.pxPath, pxUpdate);
     std::vector<TreeImage::Update> yUpdates;
     for (size_t i = 0; i < ip.indexes.size(); ++i) {
         const auto& ix = ip.indexes[i];
         SortedBlocks::Plan& xp = *xPlans[i];
         const uint16_t f = t.fileIndex(ix.layout.xExt, ix.xPath);
-        const std::string xHead(reinterpret_cast<const char*>(xMaps[i].data()), std::min<size_t>(xMaps[i].size(), kLogHeadBytes));
-        t.writes.push_back({f, 0, countedHeader(xHead, xp.after)});
+        const std::string xHead(reinterpret_cast<const char*>(xMaps[i]->data()), std::min<size_t>(xMaps[i]->size(), kLogHeadBytes));
+        t.writes.push_back({f, 0, countedHeader(xHead, ix.x)});
         for (auto& [offset, bytes] : xp.writes)
             t.writes.push_back({f, offset, std::move(bytes)});
-        t.files[f].finalSize = std::max<uint64_t>(xMaps[i].size(), xp.after.blockOffset(uint16_t(xp.after.fileBlocks() + 1)));
-        yUpdates.push_back(ix.y->update(xp.after, xp.rewritten, xp.reshaped));
+        t.files[f].finalSize = std::max<uint64_t>(xMaps[i]->size(), ix.x.blockOffset(uint16_t(ix.x.fileBlocks() + 1)));
+        yUpdates.push_back(ix.y->update(ix.x, xp.rewritten, xp.reshaped));
         addTree(ix.layout.yExt, ix.yPath, yUpdates.back());
     }
     // Each write is cut down to the bytes that differ from what the file holds now: a record
@@ -352,7 +380,7 @@ bool ParadoxTable::saveInPlace()
             held[f] = ip.px->image();
         for (size_t i = 0; i < ip.indexes.size(); ++i)
             if (ext == ip.indexes[i].layout.xExt)
-                held[f] = xMaps[i].bytes();
+                held[f] = xMaps[i]->bytes();
             else if (ext == ip.indexes[i].layout.yExt)
                 held[f] = ip.indexes[i].y->image();
     }
@@ -378,10 +406,11 @@ bool ParadoxTable::saveInPlace()
     xMaps.clear();
 
     // Durable with the log; only then are the files touched.
-    logReserve(store_, t);
+    const LogFiles files = logReserve(store_, t);
     logCommit(store_, t);
     try {
-        logApply(store_, t);
+        logApply(files, t);
+        guard.saved = true;
     } catch (const EngineError& e) {
         inPlace_.reset();
         saveBroken_ = path_ + ": the last change is in the table's save log but could not be written into its files (" + e.what() +
@@ -390,11 +419,8 @@ bool ParadoxTable::saveInPlace()
     }
 
     // Take the new state over.
-    ip.db.adopt(std::move(*dbPlan));
-    for (size_t i = 0; i < ip.indexes.size(); ++i) {
-        ip.indexes[i].x.adopt(std::move(*xPlans[i]));
+    for (size_t i = 0; i < ip.indexes.size(); ++i)
         ip.indexes[i].y->adopt(yUpdates[i]);
-    }
     ip.px->adopt(pxUpdate);
     ip.mbEnd = mbEnd;
     ip.small = small;

@@ -164,31 +164,6 @@ int openFile(const std::string& path, const std::string& tablePath)
     return fd;
 }
 
-// Open descriptors of a transaction's files, closed at the end.
-struct FileSet {
-    std::vector<int> fds;
-    std::vector<std::string> paths;
-    FileSet(const std::string& tablePath, const LogTransaction& t)
-    {
-        for (const auto& f : t.files) {
-            paths.push_back(f.path.empty() ? pathOf(tablePath, f.ext) : f.path);
-            try {
-                fds.push_back(openFile(paths.back(), tablePath));
-            } catch (...) {
-                close();
-                throw;
-            }
-        }
-    }
-    ~FileSet() { close(); }
-    void close()
-    {
-        for (int fd : fds)
-            ::close(fd);
-        fds.clear();
-    }
-};
-
 // Puts `bytes` at `offset` over what `segments` (non-overlapping, by offset) hold.
 void overlay(std::map<uint64_t, std::string>& segments, uint64_t offset, const std::string& bytes)
 {
@@ -373,6 +348,28 @@ uint16_t LogTransaction::fileIndex(const std::string& ext, const std::string& pa
     return uint16_t(files.size() - 1);
 }
 
+LogFiles::LogFiles(const std::string& tablePath, const LogTransaction& t)
+{
+    for (const auto& f : t.files) {
+        paths.push_back(f.path.empty() ? pathOf(tablePath, f.ext) : f.path);
+        try {
+            fds.push_back(openFile(paths.back(), tablePath));
+        } catch (...) {
+            close();
+            throw;
+        }
+    }
+}
+
+LogFiles::~LogFiles() { close(); }
+
+void LogFiles::close()
+{
+    for (int fd : fds)
+        ::close(fd);
+    fds.clear();
+}
+
 std::string logPathFor(const std::string& tablePath) { return tablePath + kLogSuffix; }
 
 std::string dataFileOf(const std::string& tablePath)
@@ -426,7 +423,7 @@ void logCommit(const std::string& tablePath, const LogTransaction& t)
     ::close(fd);
 }
 
-void logReserve(const std::string& tablePath, const LogTransaction& t)
+LogFiles logReserve(const std::string& tablePath, const LogTransaction& t)
 {
     for (const auto& f : t.files) {
         const std::string path = f.path.empty() ? pathOf(tablePath, f.ext) : f.path;
@@ -438,7 +435,7 @@ void logReserve(const std::string& tablePath, const LogTransaction& t)
         if ((st.st_mode & 0222) == 0)
             throw EngineError(tablePath + ": cannot save, " + path + " is read-only; the change is not saved");
     }
-    FileSet files(tablePath, t);
+    LogFiles files(tablePath, t);
     // A save that fails here leaves every file as it found it, its size included, so that
     // the next save does not take the attempt for another program's change.
     std::vector<std::pair<size_t, off_t>> grown;
@@ -456,11 +453,16 @@ void logReserve(const std::string& tablePath, const LogTransaction& t)
             throw EngineError(sysText(tablePath + ": cannot save, " + files.paths[i] + " cannot grow", err));
         }
     }
+    return files;
 }
 
 void logApply(const std::string& tablePath, const LogTransaction& t, bool onlyChanged)
 {
-    FileSet files(tablePath, t);
+    logApply(LogFiles(tablePath, t), t, onlyChanged);
+}
+
+void logApply(const LogFiles& files, const LogTransaction& t, bool onlyChanged)
+{
     std::string held;
     for (const auto& w : t.writes) {
         if (onlyChanged) {

@@ -47,13 +47,33 @@ std::string dataFileOf(const std::string& tablePath);
 // Appends `t` to the log of `tablePath` and syncs it. On failure the log is cut back to what
 // it held before and EngineError is thrown; the table's files are untouched.
 void logCommit(const std::string& tablePath, const LogTransaction& t);
-// Gives each file of the transaction that grows its new size ahead (zeros, where the file
-// system allocates space up front), so that writing it later cannot fail for space. Throws
-// EngineError when the space is not there.
-void logReserve(const std::string& tablePath, const LogTransaction& t);
-// Writes the transaction's ranges into the files and sets their sizes; with `onlyChanged`,
-// ranges the files already hold are not written again (a replay then leaves files that are
-// up to date untouched, modification time included). Throws EngineError.
+// The files of a transaction, open for writing (in the order of LogTransaction::files) from
+// the checks before the log is written until the writes after it.
+class LogFiles {
+public:
+    LogFiles(const std::string& tablePath, const LogTransaction& t);
+    ~LogFiles();
+    LogFiles(LogFiles&& o) noexcept : fds(std::move(o.fds)), paths(std::move(o.paths)) { o.fds.clear(); }
+    LogFiles(const LogFiles&) = delete;
+    LogFiles& operator=(const LogFiles&) = delete;
+    LogFiles& operator=(LogFiles&&) = delete;
+
+    std::vector<int> fds;
+    std::vector<std::string> paths;
+
+private:
+    void close();
+};
+
+// Checks that every file of the transaction can be written, opens them, and gives each file
+// that grows its new size ahead (zeros, where the file system allocates space up front), so
+// that writing it later cannot fail for space. Throws EngineError when a file cannot be
+// written or the space is not there.
+LogFiles logReserve(const std::string& tablePath, const LogTransaction& t);
+// Writes the transaction's ranges into its open `files` and sets their sizes; with
+// `onlyChanged`, ranges the files already hold are not written again (a replay then leaves
+// files that are up to date untouched, modification time included). Throws EngineError.
+void logApply(const LogFiles& files, const LogTransaction& t, bool onlyChanged = false);
 void logApply(const std::string& tablePath, const LogTransaction& t, bool onlyChanged = false);
 // Syncs the table's files named by the log and empties it. Throws EngineError.
 void logCheckpoint(const std::string& tablePath);
