@@ -106,17 +106,7 @@ void TMainForm::buildSweepPage(QWidget* sheet)
     name(go, "btnGO");
     go->setIcon(buttonGlyph(QStringLiteral("btnGO")));
     go->setGeometry(433, 245, 73, 25);
-    connect(go, &QPushButton::clicked, this, [this] {
-        // A search in the private base filters it, which posts a note being edited there: its
-        // typed text goes first, as for a move.
-        for (size_t i = 0; i < kSweepBases.size(); ++i) {
-            const Table* t = baseTable(kSweepBases[i].base);
-            if (kSweepBases[i].base == kPrivateBase && m_sweepChoices[i]->checkedId() > 0 && t && t->isOpen()
-                && !readyToLeaveNote(t, this))
-                return;
-        }
-        guarded([this] { btnGOClick(); });
-    });
+    connect(go, &QPushButton::clicked, this, [this] { guarded([this] { btnGOClick(); }); });
 }
 
 void TMainForm::buildInfoPage(QWidget* sheet)

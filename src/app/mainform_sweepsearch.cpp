@@ -39,6 +39,15 @@ void TMainForm::btnGOClick()
     const std::string value = m_sweepWord->text().toStdString();
     QStringList unsearched;
 
+    // A search in the private base filters it, which posts a note being edited there: its
+    // typed text goes first, as for a move, before any base is searched.
+    for (size_t i = 0; i < kSweepBases.size(); ++i) {
+        const Table* t = baseTable(kSweepBases[i].base);
+        if (kSweepBases[i].base == kPrivateBase && chosenField(kSweepBases[i], m_sweepChoices[i]) && t && t->isOpen()
+            && !readyToLeaveNote(t, this))
+            return;
+    }
+
     for (size_t i = 0; i < kSweepBases.size(); ++i) {
         const SweepBase& b = kSweepBases[i];
         const char* field = chosenField(b, m_sweepChoices[i]);
